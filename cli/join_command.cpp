@@ -1,0 +1,11 @@
+#include "cli/cli_support.h"
+#include "cli/commands.h"
+
+namespace rw::cli {
+
+int RunJoin(const QStringList& arguments) {
+  PrintErr(arguments.first() + ": not available yet");
+  return kExitUsage;
+}
+
+}  // namespace rw::cli

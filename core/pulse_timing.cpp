@@ -1,0 +1,169 @@
+#include "core/pulse_timing.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+
+#include "core/tap_image.h"
+
+namespace rw {
+
+double RoundHalfEven(double value) {
+  // nearbyint uses the current rounding mode, which is round-to-nearest-even
+  // unless someone changed it; do not rely on that.
+  const double floor = std::floor(value);
+  const double fraction = value - floor;
+  if (fraction > 0.5) return floor + 1;
+  if (fraction < 0.5) return floor;
+  return std::fmod(floor, 2.0) == 0 ? floor : floor + 1;
+}
+
+float SelectClock(uint8_t machine, uint8_t video) {
+  // Reciprocals of the clock rates in MHz, used exactly as written.
+  static constexpr float kPal[] = {1.01497f, 0.9022f, 1.12775f};
+  static constexpr float kNtsc[] = {0.97778f, 0.97778f, 1.11746f};
+  const int m = machine <= 2 ? machine : 0;
+  return video == 1 ? kNtsc[m] : kPal[m];
+}
+
+double PulseDuration(const TapImage& image, int64_t first, int64_t last, float usPerCycle) {
+  const int64_t length = image.FileLength();
+  if (first < 0) first = 0;
+  if (last > length - 1) last = length - 1;
+  const uint8_t* bytes = image.bytes.data();
+  double total = 0;
+  // Pulse bytes are summed per byte value first: one multiplication per
+  // distinct value instead of one per pulse, with the same per-pulse value.
+  uint64_t counts[256] = {};
+  double longCycles = 0;
+  int64_t i = first;
+  while (i <= last) {
+    const uint8_t b = bytes[i];
+    if (b != 0) {
+      ++counts[b];
+      ++i;
+    } else if (i + 3 <= length - 1) {
+      // The three count bytes lie inside the file (the record may end
+      // exactly at the last byte).
+      longCycles += bytes[i + 1] + 256.0 * bytes[i + 2] + 65536.0 * bytes[i + 3];
+      i += 4;
+    } else {
+      ++i;
+    }
+  }
+  for (int b = 1; b < 256; ++b) {
+    if (counts[b] == 0) continue;
+    // b * 8 cycles in single precision, as one pulse is timed.
+    const float one = static_cast<float>(b * 8) * usPerCycle;
+    total += static_cast<double>(one) * static_cast<double>(counts[b]);
+  }
+  total += longCycles * static_cast<double>(usPerCycle);
+  return total;
+}
+
+namespace {
+
+// Shortest decimal text of a single-precision value, in fixed notation.
+std::string ShortestDecimal(float value, const std::string& decimalSeparator) {
+  char buffer[64];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+  std::string text(buffer, result.ptr);
+  const auto point = text.find('.');
+  if (point != std::string::npos) text.replace(point, 1, decimalSeparator);
+  return text;
+}
+
+// A token of digits with at most one separator and at least one digit.
+bool IsDecimalNumber(const std::string& token, const std::string& decimalSeparator, double& value) {
+  std::string plain;
+  int separators = 0;
+  bool digits = false;
+  for (size_t i = 0; i < token.size();) {
+    if (token.compare(i, decimalSeparator.size(), decimalSeparator) == 0) {
+      ++separators;
+      plain += '.';
+      i += decimalSeparator.size();
+    } else {
+      digits = true;
+      plain += token[i];
+      ++i;
+    }
+  }
+  if (!digits || separators > 1) return false;
+  value = std::strtod(plain.c_str(), nullptr);
+  return true;
+}
+
+}  // namespace
+
+std::string FormatDuration(double seconds, const std::string& decimalSeparator) {
+  const double minutes = std::floor(seconds / 60);
+  // Seconds are rounded after the minutes are taken, so 119.999 reads 1m:60s.
+  const float rest = static_cast<float>(RoundHalfEven((seconds - 60 * minutes) * 100) / 100);
+  char buffer[32];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, minutes, std::chars_format::fixed, 0);
+  return std::string(buffer, result.ptr) + "m:" + ShortestDecimal(rest, decimalSeparator) + "s";
+}
+
+float ParseDuration(std::string_view text, const std::string& separator) {
+  const std::string decimalSeparator = separator.empty() ? "." : separator;
+  std::string token;
+  float total = 0;
+  for (size_t i = 0; i < text.size();) {
+    const char c = text[i];
+    if (text.compare(i, decimalSeparator.size(), decimalSeparator) == 0) {
+      token += decimalSeparator;
+      i += decimalSeparator.size();
+      continue;
+    }
+    ++i;
+    if (c == ':') continue;  // "1m:30s" reads as "1m30s", so shown durations read back
+    if (c >= '0' && c <= '9') {
+      token += c;
+      continue;
+    }
+    if (c != 'm' && c != 's') return -1;
+    double value = 0;
+    if (!IsDecimalNumber(token, decimalSeparator, value)) return -1;
+    const float number = static_cast<float>(value);
+    total = c == 'm' ? total + static_cast<float>(number * 60.0f) : total + number;
+    token.clear();
+  }
+  // A number must carry its unit.
+  double ignored = 0;
+  if (!token.empty() && (token == decimalSeparator || IsDecimalNumber(token, decimalSeparator, ignored))) return -1;
+  return total;
+}
+
+int64_t PauseCycles(float seconds, float usPerCycle) {
+  if (!(seconds >= 0) || !std::isfinite(seconds) || !(usPerCycle > 0)) return -1;
+  const float microseconds = seconds * 1000000.0f;
+  if (!std::isfinite(microseconds)) return -1;
+  const double cycles = RoundHalfEven(static_cast<double>(microseconds) / static_cast<double>(usPerCycle));
+  if (cycles > static_cast<double>(kMaxPauseCycles)) return -1;
+  return static_cast<int64_t>(cycles);
+}
+
+std::vector<uint8_t> EncodePauseCycles(int64_t cycles) {
+  std::vector<uint8_t> records;
+  if (cycles < 0) return records;
+  do {
+    const uint32_t count = static_cast<uint32_t>(cycles > kMaxRecordCycles ? kMaxRecordCycles : cycles);
+    records.push_back(0);
+    records.push_back(static_cast<uint8_t>(count & 0xFF));
+    records.push_back(static_cast<uint8_t>(count >> 8 & 0xFF));
+    records.push_back(static_cast<uint8_t>(count >> 16 & 0xFF));
+    cycles -= count;
+  } while (cycles > 0);
+  return records;
+}
+
+std::vector<uint8_t> EncodePause(std::string_view text, float usPerCycle, const std::string& decimalSeparator) {
+  const float seconds = ParseDuration(text, decimalSeparator);
+  if (seconds < 0) return {};
+  const int64_t cycles = PauseCycles(seconds, usPerCycle);
+  if (cycles < 0) return {};
+  return EncodePauseCycles(cycles);
+}
+
+}  // namespace rw

@@ -1,0 +1,42 @@
+#pragma once
+// Writing a file so that a failure never leaves a half-written file in its
+// place: the bytes go to a temporary file in the same folder, which takes the
+// final name only when complete. Until then an existing file of that name is
+// untouched; a writer dropped without Commit removes its temporary file.
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace rw {
+
+class SafeFileWriter {
+ public:
+  SafeFileWriter() = default;
+  ~SafeFileWriter();
+  SafeFileWriter(const SafeFileWriter&) = delete;
+  SafeFileWriter& operator=(const SafeFileWriter&) = delete;
+
+  // Creates the temporary file beside `path`. On failure `error` holds the
+  // system's description (for example "No such file or directory").
+  bool Open(const std::string& path, std::string& error);
+  bool Write(const void* data, size_t size, std::string& error);
+  // Flushes and gives the file its final name. With `replace` false an
+  // existing file of that name is never replaced: Commit fails with "File
+  // exists" instead.
+  bool Commit(bool replace, std::string& error);
+  // Removes the temporary file; the final name is left as it was.
+  void Discard();
+
+  const std::string& temporaryPath() const { return temporaryPath_; }
+
+ private:
+  std::string path_;
+  std::string temporaryPath_;
+  std::FILE* file_ = nullptr;
+};
+
+// The whole of `data` as the file `path`, written safely as above.
+bool WriteWholeFile(const std::string& path, const void* data, size_t size, bool replace, std::string& error);
+
+}  // namespace rw

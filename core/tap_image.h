@@ -1,0 +1,63 @@
+#pragma once
+// A raw Commodore tape image (".tap"): a 20-byte header followed by pulse bytes.
+//
+//   offset size  field
+//   0      12    signature, "C64-TAPE-RAW" (the first three characters vary)
+//   12     1     version 0, 1 or 2
+//   13     1     machine 0 = C64, 1 = VIC-20, 2 = C16/Plus-4
+//   14     1     video 0 = PAL, 1 = NTSC
+//   15     1     reserved
+//   16     4     dataLength, little-endian (not trusted: the pulses run to EOF)
+//   20     ...   pulse bytes
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace rw {
+
+class Messages;
+
+inline constexpr int32_t kTapHeaderSize = 20;
+
+struct TapImage {
+  std::string signature;  // 12 characters as read
+  uint8_t version = 0;
+  uint8_t machine = 0;
+  uint8_t video = 0;
+  uint8_t reserved = 0;
+  uint32_t dataLength = 0;
+  // The whole file indexed by file offset, plus one trailing 0 so that
+  // bytes[FileLength()] can be read by decoders that look one step ahead.
+  std::vector<uint8_t> bytes;
+
+  int32_t FileLength() const { return bytes.empty() ? 0 : static_cast<int32_t>(bytes.size() - 1); }
+  // Reads outside the array give 0, which no decoder treats as a pulse.
+  uint8_t At(int64_t pos) const {
+    return pos >= 0 && pos < static_cast<int64_t>(bytes.size()) ? bytes[static_cast<size_t>(pos)] : 0;
+  }
+};
+
+// Reads and validates the file at `path` into `image`. On failure shows exactly
+// one message (title "Error!") and returns false; `image` is then left as it was.
+bool LoadTapImage(const std::string& path, TapImage& image, Messages& messages);
+
+// The same checks on bytes already in memory; `path` is used only in messages.
+bool LoadTapImageFromBytes(const std::string& path, std::vector<uint8_t> fileBytes, TapImage& image,
+                           Messages& messages);
+
+}  // namespace rw
+
+namespace rw {
+
+// The little-endian form of an unsigned 32-bit value, as in the header's
+// length field.
+std::array<uint8_t, 4> PutLength(uint32_t value);
+
+// The 20-byte header of a written image: the signature as loaded, version,
+// machine, video, reserved 0 and the true count of pulse bytes.
+std::array<uint8_t, kTapHeaderSize> MakeTapHeader(const std::string& signature, uint8_t version, uint8_t machine,
+                                                  uint8_t video, uint32_t pulseBytes);
+
+}  // namespace rw

@@ -1,0 +1,39 @@
+#pragma once
+// Small routines that several windows and commands share: size and hex texts,
+// path questions and temporary files. Paths are UTF-8 with "/" separators.
+
+#include <cstdint>
+#include <string>
+
+namespace rw {
+
+// "1023 Bytes", "1.50 KB", "1.00 MB", "1.00 GB" with the given separator.
+std::string FormatSize(double size, const std::string& decimalSeparator);
+
+// Upper-case hex of `value`, at least one digit, padded with "0" to `width`
+// on the left and never cut ("000014", "1000000").
+std::string HexPad(uint64_t value, int width);
+// Upper-case hex of `value` without padding ("0", "801").
+std::string HexDigits(uint64_t value);
+
+// "/tapes/a.tap" -> "/tapes"; "/a.tap" -> "/"; "a.tap" -> "".
+std::string ParentFolder(const std::string& path);
+// "/tapes/a.tap" -> "a.tap"; a trailing "/" is ignored ("/tapes/" -> "tapes").
+std::string FileNameOf(const std::string& path);
+
+bool FileExists(const std::string& path);    // a regular file (or a link to one)
+bool FolderExists(const std::string& path);  // a directory (or a link to one)
+
+// An existing folder gives itself; an existing file the path up to and
+// including its last "/"; anything else an empty text.
+std::string FolderOfPath(const std::string& path);
+
+// Creates a new empty file in the user's temporary folder whose name begins
+// with the first three characters of `prefix`; returns its path, or an empty
+// text when no file could be created.
+std::string TempFileName(const std::string& prefix);
+
+// Linux has no legacy system to warn about.
+inline bool IsLegacyWindows() { return false; }
+
+}  // namespace rw

@@ -1,0 +1,12 @@
+#include "platform/locale.h"
+
+#include <QLocale>
+
+namespace rw {
+
+std::string DecimalSeparator() {
+  const QString point = QLocale().decimalPoint();
+  return point.isEmpty() ? std::string(".") : point.toStdString();
+}
+
+}  // namespace rw

@@ -1,0 +1,19 @@
+#pragma once
+// Messages shown as modal QMessageBoxes over a parent window.
+
+#include "platform/messages.h"
+
+class QWidget;
+
+namespace rw {
+
+class QtMessages : public Messages {
+ public:
+  explicit QtMessages(QWidget* parent = nullptr) : parent_(parent) {}
+  MessageAnswer Show(const Message& message) override;
+
+ private:
+  QWidget* parent_;
+};
+
+}  // namespace rw

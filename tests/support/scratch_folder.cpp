@@ -1,0 +1,63 @@
+#include "support/scratch_folder.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <stdexcept>
+
+namespace rw::test {
+namespace fs = std::filesystem;
+
+ScratchFolder::ScratchFolder() {
+  std::random_device seed;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const fs::path candidate = fs::temp_directory_path() / ("rw-test-" + std::to_string(seed()));
+    if (fs::create_directory(candidate)) {
+      path_ = candidate.string();
+      return;
+    }
+  }
+  throw std::runtime_error("cannot create a scratch folder");
+}
+
+ScratchFolder::~ScratchFolder() {
+  std::error_code error;
+  fs::remove_all(path_, error);
+}
+
+std::string ScratchFolder::Write(const std::string& name, const std::vector<uint8_t>& bytes) const {
+  const std::string path = File(name);
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  return path;
+}
+
+std::string ScratchFolder::Write(const std::string& name, const std::string& text) const {
+  return Write(name, std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+std::vector<std::string> ScratchFolder::Names() const {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(path_)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::vector<uint8_t> ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string ReadFileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string RealTapesFolder() {
+  const std::string folder = REELWRIGHT_REAL_TAPES;
+  return fs::is_directory(folder) ? folder : std::string();
+}
+
+}  // namespace rw::test
