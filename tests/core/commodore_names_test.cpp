@@ -1,0 +1,71 @@
+#include "core/commodore_names.h"
+
+#include <gtest/gtest.h>
+
+namespace rw {
+namespace {
+
+std::string Bytes(std::initializer_list<int> values) {
+  std::string bytes;
+  for (const int v : values) bytes += static_cast<char>(v);
+  return bytes;
+}
+
+TEST(ControlCodes, TableKeepsItsOrder) {
+  const auto& codes = ControlCodes();
+  ASSERT_EQ(codes.size(), 17u);
+  EXPECT_EQ(codes.front().token, "{CLR}");
+  EXPECT_EQ(codes.front().byte, 147);
+  EXPECT_EQ(codes[11].token, "{LOW}");
+  EXPECT_EQ(codes[11].byte, 14);
+  EXPECT_EQ(codes.back().token, "{RVSON}");
+  EXPECT_EQ(codes.back().byte, 18);
+}
+
+TEST(FilterName, FoldsLettersAndDropsWhatIsNotAllowed) {
+  // HELLO, a space and the pound sign.
+  EXPECT_EQ(FilterName(Bytes({72, 69, 76, 76, 79, 32, 163})), Bytes({'h', 'e', 'l', 'l', 'o', ' ', 163}));
+  EXPECT_EQ(Latin1ToUtf8(FilterName(Bytes({72, 32, 163}))), "h \xC2\xA3");
+  // Control codes and unsafe characters vanish; the shifted letters become plain capitals; 219 is "[".
+  EXPECT_EQ(FilterName(Bytes({147, 'A', 5, '*', '/', '?', '"', 'B'})), "ab");
+  EXPECT_EQ(FilterName(Bytes({193, 218, 219})), "AZ[");
+  EXPECT_EQ(FilterName(Bytes({220, 0, 255})), "");
+}
+
+TEST(NameToText, TokensLowerCaseModeAndNumbers) {
+  EXPECT_EQ(NameToText(Bytes({147, 65, 66})), "{CLR}AB");
+  EXPECT_EQ(NameToText(Bytes({14, 65, 193})), "{LOW}Aa");
+  EXPECT_EQ(NameToText(Bytes({14, 225, 142, 193})), "{LOW}A{142}{193}");
+  EXPECT_EQ(NameToText(Bytes({0})), "{0}");
+  EXPECT_EQ(NameToText(Bytes({1, 95, 163})), "{1}{95}{163}");
+}
+
+TEST(TextToName, TokensAndNumbersBecomeBytes) {
+  EXPECT_EQ(TextToName("{RED}A{200}"), Bytes({28, 65, 200}));
+  EXPECT_EQ(TextToName("{red}"), "{red}");
+  EXPECT_EQ(TextToName("{256}{007}"), "{256}{007}");  // not byte numbers as written
+  // Typed characters map through Latin-1; others cannot be on tape.
+  EXPECT_EQ(TextToName("\xC2\xA3" "a"), Bytes({163, 'a'}));
+  EXPECT_EQ(TextToName("\xE2\x82\xAC"), "?");
+}
+
+TEST(TextToName, ReversesNameToTextForEveryByteOutsideLowerCaseMode) {
+  for (int b = 0; b < 256; ++b) {
+    const std::string name = Bytes({'A', b, 'Z'});
+    const std::string text = NameToText(name);
+    if (b == 14) continue;  // switches the letters that follow to lower case
+    EXPECT_EQ(TextToName(text), name) << b << " as " << text;
+  }
+  // After {LOW} the shifted letters come back as the plain letters shown.
+  EXPECT_EQ(TextToName(NameToText(Bytes({14, 65, 193, 225}))), Bytes({14, 65, 'a', 'A'}));
+}
+
+TEST(Latin1, RoundTripsEveryByteAndReplacesWhatDoesNotFit) {
+  std::string all;
+  for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
+  EXPECT_EQ(Utf8ToLatin1(Latin1ToUtf8(all)), all);
+  EXPECT_EQ(Utf8ToLatin1("a\xF0\x9F\x98\x80" "b\xFF" "c\xC3"), "a?b?c?");
+}
+
+}  // namespace
+}  // namespace rw
