@@ -1,0 +1,291 @@
+#include "join/compilation.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <system_error>
+
+#include "core/pulse_timing.h"
+#include "core/tap_image.h"
+#include "core/utilities.h"
+#include "platform/messages.h"
+
+namespace rw {
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const kRefusalTitle = "ERROR!";
+
+const std::string& NameOf(const std::vector<std::string>& names, uint8_t value) {
+  static const std::string unknown = "?";
+  return value < names.size() ? names[value] : unknown;
+}
+
+// The list's text order; "**" sorts before "/", so pauses come first.
+bool PathBefore(const CompilationRow& a, const CompilationRow& b) { return a.path < b.path; }
+
+bool EndsWithTap(const std::string& name) {
+  if (name.size() < 4) return false;
+  std::string tail = name.substr(name.size() - 4);
+  std::transform(tail.begin(), tail.end(), tail.begin(),
+                 [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); });
+  return tail == ".tap";
+}
+
+}  // namespace
+
+std::vector<std::string> SplitNames(std::string_view literal) {
+  std::vector<std::string> names;
+  size_t start = 0;
+  for (;;) {
+    const size_t end = literal.find(';', start);
+    names.emplace_back(literal.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+    if (end == std::string_view::npos) return names;
+    start = end + 1;
+  }
+}
+
+const std::string& CompilationRow::Text(int column) const {
+  switch (column) {
+    case 0: return path;
+    case 1: return size;
+    case 2: return machine;
+    case 3: return video;
+    case 4: return type;
+    default: return duration;
+  }
+}
+
+Compilation::Compilation(std::string decimalSeparator, Messages& messages)
+    : decimalSeparator_(std::move(decimalSeparator)), messages_(messages) {}
+
+float Compilation::usPerCycle() const { return SelectClock(machine_, video_); }
+
+bool Compilation::AddTapFile(const std::string& path) {
+  TapImage image;
+  if (!LoadTapImage(path, image, messages_)) return false;
+
+  if (CountFileRows() == 0) {
+    machine_ = image.machine;
+    video_ = image.video;
+    version_ = image.version;
+    // Pauses listed before the first file now count cycles of its clock.
+    RefreshPauseSizes();
+  } else {
+    const std::string prefix = "File " + path + " Cannot be added since ";
+    const std::string suffix = ") conflicting with previously added files";
+    if (image.machine != machine_) {
+      messages_.Critical(kRefusalTitle, prefix + "it was created for a machine (" +
+                                            NameOf(machineNames, image.machine) + suffix);
+      return false;
+    }
+    if (image.video != video_) {
+      messages_.Critical(kRefusalTitle,
+                         prefix + "it has a video standard (" + NameOf(videoNames, image.video) + suffix);
+      return false;
+    }
+    if (image.version != version_) {
+      messages_.Critical(kRefusalTitle,
+                         prefix + "it has a TAP format (" + NameOf(versionNames, image.version) + suffix);
+      return false;
+    }
+  }
+
+  const int32_t length = image.FileLength();
+  const double seconds =
+      PulseDuration(image, kTapHeaderSize, length - 1, SelectClock(image.machine, image.video)) / 1000000.0;
+  CompilationRow row;
+  row.path = path;
+  // One less than the file's length, as the split window shows a file's size.
+  row.size = FormatSize(static_cast<double>(length - 1), decimalSeparator_);
+  row.machine = NameOf(machineNames, image.machine);
+  row.video = NameOf(videoNames, image.video);
+  row.type = NameOf(versionNames, image.version);
+  row.duration = FormatDuration(seconds, decimalSeparator_);
+  InsertRow(std::move(row));
+
+  totalSeconds_ += seconds;
+  UpdateTotalDuration();
+  UpdateJoinAvailability();
+  return true;
+}
+
+bool Compilation::AddTapDirectory(const std::string& directory) {
+  // A stable order: the listing order of the file system is arbitrary.
+  std::vector<std::string> names;
+  std::error_code error;
+  fs::directory_iterator entries(fs::u8path(directory), error);
+  for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
+    std::error_code typeError;
+    if (!entries->is_regular_file(typeError)) continue;
+    const std::string name = entries->path().filename().string();
+    if (EndsWithTap(name)) names.push_back(name);
+  }
+  if (error) {
+    messages_.Critical(kRefusalTitle, "Error while reading directory " + directory + " : " + error.message());
+    return false;
+  }
+  std::sort(names.begin(), names.end());
+
+  const std::string folder = !directory.empty() && directory.back() == '/' ? directory : directory + "/";
+  for (const std::string& name : names) {
+    if (!AddTapFile(folder + name)) return false;
+  }
+  return true;
+}
+
+std::string Compilation::PauseSize(const std::string& text) const {
+  const std::vector<uint8_t> records = EncodePause(text, usPerCycle(), decimalSeparator_);
+  return std::to_string(records.size());
+}
+
+bool Compilation::AddPauseRow(const std::string& text) {
+  const float seconds = ParseDuration(text, decimalSeparator_);
+  if (seconds < 0) {
+    messages_.Critical(kRefusalTitle, "Pause duration string " + text + " Syntax is Invalid !");
+    return false;
+  }
+  if (PauseCycles(seconds, usPerCycle()) < 0) {
+    // Longer than a signed 32-bit cycle count: about 36 minutes at the C64
+    // PAL clock. Shown rounded down so that the figure itself is accepted.
+    const double longest =
+        std::floor(static_cast<double>(kMaxPauseCycles) * usPerCycle() / 1000000.0 * 100.0 - 1.0) / 100.0;
+    messages_.Critical(kRefusalTitle, "Pause duration string " + text + " is too long ! The longest pause is " +
+                                          FormatDuration(longest, decimalSeparator_));
+    return false;
+  }
+  CompilationRow row;
+  row.path = kPauseRowPath;
+  row.size = PauseSize(text);
+  row.machine = "-";
+  row.video = "-";
+  row.type = "-";
+  row.duration = text;
+  InsertRow(std::move(row));
+
+  totalSeconds_ += static_cast<double>(seconds);
+  UpdateTotalDuration();
+  UpdateJoinAvailability();
+  return true;
+}
+
+void Compilation::RefreshPauseSizes() {
+  for (CompilationRow& row : rows_) {
+    if (row.IsPause()) row.size = PauseSize(row.duration);
+  }
+}
+
+void Compilation::InsertRow(CompilationRow row) {
+  size_t index = rows_.size();
+  if (sorted_) {
+    index = static_cast<size_t>(std::upper_bound(rows_.begin(), rows_.end(), row, PathBefore) - rows_.begin());
+  }
+  InsertRowAt(index, std::move(row), false);
+}
+
+void Compilation::InsertRowAt(size_t index, CompilationRow row, bool selected) {
+  rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(index), std::move(row));
+  selected_.insert(selected_.begin() + static_cast<std::ptrdiff_t>(index), selected ? 1 : 0);
+  if (currentRow_ >= static_cast<int>(index)) ++currentRow_;
+}
+
+void Compilation::EraseRow(size_t index) {
+  rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(index));
+  selected_.erase(selected_.begin() + static_cast<std::ptrdiff_t>(index));
+  if (currentRow_ == static_cast<int>(index)) {
+    currentRow_ = -1;
+  } else if (currentRow_ > static_cast<int>(index)) {
+    --currentRow_;
+  }
+}
+
+void Compilation::SelectRow(int index, bool selected) {
+  if (index >= 0 && index < static_cast<int>(rows_.size())) selected_[static_cast<size_t>(index)] = selected ? 1 : 0;
+}
+
+bool Compilation::IsSelected(int index) const {
+  return index >= 0 && index < static_cast<int>(rows_.size()) && selected_[static_cast<size_t>(index)] != 0;
+}
+
+void Compilation::SetCurrentRow(int index) {
+  currentRow_ = index >= 0 && index < static_cast<int>(rows_.size()) ? index : -1;
+}
+
+void Compilation::RemoveSelectedRows() {
+  size_t i = 0;
+  while (i < rows_.size()) {
+    if (selected_[i] != 0) {
+      SubtractDuration(rows_[i].duration);
+      EraseRow(i);
+    } else {
+      ++i;
+    }
+  }
+  // Durations are shown rounded to hundredths, so subtracting them leaves a
+  // small remainder; an empty list has exactly no playing time.
+  if (rows_.empty()) {
+    totalSeconds_ = 0;
+    UpdateTotalDuration();
+  }
+  UpdateJoinAvailability();
+}
+
+bool Compilation::MoveRowUp() {
+  if (sorted_ || currentRow_ <= 0) return false;
+  const size_t k = static_cast<size_t>(currentRow_);
+  std::swap(rows_[k - 1], rows_[k]);
+  std::swap(selected_[k - 1], selected_[k]);
+  selected_[k - 1] = 1;
+  currentRow_ = static_cast<int>(k - 1);
+  return true;
+}
+
+bool Compilation::MoveRowDown() {
+  if (sorted_ || currentRow_ < 0 || currentRow_ + 1 >= static_cast<int>(rows_.size())) return false;
+  const size_t k = static_cast<size_t>(currentRow_);
+  std::swap(rows_[k + 1], rows_[k]);
+  std::swap(selected_[k + 1], selected_[k]);
+  selected_[k + 1] = 1;
+  currentRow_ = static_cast<int>(k + 1);
+  return true;
+}
+
+void Compilation::SetSorted(bool on) {
+  sorted_ = on;
+  if (!on) return;
+  // Sort indices so that selection and the current row follow their rows.
+  std::vector<size_t> order(rows_.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(),
+                   [this](size_t a, size_t b) { return PathBefore(rows_[a], rows_[b]); });
+  std::vector<CompilationRow> rows;
+  std::vector<char> selected;
+  rows.reserve(rows_.size());
+  selected.reserve(rows_.size());
+  int current = -1;
+  for (size_t i = 0; i < order.size(); ++i) {
+    rows.push_back(std::move(rows_[order[i]]));
+    selected.push_back(selected_[order[i]]);
+    if (static_cast<int>(order[i]) == currentRow_) current = static_cast<int>(i);
+  }
+  rows_ = std::move(rows);
+  selected_ = std::move(selected);
+  currentRow_ = current;
+}
+
+int Compilation::CountFileRows() const {
+  return static_cast<int>(std::count_if(rows_.begin(), rows_.end(), [](const CompilationRow& row) { return !row.IsPause(); }));
+}
+
+void Compilation::SubtractDuration(const std::string& text) {
+  const float seconds = ParseDuration(text, decimalSeparator_);
+  if (seconds > 0) totalSeconds_ -= static_cast<double>(seconds);
+  UpdateTotalDuration();
+}
+
+void Compilation::UpdateTotalDuration() { totalText_ = FormatDuration(totalSeconds_, decimalSeparator_); }
+
+void Compilation::UpdateJoinAvailability() { joinAvailable_ = rows_.size() >= 2; }
+
+}  // namespace rw

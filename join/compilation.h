@@ -1,0 +1,125 @@
+#pragma once
+// The join compilation: an ordered list of tape images and pauses that is
+// written out as one tape image. Every image in it must be for the same
+// machine and video standard and in the same TAP version, because the joined
+// image has a single header; the first image added fixes all three.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rw {
+
+class Messages;
+
+// Names shown in the Machine, Video and Type columns, indexed by the header
+// values. The leading blank of " TAP V1" is part of the name.
+inline constexpr const char* kMachineNamesLiteral = "C64;VIC-20;C16-Plus4";
+inline constexpr const char* kVideoNamesLiteral = "PAL;NTSC";
+inline constexpr const char* kVersionNamesLiteral = "TAP V0; TAP V1;TAP V2";
+
+// Splits at ";" without trimming.
+std::vector<std::string> SplitNames(std::string_view literal);
+
+inline const std::vector<std::string> machineNames = SplitNames(kMachineNamesLiteral);
+inline const std::vector<std::string> videoNames = SplitNames(kVideoNamesLiteral);
+inline const std::vector<std::string> versionNames = SplitNames(kVersionNamesLiteral);
+
+// Column 0 of every pause row; a row whose path begins with "**" is a pause.
+inline constexpr const char* kPauseRowPath = "**  [PAUSE]  **";
+
+inline constexpr int kColumnCount = 6;
+inline constexpr const char* kColumnHeadings[kColumnCount] = {"Path", "Size", "Machine", "Video", "Type", "Duration"};
+
+// One row of the compilation: the six texts shown in the list. A file row is
+// reopened by its path when the compilation is joined, a pause row encoded
+// again from its duration text; nothing else is kept.
+struct CompilationRow {
+  std::string path;      // the file's path as it was added, or kPauseRowPath
+  std::string size;      // FormatSize of the file, or the pause record's byte count
+  std::string machine;   // machineNames entry, "-" for a pause
+  std::string video;     // videoNames entry, "-" for a pause
+  std::string type;      // versionNames entry, "-" for a pause
+  std::string duration;  // FormatDuration of the file, or the pause text as typed
+
+  bool IsPause() const { return path.compare(0, 2, "**") == 0; }
+  const std::string& Text(int column) const;
+
+  bool operator==(const CompilationRow&) const = default;
+};
+
+class Compilation {
+ public:
+  // `decimalSeparator` is the user's, used for sizes, durations and pause
+  // texts; `messages` hears of every refusal.
+  Compilation(std::string decimalSeparator, Messages& messages);
+
+  // Adds one tape image; false when it cannot be read or conflicts with the
+  // images already listed (a message has been shown).
+  bool AddTapFile(const std::string& path);
+  // Adds the tape images (".tap", any case) directly inside `directory`, in
+  // ascending file-name order; stops at the first one that fails.
+  bool AddTapDirectory(const std::string& directory);
+  // Adds a pause typed as e.g. "5s" or "1m:30s"; false for an invalid or
+  // overlong text (a message has been shown).
+  bool AddPauseRow(const std::string& text);
+
+  // Selection and current row of the list, by 0-based row index.
+  void SelectRow(int index, bool selected);
+  bool IsSelected(int index) const;
+  void SetCurrentRow(int index);  // -1 for none
+  int currentRow() const { return currentRow_; }
+
+  void RemoveSelectedRows();
+  // Move the current row one place; false (and nothing changed) at the end
+  // of the list, with no current row, or while sorting is on.
+  bool MoveRowUp();
+  bool MoveRowDown();
+  // With sorting on, rows are kept in ascending order of their path text
+  // (pauses first) and cannot be moved; turning it off keeps the order.
+  void SetSorted(bool on);
+  bool CanMoveRows() const { return !sorted_; }
+
+  int CountFileRows() const;
+  void SubtractDuration(const std::string& text);
+  void UpdateTotalDuration();
+  void UpdateJoinAvailability();
+
+  const std::vector<CompilationRow>& rows() const { return rows_; }
+  uint8_t machine() const { return machine_; }
+  uint8_t video() const { return video_; }
+  uint8_t version() const { return version_; }
+  double totalSeconds() const { return totalSeconds_; }
+  bool sorted() const { return sorted_; }
+  // The total as shown under "Total Duration".
+  const std::string& totalText() const { return totalText_; }
+  // The join needs at least two rows of any kind.
+  bool joinAvailable() const { return joinAvailable_; }
+  const std::string& decimalSeparator() const { return decimalSeparator_; }
+  // Microseconds per cycle of the compilation's machine and video standard:
+  // the clock of its pause records.
+  float usPerCycle() const;
+
+ private:
+  void InsertRow(CompilationRow row);
+  void InsertRowAt(size_t index, CompilationRow row, bool selected);
+  void EraseRow(size_t index);
+  void RefreshPauseSizes();
+  std::string PauseSize(const std::string& text) const;
+
+  std::string decimalSeparator_;
+  Messages& messages_;
+  std::vector<CompilationRow> rows_;
+  std::vector<char> selected_;  // parallel to rows_
+  int currentRow_ = -1;
+  uint8_t machine_ = 0;
+  uint8_t video_ = 0;
+  uint8_t version_ = 0;
+  double totalSeconds_ = 0;
+  bool sorted_ = false;
+  std::string totalText_ = "0m0s";
+  bool joinAvailable_ = false;
+};
+
+}  // namespace rw

@@ -1,0 +1,23 @@
+#pragma once
+// Writing a compilation as one tape image: a fresh header with the
+// compilation's version, machine and video standard, then the pulse bytes of
+// each listed image (its own header dropped) and the long-pulse records of
+// each pause, in list order.
+
+#include <string>
+
+namespace rw {
+
+class Compilation;
+class Messages;
+
+// Writes `compilation` to `outputPath`. The image is built in a temporary
+// file beside the output and takes its name only when complete, so a failed
+// join leaves no partial file and an existing output as it was; an existing
+// output is replaced only when `replaceExisting` is true. Inputs are copied
+// in chunks, never held whole. On failure shows "Error while saving file "
+// + path + " : " + reason (title "Error!") and returns false.
+bool JoinToTapFile(const Compilation& compilation, const std::string& outputPath, bool replaceExisting,
+                   Messages& messages);
+
+}  // namespace rw
