@@ -1,0 +1,59 @@
+#include "settings/app_settings.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace rw {
+
+namespace {
+
+const QString kSection = QStringLiteral("Persistence");
+const QString kFileName = QStringLiteral("Reelwright.ini");
+
+void SelectKey(AppSettings& settings, PersistentPath which) {
+  settings.SetSection(kSection);
+  settings.SetKey(PersistentPathKey(which));
+  settings.SetDefault(settings.ProgramFolder());
+}
+
+}  // namespace
+
+QString PersistentPathKey(PersistentPath which) {
+  switch (which) {
+    case PersistentPath::SavePath: return QStringLiteral("SavePath");
+    case PersistentPath::LoadPath: return QStringLiteral("LoadPath");
+    case PersistentPath::JoinPath: return QStringLiteral("JoinPath");
+    case PersistentPath::SplitPath: return QStringLiteral("SplitPath");
+    case PersistentPath::DefSplitPath: return QStringLiteral("DefSplitPath");
+  }
+  return QString();
+}
+
+AppSettings::AppSettings(const QString& iniPath, const QString& programFolder)
+    : cInifile(iniPath),
+      programFolder_(programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder) {}
+
+QString ReadPersistentPath(AppSettings& settings, PersistentPath which) {
+  SelectKey(settings, which);
+  return settings.Value();
+}
+
+bool WritePersistentPath(AppSettings& settings, const QString& path, PersistentPath which) {
+  SelectKey(settings, which);
+  settings.SetValue(path);
+  return settings.Success();
+}
+
+QString SettingsFileLocation(const QString& programFolder, const QString& userConfigFolder) {
+  const QFileInfo program(programFolder);
+  const bool portable = program.isDir() && program.isWritable();
+  return (portable || userConfigFolder.isEmpty() ? programFolder : userConfigFolder) + u'/' + kFileName;
+}
+
+QString SettingsFileLocation() {
+  return SettingsFileLocation(QCoreApplication::applicationDirPath(),
+                              QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
+}
+
+}  // namespace rw

@@ -1,0 +1,50 @@
+#pragma once
+// The program's settings: the directories the user last worked in and the
+// default output directory, kept in section "Persistence" of "Reelwright.ini".
+// The desktop program and the command line each create one AppSettings and
+// hand it to whatever needs it.
+
+#include <QString>
+#include <cstdint>
+
+#include "settings/ini_file.h"
+
+namespace rw {
+
+enum class PersistentPath : int32_t {
+  SavePath = 0,
+  LoadPath = 1,
+  JoinPath = 2,
+  SplitPath = 3,
+  DefSplitPath = 4,
+};
+
+// The key under which `which` is kept ("SavePath", ..., "DefSplitPath").
+QString PersistentPathKey(PersistentPath which);
+
+class AppSettings : public cInifile {
+ public:
+  // `programFolder` is what a directory that was never stored reads as; an
+  // empty text means the folder of the running program.
+  explicit AppSettings(const QString& iniPath, const QString& programFolder = QString());
+
+  const QString& ProgramFolder() const { return programFolder_; }
+
+ private:
+  QString programFolder_;
+};
+
+// The stored directory; the program's folder when none was ever stored, and
+// an empty text when an empty one was.
+QString ReadPersistentPath(AppSettings& settings, PersistentPath which);
+// Stores `path` at once; false when the file could not be written (see
+// LastError), which the caller may tell the user about.
+bool WritePersistentPath(AppSettings& settings, const QString& path, PersistentPath which);
+
+// "Reelwright.ini" in `programFolder` when the program may write there (a
+// portable copy), else in `userConfigFolder` (an installed program).
+QString SettingsFileLocation(const QString& programFolder, const QString& userConfigFolder);
+// The same for the running program and the user's configuration folder.
+QString SettingsFileLocation();
+
+}  // namespace rw
