@@ -1,0 +1,336 @@
+#include "core/rom_decoder.h"
+
+#include <algorithm>
+
+#include "core/commodore_names.h"
+#include "core/pulse_timing.h"
+
+namespace rw {
+namespace {
+
+// Default classes by machine: shortMin..shortMax, mediumMin..mediumMax,
+// longMin..longMax. The C16/Plus-4 classes leave gaps between them.
+constexpr std::array<uint8_t, 6> kDefaultBounds[] = {
+    {32, 60, 61, 76, 77, 99},     // Commodore 64
+    {33, 52, 53, 73, 74, 99},     // VIC-20
+    {33, 63, 94, 122, 192, 254},  // C16 and Plus/4
+};
+
+constexpr int kCountdownStart = 137;  // 0x89, first header copy
+constexpr int kRepeatCountdownStart = 9;
+constexpr int kNameOffset = 14;  // name bytes 14..29 of a header block
+constexpr int kNameLength = 16;
+
+int32_t ToPosition(int64_t value) {
+  return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
+}
+
+std::string TrimSpaces(const std::string& text) {
+  const auto first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+uint8_t ToByte(double value) { return static_cast<uint8_t>(std::clamp(value, 0.0, 255.0)); }
+
+}  // namespace
+
+RomDecoder::RomDecoder(const TapImage& image) : image_(image) {
+  blockBuffer_.reserve(kBlockSize + 1);
+  sample_.reserve(kSampleSize);
+  histogram_.assign(kHistogramSize, 0);
+  SetPulseClasses(image.machine, image.version);
+}
+
+void RomDecoder::SetPulseClasses(uint8_t machine, uint8_t version) {
+  step_ = version == 2 ? 2 : 1;
+  bytePulses_ = 20 * step_;
+  SetBounds(kDefaultBounds[machine <= 2 ? machine : 0]);
+}
+
+void RomDecoder::SetBounds(const std::array<uint8_t, 6>& bounds) {
+  // The search resets the classes at every zero byte; skip the table rebuild
+  // when nothing changes.
+  if (bounds == bounds_) return;
+  bounds_ = bounds;
+  RebuildClassTable();
+}
+
+void RomDecoder::RebuildClassTable() {
+  for (int v = 0; v < 256; ++v) {
+    uint8_t bits = 0;
+    if (v >= bounds_[0] && v <= bounds_[1]) bits |= kShortBit;
+    if (v >= bounds_[2] && v <= bounds_[3]) bits |= kMediumBit;
+    if (v >= bounds_[4] && v <= bounds_[5]) bits |= kLongBit;
+    classOf_[static_cast<size_t>(v)] = bits;
+  }
+  // Position 0 of the table is never a class: reads outside the image give 0
+  // and must end every decoder cleanly, whatever bounds a caller puts back.
+  classOf_[0] = 0;
+}
+
+int RomDecoder::ReadPulse(int64_t pos) const {
+  const auto size = static_cast<int64_t>(image_.bytes.size());
+  if (pos < 0 || pos >= size) return 0;
+  const int first = image_.bytes[static_cast<size_t>(pos)];
+  if (step_ == 1 || pos == size - 1) return first;
+  return std::min(255, first + image_.bytes[static_cast<size_t>(pos + 1)]);
+}
+
+int RomDecoder::DecodeBit(int64_t pos) const {
+  const int a = ReadPulse(pos);
+  const int b = ReadPulse(pos + step_);
+  if (IsShort(a) && IsMedium(b)) return 0;
+  if (IsMedium(a) && IsShort(b)) return 1;
+  return -1;
+}
+
+int RomDecoder::DecodeByte(int64_t pos) const {
+  if (!IsLong(ReadPulse(pos)) || !IsMedium(ReadPulse(pos + step_))) return -1;
+  int value = 0;
+  int parity = 1;
+  for (int k = 0; k < 8; ++k) {
+    const int bit = DecodeBit(pos + 2 * step_ * (k + 1));
+    if (bit < 0) return -1;
+    value |= bit << k;
+    parity ^= bit;
+  }
+  if (DecodeBit(pos + 18 * step_) != parity) return -2;
+  return value;
+}
+
+int64_t RomDecoder::ReadBlock(int64_t pos, TapeSection& section, int copy) {
+  blockBuffer_.clear();
+  int64_t p = pos;
+  for (int i = 0; i < kBlockSize; ++i) {
+    const int d = DecodeByte(p);
+    if (d < 0) break;
+    blockBuffer_.push_back(static_cast<uint8_t>(d));
+    p += bytePulses_;
+  }
+  (copy == 1 ? section.headerChecksumPos : section.repeatChecksumPos) = ToPosition(p - bytePulses_);
+  return p + step_;
+}
+
+bool RomDecoder::BlockChecksumOk() const {
+  const size_t n = blockBuffer_.size();
+  if (n == 0) return false;
+  uint8_t sum = 0;
+  for (size_t i = 9; i + 1 < n; ++i) sum ^= blockBuffer_[i];
+  return sum == blockBuffer_[n - 1];
+}
+
+std::optional<std::string> RomDecoder::ReadHeaderName(int64_t pos) const {
+  int64_t p = pos;
+  for (int k = 0; k < 9; ++k) {
+    if (DecodeByte(p) != kCountdownStart - k) return std::nullopt;
+    p += bytePulses_;
+  }
+  const int fileType = DecodeByte(p);
+  if (fileType != 1 && fileType != 3) return std::nullopt;
+  p += 5 * static_cast<int64_t>(bytePulses_);
+  std::string name;
+  for (int k = 0; k < kNameLength; ++k) {
+    const int d = DecodeByte(p);
+    if (d < 0) return std::nullopt;
+    name += static_cast<char>(d);
+    p += bytePulses_;
+  }
+  return TrimSpaces(name);
+}
+
+int64_t RomDecoder::FindRepeat(int64_t from, int gap) const {
+  const int64_t lastIndex = image_.FileLength();
+  int64_t g = from;
+  int64_t p = from;
+  int r = 0;
+  for (;;) {
+    int v = 0;
+    do {
+      p += step_;
+      v = ReadPulse(p);
+    } while (p < lastIndex && IsShort(v));
+    if (p >= lastIndex) return -1;
+    if (p - g >= gap / step_) {
+      r = DecodeByte(p);
+      if (r < 0) {
+        g = p + step_;
+        r = 0;
+      }
+    } else {
+      g = from;
+    }
+    if (r == kRepeatCountdownStart) return p;
+  }
+}
+
+bool RomDecoder::AdaptPulseClasses(int64_t pos) {
+  sample_.clear();
+  clusters_.clear();
+  std::fill(histogram_.begin(), histogram_.end(), 0);
+  // The sample is the pulses after the leader. Near the end of the image it
+  // is shorter: a header may still fit in what remains.
+  const int64_t lastIndex = image_.FileLength();
+  if (pos < 0 || pos + (step_ - 1) > lastIndex) return false;
+  const int64_t available = (lastIndex - (step_ - 1) - pos) / step_ + 1;
+  const int count = static_cast<int>(std::min<int64_t>(kSampleSize, available));
+  const uint8_t* bytes = image_.bytes.data();
+  for (int k = 0; k < count; ++k) {
+    const int64_t q = pos + static_cast<int64_t>(k) * step_;
+    sample_.push_back(step_ == 1 ? bytes[q] : bytes[q] + bytes[q + 1]);
+  }
+
+  for (int k = 0; k < count;) {
+    const int v = sample_[static_cast<size_t>(k)];
+    if (v != 0) {
+      ++histogram_[static_cast<size_t>(v)];
+      ++k;
+    } else {
+      k += 4;  // a zero and its three count bytes
+    }
+  }
+
+  // A cluster is a run of counted values that starts after more than four
+  // empty values and ends at the first of five empty values in a row.
+  const auto counted = [&](int v) { return histogram_[static_cast<size_t>(v)] != 0; };
+  int v = 0;
+  while (v < kHistogramSize) {
+    int empties = 0;
+    int first = -1;
+    for (; v < kHistogramSize; ++v) {
+      if (!counted(v)) {
+        ++empties;
+      } else if (empties > 4) {
+        first = v;
+        break;
+      } else {
+        empties = 0;
+      }
+    }
+    if (first < 0) break;
+    int end = kHistogramSize - 1;
+    int run = 0;
+    for (int u = first + 1; u < kHistogramSize; ++u) {
+      run = counted(u) ? 0 : run + 1;
+      if (run == 5) {
+        end = u - 4;
+        break;
+      }
+    }
+    int peak = first;
+    for (int u = first; u <= end; ++u) {
+      if (histogram_[static_cast<size_t>(u)] > histogram_[static_cast<size_t>(peak)]) peak = u;
+    }
+    clusters_.push_back({peak, first, end});
+    v = end;
+  }
+  if (clusters_.size() != 3) return false;
+
+  std::array<uint8_t, 6> bounds = bounds_;
+  bounds[1] = ToByte(RoundHalfEven((clusters_[0].end + clusters_[1].first) / 2.0));
+  bounds[3] = ToByte(RoundHalfEven((clusters_[1].end + clusters_[2].first) / 2.0));
+  bounds[2] = ToByte(bounds[1] + 1.0);
+  bounds[4] = ToByte(bounds[3] + 1.0);
+  SetBounds(bounds);
+  return true;
+}
+
+void RomDecoder::FillSection(int64_t leaderStart, int64_t headerPos, const std::string& rawName,
+                             TapeSection& section) {
+  std::string display = TrimSpaces(FilterName(rawName));
+  if (display.empty()) display = "NO-TITLE-" + std::to_string(untitledCounter++);
+  for (char& c : display) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  section.name = Latin1ToUtf8(display);
+  section.rawName = rawName;
+  section.start = ToPosition(leaderStart);
+  section.leaderEnd = ToPosition(headerPos - step_);
+  section.bounds = bounds_;
+  for (size_t i = 0; i < 3; ++i) section.peaks[i] = ToByte(clusters_[i].peak);
+  section.headerPos = ToPosition(headerPos);
+
+  section.afterHeader = ToPosition(ReadBlock(headerPos, section, 1));
+  section.headerChecksumOk = BlockChecksumOk();
+  const int64_t repeat = FindRepeat(section.afterHeader, kRepeatGap);
+  if (repeat < 0) return;
+  section.repeatPos = ToPosition(repeat);
+  section.afterRepeat = ToPosition(ReadBlock(repeat, section, 2));
+  section.repeatChecksumOk = BlockChecksumOk();
+}
+
+bool RomDecoder::FindNextSection(int64_t from, TapeSection& section) {
+  section = TapeSection{};
+  return step_ == 2 ? FindNextSectionImpl<true>(from, section) : FindNextSectionImpl<false>(from, section);
+}
+
+template <bool kHalfWaves>
+bool RomDecoder::FindNextSectionImpl(int64_t from, TapeSection& section) {
+  // The hot loop of a parse: one forward pass over every pulse byte. Every
+  // position read here is at most `last` + 1, the image's trailing zero.
+  const uint8_t* bytes = image_.bytes.data();
+  const int64_t last = static_cast<int64_t>(image_.FileLength()) - 1;
+  const bool runsOfZeros = image_.version == 0;
+  const auto shortAt = [&](int64_t q) {
+    int v = bytes[q];
+    if constexpr (kHalfWaves) v = std::min(255, v + bytes[q + 1]);
+    return (classOf_[static_cast<size_t>(v)] & kShortBit) != 0;
+  };
+
+  int64_t p = std::max<int64_t>(from, 0);
+  bool inLeader = false;
+  int64_t leaderStart = 0;
+  while (p <= last) {
+    if (bytes[p] == 0) {
+      // Silence: in version 0 a run of zeros, later a zero and a 24-bit count.
+      if (runsOfZeros) {
+        while (p < last && bytes[p + 1] == 0) ++p;
+      } else {
+        p += 3;
+      }
+      inLeader = false;
+      SetPulseClasses(image_.machine, image_.version);
+      ++p;
+      continue;
+    }
+    if (!inLeader) {
+      if (shortAt(p)) {
+        leaderStart = p;
+        inLeader = true;
+        p += step_;
+      } else {
+        ++p;
+      }
+      continue;
+    }
+    if (shortAt(p)) {
+      ++p;
+      continue;
+    }
+    inLeader = false;
+    if (p - leaderStart <= kMinLeader) {
+      ++p;
+      continue;
+    }
+    if constexpr (kHalfWaves) {
+      // The leader moved one half-wave at a time; a pulse is two half-waves,
+      // so a leader of odd length starts with a stray half-wave.
+      ++p;
+      if ((p - leaderStart) % 2 != 0) ++leaderStart;
+    }
+    if (!AdaptPulseClasses(p)) {
+      ++p;
+      continue;
+    }
+    const auto name = ReadHeaderName(p);
+    if (!name) {
+      ++p;
+      continue;
+    }
+    FillSection(leaderStart, p, *name, section);
+    return true;
+  }
+  return false;
+}
+
+}  // namespace rw

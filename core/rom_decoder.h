@@ -1,0 +1,143 @@
+#pragma once
+// Finding the programs that the Commodore ROM tape routines saved in the pulse
+// stream of a tape image.
+//
+// The ROM writes every bit as a pair of pulses of three lengths (short,
+// medium, long): a byte is a long+medium marker, eight bit pairs (least
+// significant first; short+medium is 0, medium+short is 1) and an odd-parity
+// pair, 20 pulses in all. A block ends with a long+short pair. A saved program
+// starts with a long leader of short pulses, then the header block (countdown
+// 137..129, file type, start and end address, 16-byte name, padding, XOR
+// checksum), then the same block again with the countdown 9..1, then the data
+// in the same form.
+//
+// Pulse lengths vary with the machine and with the tape, so the three classes
+// are tuned to each header from a histogram of the pulses after its leader.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/tap_image.h"
+
+namespace rw {
+
+// One program found on the tape.
+struct TapeSection {
+  int32_t start = 0;      // first pulse of the header's leader; the program's file begins here
+  int32_t leaderEnd = 0;  // headerPos - step; the next search resumes after it
+  std::string name;       // display name (UTF-8): filtered, trimmed, upper-case, or "NO-TITLE-n"
+  std::string rawName;    // the 16 header name bytes, one char per byte (Latin-1), spaces trimmed
+  std::string tapeNameText;  // UTF-8; set by the name editor, empty from the decoder
+  int32_t headerPos = 0;          // first countdown byte of the first header copy
+  int32_t afterHeader = 0;        // end marker after the first copy, plus step
+  int32_t headerChecksumPos = 0;  // the first copy's checksum byte
+  int32_t repeatPos = 0;          // first countdown byte of the repeat; 0 when not found
+  int32_t afterRepeat = 0;        // end marker after the repeat, plus step; 0 when not found
+  int32_t repeatChecksumPos = 0;  // the repeat's checksum byte; 0 when not found
+  bool headerChecksumOk = false;
+  bool repeatChecksumOk = false;  // false when the repeat was not found
+  std::string fileName;           // UTF-8; set by the name editor, empty from the decoder
+  // Class bounds in force when the header was read: shortMin, shortMax,
+  // mediumMin, mediumMax, longMin, longMax. Renaming puts them back.
+  std::array<uint8_t, 6> bounds{};
+  // Most frequent short, medium and long pulse value after the leader; new
+  // pulses are written with these lengths.
+  std::array<uint8_t, 3> peaks{};
+};
+
+// A run of histogram values that belong together: one pulse class.
+struct PulseCluster {
+  int peak = 0;   // the value counted most often (the lowest one on ties)
+  int first = 0;  // first value of the run
+  int end = 0;    // first empty value after the run
+};
+
+// The decoder's state for one tape image: pulse classes, the last block read
+// and the numbering of untitled programs. The image must outlive the decoder;
+// its bytes may change in place (renaming) but not be reallocated.
+class RomDecoder {
+ public:
+  inline static constexpr int kSampleSize = 1025;
+  inline static constexpr int kHistogramSize = 513;  // values 0..512 (a version-2 pulse is two bytes)
+  inline static constexpr int kBlockSize = 202;      // countdown 9, header 192, checksum 1
+  inline static constexpr int kMinLeader = 1000;     // a leader must be longer than this
+  inline static constexpr int kRepeatGap = 78;
+
+  // Sets the default classes for the image's machine and version.
+  explicit RomDecoder(const TapImage& image);
+
+  // Default classes of a machine, and step/bytePulses of a version.
+  void SetPulseClasses(uint8_t machine, uint8_t version);
+  // Puts class bounds back in force (in TapeSection::bounds order).
+  void SetBounds(const std::array<uint8_t, 6>& bounds);
+  std::array<uint8_t, 6> Bounds() const { return bounds_; }
+
+  int step() const { return step_; }
+  int bytePulses() const { return bytePulses_; }
+  const TapImage& image() const { return image_; }
+
+  // The pulse at `pos`: one byte, or in version 2 two half-waves added and
+  // capped at 255. Outside the image 0, which is in no class.
+  int ReadPulse(int64_t pos) const;
+  bool IsShort(int value) const { return InClass(value, kShortBit); }
+  bool IsMedium(int value) const { return InClass(value, kMediumBit); }
+  bool IsLong(int value) const { return InClass(value, kLongBit); }
+
+  // 0 or 1, or -1 when the pulse pair at `pos` is not a bit.
+  int DecodeBit(int64_t pos) const;
+  // 0..255; -1 when no byte starts at `pos`; -2 on a parity error.
+  int DecodeByte(int64_t pos) const;
+
+  // Decodes up to 202 bytes from `pos` into blockBuffer() and records where
+  // the last byte read (the checksum) begins: headerChecksumPos for copy 1,
+  // repeatChecksumPos otherwise. Returns the position after the end marker.
+  int64_t ReadBlock(int64_t pos, TapeSection& section, int copy);
+  // The last byte of the block equals the XOR of bytes 9..n-2.
+  bool BlockChecksumOk() const;
+  const std::vector<uint8_t>& blockBuffer() const { return blockBuffer_; }
+
+  // The header name (raw bytes, spaces trimmed; may be empty) when a
+  // program-file header starts at `pos`, otherwise nothing.
+  std::optional<std::string> ReadHeaderName(int64_t pos) const;
+  // The first countdown byte (9) of the repeated copy after a gap of at
+  // least `gap` positions of short pulses, searching from `from`; -1 if none.
+  int64_t FindRepeat(int64_t from, int gap) const;
+  // The next program from `from` on; false when the image holds no more.
+  bool FindNextSection(int64_t from, TapeSection& section);
+  // Tunes the classes to the pulses from `pos` on (the end of a leader);
+  // true when the histogram gave exactly three clusters.
+  bool AdaptPulseClasses(int64_t pos);
+
+  const std::vector<int>& sample() const { return sample_; }
+  const std::vector<int>& histogram() const { return histogram_; }
+  const std::vector<PulseCluster>& clusters() const { return clusters_; }
+
+  // The number given to the next program without a usable name.
+  int untitledCounter = 0;
+
+ private:
+  static constexpr uint8_t kShortBit = 1, kMediumBit = 2, kLongBit = 4;
+
+  bool InClass(int value, uint8_t bit) const {
+    return value >= 0 && value < 256 && (classOf_[static_cast<size_t>(value)] & bit) != 0;
+  }
+  void RebuildClassTable();
+  template <bool kHalfWaves>
+  bool FindNextSectionImpl(int64_t from, TapeSection& section);
+  void FillSection(int64_t leaderStart, int64_t headerPos, const std::string& rawName, TapeSection& section);
+
+  const TapImage& image_;
+  int step_ = 1;
+  int bytePulses_ = 20;
+  std::array<uint8_t, 6> bounds_{};
+  std::array<uint8_t, 256> classOf_{};  // class bits of every pulse value, rebuilt with the bounds
+  std::vector<uint8_t> blockBuffer_;
+  std::vector<int> sample_;
+  std::vector<int> histogram_;
+  std::vector<PulseCluster> clusters_;
+};
+
+}  // namespace rw

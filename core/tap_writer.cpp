@@ -1,0 +1,106 @@
+#include "core/tap_writer.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "core/pulse_timing.h"
+#include "core/safe_file.h"
+#include "core/utilities.h"
+
+namespace rw {
+namespace {
+
+constexpr size_t kNameLength = 16;
+constexpr int kNameOffset = 14;  // name bytes 14..29 of a header block
+
+void Store(TapImage& image, int64_t pos, int value) {
+  // The trailing zero element is not part of the file and stays 0.
+  if (pos >= 0 && pos < image.FileLength()) image.bytes[static_cast<size_t>(pos)] = static_cast<uint8_t>(value);
+}
+
+}  // namespace
+
+int64_t WritePulse(TapImage& image, int64_t pos, int value) {
+  value = value < 0 ? 0 : value > 255 ? 255 : value;
+  if (image.version != 2) {
+    Store(image, pos, value);
+    return pos + 1;
+  }
+  const int half = static_cast<int>(RoundHalfEven(value / 2.0));
+  Store(image, pos, half);
+  Store(image, pos + 1, half);
+  return pos + 2;
+}
+
+int64_t WriteByte(TapImage& image, int64_t pos, uint8_t value, const TapeSection& section) {
+  const int s = section.peaks[0];
+  const int m = section.peaks[1];
+  const int l = section.peaks[2];
+  const auto pair = [&](int bit) {
+    pos = WritePulse(image, pos, bit != 0 ? m : s);
+    pos = WritePulse(image, pos, bit != 0 ? s : m);
+  };
+  pos = WritePulse(image, pos, l);
+  pos = WritePulse(image, pos, m);
+  int parity = 1;
+  for (int k = 0; k < 8; ++k) {
+    const int bit = value >> k & 1;
+    pair(bit);
+    parity ^= bit;
+  }
+  pair(parity);
+  return pos;
+}
+
+int64_t WriteName(TapImage& image, int64_t pos, std::string_view nameBytes, const TapeSection& section) {
+  for (const char c : nameBytes) pos = WriteByte(image, pos, static_cast<uint8_t>(c), section);
+  return pos;
+}
+
+bool RenameSection(TapImage& image, TapeSection& section, std::string_view nameBytes) {
+  std::string name(nameBytes.substr(0, kNameLength));
+  name.resize(kNameLength, ' ');
+  RomDecoder decoder(image);
+  decoder.SetBounds(section.bounds);
+  bool whole = true;
+  const auto rewrite = [&](int64_t blockPos, int copy) {
+    WriteName(image, blockPos + kNameOffset * static_cast<int64_t>(decoder.bytePulses()), name, section);
+    decoder.ReadBlock(blockPos, section, copy);
+    const auto& block = decoder.blockBuffer();
+    if (block.size() != static_cast<size_t>(RomDecoder::kBlockSize)) {
+      whole = false;
+      return;
+    }
+    uint8_t checksum = 0;
+    for (size_t i = 9; i + 1 < block.size(); ++i) checksum ^= block[i];
+    WriteByte(image, copy == 1 ? section.headerChecksumPos : section.repeatChecksumPos, checksum, section);
+  };
+  rewrite(section.headerPos, 1);
+  if (section.repeatPos != 0) rewrite(section.repeatPos, 2);
+  return whole;
+}
+
+bool WriteSectionFile(const TapImage& image, const std::string& path, int64_t first, int64_t last, bool replace,
+                      std::string& error) {
+  if (first < 0 || last > static_cast<int64_t>(image.FileLength()) - 1 || last < first - 1) {
+    error = std::strerror(EINVAL);
+    return false;
+  }
+  const auto count = static_cast<uint32_t>(last - first + 1);
+  const auto header = MakeTapHeader(image.signature, image.version, image.machine, image.video, count);
+  SafeFileWriter writer;
+  return writer.Open(path, error) && writer.Write(header.data(), header.size(), error) &&
+         writer.Write(image.bytes.data() + first, count, error) && writer.Commit(replace, error);
+}
+
+std::string UniqueTapName(const std::string& base, const std::string& folder) {
+  const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+  if (!FileExists(prefix + base + ".tap")) return base;
+  for (int n = 1; n <= 1000; ++n) {
+    const std::string candidate = base + "(" + std::to_string(n) + ")";
+    if (!FileExists(prefix + candidate + ".tap")) return candidate;
+  }
+  return {};
+}
+
+}  // namespace rw

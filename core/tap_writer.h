@@ -1,0 +1,47 @@
+#pragma once
+// Writing tape images: re-encoding bytes as pulses in place (to rename a
+// program inside both copies of its header), writing a stretch of an image as
+// a tape image file of its own, and choosing an output name that is free.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "core/rom_decoder.h"
+#include "core/tap_image.h"
+
+namespace rw {
+
+// Stores one pulse at `pos`; in version 2 as two equal half-waves of half the
+// value (halves to even). Returns the position after it. Positions outside
+// the image are left alone.
+int64_t WritePulse(TapImage& image, int64_t pos, int value);
+
+// Stores `value` as the 20 pulses of one encoded byte, with the section's peak
+// lengths: long+medium marker, eight bit pairs, odd-parity pair. Returns the
+// position after the byte.
+int64_t WriteByte(TapImage& image, int64_t pos, uint8_t value, const TapeSection& section);
+
+// WriteByte for each name byte (one char per byte) in order.
+int64_t WriteName(TapImage& image, int64_t pos, std::string_view nameBytes, const TapeSection& section);
+
+// Gives the program the name `nameBytes` (padded with spaces or cut to 16
+// bytes) in both header copies of `image` and rewrites each copy's checksum,
+// classifying pulses with the bounds in force when the section was found.
+// A copy that does not read back as a whole 202-byte block keeps its
+// checksum byte: rewriting it would overwrite whatever byte decoding stopped
+// at. Returns false when that happened to either copy.
+bool RenameSection(TapImage& image, TapeSection& section, std::string_view nameBytes);
+
+// Writes positions first..last (inclusive) of `image` as a new tape image
+// file: the image's signature, version, machine and video, then the bytes.
+// Never replaces an existing file unless `replace` is true, and never leaves
+// a half-written file. On failure `error` holds the system's description.
+bool WriteSectionFile(const TapImage& image, const std::string& path, int64_t first, int64_t last, bool replace,
+                      std::string& error);
+
+// `base` when "folder/base.tap" does not exist, otherwise the first free
+// "base(n)" for n = 1..1000; empty when all are taken. The caller appends ".tap".
+std::string UniqueTapName(const std::string& base, const std::string& folder);
+
+}  // namespace rw
