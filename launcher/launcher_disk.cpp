@@ -1,0 +1,200 @@
+#include "launcher/launcher_disk.h"
+
+#include <exception>
+#include <filesystem>
+#include <system_error>
+
+#include "core/safe_file.h"
+#include "core/utilities.h"
+#include "launcher/launcher_text.h"
+
+namespace rw {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kErrorTitle = "ERROR!";
+
+struct ToolPaths {
+  std::string c1541;
+  std::string petcat;
+};
+
+// Looks both tools up and names the missing ones, so that nothing is asked or
+// written when the disk could not be made anyway.
+bool FindTools(const LauncherServices& services, ToolPaths& paths) {
+  paths.c1541 = services.tools.FindTool("c1541");
+  paths.petcat = services.tools.FindTool("petcat");
+  if (!paths.c1541.empty() && !paths.petcat.empty()) return true;
+  const bool both = paths.c1541.empty() && paths.petcat.empty();
+  const std::string names = both ? "c1541 and petcat" : paths.c1541.empty() ? "c1541" : "petcat";
+  services.messages.Critical(kErrorTitle, "Cannot build the launcher disk: " + names + (both ? " were" : " was") +
+                                              " not found. Install VICE, which provides " +
+                                              (both ? "them" : "it") + ", or place " + names + " in " +
+                                              services.tools.ProgramFolder() + " !");
+  return false;
+}
+
+// The temporary files of one program, removed however the step ends.
+class TemporaryFiles {
+ public:
+  TemporaryFiles() = default;
+  TemporaryFiles(const TemporaryFiles&) = delete;
+  TemporaryFiles& operator=(const TemporaryFiles&) = delete;
+  ~TemporaryFiles() {
+    for (const std::string& path : paths_) {
+      std::error_code ignored;
+      fs::remove(path, ignored);
+    }
+  }
+  std::string Make(const std::string& prefix) {
+    std::string path = TempFileName(prefix);
+    if (!path.empty()) paths_.push_back(path);
+    return path;
+  }
+
+ private:
+  std::vector<std::string> paths_;
+};
+
+bool NonEmptyFile(const std::string& path) {
+  std::error_code error;
+  return !path.empty() && fs::is_regular_file(path, error) && fs::file_size(path, error) > 0 && !error;
+}
+
+// What a failed c1541 run said, or why it did not run to its end.
+std::string FailureText(const std::string& tool, const ToolResult& result) {
+  std::string text = result.output;
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
+  if (!text.empty()) return text;
+  if (!result.error.empty()) return tool + ": " + result.error;
+  return tool + " ended with exit status " + std::to_string(result.exitStatus);
+}
+
+class DiskBuild {
+ public:
+  DiskBuild(const LauncherDiskInput& input, const LauncherDevice& device, const LauncherServices& services,
+            const ToolPaths& tools)
+      : input_(input),
+        device_(device),
+        s_(services),
+        tools_(tools),
+        disk_(LauncherDiskPath(input.outputFolder, input.imagePath)),
+        imageName_(LauncherImageName(input.imagePath)) {}
+
+  LauncherOutcome Run() {
+    if (FileExists(disk_) &&
+        !s_.messages.AskYesNo("WARNING", MessageIcon::Exclamation,
+                              "File " + disk_ + " Already exists ! Would you like to overwrite it ?")) {
+      return LauncherOutcome::NotStarted;
+    }
+    s_.dialogs.SetBusy(true);
+    const ToolResult created = s_.tools.Run(tools_.c1541, FormatDiskArguments(disk_));
+    if (!created.Succeeded() || !FileExists(disk_)) return Fail("Error while creating file: " + disk_ + " !");
+
+    s_.settings.forAllRemaining = false;
+    s_.settings.launcherCancelled = false;
+    try {
+      int n = 1;
+      for (const LauncherProgram& program : input_.programs) {
+        if (!AddProgram(program, n)) return LauncherOutcome::Failed;
+        if (s_.settings.launcherCancelled) break;
+        ++n;
+      }
+    } catch (const std::exception& error) {
+      return Fail("Error while creating file " + disk_ + " : " + error.what());
+    }
+
+    s_.dialogs.SetBusy(false);
+    if (s_.settings.launcherCancelled) {
+      std::error_code error;
+      fs::remove(disk_, error);
+      if (error) {
+        s_.messages.Critical(kErrorTitle, "Error while deleting file " + disk_ + " : " + error.message());
+        return LauncherOutcome::Failed;
+      }
+      s_.messages.Info("INFO", "Operation Aborted, D64 Index file not created !");
+      return LauncherOutcome::Aborted;
+    }
+    s_.messages.Info("INFO", "Index Disk " + disk_ + " successfully created !");
+    return LauncherOutcome::Created;
+  }
+
+ private:
+  // One program onto the disk. False after a failure (already shown); true
+  // when it was added or the user cancelled.
+  bool AddProgram(const LauncherProgram& program, int n) {
+    std::string name = program.name;
+    s_.dialogs.SetBusy(false);
+    if (!s_.settings.forAllRemaining) {
+      const std::string proposed = LauncherEntryName(name, n);
+      name = ApplyTargetAnswer(s_.dialogs.AskTarget(proposed, name), proposed, s_.settings);
+    }
+    if (s_.settings.launcherCancelled) return true;
+    s_.dialogs.SetBusy(true);
+    const std::string diskFileName = LauncherEntryName(name, n);
+
+    TemporaryFiles temporary;
+    const std::string text = temporary.Make("RWLM");
+    if (!FileExists(text)) {
+      Fail("Error while creating BAS file: " + text + " !");
+      return false;
+    }
+    const std::string launcher =
+        LauncherText(device_.device, device_.directory, imageName_, LowerText(program.start), s_.settings.autostartLine);
+    std::string error;
+    if (!WriteWholeFile(text, launcher.data(), launcher.size(), true, error)) {
+      Fail("Error while creating file " + disk_ + " : " + error);
+      return false;
+    }
+
+    // petcat leaves the program file empty when it cannot tokenise the text;
+    // an empty file must not end up on the disk as a launcher.
+    const std::string tokenised = temporary.Make("TAPO");
+    const ToolResult petcat =
+        tokenised.empty() ? ToolResult{} : s_.tools.Run(tools_.petcat, TokeniseArguments(s_.settings.petcatOptions, tokenised, text));
+    if (!petcat.Succeeded() || !NonEmptyFile(tokenised)) {
+      Fail("Error while creating PRG file: " + tokenised + " !");
+      return false;
+    }
+
+    const ToolResult written = s_.tools.Run(tools_.c1541, WriteFileArguments(disk_, tokenised, diskFileName));
+    if (!written.Succeeded()) {
+      Fail("Error while creating file " + disk_ + " : " + FailureText("c1541", written));
+      return false;
+    }
+    return true;
+  }
+
+  LauncherOutcome Fail(const std::string& text) {
+    s_.dialogs.SetBusy(false);
+    s_.messages.Critical(kErrorTitle, text);
+    return LauncherOutcome::Failed;
+  }
+
+  const LauncherDiskInput& input_;
+  const LauncherDevice& device_;
+  const LauncherServices& s_;
+  const ToolPaths& tools_;
+  const std::string disk_;
+  const std::string imageName_;
+};
+
+}  // namespace
+
+LauncherOutcome BuildLauncherDisk(const LauncherDiskInput& input, const LauncherServices& services) {
+  ToolPaths tools;
+  if (!FindTools(services, tools)) return LauncherOutcome::Failed;
+  const DeviceAnswer answer = services.dialogs.AskDevice();
+  if (answer.cancelled) return LauncherOutcome::NotStarted;
+  return DiskBuild(input, {answer.device, answer.directory}, services, tools).Run();
+}
+
+LauncherOutcome BuildLauncherDiskFor(const LauncherDiskInput& input, const LauncherDevice& device,
+                                     const LauncherServices& services) {
+  ToolPaths tools;
+  if (!FindTools(services, tools)) return LauncherOutcome::Failed;
+  return DiskBuild(input, device, services, tools).Run();
+}
+
+}  // namespace rw

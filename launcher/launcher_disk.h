@@ -1,0 +1,69 @@
+#pragma once
+// The launcher disk: a d64 disk image holding one small BASIC program per
+// group of selected programs of a tape image. Loaded and run on the Commodore
+// machine, each program has the tape-emulator device mount the tape image at
+// the group's start and starts loading from tape. The text of each program is
+// tokenised by VICE's petcat; the disk is made and filled by VICE's c1541.
+
+#include <string>
+#include <vector>
+
+#include "launcher/launcher_dialogs.h"
+#include "launcher/target_systems.h"
+#include "platform/messages.h"
+#include "platform/tool_runner.h"
+
+namespace rw {
+
+// One group of selected rows of the split list, in list order.
+struct LauncherProgram {
+  // The "Program" cell of the group's first row (the display name, or the
+  // file name set in the name editor), UTF-8 as shown.
+  std::string name;
+  // The "Start" cell of the group's first row as shown (hexadecimal, at least
+  // six digits, for example "0001A4"); used as text, lower-cased.
+  std::string start;
+};
+
+struct LauncherDiskInput {
+  std::string imagePath;     // the loaded tape image; only its file name is used
+  std::string outputFolder;  // where the disk image goes
+  std::vector<LauncherProgram> programs;
+};
+
+// Device number (8 to 11) and SD-card folder (SdDirectoryText form, may be
+// empty), as the "Launcher Disk Creation" dialog hands them back.
+struct LauncherDevice {
+  int device = 8;
+  std::string directory;
+};
+
+struct LauncherServices {
+  LauncherDialogs& dialogs;
+  LauncherSettings& settings;  // the target choice, kept between builds
+  ToolRunner& tools;
+  Messages& messages;
+};
+
+enum class LauncherOutcome {
+  Created,     // "Index Disk ... successfully created !"
+  NotStarted,  // device dialog cancelled or replacing the disk image declined: nothing written
+  Aborted,     // target dialog cancelled: the disk image is deleted again
+  Failed,      // an error was shown (a missing tool among them)
+};
+
+// The "Index D64" command: checks that c1541 and petcat can be found, asks the
+// device dialog, then builds as below.
+LauncherOutcome BuildLauncherDisk(const LauncherDiskInput& input, const LauncherServices& services);
+
+// Builds the disk for a known device: asks before replacing an existing disk
+// image, creates it, then for each program asks the target dialog (unless
+// "For All remaining" was chosen), writes the launcher text to a temporary
+// file, tokenises it to another and copies that onto the disk. Created,
+// Aborted and Failed end with exactly one message; the temporary files are
+// removed on every path. A failure leaves the disk image with the programs
+// copied so far.
+LauncherOutcome BuildLauncherDiskFor(const LauncherDiskInput& input, const LauncherDevice& device,
+                                     const LauncherServices& services);
+
+}  // namespace rw

@@ -1,0 +1,98 @@
+#include "launcher/launcher_text.h"
+
+#include <cstdio>
+
+#include "core/commodore_names.h"
+#include "core/utilities.h"
+
+namespace rw {
+namespace {
+
+constexpr size_t kEntryNameCharacters = 13;
+
+bool IsUpperLatin1(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7); }
+
+}  // namespace
+
+std::string LowerText(std::string_view text) {
+  std::string lower(text);
+  for (size_t i = 0; i < lower.size(); ++i) {
+    const auto c = static_cast<unsigned char>(lower[i]);
+    if (c >= 'A' && c <= 'Z') {
+      lower[i] = static_cast<char>(c + 32);
+    } else if (c == 0xC3 && i + 1 < lower.size()) {
+      // U+00C0..U+00DE (but not U+00D7, the multiplication sign) are the
+      // upper-case Latin-1 letters; their lower-case forms lie 32 above.
+      const auto next = static_cast<unsigned char>(lower[i + 1]);
+      if (next >= 0x80 && next <= 0x9E && next != 0x97) lower[i + 1] = static_cast<char>(next + 32);
+      ++i;
+    }
+  }
+  return lower;
+}
+
+std::string LowerLatin1(std::string bytes) {
+  for (char& c : bytes) {
+    if (IsUpperLatin1(static_cast<unsigned char>(c))) c = static_cast<char>(static_cast<unsigned char>(c) + 32);
+  }
+  return bytes;
+}
+
+std::string LauncherEntryName(const std::string& name, int n) {
+  char counter[16];
+  std::snprintf(counter, sizeof counter, "%02d", n);
+  std::string padded = Utf8ToLatin1(name) + std::string(kEntryNameCharacters, ' ');
+  padded.resize(kEntryNameCharacters);
+  return Latin1ToUtf8(LowerLatin1(std::string(counter) + "-" + padded));
+}
+
+std::string LauncherImageName(const std::string& imagePath) { return LowerText(FileNameOf(imagePath)); }
+
+std::string LauncherDiskPath(const std::string& outputFolder, const std::string& imagePath) {
+  std::string folder = outputFolder;
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+  return folder + LauncherImageName(imagePath) + ".d64";
+}
+
+std::string LauncherText(int device, const std::string& directory, const std::string& imageName,
+                         const std::string& start, const std::string& autostartLine) {
+  const std::string open = "open 1," + std::to_string(device) + ",15,\"";
+  const std::string close = "\":close1";
+  std::string text;
+  if (!directory.empty()) {
+    // Code 95 is the left arrow of the Commodore character set.
+    text += "5 " + open + "cd:" + static_cast<char>(95) + close + "\r\n";
+    text += "10 " + open + "cd" + directory + close + "\r\n";
+  }
+  text += "20 " + open + "xt:" + imageName + "," + start + close + "\r\n";
+  text += autostartLine + "\r\n";
+  text += "30 new\r\n";
+  return Utf8ToLatin1(text);
+}
+
+std::vector<std::string> FormatDiskArguments(const std::string& diskPath) {
+  return {"-format", "launcher,id", "d64", diskPath};
+}
+
+std::vector<std::string> TokeniseArguments(const std::string& petcatOptions, const std::string& programPath,
+                                           const std::string& textPath) {
+  std::vector<std::string> arguments;
+  std::string word;
+  for (char c : petcatOptions + " ") {
+    if (c == ' ' || c == '\t') {
+      if (!word.empty()) arguments.push_back(word);
+      word.clear();
+    } else {
+      word += c;
+    }
+  }
+  arguments.insert(arguments.end(), {"-o", programPath, "--", textPath});
+  return arguments;
+}
+
+std::vector<std::string> WriteFileArguments(const std::string& diskPath, const std::string& programPath,
+                                            const std::string& diskFileName) {
+  return {"-attach", diskPath, "-write", programPath, diskFileName};
+}
+
+}  // namespace rw

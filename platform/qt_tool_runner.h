@@ -1,0 +1,33 @@
+#pragma once
+// ToolRunner on QProcess: the tool is started directly with its argument list
+// and waited for; its standard output and error are captured together.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/tool_runner.h"
+
+namespace rw {
+
+class QtToolRunner : public ToolRunner {
+ public:
+  // `programFolder` empty: the folder of the running executable.
+  // `searchPath` absent: the folders of the PATH environment variable; an
+  // empty list searches nowhere but the program folder.
+  // A tool still running after `timeoutMs` is stopped and counts as failed.
+  explicit QtToolRunner(std::string programFolder = {},
+                        std::optional<std::vector<std::string>> searchPath = std::nullopt,
+                        int timeoutMs = 120000);
+
+  std::string FindTool(const std::string& name) const override;
+  std::string ProgramFolder() const override { return programFolder_; }
+  ToolResult Run(const std::string& toolPath, const std::vector<std::string>& arguments) override;
+
+ private:
+  std::string programFolder_;
+  std::optional<std::vector<std::string>> searchPath_;
+  int timeoutMs_;
+};
+
+}  // namespace rw

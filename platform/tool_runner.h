@@ -1,0 +1,35 @@
+#pragma once
+// Running an external command-line tool (for example VICE's c1541) and
+// waiting for it. The tool gets a list of arguments exactly as given: no
+// shell, no quoting, no word splitting. Standard library only, so that the
+// launcher logic can use it and the tests can put stand-in tools behind it.
+
+#include <string>
+#include <vector>
+
+namespace rw {
+
+struct ToolResult {
+  bool started = false;   // the tool could be run at all
+  bool finished = false;  // it ended by itself (not crashed, not stopped for taking too long)
+  int exitStatus = -1;    // meaningful when finished
+  std::string output;     // what it printed, standard output and error together (UTF-8)
+  std::string error;      // why it did not start or finish, empty otherwise
+
+  bool Succeeded() const { return started && finished && exitStatus == 0; }
+};
+
+class ToolRunner {
+ public:
+  virtual ~ToolRunner() = default;
+
+  // The full path of the tool `name`, looked up first in the program's own
+  // folder and then on the search path; empty when it is in neither.
+  virtual std::string FindTool(const std::string& name) const = 0;
+  // The program's own folder, where a user may place the tools.
+  virtual std::string ProgramFolder() const = 0;
+  // Runs `toolPath` with `arguments` and waits until it ends.
+  virtual ToolResult Run(const std::string& toolPath, const std::vector<std::string>& arguments) = 0;
+};
+
+}  // namespace rw
