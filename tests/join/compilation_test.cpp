@@ -1,0 +1,274 @@
+#include "join/compilation.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tap_bytes.h"
+#include "platform/messages.h"
+#include "support/scratch_folder.h"
+
+namespace rw {
+
+void PrintTo(const CompilationRow& row, std::ostream* out) {
+  *out << "{" << row.path << " | " << row.size << " | " << row.machine << " | " << row.video << " | " << row.type
+       << " | " << row.duration << "}";
+}
+
+namespace {
+
+using test::ScratchFolder;
+using test::TapBytes;
+
+std::vector<std::string> Paths(const Compilation& compilation) {
+  std::vector<std::string> paths;
+  for (const auto& row : compilation.rows()) paths.push_back(row.path);
+  return paths;
+}
+
+class CompilationTest : public ::testing::Test {
+ protected:
+  ScratchFolder folder;
+  RecordedMessages messages;
+  Compilation compilation{".", messages};
+
+  std::string Tap(const std::string& name, uint8_t machine, uint8_t video, uint8_t version, size_t length = 1000) {
+    return folder.Write(name, TapBytes(machine, video, version, length));
+  }
+};
+
+TEST(NameTables, SplitWithoutTrimming) {
+  EXPECT_EQ(machineNames, (std::vector<std::string>{"C64", "VIC-20", "C16-Plus4"}));
+  EXPECT_EQ(videoNames, (std::vector<std::string>{"PAL", "NTSC"}));
+  EXPECT_EQ(versionNames, (std::vector<std::string>{"TAP V0", " TAP V1", "TAP V2"}));
+}
+
+TEST_F(CompilationTest, FirstFileFixesSettingsAndFillsItsRow) {
+  EXPECT_EQ(compilation.totalText(), "0m0s");
+  const std::string path = Tap("a.tap", 1, 1, 2, 1000);
+  ASSERT_TRUE(compilation.AddTapFile(path));
+  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_EQ(compilation.machine(), 1);
+  EXPECT_EQ(compilation.video(), 1);
+  EXPECT_EQ(compilation.version(), 2);
+  ASSERT_EQ(compilation.rows().size(), 1u);
+  // 980 pulse bytes of 48 * 8 cycles at 0.97778 us: 0.368 s.
+  const CompilationRow expected{path, "999 Bytes", "VIC-20", "NTSC", "TAP V2", "0m:0.37s"};
+  EXPECT_EQ(compilation.rows()[0], expected);
+  EXPECT_EQ(compilation.totalText(), "0m:0.37s");
+  EXPECT_FALSE(compilation.joinAvailable());
+}
+
+struct Conflict {
+  uint8_t machine, video, version;  // the compilation
+  uint8_t refusedMachine, refusedVideo, refusedVersion;
+  std::string reason;
+};
+
+TEST_F(CompilationTest, RefusalsNameTheRefusedFilesOwnValue) {
+  const Conflict cases[] = {
+      {0, 0, 1, 0, 1, 1, "it has a video standard (NTSC)"},
+      {0, 0, 1, 1, 1, 2, "it was created for a machine (VIC-20)"},
+      {0, 0, 0, 0, 0, 1, "it has a TAP format ( TAP V1)"},
+      {2, 1, 2, 2, 1, 0, "it has a TAP format (TAP V0)"},
+      {1, 0, 1, 2, 0, 1, "it was created for a machine (C16-Plus4)"},
+  };
+  for (const Conflict& c : cases) {
+    RecordedMessages shown;
+    Compilation list(".", shown);
+    ASSERT_TRUE(list.AddTapFile(Tap("first.tap", c.machine, c.video, c.version)));
+    const std::string refused = Tap("second.tap", c.refusedMachine, c.refusedVideo, c.refusedVersion);
+    EXPECT_FALSE(list.AddTapFile(refused));
+    ASSERT_EQ(shown.shown.size(), 1u) << c.reason;
+    EXPECT_EQ(shown.shown[0].title, "ERROR!");
+    EXPECT_EQ(shown.shown[0].icon, MessageIcon::Critical);
+    EXPECT_EQ(shown.shown[0].text,
+              "File " + refused + " Cannot be added since " + c.reason + " conflicting with previously added files");
+    EXPECT_EQ(list.rows().size(), 1u);
+    EXPECT_EQ(list.machine(), c.machine);
+    EXPECT_EQ(list.version(), c.version);
+  }
+}
+
+TEST_F(CompilationTest, UnreadableFileShowsTheLoadersMessage) {
+  const std::string path = folder.Write("bad.tap", std::string(40, 'x'));
+  EXPECT_FALSE(compilation.AddTapFile(path));
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].title, "Error!");
+  EXPECT_EQ(messages.shown[0].text, path + " Is not a valid TAP file");
+  EXPECT_TRUE(compilation.rows().empty());
+}
+
+TEST_F(CompilationTest, PausesDoNotFixSettingsAndFilesCanChangeThemOnceAllAreGone) {
+  ASSERT_TRUE(compilation.AddPauseRow("5s"));
+  ASSERT_TRUE(compilation.AddTapFile(Tap("vic.tap", 1, 0, 1)));
+  EXPECT_EQ(compilation.machine(), 1);
+
+  compilation.SelectRow(1, true);
+  compilation.RemoveSelectedRows();
+  ASSERT_EQ(compilation.rows().size(), 1u);
+  ASSERT_TRUE(compilation.AddTapFile(Tap("c16.tap", 2, 1, 2)));
+  EXPECT_EQ(compilation.machine(), 2);
+  EXPECT_EQ(compilation.video(), 1);
+  EXPECT_EQ(compilation.version(), 2);
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(CompilationTest, DirectoryAddsTapesInNameOrderAndStopsAtTheFirstConflict) {
+  Tap("c.tap", 0, 0, 1);
+  Tap("A.TAP", 0, 0, 1);
+  Tap("b.Tap", 0, 0, 1);
+  Tap("game.tap.bak", 1, 0, 1);
+  std::filesystem::create_directory(folder.File("sub.tap"));
+  ASSERT_TRUE(compilation.AddTapDirectory(folder.path()));
+  EXPECT_EQ(Paths(compilation),
+            (std::vector<std::string>{folder.File("A.TAP"), folder.File("b.Tap"), folder.File("c.tap")}));
+
+  ScratchFolder other;
+  RecordedMessages shown;
+  Compilation list(".", shown);
+  const auto write = [&](const std::string& name, uint8_t machine) {
+    return other.Write(name, TapBytes(machine, 0, 1, 500));
+  };
+  const std::string first = write("1.tap", 0);
+  const std::string second = write("2.tap", 1);
+  write("3.tap", 0);
+  EXPECT_FALSE(list.AddTapDirectory(other.path() + "/"));
+  EXPECT_EQ(Paths(list), std::vector<std::string>{first});
+  ASSERT_EQ(shown.shown.size(), 1u);
+  EXPECT_NE(shown.shown[0].text.find("File " + second + " Cannot be added"), std::string::npos);
+}
+
+TEST_F(CompilationTest, MissingDirectoryIsReported) {
+  EXPECT_FALSE(compilation.AddTapDirectory(folder.File("nowhere")));
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].title, "ERROR!");
+}
+
+TEST_F(CompilationTest, PauseRows) {
+  ASSERT_TRUE(compilation.AddPauseRow("5s"));
+  const CompilationRow pause{"**  [PAUSE]  **", "4", "-", "-", "-", "5s"};
+  EXPECT_EQ(compilation.rows().back(), pause);
+  // 90 s is 88.7 million cycles: six records of at most 16,777,215.
+  ASSERT_TRUE(compilation.AddPauseRow("1m:30s"));
+  const CompilationRow longer{"**  [PAUSE]  **", "24", "-", "-", "-", "1m:30s"};
+  EXPECT_EQ(compilation.rows().back(), longer);
+  EXPECT_DOUBLE_EQ(compilation.totalSeconds(), 95.0);
+  EXPECT_EQ(compilation.totalText(), "1m:35s");
+  EXPECT_EQ(compilation.CountFileRows(), 0);
+
+  // 40 s is 39.4 million cycles at the C64 PAL clock: three records.
+  ASSERT_TRUE(compilation.AddPauseRow("40s"));
+  EXPECT_EQ(compilation.rows().back().size, "12");
+
+  EXPECT_FALSE(compilation.AddPauseRow("1m30"));
+  EXPECT_FALSE(compilation.AddPauseRow("40m"));
+  ASSERT_EQ(messages.shown.size(), 2u);
+  EXPECT_EQ(messages.shown[0].title, "ERROR!");
+  EXPECT_EQ(messages.shown[0].text, "Pause duration string 1m30 Syntax is Invalid !");
+  EXPECT_EQ(messages.shown[1].title, "ERROR!");
+  EXPECT_EQ(messages.shown[1].text.rfind("Pause duration string 40m is too long ! The longest pause is 36m:", 0), 0u)
+      << messages.shown[1].text;
+  EXPECT_EQ(compilation.rows().size(), 3u);
+  EXPECT_TRUE(compilation.joinAvailable());
+
+  RecordedMessages shown;
+  Compilation comma(",", shown);
+  EXPECT_TRUE(comma.AddPauseRow("2,5s"));
+  EXPECT_FALSE(comma.AddPauseRow("2.5s"));
+  EXPECT_EQ(comma.totalText(), "0m:2,5s");
+}
+
+TEST_F(CompilationTest, PauseSizeFollowsTheClockFixedByTheFirstFile) {
+  // 16.5 s fits one record at the C64 PAL clock, not at the faster VIC-20 PAL one.
+  ASSERT_TRUE(compilation.AddPauseRow("16.5s"));
+  EXPECT_EQ(compilation.rows()[0].size, "4");
+  ASSERT_TRUE(compilation.AddTapFile(Tap("vic.tap", 1, 0, 1)));
+  EXPECT_EQ(compilation.rows()[0].size, "8");
+}
+
+TEST_F(CompilationTest, JoinNeedsTwoRowsOfAnyKind) {
+  ASSERT_TRUE(compilation.AddTapFile(Tap("a.tap", 0, 0, 1)));
+  EXPECT_FALSE(compilation.joinAvailable());
+  ASSERT_TRUE(compilation.AddPauseRow("5s"));
+  EXPECT_TRUE(compilation.joinAvailable());
+  compilation.SelectRow(0, true);
+  compilation.RemoveSelectedRows();
+  EXPECT_FALSE(compilation.joinAvailable());
+}
+
+TEST_F(CompilationTest, RemovalsSubtractAndAnEmptyListIsExactlyZero) {
+  for (const char* name : {"a.tap", "b.tap", "c.tap"}) ASSERT_TRUE(compilation.AddTapFile(Tap(name, 0, 0, 1, 1001)));
+  ASSERT_TRUE(compilation.AddPauseRow("2.5s"));
+  ASSERT_TRUE(compilation.AddTapFile(Tap("d.tap", 0, 0, 1, 2500)));
+
+  compilation.SelectRow(1, true);
+  compilation.SelectRow(2, true);
+  compilation.SelectRow(3, true);
+  compilation.RemoveSelectedRows();
+  EXPECT_EQ(Paths(compilation), (std::vector<std::string>{folder.File("a.tap"), folder.File("d.tap")}));
+  EXPECT_NEAR(compilation.totalSeconds(), 0.39 + 0.97, 0.02);
+
+  compilation.SelectRow(0, true);
+  compilation.SelectRow(1, true);
+  compilation.RemoveSelectedRows();
+  EXPECT_TRUE(compilation.rows().empty());
+  EXPECT_EQ(compilation.totalSeconds(), 0.0);
+  EXPECT_EQ(compilation.totalText(), "0m:0s");
+}
+
+TEST_F(CompilationTest, MovesAtTheEndsChangeNothing) {
+  for (const char* name : {"a.tap", "b.tap", "c.tap"}) ASSERT_TRUE(compilation.AddTapFile(Tap(name, 0, 0, 1)));
+  const auto before = Paths(compilation);
+  EXPECT_FALSE(compilation.MoveRowUp());  // no current row
+  compilation.SetCurrentRow(0);
+  EXPECT_FALSE(compilation.MoveRowUp());
+  compilation.SetCurrentRow(2);
+  EXPECT_FALSE(compilation.MoveRowDown());
+  EXPECT_EQ(Paths(compilation), before);
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(CompilationTest, MovesCarryTheCurrentRow) {
+  for (const char* name : {"a.tap", "b.tap", "c.tap"}) ASSERT_TRUE(compilation.AddTapFile(Tap(name, 0, 0, 1)));
+  const std::string a = folder.File("a.tap"), b = folder.File("b.tap"), c = folder.File("c.tap");
+  compilation.SetCurrentRow(0);
+  ASSERT_TRUE(compilation.MoveRowDown());
+  ASSERT_TRUE(compilation.MoveRowDown());
+  EXPECT_EQ(Paths(compilation), (std::vector<std::string>{b, c, a}));
+  EXPECT_EQ(compilation.currentRow(), 2);
+  EXPECT_TRUE(compilation.IsSelected(2));
+  ASSERT_TRUE(compilation.MoveRowUp());
+  EXPECT_EQ(Paths(compilation), (std::vector<std::string>{b, a, c}));
+  EXPECT_EQ(compilation.currentRow(), 1);
+}
+
+TEST_F(CompilationTest, SortingPutsPausesFirstAndKeepsNewRowsInPlace) {
+  ASSERT_TRUE(compilation.AddTapFile(Tap("c.tap", 0, 0, 1)));
+  ASSERT_TRUE(compilation.AddTapFile(Tap("a.tap", 0, 0, 1)));
+  ASSERT_TRUE(compilation.AddPauseRow("5s"));
+  compilation.SetCurrentRow(0);
+  compilation.SelectRow(0, true);
+
+  compilation.SetSorted(true);
+  const std::string pause = kPauseRowPath, a = folder.File("a.tap"), b = folder.File("b.tap"),
+                    c = folder.File("c.tap");
+  EXPECT_EQ(Paths(compilation), (std::vector<std::string>{pause, a, c}));
+  EXPECT_EQ(compilation.currentRow(), 2);  // c.tap, wherever it went
+  EXPECT_TRUE(compilation.IsSelected(2));
+  EXPECT_FALSE(compilation.CanMoveRows());
+  EXPECT_FALSE(compilation.MoveRowUp());
+
+  ASSERT_TRUE(compilation.AddTapFile(Tap("b.tap", 0, 0, 1)));
+  ASSERT_TRUE(compilation.AddPauseRow("1s"));
+  EXPECT_EQ(Paths(compilation), (std::vector<std::string>{pause, pause, a, b, c}));
+
+  compilation.SetSorted(false);
+  EXPECT_TRUE(compilation.CanMoveRows());
+  ASSERT_TRUE(compilation.AddTapFile(Tap("0.tap", 0, 0, 1)));
+  EXPECT_EQ(Paths(compilation).back(), folder.File("0.tap"));
+  EXPECT_EQ(Paths(compilation)[2], a);
+}
+
+}  // namespace
+}  // namespace rw

@@ -1,0 +1,201 @@
+#include "join/join_operation.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "core/pulse_timing.h"
+#include "join/compilation.h"
+#include "platform/messages.h"
+#include "support/scratch_folder.h"
+#include "tap_bytes.h"
+
+namespace rw {
+namespace {
+
+using test::ReadFileBytes;
+using test::ScratchFolder;
+using test::TapBytes;
+
+std::vector<uint8_t> Slice(const std::vector<uint8_t>& bytes, size_t from, size_t count) {
+  return std::vector<uint8_t>(bytes.begin() + static_cast<std::ptrdiff_t>(from),
+                              bytes.begin() + static_cast<std::ptrdiff_t>(from + count));
+}
+
+class JoinTest : public ::testing::Test {
+ protected:
+  ScratchFolder folder;
+  RecordedMessages messages;
+  Compilation compilation{".", messages};
+
+  std::string Add(const std::string& name, const std::vector<uint8_t>& bytes) {
+    const std::string path = folder.Write(name, bytes);
+    EXPECT_TRUE(compilation.AddTapFile(path));
+    return path;
+  }
+  void ExpectSaveError(const std::string& output) {
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].title, "Error!");
+    EXPECT_EQ(messages.shown[0].text.rfind("Error while saving file " + output + " : ", 0), 0u)
+        << messages.shown[0].text;
+  }
+};
+
+TEST_F(JoinTest, TwoFilesAndAPause) {
+  const auto first = TapBytes(0, 0, 1, 1000, 0x30);
+  const auto second = TapBytes(0, 0, 1, 2000, 0x41);
+  Add("one.tap", first);
+  ASSERT_TRUE(compilation.AddPauseRow("5s"));
+  Add("two.tap", second);
+
+  const std::string output = folder.File("joined.tap");
+  ASSERT_TRUE(JoinToTapFile(compilation, output, false, messages));
+  EXPECT_TRUE(messages.shown.empty());
+  const auto joined = ReadFileBytes(output);
+  ASSERT_EQ(joined.size(), 2984u);
+  const auto header = MakeTapHeader("C64-TAPE-RAW", 1, 0, 0, 2964);
+  EXPECT_EQ(Slice(joined, 0, 20), std::vector<uint8_t>(header.begin(), header.end()));
+  EXPECT_EQ(Slice(joined, 20, 980), Slice(first, 20, 980));
+  // Five seconds at the C64 PAL clock: 4,926,254 cycles.
+  EXPECT_EQ(Slice(joined, 1000, 4), (std::vector<uint8_t>{0x00, 0x2E, 0x2B, 0x4B}));
+  EXPECT_EQ(Slice(joined, 1004, 1980), Slice(second, 20, 1980));
+}
+
+TEST_F(JoinTest, HeaderCarriesTheCompilationsSettingsUnderTheC64Signature) {
+  Add("a.tap", TapBytes(1, 1, 2, 30, 0x20, "VIC-TAPE-RAW"));
+  Add("b.tap", TapBytes(1, 1, 2, 40, 0x21, "C16-TAPE-RAW"));
+  const std::string output = folder.File("out.tap");
+  ASSERT_TRUE(JoinToTapFile(compilation, output, false, messages));
+  const auto joined = ReadFileBytes(output);
+  ASSERT_EQ(joined.size(), 50u);
+  EXPECT_EQ(std::string(joined.begin(), joined.begin() + 12), "C64-TAPE-RAW");
+  EXPECT_EQ(Slice(joined, 12, 8), (std::vector<uint8_t>{2, 1, 1, 0, 30, 0, 0, 0}));
+  EXPECT_EQ(joined[20], 0x20);
+  EXPECT_EQ(joined[49], 0x21);
+}
+
+TEST_F(JoinTest, PausesUseTheClockOfTheCompilation) {
+  struct Case {
+    uint8_t machine, video, version;
+    std::string pause;
+    std::vector<uint8_t> records;
+  };
+  const Case cases[] = {
+      // 1 s at C64 PAL: 985,251 cycles.
+      {0, 0, 1, "1s", {0x00, 0xA3, 0x08, 0x0F}},
+      // 1 s at VIC-20 NTSC: 1,022,725 cycles; a version-0 image still gets the record.
+      {1, 1, 0, "1s", {0x00, 0x05, 0x9B, 0x0F}},
+      // 40 s at C64 PAL: 39,410,036 cycles in three records.
+      {0, 0, 1, "40s", {0x00, 0xFF, 0xFF, 0xFF, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x74, 0x59, 0x59}},
+  };
+  for (const Case& c : cases) {
+    RecordedMessages shown;
+    Compilation list(".", shown);
+    ASSERT_TRUE(list.AddTapFile(folder.Write("in.tap", TapBytes(c.machine, c.video, c.version, 20))));
+    ASSERT_TRUE(list.AddPauseRow(c.pause));
+    EXPECT_EQ(list.rows().back().size, std::to_string(c.records.size()));
+    const std::string output = folder.File("pause.tap");
+    ASSERT_TRUE(JoinToTapFile(list, output, true, shown));
+    const auto joined = ReadFileBytes(output);
+    EXPECT_EQ(Slice(joined, 20, joined.size() - 20), c.records) << c.pause;
+    EXPECT_EQ(joined[12], c.version);
+    EXPECT_EQ(joined[13], c.machine);
+  }
+}
+
+TEST_F(JoinTest, PausesOnlyUseTheC64PalClock) {
+  ASSERT_TRUE(compilation.AddPauseRow("1s"));
+  ASSERT_TRUE(compilation.AddPauseRow("1s"));
+  const std::string output = folder.File("pauses.tap");
+  ASSERT_TRUE(JoinToTapFile(compilation, output, false, messages));
+  const auto joined = ReadFileBytes(output);
+  EXPECT_EQ(Slice(joined, 12, 8), (std::vector<uint8_t>{0, 0, 0, 0, 8, 0, 0, 0}));
+  EXPECT_EQ(Slice(joined, 20, 8), (std::vector<uint8_t>{0x00, 0xA3, 0x08, 0x0F, 0x00, 0xA3, 0x08, 0x0F}));
+}
+
+TEST_F(JoinTest, FilesShortenedToTheirHeaderOrLessContributeNothing) {
+  for (const size_t length : {0, 1, 10, 20}) {
+    RecordedMessages shown;
+    Compilation list(".", shown);
+    const std::string shrunk = folder.Write("shrunk.tap", TapBytes(0, 0, 1, 100));
+    ASSERT_TRUE(list.AddTapFile(shrunk));
+    ASSERT_TRUE(list.AddTapFile(folder.Write("kept.tap", TapBytes(0, 0, 1, 30, 0x55))));
+    std::filesystem::resize_file(shrunk, length);
+    const std::string output = folder.File("out.tap");
+    ASSERT_TRUE(JoinToTapFile(list, output, true, shown)) << length;
+    const auto joined = ReadFileBytes(output);
+    ASSERT_EQ(joined.size(), 30u) << length;
+    EXPECT_EQ(joined[16], 10);
+    EXPECT_EQ(Slice(joined, 20, 10), std::vector<uint8_t>(10, 0x55));
+  }
+}
+
+TEST_F(JoinTest, VanishedInputLeavesNoPartialFileAndTheOldOutputIntact) {
+  Add("a.tap", TapBytes(0, 0, 1, 500));
+  const std::string gone = Add("b.tap", TapBytes(0, 0, 1, 500));
+  std::filesystem::remove(gone);
+
+  const std::string fresh = folder.File("fresh.tap");
+  EXPECT_FALSE(JoinToTapFile(compilation, fresh, true, messages));
+  ExpectSaveError(fresh);
+  EXPECT_NE(messages.shown[0].text.find("No such file or directory"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(fresh));
+
+  messages.shown.clear();
+  const std::string existing = folder.Write("existing.tap", std::string("old contents"));
+  EXPECT_FALSE(JoinToTapFile(compilation, existing, true, messages));
+  ExpectSaveError(existing);
+  EXPECT_EQ(test::ReadFileText(existing), "old contents");
+  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"a.tap", "existing.tap"}));
+}
+
+TEST_F(JoinTest, UnwritableOutputFolderLeavesNothing) {
+  Add("a.tap", TapBytes(0, 0, 1, 500));
+  Add("b.tap", TapBytes(0, 0, 1, 500));
+  const std::string plainFile = folder.Write("plain.txt", std::string("text"));
+  for (const std::string& output : {plainFile + "/out.tap", folder.File("missing/out.tap")}) {
+    messages.shown.clear();
+    EXPECT_FALSE(JoinToTapFile(compilation, output, true, messages));
+    ExpectSaveError(output);
+  }
+  EXPECT_EQ(test::ReadFileText(plainFile), "text");
+  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"a.tap", "b.tap", "plain.txt"}));
+}
+
+TEST_F(JoinTest, ExistingOutputIsReplacedOnlyWhenAgreed) {
+  Add("a.tap", TapBytes(0, 0, 1, 500));
+  Add("b.tap", TapBytes(0, 0, 1, 500));
+  const std::string output = folder.Write("out.tap", std::string("keep me"));
+  EXPECT_FALSE(JoinToTapFile(compilation, output, false, messages));
+  ExpectSaveError(output);
+  EXPECT_EQ(test::ReadFileText(output), "keep me");
+
+  messages.shown.clear();
+  ASSERT_TRUE(JoinToTapFile(compilation, output, true, messages));
+  EXPECT_EQ(ReadFileBytes(output).size(), 980u);
+  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"a.tap", "b.tap", "out.tap"}));
+}
+
+TEST_F(JoinTest, RealTapesJoinToTheirPulsesInOrder) {
+  const std::string real = test::RealTapesFolder();
+  if (real.empty()) GTEST_SKIP() << "the real test tapes are not present beside the project";
+  ASSERT_TRUE(compilation.AddTapFile(real + "/bender.tap"));
+  ASSERT_TRUE(compilation.AddPauseRow("2s"));
+  ASSERT_TRUE(compilation.AddTapFile(real + "/bender.tap"));
+  const std::string output = folder.File("twice.tap");
+  ASSERT_TRUE(JoinToTapFile(compilation, output, false, messages));
+  const auto original = ReadFileBytes(real + "/bender.tap");
+  const auto joined = ReadFileBytes(output);
+  const size_t pulses = original.size() - 20;
+  ASSERT_EQ(joined.size(), 20 + 2 * pulses + 4);
+  EXPECT_EQ(Slice(joined, 20, pulses), Slice(original, 20, pulses));
+  EXPECT_EQ(Slice(joined, 24 + pulses, pulses), Slice(original, 20, pulses));
+  // The joined image plays as long as its parts.
+  RecordedMessages shown;
+  Compilation check(".", shown);
+  ASSERT_TRUE(check.AddTapFile(output));
+  EXPECT_NEAR(check.totalSeconds(), compilation.totalSeconds(), 0.02);
+}
+
+}  // namespace
+}  // namespace rw
