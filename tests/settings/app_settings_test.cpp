@@ -1,0 +1,65 @@
+#include "settings/app_settings.h"
+
+#include <gtest/gtest.h>
+
+#include "support/scratch_folder.h"
+
+namespace rw {
+namespace {
+
+using test::ReadFileText;
+using test::ScratchFolder;
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+constexpr PersistentPath kAll[] = {PersistentPath::SavePath, PersistentPath::LoadPath, PersistentPath::JoinPath,
+                                   PersistentPath::SplitPath, PersistentPath::DefSplitPath};
+
+TEST(AppSettings, RememberedDirectoriesSurviveARestart) {
+  ScratchFolder scratch;
+  const QString ini = Q(scratch.File("Reelwright.ini"));
+  {
+    AppSettings settings(ini, "/opt/reelwright");
+    for (PersistentPath which : kAll) EXPECT_EQ(ReadPersistentPath(settings, which), "/opt/reelwright");
+    EXPECT_TRUE(scratch.Names().empty());
+    EXPECT_TRUE(WritePersistentPath(settings, QString::fromUtf8("/home/me/Bänder ; 1984"), PersistentPath::LoadPath));
+    EXPECT_TRUE(WritePersistentPath(settings, "", PersistentPath::DefSplitPath));
+  }
+  EXPECT_EQ(ReadFileText(scratch.File("Reelwright.ini")), "[Persistence]\nLoadPath=/home/me/Bänder ; 1984\nDefSplitPath=\n");
+
+  AppSettings restarted(ini, "/opt/reelwright");
+  EXPECT_EQ(ReadPersistentPath(restarted, PersistentPath::LoadPath), QString::fromUtf8("/home/me/Bänder ; 1984"));
+  EXPECT_EQ(ReadPersistentPath(restarted, PersistentPath::DefSplitPath), "");
+  EXPECT_EQ(ReadPersistentPath(restarted, PersistentPath::SplitPath), "/opt/reelwright");
+  EXPECT_EQ(restarted.Section(), "Persistence");
+  EXPECT_EQ(restarted.Key(), "SplitPath");
+}
+
+TEST(AppSettings, AFailedWriteIsReportedToTheCaller) {
+  ScratchFolder scratch;
+  const std::string blocker = scratch.Write("file", "x");
+  AppSettings settings(Q(blocker + "/Reelwright.ini"), "/opt/reelwright");
+  EXPECT_FALSE(WritePersistentPath(settings, "/tapes", PersistentPath::SplitPath));
+  EXPECT_EQ(settings.LastReturnCode(), 0);
+  EXPECT_EQ(ReadPersistentPath(settings, PersistentPath::SplitPath), "/opt/reelwright");
+}
+
+TEST(AppSettings, FileLivesBesideTheProgramOnlyWhenThatFolderIsWritable) {
+  ScratchFolder scratch;
+  const QString program = Q(scratch.path());
+  EXPECT_EQ(SettingsFileLocation(program, "/home/me/.config/Reelwright"), program + "/Reelwright.ini");
+  const QString unwritable = Q(scratch.Write("file", "x")) + "/bin";
+  EXPECT_EQ(SettingsFileLocation(unwritable, "/home/me/.config/Reelwright"), "/home/me/.config/Reelwright/Reelwright.ini");
+}
+
+TEST(AppSettings, TheUserConfigFolderIsCreatedByTheFirstWrite) {
+  ScratchFolder scratch;
+  AppSettings settings(Q(scratch.File("config/Reelwright/Reelwright.ini")), "/opt/reelwright");
+  EXPECT_EQ(ReadPersistentPath(settings, PersistentPath::SavePath), "/opt/reelwright");
+  EXPECT_TRUE(scratch.Names().empty());
+  EXPECT_TRUE(WritePersistentPath(settings, "/out", PersistentPath::SavePath));
+  EXPECT_EQ(ReadFileText(scratch.File("config/Reelwright/Reelwright.ini")), "[Persistence]\nSavePath=/out\n");
+}
+
+}  // namespace
+}  // namespace rw
