@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QScreen>
+#include <QWidget>
+
+#include "settings/ini_file.h"
+#include "support/scratch_folder.h"
+
+namespace rw {
+namespace {
+
+using test::ScratchFolder;
+
+class FormPosition : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (QApplication::instance() == nullptr) {
+      static int argc = 1;
+      static char name[] = "test_settings";
+      static char* argv[] = {name, nullptr};
+      static QApplication app(argc, argv);
+    }
+  }
+
+  FormPosition() : ini(QString::fromStdString(scratch.File("test.ini"))) { ini.SetSection("Window"); }
+
+  int ScreenWidthTwips() { return window.screen()->geometry().width() * 15; }
+  int ScreenHeightTwips() { return window.screen()->geometry().height() * 15; }
+
+  void Store(const QString& key, const QString& value) {
+    ini.SetKey(key);
+    ini.SetValue(value);
+  }
+
+  ScratchFolder scratch;
+  cInifile ini;
+  QWidget window;
+};
+
+TEST_F(FormPosition, SavedInTwipsAndRestoredOnAnotherWindow) {
+  window.setGeometry(100, 50, 320, 200);
+  ini.SetKey("Caller's key");
+  ini.SaveFormPosition(window);
+  EXPECT_TRUE(ini.Success());
+  EXPECT_EQ(ini.Key(), "Caller's key");
+  for (const auto& [key, twips] : {std::pair{"Left", "1500"}, {"Top", "750"}, {"Width", "4800"}, {"Height", "3000"},
+                                   {"Maximised", "0"}}) {
+    ini.SetKey(key);
+    EXPECT_EQ(ini.Value(), twips) << key;
+  }
+
+  QWidget restored;
+  restored.setGeometry(0, 0, 10, 10);
+  ini.SetDefault("caller's default");
+  ini.LoadFormPosition(restored, 0, 0);
+  EXPECT_TRUE(ini.Success());
+  EXPECT_EQ(restored.pos(), QPoint(100, 50));
+  EXPECT_EQ(restored.size(), QSize(320, 200));
+  EXPECT_FALSE(restored.windowState() & Qt::WindowMaximized);
+  EXPECT_EQ(ini.Default(), "caller's default");
+}
+
+TEST_F(FormPosition, KeptOnScreenWithAFourPixelMargin) {
+  Store("Left", "-5000");
+  Store("Top", "300");
+  Store("Width", QString::number(ScreenWidthTwips() + 3000));
+  Store("Height", "1500");
+  window.setGeometry(10, 10, 50, 50);
+  ini.LoadFormPosition(window, 0, 0);
+  EXPECT_EQ(window.x(), 4);
+  EXPECT_EQ(window.width(), window.screen()->geometry().width() - 8);
+  EXPECT_EQ(window.y(), 20);
+  EXPECT_EQ(window.height(), 100);
+}
+
+TEST_F(FormPosition, UnreadableOrMissingValuesKeepTheWindowsOwn) {
+  Store("Left", "not a number");
+  Store("Width", "1500");  // below the minimum
+  Store("Maximised", "1");
+  window.setGeometry(40, 30, 200, 100);
+  ini.LoadFormPosition(window, 4500, 0);
+  EXPECT_EQ(window.pos(), QPoint(40, 30));
+  EXPECT_EQ(window.size(), QSize(300, 100));
+  EXPECT_TRUE(window.windowState() & Qt::WindowMaximized);
+}
+
+TEST_F(FormPosition, HugeStoredValuesStillLandOnScreen) {
+  Store("Top", "2147483647");
+  Store("Height", "2147483647");
+  window.setGeometry(40, 30, 200, 100);
+  ini.LoadFormPosition(window, 0, 0);
+  EXPECT_TRUE(ini.Success());
+  EXPECT_EQ(window.y(), 4);
+  EXPECT_EQ(window.height(), window.screen()->geometry().height() - 8);
+}
+
+TEST_F(FormPosition, AMaximisedWindowKeepsItsNormalPlaceStored) {
+  Store("Left", "1500");
+  window.setWindowState(Qt::WindowMaximized);
+  ini.SaveFormPosition(window);
+  ini.SetKey("Maximised");
+  EXPECT_EQ(ini.Value(), "1");
+  ini.SetKey("Left");
+  EXPECT_EQ(ini.Value(), "1500");
+}
+
+}  // namespace
+}  // namespace rw
