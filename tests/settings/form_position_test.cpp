@@ -85,16 +85,6 @@ TEST_F(FormPosition, UnreadableOrMissingValuesKeepTheWindowsOwn) {
   EXPECT_TRUE(window.windowState() & Qt::WindowMaximized);
 }
 
-TEST_F(FormPosition, HugeStoredValuesStillLandOnScreen) {
-  Store("Top", "2147483647");
-  Store("Height", "2147483647");
-  window.setGeometry(40, 30, 200, 100);
-  ini.LoadFormPosition(window, 0, 0);
-  EXPECT_TRUE(ini.Success());
-  EXPECT_EQ(window.y(), 4);
-  EXPECT_EQ(window.height(), window.screen()->geometry().height() - 8);
-}
-
 TEST_F(FormPosition, AMaximisedWindowKeepsItsNormalPlaceStored) {
   Store("Left", "1500");
   window.setWindowState(Qt::WindowMaximized);
