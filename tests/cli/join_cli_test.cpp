@@ -1,0 +1,141 @@
+// reelwright-cli join, run as a user would run it.
+
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStringList>
+
+#include <filesystem>
+
+#include "core/tap_image.h"
+#include "support/scratch_folder.h"
+
+namespace rw {
+namespace {
+
+using test::ReadFileBytes;
+using test::ScratchFolder;
+
+struct JoinRun {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+JoinRun RunJoinCommand(const QStringList& arguments) {
+  QProcess process;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("LC_ALL", "C");  // "." as the decimal separator
+  process.setProcessEnvironment(environment);
+  process.start(REELWRIGHT_CLI, QStringList{"join"} + arguments);
+  JoinRun run;
+  if (!process.waitForFinished(30000)) return run;
+  run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+  run.out = process.readAllStandardOutput().toStdString();
+  run.err = process.readAllStandardError().toStdString();
+  return run;
+}
+
+std::vector<uint8_t> Tape(uint8_t machine, size_t length, uint8_t pulse) {
+  const auto header = MakeTapHeader("C64-TAPE-RAW", 1, machine, 0, static_cast<uint32_t>(length - 20));
+  std::vector<uint8_t> bytes(header.begin(), header.end());
+  bytes.resize(length, pulse);
+  return bytes;
+}
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+class JoinCliTest : public ::testing::Test {
+ protected:
+  ScratchFolder folder;
+  std::string one = folder.Write("one.tap", Tape(0, 1000, 0x31));
+  std::string two = folder.Write("two.tap", Tape(0, 2000, 0x32));
+  std::string output = folder.File("joined.tap");
+};
+
+TEST_F(JoinCliTest, JoinsFilesAndPausesAndPrintsTheRows) {
+  const JoinRun run = RunJoinCommand({Q(output), Q(one), "--pause", "5s", Q(two)});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const auto joined = ReadFileBytes(output);
+  ASSERT_EQ(joined.size(), 2984u);
+  EXPECT_EQ(std::vector<uint8_t>(joined.begin() + 16, joined.begin() + 20), (std::vector<uint8_t>{0x94, 0x0B, 0, 0}));
+  EXPECT_EQ(std::vector<uint8_t>(joined.begin() + 1000, joined.begin() + 1004),
+            (std::vector<uint8_t>{0x00, 0x2E, 0x2B, 0x4B}));
+
+  for (const std::string cell : {"Size", "Machine", "Video", "Type", "Duration", "999 Bytes", "1.95 KB", "C64", "PAL",
+                                 " TAP V1", "**  [PAUSE]  **", "0m:0.39s", "0m:0.8s", "5s"}) {
+    EXPECT_NE(run.out.find(cell), std::string::npos) << cell << " missing from\n" << run.out;
+  }
+  EXPECT_NE(run.out.find("Total Duration: 0m:6.19s"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Join operation Executed Correctly !"), std::string::npos);
+}
+
+TEST_F(JoinCliTest, ItemsKeepTheirOrderAndSortingReordersThem) {
+  std::filesystem::create_directory(folder.File("dir"));
+  folder.Write("dir/b.TAP", Tape(0, 22, 0x42));
+  folder.Write("dir/a.tap", Tape(0, 22, 0x41));
+  folder.Write("dir/skip.txt", std::string("not a tape"));
+
+  JoinRun run = RunJoinCommand({Q(output), Q(folder.File("dir")), "--pause=1s", Q(one)});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  auto joined = ReadFileBytes(output);
+  ASSERT_EQ(joined.size(), 20u + 2 + 2 + 4 + 980);
+  EXPECT_EQ((std::vector<uint8_t>(joined.begin() + 20, joined.begin() + 28)),
+            (std::vector<uint8_t>{0x41, 0x41, 0x42, 0x42, 0x00, 0xA3, 0x08, 0x0F}));
+  EXPECT_EQ(joined[28], 0x31);
+
+  run = RunJoinCommand({"--sort", "--force", Q(output), Q(one), Q(folder.File("dir")), "--pause", "1s"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  joined = ReadFileBytes(output);
+  // Pause first, then by path: dir/a.tap, dir/b.TAP, one.tap.
+  EXPECT_EQ((std::vector<uint8_t>(joined.begin() + 20, joined.begin() + 28)),
+            (std::vector<uint8_t>{0x00, 0xA3, 0x08, 0x0F, 0x41, 0x41, 0x42, 0x42}));
+}
+
+TEST_F(JoinCliTest, RefusalsExitWithOneAndWriteNothing) {
+  const std::string vic = folder.Write("vic.tap", Tape(1, 100, 0x30));
+  struct Case {
+    QStringList items;
+    std::string message;
+  };
+  const Case cases[] = {
+      {{Q(one), Q(vic)},
+       "File " + vic + " Cannot be added since it was created for a machine (VIC-20) conflicting with previously "
+                       "added files"},
+      {{Q(one), "--pause", "1m30"}, "Pause duration string 1m30 Syntax is Invalid !"},
+      {{Q(one), Q(folder.File("missing.tap"))}, "Error while loading file " + folder.File("missing.tap") + " : "},
+      {{Q(one)}, "at least two rows"},
+  };
+  for (const Case& c : cases) {
+    const JoinRun run = RunJoinCommand(QStringList{Q(output)} + c.items);
+    EXPECT_EQ(run.exitCode, 1) << c.message;
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(output));
+  }
+}
+
+TEST_F(JoinCliTest, ExistingOutputNeedsForce) {
+  const std::string existing = folder.Write("existing.tap", std::string("keep"));
+  JoinRun run = RunJoinCommand({Q(existing), Q(one), Q(two)});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find("File " + existing + " Already exists !"), std::string::npos) << run.err;
+  EXPECT_EQ(test::ReadFileText(existing), "keep");
+
+  run = RunJoinCommand({"--force", Q(existing), Q(one), Q(two)});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(ReadFileBytes(existing).size(), 20u + 980 + 1980);
+}
+
+TEST_F(JoinCliTest, UsageErrors) {
+  for (const QStringList& arguments : {QStringList{}, QStringList{Q(output)}, QStringList{"--bogus", Q(output), Q(one)},
+                                       QStringList{Q(output), Q(one), "--pause"}}) {
+    const JoinRun run = RunJoinCommand(arguments);
+    EXPECT_EQ(run.exitCode, 2) << arguments.join(' ').toStdString();
+    EXPECT_NE(run.err.find("Usage: reelwright-cli join"), std::string::npos);
+  }
+  EXPECT_FALSE(std::filesystem::exists(output));
+}
+
+}  // namespace
+}  // namespace rw
