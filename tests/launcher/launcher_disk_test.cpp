@@ -1,0 +1,389 @@
+// The launcher disk builder against stand-in tools: the exact argument lists
+// and launcher texts, the dialogs' effect on the build, and every failure
+// with its message and no temporary file left behind.
+
+#include "launcher/launcher_disk.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+
+#include "launcher/device_answer.h"
+#include "platform/qt_tool_runner.h"
+#include "stand_in_tools.h"
+#include "support/scratch_folder.h"
+
+namespace rw {
+namespace {
+
+namespace fs = std::filesystem;
+using test::FormatMode;
+using test::PetcatMode;
+using test::ToolCall;
+using test::WriteMode;
+
+class ScriptedDialogs : public LauncherDialogs {
+ public:
+  DeviceAnswer AskDevice() override {
+    ++deviceAsked;
+    return device;
+  }
+  TargetAnswer AskTarget(const std::string& proposedDiskName, const std::string& name) override {
+    asked.push_back({proposedDiskName, name, busy});
+    if (next < targets.size()) return targets[next++];
+    return {TargetAction::Next, 0, name};
+  }
+  void SetBusy(bool on) override { busy = on; }
+
+  struct Asked {
+    std::string proposed;
+    std::string name;
+    bool busy;
+  };
+  DeviceAnswer device{false, 8, ""};
+  std::vector<TargetAnswer> targets;  // answered in order, then "Next >" with Commodore 64
+  std::vector<Asked> asked;
+  int deviceAsked = 0;
+  bool busy = false;
+  size_t next = 0;
+};
+
+// Notes whether the busy pointer was still on when a message showed.
+class CheckedMessages : public RecordedMessages {
+ public:
+  explicit CheckedMessages(const ScriptedDialogs& dialogs) : dialogs_(dialogs) {}
+  MessageAnswer Show(const Message& message) override {
+    busyAtMessage = busyAtMessage || dialogs_.busy;
+    return RecordedMessages::Show(message);
+  }
+  bool busyAtMessage = false;
+
+ private:
+  const ScriptedDialogs& dialogs_;
+};
+
+std::string Lines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\r\n";
+  return text;
+}
+
+std::vector<LauncherProgram> Programs(int count) {
+  std::vector<LauncherProgram> programs;
+  for (int i = 1; i <= count; ++i) programs.push_back({"GAME " + std::to_string(i), "0000" + std::to_string(10 + i) });
+  return programs;
+}
+
+class LauncherDiskTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    tools_ = root_.path() + "/tools";
+    out_ = root_.path() + "/out";
+    tmp_ = root_.path() + "/tmp";
+    for (const std::string& folder : {tools_, out_, tmp_}) fs::create_directory(folder);
+    if (const char* old = std::getenv("TMPDIR")) savedTmpdir_ = old;
+    setenv("TMPDIR", tmp_.c_str(), 1);
+    input_.imagePath = root_.path() + "/tapes/Games.TAP";
+    input_.outputFolder = out_;
+    disk_ = out_ + "/games.tap.d64";
+  }
+  void TearDown() override {
+    if (savedTmpdir_) setenv("TMPDIR", savedTmpdir_->c_str(), 1);
+    else unsetenv("TMPDIR");
+  }
+
+  LauncherOutcome Build() {
+    QtToolRunner runner(tools_, std::vector<std::string>{});
+    return BuildLauncherDisk(input_, {dialogs_, settings_, runner, messages_});
+  }
+  std::vector<ToolCall> Calls() const { return test::RecordedCalls(tools_); }
+  bool TemporaryFolderEmpty() const { return fs::is_empty(tmp_); }
+  void ExpectOneMessage(const std::string& title, MessageIcon icon, const std::string& text) {
+    ASSERT_EQ(messages_.shown.size(), 1u);
+    EXPECT_EQ(messages_.shown[0].title, title);
+    EXPECT_EQ(messages_.shown[0].icon, icon);
+    EXPECT_EQ(messages_.shown[0].text, text);
+    EXPECT_FALSE(messages_.busyAtMessage);
+  }
+
+  test::ScratchFolder root_;
+  std::string tools_, out_, tmp_, disk_;
+  std::optional<std::string> savedTmpdir_;
+  LauncherDiskInput input_;
+  ScriptedDialogs dialogs_;
+  LauncherSettings settings_;
+  CheckedMessages messages_{dialogs_};
+};
+
+TEST_F(LauncherDiskTest, DeviceEightWithFolderGivesTheExactToolCallsAndText) {
+  test::WriteStandInTools(tools_, FormatMode::Ok, PetcatMode::Ok, WriteMode::Ok);
+  dialogs_.device = {false, 8, "/tapes"};
+  input_.programs = {{"GAME", "0001A4"}};
+
+  EXPECT_EQ(Build(), LauncherOutcome::Created);
+
+  const std::vector<ToolCall> calls = Calls();
+  ASSERT_EQ(calls.size(), 3u);
+  EXPECT_EQ(calls[0].tool, "c1541");
+  EXPECT_EQ(calls[0].arguments, (std::vector<std::string>{"-format", "launcher,id", "d64", disk_}));
+  EXPECT_EQ(calls[1].tool, "petcat");
+  ASSERT_EQ(calls[1].arguments.size(), 5u);
+  const std::string program = calls[1].arguments[2];
+  const std::string text = calls[1].arguments[4];
+  EXPECT_EQ(calls[1].arguments, (std::vector<std::string>{"-w2", "-o", program, "--", text}));
+  EXPECT_EQ(fs::path(program).parent_path(), fs::path(tmp_));
+  EXPECT_EQ(fs::path(program).filename().string().substr(0, 3), "TAP");
+  EXPECT_EQ(fs::path(text).filename().string().substr(0, 3), "RWL");
+  EXPECT_EQ(calls[2].tool, "c1541");
+  EXPECT_EQ(calls[2].arguments, (std::vector<std::string>{"-attach", disk_, "-write", program, "01-game         "}));
+
+  EXPECT_EQ(test::TokenisedText(tools_, 1), Lines({"5 open 1,8,15,\"cd:_\":close1",
+                                                    "10 open 1,8,15,\"cd/tapes\":close1",
+                                                    "20 open 1,8,15,\"xt:games.tap,0001a4\":close1",
+                                                    "25 poke631,131:poke198,1", "30 new"}));
+  ExpectOneMessage("INFO", MessageIcon::Information, "Index Disk " + disk_ + " successfully created !");
+  EXPECT_EQ(dialogs_.asked.size(), 1u);
+  EXPECT_EQ(dialogs_.asked[0].proposed, "01-game         ");
+  EXPECT_EQ(dialogs_.asked[0].name, "GAME");
+  EXPECT_FALSE(dialogs_.asked[0].busy);
+  EXPECT_TRUE(TemporaryFolderEmpty());
+  EXPECT_NE(test::ReadFileText(disk_).find("01-game         \n5 open"), std::string::npos);
+}
+
+TEST_F(LauncherDiskTest, DeviceNineWithoutFolderHasOnlyLinesTwentyToThirty) {
+  test::WriteStandInTools(tools_, FormatMode::Ok, PetcatMode::Ok, WriteMode::Ok);
+  dialogs_.device = {false, 9, ""};
+  dialogs_.targets = {{TargetAction::Next, 1, "Zork"}};
+  input_.programs = {{"ZORK I", "00A000"}};
+
+  EXPECT_EQ(Build(), LauncherOutcome::Created);
+
+  EXPECT_EQ(test::TokenisedText(tools_, 1), Lines({"20 open 1,9,15,\"xt:games.tap,00a000\":close1",
+                                                    "25 poke631,131:poke198,1", "30 new"}));
+  const std::vector<ToolCall> calls = Calls();
+  ASSERT_EQ(calls.size(), 3u);
+  EXPECT_EQ(std::vector<std::string>(calls[1].arguments.begin(), calls[1].arguments.begin() + 4),
+            (std::vector<std::string>{"-w2", "-l", "1001", "-o"}));
+  EXPECT_EQ(calls[2].arguments[4], "01-zork         ");
+}
+
+TEST_F(LauncherDiskTest, TypedFolderIsSentLowerCaseWithForwardSlashes) {
+  test::WriteStandInTools(tools_, FormatMode::Ok, PetcatMode::Ok, WriteMode::Ok);
+  RecordedMessages dialogMessages;
+  const DeviceCheck check = CheckDeviceAnswer("8", "GAMES\\C64", dialogMessages);
+  ASSERT_TRUE(check.accepted);
+  dialogs_.device = {false, check.device, check.directory};
+  input_.programs = {{"GAME", "000014"}};
+
+  EXPECT_EQ(Build(), LauncherOutcome::Created);
+  const std::string text = test::TokenisedText(tools_, 1);
+  EXPECT_NE(text.find("\r\n10 open 1,8,15,\"cdgames/c64\":close1\r\n"), std::string::npos) << text;
+}
+
+TEST_F(LauncherDiskTest, ProgramsAreNumberedAndLongNamesCut) {
+  test::WriteStandInTools(tools_, FormatMode::Ok, PetcatMode::Ok, WriteMode::Ok);
+  input_.programs = {{"ONE", "000014"}, {"TWO", "001000"}, {"SUPERLONGNAME123", "002000"}};
+
+  EXPECT_EQ(Build(), LauncherOutcome::Created);
+  const std::vector<ToolCall> calls = Calls();
+  ASSERT_EQ(calls.size(), 7u);
+  EXPECT_EQ(calls[2].arguments[4], "01-one          ");
+  EXPECT_EQ(calls[4].arguments[4], "02-two          ");
+  EXPECT_EQ(calls[6].arguments[4], "03-superlongname");
+  EXPECT_EQ(dialogs_.asked[2].proposed, "03-superlongname");
+  EXPECT_EQ(dialogs_.asked[2].name, "SUPERLONGNAME123");
+}
+
+TEST_F(LauncherDiskTest, TheHundredthProgramGetsASeventeenCharacterName) {
+  test::WriteStandInTools(tools_, FormatMode::Ok, PetcatMode::Ok, WriteMode::Ok);
+  input_.programs = Programs(100);
+  dialogs_.targets = {{TargetAction::ForAllRemaining, 0, "GAME 1"}};
+
+  EXPECT_EQ(Build(), LauncherOutcome::Created);
+  const std::vector<ToolCall> calls = Calls();
+  ASSERT_EQ(calls.size(), 201u);
+  EXPECT_EQ(calls[198].arguments[4], "99-game 99      ");
+  EXPECT_EQ(calls[200].arguments[4], "100-game 100     ");
+  EXPECT_EQ(calls[200].arguments[4].size(), 17u);
+  EXPECT_TRUE(TemporaryFolderEmpty());
+}
+
+TEST_F(LauncherDiskTest, EditedNameNamesTheProgramOnTheDisk) {
+  test::WriteStandInTools(tools_, FormatMode::Ok, PetcatMode::Ok, WriteMode::Ok);
+  input_.programs = {{"GAME", "000014"}};
+  dialogs_.targets = {{TargetAction::Next, 4, "Better Name"}};
+
+  EXPECT_EQ(Build(), LauncherOutcome::Created);
+  const std::vector<ToolCall> calls = Calls();
+  ASSERT_EQ(calls.size(), 3u);
+  EXPECT_EQ(calls[1].arguments[0], "-w3");
+  EXPECT_EQ(calls[2].arguments[4], "01-better name  ");
+  EXPECT_NE(test::TokenisedText(tools_, 1).find("\r\n25 poke1319,76:poke1320,207:poke1321,13:poke239,3\r\n"),
+            std::string::npos);
+}
+
+TEST_F(LauncherDiskTest, CancellingTheThirdProgramDeletesTheDisk) {
+  test::WriteStandInTools(tools_, FormatMode::Ok, PetcatMode::Ok, WriteMode::Ok);
+  input_.programs = Programs(4);
+  dialogs_.targets = {{TargetAction::Next, 0, "GAME 1"}, {TargetAction::Next, 0, "GAME 2"}, {TargetAction::Cancel, 3, "X"}};
+
+  EXPECT_EQ(Build(), LauncherOutcome::Aborted);
+  EXPECT_EQ(Calls().size(), 5u);  // the format and two programs
+  EXPECT_EQ(dialogs_.asked.size(), 3u);
+  EXPECT_FALSE(fs::exists(disk_));
+  EXPECT_TRUE(fs::is_empty(out_));
+  EXPECT_TRUE(TemporaryFolderEmpty());
+  EXPECT_TRUE(settings_.launcherCancelled);
+  ExpectOneMessage("INFO", MessageIcon::Information, "Operation Aborted, D64 Index file not created !");
+}
+
+TEST_F(LauncherDiskTest, ForAllRemainingAppliesOneTargetToTheRestOfOneBuild) {
+  test::WriteStandInTools(tools_, FormatMode::Ok, PetcatMode::Ok, WriteMode::Ok);
+  input_.programs = {{"FIRST", "000014"}, {"SECOND", "001000"}, {"THIRD", "002000"}};
+  dialogs_.targets = {{TargetAction::ForAllRemaining, 2, "Renamed"}};
+
+  EXPECT_EQ(Build(), LauncherOutcome::Created);
+  EXPECT_EQ(dialogs_.asked.size(), 1u);
+  std::vector<ToolCall> calls = Calls();
+  ASSERT_EQ(calls.size(), 7u);
+  const std::vector<std::string> names = {"01-renamed      ", "02-second       ", "03-third        "};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(std::vector<std::string>(calls[1 + 2 * i].arguments.begin(), calls[1 + 2 * i].arguments.begin() + 3),
+              (std::vector<std::string>{"-w2", "-l", "0401"}));
+    EXPECT_EQ(calls[2 + 2 * i].arguments[4], names[i]);
+    EXPECT_NE(test::TokenisedText(tools_, i + 1).find("\r\n25 poke631,131:poke198,1\r\n"), std::string::npos);
+  }
+
+  // The next build asks again, and the new answer replaces the old settings.
+  fs::remove(disk_);
+  dialogs_.targets.push_back({TargetAction::Next, 5, "FIRST"});
+  EXPECT_EQ(Build(), LauncherOutcome::Created);
+  EXPECT_EQ(dialogs_.asked.size(), 4u);
+  calls = Calls();
+  ASSERT_EQ(calls.size(), 14u);
+  EXPECT_EQ(std::vector<std::string>(calls[8].arguments.begin(), calls[8].arguments.begin() + 3),
+            (std::vector<std::string>{"-w70", "-l", "1C01"}));
+  EXPECT_EQ(calls[10].arguments[0], "-w2");  // the later programs were asked, and answered Commodore 64
+}
+
+TEST_F(LauncherDiskTest, CancellingTheDeviceDialogDoesNothing) {
+  test::WriteStandInTools(tools_, FormatMode::Ok, PetcatMode::Ok, WriteMode::Ok);
+  input_.programs = Programs(2);
+  dialogs_.device = DeviceAnswer{};
+
+  EXPECT_EQ(Build(), LauncherOutcome::NotStarted);
+  EXPECT_TRUE(messages_.shown.empty());
+  EXPECT_TRUE(Calls().empty());
+  EXPECT_TRUE(fs::is_empty(out_));
+}
+
+TEST_F(LauncherDiskTest, AnExistingDiskIsReplacedOnlyWhenTheUserAgrees) {
+  test::WriteStandInTools(tools_, FormatMode::Ok, PetcatMode::Ok, WriteMode::Ok);
+  input_.programs = Programs(1);
+  std::ofstream(disk_) << "old disk";
+  const std::string question = "File " + disk_ + " Already exists ! Would you like to overwrite it ?";
+
+  messages_.answer = MessageAnswer::No;
+  EXPECT_EQ(Build(), LauncherOutcome::NotStarted);
+  ExpectOneMessage("WARNING", MessageIcon::Exclamation, question);
+  EXPECT_EQ(messages_.shown[0].buttons, MessageButtons::YesNo);
+  EXPECT_TRUE(Calls().empty());
+  EXPECT_EQ(test::ReadFileText(disk_), "old disk");
+
+  messages_.answer = MessageAnswer::Yes;
+  EXPECT_EQ(Build(), LauncherOutcome::Created);
+  ASSERT_EQ(messages_.shown.size(), 3u);
+  EXPECT_EQ(messages_.shown[1].text, question);
+  EXPECT_EQ(test::ReadFileText(disk_).find("d64 image\n"), 0u);
+}
+
+struct FailingTool {
+  const char* label;
+  FormatMode format;
+  PetcatMode petcat;
+  WriteMode write;
+  int calls;  // tool runs before the build stopped
+};
+
+class FailingToolTest : public LauncherDiskTest, public ::testing::WithParamInterface<FailingTool> {};
+
+TEST_P(FailingToolTest, IsReportedAndLeavesNoTemporaryFile) {
+  const FailingTool& c = GetParam();
+  test::WriteStandInTools(tools_, c.format, c.petcat, c.write);
+  input_.programs = Programs(3);
+
+  EXPECT_EQ(Build(), LauncherOutcome::Failed);
+  const std::vector<ToolCall> calls = Calls();
+  ASSERT_EQ(static_cast<int>(calls.size()), c.calls);
+  std::string expected;
+  if (c.format != FormatMode::Ok) {
+    expected = "Error while creating file: " + disk_ + " !";
+    EXPECT_FALSE(fs::exists(disk_));
+  } else if (c.petcat != PetcatMode::Ok) {
+    expected = "Error while creating PRG file: " + calls[1].arguments[2] + " !";
+    EXPECT_TRUE(fs::exists(disk_));
+  } else {
+    expected = "Error while creating file " + disk_ + " : disk full";
+  }
+  ExpectOneMessage("ERROR!", MessageIcon::Critical, expected);
+  EXPECT_TRUE(TemporaryFolderEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Launcher, FailingToolTest,
+    ::testing::Values(FailingTool{"FormatFails", FormatMode::FailNoFile, PetcatMode::Ok, WriteMode::Ok, 1},
+                      FailingTool{"PetcatWritesNothing", FormatMode::Ok, PetcatMode::NoOutput, WriteMode::Ok, 2},
+                      FailingTool{"PetcatWritesEmptyFile", FormatMode::Ok, PetcatMode::EmptyOutput, WriteMode::Ok, 2},
+                      FailingTool{"PetcatExitStatus", FormatMode::Ok, PetcatMode::FailStatus, WriteMode::Ok, 2},
+                      FailingTool{"WriteExitStatus", FormatMode::Ok, PetcatMode::Ok, WriteMode::FailStatus, 3}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(LauncherDiskTest, NoTemporaryFileIsABasFileError) {
+  test::WriteStandInTools(tools_, FormatMode::Ok, PetcatMode::Ok, WriteMode::Ok);
+  input_.programs = Programs(2);
+  const std::string missing = root_.path() + "/no such folder";
+  setenv("TMPDIR", missing.c_str(), 1);
+
+  EXPECT_EQ(Build(), LauncherOutcome::Failed);
+  ExpectOneMessage("ERROR!", MessageIcon::Critical, "Error while creating BAS file:  !");
+  EXPECT_EQ(Calls().size(), 1u);
+  EXPECT_FALSE(fs::exists(missing));
+}
+
+struct MissingTools {
+  const char* label;
+  bool withC1541;
+  bool withPetcat;
+  const char* names;
+};
+
+class MissingToolTest : public LauncherDiskTest, public ::testing::WithParamInterface<MissingTools> {};
+
+TEST_P(MissingToolTest, IsReportedByNameBeforeAnythingHappens) {
+  const MissingTools& c = GetParam();
+  test::WriteStandInTools(tools_, FormatMode::Ok, PetcatMode::Ok, WriteMode::Ok, c.withC1541, c.withPetcat);
+  input_.programs = Programs(2);
+
+  EXPECT_EQ(Build(), LauncherOutcome::Failed);
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_EQ(messages_.shown[0].title, "ERROR!");
+  EXPECT_EQ(messages_.shown[0].text.find(std::string("Cannot build the launcher disk: ") + c.names + " "), 0u)
+      << messages_.shown[0].text;
+  EXPECT_NE(messages_.shown[0].text.find("VICE"), std::string::npos);
+  EXPECT_NE(messages_.shown[0].text.find(tools_), std::string::npos);
+  EXPECT_EQ(dialogs_.deviceAsked, 0);
+  EXPECT_TRUE(Calls().empty());
+  EXPECT_TRUE(fs::is_empty(out_));
+}
+
+INSTANTIATE_TEST_SUITE_P(Launcher, MissingToolTest,
+                         ::testing::Values(MissingTools{"c1541", false, true, "c1541 was"},
+                                           MissingTools{"petcat", true, false, "petcat was"},
+                                           MissingTools{"both", false, false, "c1541 and petcat were"}),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+}  // namespace
+}  // namespace rw
