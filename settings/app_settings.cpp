@@ -1,5 +1,7 @@
 #include "settings/app_settings.h"
 
+#include <QtGlobal>
+
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -54,6 +56,19 @@ QString SettingsFileLocation(const QString& programFolder, const QString& userCo
 QString SettingsFileLocation() {
   return SettingsFileLocation(QCoreApplication::applicationDirPath(),
                               QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
+}
+
+std::string AppSettings::ReadPersistentPath(PersistentPath which) {
+  return rw::ReadPersistentPath(*this, which).toStdString();
+}
+
+void AppSettings::WritePersistentPath(const std::string& path, PersistentPath which) {
+  // A folder that cannot be remembered is no reason to interrupt the work
+  // that chose it; say so on the console instead.
+  if (!rw::WritePersistentPath(*this, QString::fromStdString(path), which)) {
+    qWarning("Cannot remember %s in %s: %s", qPrintable(PersistentPathKey(which)), qPrintable(Path()),
+             qPrintable(LastError()));
+  }
 }
 
 }  // namespace rw

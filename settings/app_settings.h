@@ -7,26 +7,23 @@
 #include <QString>
 #include <cstdint>
 
+#include "platform/remembered_paths.h"
 #include "settings/ini_file.h"
 
 namespace rw {
 
-enum class PersistentPath : int32_t {
-  SavePath = 0,
-  LoadPath = 1,
-  JoinPath = 2,
-  SplitPath = 3,
-  DefSplitPath = 4,
-};
-
 // The key under which `which` is kept ("SavePath", ..., "DefSplitPath").
 QString PersistentPathKey(PersistentPath which);
 
-class AppSettings : public cInifile {
+class AppSettings : public cInifile, public RememberedPaths {
  public:
   // `programFolder` is what a directory that was never stored reads as; an
   // empty text means the folder of the running program.
   explicit AppSettings(const QString& iniPath, const QString& programFolder = QString());
+
+  // The remembered folders for the tape logic, in UTF-8.
+  std::string ReadPersistentPath(PersistentPath which) override;
+  void WritePersistentPath(const std::string& path, PersistentPath which) override;
 
   const QString& ProgramFolder() const { return programFolder_; }
 
