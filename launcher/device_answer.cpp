@@ -32,6 +32,7 @@ double LeadingNumber(std::string_view text) {
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
   const size_t begin = i;
   while (i < text.size() && IsDigit(text[i])) ++i;
+  const bool wholePartZero = text.substr(begin, i - begin).find_first_not_of('0') == std::string_view::npos;
   size_t digits = i - begin;
   if (i < text.size() && text[i] == '.') {
     const size_t afterPoint = ++i;
@@ -39,12 +40,15 @@ double LeadingNumber(std::string_view text) {
     digits += i - afterPoint;
   }
   if (digits == 0) return 0.0;
+  bool negativeExponent = false;
+  bool hasExponent = false;
   if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
     size_t j = i + 1;
-    if (j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;
+    if (j < text.size() && (text[j] == '+' || text[j] == '-')) negativeExponent = text[j++] == '-';
     if (j < text.size() && IsDigit(text[j])) {
       while (j < text.size() && IsDigit(text[j])) ++j;
       i = j;
+      hasExponent = true;
     }
   }
   // from_chars ignores the locale, so "." is the decimal point everywhere.
@@ -52,8 +56,9 @@ double LeadingNumber(std::string_view text) {
   const auto [end, error] = std::from_chars(text.data() + begin, text.data() + i, value);
   (void)end;
   if (error == std::errc::result_out_of_range) {
-    // Either far too large or vanishingly small; only the first matters here.
-    value = std::abs(value) < 1.0 ? 0.0 : std::numeric_limits<double>::infinity();
+    // Out of range is either far too large or vanishingly small.
+    const bool tiny = hasExponent ? negativeExponent : wholePartZero;
+    value = tiny ? 0.0 : std::numeric_limits<double>::infinity();
   } else if (error != std::errc()) {
     value = 0.0;
   }

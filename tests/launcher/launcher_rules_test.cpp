@@ -1,0 +1,147 @@
+// The dialogs' rules, the target systems and the naming of launcher programs.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "launcher/device_answer.h"
+#include "launcher/launcher_text.h"
+#include "launcher/target_systems.h"
+
+namespace rw {
+namespace {
+
+TEST(TargetSystems, SixEntriesInDialogOrder) {
+  const auto& systems = TargetSystems();
+  const char* const entries[] = {"Commodore 64", "VIC-20 Unexpanded", "VIC-20 3K Exp", "VIC-20 8K Exp or more",
+                                 "C16/C116/Plus-4", "C128"};
+  const char* const options[] = {"-w2", "-w2 -l 1001", "-w2 -l 0401", "-w2 -l 1201", "-w3", "-w70 -l 1C01"};
+  for (size_t i = 0; i < systems.size(); ++i) {
+    EXPECT_STREQ(systems[i].entry, entries[i]);
+    EXPECT_STREQ(systems[i].petcatOptions, options[i]);
+  }
+  EXPECT_STREQ(systems[3].autostartLine, "25 poke631,131:poke198,1");
+  EXPECT_STREQ(systems[4].autostartLine, "25 poke1319,76:poke1320,207:poke1321,13:poke239,3");
+  EXPECT_STREQ(systems[5].autostartLine, "25 poke842,76:poke843,207:poke844,13:poke208,3");
+}
+
+TEST(ApplyTargetAnswer, NextAndForAllTakeTheChoiceCancelKeepsIt) {
+  LauncherSettings settings;
+  EXPECT_EQ(ApplyTargetAnswer({TargetAction::Next, 5, "typed"}, "01-x", settings), "typed");
+  EXPECT_EQ(settings.petcatOptions, "-w70 -l 1C01");
+  EXPECT_FALSE(settings.forAllRemaining);
+
+  EXPECT_EQ(ApplyTargetAnswer({TargetAction::Cancel, 2, "typed"}, "02-proposed", settings), "02-proposed");
+  EXPECT_TRUE(settings.launcherCancelled);
+  EXPECT_EQ(settings.petcatOptions, "-w70 -l 1C01");
+  EXPECT_EQ(settings.autostartLine, "25 poke842,76:poke843,207:poke844,13:poke208,3");
+
+  settings = {};
+  EXPECT_EQ(ApplyTargetAnswer({TargetAction::ForAllRemaining, 2, "all"}, "01-x", settings), "all");
+  EXPECT_TRUE(settings.forAllRemaining);
+  EXPECT_FALSE(settings.launcherCancelled);
+  EXPECT_EQ(settings.petcatOptions, "-w2 -l 0401");
+
+  ApplyTargetAnswer({TargetAction::Next, 99, "x"}, "01-x", settings);
+  EXPECT_EQ(settings.petcatOptions, "-w2");
+}
+
+TEST(LeadingNumber, ReadsTheDecimalNumberAtTheStart) {
+  const struct {
+    const char* text;
+    double value;
+  } cases[] = {{"10", 10},  {" 9", 9},   {"8.5", 8.5}, {"11abc", 11}, {"", 0},    {"abc", 0},
+               {"+9", 9},   {"-8", -8},  {".5", 0.5},  {"1e1", 10},   {"9e", 9},  {"0x9", 0},
+               {"9,5", 9},  {"1e400", INFINITY}, {"1e-400", 0}, {"0.00000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000001", 0}};
+  for (const auto& c : cases) EXPECT_EQ(LeadingNumber(c.text), c.value) << c.text;
+}
+
+TEST(CheckDeviceAnswer, DeviceEightToElevenHalvesToEven) {
+  const struct {
+    const char* text;
+    bool accepted;
+    int device;
+  } cases[] = {{"8", true, 8},      {"10", true, 10},  {"11", true, 11},       {"7.5", true, 8},
+               {"8.5", true, 8},    {"10.5", true, 10}, {"11.5", false, 0},    {"7", false, 0},
+               {"12", false, 0},    {"", false, 0},    {"tapewell", false, 0}, {"99999999999999999999999", false, 0}};
+  for (const auto& c : cases) {
+    RecordedMessages messages;
+    const DeviceCheck check = CheckDeviceAnswer(c.text, "", messages);
+    EXPECT_EQ(check.accepted, c.accepted) << c.text;
+    EXPECT_EQ(check.resetDeviceText, !c.accepted) << c.text;
+    if (c.accepted) {
+      EXPECT_EQ(check.device, c.device) << c.text;
+      EXPECT_TRUE(messages.shown.empty());
+    } else {
+      ASSERT_EQ(messages.shown.size(), 1u) << c.text;
+      EXPECT_EQ(messages.shown[0].title, "Error !");
+      EXPECT_EQ(messages.shown[0].icon, MessageIcon::Critical);
+      EXPECT_EQ(messages.shown[0].text, "Error, Device number of Tapewell must be in the interval 8-11 !");
+    }
+  }
+}
+
+TEST(CheckDeviceAnswer, DirectoryOfAtMost55CharactersLowerCasedWithSlashes) {
+  RecordedMessages messages;
+  EXPECT_EQ(CheckDeviceAnswer("8", "\\Games\\C64", messages).directory, "/games/c64");
+  EXPECT_EQ(CheckDeviceAnswer("8", "GAMES\\C64", messages).directory, "games/c64");
+  EXPECT_EQ(CheckDeviceAnswer("8", "Tapes/ÄÖÜ/", messages).directory, "tapes/äöü/");
+  EXPECT_TRUE(CheckDeviceAnswer("9", std::string(55, 'A'), messages).accepted);
+  CheckDeviceAnswer("9", std::string(30, '\xC3'), messages);  // malformed text is no crash
+  messages.shown.clear();
+  EXPECT_TRUE(CheckDeviceAnswer("9", "é" + std::string(54, 'a'), messages).accepted);  // characters, not bytes
+  EXPECT_TRUE(messages.shown.empty());
+
+  const DeviceCheck refused = CheckDeviceAnswer("9", std::string(56, 'a'), messages);
+  EXPECT_FALSE(refused.accepted);
+  EXPECT_FALSE(refused.resetDeviceText);
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].title, "Error !");
+  EXPECT_EQ(messages.shown[0].text, "Error, length of directory cannot exceed 55 charachters !");
+
+  // With both wrong only the device is reported.
+  messages.shown.clear();
+  EXPECT_TRUE(CheckDeviceAnswer("7", std::string(60, 'a'), messages).resetDeviceText);
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].text, "Error, Device number of Tapewell must be in the interval 8-11 !");
+}
+
+TEST(LauncherEntryName, CounterDashAndThirteenCharactersInLowerCase) {
+  const struct {
+    const char* name;
+    int n;
+    const char* expected;
+  } cases[] = {{"GAME", 1, "01-game         "},
+               {"SUPERLONGNAME123", 3, "03-superlongname"},
+               {"", 12, "12-             "},
+               {"ABCDEFGHIJKLMNOP", 100, "100-abcdefghijklm"},
+               {"£ÉLAN", 2, "02-£élan        "}};
+  for (const auto& c : cases) EXPECT_EQ(LauncherEntryName(c.name, c.n), c.expected) << c.name;
+}
+
+TEST(LauncherDiskPath, FolderPlusLowerCasedImageNamePlusD64) {
+  EXPECT_EQ(LauncherDiskPath("/out", "/t/Zork.TAP"), "/out/zork.tap.d64");
+  EXPECT_EQ(LauncherDiskPath("/out/", "/t/Games.TAP"), "/out/games.tap.d64");
+  EXPECT_EQ(LauncherDiskPath("/out", "/t/ÜBER Spiel.tap"), "/out/über spiel.tap.d64");
+  EXPECT_EQ(LauncherImageName("/t/Ω×Ä.TAP"), "Ω×ä.tap");
+}
+
+TEST(LauncherText, LatinOneBytesWithCrLf) {
+  const std::string text = LauncherText(10, "/spiele/ä", "£.tap", "0001a4", "25 x");
+  EXPECT_EQ(text,
+            "5 open 1,10,15,\"cd:_\":close1\r\n"
+            "10 open 1,10,15,\"cd/spiele/\xE4\":close1\r\n"
+            "20 open 1,10,15,\"xt:\xA3.tap,0001a4\":close1\r\n"
+            "25 x\r\n30 new\r\n");
+}
+
+TEST(ToolArguments, PetcatOptionsSplitIntoWords) {
+  EXPECT_EQ(TokeniseArguments("-w2 -l 1001", "/t/P", "/t/B"),
+            (std::vector<std::string>{"-w2", "-l", "1001", "-o", "/t/P", "--", "/t/B"}));
+  EXPECT_EQ(TokeniseArguments("", "P", "B"), (std::vector<std::string>{"-o", "P", "--", "B"}));
+  EXPECT_EQ(WriteFileArguments("/o/a b.d64", "P", "01-a     "),
+            (std::vector<std::string>{"-attach", "/o/a b.d64", "-write", "P", "01-a     "}));
+}
+
+}  // namespace
+}  // namespace rw
