@@ -1,0 +1,83 @@
+// Running external tools: where they are looked up and that they receive
+// their arguments exactly, with no shell in between.
+
+#include "platform/qt_tool_runner.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "support/scratch_folder.h"
+
+namespace rw {
+namespace {
+
+namespace fs = std::filesystem;
+
+void WriteScript(const std::string& path, const std::string& body, bool executable = true) {
+  std::ofstream(path) << "#!/bin/sh\n" << body;
+  fs::permissions(path, executable ? fs::perms::owner_all : fs::perms::owner_read | fs::perms::owner_write);
+}
+
+class ToolRunnerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    program_ = root_.path() + "/program";
+    path_ = root_.path() + "/bin";
+    fs::create_directory(program_);
+    fs::create_directory(path_);
+  }
+  test::ScratchFolder root_;
+  std::string program_, path_;
+};
+
+TEST_F(ToolRunnerTest, LooksInTheProgramFolderFirstThenOnThePath) {
+  WriteScript(program_ + "/c1541", "exit 0\n");
+  WriteScript(path_ + "/c1541", "exit 0\n");
+  WriteScript(program_ + "/petcat", "exit 0\n", false);  // not executable: passed over
+  WriteScript(path_ + "/petcat", "exit 0\n");
+  const QtToolRunner runner(program_, std::vector<std::string>{path_});
+  EXPECT_EQ(runner.FindTool("c1541"), program_ + "/c1541");
+  EXPECT_EQ(runner.FindTool("petcat"), path_ + "/petcat");
+  EXPECT_EQ(runner.FindTool("cartconv"), "");
+  EXPECT_EQ(runner.ProgramFolder(), program_);
+
+  const QtToolRunner programFolderOnly(program_, std::vector<std::string>{});
+  EXPECT_EQ(programFolderOnly.FindTool("c1541"), program_ + "/c1541");
+  EXPECT_EQ(programFolderOnly.FindTool("petcat"), "");
+}
+
+TEST_F(ToolRunnerTest, ArgumentsArriveExactlyAsGiven) {
+  const std::string tool = program_ + "/echo args";
+  WriteScript(tool, "for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done\necho 'to stderr' >&2\nexit 3\n");
+  QtToolRunner runner(program_, std::vector<std::string>{});
+  const ToolResult result =
+      runner.Run(tool, {"a b", "", "\"quoted\"", "$HOME", "x;y", "01-game         ", "*", "é"});
+  EXPECT_TRUE(result.started);
+  EXPECT_TRUE(result.finished);
+  EXPECT_EQ(result.exitStatus, 3);
+  EXPECT_FALSE(result.Succeeded());
+  EXPECT_EQ(result.output,
+            "[a b]\n[]\n[\"quoted\"]\n[$HOME]\n[x;y]\n[01-game         ]\n[*]\n[é]\nto stderr\n");
+}
+
+TEST_F(ToolRunnerTest, ToolsThatCannotRunOrHangFail) {
+  QtToolRunner runner(program_, std::vector<std::string>{}, 300);
+  const ToolResult missing = runner.Run(program_ + "/nothing here", {});
+  EXPECT_FALSE(missing.started);
+  EXPECT_FALSE(missing.error.empty());
+
+  WriteScript(program_ + "/slow", "exec sleep 10\n");
+  const ToolResult slow = runner.Run(program_ + "/slow", {});
+  EXPECT_TRUE(slow.started);
+  EXPECT_FALSE(slow.finished);
+  EXPECT_FALSE(slow.Succeeded());
+  EXPECT_FALSE(slow.error.empty());
+
+  WriteScript(program_ + "/ok", "exit 0\n");
+  EXPECT_TRUE(runner.Run(program_ + "/ok", {}).Succeeded());
+}
+
+}  // namespace
+}  // namespace rw
