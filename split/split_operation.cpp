@@ -1,0 +1,68 @@
+// "Split File": one tape image per group of ticked rows.
+
+#include "core/commodore_names.h"
+#include "core/tap_writer.h"
+#include "platform/messages.h"
+#include "platform/remembered_paths.h"
+#include "split/program_list.h"
+
+namespace rw {
+
+namespace {
+
+std::string JoinFolder(const std::string& folder, const std::string& name) {
+  return folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+// Sixteen name bytes: the tape name text's bytes, padded with spaces or cut.
+std::string SixteenBytes(const std::string& tapeNameText) {
+  std::string name = TextToName(tapeNameText);
+  name.resize(16, ' ');
+  return name;
+}
+
+}  // namespace
+
+std::string SplitFileStem(int counter, const std::string& program) {
+  std::string number = std::to_string(counter);
+  if (number.size() < 3) number.insert(0, 3 - number.size(), '0');
+  std::string name = program;
+  for (char& c : name) {
+    if (c == ' ' || c == '/' || c == '\0') c = '_';
+  }
+  return number + "." + name;
+}
+
+bool ProgramList::Split(Messages& messages, std::vector<std::string>* written) {
+  // Edited tape names go into both header copies first, for every row with
+  // a tape name text, ticked or not. The image on disk is not touched.
+  for (auto& section : sections_) {
+    if (!section.tapeNameText.empty()) RenameSection(image_, section, SixteenBytes(section.tapeNameText));
+  }
+
+  int counter = 1;
+  for (const auto& group : Groups()) {
+    const std::string stem = SplitFileStem(counter, rows_[static_cast<size_t>(group.firstRow - 1)].program);
+    const std::string unique = UniqueTapName(stem, outputDir);
+    if (unique.empty()) {
+      // Every numbered form is taken: write over nothing.
+      messages.Critical("ERROR!", "Error while creating file " + JoinFolder(outputDir, stem + ".tap") +
+                                      " : no free name, " + stem + "(1).tap to " + stem + "(1000).tap all exist");
+      return false;
+    }
+    const std::string path = JoinFolder(outputDir, unique + ".tap");
+    std::string error;
+    if (!WriteSectionFile(image_, path, starts_[static_cast<size_t>(group.firstRow - 1)],
+                          ends_[static_cast<size_t>(group.lastRow - 1)], false, error)) {
+      messages.Critical("ERROR!", "Error while creating file " + path + " : " + error);
+      return false;
+    }
+    if (written != nullptr) written->push_back(path);
+    ++counter;
+  }
+  paths_.WritePersistentPath(outputDir, PersistentPath::SplitPath);
+  messages.Info("INFO", "Split Operation Completed !");
+  return true;
+}
+
+}  // namespace rw
