@@ -1,6 +1,7 @@
 #include "core/rom_decoder.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "core/commodore_names.h"
 #include "core/pulse_timing.h"
@@ -261,74 +262,123 @@ void RomDecoder::FillSection(int64_t leaderStart, int64_t headerPos, const std::
 
 bool RomDecoder::FindNextSection(int64_t from, TapeSection& section) {
   section = TapeSection{};
-  return step_ == 2 ? FindNextSectionImpl<true>(from, section) : FindNextSectionImpl<false>(from, section);
+  return step_ == 2 ? FindNextSectionHalfWaves(from, section) : FindNextSectionWholePulses(from, section);
 }
 
-template <bool kHalfWaves>
-bool RomDecoder::FindNextSectionImpl(int64_t from, TapeSection& section) {
-  // The hot loop of a parse: one forward pass over every pulse byte. Every
-  // position read here is at most `last` + 1, the image's trailing zero.
+bool RomDecoder::TrySection(int64_t leaderStart, int64_t pos, TapeSection& section) {
+  if (!AdaptPulseClasses(pos)) return false;
+  const auto name = ReadHeaderName(pos);
+  if (!name) return false;
+  FillSection(leaderStart, pos, *name, section);
+  return true;
+}
+
+int64_t RomDecoder::SkipSilence(int64_t zeroPos) {
+  // In version 0 a run of zeros, later a zero and a 24-bit count. The classes
+  // tuned to the last leader end here.
+  const int64_t last = static_cast<int64_t>(image_.FileLength()) - 1;
+  int64_t p = zeroPos;
+  if (image_.version == 0) {
+    while (p < last && image_.bytes[static_cast<size_t>(p + 1)] == 0) ++p;
+  } else {
+    p += 3;
+  }
+  SetPulseClasses(image_.machine, image_.version);
+  return p + 1;
+}
+
+bool RomDecoder::FindLongLeaderEnd(int64_t from, int64_t limit, int64_t& leaderStart, int64_t& leaderEnd) const {
+  // Positions from..limit-1 hold no zero. A leader is a maximal run of short
+  // pulses; only one longer than kMinLeader counts. While no run is open, one
+  // look kMinLeader positions ahead either rules out every such leader ending
+  // before it (that pulse is not short) or finds the run that covers it, so a
+  // data stretch costs one look per thousand positions.
+  const uint8_t* bytes = image_.bytes.data();
+  const auto isShort = [&](int64_t q) { return (classOf_[bytes[q]] & kShortBit) != 0; };
+  int64_t q = from;
+  while (q < limit) {
+    int64_t runStart = q;
+    if (q + kMinLeader < limit) {
+      const int64_t ahead = q + kMinLeader;
+      if (!isShort(ahead)) {
+        q = ahead + 1;
+        continue;
+      }
+      int64_t j = ahead - 1;
+      while (j >= q && isShort(j)) --j;
+      runStart = j + 1;
+      q = ahead + 1;
+    }
+    while (q < limit && isShort(q)) ++q;
+    if (q >= limit) return false;  // the run meets silence or the end of the data
+    if (q - runStart > kMinLeader) {
+      leaderStart = runStart;
+      leaderEnd = q;
+      return true;
+    }
+    ++q;
+  }
+  return false;
+}
+
+bool RomDecoder::FindNextSectionWholePulses(int64_t from, TapeSection& section) {
   const uint8_t* bytes = image_.bytes.data();
   const int64_t last = static_cast<int64_t>(image_.FileLength()) - 1;
-  const bool runsOfZeros = image_.version == 0;
-  const auto shortAt = [&](int64_t q) {
-    int v = bytes[q];
-    if constexpr (kHalfWaves) v = std::min(255, v + bytes[q + 1]);
-    return (classOf_[static_cast<size_t>(v)] & kShortBit) != 0;
-  };
-
   int64_t p = std::max<int64_t>(from, 0);
-  bool inLeader = false;
+  int64_t zeroPos = -1;
+  while (p <= last) {
+    if (zeroPos < p) {
+      const void* zero = std::memchr(bytes + p, 0, static_cast<size_t>(last - p + 1));
+      zeroPos = zero != nullptr ? static_cast<const uint8_t*>(zero) - bytes : last + 1;
+    }
+    int64_t leaderStart = 0;
+    int64_t leaderEnd = 0;
+    if (!FindLongLeaderEnd(p, zeroPos, leaderStart, leaderEnd)) {
+      if (zeroPos > last) return false;
+      p = SkipSilence(zeroPos);
+      continue;
+    }
+    if (TrySection(leaderStart, leaderEnd, section)) return true;
+    p = leaderEnd + 1;
+  }
+  return false;
+}
+
+bool RomDecoder::FindNextSectionHalfWaves(int64_t from, TapeSection& section) {
+  // Each position is read as the pulse of two half-waves, so a leader moves
+  // one half-wave at a time; when it starts, the search moves on by a whole
+  // pulse. The states are updated with arithmetic rather than branches: pulse
+  // classes are random in data, which defeats branch prediction. Every
+  // position read is at most `last` + 1, the image's trailing zero.
+  const uint8_t* bytes = image_.bytes.data();
+  const int64_t last = static_cast<int64_t>(image_.FileLength()) - 1;
+  int64_t p = std::max<int64_t>(from, 0);
+  int64_t inLeader = 0;
   int64_t leaderStart = 0;
   while (p <= last) {
     if (bytes[p] == 0) {
-      // Silence: in version 0 a run of zeros, later a zero and a 24-bit count.
-      if (runsOfZeros) {
-        while (p < last && bytes[p + 1] == 0) ++p;
-      } else {
-        p += 3;
-      }
-      inLeader = false;
-      SetPulseClasses(image_.machine, image_.version);
-      ++p;
+      inLeader = 0;
+      p = SkipSilence(p);
       continue;
     }
-    if (!inLeader) {
-      if (shortAt(p)) {
-        leaderStart = p;
-        inLeader = true;
-        p += step_;
-      } else {
-        ++p;
-      }
+    const int value = std::min(255, bytes[p] + bytes[p + 1]);
+    const int64_t isShort = classOf_[static_cast<size_t>(value)] & kShortBit;
+    const int64_t starts = isShort & (inLeader ^ 1);
+    leaderStart += (p - leaderStart) * starts;
+    const int64_t longEnough = static_cast<int64_t>(static_cast<uint64_t>(kMinLeader - (p - leaderStart)) >> 63);
+    if (((isShort ^ 1) & inLeader & longEnough) == 0) [[likely]] {
+      inLeader = isShort;
+      p += 1 + starts;
       continue;
     }
-    if (shortAt(p)) {
-      ++p;
-      continue;
-    }
-    inLeader = false;
-    if (p - leaderStart <= kMinLeader) {
-      ++p;
-      continue;
-    }
-    if constexpr (kHalfWaves) {
-      // The leader moved one half-wave at a time; a pulse is two half-waves,
-      // so a leader of odd length starts with a stray half-wave.
-      ++p;
-      if ((p - leaderStart) % 2 != 0) ++leaderStart;
-    }
-    if (!AdaptPulseClasses(p)) {
-      ++p;
-      continue;
-    }
-    const auto name = ReadHeaderName(p);
-    if (!name) {
-      ++p;
-      continue;
-    }
-    FillSection(leaderStart, p, *name, section);
-    return true;
+    inLeader = 0;
+    // The leader ends at the pulse made of its last half-wave and the next
+    // one; the header starts a position later. A leader of odd length starts
+    // with a stray half-wave.
+    ++p;
+    if ((p - leaderStart) % 2 != 0) ++leaderStart;
+    if (TrySection(leaderStart, p, section)) return true;
+    ++p;
   }
   return false;
 }

@@ -125,8 +125,11 @@ class RomDecoder {
     return value >= 0 && value < 256 && (classOf_[static_cast<size_t>(value)] & bit) != 0;
   }
   void RebuildClassTable();
-  template <bool kHalfWaves>
-  bool FindNextSectionImpl(int64_t from, TapeSection& section);
+  bool FindNextSectionWholePulses(int64_t from, TapeSection& section);
+  bool FindNextSectionHalfWaves(int64_t from, TapeSection& section);
+  bool FindLongLeaderEnd(int64_t from, int64_t limit, int64_t& leaderStart, int64_t& leaderEnd) const;
+  int64_t SkipSilence(int64_t zeroPos);
+  bool TrySection(int64_t leaderStart, int64_t pos, TapeSection& section);
   void FillSection(int64_t leaderStart, int64_t headerPos, const std::string& rawName, TapeSection& section);
 
   const TapImage& image_;

@@ -1,0 +1,183 @@
+#include "support/tape_composer.h"
+
+#include <algorithm>
+
+namespace rw::test {
+namespace {
+
+constexpr int kGapPulses = 79;      // between a block and its repeat
+constexpr int kTrailerPulses = 78;  // after the repeat
+
+uint32_t NextRandom(uint32_t& state) {
+  state ^= state << 13;
+  state ^= state >> 17;
+  state ^= state << 5;
+  return state;
+}
+
+}  // namespace
+
+PulsePeaks DefaultPeaks(uint8_t machine) {
+  switch (machine) {
+    case 1:
+      return {42, 62, 86};
+    case 2:
+      return {48, 108, 220};
+    default:
+      return {48, 66, 86};
+  }
+}
+
+std::vector<uint8_t> ProgramData(size_t size, uint32_t seed) {
+  uint32_t state = seed == 0 ? 1 : seed;
+  std::vector<uint8_t> data(size);
+  for (auto& b : data) b = static_cast<uint8_t>(NextRandom(state));
+  if (!data.empty()) data[0] = 0x0B;
+  return data;
+}
+
+TapeComposer::TapeComposer(uint8_t machine, uint8_t version, uint8_t video, uint32_t seed)
+    : machine_(machine), version_(version), video_(video), random_(seed == 0 ? 1 : seed),
+      peaks_(DefaultPeaks(machine)) {
+  bytes_.resize(kTapHeaderSize);
+}
+
+int TapeComposer::Jittered(int value) {
+  if (jitter_ > 0) {
+    value += static_cast<int>(NextRandom(random_) % static_cast<uint32_t>(2 * jitter_ + 1)) - jitter_;
+  }
+  return std::clamp(value, 1, 255);
+}
+
+void TapeComposer::Pulse(int value) {
+  if (version_ != 2) {
+    bytes_.push_back(static_cast<uint8_t>(Jittered(value)));
+    return;
+  }
+  const int first = value / 2;
+  bytes_.push_back(static_cast<uint8_t>(Jittered(first)));
+  bytes_.push_back(static_cast<uint8_t>(Jittered(value - first)));
+}
+
+void TapeComposer::AddPulses(int value, int count) {
+  for (int i = 0; i < count; ++i) Pulse(value);
+}
+
+void TapeComposer::AddByte(uint8_t value, bool wrongParity) {
+  const int s = peaks_.shortPulse;
+  const int m = peaks_.mediumPulse;
+  const auto pair = [&](int bit) {
+    Pulse(bit != 0 ? m : s);
+    Pulse(bit != 0 ? s : m);
+  };
+  Pulse(peaks_.longPulse);
+  Pulse(m);
+  int parity = 1;
+  for (int k = 0; k < 8; ++k) {
+    pair(value >> k & 1);
+    parity ^= value >> k & 1;
+  }
+  pair(wrongParity ? parity ^ 1 : parity);
+}
+
+void TapeComposer::AddSilence(uint32_t cycles) {
+  if (cycles == 0) return;
+  if (version_ == 0) {
+    const uint32_t zeros = cycles / (256 * 8) + 1;
+    bytes_.insert(bytes_.end(), zeros, 0);
+    return;
+  }
+  cycles = std::min<uint32_t>(cycles, 0xFFFFFF);
+  bytes_.insert(bytes_.end(), {0, static_cast<uint8_t>(cycles & 0xFF), static_cast<uint8_t>(cycles >> 8 & 0xFF),
+                               static_cast<uint8_t>(cycles >> 16 & 0xFF)});
+}
+
+void TapeComposer::AddRaw(const std::vector<uint8_t>& bytes) { bytes_.insert(bytes_.end(), bytes.begin(), bytes.end()); }
+
+void TapeComposer::AddBlock(int countdownStart, const std::vector<uint8_t>& payload, bool wrongChecksum,
+                            int wrongParityByte) {
+  int index = 0;
+  for (int k = 0; k < 9; ++k, ++index) AddByte(static_cast<uint8_t>(countdownStart - k), index == wrongParityByte);
+  uint8_t checksum = 0;
+  for (const uint8_t b : payload) {
+    checksum ^= b;
+    AddByte(b, index++ == wrongParityByte);
+  }
+  if (wrongChecksum) checksum ^= 0x01;
+  AddByte(checksum, index == wrongParityByte);
+  // End of data: a long pulse followed by a short one.
+  Pulse(peaks_.longPulse);
+  Pulse(peaks_.shortPulse);
+}
+
+ComposedLayout TapeComposer::AddProgram(const ComposedProgram& program) {
+  ComposedLayout layout;
+  AddSilence(program.silenceBefore);
+  layout.start = size();
+  if (version_ == 2 && program.strayHalfWave) bytes_.push_back(static_cast<uint8_t>(peaks_.shortPulse / 2));
+  AddPulses(peaks_.shortPulse, program.leaderPulses);
+
+  const uint16_t loadAddress = 0x0801;
+  const auto endAddress = static_cast<uint16_t>(loadAddress + program.data.size());
+  std::vector<uint8_t> header = {program.fileType, static_cast<uint8_t>(loadAddress & 0xFF),
+                                 static_cast<uint8_t>(loadAddress >> 8), static_cast<uint8_t>(endAddress & 0xFF),
+                                 static_cast<uint8_t>(endAddress >> 8)};
+  std::string name = program.name.substr(0, 16);
+  name.resize(16, ' ');
+  header.insert(header.end(), name.begin(), name.end());
+  header.resize(192, ' ');
+
+  layout.headerPos = size();
+  AddBlock(137, header, program.wrongChecksum, program.wrongParityByte);
+  AddPulses(peaks_.shortPulse, kGapPulses);
+  if (program.headerRepeat) {
+    layout.repeatPos = size();
+    AddBlock(9, header, program.wrongRepeatChecksum, -1);
+  }
+  AddPulses(peaks_.shortPulse, kTrailerPulses);
+
+  if (!program.data.empty()) {
+    AddPulses(peaks_.shortPulse, program.dataLeaderPulses);
+    layout.dataPos = size();
+    AddBlock(137, program.data, false, -1);
+    AddPulses(peaks_.shortPulse, kGapPulses);
+    AddBlock(9, program.data, false, -1);
+    AddPulses(peaks_.shortPulse, kTrailerPulses);
+  }
+  layout.end = size() - 1;
+  layouts_.push_back(layout);
+  return layout;
+}
+
+void TapeComposer::FillHeader() {
+  const auto header =
+      MakeTapHeader(signature_, version_, machine_, video_, static_cast<uint32_t>(bytes_.size() - kTapHeaderSize));
+  std::copy(header.begin(), header.end(), bytes_.begin());
+}
+
+std::vector<uint8_t> TapeComposer::FileBytes() const {
+  TapeComposer copy = *this;
+  return copy.TakeFileBytes();
+}
+
+std::vector<uint8_t> TapeComposer::TakeFileBytes() {
+  FillHeader();
+  std::vector<uint8_t> bytes = std::move(bytes_);
+  bytes_.assign(kTapHeaderSize, 0);
+  layouts_.clear();
+  return bytes;
+}
+
+TapImage TapeComposer::Image() const {
+  TapImage image;
+  image.bytes = FileBytes();
+  image.signature.assign(image.bytes.begin(), image.bytes.begin() + 12);
+  image.version = version_;
+  image.machine = machine_;
+  image.video = video_;
+  image.dataLength = static_cast<uint32_t>(image.bytes.size() - kTapHeaderSize);
+  image.bytes.push_back(0);
+  return image;
+}
+
+}  // namespace rw::test

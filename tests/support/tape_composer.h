@@ -1,0 +1,100 @@
+#pragma once
+// Composes tape images the way the Commodore ROM saver records programs, for
+// the decoder's tests and the benchmarks. Standard library and core only.
+//
+// One program: [silence] leader of short pulses, header block (countdown
+// 137..129, file type, start and end address, 16-byte name, padding, XOR
+// checksum), end marker, 79 short pulses, the repeated header (countdown
+// 9..1), end marker, 78 short pulses; then, with data, a data leader, the data
+// block, its repeat and trailer in the same form.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/tap_image.h"
+
+namespace rw::test {
+
+struct PulsePeaks {
+  int shortPulse = 48;
+  int mediumPulse = 66;
+  int longPulse = 86;
+};
+
+// Pulse values that lie in the middle of each machine's default classes.
+PulsePeaks DefaultPeaks(uint8_t machine);
+
+struct ComposedProgram {
+  std::string name;  // name bytes (one char per byte), padded with spaces or cut to 16
+  uint8_t fileType = 1;
+  std::vector<uint8_t> data;  // the data block; empty: no data block
+  int leaderPulses = 0x6A00;
+  int dataLeaderPulses = 0x1500;
+  uint32_t silenceBefore = 0;  // cycles of silence before the leader; 0: none
+  bool headerRepeat = true;
+  bool wrongChecksum = false;        // first header copy
+  bool wrongRepeatChecksum = false;  // repeated header copy
+  int wrongParityByte = -1;          // index (0..201) of a first-copy byte written with the wrong parity
+  bool strayHalfWave = false;        // version 2: one extra short half-wave before the leader
+};
+
+// Where the composer put a program (file offsets).
+struct ComposedLayout {
+  int64_t start = 0;      // first position of the leader (the stray half-wave, if any)
+  int64_t headerPos = 0;  // first countdown byte of the first header copy
+  int64_t repeatPos = 0;  // first countdown byte of the repeat; 0 without one
+  int64_t dataPos = 0;    // first countdown byte of the data block; 0 without one
+  int64_t end = 0;        // last position written for the program
+};
+
+// Data that looks like a BASIC program: its first byte is never a program
+// file type (1 or 3), so a data block never passes for a header.
+std::vector<uint8_t> ProgramData(size_t size, uint32_t seed);
+
+class TapeComposer {
+ public:
+  TapeComposer(uint8_t machine, uint8_t version, uint8_t video = 0, uint32_t seed = 1);
+
+  void SetSignature(const std::string& signature) { signature_ = signature; }
+  void SetPeaks(const PulsePeaks& peaks) { peaks_ = peaks; }
+  // Every pulse (every half-wave in version 2) varies by up to +-amount.
+  void SetJitter(int amount) { jitter_ = amount; }
+  void Reserve(size_t fileBytes) { bytes_.reserve(fileBytes); }
+
+  ComposedLayout AddProgram(const ComposedProgram& program);
+  void AddPulses(int value, int count);
+  void AddByte(uint8_t value, bool wrongParity = false);
+  // Silence: a run of zero bytes in version 0, a long-pulse record in 1 and 2.
+  void AddSilence(uint32_t cycles);
+  void AddRaw(const std::vector<uint8_t>& bytes);
+
+  int64_t size() const { return static_cast<int64_t>(bytes_.size()); }  // also the next position
+  int step() const { return version_ == 2 ? 2 : 1; }
+  const std::vector<ComposedLayout>& layouts() const { return layouts_; }
+
+  // The whole file, header included.
+  std::vector<uint8_t> FileBytes() const;
+  // The same, moved out of the composer (no copy of a large image).
+  std::vector<uint8_t> TakeFileBytes();
+  // The file as a loaded image (with the trailing zero element).
+  TapImage Image() const;
+
+ private:
+  void Pulse(int value);
+  int Jittered(int value);
+  void AddBlock(int countdownStart, const std::vector<uint8_t>& payload, bool wrongChecksum, int wrongParityByte);
+  void FillHeader();
+
+  uint8_t machine_;
+  uint8_t version_;
+  uint8_t video_;
+  uint32_t random_;
+  std::string signature_ = "C64-TAPE-RAW";
+  PulsePeaks peaks_;
+  int jitter_ = 0;
+  std::vector<uint8_t> bytes_;
+  std::vector<ComposedLayout> layouts_;
+};
+
+}  // namespace rw::test
