@@ -127,15 +127,5 @@ TEST_F(JoinCliTest, ExistingOutputNeedsForce) {
   EXPECT_EQ(ReadFileBytes(existing).size(), 20u + 980 + 1980);
 }
 
-TEST_F(JoinCliTest, UsageErrors) {
-  for (const QStringList& arguments : {QStringList{}, QStringList{Q(output)}, QStringList{"--bogus", Q(output), Q(one)},
-                                       QStringList{Q(output), Q(one), "--pause"}}) {
-    const JoinRun run = RunJoinCommand(arguments);
-    EXPECT_EQ(run.exitCode, 2) << arguments.join(' ').toStdString();
-    EXPECT_NE(run.err.find("Usage: reelwright-cli join"), std::string::npos);
-  }
-  EXPECT_FALSE(std::filesystem::exists(output));
-}
-
 }  // namespace
 }  // namespace rw

@@ -37,12 +37,6 @@ class CompilationTest : public ::testing::Test {
   }
 };
 
-TEST(NameTables, SplitWithoutTrimming) {
-  EXPECT_EQ(machineNames, (std::vector<std::string>{"C64", "VIC-20", "C16-Plus4"}));
-  EXPECT_EQ(videoNames, (std::vector<std::string>{"PAL", "NTSC"}));
-  EXPECT_EQ(versionNames, (std::vector<std::string>{"TAP V0", " TAP V1", "TAP V2"}));
-}
-
 TEST_F(CompilationTest, FirstFileFixesSettingsAndFillsItsRow) {
   EXPECT_EQ(compilation.totalText(), "0m0s");
   const std::string path = Tap("a.tap", 1, 1, 2, 1000);
@@ -90,15 +84,6 @@ TEST_F(CompilationTest, RefusalsNameTheRefusedFilesOwnValue) {
   }
 }
 
-TEST_F(CompilationTest, UnreadableFileShowsTheLoadersMessage) {
-  const std::string path = folder.Write("bad.tap", std::string(40, 'x'));
-  EXPECT_FALSE(compilation.AddTapFile(path));
-  ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].title, "Error!");
-  EXPECT_EQ(messages.shown[0].text, path + " Is not a valid TAP file");
-  EXPECT_TRUE(compilation.rows().empty());
-}
-
 TEST_F(CompilationTest, PausesDoNotFixSettingsAndFilesCanChangeThemOnceAllAreGone) {
   ASSERT_TRUE(compilation.AddPauseRow("5s"));
   ASSERT_TRUE(compilation.AddTapFile(Tap("vic.tap", 1, 0, 1)));
@@ -137,12 +122,6 @@ TEST_F(CompilationTest, DirectoryAddsTapesInNameOrderAndStopsAtTheFirstConflict)
   EXPECT_EQ(Paths(list), std::vector<std::string>{first});
   ASSERT_EQ(shown.shown.size(), 1u);
   EXPECT_NE(shown.shown[0].text.find("File " + second + " Cannot be added"), std::string::npos);
-}
-
-TEST_F(CompilationTest, MissingDirectoryIsReported) {
-  EXPECT_FALSE(compilation.AddTapDirectory(folder.File("nowhere")));
-  ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].title, "ERROR!");
 }
 
 TEST_F(CompilationTest, PauseRows) {
