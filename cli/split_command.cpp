@@ -1,16 +1,90 @@
+// reelwright-cli split / index: the split window's two file commands.
+
+#include <QCommandLineParser>
+
 #include "cli/cli_support.h"
 #include "cli/commands.h"
+#include "cli/program_selection.h"
+#include "platform/locale.h"
+#include "platform/remembered_paths.h"
 
 namespace rw::cli {
 
+namespace {
+
+bool ParseOrFail(QCommandLineParser& parser, const QStringList& arguments, int& status) {
+  parser.addHelpOption();
+  if (!parser.parse(arguments)) {
+    PrintErr(parser.errorText());
+    status = kExitUsage;
+    return false;
+  }
+  if (parser.isSet("help")) {
+    PrintOut(parser.helpText());
+    status = kExitOk;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 int RunSplit(const QStringList& arguments) {
-  PrintErr(arguments.first() + ": not available yet");
-  return kExitUsage;
+  QCommandLineParser parser;
+  parser.setApplicationDescription(
+      "Writes one tape image per group of selected programs into OUTDIR: a group runs from the row after the "
+      "previous selected row (or the first row) to a selected row.");
+  AddSelectionOptions(parser, true);
+  int status = kExitOk;
+  if (!ParseOrFail(parser, arguments, status)) return status;
+
+  // The command line names its folders itself and leaves the ones the
+  // windows remember alone.
+  MemoryPaths paths;
+  ProgramList list(paths, DecimalSeparator());
+  StderrMessages messages;
+  status = PrepareProgramList(parser, true, list, messages);
+  if (status != kExitOk) return status;
+
+  std::vector<std::string> written;
+  // Messages go to standard error; the completion text also ends the output.
+  RecordedMessages outcome;
+  const bool ok = list.Split(outcome, &written);
+  for (const auto& path : written) PrintOut(QString::fromStdString(path));
+  for (const auto& message : outcome.shown) {
+    if (ok) PrintOut(QString::fromStdString(message.text));
+    else messages.Show(message);
+  }
+  return ok ? kExitOk : kExitFailed;
 }
 
 int RunIndex(const QStringList& arguments) {
-  PrintErr(arguments.first() + ": not available yet");
-  return kExitUsage;
+  QCommandLineParser parser;
+  parser.setApplicationDescription("Writes the index file of the selected groups into OUTDIR.");
+  AddSelectionOptions(parser, false);
+  parser.addOption({"format", "marquise (the default) or ultimate64.", "FORMAT", "marquise"});
+  int status = kExitOk;
+  if (!ParseOrFail(parser, arguments, status)) return status;
+  const QString format = parser.value("format").toLower();
+  if (format != "marquise" && format != "ultimate64") {
+    PrintErr("--format must be marquise or ultimate64.");
+    return kExitUsage;
+  }
+
+  MemoryPaths paths;
+  ProgramList list(paths, DecimalSeparator());
+  StderrMessages messages;
+  status = PrepareProgramList(parser, false, list, messages);
+  if (status != kExitOk) return status;
+
+  RecordedMessages outcome;
+  const bool ok =
+      list.WriteIndex(format == "marquise" ? IndexFormat::Marquise : IndexFormat::Ultimate64, outcome);
+  for (const auto& message : outcome.shown) {
+    if (ok) PrintOut(QString::fromStdString(message.text));
+    else messages.Show(message);
+  }
+  return ok ? kExitOk : kExitFailed;
 }
 
 }  // namespace rw::cli

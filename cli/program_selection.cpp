@@ -1,0 +1,101 @@
+#include "cli/program_selection.h"
+
+#include "core/utilities.h"
+
+namespace rw::cli {
+
+namespace {
+
+// "3=TEXT" into row 3 and TEXT; false when it is not of that form or the row
+// does not exist.
+bool ParseRowText(const QString& value, int rowCount, int& row, QString& text) {
+  const auto equals = value.indexOf('=');
+  if (equals <= 0) return false;
+  bool ok = false;
+  row = value.left(equals).toInt(&ok);
+  text = value.mid(equals + 1);
+  return ok && row >= 1 && row <= rowCount;
+}
+
+}  // namespace
+
+void AddSelectionOptions(QCommandLineParser& parser, bool tapeNames) {
+  parser.addPositionalArgument("FILE", "The tape image.");
+  parser.addPositionalArgument("OUTDIR", "An existing folder for the output.");
+  parser.addOption({"select", "The rows to tick: a comma list of row numbers, or \"all\".", "ROWS"});
+  parser.addOption({"name", "Sets a row's file name (its \"Program\" cell), at most 16 characters.", "ROW=TEXT"});
+  if (tapeNames) {
+    parser.addOption({"tape-name", "Sets a row's name on tape; {TOKENS} such as {RED} allowed.", "ROW=TEXT"});
+  }
+}
+
+int PrepareProgramList(const QCommandLineParser& parser, bool tapeNames, ProgramList& list,
+                       StderrMessages& messages) {
+  const QStringList positional = parser.positionalArguments();
+  if (positional.size() != 2) {
+    PrintErr("Expected FILE and OUTDIR; see --help.");
+    return kExitUsage;
+  }
+  if (!parser.isSet("select")) {
+    PrintErr("--select ROWS is required (row numbers such as 1,3,4, or all).");
+    return kExitUsage;
+  }
+  const std::string outDir = positional.at(1).toStdString();
+  if (!FolderExists(outDir)) {
+    PrintErr("Output folder " + positional.at(1) + " is not an existing folder.");
+    return kExitUsage;
+  }
+  if (!list.LoadAndParse(positional.at(0).toStdString(), messages)) return kExitFailed;
+  list.outputDir = outDir;
+
+  const QString select = parser.value("select").trimmed();
+  if (select.compare("all", Qt::CaseInsensitive) == 0) {
+    list.SelectAll();
+  } else {
+    for (const QString& part : select.split(',', Qt::SkipEmptyParts)) {
+      bool ok = false;
+      const int row = part.trimmed().toInt(&ok);
+      if (!ok || row < 1 || row > list.RowCount()) {
+        PrintErr("No row " + part.trimmed() + " to select: the tape holds " + QString::number(list.RowCount()) +
+                 " programs.");
+        return kExitUsage;
+      }
+      list.SetChecked(row, true);
+    }
+  }
+
+  for (const QString& value : parser.values("name")) {
+    int row = 0;
+    QString text;
+    if (!ParseRowText(value, list.RowCount(), row, text)) {
+      PrintErr("--name " + value + ": expected ROW=TEXT with an existing row.");
+      return kExitUsage;
+    }
+    // The name editor's box takes at most 16 characters.
+    if (text.size() > 16) {
+      PrintErr("--name " + value + ": a file name has at most 16 characters.");
+      return kExitUsage;
+    }
+    list.SetFileName(row, text.toStdString());
+  }
+  if (tapeNames) {
+    for (const QString& value : parser.values("tape-name")) {
+      int row = 0;
+      QString text;
+      if (!ParseRowText(value, list.RowCount(), row, text)) {
+        PrintErr("--tape-name " + value + ": expected ROW=TEXT with an existing row.");
+        return kExitUsage;
+      }
+      list.SetTapeNameText(row, text.toStdString());
+    }
+  }
+  if (list.Groups().empty()) {
+    // An image without programs has already been reported as such.
+    if (list.RowCount() == 0) return kExitFailed;
+    PrintErr("No row is selected.");
+    return kExitUsage;
+  }
+  return kExitOk;
+}
+
+}  // namespace rw::cli

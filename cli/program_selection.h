@@ -1,0 +1,24 @@
+#pragma once
+// What the split, index and launcher commands share: FILE OUTDIR arguments,
+// the ticked rows (--select) and the name edits (--name, --tape-name), applied
+// to a split-window model as the window would.
+
+#include <QCommandLineParser>
+#include <QString>
+
+#include "cli/cli_support.h"
+#include "split/program_list.h"
+
+namespace rw::cli {
+
+// Adds --select, --name and (with `tapeNames`) --tape-name to `parser`.
+void AddSelectionOptions(QCommandLineParser& parser, bool tapeNames);
+
+// Checks FILE OUTDIR, loads FILE into `list`, ticks the selected rows and
+// applies the name edits. Returns kExitOk to go on, or the exit status to
+// end with (the reason already printed).
+// `tapeNames` as given to AddSelectionOptions.
+int PrepareProgramList(const QCommandLineParser& parser, bool tapeNames, ProgramList& list,
+                       StderrMessages& messages);
+
+}  // namespace rw::cli

@@ -1,0 +1,94 @@
+// reelwright-cli split and index.
+
+#include <gtest/gtest.h>
+
+#include "cli/cli_runner.h"
+#include "support/scratch_folder.h"
+#include "support/tape_composer.h"
+
+namespace rw {
+namespace {
+
+using test::Q;
+using test::RunCli;
+
+std::string ThreeProgramTape(const test::ScratchFolder& folder) {
+  test::TapeComposer composer(0, 1);
+  for (const char* name : {"ALPHA", "BETA", "GAMMA ONE"}) {
+    test::ComposedProgram program;
+    program.name = name;
+    program.data = test::ProgramData(32, 7);
+    composer.AddProgram(program);
+    composer.AddSilence(80000);
+  }
+  return folder.Write("Three.tap", composer.FileBytes());
+}
+
+TEST(SplitCli, WritesGroupsWithEditedNamesAndPrintsThem) {
+  test::ScratchFolder folder;
+  test::ScratchFolder out;
+  const std::string tape = ThreeProgramTape(folder);
+  auto run = RunCli({"split", Q(tape), Q(out.path()), "--select", "1,3", "--name", "2=Second one", "--tape-name",
+                     "3={RED}G"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, out.File("001.ALPHA.tap") + "\n" + out.File("002.Second_one.tap") + "\n" +
+                         "Split Operation Completed !\n");
+  // The tape name went into the copy: listing the second file shows it.
+  run = RunCli({"list", "--json", Q(out.File("002.Second_one.tap"))});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find("\"rawName\": \"\\u001cG\""), std::string::npos) << run.out;
+  EXPECT_EQ(test::ReadFileBytes(out.File("001.ALPHA.tap")).size() > 20, true);
+
+  // "all" ticks every row: each program alone, numbered after the first run's files.
+  run = RunCli({"split", Q(tape), Q(out.path()), "--select", "all"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find(out.File("001.ALPHA(1).tap")), std::string::npos);
+  EXPECT_NE(run.out.find(out.File("003.GAMMA_ONE.tap")), std::string::npos);
+}
+
+TEST(SplitCli, IndexInBothFormats) {
+  test::ScratchFolder folder;
+  test::ScratchFolder out;
+  const std::string tape = ThreeProgramTape(folder);
+  auto run = RunCli({"index", Q(tape), Q(out.path()), "--select", "2,3", "--name", "3=g;m"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, "Index File " + out.File("three.idx") + " successfully created !\n");
+  const std::string marquise = test::ReadFileText(out.File("three.idx"));
+  EXPECT_EQ(marquise.substr(0, 9), "01-ALPHA,");
+  EXPECT_NE(marquise.find("\r\n02-G;M,"), std::string::npos);
+  run = RunCli({"index", Q(tape), Q(out.path()), "--select", "2,3", "--name", "3=g;m", "--format", "ultimate64"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const std::string ultimate = test::ReadFileText(out.File("three.idx"));
+  EXPECT_EQ(ultimate.substr(0, 4), "0x14");
+  EXPECT_NE(ultimate.find(" gm\r\n"), std::string::npos);
+}
+
+TEST(SplitCli, RefusesBadArgumentsAndFiles) {
+  test::ScratchFolder folder;
+  const std::string tape = ThreeProgramTape(folder);
+  const std::string notTap = folder.Write("x.tap", std::string("not a tape image at all"));
+  struct Case {
+    QStringList arguments;
+    int exitCode;
+    std::string err;
+  };
+  const Case cases[] = {
+      {{"split", Q(tape), Q(folder.File("missing")), "--select", "1"}, 2, "is not an existing folder"},
+      {{"split", Q(tape), Q(tape), "--select", "1"}, 2, "is not an existing folder"},
+      {{"split", Q(tape), Q(folder.path())}, 2, "--select"},
+      {{"split", Q(tape), Q(folder.path()), "--select", "4"}, 2, "No row 4"},
+      {{"split", Q(tape), Q(folder.path()), "--select", "1", "--name", "9=X"}, 2, "--name 9=X"},
+      {{"split", Q(tape), Q(folder.path()), "--select", "1", "--name", "1=SEVENTEEN CHARSX"}, 2, "16 characters"},
+      {{"index", Q(tape), Q(folder.path()), "--select", "1", "--format", "other"}, 2, "--format"},
+      {{"split", Q(notTap), Q(folder.path()), "--select", "1"}, 1, notTap + " Is not a valid TAP file"},
+  };
+  for (const auto& c : cases) {
+    const auto run = RunCli(c.arguments);
+    EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments.join(' ').toStdString() << "\n" << run.err;
+    EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
+  }
+  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"Three.tap", "x.tap"}));
+}
+
+}  // namespace
+}  // namespace rw
