@@ -78,7 +78,7 @@ TEST(SplitCli, RefusesBadArgumentsAndFiles) {
       {{"split", Q(tape), Q(folder.path())}, 2, "--select"},
       {{"split", Q(tape), Q(folder.path()), "--select", "4"}, 2, "No row 4"},
       {{"split", Q(tape), Q(folder.path()), "--select", "1", "--name", "9=X"}, 2, "--name 9=X"},
-      {{"split", Q(tape), Q(folder.path()), "--select", "1", "--name", "1=SEVENTEEN CHARSX"}, 2, "16 characters"},
+      {{"split", Q(tape), Q(folder.path()), "--select", "1", "--name", "1=12345678901234567"}, 2, "16 characters"},
       {{"index", Q(tape), Q(folder.path()), "--select", "1", "--format", "other"}, 2, "--format"},
       {{"split", Q(notTap), Q(folder.path()), "--select", "1"}, 1, notTap + " Is not a valid TAP file"},
   };
