@@ -36,6 +36,18 @@ std::vector<uint8_t> ProgramData(size_t size, uint32_t seed) {
   return data;
 }
 
+std::vector<TapeSection> FindAllSections(const TapImage& image) {
+  std::vector<TapeSection> sections;
+  RomDecoder decoder(image);
+  TapeSection section;
+  int64_t pos = kTapHeaderSize;
+  while (decoder.FindNextSection(pos, section)) {
+    pos = static_cast<int64_t>(section.leaderEnd) + decoder.step();
+    sections.push_back(section);
+  }
+  return sections;
+}
+
 TapeComposer::TapeComposer(uint8_t machine, uint8_t version, uint8_t video, uint32_t seed)
     : machine_(machine), version_(version), video_(video), random_(seed == 0 ? 1 : seed),
       peaks_(DefaultPeaks(machine)) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "core/rom_decoder.h"
 #include "core/tap_image.h"
 
 namespace rw::test {
@@ -51,6 +52,9 @@ struct ComposedLayout {
 // Data that looks like a BASIC program: its first byte is never a program
 // file type (1 or 3), so a data block never passes for a header.
 std::vector<uint8_t> ProgramData(size_t size, uint32_t seed);
+
+// Every section the decoder finds, searching the way the split does.
+std::vector<TapeSection> FindAllSections(const TapImage& image);
 
 class TapeComposer {
  public:

@@ -1,0 +1,448 @@
+#include "core/rom_decoder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <random>
+
+#include "core/commodore_names.h"
+#include "platform/messages.h"
+#include "core/tap_image.h"
+#include "support/scratch_folder.h"
+#include "support/tape_composer.h"
+
+namespace rw {
+namespace {
+
+using test::ComposedProgram;
+using test::FindAllSections;
+using test::TapeComposer;
+
+struct Expected {
+  std::string name;
+  bool headerOk = true;
+  bool repeatOk = true;
+};
+
+class ComposedTapes : public ::testing::TestWithParam<std::tuple<int, int>> {};
+
+// Every machine and version: programs with and without names, a data file,
+// wrong checksums, silence between programs, jitter on every pulse.
+TEST_P(ComposedTapes, DecodeToExactlyThePrograms) {
+  const auto [machine, version] = GetParam();
+  TapeComposer composer(static_cast<uint8_t>(machine), static_cast<uint8_t>(version), 0, 7);
+  composer.SetJitter(2);
+  const auto data = test::ProgramData(200, 3);
+  std::vector<ComposedProgram> programs(6);
+  programs[0].name = "First Game";
+  programs[0].data = data;
+  programs[0].leaderPulses = 3000;
+  programs[1].name = "SEQUENTIAL";
+  programs[1].fileType = 4;  // a data file never starts a section
+  programs[2].name = "";     // all spaces
+  programs[2].fileType = 3;
+  programs[2].data = data;
+  programs[2].wrongChecksum = true;
+  programs[3].name = "***";  // nothing FilterName keeps
+  programs[3].wrongRepeatChecksum = true;
+  programs[4].name = "Hello \xA3";
+  programs[5].name = "\xC1\xC2 LAST";
+  for (size_t i = 1; i < programs.size(); ++i) programs[i].silenceBefore = 30000;
+  for (auto& program : programs) {
+    if (program.leaderPulses > 3000) program.leaderPulses = 1500;
+    composer.AddProgram(program);
+  }
+  const std::vector<Expected> expected = {
+      {"FIRST GAME"}, {"NO-TITLE-0", false, true}, {"NO-TITLE-1", true, false}, {"HELLO \xC2\xA3"}, {"AB LAST"}};
+  const std::vector<size_t> composedIndex = {0, 2, 3, 4, 5};
+
+  const TapImage image = composer.Image();
+  const auto sections = FindAllSections(image);
+  ASSERT_EQ(sections.size(), expected.size());
+  const int step = version == 2 ? 2 : 1;
+  const int bytePulses = 20 * step;
+  const auto peaks = test::DefaultPeaks(static_cast<uint8_t>(machine));
+  for (size_t i = 0; i < sections.size(); ++i) {
+    SCOPED_TRACE(i);
+    const auto& section = sections[i];
+    const auto& layout = composer.layouts()[composedIndex[i]];
+    EXPECT_EQ(section.name, expected[i].name);
+    EXPECT_EQ(section.start, layout.start);
+    EXPECT_EQ(section.headerPos, layout.headerPos);
+    EXPECT_EQ(section.leaderEnd, layout.headerPos - step);
+    EXPECT_EQ(section.headerChecksumPos, layout.headerPos + 201 * bytePulses);
+    EXPECT_EQ(section.afterHeader, layout.headerPos + 202 * bytePulses + step);
+    EXPECT_EQ(section.repeatPos, layout.repeatPos);
+    EXPECT_EQ(section.repeatChecksumPos, layout.repeatPos + 201 * bytePulses);
+    EXPECT_EQ(section.afterRepeat, layout.repeatPos + 202 * bytePulses + step);
+    EXPECT_EQ(section.headerChecksumOk, expected[i].headerOk);
+    EXPECT_EQ(section.repeatChecksumOk, expected[i].repeatOk);
+    EXPECT_TRUE(section.tapeNameText.empty());
+    EXPECT_TRUE(section.fileName.empty());
+    EXPECT_NEAR(section.peaks[0], peaks.shortPulse, 4);
+    EXPECT_NEAR(section.peaks[1], peaks.mediumPulse, 4);
+    EXPECT_NEAR(section.peaks[2], peaks.longPulse, 4);
+    EXPECT_LT(section.bounds[1], section.bounds[2]);
+    EXPECT_LT(section.bounds[3], section.bounds[4]);
+  }
+  EXPECT_EQ(sections[0].rawName, "First Game");
+  EXPECT_EQ(sections[1].rawName, "");
+  EXPECT_EQ(sections[2].rawName, "***");
+  EXPECT_EQ(sections[3].rawName, "Hello \xA3");
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryMachineAndVersion, ComposedTapes,
+                         ::testing::Combine(::testing::Values(0, 1, 2), ::testing::Values(0, 1, 2)));
+
+// The search written out plainly, one position at a time, as the format
+// rules read. The decoder's own search skips ahead; both must agree on
+// every image.
+std::vector<std::pair<int64_t, int64_t>> PlainSearch(const TapImage& image) {
+  std::vector<std::pair<int64_t, int64_t>> found;
+  RomDecoder decoder(image);
+  const int64_t last = image.FileLength() - 1;
+  int64_t from = kTapHeaderSize;
+  for (;;) {
+    int64_t p = from;
+    bool inLeader = false;
+    int64_t leaderStart = 0;
+    bool hit = false;
+    while (p <= last && !hit) {
+      if (image.bytes[static_cast<size_t>(p)] == 0) {
+        if (image.version >= 1) {
+          p += 3;
+        } else {
+          while (p + 1 <= last && image.bytes[static_cast<size_t>(p + 1)] == 0) ++p;
+        }
+        inLeader = false;
+        decoder.SetPulseClasses(image.machine, image.version);
+        ++p;
+        continue;
+      }
+      const int v = decoder.ReadPulse(p);
+      if (decoder.IsShort(v) && !inLeader) {
+        leaderStart = p;
+        inLeader = true;
+        p += decoder.step();
+        continue;
+      }
+      if (decoder.IsShort(v) || !inLeader) {
+        ++p;
+        continue;
+      }
+      inLeader = false;
+      if (p - leaderStart <= 1000) {
+        ++p;
+        continue;
+      }
+      if (image.version == 2) {
+        ++p;
+        if ((p - leaderStart) % 2 != 0) ++leaderStart;
+      }
+      if (!decoder.AdaptPulseClasses(p) || !decoder.ReadHeaderName(p)) {
+        ++p;
+        continue;
+      }
+      found.emplace_back(leaderStart, p);
+      from = p;
+      hit = true;
+    }
+    if (!hit) return found;
+  }
+}
+
+TEST(RomDecoder, SearchAgreesWithThePlainSearchOnRandomImages) {
+  std::mt19937 random(99);
+  for (int version = 0; version <= 2; ++version) {
+    for (int round = 0; round < 12; ++round) {
+      const auto machine = static_cast<uint8_t>(round % 3);
+      TapeComposer composer(machine, static_cast<uint8_t>(version), 0, static_cast<uint32_t>(round + 1));
+      composer.SetJitter(round % 4);
+      const auto peaks = test::DefaultPeaks(machine);
+      for (int segment = 0; segment < 60; ++segment) {
+        switch (random() % 7) {
+          case 0:  // a leader near the length that counts
+            composer.AddPulses(peaks.shortPulse, 990 + static_cast<int>(random() % 30));
+            break;
+          case 1: {
+            std::vector<uint8_t> noise(random() % 3000);
+            for (auto& b : noise) b = static_cast<uint8_t>(1 + random() % 255);
+            composer.AddRaw(noise);
+            break;
+          }
+          case 2:
+            composer.AddSilence(random() % 3 == 0 ? 0x100000 : 1 + random() % 5000);
+            break;
+          case 3:
+            composer.AddPulses(peaks.shortPulse, 500 + static_cast<int>(random() % 2000));
+            composer.AddByte(static_cast<uint8_t>(137));
+            break;
+          case 4: {  // a header right after a leader of about the length that counts
+            std::vector<uint8_t> noise(random() % 40);
+            for (auto& b : noise) b = static_cast<uint8_t>(1 + random() % 255);
+            composer.AddRaw(noise);
+            ComposedProgram program;
+            program.name = "T" + std::to_string(segment);
+            program.leaderPulses = 995 + static_cast<int>(random() % 11);
+            composer.AddProgram(program);
+            break;
+          }
+          default: {
+            ComposedProgram program;
+            program.name = "P" + std::to_string(segment);
+            program.leaderPulses = 1001 + static_cast<int>(random() % 500);
+            program.strayHalfWave = random() % 2 == 0;
+            program.data = test::ProgramData(random() % 100, static_cast<uint32_t>(segment + 1));
+            composer.AddProgram(program);
+            break;
+          }
+        }
+      }
+      const TapImage image = composer.Image();
+      std::vector<std::pair<int64_t, int64_t>> fast;
+      for (const auto& section : FindAllSections(image)) fast.emplace_back(section.start, section.headerPos);
+      const auto plain = PlainSearch(image);
+      EXPECT_EQ(fast, plain) << "version " << version << " round " << round;
+      EXPECT_FALSE(plain.empty());
+    }
+  }
+}
+
+TEST(RomDecoder, LeaderMustBeLongerThanAThousandPositions) {
+  // Version 2 counts half-wave positions up to the pulse that ends the
+  // leader: 2n - 1 for a leader of n pulses.
+  const struct {
+    int version;
+    int pulses;
+    bool found;
+  } cases[] = {{0, 1000, false}, {0, 1001, true}, {1, 1000, false}, {1, 1001, true}, {2, 500, false}, {2, 501, true}};
+  for (const auto& c : cases) {
+    TapeComposer composer(0, static_cast<uint8_t>(c.version));
+    ComposedProgram program;
+    program.name = "EDGE";
+    program.leaderPulses = c.pulses;
+    composer.AddProgram(program);
+    const auto sections = FindAllSections(composer.Image());
+    EXPECT_EQ(sections.size(), c.found ? 1u : 0u) << "version " << c.version << ", " << c.pulses << " pulses";
+    if (c.found && !sections.empty()) {
+      EXPECT_EQ(sections[0].start, kTapHeaderSize);
+    }
+  }
+}
+
+TEST(RomDecoder, OddVersion2LeaderStartsOneHalfWaveLater) {
+  for (const bool stray : {false, true}) {
+    TapeComposer composer(0, 2);
+    ComposedProgram program;
+    program.name = "ODD";
+    program.leaderPulses = 1200;
+    program.strayHalfWave = stray;
+    composer.AddProgram(program);
+    const auto sections = FindAllSections(composer.Image());
+    ASSERT_EQ(sections.size(), 1u);
+    EXPECT_EQ(sections[0].start, composer.layouts()[0].start + (stray ? 1 : 0));
+    EXPECT_EQ(sections[0].name, "ODD");
+  }
+}
+
+TapImage ImageOfPulses(const std::vector<uint8_t>& pulses, uint8_t machine = 0, uint8_t version = 1) {
+  TapeComposer composer(machine, version);
+  composer.AddRaw(pulses);
+  return composer.Image();
+}
+
+TEST(RomDecoder, ClustersSetTheClassBoundsBetweenThem) {
+  std::vector<uint8_t> pulses;
+  std::vector<int> values;
+  for (int v = 30; v <= 45; ++v) values.push_back(v);
+  for (int v = 55; v <= 70; ++v) values.push_back(v);
+  for (int v = 80; v <= 95; ++v) values.push_back(v);
+  for (int k = 0; k < RomDecoder::kSampleSize; ++k) pulses.push_back(static_cast<uint8_t>(values[k % values.size()]));
+  const TapImage image = ImageOfPulses(pulses);
+  RomDecoder decoder(image);
+  ASSERT_TRUE(decoder.AdaptPulseClasses(kTapHeaderSize));
+  const auto& clusters = decoder.clusters();
+  ASSERT_EQ(clusters.size(), 3u);
+  EXPECT_EQ(clusters[0].end, 46);
+  EXPECT_EQ(clusters[1].first, 55);
+  EXPECT_EQ(clusters[1].end, 71);
+  EXPECT_EQ(clusters[2].first, 80);
+  // 1,025 values over 48: the first 17 values of the cycle are counted once
+  // more; ties go to the lowest value.
+  EXPECT_EQ(clusters[0].peak, 30);
+  EXPECT_EQ(clusters[1].peak, 55);
+  EXPECT_EQ(clusters[2].peak, 80);
+  EXPECT_EQ(decoder.Bounds(), (std::array<uint8_t, 6>{32, 50, 51, 76, 77, 99}));
+}
+
+TEST(RomDecoder, OtherThanThreeClustersLeaveTheBoundsAlone) {
+  const struct {
+    std::vector<int> values;
+    size_t clusters;
+  } cases[] = {
+      {{40, 60, 80, 120}, 4},
+      {{40, 80}, 2},
+      {{3, 40, 60, 80}, 3},      // a value below 5 never starts a cluster
+      {{40, 43, 60, 80}, 3},     // gaps of up to four empty values stay inside
+      {{40, 45, 60, 80}, 3},     // ... of four as well
+      {{40, 46, 60, 80}, 4},     // five empty values end a cluster
+  };
+  for (const auto& c : cases) {
+    std::vector<uint8_t> pulses;
+    for (int k = 0; k < RomDecoder::kSampleSize; ++k) pulses.push_back(static_cast<uint8_t>(c.values[k % c.values.size()]));
+    const TapImage image = ImageOfPulses(pulses);
+    RomDecoder decoder(image);
+    const auto before = decoder.Bounds();
+    EXPECT_EQ(decoder.AdaptPulseClasses(kTapHeaderSize), c.clusters == 3);
+    EXPECT_EQ(decoder.clusters().size(), c.clusters) << c.values.size();
+    if (c.clusters != 3) {
+      EXPECT_EQ(decoder.Bounds(), before);
+    }
+  }
+}
+
+TEST(RomDecoder, ZeroValuesSkipTheirCountBytesInTheHistogram) {
+  // A zero and its three count bytes are not pulses: 48 after a zero is skipped.
+  std::vector<uint8_t> pulses = {0, 48, 48, 48};
+  for (int k = 4; k < RomDecoder::kSampleSize; ++k) pulses.push_back(k % 2 == 0 ? 40 : 80);
+  const TapImage image = ImageOfPulses(pulses);
+  RomDecoder decoder(image);
+  decoder.AdaptPulseClasses(kTapHeaderSize);
+  EXPECT_EQ(decoder.histogram()[48], 0);
+  EXPECT_EQ(decoder.histogram()[40] + decoder.histogram()[80], RomDecoder::kSampleSize - 4);
+}
+
+TEST(RomDecoder, HeaderNearTheEndIsTunedFromTheShorterSample) {
+  // Fewer than 1,025 pulses follow the leader: the classes are tuned from what
+  // remains (never from an earlier leader's pulses), and the name still reads.
+  for (int version = 0; version <= 2; ++version) {
+    TapeComposer composer(1, static_cast<uint8_t>(version));
+    ComposedProgram program;
+    program.name = "SHORT END";
+    program.leaderPulses = 1100;
+    composer.AddProgram(program);
+    const auto layout = composer.layouts()[0];
+    auto bytes = composer.FileBytes();
+    bytes.resize(static_cast<size_t>(layout.headerPos + 40 * 20 * composer.step()));
+    TapImage image = composer.Image();
+    image.bytes = bytes;
+    image.bytes.push_back(0);
+    const auto sections = FindAllSections(image);
+    ASSERT_EQ(sections.size(), 1u) << version;
+    EXPECT_EQ(sections[0].name, "SHORT END");
+    EXPECT_FALSE(sections[0].headerChecksumOk);
+    EXPECT_EQ(sections[0].repeatPos, 0);
+  }
+}
+
+TEST(RomDecoder, ParityErrorEndsTheBlock) {
+  TapeComposer composer(0, 1);
+  ComposedProgram program;
+  program.name = "PARITY";
+  program.leaderPulses = 1500;
+  program.wrongParityByte = 100;
+  composer.AddProgram(program);
+  const TapImage image = composer.Image();
+  const auto sections = FindAllSections(image);
+  ASSERT_EQ(sections.size(), 1u);
+  const auto& section = sections[0];
+  EXPECT_FALSE(section.headerChecksumOk);
+  EXPECT_EQ(section.headerChecksumPos, section.headerPos + 99 * 20);
+  EXPECT_TRUE(section.repeatChecksumOk);
+  RomDecoder decoder(image);
+  decoder.SetBounds(section.bounds);
+  EXPECT_EQ(decoder.DecodeByte(section.headerPos + 100 * 20), -2);
+  EXPECT_EQ(decoder.DecodeByte(section.headerPos + 99 * 20), ' ');
+}
+
+TEST(RomDecoder, MissingRepeatLeavesItsFieldsEmpty) {
+  for (int version = 0; version <= 2; ++version) {
+    TapeComposer composer(2, static_cast<uint8_t>(version));
+    ComposedProgram program;
+    program.name = "ALONE";
+    program.leaderPulses = 1500;
+    program.headerRepeat = false;
+    composer.AddProgram(program);
+    const auto sections = FindAllSections(composer.Image());
+    ASSERT_EQ(sections.size(), 1u);
+    EXPECT_TRUE(sections[0].headerChecksumOk);
+    EXPECT_FALSE(sections[0].repeatChecksumOk);
+    EXPECT_EQ(sections[0].repeatPos, 0);
+    EXPECT_EQ(sections[0].afterRepeat, 0);
+    EXPECT_EQ(sections[0].repeatChecksumPos, 0);
+  }
+}
+
+TEST(RomDecoder, SilenceEndsALeader) {
+  // Version 0: zeros in the middle of a leader leave too short a leader.
+  TapeComposer v0(0, 0);
+  v0.AddPulses(48, 2000);
+  ComposedProgram program;
+  program.name = "AFTER ZEROS";
+  program.leaderPulses = 800;
+  program.silenceBefore = 5000;
+  v0.AddProgram(program);
+  EXPECT_TRUE(FindAllSections(v0.Image()).empty());
+
+  // Version 1: the count bytes after a zero are skipped even when they are 0.
+  TapeComposer v1(0, 1);
+  program.leaderPulses = 1200;
+  program.silenceBefore = 0x100000;  // count bytes 00 00 10
+  v1.AddProgram(program);
+  const auto sections = FindAllSections(v1.Image());
+  ASSERT_EQ(sections.size(), 1u);
+  EXPECT_EQ(sections[0].start, kTapHeaderSize + 4);
+}
+
+TEST(RomDecoder, NothingIsReadOutsideTheImage) {
+  TapeComposer composer(0, 2);
+  composer.AddRaw({40, 40, 200});
+  const TapImage image = composer.Image();
+  RomDecoder decoder(image);
+  EXPECT_EQ(decoder.ReadPulse(-1), 0);
+  EXPECT_EQ(decoder.ReadPulse(kTapHeaderSize), 80);
+  EXPECT_EQ(decoder.ReadPulse(kTapHeaderSize + 1), 240);
+  EXPECT_EQ(decoder.ReadPulse(kTapHeaderSize + 2), 200);  // the last real byte and the trailing 0
+  EXPECT_EQ(decoder.ReadPulse(kTapHeaderSize + 3), 0);
+  EXPECT_EQ(decoder.ReadPulse(1LL << 40), 0);
+  EXPECT_EQ(decoder.DecodeByte(kTapHeaderSize + 2), -1);
+  EXPECT_EQ(decoder.FindRepeat(kTapHeaderSize, RomDecoder::kRepeatGap), -1);
+  EXPECT_FALSE(decoder.ReadHeaderName(-100).has_value());
+  EXPECT_FALSE(decoder.AdaptPulseClasses(1LL << 40));
+  TapeSection section;
+  EXPECT_FALSE(decoder.FindNextSection(-50, section));
+}
+
+TEST(RomDecoder, RealTapesGiveTheKnownPrograms) {
+  const std::string folder = test::RealTapesFolder();
+  if (folder.empty()) GTEST_SKIP() << "the real tape images are not beside the project";
+  // Offsets of the first byte after each header's countdown.
+  const struct {
+    const char* file;
+    std::vector<std::pair<std::string, int32_t>> programs;
+  } tapes[] = {
+      {"print_h.tap", {{"H", 0x006AC8}}},
+      {"bender.tap", {{"ALL INSTRUCTIONS", 0x006ACC}}},
+      {"fileabcdef.tap", {{"ABCDEF.TAP", 0x006ACC}}},
+      {"salmon.tap", {{"SALMON RUN", 0x004EE8}, {"2", 0x02FBAF}, {"3", 0x0448BF}}},
+  };
+  for (const auto& tape : tapes) {
+    SCOPED_TRACE(tape.file);
+    RecordedMessages messages;
+    TapImage image;
+    ASSERT_TRUE(LoadTapImage(folder + "/" + tape.file, image, messages));
+    const auto sections = FindAllSections(image);
+    ASSERT_EQ(sections.size(), tape.programs.size());
+    RomDecoder decoder(image);
+    for (size_t i = 0; i < sections.size(); ++i) {
+      EXPECT_EQ(sections[i].name, tape.programs[i].first);
+      EXPECT_EQ(sections[i].headerPos + 9 * decoder.bytePulses(), tape.programs[i].second);
+      EXPECT_TRUE(sections[i].headerChecksumOk);
+      EXPECT_TRUE(sections[i].repeatChecksumOk);
+      EXPECT_LT(sections[i].start, sections[i].headerPos);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace rw
