@@ -2,15 +2,15 @@
 // a tape image, made by VICE's c1541 and petcat, with one target machine for
 // every program.
 
+#include <QCommandLineParser>
 #include <QString>
 #include <QStringList>
 
-#include <map>
-#include <vector>
+#include <iterator>
 
 #include "cli/cli_support.h"
 #include "cli/commands.h"
-#include "core/utilities.h"
+#include "cli/program_selection.h"
 #include "launcher/device_answer.h"
 #include "launcher/launcher_disk.h"
 #include "platform/locale.h"
@@ -21,126 +21,19 @@
 namespace rw::cli {
 namespace {
 
-const char* const kLauncherUsage =
-    "Usage: reelwright-cli launcher FILE OUTDIR --select ROWS [OPTIONS]\n"
-    "\n"
-    "Builds OUTDIR/<file name>.d64 with one launcher program per group of\n"
-    "selected programs; run on the Commodore machine, each has the tape-emulator\n"
-    "device mount FILE at the group's start and starts loading. Needs VICE's\n"
-    "c1541 and petcat beside reelwright-cli or on PATH.\n"
-    "\n"
-    "Options:\n"
-    "  --select ROWS        comma list of row numbers (as 'list' shows them) or all;\n"
-    "                       each selected row closes a group\n"
-    "  --device N           device number of the tape-emulator device, 8 to 11 (8)\n"
-    "  --sd-dir TEXT        folder of FILE on the SD card (none)\n"
-    "  --target NAME        c64, vic20, vic20-3k, vic20-8k, c16 or c128 (c64)\n"
-    "  --name ROW=TEXT      the name of a row's program, as the name editor sets it\n"
-    "  --force              replace the disk image if it exists";
+const char* const kDescription =
+    "Builds OUTDIR/<file name>.d64 with one launcher program per group of selected programs: run on the "
+    "Commodore machine, each has the tape-emulator device mount FILE at the group's start and starts loading. "
+    "Needs VICE's c1541 and petcat beside reelwright-cli or on PATH.";
 
-struct LauncherArguments {
-  bool help = false;
-  bool force = false;
-  QStringList positional;
-  QString select;
-  QString device = "8";
-  QString sdDirectory;
-  int target = 0;
-  std::vector<std::pair<int, QString>> names;
-};
+// --target names, in the order of TargetSystems().
+const char* const kTargetNames[] = {"c64", "vic20", "vic20-3k", "vic20-8k", "c16", "c128"};
 
-const std::map<QString, int>& TargetNames() {
-  static const std::map<QString, int> names = {{"c64", 0}, {"vic20", 1}, {"vic20-3k", 2},
-                                               {"vic20-8k", 3}, {"c16", 4}, {"c128", 5}};
-  return names;
-}
-
-bool ParseLauncherArguments(const QStringList& arguments, LauncherArguments& parsed, QString& error) {
-  bool optionsEnded = false;
-  for (qsizetype i = 1; i < arguments.size(); ++i) {
-    QString argument = arguments.at(i);
-    if (optionsEnded || !argument.startsWith("--") || argument == "--") {
-      if (argument == "--" && !optionsEnded) {
-        optionsEnded = true;
-      } else {
-        parsed.positional << argument;
-      }
-      continue;
-    }
-    if (argument == "--help") {
-      parsed.help = true;
-      continue;
-    }
-    if (argument == "--force") {
-      parsed.force = true;
-      continue;
-    }
-    QString value;
-    const qsizetype equals = argument.indexOf('=');
-    if (equals > 0) {
-      value = argument.mid(equals + 1);
-      argument = argument.left(equals);
-    } else if (i + 1 < arguments.size()) {
-      value = arguments.at(++i);
-    } else {
-      error = argument + " needs a value";
-      return false;
-    }
-    if (argument == "--select") {
-      parsed.select = value;
-    } else if (argument == "--device") {
-      parsed.device = value;
-    } else if (argument == "--sd-dir") {
-      parsed.sdDirectory = value;
-    } else if (argument == "--target") {
-      const auto found = TargetNames().find(value.toLower());
-      if (found == TargetNames().end()) {
-        error = "Unknown target: " + value;
-        return false;
-      }
-      parsed.target = found->second;
-    } else if (argument == "--name") {
-      const qsizetype split = value.indexOf('=');
-      bool ok = false;
-      const int row = split > 0 ? value.left(split).toInt(&ok) : 0;
-      if (!ok) {
-        error = "--name needs ROW=TEXT, for example 3=GAME";
-        return false;
-      }
-      parsed.names.emplace_back(row, value.mid(split + 1));
-    } else {
-      error = "Unknown option: " + argument;
-      return false;
-    }
+int TargetIndex(const QString& name) {
+  for (int i = 0; i < static_cast<int>(std::size(kTargetNames)); ++i) {
+    if (name.compare(QLatin1String(kTargetNames[i]), Qt::CaseInsensitive) == 0) return i;
   }
-  if (parsed.help) return true;
-  if (parsed.positional.size() != 2) {
-    error = "A tape image and an output folder are needed";
-    return false;
-  }
-  if (parsed.select.isEmpty()) {
-    error = "--select is needed: the rows whose groups get a launcher";
-    return false;
-  }
-  return true;
-}
-
-// "all" or "1,3,7": the rows to tick, each between 1 and `rowCount`.
-bool ParseRows(const QString& text, int rowCount, std::vector<int>& rows, QString& error) {
-  if (text.trimmed().compare("all", Qt::CaseInsensitive) == 0) {
-    for (int row = 1; row <= rowCount; ++row) rows.push_back(row);
-    return true;
-  }
-  for (const QString& part : text.split(',')) {
-    bool ok = false;
-    const int row = part.trimmed().toInt(&ok);
-    if (!ok || row < 1 || row > rowCount) {
-      error = "No row " + part.trimmed() + ": the image has " + QString::number(rowCount) + " programs";
-      return false;
-    }
-    rows.push_back(row);
-  }
-  return true;
+  return -1;
 }
 
 // Completions on standard output, everything else on standard error.
@@ -173,45 +66,39 @@ class FixedAnswers : public LauncherDialogs {
 }  // namespace
 
 int RunLauncher(const QStringList& arguments) {
-  LauncherArguments parsed;
-  QString error;
-  if (!ParseLauncherArguments(arguments, parsed, error)) {
-    PrintErr(error + "\n\n" + kLauncherUsage);
+  QCommandLineParser parser;
+  parser.setApplicationDescription(kDescription);
+  AddSelectionOptions(parser, false);
+  parser.addOption({"device", "Device number of the tape-emulator device, 8 to 11.", "N", "8"});
+  parser.addOption({"sd-dir", "Folder of FILE on the SD card; none by default.", "TEXT"});
+  parser.addOption({"target", "c64 (the default), vic20, vic20-3k, vic20-8k, c16 or c128.", "NAME", "c64"});
+  parser.addOption({"force", "Replace the disk image if it exists."});
+  parser.addHelpOption();
+  if (!parser.parse(arguments)) {
+    PrintErr(parser.errorText());
     return kExitUsage;
   }
-  if (parsed.help) {
-    PrintOut(kLauncherUsage);
+  if (parser.isSet("help")) {
+    PrintOut(parser.helpText());
     return kExitOk;
   }
-
-  LauncherMessages messages(parsed.force ? MessageAnswer::Yes : MessageAnswer::No);
-  const DeviceCheck device =
-      CheckDeviceAnswer(parsed.device.toStdString(), parsed.sdDirectory.toStdString(), messages);
-  if (!device.accepted) return kExitFailed;
-
-  MemoryPaths paths;
-  ProgramList list(paths, DecimalSeparator());
-  if (!list.LoadAndParse(parsed.positional.at(0).toStdString(), messages)) return kExitFailed;
-  if (list.RowCount() == 0) return kExitFailed;
-
-  std::vector<int> rows;
-  if (!ParseRows(parsed.select, list.RowCount(), rows, error)) {
-    PrintErr(error);
+  const int target = TargetIndex(parser.value("target"));
+  if (target < 0) {
+    PrintErr("--target must be c64, vic20, vic20-3k, vic20-8k, c16 or c128.");
     return kExitUsage;
   }
-  for (int row : rows) list.SetChecked(row, true);
-  for (const auto& [row, name] : parsed.names) {
-    if (row < 1 || row > list.RowCount()) {
-      PrintErr("No row " + QString::number(row) + ": the image has " + QString::number(list.RowCount()) + " programs");
-      return kExitUsage;
-    }
-    list.SetFileName(row, name.toStdString());
-  }
-  list.outputDir = parsed.positional.at(1).toStdString();
-  if (!FolderExists(list.outputDir)) {
-    messages.Critical("ERROR!", "Output folder " + list.outputDir + " does not exist !");
-    return kExitFailed;
-  }
+
+  LauncherMessages messages(parser.isSet("force") ? MessageAnswer::Yes : MessageAnswer::No);
+  const DeviceCheck device =
+      CheckDeviceAnswer(parser.value("device").toStdString(), parser.value("sd-dir").toStdString(), messages);
+  if (!device.accepted) return kExitFailed;
+
+  // The command line names its folders itself and leaves the ones the
+  // windows remember alone.
+  MemoryPaths paths;
+  ProgramList list(paths, DecimalSeparator());
+  const int status = PrepareProgramList(parser, false, list, messages);
+  if (status != kExitOk) return status;
 
   // One launcher per group, named and started by the group's first row.
   LauncherDiskInput input{list.loadedPath(), list.outputDir, {}};
@@ -220,7 +107,7 @@ int RunLauncher(const QStringList& arguments) {
     input.programs.push_back({first.program, first.start});
   }
 
-  FixedAnswers answers(parsed.target);
+  FixedAnswers answers(target);
   LauncherSettings settings;
   QtToolRunner tools;
   const LauncherOutcome outcome =
