@@ -211,20 +211,6 @@ TEST_F(LauncherDiskTest, TheHundredthProgramGetsASeventeenCharacterName) {
   EXPECT_TRUE(TemporaryFolderEmpty());
 }
 
-TEST_F(LauncherDiskTest, EditedNameNamesTheProgramOnTheDisk) {
-  test::WriteStandInTools(tools_, FormatMode::Ok, PetcatMode::Ok, WriteMode::Ok);
-  input_.programs = {{"GAME", "000014"}};
-  dialogs_.targets = {{TargetAction::Next, 4, "Better Name"}};
-
-  EXPECT_EQ(Build(), LauncherOutcome::Created);
-  const std::vector<ToolCall> calls = Calls();
-  ASSERT_EQ(calls.size(), 3u);
-  EXPECT_EQ(calls[1].arguments[0], "-w3");
-  EXPECT_EQ(calls[2].arguments[4], "01-better name  ");
-  EXPECT_NE(test::TokenisedText(tools_, 1).find("\r\n25 poke1319,76:poke1320,207:poke1321,13:poke239,3\r\n"),
-            std::string::npos);
-}
-
 TEST_F(LauncherDiskTest, CancellingTheThirdProgramDeletesTheDisk) {
   test::WriteStandInTools(tools_, FormatMode::Ok, PetcatMode::Ok, WriteMode::Ok);
   input_.programs = Programs(4);
