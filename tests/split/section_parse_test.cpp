@@ -1,0 +1,169 @@
+#include "split/section_parse.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "core/pulse_timing.h"
+#include "support/tape_composer.h"
+
+namespace rw {
+namespace {
+
+using test::ComposedProgram;
+using test::TapeComposer;
+
+// Programs starting at 0x14, 0xA000 and 0x1F000 of an image whose last byte
+// is at 0x2FFFF; the gaps are filled with pulses that are in no class.
+TapImage ThreeProgramImage(uint8_t version) {
+  TapeComposer composer(0, version);
+  const auto padTo = [&](int64_t pos) { composer.AddRaw(std::vector<uint8_t>(static_cast<size_t>(pos - composer.size()), 200)); };
+  ComposedProgram program;
+  program.leaderPulses = 1200;
+  program.name = "ONE";
+  composer.AddProgram(program);
+  padTo(0xA000);
+  program.name = "TWO";
+  composer.AddProgram(program);
+  padTo(0x1F000);
+  program.name = "THREE";
+  composer.AddProgram(program);
+  padTo(0x30000);
+  return composer.Image();
+}
+
+TEST(SectionParse, RowsTileTheImageFromTheFirstStart) {
+  const struct {
+    uint8_t version;
+    std::vector<std::string> ends;
+  } cases[] = {{1, {"009FFF", "01EFFF", "02FFFF"}}, {2, {"009FFE", "01EFFE", "02FFFF"}}};
+  for (const auto& c : cases) {
+    const TapImage image = ThreeProgramImage(c.version);
+    const float usPerCycle = SelectClock(image.machine, image.video);
+    const auto rows = ParsePrograms(image, usPerCycle);
+    ASSERT_EQ(rows.size(), 3u);
+    const std::vector<std::string> starts = {"000014", "00A000", "01F000"};
+    const std::vector<std::string> names = {"ONE", "TWO", "THREE"};
+    for (size_t i = 0; i < rows.size(); ++i) {
+      EXPECT_EQ(rows[i].section.name, names[i]);
+      EXPECT_EQ(OffsetText(rows[i].section.start), starts[i]);
+      EXPECT_EQ(OffsetText(rows[i].end), c.ends[i]);
+      EXPECT_EQ(rows[i].durationUs, PulseDuration(image, rows[i].section.start, rows[i].end, usPerCycle));
+      EXPECT_GT(rows[i].durationUs, 0);
+    }
+  }
+}
+
+TEST(SectionParse, UntitledProgramsAreNumberedFromZeroInEveryParse) {
+  TapeComposer composer(1, 1);
+  ComposedProgram program;
+  program.leaderPulses = 1200;
+  program.silenceBefore = 10000;
+  composer.AddProgram(program);
+  composer.AddProgram(program);
+  const TapImage image = composer.Image();
+  for (int parse = 0; parse < 2; ++parse) {
+    const auto rows = ParsePrograms(image, 1.0f);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].section.name, "NO-TITLE-0");
+    EXPECT_EQ(rows[1].section.name, "NO-TITLE-1");
+  }
+}
+
+TEST(SectionParse, ImageFactsAreTheWindowsTexts) {
+  // Five long-pulse records of 16,777,215 cycles, then silence to 1,537 bytes.
+  TapImage image;
+  image.version = 1;
+  image.bytes.assign(1537, 0);
+  for (size_t i = 0; i < 5; ++i) {
+    for (size_t k = 1; k < 4; ++k) image.bytes[kTapHeaderSize + 4 * i + k] = 0xFF;
+  }
+  image.bytes.push_back(0);
+  const auto facts = DescribeImage(image, SelectClock(0, 0), ",");
+  EXPECT_EQ(facts.machine, "Commodore 64");
+  EXPECT_EQ(facts.version, "TAP V1");
+  EXPECT_EQ(facts.video, "PAL");
+  EXPECT_EQ(facts.size, "1,50 KB");  // the file's last offset, 1,536
+  EXPECT_EQ(facts.totalDuration, "1m:25,14s");
+
+  const struct {
+    uint8_t machine, version, video;
+    const char* machineText;
+    const char* versionText;
+    const char* videoText;
+  } cases[] = {{1, 0, 1, "VIC-20", "TAP V0", "NTSC"}, {2, 2, 0, "C16 and Plus/4", "TAP V2", "PAL"}};
+  for (const auto& c : cases) {
+    image.machine = c.machine;
+    image.version = c.version;
+    image.video = c.video;
+    const auto other = DescribeImage(image, 1.0f, ".");
+    EXPECT_EQ(other.machine, c.machineText);
+    EXPECT_EQ(other.version, c.versionText);
+    EXPECT_EQ(other.video, c.videoText);
+    EXPECT_EQ(other.size, "1.50 KB");
+  }
+}
+
+TEST(SectionParse, HexToLongReadsLeadingDigitsAs32Bits) {
+  const struct {
+    const char* text;
+    int32_t value;
+  } cases[] = {{"", 0},          {"000014", 20},   {"01f000", 0x1F000}, {"FFFF", 65535}, {"FFFFFFFF", -1},
+               {"7FFFFFFF", INT32_MAX}, {"12G4", 0x12}, {"G", 0},          {"abcDEF", 0xABCDEF}};
+  for (const auto& c : cases) EXPECT_EQ(HexToLong(c.text), c.value) << c.text;
+}
+
+TEST(SectionParse, ImagesWithoutProgramsGiveNoRows) {
+  TapeComposer composer(0, 1);
+  composer.AddPulses(48, 900);
+  EXPECT_TRUE(ParsePrograms(composer.Image(), 1.0f).empty());
+  EXPECT_TRUE(ParsePrograms(TapImage{}, 1.0f).empty());
+}
+
+void ParseAndCheck(const TapImage& image) {
+  const auto rows = ParsePrograms(image, 1.0f);
+  for (size_t i = 0; i < rows.size(); ++i) {
+    ASSERT_LE(rows[i].section.start, rows[i].section.headerPos);
+    ASSERT_LE(rows[i].section.start, rows[i].end);
+    ASSERT_LT(rows[i].end, image.FileLength());
+  }
+  DescribeImage(image, 1.0f, ".");
+}
+
+TEST(SectionParse, TruncatedAndRandomImagesNeverFail) {
+  // Every prefix of a small tape, and prefixes at a stride of larger ones;
+  // from the longest down, so each prefix is the previous one cut shorter.
+  for (const uint8_t version : {0, 1, 2}) {
+    TapeComposer composer(0, version, 0, 3);
+    composer.SetJitter(1);
+    ComposedProgram program;
+    program.name = "CUT";
+    program.leaderPulses = 1050;
+    if (version != 1) program.data = test::ProgramData(20, 2);
+    composer.AddProgram(program);
+    program.silenceBefore = 3000;
+    if (version != 1) composer.AddProgram(program);
+    TapImage image = composer.Image();
+    ASSERT_EQ(ParsePrograms(image, 1.0f).size(), version == 1 ? 1u : 2u);
+    const size_t stride = version == 1 ? 1 : 53;
+    for (size_t length = image.bytes.size() - 1;; length = length >= stride ? length - stride : 0) {
+      image.bytes.resize(length + 1);
+      image.bytes[length] = 0;
+      ParseAndCheck(image);
+      if (length == 0) break;
+    }
+  }
+  std::mt19937 random(5);
+  for (int round = 0; round < 30; ++round) {
+    TapImage image;
+    image.version = static_cast<uint8_t>(round % 3);
+    image.machine = static_cast<uint8_t>(round / 3 % 3);
+    image.bytes.resize(random() % (round < 20 ? 200 : 300000));
+    for (auto& b : image.bytes) b = static_cast<uint8_t>(random() % (round % 2 == 0 ? 256 : 100));
+    image.bytes.push_back(0);
+    ParseAndCheck(image);
+  }
+}
+
+}  // namespace
+}  // namespace rw
