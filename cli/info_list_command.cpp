@@ -1,16 +1,136 @@
+// reelwright-cli info / list: what the split window shows of a tape image, its
+// "Current File" facts and its program list.
+
+#include <QCommandLineParser>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include "cli/cli_support.h"
 #include "cli/commands.h"
+#include "platform/locale.h"
+#include "platform/remembered_paths.h"
+#include "split/program_list.h"
 
 namespace rw::cli {
 
+namespace {
+
+QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+// Parses `arguments` for one FILE. Returns -1 to go on, or the status to
+// end with (help, version or a usage error, already printed).
+int ParseFileArgument(QCommandLineParser& parser, const QStringList& arguments, QString& file) {
+  parser.addHelpOption();
+  parser.addVersionOption();
+  parser.addPositionalArgument("FILE", "The tape image (.tap).");
+  if (!parser.parse(arguments)) {
+    PrintErr(parser.errorText());
+    return kExitUsage;
+  }
+  if (parser.isSet("help")) {
+    PrintOut(parser.helpText());
+    return kExitOk;
+  }
+  if (parser.isSet("version")) {
+    PrintOut(QStringLiteral("reelwright-cli ") + REELWRIGHT_VERSION);
+    return kExitOk;
+  }
+  const QStringList positional = parser.positionalArguments();
+  if (positional.size() != 1) {
+    PrintErr(arguments.first() + (positional.isEmpty() ? ": FILE is missing." : ": only one FILE is read."));
+    PrintErr(parser.helpText());
+    return kExitUsage;
+  }
+  file = positional.first();
+  return -1;
+}
+
+// Loads and parses `file` as the split window does. Messages (a refused
+// file, no programs found) go to standard error with their exact texts.
+bool Load(const QString& file, ProgramList& list) {
+  StderrMessages messages;
+  return list.LoadAndParse(file.toStdString(), messages);
+}
+
+}  // namespace
+
 int RunInfo(const QStringList& arguments) {
-  PrintErr(arguments.first() + ": not available yet");
-  return kExitUsage;
+  QCommandLineParser parser;
+  parser.setApplicationDescription("Prints the facts of a tape image, one per line, as the split window shows them.");
+  QString file;
+  const int status = ParseFileArgument(parser, arguments, file);
+  if (status >= 0) return status;
+
+  MemoryPaths paths;
+  ProgramList list(paths, DecimalSeparator());
+  if (!Load(file, list)) return kExitFailed;
+  const ImageFacts& facts = list.facts();
+  PrintOut("File Path: " + file);
+  PrintOut("Machine: " + Text(facts.machine));
+  PrintOut("TAP version: " + Text(facts.version));
+  PrintOut("Video Standard: " + Text(facts.video));
+  PrintOut("File Size: " + Text(facts.size));
+  PrintOut("Total Duration: " + Text(facts.totalDuration));
+  PrintOut("Items: " + QString::number(list.RowCount()));
+  return kExitOk;
 }
 
 int RunList(const QStringList& arguments) {
-  PrintErr(arguments.first() + ": not available yet");
-  return kExitUsage;
+  QCommandLineParser parser;
+  parser.setApplicationDescription(
+      "Prints the programs found on a tape image, one per line with tab-separated cells: row, Program, Start, "
+      "End, Duration, Check1, Check2.");
+  parser.addOption({"json", "Print one JSON object with the image's facts and every program."});
+  QString file;
+  const int status = ParseFileArgument(parser, arguments, file);
+  if (status >= 0) return status;
+
+  MemoryPaths paths;
+  ProgramList list(paths, DecimalSeparator());
+  if (!Load(file, list)) return kExitFailed;
+  const auto& rows = list.rows();
+  const auto& sections = list.sections();
+
+  if (!parser.isSet("json")) {
+    for (size_t i = 0; i < rows.size(); ++i) {
+      const ListRow& row = rows[i];
+      PrintOut(QStringList{QString::number(i + 1), Text(row.program), Text(row.start), Text(row.end),
+                           Text(row.duration), Text(row.check1), Text(row.check2)}
+                   .join('\t'));
+    }
+    return kExitOk;
+  }
+
+  const ImageFacts& facts = list.facts();
+  QJsonArray programs;
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const ListRow& row = rows[i];
+    const TapeSection& section = sections[i];
+    programs.append(QJsonObject{
+        {"row", static_cast<qint64>(i + 1)},
+        {"program", Text(row.program)},
+        {"start", Text(row.start)},
+        {"end", Text(row.end)},
+        {"duration", Text(row.duration)},
+        {"check1", Text(row.check1)},
+        {"check2", Text(row.check2)},
+        {"rawName", QString::fromLatin1(section.rawName.data(), static_cast<qsizetype>(section.rawName.size()))},
+        {"headerPos", static_cast<qint64>(section.headerPos)},
+        {"repeatPos", static_cast<qint64>(section.repeatPos)},
+    });
+  }
+  const QJsonObject image{
+      {"path", file},
+      {"machine", Text(facts.machine)},
+      {"version", static_cast<int>(list.image().version)},
+      {"video", Text(facts.video)},
+      {"size", Text(facts.size)},
+      {"totalDuration", Text(facts.totalDuration)},
+      {"programs", programs},
+  };
+  PrintOut(QString::fromUtf8(QJsonDocument(image).toJson(QJsonDocument::Indented)).trimmed());
+  return kExitOk;
 }
 
 }  // namespace rw::cli
