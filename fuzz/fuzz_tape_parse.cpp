@@ -1,0 +1,79 @@
+// The loader and the whole parse on arbitrary bytes: load, find every
+// program, time them, and make every text the list and the info show. The
+// raw bytes go through the loader as they are (so its refusals are fuzzed
+// too) and once more with a mended header, so that the decoders see every
+// input.
+
+#include <string>
+
+#include "core/pulse_timing.h"
+#include "core/tap_image.h"
+#include "fuzz/fuzz_support.h"
+#include "platform/messages.h"
+#include "split/section_parse.h"
+
+namespace {
+
+void CheckText(const std::string& text) {
+  // No text of the list may carry a NUL or be absurdly long.
+  FUZZ_CHECK(text.find('\0') == std::string::npos);
+  FUZZ_CHECK(text.size() < 200);
+}
+
+void ParseAndDescribe(const rw::TapImage& image) {
+  const float usPerCycle = rw::SelectClock(image.machine, image.video);
+  const auto rows = rw::ParsePrograms(image, usPerCycle);
+  const int64_t last = image.FileLength() - 1;
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const auto& row = rows[i];
+    const auto& section = row.section;
+    FUZZ_CHECK(section.start >= rw::kTapHeaderSize);
+    FUZZ_CHECK(section.start <= row.end + 1);
+    FUZZ_CHECK(row.end <= last);
+    FUZZ_CHECK(section.headerPos > section.start && section.headerPos <= last);
+    FUZZ_CHECK(row.durationUs >= 0);
+    FUZZ_CHECK(!section.name.empty());
+    FUZZ_CHECK(section.rawName.size() <= 16);
+    if (i + 1 < rows.size()) FUZZ_CHECK(rows[i + 1].section.start > section.start);
+    for (const std::string separator : {".", ","}) {
+      CheckText(rw::OffsetText(section.start));
+      CheckText(rw::OffsetText(row.end));
+      CheckText(rw::DurationText(row.durationUs, separator));
+    }
+    CheckText(section.name);
+    (void)rw::ChecksumText(section.headerChecksumOk);
+    (void)rw::ChecksumText(section.repeatChecksumOk);
+  }
+  for (const std::string separator : {".", ","}) {
+    const rw::ImageFacts facts = rw::DescribeImage(image, usPerCycle, separator);
+    CheckText(facts.machine);
+    CheckText(facts.version);
+    CheckText(facts.video);
+    CheckText(facts.size);
+    CheckText(facts.totalDuration);
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  {
+    rw::RecordedMessages messages;
+    rw::TapImage image;
+    const bool loaded = rw::LoadTapImageFromBytes("fuzz.tap", std::vector<uint8_t>(data, data + size), image,
+                                                  messages);
+    // A refusal names its reason exactly once; an accepted file says nothing.
+    FUZZ_CHECK(messages.shown.size() == (loaded ? 0u : 1u));
+    if (loaded) {
+      FUZZ_CHECK(image.FileLength() == static_cast<int32_t>(size));
+      ParseAndDescribe(image);
+      return 0;
+    }
+    FUZZ_CHECK(!messages.shown[0].text.empty());
+  }
+  rw::RecordedMessages messages;
+  rw::TapImage image;
+  FUZZ_CHECK(rw::LoadTapImageFromBytes("fuzz.tap", rw::fuzz::MendedTapFile(data, size), image, messages));
+  ParseAndDescribe(image);
+  return 0;
+}
