@@ -23,12 +23,15 @@ double PeakMegabytes() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // bench_parse [MEGABYTES [VERSION [MACHINE]]]
   const double targetMegabytes = argc > 1 ? std::atof(argv[1]) : 110;
+  const auto version = static_cast<uint8_t>(argc > 2 ? std::atoi(argv[2]) : 1);
+  const auto machine = static_cast<uint8_t>(argc > 3 ? std::atoi(argv[3]) : 0);
   const auto targetBytes = static_cast<size_t>(targetMegabytes * 1024 * 1024);
 
   // Compose straight into a buffer reserved once (with room for the loader's
   // trailing zero), so the image is held once, as LoadTapImage holds it.
-  rw::test::TapeComposer composer(0, 1, 0, 12345);
+  rw::test::TapeComposer composer(machine, version, 0, 12345);
   composer.SetJitter(2);
   composer.Reserve(targetBytes + 4 * 1024 * 1024);
   size_t programs = 0;
@@ -45,7 +48,8 @@ int main(int argc, char** argv) {
   rw::TapImage image;
   image.bytes = composer.TakeFileBytes();
   image.signature.assign(image.bytes.begin(), image.bytes.begin() + 12);
-  image.version = 1;
+  image.version = version;
+  image.machine = machine;
   image.bytes.push_back(0);
   const double imageMegabytes = static_cast<double>(image.bytes.size()) / (1024.0 * 1024.0);
 
@@ -74,7 +78,8 @@ int main(int argc, char** argv) {
               std::chrono::duration<double>(searchEnd - searchBegin).count(),
               std::chrono::duration<double>(durationEnd - searchEnd).count(), total / 1e6);
   const double peak = PeakMegabytes();
-  std::printf("image %.1f MB, %zu programs composed, %zu found\n", imageMegabytes, programs, found);
+  std::printf("image %.1f MB (machine %d, version %d), %zu programs composed, %zu found\n", imageMegabytes, machine,
+              version, programs, found);
   std::printf("parse with durations: %.3f s, %.0f MB/s (target >= 300)\n", best, imageMegabytes / best);
   std::printf("peak memory %.1f MB, limit 1.2 x image + 20 = %.1f MB\n", peak, 1.2 * imageMegabytes + 20);
   return found == programs ? 0 : 1;

@@ -344,34 +344,106 @@ bool RomDecoder::FindNextSectionWholePulses(int64_t from, TapeSection& section) 
   return false;
 }
 
+bool RomDecoder::FindShortRun(int64_t from, int64_t limit, int64_t length, int64_t& runStart,
+                              int64_t& runEnd) const {
+  // Positions from..limit-1 hold no zero. Finds the first run of at least
+  // `length` consecutive short pulses, with the same look ahead as above.
+  const uint8_t* bytes = image_.bytes.data();
+  const auto isShort = [&](int64_t q) {
+    const int value = std::min(255, bytes[q] + bytes[q + 1]);
+    return (classOf_[static_cast<size_t>(value)] & kShortBit) != 0;
+  };
+  int64_t q = from;
+  while (q < limit) {
+    int64_t first = q;
+    if (q + length - 1 < limit) {
+      const int64_t ahead = q + length - 1;
+      if (!isShort(ahead)) {
+        q = ahead + 1;
+        continue;
+      }
+      int64_t j = ahead - 1;
+      while (j >= q && isShort(j)) --j;
+      first = j + 1;
+      q = ahead + 1;
+    }
+    while (q < limit && isShort(q)) ++q;
+    if (q - first >= length) {
+      runStart = first;
+      runEnd = q;
+      return true;
+    }
+    ++q;
+  }
+  return false;
+}
+
 bool RomDecoder::FindNextSectionHalfWaves(int64_t from, TapeSection& section) {
   // Each position is read as the pulse of two half-waves, so a leader moves
-  // one half-wave at a time; when it starts, the search moves on by a whole
-  // pulse. The states are updated with arithmetic rather than branches: pulse
-  // classes are random in data, which defeats branch prediction. Every
-  // position read is at most `last` + 1, the image's trailing zero.
+  // one half-wave at a time; when one starts, the search moves on by a whole
+  // pulse, so the position after a leader's first pulse is never looked at
+  // (even when it is a zero).
+  //
+  // The walk below is that search, position by position. Long stretches are
+  // skipped: a leader longer than kMinLeader has at least kMinLeader - 1
+  // short pulses right before its end, so nothing can be found before the
+  // first such run (or the next zero). The walk resumes shortly before it,
+  // after the last two pulses in a row that are not short: the second is
+  // always looked at and leaves the search outside any leader.
   const uint8_t* bytes = image_.bytes.data();
   const int64_t last = static_cast<int64_t>(image_.FileLength()) - 1;
+  const auto isShort = [&](int64_t q) {
+    const int value = std::min(255, bytes[q] + bytes[q + 1]);
+    return (classOf_[static_cast<size_t>(value)] & kShortBit) != 0;
+  };
   int64_t p = std::max<int64_t>(from, 0);
-  int64_t inLeader = 0;
+  bool inLeader = false;
   int64_t leaderStart = 0;
+  int64_t zeroPos = -1;
+  int64_t target = -1;  // the walk goes on, position by position, up to here
   while (p <= last) {
+    if (!inLeader && p >= target) {
+      if (zeroPos < p) {
+        const void* zero = std::memchr(bytes + p, 0, static_cast<size_t>(last - p + 1));
+        zeroPos = zero != nullptr ? static_cast<const uint8_t*>(zero) - bytes : last + 1;
+      }
+      int64_t runStart = 0;
+      int64_t runEnd = 0;
+      target = FindShortRun(p, zeroPos, kMinLeader - 1, runStart, runEnd) && runEnd < zeroPos ? runStart : zeroPos;
+      if (target > last) return false;
+      int64_t resume = p;
+      for (int64_t x = target - 1; x - 1 >= p; --x) {
+        if (!isShort(x) && !isShort(x - 1)) {
+          resume = x + 1;
+          break;
+        }
+      }
+      p = resume;
+    }
     if (bytes[p] == 0) {
-      inLeader = 0;
+      inLeader = false;
       p = SkipSilence(p);
       continue;
     }
-    const int value = std::min(255, bytes[p] + bytes[p + 1]);
-    const int64_t isShort = classOf_[static_cast<size_t>(value)] & kShortBit;
-    const int64_t starts = isShort & (inLeader ^ 1);
-    leaderStart += (p - leaderStart) * starts;
-    const int64_t longEnough = static_cast<int64_t>(static_cast<uint64_t>(kMinLeader - (p - leaderStart)) >> 63);
-    if (((isShort ^ 1) & inLeader & longEnough) == 0) [[likely]] {
-      inLeader = isShort;
-      p += 1 + starts;
+    if (isShort(p)) {
+      if (!inLeader) {
+        leaderStart = p;
+        inLeader = true;
+        p += 2;
+      } else {
+        ++p;
+      }
       continue;
     }
-    inLeader = 0;
+    if (!inLeader) {
+      ++p;
+      continue;
+    }
+    inLeader = false;
+    if (p - leaderStart <= kMinLeader) {
+      ++p;
+      continue;
+    }
     // The leader ends at the pulse made of its last half-wave and the next
     // one; the header starts a position later. A leader of odd length starts
     // with a stray half-wave.

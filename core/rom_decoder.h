@@ -128,6 +128,7 @@ class RomDecoder {
   bool FindNextSectionWholePulses(int64_t from, TapeSection& section);
   bool FindNextSectionHalfWaves(int64_t from, TapeSection& section);
   bool FindLongLeaderEnd(int64_t from, int64_t limit, int64_t& leaderStart, int64_t& leaderEnd) const;
+  bool FindShortRun(int64_t from, int64_t limit, int64_t length, int64_t& runStart, int64_t& runEnd) const;
   int64_t SkipSilence(int64_t zeroPos);
   bool TrySection(int64_t leaderStart, int64_t pos, TapeSection& section);
   void FillSection(int64_t leaderStart, int64_t headerPos, const std::string& rawName, TapeSection& section);

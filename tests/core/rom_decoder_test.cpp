@@ -164,9 +164,13 @@ TEST(RomDecoder, SearchAgreesWithThePlainSearchOnRandomImages) {
           case 0:  // a leader near the length that counts
             composer.AddPulses(peaks.shortPulse, 990 + static_cast<int>(random() % 30));
             break;
-          case 1: {
+          case 1: {  // noise, half of it short pulses, with a zero now and then
             std::vector<uint8_t> noise(random() % 3000);
-            for (auto& b : noise) b = static_cast<uint8_t>(1 + random() % 255);
+            const int shortByte = version == 2 ? peaks.shortPulse / 2 : peaks.shortPulse;
+            for (auto& b : noise) {
+              const uint32_t kind = random() % 64;
+              b = static_cast<uint8_t>(kind == 0 ? 0 : kind < 32 ? shortByte + random() % 3 : 1 + random() % 255);
+            }
             composer.AddRaw(noise);
             break;
           }
