@@ -19,7 +19,6 @@ constexpr std::array<uint8_t, 6> kDefaultBounds[] = {
 
 constexpr int kCountdownStart = 137;  // 0x89, first header copy
 constexpr int kRepeatCountdownStart = 9;
-constexpr int kNameOffset = 14;  // name bytes 14..29 of a header block
 constexpr int kNameLength = 16;
 
 int32_t ToPosition(int64_t value) {

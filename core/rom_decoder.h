@@ -68,6 +68,7 @@ class RomDecoder {
 
   // Sets the default classes for the image's machine and version.
   explicit RomDecoder(const TapImage& image);
+  explicit RomDecoder(TapImage&&) = delete;  // the decoder keeps a reference
 
   // Default classes of a machine, and step/bytePulses of a version.
   void SetPulseClasses(uint8_t machine, uint8_t version);
