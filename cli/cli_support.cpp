@@ -11,6 +11,32 @@ MessageAnswer StderrMessages::Show(const Message& message) {
   return MessageAnswer::Ok;
 }
 
+int ParseCommandLine(QCommandLineParser& parser, const QStringList& arguments) {
+  parser.addHelpOption();
+  parser.addVersionOption();
+  if (!parser.parse(arguments)) {
+    PrintErr(parser.errorText());
+    return kExitUsage;
+  }
+  if (parser.isSet("help")) {
+    PrintOut(CommandHelp(parser, arguments));
+    return kExitOk;
+  }
+  if (parser.isSet("version")) {
+    PrintOut(QStringLiteral("reelwright-cli ") + REELWRIGHT_VERSION);
+    return kExitOk;
+  }
+  return kGoOn;
+}
+
+QString CommandHelp(const QCommandLineParser& parser, const QStringList& arguments) {
+  QString help = parser.helpText();
+  // Qt names the executable's path; the user typed a command.
+  const auto usage = help.indexOf(" [options]");
+  if (help.startsWith("Usage: ") && usage > 0) help.replace(7, usage - 7, arguments.first());
+  return help;
+}
+
 void PrintOut(const QString& line) {
   const QByteArray bytes = line.toUtf8();
   std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);

@@ -1,7 +1,9 @@
 #pragma once
 // What the commands share: messages on standard error, text output.
 
+#include <QCommandLineParser>
 #include <QString>
+#include <QStringList>
 
 #include "platform/messages.h"
 
@@ -22,6 +24,14 @@ class StderrMessages : public Messages {
  private:
   MessageAnswer answer_;
 };
+
+// Adds --help and --version to `parser` and parses `arguments` (whose first
+// element names the command). Returns kGoOn, or the status to end with when
+// help or the version was printed or the arguments were wrong.
+inline constexpr int kGoOn = -1;
+int ParseCommandLine(QCommandLineParser& parser, const QStringList& arguments);
+// The parser's help with "reelwright-cli COMMAND" as the program's name.
+QString CommandHelp(const QCommandLineParser& parser, const QStringList& arguments);
 
 void PrintOut(const QString& line);  // a line on standard output (UTF-8)
 void PrintErr(const QString& line);  // a line on standard error (UTF-8)

@@ -21,25 +21,13 @@ QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
 // Parses `arguments` for one FILE. Returns -1 to go on, or the status to
 // end with (help, version or a usage error, already printed).
 int ParseFileArgument(QCommandLineParser& parser, const QStringList& arguments, QString& file) {
-  parser.addHelpOption();
-  parser.addVersionOption();
   parser.addPositionalArgument("FILE", "The tape image (.tap).");
-  if (!parser.parse(arguments)) {
-    PrintErr(parser.errorText());
-    return kExitUsage;
-  }
-  if (parser.isSet("help")) {
-    PrintOut(parser.helpText());
-    return kExitOk;
-  }
-  if (parser.isSet("version")) {
-    PrintOut(QStringLiteral("reelwright-cli ") + REELWRIGHT_VERSION);
-    return kExitOk;
-  }
+  const int status = ParseCommandLine(parser, arguments);
+  if (status != kGoOn) return status;
   const QStringList positional = parser.positionalArguments();
   if (positional.size() != 1) {
     PrintErr(arguments.first() + (positional.isEmpty() ? ": FILE is missing." : ": only one FILE is read."));
-    PrintErr(parser.helpText());
+    PrintErr(CommandHelp(parser, arguments));
     return kExitUsage;
   }
   file = positional.first();

@@ -73,15 +73,7 @@ int RunLauncher(const QStringList& arguments) {
   parser.addOption({"sd-dir", "Folder of FILE on the SD card; none by default.", "TEXT"});
   parser.addOption({"target", "c64 (the default), vic20, vic20-3k, vic20-8k, c16 or c128.", "NAME", "c64"});
   parser.addOption({"force", "Replace the disk image if it exists."});
-  parser.addHelpOption();
-  if (!parser.parse(arguments)) {
-    PrintErr(parser.errorText());
-    return kExitUsage;
-  }
-  if (parser.isSet("help")) {
-    PrintOut(parser.helpText());
-    return kExitOk;
-  }
+  if (const int status = ParseCommandLine(parser, arguments); status != kGoOn) return status;
   const int target = TargetIndex(parser.value("target"));
   if (target < 0) {
     PrintErr("--target must be c64, vic20, vic20-3k, vic20-8k, c16 or c128.");

@@ -10,33 +10,14 @@
 
 namespace rw::cli {
 
-namespace {
-
-bool ParseOrFail(QCommandLineParser& parser, const QStringList& arguments, int& status) {
-  parser.addHelpOption();
-  if (!parser.parse(arguments)) {
-    PrintErr(parser.errorText());
-    status = kExitUsage;
-    return false;
-  }
-  if (parser.isSet("help")) {
-    PrintOut(parser.helpText());
-    status = kExitOk;
-    return false;
-  }
-  return true;
-}
-
-}  // namespace
-
 int RunSplit(const QStringList& arguments) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
       "Writes one tape image per group of selected programs into OUTDIR: a group runs from the row after the "
       "previous selected row (or the first row) to a selected row.");
   AddSelectionOptions(parser, true);
-  int status = kExitOk;
-  if (!ParseOrFail(parser, arguments, status)) return status;
+  int status = ParseCommandLine(parser, arguments);
+  if (status != kGoOn) return status;
 
   // The command line names its folders itself and leaves the ones the
   // windows remember alone.
@@ -63,8 +44,8 @@ int RunIndex(const QStringList& arguments) {
   parser.setApplicationDescription("Writes the index file of the selected groups into OUTDIR.");
   AddSelectionOptions(parser, false);
   parser.addOption({"format", "marquise (the default) or ultimate64.", "FORMAT", "marquise"});
-  int status = kExitOk;
-  if (!ParseOrFail(parser, arguments, status)) return status;
+  int status = ParseCommandLine(parser, arguments);
+  if (status != kGoOn) return status;
   const QString format = parser.value("format").toLower();
   if (format != "marquise" && format != "ultimate64") {
     PrintErr("--format must be marquise or ultimate64.");
