@@ -15,12 +15,13 @@ struct CliRun {
   std::string err;
 };
 
-inline CliRun RunCli(const QStringList& arguments, const QString& workingFolder = QString()) {
+// `environment` adds to or replaces variables of the test's own environment.
+inline CliRun RunCli(const QStringList& arguments, const QList<QPair<QString, QString>>& environment = {}) {
   QProcess process;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert("LC_ALL", "C");
-  process.setProcessEnvironment(environment);
-  if (!workingFolder.isEmpty()) process.setWorkingDirectory(workingFolder);
+  QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+  variables.insert("LC_ALL", "C");
+  for (const auto& [name, value] : environment) variables.insert(name, value);
+  process.setProcessEnvironment(variables);
   process.start(REELWRIGHT_CLI, arguments);
   CliRun run;
   if (!process.waitForFinished(60000)) {

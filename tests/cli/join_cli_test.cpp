@@ -2,13 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QStringList>
 
 #include <filesystem>
 
 #include "core/tap_image.h"
+#include "cli_runner.h"
 #include "support/scratch_folder.h"
 
 namespace rw {
@@ -17,26 +16,6 @@ namespace {
 using test::ReadFileBytes;
 using test::ScratchFolder;
 
-struct JoinRun {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
-
-JoinRun RunJoinCommand(const QStringList& arguments) {
-  QProcess process;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert("LC_ALL", "C");  // "." as the decimal separator
-  process.setProcessEnvironment(environment);
-  process.start(REELWRIGHT_CLI, QStringList{"join"} + arguments);
-  JoinRun run;
-  if (!process.waitForFinished(30000)) return run;
-  run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-  run.out = process.readAllStandardOutput().toStdString();
-  run.err = process.readAllStandardError().toStdString();
-  return run;
-}
-
 std::vector<uint8_t> Tape(uint8_t machine, size_t length, uint8_t pulse) {
   const auto header = MakeTapHeader("C64-TAPE-RAW", 1, machine, 0, static_cast<uint32_t>(length - 20));
   std::vector<uint8_t> bytes(header.begin(), header.end());
@@ -44,7 +23,9 @@ std::vector<uint8_t> Tape(uint8_t machine, size_t length, uint8_t pulse) {
   return bytes;
 }
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
+using test::CliRun;
+using test::Q;
+using test::RunCli;
 
 class JoinCliTest : public ::testing::Test {
  protected:
@@ -55,7 +36,7 @@ class JoinCliTest : public ::testing::Test {
 };
 
 TEST_F(JoinCliTest, JoinsFilesAndPausesAndPrintsTheRows) {
-  const JoinRun run = RunJoinCommand({Q(output), Q(one), "--pause", "5s", Q(two)});
+  const CliRun run = RunCli({"join", Q(output), Q(one), "--pause", "5s", Q(two)});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   const auto joined = ReadFileBytes(output);
   ASSERT_EQ(joined.size(), 2984u);
@@ -77,7 +58,7 @@ TEST_F(JoinCliTest, ItemsKeepTheirOrderAndSortingReordersThem) {
   folder.Write("dir/a.tap", Tape(0, 22, 0x41));
   folder.Write("dir/skip.txt", std::string("not a tape"));
 
-  JoinRun run = RunJoinCommand({Q(output), Q(folder.File("dir")), "--pause=1s", Q(one)});
+  CliRun run = RunCli({"join", Q(output), Q(folder.File("dir")), "--pause=1s", Q(one)});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   auto joined = ReadFileBytes(output);
   ASSERT_EQ(joined.size(), 20u + 2 + 2 + 4 + 980);
@@ -85,7 +66,7 @@ TEST_F(JoinCliTest, ItemsKeepTheirOrderAndSortingReordersThem) {
             (std::vector<uint8_t>{0x41, 0x41, 0x42, 0x42, 0x00, 0xA3, 0x08, 0x0F}));
   EXPECT_EQ(joined[28], 0x31);
 
-  run = RunJoinCommand({"--sort", "--force", Q(output), Q(one), Q(folder.File("dir")), "--pause", "1s"});
+  run = RunCli({"join", "--sort", "--force", Q(output), Q(one), Q(folder.File("dir")), "--pause", "1s"});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   joined = ReadFileBytes(output);
   // Pause first, then by path: dir/a.tap, dir/b.TAP, one.tap.
@@ -108,7 +89,7 @@ TEST_F(JoinCliTest, RefusalsExitWithOneAndWriteNothing) {
       {{Q(one)}, "at least two rows"},
   };
   for (const Case& c : cases) {
-    const JoinRun run = RunJoinCommand(QStringList{Q(output)} + c.items);
+    const CliRun run = RunCli(QStringList{"join"} + QStringList{Q(output)} + c.items);
     EXPECT_EQ(run.exitCode, 1) << c.message;
     EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
     EXPECT_FALSE(std::filesystem::exists(output));
@@ -117,12 +98,12 @@ TEST_F(JoinCliTest, RefusalsExitWithOneAndWriteNothing) {
 
 TEST_F(JoinCliTest, ExistingOutputNeedsForce) {
   const std::string existing = folder.Write("existing.tap", std::string("keep"));
-  JoinRun run = RunJoinCommand({Q(existing), Q(one), Q(two)});
+  CliRun run = RunCli({"join", Q(existing), Q(one), Q(two)});
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_NE(run.err.find("File " + existing + " Already exists !"), std::string::npos) << run.err;
   EXPECT_EQ(test::ReadFileText(existing), "keep");
 
-  run = RunJoinCommand({"--force", Q(existing), Q(one), Q(two)});
+  run = RunCli({"join", "--force", Q(existing), Q(one), Q(two)});
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(ReadFileBytes(existing).size(), 20u + 980 + 1980);
 }

@@ -3,14 +3,13 @@
 
 #include <gtest/gtest.h>
 
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QStringList>
 
 #include <filesystem>
 #include <fstream>
 
 #include "core/utilities.h"
+#include "cli_runner.h"
 #include "support/scratch_folder.h"
 #include "support/tape_composer.h"
 
@@ -19,13 +18,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct CliRun {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
+using test::CliRun;
+using test::Q;
+using test::RunCli;
 
 // c1541 and petcat that log their arguments to calls.log (one call a line,
 // arguments between "|") and keep every launcher text in texts.bas.
@@ -56,20 +51,9 @@ class LauncherCliTest : public ::testing::Test {
 
   CliRun Run(const QStringList& arguments, bool withTools = true) {
     if (withTools) WriteStandIns(bin_);
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     // Without the stand-ins nothing else is on PATH, so that an installed
     // VICE cannot stand in for the missing tools.
-    environment.insert("PATH", withTools ? Q(bin_ + ":/usr/bin:/bin") : Q(bin_));
-    environment.insert("TMPDIR", Q(tmp_));
-    process.setProcessEnvironment(environment);
-    process.start(REELWRIGHT_CLI, QStringList{"launcher"} + arguments);
-    CliRun run;
-    if (!process.waitForFinished(30000)) return run;
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = process.readAllStandardOutput().toStdString();
-    run.err = process.readAllStandardError().toStdString();
-    return run;
+    return RunCli(QStringList{"launcher"} + arguments, {{"PATH", withTools ? Q(bin_ + ":/usr/bin:/bin") : Q(bin_)}, {"TMPDIR", Q(tmp_)}});
   }
   std::string Start(int row) const { return LowerCase(HexPad(static_cast<uint64_t>(starts_[row]), 6)); }
   static std::string LowerCase(std::string text) {
