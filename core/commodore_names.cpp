@@ -1,18 +1,9 @@
 #include "core/commodore_names.h"
 
+#include "core/utilities.h"
+
 namespace rw {
 namespace {
-
-std::vector<std::string> SplitSemicolons(std::string_view list) {
-  std::vector<std::string> parts;
-  size_t begin = 0;
-  for (;;) {
-    const size_t end = list.find(';', begin);
-    parts.emplace_back(list.substr(begin, end == std::string_view::npos ? std::string_view::npos : end - begin));
-    if (end == std::string_view::npos) return parts;
-    begin = end + 1;
-  }
-}
 
 void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
   for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {

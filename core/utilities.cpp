@@ -38,6 +38,17 @@ std::string FormatSize(double size, const std::string& decimalSeparator) {
   return std::string(buffer) + " Bytes";
 }
 
+std::vector<std::string> SplitSemicolons(std::string_view list) {
+  std::vector<std::string> parts;
+  size_t begin = 0;
+  for (;;) {
+    const size_t end = list.find(';', begin);
+    parts.emplace_back(list.substr(begin, end == std::string_view::npos ? std::string_view::npos : end - begin));
+    if (end == std::string_view::npos) return parts;
+    begin = end + 1;
+  }
+}
+
 std::string HexPad(uint64_t value, int width) {
   std::string digits = HexDigits(value);
   if (static_cast<int>(digits.size()) < width) digits.insert(0, static_cast<size_t>(width) - digits.size(), '0');

@@ -4,15 +4,25 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace rw {
 
 // "1023 Bytes", "1.50 KB", "1.00 MB", "1.00 GB" with the given separator.
 std::string FormatSize(double size, const std::string& decimalSeparator);
 
+// The pieces of a ";"-separated list, kept as they are (no trimming):
+// "a;;b" gives "a", "", "b".
+std::vector<std::string> SplitSemicolons(std::string_view list);
+
 // Upper-case hex of `value`, at least one digit, padded with "0" to `width`
 // on the left and never cut ("000014", "1000000").
 std::string HexPad(uint64_t value, int width);
+// The pieces of a ";"-separated list, kept as they are (no trimming):
+// "a;;b" gives "a", "", "b".
+std::vector<std::string> SplitSemicolons(std::string_view list);
+
 // Upper-case hex of `value` without padding ("0", "801").
 std::string HexDigits(uint64_t value);
 

@@ -35,17 +35,6 @@ bool EndsWithTap(const std::string& name) {
 
 }  // namespace
 
-std::vector<std::string> SplitNames(std::string_view literal) {
-  std::vector<std::string> names;
-  size_t start = 0;
-  for (;;) {
-    const size_t end = literal.find(';', start);
-    names.emplace_back(literal.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
-    if (end == std::string_view::npos) return names;
-    start = end + 1;
-  }
-}
-
 const std::string& CompilationRow::Text(int column) const {
   switch (column) {
     case 0: return path;

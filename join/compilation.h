@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/utilities.h"
+
 namespace rw {
 
 class Messages;
@@ -19,12 +21,9 @@ inline constexpr const char* kMachineNamesLiteral = "C64;VIC-20;C16-Plus4";
 inline constexpr const char* kVideoNamesLiteral = "PAL;NTSC";
 inline constexpr const char* kVersionNamesLiteral = "TAP V0; TAP V1;TAP V2";
 
-// Splits at ";" without trimming.
-std::vector<std::string> SplitNames(std::string_view literal);
-
-inline const std::vector<std::string> machineNames = SplitNames(kMachineNamesLiteral);
-inline const std::vector<std::string> videoNames = SplitNames(kVideoNamesLiteral);
-inline const std::vector<std::string> versionNames = SplitNames(kVersionNamesLiteral);
+inline const std::vector<std::string> machineNames = SplitSemicolons(kMachineNamesLiteral);
+inline const std::vector<std::string> videoNames = SplitSemicolons(kVideoNamesLiteral);
+inline const std::vector<std::string> versionNames = SplitSemicolons(kVersionNamesLiteral);
 
 // Column 0 of every pause row; a row whose path begins with "**" is a pause.
 inline constexpr const char* kPauseRowPath = "**  [PAUSE]  **";
