@@ -38,6 +38,20 @@ bool SafeFileWriter::Open(const std::string& path, std::string& error) {
   return false;
 }
 
+bool SafeFileWriter::OpenNew(const std::string& path, std::string& error) {
+  Discard();
+  path_ = path;
+  errno = 0;
+  file_ = std::fopen(fs::u8path(path).c_str(), "wbx");
+  if (file_ == nullptr) {
+    error = Describe(errno);
+    return false;
+  }
+  temporaryPath_ = path;
+  direct_ = true;
+  return true;
+}
+
 bool SafeFileWriter::Write(const void* data, size_t size, std::string& error) {
   if (file_ == nullptr) {
     error = Describe(EBADF);
@@ -69,7 +83,9 @@ bool SafeFileWriter::Commit(bool replace, std::string& error) {
   }
   std::error_code code;
   const fs::path target = fs::u8path(path_);
-  if (replace) {
+  if (direct_) {
+    // Already under its final name.
+  } else if (replace) {
     fs::rename(temporaryPath_, target, code);
   } else {
     // A hard link takes the name only if it is free, in one step. File
@@ -94,6 +110,7 @@ bool SafeFileWriter::Commit(bool replace, std::string& error) {
     return false;
   }
   temporaryPath_.clear();
+  direct_ = false;
   return true;
 }
 
@@ -107,6 +124,7 @@ void SafeFileWriter::Discard() {
     fs::remove(temporaryPath_, ignored);
     temporaryPath_.clear();
   }
+  direct_ = false;
 }
 
 bool WriteWholeFile(const std::string& path, const void* data, size_t size, bool replace, std::string& error) {

@@ -95,6 +95,17 @@ TEST(SafeFileWriter, ReplacesOnlyWhenAskedAndLeavesNoPartialFile) {
   }
   EXPECT_EQ(test::ReadFileText(target), "other");
   EXPECT_EQ(folder.Names(), std::vector<std::string>{"out.tap"});
+  {
+    // A new file under its final name: never over an existing one, and
+    // removed again when not completed.
+    SafeFileWriter writer;
+    EXPECT_FALSE(writer.OpenNew(target, error));
+    EXPECT_EQ(error, "File exists");
+    ASSERT_TRUE(writer.OpenNew(folder.File("new.tap"), error));
+    ASSERT_TRUE(writer.Write("half", 4, error));
+  }
+  EXPECT_EQ(test::ReadFileText(target), "other");
+  EXPECT_EQ(folder.Names(), std::vector<std::string>{"out.tap"});
   // A folder that cannot exist (under a regular file) reports the system's text.
   EXPECT_FALSE(WriteWholeFile(folder.File("out.tap/x.tap"), "x", 1, true, error));
   EXPECT_EQ(error, "Not a directory");

@@ -1,0 +1,98 @@
+// Splitting a large tape image into one file per program and writing its
+// index file: the time against `cp` of the same image, and the peak memory
+// against the image's size.
+//
+//   bench_split [PROGRAMS [DATA_BYTES]]   defaults: 1,000 programs of 2,000 data bytes (about 110 MB)
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/messages.h"
+#include "platform/remembered_paths.h"
+#include "split/program_list.h"
+#include "support/tape_composer.h"
+
+namespace {
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+long MaxRssKb() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int programs = argc > 1 ? std::atoi(argv[1]) : 1000;
+  const size_t dataBytes = argc > 2 ? static_cast<size_t>(std::atol(argv[2])) : 2000;
+  const fs::path folder = fs::temp_directory_path() / ("rw-bench-split-" + std::to_string(::getpid()));
+  fs::create_directories(folder / "out");
+  const std::string image = (folder / "big.tap").string();
+  // Composed in a child process, so that the composer's copy of the image
+  // does not count in the peak memory measured here.
+  const pid_t child = fork();
+  if (child == 0) {
+    rw::test::TapeComposer composer(0, 1, 0, 7);
+    composer.SetJitter(2);
+    composer.Reserve(static_cast<size_t>(programs) * (dataBytes * 20 + 45000));
+    for (int i = 0; i < programs; ++i) {
+      rw::test::ComposedProgram program;
+      program.name = "PROGRAM " + std::to_string(i);
+      program.data = rw::test::ProgramData(dataBytes, static_cast<uint32_t>(i + 1));
+      composer.AddProgram(program);
+      composer.AddSilence(200000);
+    }
+    const auto bytes = composer.TakeFileBytes();
+    std::FILE* out = std::fopen(image.c_str(), "wb");
+    std::fwrite(bytes.data(), 1, bytes.size(), out);
+    std::fclose(out);
+    std::_Exit(0);
+  }
+  int childStatus = 0;
+  waitpid(child, &childStatus, 0);
+  const double megabytes = static_cast<double>(fs::file_size(image)) / 1e6;
+  const long rssBefore = MaxRssKb();
+
+  rw::MemoryPaths paths;
+  rw::RecordedMessages messages;
+  rw::ProgramList list(paths, ".");
+  auto start = Clock::now();
+  if (!list.LoadAndParse(image, messages)) return 1;
+  const double loadSeconds = SecondsSince(start);
+  list.outputDir = (folder / "out").string();
+  list.SelectAll();
+
+  start = Clock::now();
+  std::vector<std::string> written;
+  const bool split = list.Split(messages, &written);
+  const bool index = list.WriteIndex(rw::IndexFormat::Marquise, messages);
+  const double splitSeconds = SecondsSince(start);
+
+  start = Clock::now();
+  const std::string copy = "cp '" + image + "' '" + (folder / "copy.tap").string() + "'";
+  const int copied = std::system(copy.c_str());
+  const double cpSeconds = SecondsSince(start);
+
+  std::printf("image: %.1f MB, %d programs found, %zu files written%s%s\n", megabytes, list.RowCount(),
+              written.size(), split ? "" : " (split FAILED)", index ? "" : " (index FAILED)");
+  std::printf("load and parse: %.3f s (%.0f MB/s)\n", loadSeconds, megabytes / loadSeconds);
+  std::printf("split + index: %.3f s (%.0f MB/s)\n", splitSeconds, megabytes / splitSeconds);
+  std::printf("cp of the image: %.3f s%s\n", cpSeconds, copied == 0 ? "" : " (cp FAILED)");
+  std::printf("ratio split+index / cp: %.2fx (target at most 2x)\n", splitSeconds / cpSeconds);
+  std::printf("peak memory: %.1f MB (image %.1f MB; %.1f MB before loading)\n",
+              static_cast<double>(MaxRssKb()) / 1024, megabytes, static_cast<double>(rssBefore) / 1024);
+  fs::remove_all(folder);
+  return split && index ? 0 : 1;
+}
