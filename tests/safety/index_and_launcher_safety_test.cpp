@@ -1,0 +1,88 @@
+// The index file and the launcher disk on a full disk: the failure is told
+// in one message, an earlier index file stays as it was, and no temporary
+// file is left behind.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+
+#include "file_size_limit.h"
+#include "launcher/launcher_disk.h"
+#include "launcher/stand_in_tools.h"
+#include "platform/messages.h"
+#include "platform/qt_tool_runner.h"
+#include "split/index_file.h"
+#include "support/scratch_folder.h"
+
+namespace rw {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(IndexSafety, AFullDiskKeepsThePreviousIndexFile) {
+  test::ScratchFolder out;
+  const std::string previous = "01-OLD,000014,0000FF\r\n";
+  const std::string path = out.Write("game.idx", previous);
+  const std::vector<IndexEntry> entries(20, {"A PROGRAM WITH A LONG NAME", "000014", "00A3FF"});
+  const test::LimitedRun run = test::RunWithFileSizeLimit(64, [&](Messages& shown) {
+    return WriteIndexFile(out.path(), "/tapes/Game.tap", entries, IndexFormat::Marquise, shown);
+  });
+  ASSERT_TRUE(run.ran);
+  EXPECT_FALSE(run.succeeded);
+  ASSERT_EQ(run.messages.size(), 1u);
+  EXPECT_EQ(run.messages[0].title, "ERROR!");
+  EXPECT_EQ(run.messages[0].text, "Error while creating file " + path + " : File too large");
+  EXPECT_EQ(test::ReadFileText(path), previous);
+  EXPECT_EQ(out.Names(), std::vector<std::string>{"game.idx"});
+}
+
+class AnswerEveryTarget : public LauncherDialogs {
+ public:
+  DeviceAnswer AskDevice() override { return {false, 8, ""}; }
+  TargetAnswer AskTarget(const std::string&, const std::string& name) override {
+    return {TargetAction::Next, 0, name};
+  }
+};
+
+TEST(LauncherSafety, AFullDiskWhileWritingTheLauncherTextLeavesNoTemporaryFile) {
+  test::ScratchFolder root;
+  const std::string tools = root.File("tools");
+  const std::string out = root.File("out");
+  const std::string tmp = root.File("tmp");
+  for (const std::string& folder : {tools, out, tmp}) fs::create_directory(folder);
+  test::WriteStandInTools(tools, test::FormatMode::Ok, test::PetcatMode::Ok, test::WriteMode::Ok);
+  std::optional<std::string> savedTmpdir;
+  if (const char* old = std::getenv("TMPDIR")) savedTmpdir = old;
+  setenv("TMPDIR", tmp.c_str(), 1);
+
+  LauncherDiskInput input;
+  input.imagePath = root.File("Games.tap");
+  input.outputFolder = out;
+  input.programs = {{"GAME", "000014"}, {"LEVELS", "00A3FF"}};
+  // The stand-in c1541 makes a disk of ten bytes; the launcher text is longer.
+  const test::LimitedRun run = test::RunWithFileSizeLimit(32, [&](Messages& shown) {
+    AnswerEveryTarget dialogs;
+    LauncherSettings settings;
+    QtToolRunner runner(tools, std::vector<std::string>{});
+    return BuildLauncherDiskFor(input, {8, ""}, {dialogs, settings, runner, shown}) == LauncherOutcome::Created;
+  });
+  if (savedTmpdir) {
+    setenv("TMPDIR", savedTmpdir->c_str(), 1);
+  } else {
+    unsetenv("TMPDIR");
+  }
+
+  ASSERT_TRUE(run.ran);
+  EXPECT_FALSE(run.succeeded);
+  const std::string disk = out + "/games.tap.d64";
+  ASSERT_EQ(run.messages.size(), 1u);
+  EXPECT_EQ(run.messages[0].title, "ERROR!");
+  EXPECT_EQ(run.messages[0].text, "Error while creating file " + disk + " : File too large");
+  EXPECT_TRUE(fs::is_empty(tmp));
+  EXPECT_EQ(test::ReadFileText(disk), "d64 image\n");
+}
+
+}  // namespace
+}  // namespace rw
