@@ -137,9 +137,10 @@ float ParseDuration(std::string_view text, const std::string& separator) {
 
 int64_t PauseCycles(float seconds, float usPerCycle) {
   if (!(seconds >= 0) || !std::isfinite(seconds) || !(usPerCycle > 0)) return -1;
-  const float microseconds = seconds * 1000000.0f;
-  if (!std::isfinite(microseconds)) return -1;
-  const double cycles = RoundHalfEven(static_cast<double>(microseconds) / static_cast<double>(usPerCycle));
+  // In double: a float holds microseconds exactly only up to about 16
+  // seconds, and a longer pause would be off by dozens of cycles.
+  const double microseconds = static_cast<double>(seconds) * 1000000.0;
+  const double cycles = RoundHalfEven(microseconds / static_cast<double>(usPerCycle));
   if (cycles > static_cast<double>(kMaxPauseCycles)) return -1;
   return static_cast<int64_t>(cycles);
 }
