@@ -1,10 +1,21 @@
 #include "settings/ini_text.h"
 
+#include <QStringDecoder>
+
 namespace rw {
 
 namespace {
 
 const QByteArray kUtf8Bom("\xEF\xBB\xBF");
+
+// QString::fromUtf8 drops a byte order mark at the start of what it decodes,
+// which would make a line that begins with one read differently from how it
+// was written. Only the file's own mark, on the first line, is not text.
+QString DecodeLine(const QByteArray& bytes) {
+  QStringDecoder decoder(QStringConverter::Utf8,
+                         QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+  return decoder(bytes);
+}
 
 bool IsBlank(QChar c) { return c == u' ' || c == u'\t'; }
 
@@ -47,7 +58,7 @@ IniText::Line IniText::Parse(const QByteArray& raw, bool firstLine) {
   QByteArray content = raw;
   if (content.endsWith('\r')) content.chop(1);
   if (firstLine && content.startsWith(kUtf8Bom)) content.remove(0, kUtf8Bom.size());
-  const QString text = QString::fromUtf8(content);
+  const QString text = DecodeLine(content);
   const QString trimmed = TrimBlanks(text);
   Line line{raw, Line::Kind::Other, {}};
   if (trimmed.startsWith(u'[')) {
@@ -89,7 +100,7 @@ std::optional<QString> IniText::Find(const QString& section, const QString& key)
     for (size_t i = begin; i < end; ++i) {
       const Line& line = lines_[i];
       if (line.kind == Line::Kind::Entry && SameName(line.name, key)) {
-        const QString text = QString::fromUtf8(line.raw.endsWith('\r') ? line.raw.chopped(1) : line.raw);
+        const QString text = DecodeLine(line.raw.endsWith('\r') ? line.raw.chopped(1) : line.raw);
         return DecodeValue(text.mid(text.indexOf(u'=') + 1));
       }
     }
