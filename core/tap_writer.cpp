@@ -18,6 +18,22 @@ void Store(TapImage& image, int64_t pos, int value) {
   if (pos >= 0 && pos < image.FileLength()) image.bytes[static_cast<size_t>(pos)] = static_cast<uint8_t>(value);
 }
 
+// A pulse of the class [lo, hi]. In version 2 the two equal half-waves of
+// an odd value add up to one less when the half rounds down; at the lower
+// edge of a class (a short peak of 33 on a VIC-20) that pulse would leave its
+// class and the byte would no longer read. Such a pulse is written as two
+// half-waves that add up to the value exactly.
+int64_t WriteClassPulse(TapImage& image, int64_t pos, int value, int lo, int hi) {
+  const bool inClass = value >= lo && value <= hi;
+  const int equalHalves = 2 * static_cast<int>(RoundHalfEven(value / 2.0));
+  if (image.version != 2 || !inClass || (equalHalves >= lo && equalHalves <= hi)) {
+    return WritePulse(image, pos, value);
+  }
+  Store(image, pos, value / 2);
+  Store(image, pos + 1, value - value / 2);
+  return pos + 2;
+}
+
 }  // namespace
 
 int64_t WritePulse(TapImage& image, int64_t pos, int value) {
@@ -33,15 +49,20 @@ int64_t WritePulse(TapImage& image, int64_t pos, int value) {
 }
 
 int64_t WriteByte(TapImage& image, int64_t pos, uint8_t value, const TapeSection& section) {
-  const int s = section.peaks[0];
-  const int m = section.peaks[1];
-  const int l = section.peaks[2];
+  const auto& b = section.bounds;
+  const auto shortPulse = [&] { pos = WriteClassPulse(image, pos, section.peaks[0], b[0], b[1]); };
+  const auto mediumPulse = [&] { pos = WriteClassPulse(image, pos, section.peaks[1], b[2], b[3]); };
   const auto pair = [&](int bit) {
-    pos = WritePulse(image, pos, bit != 0 ? m : s);
-    pos = WritePulse(image, pos, bit != 0 ? s : m);
+    if (bit != 0) {
+      mediumPulse();
+      shortPulse();
+    } else {
+      shortPulse();
+      mediumPulse();
+    }
   };
-  pos = WritePulse(image, pos, l);
-  pos = WritePulse(image, pos, m);
+  pos = WriteClassPulse(image, pos, section.peaks[2], b[4], b[5]);
+  mediumPulse();
   int parity = 1;
   for (int k = 0; k < 8; ++k) {
     const int bit = value >> k & 1;

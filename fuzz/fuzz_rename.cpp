@@ -2,9 +2,9 @@
 // the rest is a tape file (header mended). For every program found, a
 // renamed copy of the image must
 //   - change no byte outside the two name fields and the two checksum bytes;
-//   - when the rename reports both copies whole, read back with the bounds it
-//     was found with: that name in the header, both blocks whole and both
-//     checksums right.
+//   - report both copies whole when they were whole before;
+//   - then read back with the bounds it was found with: that name in the
+//     header, both blocks whole and both checksums right.
 
 #include <algorithm>
 #include <string>
@@ -58,9 +58,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                        original, messages));
   const auto rows = rw::ParsePrograms(original, rw::SelectClock(original.machine, original.video));
   for (const auto& row : rows) {
+    // Copies that read as whole blocks before the rename must do so after it.
+    bool wholeBefore = true;
+    {
+      rw::RomDecoder before(original);
+      before.SetBounds(row.section.bounds);
+      rw::TapeSection probe = row.section;
+      before.ReadBlock(row.section.headerPos, probe, 1);
+      wholeBefore = before.blockBuffer().size() == static_cast<size_t>(rw::RomDecoder::kBlockSize);
+      if (row.section.repeatPos != 0) {
+        before.ReadBlock(row.section.repeatPos, probe, 2);
+        wholeBefore = wholeBefore && before.blockBuffer().size() == static_cast<size_t>(rw::RomDecoder::kBlockSize);
+      }
+    }
     rw::TapImage image = original;
     rw::TapeSection section = row.section;
     const bool whole = rw::RenameSection(image, section, name);
+    if (wholeBefore) FUZZ_CHECK(whole);
 
     rw::RomDecoder decoder(image);
     const int bytePulses = decoder.bytePulses();

@@ -57,6 +57,11 @@ const Variant kVariants[] = {
     {"parity", [](ComposedProgram& first, ComposedProgram&, TapeComposer&) { first.wrongParityByte = 40; }},
     {"norepeat", [](ComposedProgram& first, ComposedProgram&, TapeComposer&) { first.headerRepeat = false; }},
     {"jitter", [](ComposedProgram&, ComposedProgram&, TapeComposer& composer) { composer.SetJitter(3); }},
+    {"edges",
+     [](ComposedProgram&, ComposedProgram&, TapeComposer& composer) {
+       // Pulses at the edges of the default classes, odd where they can be.
+       composer.SetPeaks({33, 53, 77});
+     }},
     {"stray",
      [](ComposedProgram& first, ComposedProgram& second, TapeComposer&) {
        first.strayHalfWave = true;
