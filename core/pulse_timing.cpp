@@ -137,9 +137,13 @@ float ParseDuration(std::string_view text, const std::string& separator) {
 
 int64_t PauseCycles(float seconds, float usPerCycle) {
   if (!(seconds >= 0) || !std::isfinite(seconds) || !(usPerCycle > 0)) return -1;
-  // In double: a float holds microseconds exactly only up to about 16
-  // seconds, and a longer pause would be off by dozens of cycles.
-  const double microseconds = static_cast<double>(seconds) * 1000000.0;
+  // Microseconds are taken in single precision, as pauses have always been
+  // timed. That is exact to the microsecond only below 2^24 us (about 16.8
+  // s, one record's worth); a longer pause, which takes several records,
+  // is timed in double precision so that it stays exact to the cycle.
+  const float single = seconds * 1000000.0f;
+  const double microseconds =
+      single < 16777216.0f ? static_cast<double>(single) : static_cast<double>(seconds) * 1000000.0;
   const double cycles = RoundHalfEven(microseconds / static_cast<double>(usPerCycle));
   if (cycles > static_cast<double>(kMaxPauseCycles)) return -1;
   return static_cast<int64_t>(cycles);
