@@ -81,6 +81,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   FUZZ_CHECK(total == cycles);
   const double exact = static_cast<double>(seconds) * 1e6 / static_cast<double>(usPerCycle);
-  FUZZ_CHECK(std::fabs(static_cast<double>(total) - exact) <= 1.0);
+  // Up to one record's length (2^24 us) the microseconds are counted in
+  // single precision, as pauses have always been timed: that may add half a
+  // microsecond.
+  const double slack = static_cast<double>(seconds) * 1e6 < 16777216.0 ? 0.5 / usPerCycle : 0.0;
+  FUZZ_CHECK(std::fabs(static_cast<double>(total) - exact) <= 1.0 + slack);
   return 0;
 }
