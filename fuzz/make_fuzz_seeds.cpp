@@ -39,31 +39,32 @@ ComposedProgram Small(const std::string& name, size_t dataSize, uint32_t seed) {
 
 struct Variant {
   const char* label;
-  void (*shape)(ComposedProgram& first, ComposedProgram& second, TapeComposer& composer);
+  void (*shape)(ComposedProgram& first, ComposedProgram& second, TapeComposer& composer, uint8_t machine);
 };
 
 const Variant kVariants[] = {
-    {"clean", [](ComposedProgram&, ComposedProgram&, TapeComposer&) {}},
+    {"clean", [](ComposedProgram&, ComposedProgram&, TapeComposer&, uint8_t) {}},
     {"silence",
-     [](ComposedProgram& first, ComposedProgram& second, TapeComposer&) {
+     [](ComposedProgram& first, ComposedProgram& second, TapeComposer&, uint8_t) {
        first.silenceBefore = 20000;
        second.silenceBefore = 300000;
      }},
     {"checksums",
-     [](ComposedProgram& first, ComposedProgram& second, TapeComposer&) {
+     [](ComposedProgram& first, ComposedProgram& second, TapeComposer&, uint8_t) {
        first.wrongChecksum = true;
        second.wrongRepeatChecksum = true;
      }},
-    {"parity", [](ComposedProgram& first, ComposedProgram&, TapeComposer&) { first.wrongParityByte = 40; }},
-    {"norepeat", [](ComposedProgram& first, ComposedProgram&, TapeComposer&) { first.headerRepeat = false; }},
-    {"jitter", [](ComposedProgram&, ComposedProgram&, TapeComposer& composer) { composer.SetJitter(3); }},
+    {"parity", [](ComposedProgram& first, ComposedProgram&, TapeComposer&, uint8_t) { first.wrongParityByte = 40; }},
+    {"norepeat", [](ComposedProgram& first, ComposedProgram&, TapeComposer&, uint8_t) { first.headerRepeat = false; }},
+    {"jitter", [](ComposedProgram&, ComposedProgram&, TapeComposer& composer, uint8_t) { composer.SetJitter(3); }},
     {"edges",
-     [](ComposedProgram&, ComposedProgram&, TapeComposer& composer) {
-       // Pulses at the edges of the default classes, odd where they can be.
-       composer.SetPeaks({33, 53, 77});
+     [](ComposedProgram&, ComposedProgram&, TapeComposer& composer, uint8_t machine) {
+       // Pulses at the lower edges of the default classes.
+       const rw::test::PulsePeaks edges[] = {{32, 61, 77}, {33, 53, 74}, {33, 94, 192}};
+       composer.SetPeaks(edges[machine]);
      }},
     {"stray",
-     [](ComposedProgram& first, ComposedProgram& second, TapeComposer&) {
+     [](ComposedProgram& first, ComposedProgram& second, TapeComposer&, uint8_t) {
        first.strayHalfWave = true;
        second.fileType = 3;
      }},
@@ -78,7 +79,7 @@ void TapeSeeds(const fs::path& parse, const fs::path& rename) {
         TapeComposer composer(machine, version, machine == 2 ? 0 : n % 2, static_cast<uint32_t>(n + 1));
         ComposedProgram first = Small("GAME LOADER", 24, 7);
         ComposedProgram second = Small("", 0, 9);
-        variant.shape(first, second, composer);
+        variant.shape(first, second, composer, machine);
         composer.AddProgram(first);
         composer.AddSilence(100000);
         composer.AddProgram(second);
@@ -86,7 +87,7 @@ void TapeSeeds(const fs::path& parse, const fs::path& rename) {
         const std::string name = "m" + std::to_string(machine) + "v" + std::to_string(version) + "-" + variant.label;
         // A seed that decodes to nothing would teach the fuzzer little.
         const size_t found = rw::test::FindAllSections(composer.Image()).size();
-        if (found == 0) std::fprintf(stderr, "seed %s: no program found\n", name.c_str());
+        if (found == 0) std::fprintf(stderr, "seed %s: no program found (kept all the same)\n", name.c_str());
         WriteSeed(parse, name, bytes);
         std::vector<uint8_t> renamed(newName.begin(), newName.end());
         renamed.insert(renamed.end(), bytes.begin(), bytes.end());
