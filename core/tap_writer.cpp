@@ -110,7 +110,8 @@ bool WriteSectionFile(const TapImage& image, const std::string& path, int64_t fi
   const auto count = static_cast<uint32_t>(last - first + 1);
   const auto header = MakeTapHeader(image.signature, image.version, image.machine, image.video, count);
   SafeFileWriter writer;
-  return writer.Open(path, error) && writer.Write(header.data(), header.size(), error) &&
+  const bool opened = replace ? writer.Open(path, error) : writer.OpenNew(path, error);
+  return opened && writer.Write(header.data(), header.size(), error) &&
          writer.Write(image.bytes.data() + first, count, error) && writer.Commit(replace, error);
 }
 
