@@ -80,6 +80,11 @@ TEST_F(JoinSafety, AFullFileSystemKeepsThePreviousOutputAndLeavesNoPartialFile) 
   if (mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=64k") != 0) {
     GTEST_SKIP() << "cannot mount a tmpfs here (" << std::strerror(errno) << "); the size-limit test covers this";
   }
+  // Unmounted however the test ends, so that the scratch folder can go.
+  struct Unmount {
+    std::string path;
+    ~Unmount() { umount(path.c_str()); }
+  } unmount{mountPoint};
   AddInputs();
   const std::string output = mountPoint + "/joined.tap";
   {
@@ -92,7 +97,6 @@ TEST_F(JoinSafety, AFullFileSystemKeepsThePreviousOutputAndLeavesNoPartialFile) 
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(mountPoint)) names.push_back(entry.path().filename().string());
   const std::string kept = test::ReadFileText(output);
-  umount(mountPoint.c_str());
   EXPECT_FALSE(joined);
   ExpectOneSaveError(messages.shown, output, "No space left on device");
   EXPECT_EQ(kept, "the previous join");
