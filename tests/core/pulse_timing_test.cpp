@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "core/tap_image.h"
 
 namespace rw {
@@ -19,27 +21,21 @@ TapImage ImageWith(uint8_t version, std::vector<uint8_t> pulses) {
 
 const float kC64Pal = SelectClock(0, 0);
 
-TEST(PulseDuration, ShortPulsesLongRecordsAndVersionTwoHalves) {
+TEST(PulseDuration, PulsesRecordsAndVersionTwoHalvesNeverPastTheEnd) {
   // One pulse of 48 * 8 cycles; a long-pulse record of 10,000 cycles; the byte after it counts.
   const TapImage v1 = ImageWith(1, {0x30, 0x00, 0x10, 0x27, 0x00, 0x30});
   const double pulse = static_cast<double>(48 * 8 * kC64Pal);
   EXPECT_NEAR(PulseDuration(v1, 20, 20, kC64Pal), 389.748, 0.001);
   EXPECT_NEAR(PulseDuration(v1, 20, 25, kC64Pal), 2 * pulse + 10000 * static_cast<double>(kC64Pal), 1e-6);
   // A version-2 pair of half-waves lasts as long as the version-1 pulse.
-  const TapImage v2 = ImageWith(2, {0x18, 0x18});
-  EXPECT_DOUBLE_EQ(PulseDuration(v2, 20, 21, kC64Pal), PulseDuration(v1, 20, 20, kC64Pal));
+  EXPECT_DOUBLE_EQ(PulseDuration(ImageWith(2, {0x18, 0x18}), 20, 21, kC64Pal), PulseDuration(v1, 20, 20, kC64Pal));
   EXPECT_EQ(PulseDuration(v1, 25, 20, kC64Pal), 0.0);
-}
-
-TEST(PulseDuration, RecordEndingAtLastByteCountsAndTruncatedOneDoesNot) {
   // A pause at the very end of a joined image: its count bytes end on the last byte.
-  const TapImage whole = ImageWith(1, {0x30, 0x00, 0xA3, 0x08, 0x0F});
-  EXPECT_NEAR(PulseDuration(whole, 20, 24, kC64Pal),
-              static_cast<double>(48 * 8 * kC64Pal) + 985251 * static_cast<double>(kC64Pal), 1e-3);
+  EXPECT_NEAR(PulseDuration(ImageWith(1, {0x30, 0x00, 0xA3, 0x08, 0x0F}), 20, 24, kC64Pal),
+              pulse + 985251 * static_cast<double>(kC64Pal), 1e-3);
   // The count would run past the end: the zero adds nothing, nothing outside is read.
-  const TapImage cut = ImageWith(1, {0x30, 0x00, 0xA3, 0x08});
-  EXPECT_NEAR(PulseDuration(cut, 20, 1000, kC64Pal), 48 * 8 * kC64Pal + 0xA3 * 8 * kC64Pal + 8 * 8 * kC64Pal,
-              1e-3);
+  EXPECT_NEAR(PulseDuration(ImageWith(1, {0x30, 0x00, 0xA3, 0x08}), 20, 1000, kC64Pal),
+              48 * 8 * kC64Pal + 0xA3 * 8 * kC64Pal + 8 * 8 * kC64Pal, 1e-3);
   EXPECT_EQ(PulseDuration(TapImage{}, 0, 100, kC64Pal), 0.0);
 }
 
@@ -80,33 +76,36 @@ TEST(ParseDuration, GrammarWithEitherSeparator) {
   EXPECT_FLOAT_EQ(ParseDuration("2\xD9\xAB" "5s", "\xD9\xAB"), 2.5f);
 }
 
-TEST(EncodePause, OneSecondOnPalC64AndShownDurationsReadBack) {
+TEST(EncodePause, RecordsOfAtMost24BitsAddUpToThePauseToTheCycle) {
   EXPECT_EQ(EncodePause("1s", kC64Pal, "."), (std::vector<uint8_t>{0x00, 0xA3, 0x08, 0x0F}));
-  EXPECT_EQ(EncodePause("0s", kC64Pal, "."), (std::vector<uint8_t>{0, 0, 0, 0}));
-  EXPECT_TRUE(EncodePause("5", kC64Pal, ".").empty());
-  const std::string shown = FormatDuration(83.456, ",");
-  EXPECT_FLOAT_EQ(ParseDuration(shown, ","), 83.46f);
-}
-
-TEST(EncodePause, LongPausesBecomeSeveralRecordsThatAddUp) {
-  const auto sum = [](const std::vector<uint8_t>& records) {
+  EXPECT_EQ(EncodePauseCycles(0x1000000), (std::vector<uint8_t>{0, 0xFF, 0xFF, 0xFF, 0, 1, 0, 0}));
+  // Long pauses were once timed through a single-precision count of
+  // microseconds, exact only up to about 16 s: "35m47s" came out 63 cycles long.
+  const struct {
+    uint8_t machine, video;
+    const char* text;
+    int64_t cycles;  // seconds * 1e6 / the clock's microseconds per cycle, rounded
+  } cases[] = {{0, 0, "0s", 0},           {0, 0, "1m", 59115051},         {0, 0, "35m47s", 2115333573},
+               {2, 0, "35m47s", 1903790668}, {0, 1, "30m", 1840904936}, {0, 0, "16.5s", 16256639}};
+  for (const auto& c : cases) {
+    const float usPerCycle = SelectClock(c.machine, c.video);
+    const auto records = EncodePause(c.text, usPerCycle, ".");
+    EXPECT_EQ(PauseCycles(ParseDuration(c.text, "."), usPerCycle), c.cycles) << c.text;
+    EXPECT_EQ(static_cast<int64_t>(records.size()), 4 * std::max<int64_t>(1, (c.cycles + 0xFFFFFE) / 0xFFFFFF));
     int64_t total = 0;
     for (size_t i = 0; i + 3 < records.size(); i += 4) {
       EXPECT_EQ(records[i], 0);
       total += records[i + 1] | records[i + 2] << 8 | records[i + 3] << 16;
     }
-    return total;
-  };
-  EXPECT_EQ(EncodePauseCycles(0xFFFFFF).size(), 4u);
-  EXPECT_EQ(EncodePauseCycles(0x1000000), (std::vector<uint8_t>{0, 0xFF, 0xFF, 0xFF, 0, 1, 0, 0}));
-  const auto minute = EncodePause("1m", kC64Pal, ".");
-  EXPECT_EQ(minute.size(), 16u);  // 59,115,051 cycles: three full records and a rest
-  EXPECT_EQ(sum(minute), PauseCycles(60, kC64Pal));
-  EXPECT_EQ(PauseCycles(60, kC64Pal), 59115051);
-  // Beyond a signed 32-bit count the pause is refused instead of wrapping.
-  EXPECT_TRUE(EncodePause("40m", kC64Pal, ".").empty());
-  EXPECT_TRUE(EncodePause("99999999999999999999999999999999999999999s", kC64Pal, ".").empty());
+    EXPECT_EQ(total, c.cycles) << c.text;
+  }
+  // Invalid text, and pauses beyond a signed 32-bit count, are refused instead of wrapping.
+  for (const char* refused : {"5", "40m", "99999999999999999999999999999999999999999s"}) {
+    EXPECT_TRUE(EncodePause(refused, kC64Pal, ".").empty()) << refused;
+  }
   EXPECT_EQ(PauseCycles(-1, kC64Pal), -1);
+  // A duration as shown reads back in the same locale.
+  EXPECT_FLOAT_EQ(ParseDuration(FormatDuration(83.456, ","), ","), 83.46f);
 }
 
 TEST(Rounding, HalvesGoToEven) {
