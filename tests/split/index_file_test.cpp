@@ -5,6 +5,7 @@
 #include "platform/messages.h"
 #include "split/program_groups.h"
 #include "support/scratch_folder.h"
+#include "support/shown_messages.h"
 
 namespace rw {
 namespace {
@@ -12,12 +13,9 @@ namespace {
 TEST(ProgramGroups, TickedRowsCloseGroups) {
   // Rows 1..5 with 2 and 5 ticked: rows 1-2 and 3-5.
   const std::vector<bool> checked = {false, true, false, false, true};
-  const auto groups = FormGroups(checked);
-  ASSERT_EQ(groups.size(), 2u);
-  EXPECT_EQ(groups[0].firstRow, 1);
-  EXPECT_EQ(groups[0].lastRow, 2);
-  EXPECT_EQ(groups[1].firstRow, 3);
-  EXPECT_EQ(groups[1].lastRow, 5);
+  std::vector<std::pair<int, int>> groups;
+  for (const auto& group : FormGroups(checked)) groups.emplace_back(group.firstRow, group.lastRow);
+  EXPECT_EQ(groups, (std::vector<std::pair<int, int>>{{1, 2}, {3, 5}}));
   // Only row 1 ticked: the rest belong to no group; adjacent ticks are groups of one.
   EXPECT_EQ(FormGroups({true, false, false}).size(), 1u);
   EXPECT_EQ(GroupFirstRow({true, true, true}, 3), 3);
@@ -55,18 +53,14 @@ TEST(IndexFile, WritesReplacesAndReportsFailures) {
   ASSERT_TRUE(WriteIndexFile(folder.path(), "/t/Game.tap", entries, IndexFormat::Ultimate64, messages));
   const std::string path = folder.File("game.idx");
   EXPECT_EQ(test::ReadFileText(path), "0x14 A\r\n");
-  ASSERT_EQ(messages.shown.size(), 2u);
-  EXPECT_EQ(messages.shown[1].title, "INFO");
-  EXPECT_EQ(messages.shown[1].text, "Index File " + path + " successfully created !");
+  EXPECT_EQ(test::Shown(messages), test::Lines(2, "INFO | information | Index File " + path + " successfully created !"));
 
   // A folder that is a regular file: the error names the path, the old file stays.
   messages.shown.clear();
   const std::string notFolder = folder.Write("plain", std::string("x"));
   EXPECT_FALSE(WriteIndexFile(notFolder, "/t/Game.tap", entries, IndexFormat::Marquise, messages));
-  ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].title, "ERROR!");
-  EXPECT_EQ(messages.shown[0].icon, MessageIcon::Critical);
-  EXPECT_EQ(messages.shown[0].text, "Error while creating file " + notFolder + "/game.idx : Not a directory");
+  EXPECT_EQ(test::Shown(messages),
+            test::Lines{"ERROR! | critical | Error while creating file " + notFolder + "/game.idx : Not a directory"});
   EXPECT_EQ(folder.Names(), (std::vector<std::string>{"game.idx", "plain"}));
 }
 
