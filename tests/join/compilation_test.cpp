@@ -7,6 +7,7 @@
 #include "tap_bytes.h"
 #include "platform/messages.h"
 #include "support/scratch_folder.h"
+#include "support/shown_messages.h"
 
 namespace rw {
 
@@ -73,29 +74,29 @@ TEST_F(CompilationTest, RefusalsNameTheRefusedFilesOwnValue) {
     ASSERT_TRUE(list.AddTapFile(Tap("first.tap", c.machine, c.video, c.version)));
     const std::string refused = Tap("second.tap", c.refusedMachine, c.refusedVideo, c.refusedVersion);
     EXPECT_FALSE(list.AddTapFile(refused));
-    ASSERT_EQ(shown.shown.size(), 1u) << c.reason;
-    EXPECT_EQ(shown.shown[0].title, "ERROR!");
-    EXPECT_EQ(shown.shown[0].icon, MessageIcon::Critical);
-    EXPECT_EQ(shown.shown[0].text,
-              "File " + refused + " Cannot be added since " + c.reason + " conflicting with previously added files");
+    EXPECT_EQ(test::Shown(shown), test::Lines{"ERROR! | critical | File " + refused + " Cannot be added since " +
+                                              c.reason + " conflicting with previously added files"});
     EXPECT_EQ(list.rows().size(), 1u);
     EXPECT_EQ(list.machine(), c.machine);
     EXPECT_EQ(list.version(), c.version);
   }
 }
 
-TEST_F(CompilationTest, PausesDoNotFixSettingsAndFilesCanChangeThemOnceAllAreGone) {
-  ASSERT_TRUE(compilation.AddPauseRow("5s"));
+TEST_F(CompilationTest, PausesDoNotFixSettingsAndFollowTheClockOfTheFiles) {
+  // 16.5 s fits one record at the C64 PAL clock, not at the faster VIC-20 PAL one.
+  ASSERT_TRUE(compilation.AddPauseRow("16.5s"));
+  EXPECT_EQ(compilation.rows()[0].size, "4");
   ASSERT_TRUE(compilation.AddTapFile(Tap("vic.tap", 1, 0, 1)));
   EXPECT_EQ(compilation.machine(), 1);
+  EXPECT_EQ(compilation.rows()[0].size, "8");
 
+  // Once the files are gone, the next file sets the compilation anew.
   compilation.SelectRow(1, true);
   compilation.RemoveSelectedRows();
   ASSERT_EQ(compilation.rows().size(), 1u);
   ASSERT_TRUE(compilation.AddTapFile(Tap("c16.tap", 2, 1, 2)));
-  EXPECT_EQ(compilation.machine(), 2);
-  EXPECT_EQ(compilation.video(), 1);
-  EXPECT_EQ(compilation.version(), 2);
+  EXPECT_EQ((std::array<int, 3>{compilation.machine(), compilation.video(), compilation.version()}),
+            (std::array<int, 3>{2, 1, 2}));
   EXPECT_TRUE(messages.shown.empty());
 }
 
@@ -142,42 +143,30 @@ TEST_F(CompilationTest, PauseRows) {
 
   EXPECT_FALSE(compilation.AddPauseRow("1m30"));
   EXPECT_FALSE(compilation.AddPauseRow("40m"));
-  ASSERT_EQ(messages.shown.size(), 2u);
-  EXPECT_EQ(messages.shown[0].title, "ERROR!");
-  EXPECT_EQ(messages.shown[0].text, "Pause duration string 1m30 Syntax is Invalid !");
-  EXPECT_EQ(messages.shown[1].title, "ERROR!");
-  EXPECT_EQ(messages.shown[1].text.rfind("Pause duration string 40m is too long ! The longest pause is 36m:", 0), 0u)
-      << messages.shown[1].text;
+  const auto shown = test::Shown(messages);
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0], "ERROR! | critical | Pause duration string 1m30 Syntax is Invalid !");
+  EXPECT_EQ(shown[1].rfind("ERROR! | critical | Pause duration string 40m is too long ! The longest pause is 36m:", 0), 0u)
+      << shown[1];
   EXPECT_EQ(compilation.rows().size(), 3u);
   EXPECT_TRUE(compilation.joinAvailable());
 
-  RecordedMessages shown;
-  Compilation comma(",", shown);
+  RecordedMessages commaMessages;
+  Compilation comma(",", commaMessages);
   EXPECT_TRUE(comma.AddPauseRow("2,5s"));
   EXPECT_FALSE(comma.AddPauseRow("2.5s"));
   EXPECT_EQ(comma.totalText(), "0m:2,5s");
 }
 
-TEST_F(CompilationTest, PauseSizeFollowsTheClockFixedByTheFirstFile) {
-  // 16.5 s fits one record at the C64 PAL clock, not at the faster VIC-20 PAL one.
-  ASSERT_TRUE(compilation.AddPauseRow("16.5s"));
-  EXPECT_EQ(compilation.rows()[0].size, "4");
-  ASSERT_TRUE(compilation.AddTapFile(Tap("vic.tap", 1, 0, 1)));
-  EXPECT_EQ(compilation.rows()[0].size, "8");
-}
-
-TEST_F(CompilationTest, JoinNeedsTwoRowsOfAnyKind) {
-  ASSERT_TRUE(compilation.AddTapFile(Tap("a.tap", 0, 0, 1)));
-  EXPECT_FALSE(compilation.joinAvailable());
-  ASSERT_TRUE(compilation.AddPauseRow("5s"));
+TEST_F(CompilationTest, RemovalsSubtractAndAnEmptyListIsExactlyZero) {
+  ASSERT_TRUE(compilation.AddTapFile(Tap("a.tap", 0, 0, 1, 1001)));
+  EXPECT_FALSE(compilation.joinAvailable());  // a join needs two rows of any kind
+  ASSERT_TRUE(compilation.AddPauseRow("2.5s"));
   EXPECT_TRUE(compilation.joinAvailable());
-  compilation.SelectRow(0, true);
+  compilation.SelectRow(1, true);
   compilation.RemoveSelectedRows();
   EXPECT_FALSE(compilation.joinAvailable());
-}
-
-TEST_F(CompilationTest, RemovalsSubtractAndAnEmptyListIsExactlyZero) {
-  for (const char* name : {"a.tap", "b.tap", "c.tap"}) ASSERT_TRUE(compilation.AddTapFile(Tap(name, 0, 0, 1, 1001)));
+  for (const char* name : {"b.tap", "c.tap"}) ASSERT_TRUE(compilation.AddTapFile(Tap(name, 0, 0, 1, 1001)));
   ASSERT_TRUE(compilation.AddPauseRow("2.5s"));
   ASSERT_TRUE(compilation.AddTapFile(Tap("d.tap", 0, 0, 1, 2500)));
 
@@ -196,30 +185,22 @@ TEST_F(CompilationTest, RemovalsSubtractAndAnEmptyListIsExactlyZero) {
   EXPECT_EQ(compilation.totalText(), "0m:0s");
 }
 
-TEST_F(CompilationTest, MovesAtTheEndsChangeNothing) {
+TEST_F(CompilationTest, MovesCarryTheCurrentRowAndStopAtTheEnds) {
   for (const char* name : {"a.tap", "b.tap", "c.tap"}) ASSERT_TRUE(compilation.AddTapFile(Tap(name, 0, 0, 1)));
-  const auto before = Paths(compilation);
+  const std::string a = folder.File("a.tap"), b = folder.File("b.tap"), c = folder.File("c.tap");
   EXPECT_FALSE(compilation.MoveRowUp());  // no current row
   compilation.SetCurrentRow(0);
   EXPECT_FALSE(compilation.MoveRowUp());
-  compilation.SetCurrentRow(2);
+  ASSERT_TRUE(compilation.MoveRowDown());
+  ASSERT_TRUE(compilation.MoveRowDown());
   EXPECT_FALSE(compilation.MoveRowDown());
-  EXPECT_EQ(Paths(compilation), before);
-  EXPECT_TRUE(messages.shown.empty());
-}
-
-TEST_F(CompilationTest, MovesCarryTheCurrentRow) {
-  for (const char* name : {"a.tap", "b.tap", "c.tap"}) ASSERT_TRUE(compilation.AddTapFile(Tap(name, 0, 0, 1)));
-  const std::string a = folder.File("a.tap"), b = folder.File("b.tap"), c = folder.File("c.tap");
-  compilation.SetCurrentRow(0);
-  ASSERT_TRUE(compilation.MoveRowDown());
-  ASSERT_TRUE(compilation.MoveRowDown());
   EXPECT_EQ(Paths(compilation), (std::vector<std::string>{b, c, a}));
   EXPECT_EQ(compilation.currentRow(), 2);
   EXPECT_TRUE(compilation.IsSelected(2));
   ASSERT_TRUE(compilation.MoveRowUp());
   EXPECT_EQ(Paths(compilation), (std::vector<std::string>{b, a, c}));
   EXPECT_EQ(compilation.currentRow(), 1);
+  EXPECT_TRUE(messages.shown.empty());
 }
 
 TEST_F(CompilationTest, SortingPutsPausesFirstAndKeepsNewRowsInPlace) {
