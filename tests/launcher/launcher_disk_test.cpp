@@ -15,6 +15,7 @@
 #include "platform/qt_tool_runner.h"
 #include "stand_in_tools.h"
 #include "support/scratch_folder.h"
+#include "support/shown_messages.h"
 
 namespace rw {
 namespace {
@@ -89,7 +90,8 @@ class LauncherDiskTest : public ::testing::Test {
     input_.imagePath = root_.path() + "/tapes/Games.TAP";
     input_.outputFolder = out_;
     disk_ = out_ + "/games.tap.d64";
-  }
+    test::WriteStandInTools(tools_, FormatMode::Ok, PetcatMode::Ok, WriteMode::Ok);
+    }
   void TearDown() override {
     if (savedTmpdir_) setenv("TMPDIR", savedTmpdir_->c_str(), 1);
     else unsetenv("TMPDIR");
@@ -101,11 +103,8 @@ class LauncherDiskTest : public ::testing::Test {
   }
   std::vector<ToolCall> Calls() const { return test::RecordedCalls(tools_); }
   bool TemporaryFolderEmpty() const { return fs::is_empty(tmp_); }
-  void ExpectOneMessage(const std::string& title, MessageIcon icon, const std::string& text) {
-    ASSERT_EQ(messages_.shown.size(), 1u);
-    EXPECT_EQ(messages_.shown[0].title, title);
-    EXPECT_EQ(messages_.shown[0].icon, icon);
-    EXPECT_EQ(messages_.shown[0].text, text);
+  void ExpectOneMessage(const std::string& message) {
+    EXPECT_EQ(test::Shown(messages_), test::Lines{message});
     EXPECT_FALSE(messages_.busyAtMessage);
   }
 
@@ -119,7 +118,6 @@ class LauncherDiskTest : public ::testing::Test {
 };
 
 TEST_F(LauncherDiskTest, DeviceEightWithFolderGivesTheExactToolCallsAndText) {
-  test::WriteStandInTools(tools_, FormatMode::Ok, PetcatMode::Ok, WriteMode::Ok);
   dialogs_.device = {false, 8, "/tapes"};
   input_.programs = {{"GAME", "0001A4"}};
 
@@ -144,7 +142,7 @@ TEST_F(LauncherDiskTest, DeviceEightWithFolderGivesTheExactToolCallsAndText) {
                                                     "10 open 1,8,15,\"cd/tapes\":close1",
                                                     "20 open 1,8,15,\"xt:games.tap,0001a4\":close1",
                                                     "25 poke631,131:poke198,1", "30 new"}));
-  ExpectOneMessage("INFO", MessageIcon::Information, "Index Disk " + disk_ + " successfully created !");
+  ExpectOneMessage("INFO | information | Index Disk " + disk_ + " successfully created !");
   EXPECT_EQ(dialogs_.asked.size(), 1u);
   EXPECT_EQ(dialogs_.asked[0].proposed, "01-game         ");
   EXPECT_EQ(dialogs_.asked[0].name, "GAME");
@@ -154,7 +152,6 @@ TEST_F(LauncherDiskTest, DeviceEightWithFolderGivesTheExactToolCallsAndText) {
 }
 
 TEST_F(LauncherDiskTest, DeviceNineWithoutFolderHasOnlyLinesTwentyToThirty) {
-  test::WriteStandInTools(tools_, FormatMode::Ok, PetcatMode::Ok, WriteMode::Ok);
   dialogs_.device = {false, 9, ""};
   dialogs_.targets = {{TargetAction::Next, 1, "Zork"}};
   input_.programs = {{"ZORK I", "00A000"}};
@@ -170,35 +167,7 @@ TEST_F(LauncherDiskTest, DeviceNineWithoutFolderHasOnlyLinesTwentyToThirty) {
   EXPECT_EQ(calls[2].arguments[4], "01-zork         ");
 }
 
-TEST_F(LauncherDiskTest, TypedFolderIsSentLowerCaseWithForwardSlashes) {
-  test::WriteStandInTools(tools_, FormatMode::Ok, PetcatMode::Ok, WriteMode::Ok);
-  RecordedMessages dialogMessages;
-  const DeviceCheck check = CheckDeviceAnswer("8", "GAMES\\C64", dialogMessages);
-  ASSERT_TRUE(check.accepted);
-  dialogs_.device = {false, check.device, check.directory};
-  input_.programs = {{"GAME", "000014"}};
-
-  EXPECT_EQ(Build(), LauncherOutcome::Created);
-  const std::string text = test::TokenisedText(tools_, 1);
-  EXPECT_NE(text.find("\r\n10 open 1,8,15,\"cdgames/c64\":close1\r\n"), std::string::npos) << text;
-}
-
-TEST_F(LauncherDiskTest, ProgramsAreNumberedAndLongNamesCut) {
-  test::WriteStandInTools(tools_, FormatMode::Ok, PetcatMode::Ok, WriteMode::Ok);
-  input_.programs = {{"ONE", "000014"}, {"TWO", "001000"}, {"SUPERLONGNAME123", "002000"}};
-
-  EXPECT_EQ(Build(), LauncherOutcome::Created);
-  const std::vector<ToolCall> calls = Calls();
-  ASSERT_EQ(calls.size(), 7u);
-  EXPECT_EQ(calls[2].arguments[4], "01-one          ");
-  EXPECT_EQ(calls[4].arguments[4], "02-two          ");
-  EXPECT_EQ(calls[6].arguments[4], "03-superlongname");
-  EXPECT_EQ(dialogs_.asked[2].proposed, "03-superlongname");
-  EXPECT_EQ(dialogs_.asked[2].name, "SUPERLONGNAME123");
-}
-
 TEST_F(LauncherDiskTest, TheHundredthProgramGetsASeventeenCharacterName) {
-  test::WriteStandInTools(tools_, FormatMode::Ok, PetcatMode::Ok, WriteMode::Ok);
   input_.programs = Programs(100);
   dialogs_.targets = {{TargetAction::ForAllRemaining, 0, "GAME 1"}};
 
@@ -212,7 +181,6 @@ TEST_F(LauncherDiskTest, TheHundredthProgramGetsASeventeenCharacterName) {
 }
 
 TEST_F(LauncherDiskTest, CancellingTheThirdProgramDeletesTheDisk) {
-  test::WriteStandInTools(tools_, FormatMode::Ok, PetcatMode::Ok, WriteMode::Ok);
   input_.programs = Programs(4);
   dialogs_.targets = {{TargetAction::Next, 0, "GAME 1"}, {TargetAction::Next, 0, "GAME 2"}, {TargetAction::Cancel, 3, "X"}};
 
@@ -223,19 +191,18 @@ TEST_F(LauncherDiskTest, CancellingTheThirdProgramDeletesTheDisk) {
   EXPECT_TRUE(fs::is_empty(out_));
   EXPECT_TRUE(TemporaryFolderEmpty());
   EXPECT_TRUE(settings_.launcherCancelled);
-  ExpectOneMessage("INFO", MessageIcon::Information, "Operation Aborted, D64 Index file not created !");
+  ExpectOneMessage("INFO | information | Operation Aborted, D64 Index file not created !");
 }
 
 TEST_F(LauncherDiskTest, ForAllRemainingAppliesOneTargetToTheRestOfOneBuild) {
-  test::WriteStandInTools(tools_, FormatMode::Ok, PetcatMode::Ok, WriteMode::Ok);
-  input_.programs = {{"FIRST", "000014"}, {"SECOND", "001000"}, {"THIRD", "002000"}};
+  input_.programs = {{"FIRST", "000014"}, {"SECOND", "001000"}, {"SUPERLONGNAME123", "002000"}};
   dialogs_.targets = {{TargetAction::ForAllRemaining, 2, "Renamed"}};
 
   EXPECT_EQ(Build(), LauncherOutcome::Created);
   EXPECT_EQ(dialogs_.asked.size(), 1u);
   std::vector<ToolCall> calls = Calls();
   ASSERT_EQ(calls.size(), 7u);
-  const std::vector<std::string> names = {"01-renamed      ", "02-second       ", "03-third        "};
+  const std::vector<std::string> names = {"01-renamed      ", "02-second       ", "03-superlongname"};
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(std::vector<std::string>(calls[1 + 2 * i].arguments.begin(), calls[1 + 2 * i].arguments.begin() + 3),
               (std::vector<std::string>{"-w2", "-l", "0401"}));
@@ -256,7 +223,6 @@ TEST_F(LauncherDiskTest, ForAllRemainingAppliesOneTargetToTheRestOfOneBuild) {
 }
 
 TEST_F(LauncherDiskTest, CancellingTheDeviceDialogDoesNothing) {
-  test::WriteStandInTools(tools_, FormatMode::Ok, PetcatMode::Ok, WriteMode::Ok);
   input_.programs = Programs(2);
   dialogs_.device = DeviceAnswer{};
 
@@ -267,15 +233,13 @@ TEST_F(LauncherDiskTest, CancellingTheDeviceDialogDoesNothing) {
 }
 
 TEST_F(LauncherDiskTest, AnExistingDiskIsReplacedOnlyWhenTheUserAgrees) {
-  test::WriteStandInTools(tools_, FormatMode::Ok, PetcatMode::Ok, WriteMode::Ok);
   input_.programs = Programs(1);
   std::ofstream(disk_) << "old disk";
   const std::string question = "File " + disk_ + " Already exists ! Would you like to overwrite it ?";
 
   messages_.answer = MessageAnswer::No;
   EXPECT_EQ(Build(), LauncherOutcome::NotStarted);
-  ExpectOneMessage("WARNING", MessageIcon::Exclamation, question);
-  EXPECT_EQ(messages_.shown[0].buttons, MessageButtons::YesNo);
+  ExpectOneMessage("WARNING | exclamation yes/no | " + question);
   EXPECT_TRUE(Calls().empty());
   EXPECT_EQ(test::ReadFileText(disk_), "old disk");
 
@@ -314,7 +278,7 @@ TEST_P(FailingToolTest, IsReportedAndLeavesNoTemporaryFile) {
   } else {
     expected = "Error while creating file " + disk_ + " : disk full";
   }
-  ExpectOneMessage("ERROR!", MessageIcon::Critical, expected);
+  ExpectOneMessage("ERROR! | critical | " + expected);
   EXPECT_TRUE(TemporaryFolderEmpty());
 }
 
@@ -328,13 +292,12 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(LauncherDiskTest, NoTemporaryFileIsABasFileError) {
-  test::WriteStandInTools(tools_, FormatMode::Ok, PetcatMode::Ok, WriteMode::Ok);
   input_.programs = Programs(2);
   const std::string missing = root_.path() + "/no such folder";
   setenv("TMPDIR", missing.c_str(), 1);
 
   EXPECT_EQ(Build(), LauncherOutcome::Failed);
-  ExpectOneMessage("ERROR!", MessageIcon::Critical, "Error while creating BAS file:  !");
+  ExpectOneMessage("ERROR! | critical | Error while creating BAS file:  !");
   EXPECT_EQ(Calls().size(), 1u);
   EXPECT_FALSE(fs::exists(missing));
 }
@@ -350,7 +313,8 @@ class MissingToolTest : public LauncherDiskTest, public ::testing::WithParamInte
 
 TEST_P(MissingToolTest, IsReportedByNameBeforeAnythingHappens) {
   const MissingTools& c = GetParam();
-  test::WriteStandInTools(tools_, FormatMode::Ok, PetcatMode::Ok, WriteMode::Ok, c.withC1541, c.withPetcat);
+  if (!c.withC1541) fs::remove(tools_ + "/c1541");
+  if (!c.withPetcat) fs::remove(tools_ + "/petcat");
   input_.programs = Programs(2);
 
   EXPECT_EQ(Build(), LauncherOutcome::Failed);

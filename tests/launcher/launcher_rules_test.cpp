@@ -7,23 +7,12 @@
 #include "launcher/device_answer.h"
 #include "launcher/launcher_text.h"
 #include "launcher/target_systems.h"
+#include "support/shown_messages.h"
 
 namespace rw {
 namespace {
 
-TEST(TargetSystems, SixEntriesInDialogOrder) {
-  const auto& systems = TargetSystems();
-  const char* const entries[] = {"Commodore 64", "VIC-20 Unexpanded", "VIC-20 3K Exp", "VIC-20 8K Exp or more",
-                                 "C16/C116/Plus-4", "C128"};
-  const char* const options[] = {"-w2", "-w2 -l 1001", "-w2 -l 0401", "-w2 -l 1201", "-w3", "-w70 -l 1C01"};
-  for (size_t i = 0; i < systems.size(); ++i) {
-    EXPECT_STREQ(systems[i].entry, entries[i]);
-    EXPECT_STREQ(systems[i].petcatOptions, options[i]);
-  }
-  EXPECT_STREQ(systems[3].autostartLine, "25 poke631,131:poke198,1");
-  EXPECT_STREQ(systems[4].autostartLine, "25 poke1319,76:poke1320,207:poke1321,13:poke239,3");
-  EXPECT_STREQ(systems[5].autostartLine, "25 poke842,76:poke843,207:poke844,13:poke208,3");
-}
+const std::string kDeviceError = "Error, Device number of Tapewell must be in the interval 8-11 !";
 
 TEST(ApplyTargetAnswer, NextAndForAllTakeTheChoiceCancelKeepsIt) {
   LauncherSettings settings;
@@ -62,22 +51,15 @@ TEST(CheckDeviceAnswer, DeviceEightToElevenHalvesToEven) {
     bool accepted;
     int device;
   } cases[] = {{"8", true, 8},      {"10", true, 10},  {"11", true, 11},       {"7.5", true, 8},
-               {"8.5", true, 8},    {"10.5", true, 10}, {"11.5", false, 0},    {"7", false, 0},
-               {"12", false, 0},    {"", false, 0},    {"tapewell", false, 0}, {"99999999999999999999999", false, 0}};
+               {"8.5", true, 8},    {"10.5", true, 10}, {"11.5", false, 8},    {"7", false, 8},
+               {"12", false, 8},    {"", false, 8},    {"tapewell", false, 8}, {"99999999999999999999999", false, 8}};
   for (const auto& c : cases) {
     RecordedMessages messages;
     const DeviceCheck check = CheckDeviceAnswer(c.text, "", messages);
     EXPECT_EQ(check.accepted, c.accepted) << c.text;
     EXPECT_EQ(check.resetDeviceText, !c.accepted) << c.text;
-    if (c.accepted) {
-      EXPECT_EQ(check.device, c.device) << c.text;
-      EXPECT_TRUE(messages.shown.empty());
-    } else {
-      ASSERT_EQ(messages.shown.size(), 1u) << c.text;
-      EXPECT_EQ(messages.shown[0].title, "Error !");
-      EXPECT_EQ(messages.shown[0].icon, MessageIcon::Critical);
-      EXPECT_EQ(messages.shown[0].text, "Error, Device number of Tapewell must be in the interval 8-11 !");
-    }
+    EXPECT_EQ(check.device, c.device) << c.text;
+    EXPECT_EQ(test::Shown(messages), c.accepted ? test::Lines{} : test::Lines{"Error ! | critical | " + kDeviceError});
   }
 }
 
@@ -95,15 +77,11 @@ TEST(CheckDeviceAnswer, DirectoryOfAtMost55CharactersLowerCasedWithSlashes) {
   const DeviceCheck refused = CheckDeviceAnswer("9", std::string(56, 'a'), messages);
   EXPECT_FALSE(refused.accepted);
   EXPECT_FALSE(refused.resetDeviceText);
-  ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].title, "Error !");
-  EXPECT_EQ(messages.shown[0].text, "Error, length of directory cannot exceed 55 charachters !");
-
   // With both wrong only the device is reported.
-  messages.shown.clear();
   EXPECT_TRUE(CheckDeviceAnswer("7", std::string(60, 'a'), messages).resetDeviceText);
-  ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].text, "Error, Device number of Tapewell must be in the interval 8-11 !");
+  EXPECT_EQ(test::Shown(messages),
+            (test::Lines{"Error ! | critical | Error, length of directory cannot exceed 55 charachters !",
+                         "Error ! | critical | " + kDeviceError}));
 }
 
 TEST(LauncherEntryName, CounterDashAndThirteenCharactersInLowerCase) {

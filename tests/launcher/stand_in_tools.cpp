@@ -25,32 +25,26 @@ void WriteScript(const std::string& path, const std::string& body) {
 
 }  // namespace
 
-void WriteStandInTools(const std::string& folder, FormatMode format, PetcatMode petcat, WriteMode write,
-                       bool withC1541, bool withPetcat) {
-  if (withC1541) {
-    std::string body = "if [ \"$1\" = -format ]; then\n";
-    body += format == FormatMode::Ok ? "  printf 'd64 image\\n' > \"$4\"; exit 0\n"
-                                     : "  echo 'cannot format'; exit 1\n";
-    body += "fi\n";
-    // -attach D -write P NAME: the disk keeps the name and the program.
-    body += write == WriteMode::Ok ? "{ printf '%s\\n' \"$5\"; cat \"$4\"; } >> \"$2\"; exit 0\n"
-                                   : "echo 'disk full' >&2; exit 2\n";
-    WriteScript(folder + "/c1541", body);
+void WriteStandInTools(const std::string& folder, FormatMode format, PetcatMode petcat, WriteMode write) {
+  std::string body = "if [ \"$1\" = -format ]; then\n";
+  body += format == FormatMode::Ok ? "  printf 'd64 image\\n' > \"$4\"; exit 0\n" : "  echo 'cannot format'; exit 1\n";
+  body += "fi\n";
+  // -attach D -write P NAME: the disk keeps the name and the program.
+  body += write == WriteMode::Ok ? "{ printf '%s\\n' \"$5\"; cat \"$4\"; } >> \"$2\"; exit 0\n"
+                                 : "echo 'disk full' >&2; exit 2\n";
+  WriteScript(folder + "/c1541", body);
+
+  // The options come first; "-o P -- B" close the list.
+  body = "out=; prev=; for a in \"$@\"; do [ \"$prev\" = -o ] && out=$a; prev=$a; done\n"
+         "n=$(ls \"$dir\" | grep -c '^text-')\n"
+         "cp \"$prev\" \"$dir/text-$(printf '%03d' $((n + 1))).bas\"\n";
+  switch (petcat) {
+    case PetcatMode::Ok: body += "cp \"$prev\" \"$out\"; exit 0\n"; break;
+    case PetcatMode::NoOutput: body += "rm -f \"$out\"; exit 0\n"; break;
+    case PetcatMode::EmptyOutput: body += ": > \"$out\"; exit 0\n"; break;
+    case PetcatMode::FailStatus: body += "cp \"$prev\" \"$out\"; echo 'syntax error'; exit 1\n"; break;
   }
-  if (withPetcat) {
-    // The options come first; "-o P -- B" close the list.
-    std::string body =
-        "out=; prev=; for a in \"$@\"; do [ \"$prev\" = -o ] && out=$a; prev=$a; done\n"
-        "n=$(ls \"$dir\" | grep -c '^text-')\n"
-        "cp \"$prev\" \"$dir/text-$(printf '%03d' $((n + 1))).bas\"\n";
-    switch (petcat) {
-      case PetcatMode::Ok: body += "cp \"$prev\" \"$out\"; exit 0\n"; break;
-      case PetcatMode::NoOutput: body += "rm -f \"$out\"; exit 0\n"; break;
-      case PetcatMode::EmptyOutput: body += ": > \"$out\"; exit 0\n"; break;
-      case PetcatMode::FailStatus: body += "cp \"$prev\" \"$out\"; echo 'syntax error'; exit 1\n"; break;
-    }
-    WriteScript(folder + "/petcat", body);
-  }
+  WriteScript(folder + "/petcat", body);
 }
 
 std::vector<ToolCall> RecordedCalls(const std::string& folder) {

@@ -18,11 +18,9 @@ struct ToolCall {
   std::vector<std::string> arguments;
 };
 
-// Writes the scripts `c1541` and `petcat` (either may be left out) into
-// `folder`. petcat keeps a copy of every text it tokenises as
-// folder/text-001.bas, text-002.bas, ...
-void WriteStandInTools(const std::string& folder, FormatMode format, PetcatMode petcat, WriteMode write,
-                       bool withC1541 = true, bool withPetcat = true);
+// Writes the scripts `c1541` and `petcat` into `folder`. petcat keeps a copy
+// of every text it tokenises as folder/text-001.bas, text-002.bas, ...
+void WriteStandInTools(const std::string& folder, FormatMode format, PetcatMode petcat, WriteMode write);
 
 // The calls recorded in `folder`, in order.
 std::vector<ToolCall> RecordedCalls(const std::string& folder);
