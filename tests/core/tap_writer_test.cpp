@@ -9,7 +9,6 @@
 #include "support/tape_composer.h"
 
 // Composed programs name only the fields that differ from the defaults.
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 namespace rw {
 namespace {
