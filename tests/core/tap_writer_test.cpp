@@ -8,8 +8,6 @@
 #include "support/scratch_folder.h"
 #include "support/tape_composer.h"
 
-// Composed programs name only the fields that differ from the defaults.
-
 namespace rw {
 namespace {
 

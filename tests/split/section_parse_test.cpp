@@ -7,8 +7,6 @@
 #include "core/pulse_timing.h"
 #include "support/tape_composer.h"
 
-// Composed programs name only the fields that differ from the defaults.
-
 namespace rw {
 namespace {
 
