@@ -19,17 +19,14 @@
 #include "core/tap_image.h"
 #include "join/compilation.h"
 #include "join/join_operation.h"
+#include "bench/bench_support.h"
 #include "platform/messages.h"
 
 namespace {
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-long MaxRssKb() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
-}
+using rw::bench::Clock;
+using rw::bench::MaxRssKb;
+using rw::bench::SecondsSince;
 
 // A figure of /proc/self/status in KB: "VmRSS:" now, "VmHWM:" the peak.
 long StatusKb(const std::string& field) {
@@ -43,10 +40,6 @@ long StatusKb(const std::string& field) {
     }
   }
   return value;
-}
-
-double SecondsSince(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
 // A C64 PAL version-1 image of `size` bytes with plausible pulse lengths,

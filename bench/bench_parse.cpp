@@ -2,23 +2,18 @@
 // command line run it: section search, row durations and the image's facts.
 // Prints the parse rate and the process's peak memory against the image size.
 
-#include <sys/resource.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
+#include "bench/bench_support.h"
 #include "core/pulse_timing.h"
 #include "split/section_parse.h"
 #include "support/tape_composer.h"
 
 namespace {
 
-double PeakMegabytes() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return static_cast<double>(usage.ru_maxrss) / 1024.0;  // ru_maxrss is in kilobytes on Linux
-}
+double PeakMegabytes() { return static_cast<double>(rw::bench::MaxRssKb()) / 1024.0; }
 
 }  // namespace
 

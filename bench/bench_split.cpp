@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "platform/messages.h"
 #include "platform/remembered_paths.h"
 #include "split/program_list.h"
@@ -22,15 +23,9 @@
 
 namespace {
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-long MaxRssKb() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
-}
-
-double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+using rw::bench::Clock;
+using rw::bench::MaxRssKb;
+using rw::bench::SecondsSince;
 
 }  // namespace
 
