@@ -18,9 +18,11 @@ namespace {
 
 QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
 
-// Parses `arguments` for one FILE. Returns -1 to go on, or the status to
-// end with (help, version or a usage error, already printed).
-int ParseFileArgument(QCommandLineParser& parser, const QStringList& arguments, QString& file) {
+// Parses `arguments` for one FILE, then loads and parses it into `list` as
+// the split window does (a refused file and an image without programs are
+// reported on standard error with their exact texts). Returns kGoOn, or the
+// status to end with.
+int LoadFileArgument(QCommandLineParser& parser, const QStringList& arguments, ProgramList& list, QString& file) {
   parser.addPositionalArgument("FILE", "The tape image (.tap).");
   const int status = ParseCommandLine(parser, arguments);
   if (status != kGoOn) return status;
@@ -31,14 +33,8 @@ int ParseFileArgument(QCommandLineParser& parser, const QStringList& arguments, 
     return kExitUsage;
   }
   file = positional.first();
-  return -1;
-}
-
-// Loads and parses `file` as the split window does. Messages (a refused
-// file, no programs found) go to standard error with their exact texts.
-bool Load(const QString& file, ProgramList& list) {
   StderrMessages messages;
-  return list.LoadAndParse(file.toStdString(), messages);
+  return list.LoadAndParse(file.toStdString(), messages) ? kGoOn : kExitFailed;
 }
 
 }  // namespace
@@ -46,13 +42,10 @@ bool Load(const QString& file, ProgramList& list) {
 int RunInfo(const QStringList& arguments) {
   QCommandLineParser parser;
   parser.setApplicationDescription("Prints the facts of a tape image, one per line, as the split window shows them.");
-  QString file;
-  const int status = ParseFileArgument(parser, arguments, file);
-  if (status >= 0) return status;
-
   MemoryPaths paths;
   ProgramList list(paths, DecimalSeparator());
-  if (!Load(file, list)) return kExitFailed;
+  QString file;
+  if (const int status = LoadFileArgument(parser, arguments, list, file); status != kGoOn) return status;
   const ImageFacts& facts = list.facts();
   PrintOut("File Path: " + file);
   PrintOut("Machine: " + Text(facts.machine));
@@ -70,13 +63,10 @@ int RunList(const QStringList& arguments) {
       "Prints the programs found on a tape image, one per line with tab-separated cells: row, Program, Start, "
       "End, Duration, Check1, Check2.");
   parser.addOption({"json", "Print one JSON object with the image's facts and every program."});
-  QString file;
-  const int status = ParseFileArgument(parser, arguments, file);
-  if (status >= 0) return status;
-
   MemoryPaths paths;
   ProgramList list(paths, DecimalSeparator());
-  if (!Load(file, list)) return kExitFailed;
+  QString file;
+  if (const int status = LoadFileArgument(parser, arguments, list, file); status != kGoOn) return status;
   const auto& rows = list.rows();
   const auto& sections = list.sections();
 
