@@ -1,1 +1,0 @@
-// Placeholder for a library folder that has no code yet.
