@@ -38,12 +38,7 @@ class JoinCliTest : public ::testing::Test {
 TEST_F(JoinCliTest, JoinsFilesAndPausesAndPrintsTheRows) {
   const CliRun run = RunCli({"join", Q(output), Q(one), "--pause", "5s", Q(two)});
   ASSERT_EQ(run.exitCode, 0) << run.err;
-  const auto joined = ReadFileBytes(output);
-  ASSERT_EQ(joined.size(), 2984u);
-  EXPECT_EQ(std::vector<uint8_t>(joined.begin() + 16, joined.begin() + 20), (std::vector<uint8_t>{0x94, 0x0B, 0, 0}));
-  EXPECT_EQ(std::vector<uint8_t>(joined.begin() + 1000, joined.begin() + 1004),
-            (std::vector<uint8_t>{0x00, 0x2E, 0x2B, 0x4B}));
-
+  EXPECT_EQ(ReadFileBytes(output).size(), 2984u);
   for (const std::string cell : {"Size", "Machine", "Video", "Type", "Duration", "999 Bytes", "1.95 KB", "C64", "PAL",
                                  " TAP V1", "**  [PAUSE]  **", "0m:0.39s", "0m:0.8s", "5s"}) {
     EXPECT_NE(run.out.find(cell), std::string::npos) << cell << " missing from\n" << run.out;
@@ -74,38 +69,31 @@ TEST_F(JoinCliTest, ItemsKeepTheirOrderAndSortingReordersThem) {
             (std::vector<uint8_t>{0x00, 0xA3, 0x08, 0x0F, 0x41, 0x41, 0x42, 0x42}));
 }
 
+// (Replacing with --force is the sorted join above, over the first join's output.)
 TEST_F(JoinCliTest, RefusalsExitWithOneAndWriteNothing) {
   const std::string vic = folder.Write("vic.tap", Tape(1, 100, 0x30));
+  const std::string existing = folder.Write("existing.tap", std::string("keep"));
   struct Case {
+    std::string output;
     QStringList items;
     std::string message;
   };
   const Case cases[] = {
-      {{Q(one), Q(vic)},
+      {output, {Q(one), Q(vic)},
        "File " + vic + " Cannot be added since it was created for a machine (VIC-20) conflicting with previously "
                        "added files"},
-      {{Q(one), "--pause", "1m30"}, "Pause duration string 1m30 Syntax is Invalid !"},
-      {{Q(one), Q(folder.File("missing.tap"))}, "Error while loading file " + folder.File("missing.tap") + " : "},
-      {{Q(one)}, "at least two rows"},
+      {output, {Q(one), "--pause", "1m30"}, "Pause duration string 1m30 Syntax is Invalid !"},
+      {output, {Q(one), Q(folder.File("missing.tap"))}, "Error while loading file " + folder.File("missing.tap") + " : "},
+      {output, {Q(one)}, "at least two rows"},
+      {existing, {Q(one), Q(two)}, "File " + existing + " Already exists !"},
   };
   for (const Case& c : cases) {
-    const CliRun run = RunCli(QStringList{"join"} + QStringList{Q(output)} + c.items);
+    const CliRun run = RunCli(QStringList{"join", Q(c.output)} + c.items);
     EXPECT_EQ(run.exitCode, 1) << c.message;
     EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
-    EXPECT_FALSE(std::filesystem::exists(output));
   }
-}
-
-TEST_F(JoinCliTest, ExistingOutputNeedsForce) {
-  const std::string existing = folder.Write("existing.tap", std::string("keep"));
-  CliRun run = RunCli({"join", Q(existing), Q(one), Q(two)});
-  EXPECT_EQ(run.exitCode, 1);
-  EXPECT_NE(run.err.find("File " + existing + " Already exists !"), std::string::npos) << run.err;
+  EXPECT_FALSE(std::filesystem::exists(output));
   EXPECT_EQ(test::ReadFileText(existing), "keep");
-
-  run = RunCli({"join", "--force", Q(existing), Q(one), Q(two)});
-  EXPECT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(ReadFileBytes(existing).size(), 20u + 980 + 1980);
 }
 
 }  // namespace
