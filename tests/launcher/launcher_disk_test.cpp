@@ -302,38 +302,26 @@ TEST_F(LauncherDiskTest, NoTemporaryFileIsABasFileError) {
   EXPECT_FALSE(fs::exists(missing));
 }
 
-struct MissingTools {
-  const char* label;
-  bool withC1541;
-  bool withPetcat;
-  const char* names;
-};
-
-class MissingToolTest : public LauncherDiskTest, public ::testing::WithParamInterface<MissingTools> {};
-
-TEST_P(MissingToolTest, IsReportedByNameBeforeAnythingHappens) {
-  const MissingTools& c = GetParam();
-  if (!c.withC1541) fs::remove(tools_ + "/c1541");
-  if (!c.withPetcat) fs::remove(tools_ + "/petcat");
+TEST_F(LauncherDiskTest, AMissingToolIsReportedByNameBeforeAnythingHappens) {
   input_.programs = Programs(2);
-
-  EXPECT_EQ(Build(), LauncherOutcome::Failed);
-  ASSERT_EQ(messages_.shown.size(), 1u);
-  EXPECT_EQ(messages_.shown[0].title, "ERROR!");
-  EXPECT_EQ(messages_.shown[0].text.find(std::string("Cannot build the launcher disk: ") + c.names + " "), 0u)
-      << messages_.shown[0].text;
-  EXPECT_NE(messages_.shown[0].text.find("VICE"), std::string::npos);
-  EXPECT_NE(messages_.shown[0].text.find(tools_), std::string::npos);
+  const std::pair<std::vector<const char*>, const char*> cases[] = {
+      {{"c1541"}, "c1541 was"}, {{"petcat"}, "petcat was"}, {{"c1541", "petcat"}, "c1541 and petcat were"}};
+  for (const auto& [missing, names] : cases) {
+    test::WriteStandInTools(tools_, FormatMode::Ok, PetcatMode::Ok, WriteMode::Ok);
+    for (const char* tool : missing) fs::remove(tools_ + "/" + tool);
+    messages_.shown.clear();
+    EXPECT_EQ(Build(), LauncherOutcome::Failed) << names;
+    ASSERT_EQ(messages_.shown.size(), 1u);
+    const std::string& text = messages_.shown[0].text;
+    EXPECT_EQ(messages_.shown[0].title, "ERROR!");
+    EXPECT_EQ(text.find(std::string("Cannot build the launcher disk: ") + names + " "), 0u) << text;
+    EXPECT_NE(text.find("VICE"), std::string::npos);
+    EXPECT_NE(text.find(tools_), std::string::npos);
+  }
   EXPECT_EQ(dialogs_.deviceAsked, 0);
   EXPECT_TRUE(Calls().empty());
   EXPECT_TRUE(fs::is_empty(out_));
 }
-
-INSTANTIATE_TEST_SUITE_P(Launcher, MissingToolTest,
-                         ::testing::Values(MissingTools{"c1541", false, true, "c1541 was"},
-                                           MissingTools{"petcat", true, false, "petcat was"},
-                                           MissingTools{"both", false, false, "c1541 and petcat were"}),
-                         [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace
 }  // namespace rw

@@ -113,13 +113,5 @@ TEST(LauncherText, LatinOneBytesWithCrLf) {
             "25 x\r\n30 new\r\n");
 }
 
-TEST(ToolArguments, PetcatOptionsSplitIntoWords) {
-  EXPECT_EQ(TokeniseArguments("-w2 -l 1001", "/t/P", "/t/B"),
-            (std::vector<std::string>{"-w2", "-l", "1001", "-o", "/t/P", "--", "/t/B"}));
-  EXPECT_EQ(TokeniseArguments("", "P", "B"), (std::vector<std::string>{"-o", "P", "--", "B"}));
-  EXPECT_EQ(WriteFileArguments("/o/a b.d64", "P", "01-a     "),
-            (std::vector<std::string>{"-attach", "/o/a b.d64", "-write", "P", "01-a     "}));
-}
-
 }  // namespace
 }  // namespace rw
