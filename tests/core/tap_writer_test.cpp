@@ -167,13 +167,6 @@ TEST(TapWriter, SectionFileHoldsTheHeaderAndTheBytes) {
   EXPECT_EQ(Slice(written, 12, 8), (std::vector<uint8_t>{1, 2, 1, 0, 0x10, 0x27, 0x00, 0x00}));
   EXPECT_EQ(Slice(written, 20, static_cast<int64_t>(written.size()) - 20), Slice(image.bytes, 1000, 10000));
 
-  // An existing file is kept unless replacing was agreed.
-  EXPECT_FALSE(WriteSectionFile(image, path, 20, 29, false, error));
-  EXPECT_EQ(error, "File exists");
-  EXPECT_EQ(test::ReadFileBytes(path).size(), 10020u);
-  ASSERT_TRUE(WriteSectionFile(image, path, 20, 29, true, error)) << error;
-  EXPECT_EQ(test::ReadFileBytes(path).size(), 30u);
-
   EXPECT_FALSE(WriteSectionFile(image, folder.File("missing/part.tap"), 20, 29, false, error));
   EXPECT_EQ(error, "No such file or directory");
   EXPECT_FALSE(WriteSectionFile(image, folder.File("outside.tap"), 20, image.FileLength(), false, error));
