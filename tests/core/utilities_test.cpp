@@ -56,9 +56,7 @@ TEST(Paths, ExistenceQuestions) {
 
 TEST(TempFileName, CreatesDistinctEmptyFilesWithPrefix) {
   test::ScratchFolder folder;
-  const char* previous = std::getenv("TMPDIR");
-  const std::string saved = previous ? previous : "";
-  setenv("TMPDIR", folder.path().c_str(), 1);
+  const test::TemporaryFolderOverride temporaryFolder(folder.path());
   const std::string first = TempFileName("launcher");
   const std::string second = TempFileName("la");
   EXPECT_EQ(ParentFolder(first), folder.path());
@@ -68,10 +66,9 @@ TEST(TempFileName, CreatesDistinctEmptyFilesWithPrefix) {
   EXPECT_TRUE(FileExists(first));
   EXPECT_EQ(std::filesystem::file_size(first), 0u);
   // A temporary folder that is not there gives an empty text.
-  setenv("TMPDIR", folder.File("a.tap/nowhere").c_str(), 1);
+  temporaryFolder.Set(folder.File("a.tap/nowhere"));
   folder.Write("a.tap", std::string("x"));
   EXPECT_EQ(TempFileName("abc"), "");
-  if (previous) setenv("TMPDIR", saved.c_str(), 1); else unsetenv("TMPDIR");
 }
 
 TEST(SafeFileWriter, ReplacesOnlyWhenAskedAndLeavesNoPartialFile) {

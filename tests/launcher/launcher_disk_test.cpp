@@ -85,17 +85,12 @@ class LauncherDiskTest : public ::testing::Test {
     out_ = root_.path() + "/out";
     tmp_ = root_.path() + "/tmp";
     for (const std::string& folder : {tools_, out_, tmp_}) fs::create_directory(folder);
-    if (const char* old = std::getenv("TMPDIR")) savedTmpdir_ = old;
-    setenv("TMPDIR", tmp_.c_str(), 1);
+    temporaryFolder_.emplace(tmp_);
     input_.imagePath = root_.path() + "/tapes/Games.TAP";
     input_.outputFolder = out_;
     disk_ = out_ + "/games.tap.d64";
     test::WriteStandInTools(tools_, FormatMode::Ok, PetcatMode::Ok, WriteMode::Ok);
     }
-  void TearDown() override {
-    if (savedTmpdir_) setenv("TMPDIR", savedTmpdir_->c_str(), 1);
-    else unsetenv("TMPDIR");
-  }
 
   LauncherOutcome Build() {
     QtToolRunner runner(tools_, std::vector<std::string>{});
@@ -110,7 +105,7 @@ class LauncherDiskTest : public ::testing::Test {
 
   test::ScratchFolder root_;
   std::string tools_, out_, tmp_, disk_;
-  std::optional<std::string> savedTmpdir_;
+  std::optional<test::TemporaryFolderOverride> temporaryFolder_;
   LauncherDiskInput input_;
   ScriptedDialogs dialogs_;
   LauncherSettings settings_;
@@ -294,7 +289,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(LauncherDiskTest, NoTemporaryFileIsABasFileError) {
   input_.programs = Programs(2);
   const std::string missing = root_.path() + "/no such folder";
-  setenv("TMPDIR", missing.c_str(), 1);
+  temporaryFolder_->Set(missing);
 
   EXPECT_EQ(Build(), LauncherOutcome::Failed);
   ExpectOneMessage("ERROR! | critical | Error while creating BAS file:  !");

@@ -32,9 +32,7 @@ TEST(ViceTools, BuildALauncherDiskAndListIt) {
   }
   const std::string tmp = root.path() + "/tmp";
   fs::create_directory(tmp);
-  std::optional<std::string> savedTmpdir;
-  if (const char* old = std::getenv("TMPDIR")) savedTmpdir = old;
-  setenv("TMPDIR", tmp.c_str(), 1);
+  const test::TemporaryFolderOverride temporaryFolder(tmp);
 
   // The builder reads nothing of the tape but its name and the starts of the
   // selected groups, as the split list shows them.
@@ -43,8 +41,6 @@ TEST(ViceTools, BuildALauncherDiskAndListIt) {
   LauncherSettings settings;
   RecordedMessages messages;
   const LauncherOutcome outcome = BuildLauncherDisk(input, {dialogs, settings, runner, messages});
-  if (savedTmpdir) setenv("TMPDIR", savedTmpdir->c_str(), 1);
-  else unsetenv("TMPDIR");
 
   const std::string disk = root.path() + "/compilation.tap.d64";
   ASSERT_EQ(outcome, LauncherOutcome::Created) << (messages.shown.empty() ? "" : messages.shown[0].text);

@@ -53,9 +53,7 @@ TEST(LauncherSafety, AFullDiskWhileWritingTheLauncherTextLeavesNoTemporaryFile) 
   const std::string tmp = root.File("tmp");
   for (const std::string& folder : {tools, out, tmp}) fs::create_directory(folder);
   test::WriteStandInTools(tools, test::FormatMode::Ok, test::PetcatMode::Ok, test::WriteMode::Ok);
-  std::optional<std::string> savedTmpdir;
-  if (const char* old = std::getenv("TMPDIR")) savedTmpdir = old;
-  setenv("TMPDIR", tmp.c_str(), 1);
+  const test::TemporaryFolderOverride temporaryFolder(tmp);
 
   LauncherDiskInput input;
   input.imagePath = root.File("Games.tap");
@@ -68,11 +66,6 @@ TEST(LauncherSafety, AFullDiskWhileWritingTheLauncherTextLeavesNoTemporaryFile) 
     QtToolRunner runner(tools, std::vector<std::string>{});
     return BuildLauncherDiskFor(input, {8, ""}, {dialogs, settings, runner, shown}) == LauncherOutcome::Created;
   });
-  if (savedTmpdir) {
-    setenv("TMPDIR", savedTmpdir->c_str(), 1);
-  } else {
-    unsetenv("TMPDIR");
-  }
 
   ASSERT_TRUE(run.ran);
   EXPECT_FALSE(run.succeeded);

@@ -1,6 +1,7 @@
 #include "support/scratch_folder.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -44,6 +45,21 @@ std::vector<std::string> ScratchFolder::Names() const {
   std::sort(names.begin(), names.end());
   return names;
 }
+
+TemporaryFolderOverride::TemporaryFolderOverride(const std::string& folder) {
+  if (const char* value = std::getenv("TMPDIR")) {
+    hadValue_ = true;
+    previous_ = value;
+  }
+  Set(folder);
+}
+
+TemporaryFolderOverride::~TemporaryFolderOverride() {
+  if (hadValue_) setenv("TMPDIR", previous_.c_str(), 1);
+  else unsetenv("TMPDIR");
+}
+
+void TemporaryFolderOverride::Set(const std::string& folder) const { setenv("TMPDIR", folder.c_str(), 1); }
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

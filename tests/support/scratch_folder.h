@@ -27,6 +27,21 @@ class ScratchFolder {
   std::string path_;
 };
 
+// Points TMPDIR (the user's temporary folder) at `folder` while it lives and
+// puts the previous value back afterwards, also when a test ends early.
+class TemporaryFolderOverride {
+ public:
+  explicit TemporaryFolderOverride(const std::string& folder);
+  ~TemporaryFolderOverride();
+  TemporaryFolderOverride(const TemporaryFolderOverride&) = delete;
+  TemporaryFolderOverride& operator=(const TemporaryFolderOverride&) = delete;
+  void Set(const std::string& folder) const;
+
+ private:
+  bool hadValue_ = false;
+  std::string previous_;
+};
+
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
 std::string ReadFileText(const std::string& path);
 
