@@ -1,0 +1,29 @@
+#include "platform/qt_file_dialogs.h"
+
+#include <QFileDialog>
+#include <QStringList>
+
+namespace rw {
+
+std::string QtFileDialogs::Ask(const FileDialogRequest& request) {
+  const QString title = QString::fromStdString(request.title);
+  const QString folder = QString::fromStdString(request.folder);
+  QStringList filters;
+  for (const auto& filter : request.filters) filters << QString::fromStdString(filter);
+  QString chosen;
+  switch (request.kind) {
+    case FileDialogRequest::Kind::Open:
+      chosen = QFileDialog::getOpenFileName(parent_, title, folder, filters.join(";;"));
+      break;
+    case FileDialogRequest::Kind::Save:
+      chosen = QFileDialog::getSaveFileName(parent_, title, folder, filters.join(";;"), nullptr,
+                                            QFileDialog::DontConfirmOverwrite);
+      break;
+    case FileDialogRequest::Kind::Folder:
+      chosen = QFileDialog::getExistingDirectory(parent_, title, folder);
+      break;
+  }
+  return chosen.toStdString();
+}
+
+}  // namespace rw

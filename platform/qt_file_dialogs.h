@@ -1,0 +1,19 @@
+#pragma once
+// File and folder dialogs shown with QFileDialog over a parent window.
+
+#include "platform/file_dialogs.h"
+
+class QWidget;
+
+namespace rw {
+
+class QtFileDialogs : public FileDialogs {
+ public:
+  explicit QtFileDialogs(QWidget* parent = nullptr) : parent_(parent) {}
+  std::string Ask(const FileDialogRequest& request) override;
+
+ private:
+  QWidget* parent_;
+};
+
+}  // namespace rw
