@@ -50,11 +50,11 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION otherosfs)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS vice)
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${PROJECT_DESCRIPTION}
- Reelwright reads Commodore 64, VIC-20 and C16/Plus-4 tape images (.tap) the
- way the machines' tape routines do and lists every program on them. It splits
- an image into one image per chosen group of programs, renames programs inside
- the tape headers, joins images into compilations with pauses, writes index
- files for SD-card tape-emulator hardware and builds launcher disks with VICE's
- c1541 and petcat. reelwright-cli does the same from the command line.")
+# The summary goes first; CPack indents the rest as Debian wants it.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Reelwright reads Commodore 64, VIC-20 and C16/Plus-4 tape images (.tap) the
+way the machines' tape routines do and lists every program on them. It splits
+an image into one image per chosen group of programs, renames programs inside
+the tape headers, joins images into compilations with pauses, writes index
+files for SD-card tape-emulator hardware and builds launcher disks with VICE's
+c1541 and petcat. reelwright-cli does the same from the command line.")
 include(CPack)
