@@ -3,7 +3,10 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
-          libgtest-dev libgmock-dev googletest libbenchmark-dev)
+          libgtest-dev libgmock-dev googletest libbenchmark-dev
+          # the Debian package and the checks of the desktop files
+          dpkg-dev desktop-file-utils appstream libxml2-utils shared-mime-info
+          xdg-utils libfile-mimeinfo-perl file)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

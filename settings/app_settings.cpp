@@ -49,7 +49,12 @@ bool WritePersistentPath(AppSettings& settings, const QString& path, PersistentP
 
 QString SettingsFileLocation(const QString& programFolder, const QString& userConfigFolder) {
   const QFileInfo program(programFolder);
-  const bool portable = program.isDir() && program.isWritable();
+  // An installed program sits in a bin folder beside share/ with its desktop
+  // entry. That folder is writable for root, and settings there would be
+  // shared by every user of the machine; they belong to each user instead.
+  const bool installed =
+      QFileInfo::exists(programFolder + QStringLiteral("/../share/applications/" REELWRIGHT_APP_ID ".desktop"));
+  const bool portable = program.isDir() && program.isWritable() && !installed;
   return (portable || userConfigFolder.isEmpty() ? programFolder : userConfigFolder) + u'/' + kFileName;
 }
 

@@ -38,8 +38,8 @@ QString ReadPersistentPath(AppSettings& settings, PersistentPath which);
 // LastError), which the caller may tell the user about.
 bool WritePersistentPath(AppSettings& settings, const QString& path, PersistentPath which);
 
-// "Reelwright.ini" in `programFolder` when the program may write there (a
-// portable copy), else in `userConfigFolder` (an installed program).
+// "Reelwright.ini" in `programFolder` when the program may write there and
+// was not installed (a portable copy), else in `userConfigFolder`.
 QString SettingsFileLocation(const QString& programFolder, const QString& userConfigFolder);
 // The same for the running program and the user's configuration folder.
 QString SettingsFileLocation();

@@ -10,6 +10,7 @@
 #include "launcher/launcher_text.h"
 #include "platform/qt_tool_runner.h"
 #include "support/scratch_folder.h"
+#include "support/vice_tools.h"
 
 namespace rw {
 namespace {
@@ -25,11 +26,11 @@ class AllRemainingDialogs : public LauncherDialogs {
 };
 
 TEST(ViceTools, BuildALauncherDiskAndListIt) {
+  std::string whyNot;
+  const std::string tools = test::RealViceToolsFolder(&whyNot);
+  if (tools.empty()) GTEST_SKIP() << whyNot;
   test::ScratchFolder root;
-  QtToolRunner runner(root.path());
-  if (runner.FindTool("c1541").empty() || runner.FindTool("petcat").empty()) {
-    GTEST_SKIP() << "VICE's c1541 and petcat are not on PATH (install VICE to run this test)";
-  }
+  QtToolRunner runner(tools);
   const std::string tmp = root.path() + "/tmp";
   fs::create_directory(tmp);
   const test::TemporaryFolderOverride temporaryFolder(tmp);

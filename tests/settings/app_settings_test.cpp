@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "support/scratch_folder.h"
 
 namespace rw {
 namespace {
 
+namespace fs = std::filesystem;
 using test::ReadFileText;
 using test::ScratchFolder;
 
@@ -35,12 +38,18 @@ TEST(AppSettings, RememberedDirectoriesSurviveARestart) {
   EXPECT_EQ(restarted.Key(), "SplitPath");
 }
 
-TEST(AppSettings, FileLivesBesideTheProgramOnlyWhenThatFolderIsWritable) {
+TEST(AppSettings, FileLivesBesideTheProgramOnlyWhenThatFolderIsWritableAndNotInstalled) {
   ScratchFolder scratch;
   const QString program = Q(scratch.path());
-  EXPECT_EQ(SettingsFileLocation(program, "/home/me/.config/Reelwright"), program + "/Reelwright.ini");
+  const QString user = "/home/me/.config/Reelwright";
+  EXPECT_EQ(SettingsFileLocation(program, user), program + "/Reelwright.ini");
   const QString unwritable = Q(scratch.Write("file", "x")) + "/bin";
-  EXPECT_EQ(SettingsFileLocation(unwritable, "/home/me/.config/Reelwright"), "/home/me/.config/Reelwright/Reelwright.ini");
+  EXPECT_EQ(SettingsFileLocation(unwritable, user), user + "/Reelwright.ini");
+  // Installed: bin/ beside share/applications/ with the desktop entry, writable or not (root).
+  fs::create_directories(scratch.File("usr/bin"));
+  fs::create_directories(scratch.File("usr/share/applications"));
+  scratch.Write("usr/share/applications/" REELWRIGHT_APP_ID ".desktop", "[Desktop Entry]\n");
+  EXPECT_EQ(SettingsFileLocation(Q(scratch.File("usr/bin")), user), user + "/Reelwright.ini");
 }
 
 TEST(AppSettings, TheUserConfigFolderIsCreatedByTheFirstWriteOrTheFailureReported) {

@@ -1,0 +1,144 @@
+// The manual page of reelwright-cli against the program's own help, so that
+// neither can change without the other: every command that
+// "reelwright-cli --help" lists has a subsection ".SS NAME" that describes each
+// option of "reelwright-cli NAME --help" in an entry of its own (".TP") and
+// names no other, apart from the options that every command shares, which the
+// page describes once under OPTIONS.
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QRegularExpression>
+
+#include <algorithm>
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "cli_runner.h"
+
+namespace rw {
+namespace {
+
+using test::Q;
+using test::RunCli;
+
+using Options = std::set<std::string>;
+
+// "-v", "--tape-name", "[--json]", "(--pause": a dash and a letter after a
+// blank or an opening bracket; not the inner dashes of "VIC-20" or "tab-separated".
+Options OptionsIn(const QString& text) {
+  static const QRegularExpression option(R"((?:^|[\s\[(|])(--?[A-Za-z][A-Za-z0-9-]*))");
+  Options found;
+  for (auto match = option.globalMatch(text); match.hasNext();) found.insert(match.next().captured(1).toStdString());
+  return found;
+}
+
+// The commands are the first words of the indented lines under "Commands:".
+std::vector<std::string> ListedCommands(const QString& usage) {
+  std::vector<std::string> commands;
+  bool inCommands = false;
+  for (const QString& line : usage.split('\n')) {
+    if (line == "Commands:") inCommands = true;
+    else if (line.trimmed().isEmpty()) inCommands = false;
+    else if (inCommands && line.startsWith("  ")) commands.push_back(line.trimmed().split(' ').first().toStdString());
+  }
+  return commands;
+}
+
+struct Section {
+  QString text;
+  QString tags;  // the lines that head ".TP" entries
+};
+
+struct ManPage {
+  std::map<std::string, Section> commands;  // ".SS NAME" under COMMANDS
+  Section shared;                           // OPTIONS
+};
+
+// Roff as text: "\-" is a dash, "\fB" and its kin switch fonts, "\&" is nothing.
+ManPage ReadManPage(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  static const QRegularExpression fonts(R"(\\f[BIRP])");
+  ManPage page;
+  QString heading;
+  Section* into = nullptr;
+  bool tag = false;
+  for (QString line : QString::fromUtf8(file.readAll()).split('\n')) {
+    if (line.startsWith(".\\\"")) continue;
+    line.replace("\\-", "-").remove(fonts).remove("\\&");
+    if (line.startsWith(".SH ")) {
+      heading = line.mid(4).remove('"').trimmed();
+      into = heading == "OPTIONS" ? &page.shared : nullptr;
+    } else if (line.startsWith(".SS ") && heading == "COMMANDS") {
+      into = &page.commands[line.mid(4).remove('"').trimmed().split(' ').first().toStdString()];
+    } else if (into) {
+      into->text.append(line).append('\n');
+      if (tag) into->tags.append(line).append('\n');
+    }
+    tag = line == ".TP";
+  }
+  return page;
+}
+
+std::string Joined(const Options& options) {
+  std::string text;
+  for (const std::string& option : options) text += (text.empty() ? "" : " ") + option;
+  return text;
+}
+
+TEST(ManPage, DescribesEveryCommandWithExactlyTheOptionsOfItsHelp) {
+  const test::CliRun usage = RunCli({"--help"});
+  ASSERT_EQ(usage.exitCode, 0) << usage.err;
+  const std::vector<std::string> commands = ListedCommands(Q(usage.out));
+  ASSERT_FALSE(commands.empty()) << usage.out;
+  const ManPage page = ReadManPage(REELWRIGHT_CLI_MAN_PAGE);
+  const Options shared = OptionsIn(page.shared.tags);
+  ASSERT_FALSE(shared.empty()) << "no options under .SH OPTIONS in " << REELWRIGHT_CLI_MAN_PAGE;
+
+  std::vector<std::string> problems;
+  Options everyHelpOption;
+  for (const std::string& command : commands) {
+    const test::CliRun help = RunCli({Q(command), "--help"});
+    const Options helpOptions = OptionsIn(Q(help.out));
+    if (help.exitCode != 0 || helpOptions.empty()) {
+      problems.push_back(command + " --help failed or lists no option: " + help.err);
+      continue;
+    }
+    everyHelpOption.insert(helpOptions.begin(), helpOptions.end());
+    const auto section = page.commands.find(command);
+    if (section == page.commands.end()) {
+      problems.push_back(command + ": no \".SS " + command + "\" under COMMANDS");
+      continue;
+    }
+    const Options described = OptionsIn(section->second.tags);
+    const Options named = OptionsIn(section->second.text);
+    Options undescribed;
+    Options unknown;
+    for (const std::string& option : helpOptions) {
+      if (!described.count(option) && !shared.count(option)) undescribed.insert(option);
+    }
+    for (const std::string& option : named) {
+      if (!helpOptions.count(option)) unknown.insert(option);
+    }
+    if (!undescribed.empty()) problems.push_back(command + ": the page does not describe " + Joined(undescribed));
+    if (!unknown.empty()) problems.push_back(command + ": the page describes what --help lacks: " + Joined(unknown));
+  }
+  for (const auto& [command, text] : page.commands) {
+    if (std::find(commands.begin(), commands.end(), command) == commands.end()) {
+      problems.push_back(command + ": a section for a command that --help does not list");
+    }
+  }
+  Options sharedUnknown;
+  for (const std::string& option : shared) {
+    if (!everyHelpOption.count(option)) sharedUnknown.insert(option);
+  }
+  if (!sharedUnknown.empty()) problems.push_back("OPTIONS describes what no command has: " + Joined(sharedUnknown));
+  EXPECT_EQ(problems, std::vector<std::string>{}) << "in " << REELWRIGHT_CLI_MAN_PAGE;
+}
+
+}  // namespace
+}  // namespace rw
