@@ -25,6 +25,9 @@ size_t CharacterCount(std::string_view utf8) {
 
 }  // namespace
 
+const char* const kDirectoryCharacterError =
+    "Error, directory cannot contain double quotes, braces, line breaks or other control characters !";
+
 double LeadingNumber(std::string_view text) {
   size_t i = 0;
   while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r' || text[i] == '\n')) ++i;
@@ -83,6 +86,13 @@ DeviceCheck CheckDeviceAnswer(std::string_view deviceText, std::string_view dire
   }
   if (CharacterCount(directoryText) > kMaxDirectoryCharacters) {
     messages.Critical("Error !", "Error, length of directory cannot exceed 55 charachters !");
+    return check;
+  }
+  // The folder goes between the quotes of a launcher line as typed: a
+  // character that would end the string or the line, or become a control
+  // code, is refused rather than silently changed into another folder.
+  if (!QuotedTextProblem(directoryText).empty()) {
+    messages.Critical("Error !", kDirectoryCharacterError);
     return check;
   }
   check.accepted = true;

@@ -26,10 +26,14 @@ struct DeviceCheck {
   bool resetDeviceText = false;  // the dialog shows 8 again
 };
 
+// The refusal of a folder that cannot be sent inside a launcher line.
+extern const char* const kDirectoryCharacterError;
+
 // "Next >" of the dialog: the device number is the leading number of
 // `deviceText` rounded halves to even and must be 8 to 11; the folder may
-// have at most 55 characters. A refusal is shown (title "Error !") and the
-// dialog stays open; the device is tested first.
+// have at most 55 characters and none that QuotedTextProblem
+// (launcher/launcher_text.h) names. A refusal is shown (title "Error !") and
+// the dialog stays open; the device is tested first, then the length.
 DeviceCheck CheckDeviceAnswer(std::string_view deviceText, std::string_view directoryText, Messages& messages);
 
 }  // namespace rw

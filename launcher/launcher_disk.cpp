@@ -6,7 +6,9 @@
 
 #include "core/safe_file.h"
 #include "core/utilities.h"
+#include "launcher/device_answer.h"
 #include "launcher/launcher_text.h"
+#include "launcher/staged_disk_image.h"
 
 namespace rw {
 namespace {
@@ -14,6 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kErrorTitle = "ERROR!";
+constexpr const char* kNoTemporaryFile = "no file could be made in the temporary folder (TMPDIR)";
 
 struct ToolPaths {
   std::string c1541;
@@ -62,13 +65,23 @@ bool NonEmptyFile(const std::string& path) {
   return !path.empty() && fs::is_regular_file(path, error) && fs::file_size(path, error) > 0 && !error;
 }
 
-// What a failed c1541 run said, or why it did not run to its end.
-std::string FailureText(const std::string& tool, const ToolResult& result) {
-  std::string text = result.output;
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
-  if (!text.empty()) return text;
-  if (!result.error.empty()) return tool + ": " + result.error;
-  return tool + " ended with exit status " + std::to_string(result.exitStatus);
+// The tape image's name goes into every launcher as the device is to find it
+// on the SD card; it cannot be changed to fit, so a name that cannot be sent
+// stops the build before anything is asked or written.
+bool ImageNameCanBeSent(const LauncherDiskInput& input, Messages& messages) {
+  const std::string name = LauncherImageName(input.imagePath);
+  const std::string problem = QuotedTextProblem(name);
+  if (problem.empty()) return true;
+  messages.Critical(kErrorTitle, "Cannot build the launcher disk: the name of the tape image " + name + " holds " +
+                                     problem + ", which a launcher program cannot send to the device. Rename the "
+                                     "file (and its copy on the SD card) !");
+  return false;
+}
+
+bool DirectoryCanBeSent(const LauncherDevice& device, Messages& messages) {
+  if (QuotedTextProblem(device.directory).empty()) return true;
+  messages.Critical("Error !", kDirectoryCharacterError);
+  return false;
 }
 
 class DiskBuild {
@@ -80,17 +93,21 @@ class DiskBuild {
         s_(services),
         tools_(tools),
         disk_(LauncherDiskPath(input.outputFolder, input.imagePath)),
-        imageName_(LauncherImageName(input.imagePath)) {}
+        imageName_(LauncherImageName(input.imagePath)),
+        staged_(services.tools, tools.c1541) {}
 
   LauncherOutcome Run() {
-    if (FileExists(disk_) &&
-        !s_.messages.AskYesNo("WARNING", MessageIcon::Exclamation,
-                              "File " + disk_ + " Already exists ! Would you like to overwrite it ?")) {
+    // Agreeing only allows the finished disk to take the name; until then
+    // whatever is there (a file, or a link, which is replaced as a link)
+    // stays untouched.
+    const bool replace = NameTaken(disk_);
+    if (replace && !s_.messages.AskYesNo("WARNING", MessageIcon::Exclamation,
+                                         "File " + disk_ + " Already exists ! Would you like to overwrite it ?")) {
       return LauncherOutcome::NotStarted;
     }
     s_.dialogs.SetBusy(true);
-    const ToolResult created = s_.tools.Run(tools_.c1541, FormatDiskArguments(disk_));
-    if (!created.Succeeded() || !FileExists(disk_)) return Fail("Error while creating file: " + disk_ + " !");
+    std::string failure;
+    if (!staged_.Format(disk_, "launcher,id", "d64", failure)) return Fail(failure);
 
     s_.settings.forAllRemaining = false;
     s_.settings.launcherCancelled = false;
@@ -102,20 +119,17 @@ class DiskBuild {
         ++n;
       }
     } catch (const std::exception& error) {
-      return Fail("Error while creating file " + disk_ + " : " + error.what());
+      return Fail(error.what());
     }
 
-    s_.dialogs.SetBusy(false);
     if (s_.settings.launcherCancelled) {
-      std::error_code error;
-      fs::remove(disk_, error);
-      if (error) {
-        s_.messages.Critical(kErrorTitle, "Error while deleting file " + disk_ + " : " + error.message());
-        return LauncherOutcome::Failed;
-      }
+      staged_.Discard();
+      s_.dialogs.SetBusy(false);
       s_.messages.Info("INFO", "Operation Aborted, D64 Index file not created !");
       return LauncherOutcome::Aborted;
     }
+    if (!staged_.Commit(replace, failure)) return Fail(failure);
+    s_.dialogs.SetBusy(false);
     s_.messages.Info("INFO", "Index Disk " + disk_ + " successfully created !");
     return LauncherOutcome::Created;
   }
@@ -137,38 +151,44 @@ class DiskBuild {
     TemporaryFiles temporary;
     const std::string text = temporary.Make("RWLM");
     if (!FileExists(text)) {
-      Fail("Error while creating BAS file: " + text + " !");
+      Fail(kNoTemporaryFile);
       return false;
     }
     const std::string launcher =
         LauncherText(device_.device, device_.directory, imageName_, LowerText(program.start), s_.settings.autostartLine);
     std::string error;
     if (!WriteWholeFile(text, launcher.data(), launcher.size(), true, error)) {
-      Fail("Error while creating file " + disk_ + " : " + error);
+      Fail(error);
       return false;
     }
 
     // petcat leaves the program file empty when it cannot tokenise the text;
     // an empty file must not end up on the disk as a launcher.
     const std::string tokenised = temporary.Make("TAPO");
+    if (tokenised.empty()) {
+      Fail(kNoTemporaryFile);
+      return false;
+    }
     const ToolResult petcat =
-        tokenised.empty() ? ToolResult{} : s_.tools.Run(tools_.petcat, TokeniseArguments(s_.settings.petcatOptions, tokenised, text));
+        s_.tools.Run(tools_.petcat, TokeniseArguments(s_.settings.petcatOptions, tokenised, text));
     if (!petcat.Succeeded() || !NonEmptyFile(tokenised)) {
-      Fail("Error while creating PRG file: " + tokenised + " !");
+      Fail(ToolFailureText("petcat", petcat, "program file"));
       return false;
     }
 
-    const ToolResult written = s_.tools.Run(tools_.c1541, WriteFileArguments(disk_, tokenised, diskFileName));
-    if (!written.Succeeded()) {
-      Fail("Error while creating file " + disk_ + " : " + FailureText("c1541", written));
+    if (!staged_.Write(tokenised, diskFileName, error)) {
+      Fail(error);
       return false;
     }
     return true;
   }
 
-  LauncherOutcome Fail(const std::string& text) {
+  // Every failure names the disk image it was building and says why; the
+  // staged image and the temporary files go with it.
+  LauncherOutcome Fail(const std::string& why) {
+    staged_.Discard();
     s_.dialogs.SetBusy(false);
-    s_.messages.Critical(kErrorTitle, text);
+    s_.messages.Critical(kErrorTitle, "Error while creating file " + disk_ + " : " + why);
     return LauncherOutcome::Failed;
   }
 
@@ -178,22 +198,28 @@ class DiskBuild {
   const ToolPaths& tools_;
   const std::string disk_;
   const std::string imageName_;
+  StagedDiskImage staged_;
 };
 
 }  // namespace
 
 LauncherOutcome BuildLauncherDisk(const LauncherDiskInput& input, const LauncherServices& services) {
   ToolPaths tools;
-  if (!FindTools(services, tools)) return LauncherOutcome::Failed;
+  if (!FindTools(services, tools) || !ImageNameCanBeSent(input, services.messages)) return LauncherOutcome::Failed;
   const DeviceAnswer answer = services.dialogs.AskDevice();
   if (answer.cancelled) return LauncherOutcome::NotStarted;
-  return DiskBuild(input, {answer.device, answer.directory}, services, tools).Run();
+  const LauncherDevice device{answer.device, answer.directory};
+  if (!DirectoryCanBeSent(device, services.messages)) return LauncherOutcome::Failed;
+  return DiskBuild(input, device, services, tools).Run();
 }
 
 LauncherOutcome BuildLauncherDiskFor(const LauncherDiskInput& input, const LauncherDevice& device,
                                      const LauncherServices& services) {
   ToolPaths tools;
-  if (!FindTools(services, tools)) return LauncherOutcome::Failed;
+  if (!FindTools(services, tools) || !ImageNameCanBeSent(input, services.messages) ||
+      !DirectoryCanBeSent(device, services.messages)) {
+    return LauncherOutcome::Failed;
+  }
   return DiskBuild(input, device, services, tools).Run();
 }
 

@@ -48,21 +48,24 @@ struct LauncherServices {
 enum class LauncherOutcome {
   Created,     // "Index Disk ... successfully created !"
   NotStarted,  // device dialog cancelled or replacing the disk image declined: nothing written
-  Aborted,     // target dialog cancelled: the disk image is deleted again
+  Aborted,     // target dialog cancelled: nothing written
   Failed,      // an error was shown (a missing tool among them)
 };
 
-// The "Index D64" command: checks that c1541 and petcat can be found, asks the
-// device dialog, then builds as below.
+// The "Index D64" command: checks that c1541 and petcat can be found and that
+// the tape image's name can be sent in a launcher (QuotedTextProblem), asks
+// the device dialog, then builds as below.
 LauncherOutcome BuildLauncherDisk(const LauncherDiskInput& input, const LauncherServices& services);
 
-// Builds the disk for a known device: asks before replacing an existing disk
-// image, creates it, then for each program asks the target dialog (unless
+// Builds the disk for a known device (a folder that cannot be sent is
+// refused like the device dialog refuses it): asks before replacing whatever
+// is at the disk image's name, formats a staged image beside it
+// (StagedDiskImage), then for each program asks the target dialog (unless
 // "For All remaining" was chosen), writes the launcher text to a temporary
-// file, tokenises it to another and copies that onto the disk. Created,
-// Aborted and Failed end with exactly one message; the temporary files are
-// removed on every path. A failure leaves the disk image with the programs
-// copied so far.
+// file, tokenises it to another and copies that onto the staged image. Only
+// the complete image takes the name. Created, Aborted and Failed end with
+// exactly one message; a failure or a cancel leaves nothing new behind, an
+// earlier disk image unchanged and the temporary folder as it was.
 LauncherOutcome BuildLauncherDiskFor(const LauncherDiskInput& input, const LauncherDevice& device,
                                      const LauncherServices& services);
 

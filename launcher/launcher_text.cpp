@@ -12,6 +12,37 @@ constexpr size_t kEntryNameCharacters = 13;
 
 bool IsUpperLatin1(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7); }
 
+// 0x00-0x1F and 0x7F are ASCII controls; 0x80-0x9F are Latin-1's, and the
+// same bytes are PETSCII screen codes (0x93 clears the screen) once petcat
+// copies them into a string.
+bool IsControl(unsigned char c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
+
+bool BreaksQuotedText(unsigned char c) { return c == '"' || c == '{' || c == '}' || IsControl(c); }
+
+// A character of a disk file name as c1541 accepts it and a LOAD command can
+// name it: plain ASCII without the drive's separators and patterns.
+char EntryNameCharacter(unsigned char c) {
+  // Lower-case Latin-1 letters 0xDF-0xFF without their accents (0xF7 is the
+  // division sign).
+  static const char kPlain[] = "saaaaaaaceeeeiiiidnooooo-ouuuuyty";
+  if (c >= 0xDF) return kPlain[c - 0xDF];
+  if (c < 0x20 || c > 0x7E) return '-';
+  switch (c) {
+    case ',': case ':': case '*': case '?': case '"': case '{': case '}': case '|': case '~': case '`':
+      return '-';
+    default:
+      return static_cast<char>(c);
+  }
+}
+
+// The field as it may stand between quotes; see LauncherText.
+std::string QuotedField(std::string bytes) {
+  for (char& c : bytes) {
+    if (BreaksQuotedText(static_cast<unsigned char>(c))) c = '?';
+  }
+  return bytes;
+}
+
 }  // namespace
 
 std::string LowerText(std::string_view text) {
@@ -43,7 +74,22 @@ std::string LauncherEntryName(const std::string& name, int n) {
   std::snprintf(counter, sizeof counter, "%02d", n);
   std::string padded = Utf8ToLatin1(name) + std::string(kEntryNameCharacters, ' ');
   padded.resize(kEntryNameCharacters);
-  return Latin1ToUtf8(LowerLatin1(std::string(counter) + "-" + padded));
+  std::string entry = LowerLatin1(std::string(counter) + "-" + padded);
+  for (char& c : entry) c = EntryNameCharacter(static_cast<unsigned char>(c));
+  return entry;
+}
+
+std::string QuotedTextProblem(std::string_view text) {
+  const std::string bytes = Utf8ToLatin1(text);
+  if (Latin1ToUtf8(bytes) != text) return "a character outside the Latin-1 character set";
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte == '"') return "a double quote";
+    if (byte == '{' || byte == '}') return "a brace";
+    if (byte == '\r' || byte == '\n') return "a line break";
+    if (IsControl(byte)) return "a control character";
+  }
+  return "";
 }
 
 std::string LauncherImageName(const std::string& imagePath) { return LowerText(FileNameOf(imagePath)); }
@@ -62,16 +108,18 @@ std::string LauncherText(int device, const std::string& directory, const std::st
   if (!directory.empty()) {
     // Code 95 is the left arrow of the Commodore character set.
     text += "5 " + open + "cd:" + static_cast<char>(95) + close + "\r\n";
-    text += "10 " + open + "cd" + directory + close + "\r\n";
+    text += "10 " + open + "cd" + QuotedField(Utf8ToLatin1(directory)) + close + "\r\n";
   }
-  text += "20 " + open + "xt:" + imageName + "," + start + close + "\r\n";
-  text += autostartLine + "\r\n";
+  text += "20 " + open + "xt:" + QuotedField(Utf8ToLatin1(imageName)) + "," + QuotedField(Utf8ToLatin1(start)) +
+          close + "\r\n";
+  text += Utf8ToLatin1(autostartLine) + "\r\n";
   text += "30 new\r\n";
-  return Utf8ToLatin1(text);
+  return text;
 }
 
-std::vector<std::string> FormatDiskArguments(const std::string& diskPath) {
-  return {"-format", "launcher,id", "d64", diskPath};
+std::vector<std::string> FormatDiskArguments(const std::string& diskPath, const std::string& header,
+                                             const std::string& imageType) {
+  return {"-format", header, imageType, diskPath};
 }
 
 std::vector<std::string> TokeniseArguments(const std::string& petcatOptions, const std::string& programPath,

@@ -2,10 +2,16 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStringList>
+
+#include <algorithm>
+#include <csignal>
+
+#include <unistd.h>
 
 namespace rw {
 namespace {
@@ -13,6 +19,21 @@ namespace {
 QString ToQt(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 std::string ToStd(const QString& text) { return text.toUtf8().toStdString(); }
+
+// How long one wait for output lasts before the time limit is looked at again.
+constexpr int kPollMs = 100;
+
+// Appends what the tool printed and keeps only the newest kMaxToolOutput
+// bytes: a tool that prints without end must not grow this program's memory.
+void KeepTail(std::string& tail, const QByteArray& more) {
+  if (more.isEmpty()) return;
+  if (static_cast<size_t>(more.size()) >= kMaxToolOutput) {
+    tail.assign(more.constData() + (more.size() - static_cast<qsizetype>(kMaxToolOutput)), kMaxToolOutput);
+    return;
+  }
+  tail.append(more.constData(), static_cast<size_t>(more.size()));
+  if (tail.size() > kMaxToolOutput) tail.erase(0, tail.size() - kMaxToolOutput);
+}
 
 }  // namespace
 
@@ -46,20 +67,45 @@ ToolResult QtToolRunner::Run(const std::string& toolPath, const std::vector<std:
   process.setArguments(list);
   process.setProcessChannelMode(QProcess::MergedChannels);
   process.setStandardInputFile(QProcess::nullDevice());
+  // The tool leads a process group of its own, so that stopping it also
+  // stops whatever it started (a shell script's commands, for instance).
+  process.setChildProcessModifier([] { ::setpgid(0, 0); });
   process.start();
   if (!process.waitForStarted(-1)) {
     result.error = ToStd(process.errorString());
     return result;
   }
   result.started = true;
-  if (!process.waitForFinished(timeoutMs_)) {
+
+  // Read while it runs: the pipe never fills (which would stall the tool)
+  // and at no time is more than one read's worth held beyond the tail.
+  std::string tail;
+  QElapsedTimer clock;
+  clock.start();
+  bool timedOut = false;
+  while (process.state() != QProcess::NotRunning) {
+    const qint64 left = timeoutMs_ - clock.elapsed();
+    if (left <= 0) {
+      timedOut = true;
+      break;
+    }
+    process.waitForReadyRead(static_cast<int>(std::min<qint64>(left, kPollMs)));
+    KeepTail(tail, process.readAll());
+  }
+  if (timedOut) {
+    // The tool is not reaped yet, so its process group still exists and
+    // names only it and its children.
+    const qint64 pid = process.processId();
+    if (pid > 0) ::kill(-static_cast<pid_t>(pid), SIGKILL);
     process.kill();
     process.waitForFinished(-1);
-    result.output = ToStd(QString::fromLocal8Bit(process.readAll()));
-    result.error = "stopped after " + std::to_string(timeoutMs_ / 1000) + " seconds without finishing";
+    KeepTail(tail, process.readAll());
+    result.output = ToStd(QString::fromLocal8Bit(tail.data(), static_cast<qsizetype>(tail.size())));
+    result.error = "was stopped after " + std::to_string((timeoutMs_ + 999) / 1000) + " seconds without finishing";
     return result;
   }
-  result.output = ToStd(QString::fromLocal8Bit(process.readAll()));
+  KeepTail(tail, process.readAll());
+  result.output = ToStd(QString::fromLocal8Bit(tail.data(), static_cast<qsizetype>(tail.size())));
   if (process.exitStatus() == QProcess::CrashExit) {
     result.error = "ended abnormally";
     return result;

@@ -1,6 +1,7 @@
 #pragma once
-// ToolRunner on QProcess: the tool is started directly with its argument list
-// and waited for; its standard output and error are captured together.
+// ToolRunner on QProcess: the tool is started directly with its argument list,
+// in a process group of its own, and waited for; its standard output and
+// error are read together while it runs, and only their end is kept.
 
 #include <optional>
 #include <string>
@@ -15,7 +16,8 @@ class QtToolRunner : public ToolRunner {
   // `programFolder` empty: the folder of the running executable.
   // `searchPath` absent: the folders of the PATH environment variable; an
   // empty list searches nowhere but the program folder.
-  // A tool still running after `timeoutMs` is stopped and counts as failed.
+  // A tool still running after `timeoutMs` is stopped, with every process
+  // of its group, and counts as failed.
   explicit QtToolRunner(std::string programFolder = {},
                         std::optional<std::vector<std::string>> searchPath = std::nullopt,
                         int timeoutMs = 120000);

@@ -64,7 +64,9 @@ TEST_F(LauncherCliTest, OneLauncherPerGroupWithOneTarget) {
 
   const auto calls = test::RecordedCalls(bin_);
   ASSERT_EQ(calls.size(), 5u);
-  EXPECT_EQ(calls[0].arguments, (std::vector<std::string>{"-format", "launcher,id", "d64", disk_}));
+  ASSERT_EQ(calls[0].arguments.size(), 4u);
+  EXPECT_EQ(fs::path(calls[0].arguments[3]).parent_path(), fs::path(out_));
+  EXPECT_EQ(test::ReadFileText(disk_).find("d64 image\n01-loader"), 0u);
   for (const int call : {1, 3}) EXPECT_EQ(calls[call].arguments[0], "-w3");
   EXPECT_EQ(calls[2].arguments[4], "01-loader       ");
   EXPECT_EQ(calls[4].arguments[4], "02-top scores   ");
@@ -78,6 +80,9 @@ TEST_F(LauncherCliTest, RefusalsAndMissingTools) {
   CliRun run = Run({Q(tape_), Q(out_), "--select", "1", "--device", "12"});
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.err, "Error, Device number of Tapewell must be in the interval 8-11 !\n");
+  run = Run({Q(tape_), Q(out_), "--select", "1", "--sd-dir", "/a\":rem"});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.err, "Error, directory cannot contain double quotes, braces, line breaks or other control characters !\n");
   EXPECT_EQ(Run({Q(tape_), Q(out_), "--select", "1", "--target", "pet"}).exitCode, 2);
   EXPECT_EQ(Run({Q(tape_), Q(out_), "--select", "4"}).exitCode, 2);
 

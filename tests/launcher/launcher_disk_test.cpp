@@ -6,12 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 
 #include "launcher/device_answer.h"
+#include "launcher/launcher_text.h"
 #include "platform/qt_tool_runner.h"
 #include "stand_in_tools.h"
 #include "support/scratch_folder.h"
@@ -98,6 +100,12 @@ class LauncherDiskTest : public ::testing::Test {
   }
   std::vector<ToolCall> Calls() const { return test::RecordedCalls(tools_); }
   bool TemporaryFolderEmpty() const { return fs::is_empty(tmp_); }
+  std::vector<std::string> OutputNames() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(out_)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
   void ExpectOneMessage(const std::string& message) {
     EXPECT_EQ(test::Shown(messages_), test::Lines{message});
     EXPECT_FALSE(messages_.busyAtMessage);
@@ -118,10 +126,15 @@ TEST_F(LauncherDiskTest, DeviceEightWithFolderGivesTheExactToolCallsAndText) {
 
   EXPECT_EQ(Build(), LauncherOutcome::Created);
 
+  // The disk is made under a temporary name beside its own and renamed.
   const std::vector<ToolCall> calls = Calls();
   ASSERT_EQ(calls.size(), 3u);
   EXPECT_EQ(calls[0].tool, "c1541");
-  EXPECT_EQ(calls[0].arguments, (std::vector<std::string>{"-format", "launcher,id", "d64", disk_}));
+  ASSERT_EQ(calls[0].arguments.size(), 4u);
+  const std::string staged = calls[0].arguments[3];
+  EXPECT_EQ(calls[0].arguments, (std::vector<std::string>{"-format", "launcher,id", "d64", staged}));
+  EXPECT_EQ(fs::path(staged).parent_path(), fs::path(out_));
+  EXPECT_NE(staged, disk_);
   EXPECT_EQ(calls[1].tool, "petcat");
   ASSERT_EQ(calls[1].arguments.size(), 5u);
   const std::string program = calls[1].arguments[2];
@@ -131,7 +144,7 @@ TEST_F(LauncherDiskTest, DeviceEightWithFolderGivesTheExactToolCallsAndText) {
   EXPECT_EQ(fs::path(program).filename().string().substr(0, 3), "TAP");
   EXPECT_EQ(fs::path(text).filename().string().substr(0, 3), "RWL");
   EXPECT_EQ(calls[2].tool, "c1541");
-  EXPECT_EQ(calls[2].arguments, (std::vector<std::string>{"-attach", disk_, "-write", program, "01-game         "}));
+  EXPECT_EQ(calls[2].arguments, (std::vector<std::string>{"-attach", staged, "-write", program, "01-game         "}));
 
   EXPECT_EQ(test::TokenisedText(tools_, 1), Lines({"5 open 1,8,15,\"cd:_\":close1",
                                                     "10 open 1,8,15,\"cd/tapes\":close1",
@@ -143,6 +156,7 @@ TEST_F(LauncherDiskTest, DeviceEightWithFolderGivesTheExactToolCallsAndText) {
   EXPECT_EQ(dialogs_.asked[0].name, "GAME");
   EXPECT_FALSE(dialogs_.asked[0].busy);
   EXPECT_TRUE(TemporaryFolderEmpty());
+  EXPECT_EQ(OutputNames(), std::vector<std::string>{"games.tap.d64"});
   EXPECT_NE(test::ReadFileText(disk_).find("01-game         \n5 open"), std::string::npos);
 }
 
@@ -160,6 +174,57 @@ TEST_F(LauncherDiskTest, DeviceNineWithoutFolderHasOnlyLinesTwentyToThirty) {
   EXPECT_EQ(std::vector<std::string>(calls[1].arguments.begin(), calls[1].arguments.begin() + 4),
             (std::vector<std::string>{"-w2", "-l", "1001", "-o"}));
   EXPECT_EQ(calls[2].arguments[4], "01-zork         ");
+}
+
+// Names from the tape and the file system never become BASIC code: a tape
+// image whose name cannot be sent is refused before anything is asked or
+// written; program names only name disk entries, with c1541's refused
+// characters replaced; the launcher text keeps exactly its lines.
+TEST_F(LauncherDiskTest, NamesNeverBecomeCode) {
+  input_.programs = Programs(1);
+  const std::pair<const char*, const char*> refused[] = {{"A\":POKE53280,0:REM.tap", "a double quote"},
+                                                         {"a\nb.tap", "a line break"},
+                                                         {"a\rb.tap", "a line break"},
+                                                         {"{CLR}a.tap", "a brace"}};
+  for (const auto& [name, problem] : refused) {
+    input_.imagePath = root_.path() + "/" + name;
+    messages_.shown.clear();
+    EXPECT_EQ(Build(), LauncherOutcome::Failed) << name;
+    ASSERT_EQ(messages_.shown.size(), 1u);
+    EXPECT_EQ(messages_.shown[0].text.find("Cannot build the launcher disk: the name of the tape image " +
+                                           LowerText(name) + " holds " + problem),
+              0u)
+        << messages_.shown[0].text;
+  }
+  EXPECT_EQ(dialogs_.deviceAsked, 0);
+  EXPECT_TRUE(Calls().empty());
+  EXPECT_TRUE(fs::is_empty(out_));
+
+  // The device dialog refuses such a folder; should one come through, so
+  // does the build.
+  input_.imagePath = root_.path() + "/Spy,vs Spy.TAP";
+  dialogs_.device = {false, 8, "/a\":rem"};
+  messages_.shown.clear();
+  EXPECT_EQ(Build(), LauncherOutcome::Failed);
+  ExpectOneMessage(std::string("Error ! | critical | ") + kDirectoryCharacterError);
+  EXPECT_TRUE(Calls().empty());
+
+  dialogs_.device = {false, 8, "/games,1"};
+  input_.programs = {{"A\":POKE53280,0:REM", "0001A4"}, {"LINE\r\n20 NEW", "00B000"}, {"{CLR}GAME, 2", "00C000"}};
+  messages_.shown.clear();
+  EXPECT_EQ(Build(), LauncherOutcome::Created);
+  const std::vector<ToolCall> calls = Calls();
+  ASSERT_EQ(calls.size(), 7u);
+  EXPECT_EQ(calls[2].arguments[4], "01-a--poke53280-");
+  EXPECT_EQ(calls[4].arguments[4], "02-line--20 new ");
+  EXPECT_EQ(calls[6].arguments[4], "03--clr-game- 2 ");
+  const char* const starts[] = {"0001a4", "00b000", "00c000"};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(test::TokenisedText(tools_, i + 1),
+              Lines({"5 open 1,8,15,\"cd:_\":close1", "10 open 1,8,15,\"cd/games,1\":close1",
+                     std::string("20 open 1,8,15,\"xt:spy,vs spy.tap,") + starts[i] + "\":close1",
+                     "25 poke631,131:poke198,1", "30 new"}));
+  }
 }
 
 TEST_F(LauncherDiskTest, TheHundredthProgramGetsASeventeenCharacterName) {
@@ -250,49 +315,81 @@ struct FailingTool {
   FormatMode format;
   PetcatMode petcat;
   WriteMode write;
-  int calls;  // tool runs before the build stopped
+  int calls;            // tool runs before the build stopped
+  const char* failure;  // what the message says after "Error while creating file D : "
 };
 
 class FailingToolTest : public LauncherDiskTest, public ::testing::WithParamInterface<FailingTool> {};
 
-TEST_P(FailingToolTest, IsReportedAndLeavesNoTemporaryFile) {
+// Whatever fails, after the user agreed to replace it the earlier disk is
+// still there unchanged, and nothing new is left in either folder.
+TEST_P(FailingToolTest, KeepsTheEarlierDiskAndLeavesNoTemporaryFile) {
   const FailingTool& c = GetParam();
   test::WriteStandInTools(tools_, c.format, c.petcat, c.write);
-  input_.programs = Programs(3);
+  input_.programs = Programs(4);
+  std::ofstream(disk_) << "old disk";
 
   EXPECT_EQ(Build(), LauncherOutcome::Failed);
-  const std::vector<ToolCall> calls = Calls();
-  ASSERT_EQ(static_cast<int>(calls.size()), c.calls);
-  std::string expected;
-  if (c.format != FormatMode::Ok) {
-    expected = "Error while creating file: " + disk_ + " !";
-    EXPECT_FALSE(fs::exists(disk_));
-  } else if (c.petcat != PetcatMode::Ok) {
-    expected = "Error while creating PRG file: " + calls[1].arguments[2] + " !";
-    EXPECT_TRUE(fs::exists(disk_));
-  } else {
-    expected = "Error while creating file " + disk_ + " : disk full";
-  }
-  ExpectOneMessage("ERROR! | critical | " + expected);
+  EXPECT_EQ(static_cast<int>(Calls().size()), c.calls);
+  ASSERT_EQ(messages_.shown.size(), 2u);  // the overwrite question, then the failure
+  EXPECT_EQ(messages_.shown[1].title, "ERROR!");
+  EXPECT_EQ(messages_.shown[1].text, "Error while creating file " + disk_ + " : " + c.failure);
+  EXPECT_FALSE(messages_.busyAtMessage);
+  EXPECT_EQ(test::ReadFileText(disk_), "old disk");
+  EXPECT_EQ(OutputNames(), std::vector<std::string>{"games.tap.d64"});
   EXPECT_TRUE(TemporaryFolderEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Launcher, FailingToolTest,
-    ::testing::Values(FailingTool{"FormatFails", FormatMode::FailNoFile, PetcatMode::Ok, WriteMode::Ok, 1},
-                      FailingTool{"PetcatWritesNothing", FormatMode::Ok, PetcatMode::NoOutput, WriteMode::Ok, 2},
-                      FailingTool{"PetcatWritesEmptyFile", FormatMode::Ok, PetcatMode::EmptyOutput, WriteMode::Ok, 2},
-                      FailingTool{"PetcatExitStatus", FormatMode::Ok, PetcatMode::FailStatus, WriteMode::Ok, 2},
-                      FailingTool{"WriteExitStatus", FormatMode::Ok, PetcatMode::Ok, WriteMode::FailStatus, 3}),
+    ::testing::Values(
+        FailingTool{"FormatFails", FormatMode::FailNoFile, PetcatMode::Ok, WriteMode::Ok, 1,
+                    "c1541 ended with exit status 1:\ncannot format"},
+        FailingTool{"PetcatWritesNothing", FormatMode::Ok, PetcatMode::NoOutput, WriteMode::Ok, 2,
+                    "petcat ended without making its program file"},
+        FailingTool{"PetcatWritesEmptyFile", FormatMode::Ok, PetcatMode::EmptyOutput, WriteMode::Ok, 2,
+                    "petcat ended without making its program file"},
+        FailingTool{"PetcatExitStatus", FormatMode::Ok, PetcatMode::FailStatus, WriteMode::Ok, 2,
+                    "petcat ended with exit status 1:\nsyntax error"},
+        FailingTool{"WriteExitStatus", FormatMode::Ok, PetcatMode::Ok, WriteMode::FailStatus, 3,
+                    "c1541 ended with exit status 2:\ndisk full"},
+        FailingTool{"ThirdWriteFails", FormatMode::Ok, PetcatMode::Ok, WriteMode::FailOnThird, 7,
+                    "c1541 ended with exit status 2:\ndisk full"}),
     [](const auto& info) { return std::string(info.param.label); });
 
-TEST_F(LauncherDiskTest, NoTemporaryFileIsABasFileError) {
+// A link at the disk's name is replaced as a link: the file it points to,
+// outside the output folder, is neither written nor created.
+TEST_F(LauncherDiskTest, ALinkAtTheDiskNameIsReplacedNeverFollowed) {
+  input_.programs = Programs(1);
+  const std::string victim = root_.path() + "/victim.d64";
+  std::ofstream(victim) << "not yours";
+  fs::create_symlink(victim, disk_);
+  messages_.answer = MessageAnswer::Yes;
+  EXPECT_EQ(Build(), LauncherOutcome::Created);
+  EXPECT_EQ(test::ReadFileText(victim), "not yours");
+  EXPECT_FALSE(fs::is_symlink(disk_));
+  EXPECT_EQ(test::ReadFileText(disk_).find("d64 image\n"), 0u);
+
+  // A dangling link takes the name too: asked about, and declined, nothing
+  // is made where it points.
+  const std::string nowhere = root_.path() + "/nowhere.d64";
+  fs::remove(disk_);
+  fs::create_symlink(nowhere, disk_);
+  messages_.answer = MessageAnswer::No;
+  EXPECT_EQ(Build(), LauncherOutcome::NotStarted);
+  EXPECT_EQ(messages_.shown.back().buttons, MessageButtons::YesNo);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(nowhere)));
+  EXPECT_TRUE(fs::is_symlink(disk_));
+}
+
+TEST_F(LauncherDiskTest, NoTemporaryFileIsReported) {
   input_.programs = Programs(2);
   const std::string missing = root_.path() + "/no such folder";
   temporaryFolder_->Set(missing);
 
   EXPECT_EQ(Build(), LauncherOutcome::Failed);
-  ExpectOneMessage("ERROR! | critical | Error while creating BAS file:  !");
+  ExpectOneMessage("ERROR! | critical | Error while creating file " + disk_ +
+                   " : no file could be made in the temporary folder (TMPDIR)");
   EXPECT_EQ(Calls().size(), 1u);
   EXPECT_FALSE(fs::exists(missing));
 }

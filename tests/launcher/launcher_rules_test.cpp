@@ -93,8 +93,28 @@ TEST(LauncherEntryName, CounterDashAndThirteenCharactersInLowerCase) {
                {"SUPERLONGNAME123", 3, "03-superlongname"},
                {"", 12, "12-             "},
                {"ABCDEFGHIJKLMNOP", 100, "100-abcdefghijklm"},
-               {"£ÉLAN", 2, "02-£élan        "}};
+               // c1541 refuses , : and reads * ? as patterns; " { } | ~ `,
+               // controls and other bytes have no safe form on the disk.
+               {"£ÉLAN", 2, "02--elan        "},
+               {"A\":POKE53280,0:REM", 4, "04-a--poke53280-"},
+               {"LINE\r\nTWO*?", 5, "05-line--two--  "},
+               {"{CLR}|~`ÆØß÷Ω", 6, "06--clr----aos--"}};
   for (const auto& c : cases) EXPECT_EQ(LauncherEntryName(c.name, c.n), c.expected) << c.name;
+}
+
+TEST(CheckDeviceAnswer, AFolderThatWouldBreakTheLauncherLineIsRefused) {
+  const struct {
+    const char* folder;
+    bool accepted;
+  } cases[] = {{"/a\":poke53280,0:rem", false}, {"/a\r10 poke", false}, {"/a\nb", false}, {"/{clr}", false},
+               {"/a}", false},  {"/a\x01", false}, {"/a\u0093", false}, {"/games,1", true}, {"/ü_[]", true}};
+  for (const auto& c : cases) {
+    RecordedMessages messages;
+    EXPECT_EQ(CheckDeviceAnswer("8", c.folder, messages).accepted, c.accepted) << c.folder;
+    EXPECT_EQ(test::Shown(messages), c.accepted ? test::Lines{}
+                                                : test::Lines{std::string("Error ! | critical | ") +
+                                                              kDirectoryCharacterError});
+  }
 }
 
 TEST(LauncherDiskPath, FolderPlusLowerCasedImageNamePlusD64) {
@@ -111,6 +131,10 @@ TEST(LauncherText, LatinOneBytesWithCrLf) {
             "10 open 1,10,15,\"cd/spiele/\xE4\":close1\r\n"
             "20 open 1,10,15,\"xt:\xA3.tap,0001a4\":close1\r\n"
             "25 x\r\n30 new\r\n");
+
+  // Text that slipped past the checks still cannot end the string or line.
+  EXPECT_EQ(LauncherText(8, "", "a\":poke1,0\r\n{x}.tap", "0001a4", "25 x"),
+            "20 open 1,8,15,\"xt:a?:poke1,0???x?.tap,0001a4\":close1\r\n25 x\r\n30 new\r\n");
 }
 
 }  // namespace

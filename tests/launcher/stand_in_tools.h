@@ -11,7 +11,7 @@ namespace rw::test {
 
 enum class FormatMode { Ok, FailNoFile };
 enum class PetcatMode { Ok, NoOutput, EmptyOutput, FailStatus };
-enum class WriteMode { Ok, FailStatus };
+enum class WriteMode { Ok, FailStatus, FailOnThird };
 
 struct ToolCall {
   std::string tool;  // "c1541" or "petcat"

@@ -46,7 +46,7 @@ class AnswerEveryTarget : public LauncherDialogs {
   }
 };
 
-TEST(LauncherSafety, AFullDiskWhileWritingTheLauncherTextLeavesNoTemporaryFile) {
+TEST(LauncherSafety, AFullDiskKeepsThePreviousDiskAndLeavesNoTemporaryFile) {
   test::ScratchFolder root;
   const std::string tools = root.File("tools");
   const std::string out = root.File("out");
@@ -54,6 +54,8 @@ TEST(LauncherSafety, AFullDiskWhileWritingTheLauncherTextLeavesNoTemporaryFile) 
   for (const std::string& folder : {tools, out, tmp}) fs::create_directory(folder);
   test::WriteStandInTools(tools, test::FormatMode::Ok, test::PetcatMode::Ok, test::WriteMode::Ok);
   const test::TemporaryFolderOverride temporaryFolder(tmp);
+  const std::string previous = "previous disk";
+  const std::string disk = root.Write("out/games.tap.d64", previous);
 
   LauncherDiskInput input;
   input.imagePath = root.File("Games.tap");
@@ -69,12 +71,12 @@ TEST(LauncherSafety, AFullDiskWhileWritingTheLauncherTextLeavesNoTemporaryFile) 
 
   ASSERT_TRUE(run.ran);
   EXPECT_FALSE(run.succeeded);
-  const std::string disk = out + "/games.tap.d64";
-  ASSERT_EQ(run.messages.size(), 1u);
-  EXPECT_EQ(run.messages[0].title, "ERROR!");
-  EXPECT_EQ(run.messages[0].text, "Error while creating file " + disk + " : File too large");
+  ASSERT_EQ(run.messages.size(), 2u);  // agreed to replace it, then the failure
+  EXPECT_EQ(run.messages[1].title, "ERROR!");
+  EXPECT_EQ(run.messages[1].text, "Error while creating file " + disk + " : File too large");
   EXPECT_TRUE(fs::is_empty(tmp));
-  EXPECT_EQ(test::ReadFileText(disk), "d64 image\n");
+  EXPECT_EQ(test::ReadFileText(disk), previous);
+  EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 1);
 }
 
 }  // namespace
