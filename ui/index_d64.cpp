@@ -50,10 +50,10 @@ class BuildFeedback : public LauncherDialogs {
     }
   }
   void SetProgress(int done, int total) override {
-    dialogs_.SetProgress(done, total);
     done_ = done;
     total_ = total;
     if (waitBox_ && waitBox_->isVisible()) waitBox_->SetProgress(done, total);
+    dialogs_.SetProgress(done, total);
   }
 
  private:

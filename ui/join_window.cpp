@@ -282,7 +282,9 @@ void JoinWindow::JoinFiles() {
   }
   if (waitBox_) waitBox_->ShowWait("Joining TAP file Please Wait!", true);
   WaitBoxMessages messages(messages_, waitBox_);
-  const bool joined = JoinToTapFile(*compilation_, path, replace, messages);
+  const bool joined = JoinToTapFile(*compilation_, path, replace, messages, [this](uint64_t written, uint64_t total) {
+    if (waitBox_ && waitBox_->isVisible()) waitBox_->SetProgress(static_cast<qint64>(written), static_cast<qint64>(total));
+  });
   if (waitBox_) waitBox_->ShowWait(QString(), false);
   if (!joined) return;
   paths_.WritePersistentPath(ParentFolder(path), PersistentPath::SavePath);
