@@ -184,7 +184,9 @@ void JoinWindow::ShowCompilation() {
   QList<QTreeWidgetItem*> items;
   for (const CompilationRow& row : c.rows()) {
     auto* item = new QTreeWidgetItem;
-    for (int column = 0; column < kColumnCount; ++column) item->setText(column, QString::fromStdString(row.Text(column)));
+    for (int column = 0; column < kColumnCount; ++column) {
+      item->setText(column, QString::fromStdString(row.Text(column)));
+    }
     items << item;
   }
   list_->addTopLevelItems(items);
@@ -282,9 +284,12 @@ void JoinWindow::JoinFiles() {
   }
   if (waitBox_) waitBox_->ShowWait("Joining TAP file Please Wait!", true);
   WaitBoxMessages messages(messages_, waitBox_);
-  const bool joined = JoinToTapFile(*compilation_, path, replace, messages, [this](uint64_t written, uint64_t total) {
-    if (waitBox_ && waitBox_->isVisible()) waitBox_->SetProgress(static_cast<qint64>(written), static_cast<qint64>(total));
-  });
+  const auto progress = [this](uint64_t written, uint64_t total) {
+    if (waitBox_ && waitBox_->isVisible()) {
+      waitBox_->SetProgress(static_cast<qint64>(written), static_cast<qint64>(total));
+    }
+  };
+  const bool joined = JoinToTapFile(*compilation_, path, replace, messages, progress);
   if (waitBox_) waitBox_->ShowWait(QString(), false);
   if (!joined) return;
   paths_.WritePersistentPath(ParentFolder(path), PersistentPath::SavePath);

@@ -59,8 +59,8 @@ void PauseDialog::Reset() {
 void PauseDialog::Add() {
   const std::string text = text_->text().toStdString();
   if (ParseDuration(text, decimalSeparator_) < 0) {
-    messages_.Critical("ERROR!",
-                       "Syntax of duration sting is invalid ! use XXmYYs as suggested, fractional digits are accepted.");
+    messages_.Critical(
+        "ERROR!", "Syntax of duration sting is invalid ! use XXmYYs as suggested, fractional digits are accepted.");
     return;
   }
   pauseText_ = text;

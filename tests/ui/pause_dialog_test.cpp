@@ -49,7 +49,8 @@ TEST_P(PauseDialogTest, PromptNamesTheSeparatorAndAddRefusesTheOtherOne) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Separators, PauseDialogTest,
-                         ::testing::Values(SeparatorCase{".", "2,5s", "2.5s"}, SeparatorCase{",", "2.5s", "2,5s"}));
+                         ::testing::Values(SeparatorCase{".", "2,5s", "2.5s"}, SeparatorCase{",", "2.5s", "2,5s"}),
+                         [](const auto& info) { return std::string(*info.param.separator == '.' ? "Point" : "Comma"); });
 
 TEST(PauseDialog, PopUpStartsAfreshAndTheCloseBoxGivesNothing) {
   RecordedMessages messages;
