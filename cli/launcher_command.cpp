@@ -13,6 +13,7 @@
 #include "cli/program_selection.h"
 #include "launcher/device_answer.h"
 #include "launcher/launcher_disk.h"
+#include "launcher/launcher_input.h"
 #include "platform/locale.h"
 #include "platform/qt_tool_runner.h"
 #include "platform/remembered_paths.h"
@@ -92,12 +93,7 @@ int RunLauncher(const QStringList& arguments) {
   const int status = PrepareProgramList(parser, false, list, messages);
   if (status != kExitOk) return status;
 
-  // One launcher per group, named and started by the group's first row.
-  LauncherDiskInput input{list.loadedPath(), list.outputDir, {}};
-  for (const ProgramGroup& group : list.Groups()) {
-    const ListRow& first = list.rows().at(static_cast<size_t>(group.firstRow - 1));
-    input.programs.push_back({first.program, first.start});
-  }
+  const LauncherDiskInput input = LauncherInputFromProgramList(list);
 
   FixedAnswers answers(target);
   LauncherSettings settings;

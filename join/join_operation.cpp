@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <system_error>
 #include <vector>
 
@@ -70,7 +71,7 @@ bool PlanRows(const Compilation& compilation, std::vector<RowPlan>& plan, uint64
 // exactly that many: one that changed since it was sized would make the
 // header's length wrong.
 bool CopyPulses(const std::string& path, uint64_t count, std::vector<uint8_t>& buffer, SafeFileWriter& writer,
-                std::string& error) {
+                std::string& error, const std::function<void(uint64_t)>& copied) {
   if (count == 0) return true;
   errno = 0;
   std::FILE* input = std::fopen(path.c_str(), "rb");
@@ -91,6 +92,7 @@ bool CopyPulses(const std::string& path, uint64_t count, std::vector<uint8_t>& b
     }
     ok = writer.Write(buffer.data(), got, error);
     count -= got;
+    copied(got);
   }
   if (ok && std::fgetc(input) != EOF) {
     error = path + " changed while it was being joined";
@@ -103,7 +105,7 @@ bool CopyPulses(const std::string& path, uint64_t count, std::vector<uint8_t>& b
 }  // namespace
 
 bool JoinToTapFile(const Compilation& compilation, const std::string& outputPath, bool replaceExisting,
-                   Messages& messages) {
+                   Messages& messages, const JoinProgress& progress) {
   const auto fail = [&](const std::string& error) {
     messages.Critical("Error!", "Error while saving file " + outputPath + " : " + error);
     return false;
@@ -120,13 +122,22 @@ bool JoinToTapFile(const Compilation& compilation, const std::string& outputPath
                                     compilation.video(), static_cast<uint32_t>(total));
   if (!writer.Write(header.data(), header.size(), error)) return fail(error);
 
+  uint64_t done = 0;
+  const auto copied = [&](uint64_t count) {
+    done += count;
+    if (progress) progress(done, total);
+  };
   std::vector<uint8_t> buffer(kChunkSize);
   const auto& rows = compilation.rows();
   for (size_t i = 0; i < rows.size(); ++i) {
     const RowPlan& block = plan[i];
-    const bool written = rows[i].IsPause()
-                             ? writer.Write(block.pauseRecords.data(), block.pauseRecords.size(), error)
-                             : CopyPulses(rows[i].path, block.pulseBytes, buffer, writer, error);
+    bool written = false;
+    if (rows[i].IsPause()) {
+      written = writer.Write(block.pauseRecords.data(), block.pauseRecords.size(), error);
+      if (written) copied(block.pauseRecords.size());
+    } else {
+      written = CopyPulses(rows[i].path, block.pulseBytes, buffer, writer, error, copied);
+    }
     if (!written) return fail(error);
   }
   if (!writer.Commit(replaceExisting, error)) return fail(error);

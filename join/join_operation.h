@@ -4,6 +4,8 @@
 // each listed image (its own header dropped) and the long-pulse records of
 // each pause, in list order.
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
 namespace rw {
@@ -17,7 +19,10 @@ class Messages;
 // output is replaced only when `replaceExisting` is true. Inputs are copied
 // in chunks, never held whole. On failure shows "Error while saving file "
 // + path + " : " + reason (title "Error!") and returns false.
+// `progress`, when given, hears the pulse bytes written so far and their
+// total after every row and every chunk of a large image.
+using JoinProgress = std::function<void(uint64_t written, uint64_t total)>;
 bool JoinToTapFile(const Compilation& compilation, const std::string& outputPath, bool replaceExisting,
-                   Messages& messages);
+                   Messages& messages, const JoinProgress& progress = {});
 
 }  // namespace rw

@@ -38,6 +38,10 @@ class LauncherDialogs {
   // The busy mouse pointer while the tools run; off whenever a dialog or a
   // message is about to show.
   virtual void SetBusy(bool /*busy*/) {}
+  // How far the build is: `done` of `total` programs are on the disk. Told
+  // once before the first program and after each one, so that a long build
+  // for many programs can show its progress.
+  virtual void SetProgress(int /*done*/, int /*total*/) {}
 };
 
 }  // namespace rw

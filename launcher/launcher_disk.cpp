@@ -112,10 +112,13 @@ class DiskBuild {
     s_.settings.forAllRemaining = false;
     s_.settings.launcherCancelled = false;
     try {
+      const int total = static_cast<int>(input_.programs.size());
+      s_.dialogs.SetProgress(0, total);
       int n = 1;
       for (const LauncherProgram& program : input_.programs) {
         if (!AddProgram(program, n)) return LauncherOutcome::Failed;
         if (s_.settings.launcherCancelled) break;
+        s_.dialogs.SetProgress(n, total);
         ++n;
       }
     } catch (const std::exception& error) {

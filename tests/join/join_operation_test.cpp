@@ -49,7 +49,12 @@ TEST_F(JoinTest, TwoFilesAndAPause) {
   Add("two.tap", second);
 
   const std::string output = folder.File("joined.tap");
-  ASSERT_TRUE(JoinToTapFile(compilation, output, false, messages));
+  std::vector<uint64_t> progress;
+  ASSERT_TRUE(JoinToTapFile(compilation, output, false, messages, [&](uint64_t written, uint64_t total) {
+    EXPECT_EQ(total, 2964u);
+    progress.push_back(written);
+  }));
+  EXPECT_EQ(progress, (std::vector<uint64_t>{980, 984, 2964}));
   EXPECT_TRUE(messages.shown.empty());
   const auto joined = ReadFileBytes(output);
   ASSERT_EQ(joined.size(), 2984u);

@@ -1,0 +1,176 @@
+#include "ui/index_d64.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+
+#include <filesystem>
+#include <optional>
+
+#include "../launcher/stand_in_tools.h"
+#include "launcher/launcher_text.h"
+#include "modal_answers.h"
+#include "platform/qt_tool_runner.h"
+#include "platform/remembered_paths.h"
+#include "split/program_list.h"
+#include "support/scratch_folder.h"
+#include "support/shown_messages.h"
+#include "support/tape_composer.h"
+#include "ui/launcher_dialogs.h"
+#include "ui/wait_box.h"
+
+namespace rw {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Lines;
+
+// Passes the questions on and notes what the user saw at each progress step.
+class WatchedDialogs : public LauncherDialogs {
+ public:
+  WatchedDialogs(LauncherDialogs& inner, WaitBox& waitBox) : inner_(inner), waitBox_(waitBox) {}
+  DeviceAnswer AskDevice() override { return inner_.AskDevice(); }
+  TargetAnswer AskTarget(const std::string& proposed, const std::string& name) override {
+    return inner_.AskTarget(proposed, name);
+  }
+  void SetProgress(int done, int total) override {
+    progress.emplace_back(done, total);
+    shownWithWaitPointer.push_back(waitBox_.isVisible() && QApplication::overrideCursor() &&
+                                   QApplication::overrideCursor()->shape() == Qt::WaitCursor);
+    lastBar = waitBox_.findChild<QProgressBar*>("progressBar")->value();
+  }
+  std::vector<std::pair<int, int>> progress;
+  std::vector<bool> shownWithWaitPointer;
+  int lastBar = -1;
+
+ private:
+  LauncherDialogs& inner_;
+  WaitBox& waitBox_;
+};
+
+// Every program goes to one target without asking.
+class AllRemaining : public LauncherDialogs {
+ public:
+  DeviceAnswer AskDevice() override { return {false, 8, "/tapes"}; }
+  TargetAnswer AskTarget(const std::string&, const std::string& name) override {
+    return {TargetAction::ForAllRemaining, 0, name};
+  }
+};
+
+// Game.TAP with three programs; rows 2 and 3 are ticked, so the groups start
+// at rows 1 and 3.
+class IndexD64Test : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::TapeComposer composer(0, 1);
+    composer.AddSilence(50000);
+    uint32_t seed = 1;
+    for (const char* name : {"GAME LOADER", "GAME", "DEMO"}) {
+      test::ComposedProgram program;
+      program.name = name;
+      program.data = test::ProgramData(64, seed++);
+      composer.AddProgram(program);
+      composer.AddSilence(100000);
+    }
+    const std::string tape = root.Write("Game.TAP", composer.FileBytes());
+    for (const std::string& folder : {tools(), out(), tmp()}) fs::create_directory(folder);
+    temporaryFolder.emplace(tmp());
+    ASSERT_TRUE(list.LoadAndParse(tape, messages));
+    list.outputDir = out();
+    list.SetChecked(2, true);
+    list.SetChecked(3, true);
+    owner.resize(640, 480);
+    owner.show();
+  }
+  std::string tools() const { return root.File("tools"); }
+  std::string out() const { return root.File("out"); }
+  std::string tmp() const { return root.File("tmp"); }
+  std::string disk() const { return out() + "/game.tap.d64"; }
+
+  test::ScratchFolder root;
+  std::optional<test::TemporaryFolderOverride> temporaryFolder;
+  MemoryPaths paths;
+  RecordedMessages messages;
+  ProgramList list{paths, "."};
+  QWidget owner;
+  WaitBox waitBox{&owner};
+};
+
+TEST_F(IndexD64Test, AnsweredDialogsBuildTheDiskWithProgressAndOneMessage) {
+  test::WriteStandInTools(tools(), test::FormatMode::Ok, test::PetcatMode::Ok, test::WriteMode::Ok);
+  QtToolRunner runner(tools(), std::vector<std::string>{});
+  QtLauncherDialogs qtDialogs(&owner, messages);
+  WatchedDialogs dialogs(qtDialogs, waitBox);
+  test::ModalAnswers answers({
+      [](QWidget* form5) {
+        form5->findChild<QLineEdit*>("Text2")->setText("9");
+        QTest::mouseClick(form5->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+      },
+      [](QWidget* form2) {
+        form2->findChild<QComboBox*>("Combo1")->setCurrentIndex(1);
+        QTest::mouseClick(form2->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+      },
+  });
+
+  EXPECT_EQ(RunIndexD64(list, messages, dialogs, runner, &waitBox), LauncherOutcome::Created);
+
+  EXPECT_EQ(test::Shown(messages), Lines{"INFO | information | Index Disk " + disk() + " successfully created !"});
+  EXPECT_EQ(answers.answered(), 2u);
+  const auto calls = test::RecordedCalls(tools());
+  ASSERT_EQ(calls.size(), 5u);
+  EXPECT_EQ(calls[4].arguments.back(), "02-demo         ");
+  EXPECT_EQ(calls[3].arguments[0], "-w2");
+  EXPECT_EQ(calls[3].arguments[1], "-l");
+  EXPECT_EQ(calls[3].arguments[2], "1001");
+  const std::string row3Start = LowerText(list.rows()[2].start);
+  EXPECT_NE(test::TokenisedText(tools(), 2).find("20 open 1,9,15,\"xt:game.tap," + row3Start + "\":close1"),
+            std::string::npos);
+  EXPECT_EQ(dialogs.progress, (std::vector<std::pair<int, int>>{{0, 2}, {1, 2}, {2, 2}}));
+  EXPECT_EQ(dialogs.shownWithWaitPointer, std::vector<bool>(3, true));
+  EXPECT_EQ(dialogs.lastBar, 1000);
+  EXPECT_FALSE(waitBox.isVisible());
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  EXPECT_TRUE(fs::is_empty(tmp()));
+}
+
+TEST_F(IndexD64Test, ClosingTheTargetDialogAbortsAndLeavesNoDisk) {
+  test::WriteStandInTools(tools(), test::FormatMode::Ok, test::PetcatMode::Ok, test::WriteMode::Ok);
+  QtToolRunner runner(tools(), std::vector<std::string>{});
+  QtLauncherDialogs dialogs(&owner, messages);
+  test::ModalAnswers answers({
+      [](QWidget* form5) { QTest::mouseClick(form5->findChild<QPushButton*>("Command1"), Qt::LeftButton); },
+      [](QWidget* form2) { form2->close(); },
+  });
+
+  EXPECT_EQ(RunIndexD64(list, messages, dialogs, runner, &waitBox), LauncherOutcome::Aborted);
+  EXPECT_EQ(test::Shown(messages), Lines{"INFO | information | Operation Aborted, D64 Index file not created !"});
+  EXPECT_FALSE(fs::exists(disk()));
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(IndexD64Test, RealViceToolsMakeADiskThatListsBothLaunchers) {
+  const fs::path vice = fs::path(REELWRIGHT_REAL_TAPES).parent_path().parent_path() / "tools" / "vice";
+  if (!fs::exists(vice / "c1541") || !fs::exists(vice / "petcat")) {
+    GTEST_SKIP() << "VICE's c1541 and petcat are not in " << vice.string();
+  }
+  QtToolRunner runner(vice.string(), std::vector<std::string>{});
+  AllRemaining dialogs;
+
+  ASSERT_EQ(RunIndexD64(list, messages, dialogs, runner, &waitBox), LauncherOutcome::Created)
+      << (messages.shown.empty() ? "" : messages.shown[0].text);
+
+  const ToolResult listing = runner.Run(runner.FindTool("c1541"), {"-attach", disk(), "-list"});
+  ASSERT_TRUE(listing.Succeeded()) << listing.output << listing.error;
+  const std::string lower = LowerText(listing.output);
+  EXPECT_NE(lower.find("01-game loader"), std::string::npos) << listing.output;
+  EXPECT_NE(lower.find("02-demo"), std::string::npos) << listing.output;
+  EXPECT_TRUE(fs::is_empty(tmp()));
+}
+
+}  // namespace
+}  // namespace rw

@@ -1,0 +1,221 @@
+#include "ui/join_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDropEvent>
+#include <QLabel>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+#include <QUrl>
+
+#include <filesystem>
+#include <memory>
+
+#include "../join/tap_bytes.h"
+#include "platform/file_dialogs.h"
+#include "platform/remembered_paths.h"
+#include "support/scratch_folder.h"
+#include "support/shown_messages.h"
+#include "ui/wait_box.h"
+
+namespace rw {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Lines;
+using test::Shown;
+
+class JoinWindowTest : public ::testing::Test {
+ protected:
+  // A C64 image of `length` bytes; `video` 1 makes it NTSC.
+  std::string Tap(const std::string& name, size_t length = 1000, uint8_t video = 0) {
+    return folder.Write(name, test::TapBytes(0, video, 1, length));
+  }
+  QPushButton* Button(const char* name) { return window.findChild<QPushButton*>(name); }
+  void Click(const char* name) { QTest::mouseClick(Button(name), Qt::LeftButton); }
+  QTreeWidget* List() { return window.findChild<QTreeWidget*>("ListView1"); }
+  std::vector<std::string> Paths() {
+    std::vector<std::string> paths;
+    for (const CompilationRow& row : window.compilation().rows()) paths.push_back(row.path);
+    return paths;
+  }
+  void AddFile(const std::string& path) {
+    fileDialogs.answers.push_back(path);
+    Click("vkCommand2");
+  }
+  void AddPause(const std::string& text) {
+    window.askPause = [text] { return text; };
+    Click("vkCommand7");
+  }
+  void Select(int row) {
+    List()->clearSelection();
+    List()->setCurrentItem(List()->topLevelItem(row));
+  }
+
+  test::ScratchFolder folder;
+  MemoryPaths paths{"/start"};
+  RecordedMessages messages;
+  ScriptedFileDialogs fileDialogs;
+  WaitBox waitBox{nullptr};
+  JoinWindow window{paths, messages, fileDialogs, &waitBox};
+};
+
+TEST_F(JoinWindowTest, OneRowKeepsJoinDisabledAndAPauseEnablesIt) {
+  EXPECT_EQ(window.objectName(), "Form4");
+  EXPECT_EQ(window.windowTitle(), "Join TAP Files");
+  EXPECT_EQ(window.findChild<QLabel*>("Label1")->text(), "0m0s");
+  AddFile(Tap("a.tap"));
+  EXPECT_FALSE(Button("vkCommand3")->isEnabled());
+  ASSERT_EQ(fileDialogs.asked.size(), 1u);
+  EXPECT_EQ(fileDialogs.asked[0].title, "Add TAP file");
+  EXPECT_EQ(fileDialogs.asked[0].folder, "/start");
+  EXPECT_EQ(paths.ReadPersistentPath(PersistentPath::JoinPath), folder.path());
+
+  AddPause("");  // cancelled
+  EXPECT_EQ(List()->topLevelItemCount(), 1);
+  AddPause("5s");
+  EXPECT_TRUE(Button("vkCommand3")->isEnabled());
+  ASSERT_EQ(List()->topLevelItemCount(), 2);
+  EXPECT_EQ(List()->topLevelItem(1)->text(0), "**  [PAUSE]  **");
+  EXPECT_EQ(List()->topLevelItem(1)->text(5), "5s");
+  EXPECT_EQ(window.findChild<QLabel*>("Label1")->text().toStdString(), window.compilation().totalText());
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(JoinWindowTest, ARefusedFileAndAFailedFolderLeaveJoinPathAlone) {
+  AddFile(Tap("pal.tap"));
+  paths.WritePersistentPath("/kept", PersistentPath::JoinPath);
+  AddFile(Tap("ntsc.tap", 1000, 1));
+  test::ScratchFolder other;
+  other.Write("a.tap", test::TapBytes(0, 0, 1, 500));
+  other.Write("b.tap", test::TapBytes(0, 1, 1, 500));
+  fileDialogs.answers.push_back(other.path());
+  Click("vkCommand4");
+  EXPECT_EQ(fileDialogs.asked.back().title, "Select a Directory");
+  EXPECT_EQ(paths.ReadPersistentPath(PersistentPath::JoinPath), "/kept");
+  EXPECT_EQ(Paths(), (std::vector<std::string>{folder.File("pal.tap"), other.File("a.tap")}));
+  EXPECT_EQ(messages.shown.size(), 2u);
+}
+
+TEST_F(JoinWindowTest, ADroppedSetWhoseMiddleFileConflictsAddsTheOthers) {
+  const std::string a = Tap("a.tap"), b = Tap("b.tap", 1000, 1), c = Tap("c.tap");
+  auto mime = std::make_unique<QMimeData>();
+  QMimeData* data = mime.get();
+  data->setUrls({QUrl::fromLocalFile(QString::fromStdString(a)), QUrl::fromLocalFile(QString::fromStdString(b)),
+                 QUrl::fromLocalFile(QString::fromStdString(c))});
+  // A drop reaches the widget whose drag-enter accepted it.
+  QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(List()->viewport(), &enter);
+  ASSERT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(10, 10), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(List()->viewport(), &drop);
+
+  EXPECT_EQ(Paths(), (std::vector<std::string>{a, c}));
+  EXPECT_EQ(drop.dropAction(), Qt::IgnoreAction);
+  EXPECT_EQ(Shown(messages), Lines{"ERROR! | critical | File " + b +
+                                   " Cannot be added since it has a video standard (NTSC) conflicting with previously "
+                                   "added files"});
+  EXPECT_EQ(paths.ReadPersistentPath(PersistentPath::JoinPath), "/start");
+}
+
+TEST_F(JoinWindowTest, RemoveAsksFirstAndRemovesOnlyOnYes) {
+  AddFile(Tap("a.tap"));
+  AddPause("5s");
+  List()->clearSelection();
+  Click("vkCommand1");  // nothing selected: nothing asked
+  EXPECT_TRUE(messages.shown.empty());
+
+  Select(0);
+  messages.answer = MessageAnswer::No;
+  Click("vkCommand1");
+  EXPECT_EQ(List()->topLevelItemCount(), 2);
+  messages.answer = MessageAnswer::Yes;
+  Select(0);
+  Click("vkCommand1");
+  EXPECT_EQ(Paths(), std::vector<std::string>{kPauseRowPath});
+  EXPECT_EQ(Shown(messages),
+            Lines(2, "WARNING! | question yes/no | Are you sure you want to delete the selected Files from your TAP "
+                     "compilation?"));
+  EXPECT_FALSE(Button("vkCommand3")->isEnabled());
+}
+
+TEST_F(JoinWindowTest, SortingDisablesTheMoveButtonsAndPutsPausesFirst) {
+  const std::string b = Tap("b.tap"), a = Tap("a.tap");
+  AddFile(b);
+  AddFile(a);
+  Select(1);
+  Click("vkCommand5");
+  EXPECT_EQ(Paths(), (std::vector<std::string>{a, b}));
+  EXPECT_EQ(List()->currentItem(), List()->topLevelItem(0));
+  Click("vkCommand6");
+  EXPECT_EQ(Paths(), (std::vector<std::string>{b, a}));
+  AddPause("1s");
+
+  QTest::mouseClick(window.findChild<QCheckBox*>("Check1"), Qt::LeftButton);
+  EXPECT_FALSE(Button("vkCommand5")->isEnabled());
+  EXPECT_FALSE(Button("vkCommand6")->isEnabled());
+  EXPECT_EQ(Paths(), (std::vector<std::string>{kPauseRowPath, a, b}));
+  window.SetSorted(false);
+  EXPECT_FALSE(window.findChild<QCheckBox*>("Check1")->isChecked());
+  EXPECT_TRUE(Button("vkCommand5")->isEnabled());
+  EXPECT_EQ(Paths(), (std::vector<std::string>{kPauseRowPath, a, b}));
+}
+
+TEST_F(JoinWindowTest, JoinOntoAnExistingFileAsksAndReplacesItOnlyWithACompleteImage) {
+  const std::string a = Tap("a.tap", 1000);
+  AddFile(a);
+  AddFile(Tap("b.tap", 2000));
+  test::ScratchFolder target;
+  const std::string output = target.Write("out.tap", std::string("old image"));
+  const std::string question =
+      "WARNING | exclamation yes/no | File " + output + " Already exists ! Would you like to overwrite it ?";
+
+  messages.answer = MessageAnswer::No;
+  fileDialogs.answers.push_back(output);
+  Click("vkCommand3");
+  EXPECT_EQ(fileDialogs.asked.back().title, "Join to TAP file");
+  EXPECT_EQ(fileDialogs.asked.back().folder, "/start");
+  EXPECT_EQ(test::ReadFileText(output), "old image");
+  EXPECT_EQ(Shown(messages), Lines{question});
+
+  // Yes, but an input vanished: the join fails and the old file survives.
+  messages.answer = MessageAnswer::Yes;
+  messages.shown.clear();
+  fs::rename(a, a + ".away");
+  fileDialogs.answers.push_back(output);
+  Click("vkCommand3");
+  EXPECT_EQ(test::ReadFileText(output), "old image");
+  ASSERT_EQ(messages.shown.size(), 2u);
+  EXPECT_EQ(messages.shown[1].title, "Error!");
+  EXPECT_EQ(paths.ReadPersistentPath(PersistentPath::SavePath), "/start");
+  EXPECT_FALSE(waitBox.isVisible());
+
+  fs::rename(a + ".away", a);
+  messages.shown.clear();
+  fileDialogs.answers.push_back(output);
+  Click("vkCommand3");
+  EXPECT_EQ(fs::file_size(output), 20u + 980u + 1980u);
+  EXPECT_EQ(Shown(messages), (Lines{question, "INFO | information | Join operation Executed Correctly !"}));
+  EXPECT_EQ(paths.ReadPersistentPath(PersistentPath::SavePath), target.path());
+  EXPECT_FALSE(waitBox.isVisible());
+  EXPECT_EQ(target.Names(), std::vector<std::string>{"out.tap"});
+}
+
+TEST_F(JoinWindowTest, EveryPictureButtonHasItsTooltipAsAccessibleNameAndTakesFocus) {
+  for (const char* name : {"vkCommand1", "vkCommand2", "vkCommand3", "vkCommand4", "vkCommand5", "vkCommand6",
+                           "vkCommand7"}) {
+    QPushButton* button = Button(name);
+    ASSERT_NE(button, nullptr) << name;
+    EXPECT_FALSE(button->toolTip().isEmpty()) << name;
+    EXPECT_EQ(button->accessibleName(), button->toolTip()) << name;
+    EXPECT_FALSE(button->icon().isNull()) << name;
+    EXPECT_NE(button->focusPolicy() & Qt::TabFocus, 0) << name;
+  }
+}
+
+}  // namespace
+}  // namespace rw
