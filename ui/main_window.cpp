@@ -162,7 +162,8 @@ QMdiSubWindow* MainWindow::OpenTool(QPointer<QMdiSubWindow>& slot, QWidget* (Mai
 }
 
 void MainWindow::PlaceChild(QMdiSubWindow* child) {
-  const QSize client = area_->viewport()->size();
+  // The area's own size: its viewport follows only once the window is shown.
+  const QSize client = area_->contentsRect().size();
   // The standard size, but never beyond the client area, where it would be cut off.
   const QSize size = legacyLayout_ ? client : QSize(kToolWidth, kToolHeight).boundedTo(client);
   child->resize(size);
