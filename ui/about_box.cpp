@@ -48,7 +48,7 @@ AboutBox::AboutBox() : QWidget(nullptr, Qt::Dialog | Qt::FramelessWindowHint) {
   picture->setAttribute(Qt::WA_NoMousePropagation);
 
   QLabel* product = TextLabel(frame, "lblProductName", "Reelwright", 22, true);
-  QLabel* version = TextLabel(frame, "lblVersion", "Version " + QStringLiteral(REELWRIGHT_VERSION), 10);
+  QLabel* version = TextLabel(frame, "lblVersion", QStringLiteral(REELWRIGHT_VERSION), 10);
   QLabel* platform = TextLabel(frame, "lblPlatform", "Linux", 10);
   QLabel* company = TextLabel(frame, "lblCompany", "Written by the Reelwright developers", 9);
   QLabel* rights = TextLabel(frame, "lblCopyright", "Copyright \u00A9 2025 the Reelwright developers", 9);
@@ -77,6 +77,7 @@ AboutBox::AboutBox() : QWidget(nullptr, Qt::Dialog | Qt::FramelessWindowHint) {
   grid->addWidget(rights, 4, 0, 1, 2);
   grid->addWidget(notice, 5, 0, 1, 2);
   grid->addWidget(link, 6, 0, 1, 2);
+  grid->setColumnStretch(1, 1);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(frame);
