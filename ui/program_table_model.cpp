@@ -57,6 +57,10 @@ void ProgramTableModel::Reload() {
   endResetModel();
 }
 
+void ProgramTableModel::ChecksChanged() {
+  if (list_.RowCount() > 0) emit dataChanged(index(0, kTick), index(list_.RowCount() - 1, kTick), {Qt::CheckStateRole});
+}
+
 void ProgramTableModel::RowChanged(int row) {
   emit dataChanged(index(row - 1, 0), index(row - 1, kColumns - 1));
 }

@@ -22,8 +22,11 @@ class ProgramTableModel : public QAbstractTableModel {
   Qt::ItemFlags flags(const QModelIndex& index) const override;
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-  // After the list was replaced (a load) or changed as a whole (Select All).
+  // After the list was replaced by a load.
   void Reload();
+  // After every tick may have changed (Select All, Select None); keeps the
+  // view's position and selection.
+  void ChecksChanged();
   // After one row (1-based) changed, e.g. by the name editor.
   void RowChanged(int row);
 

@@ -227,12 +227,12 @@ void SplitWindow::BuildControls() {
   connect(listView_, &QTreeView::doubleClicked, this, &SplitWindow::PopUp);
   connect(selectAll, &QPushButton::clicked, this, [this] {
     list_.SelectAll();
-    table_->Reload();
+    table_->ChecksChanged();
     UpdateCommands();
   });
   connect(selectNone, &QPushButton::clicked, this, [this] {
     list_.SelectNone();
-    table_->Reload();
+    table_->ChecksChanged();
     UpdateCommands();
   });
   connect(outputDir_, &QLineEdit::textChanged, this, [this](const QString& text) {
