@@ -1,12 +1,16 @@
 #include <QApplication>
 
+#include "ui/controls.h"
 #include "ui/main_window.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Reelwright");
   QApplication::setApplicationVersion(REELWRIGHT_VERSION);
+  QApplication::setWindowIcon(rw::ProgramIcon("reelwright"));
   rw::MainWindow window;
   window.show();
+  // "reelwright FILE.tap", as a file manager's "Open with" starts it.
+  window.OpenFromArguments(QApplication::arguments());
   return QApplication::exec();
 }

@@ -24,7 +24,7 @@ ProgramList::ProgramList(RememberedPaths& paths, std::string decimalSeparator)
   if (!defaultSplitDir_.empty()) outputDir = defaultSplitDir_;
 }
 
-bool ProgramList::LoadAndParse(const std::string& path, Messages& messages) {
+bool ProgramList::LoadAndParse(const std::string& path, Messages& messages, const Progress& progress) {
   // Load into a fresh image so that a refused file leaves the loaded one,
   // its rows and its header facts exactly as they were.
   TapImage loaded;
@@ -40,7 +40,7 @@ bool ProgramList::LoadAndParse(const std::string& path, Messages& messages) {
   starts_.clear();
   ends_.clear();
   rows_.clear();
-  for (auto& program : ParsePrograms(image_, usPerCycle_)) {
+  for (auto& program : ParsePrograms(image_, usPerCycle_, progress)) {
     ListRow row;
     row.program = program.section.name;
     row.start = OffsetText(program.section.start);

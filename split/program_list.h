@@ -45,7 +45,8 @@ class ProgramList {
   // Loads and parses `path`. When the loader refuses the file (it has said
   // why), returns false and nothing here changes. Otherwise the rows are
   // replaced, all unticked; with no program found a warning is shown.
-  bool LoadAndParse(const std::string& path, Messages& messages);
+  // `progress` hears how far the parse has come, once the file is loaded.
+  bool LoadAndParse(const std::string& path, Messages& messages, const Progress& progress = {});
 
   bool loaded() const { return !loadedPath_.empty(); }
   const std::string& loadedPath() const { return loadedPath_; }
@@ -90,7 +91,8 @@ class ProgramList {
   // cannot be written ("ERROR!"), keeping those written before; otherwise
   // remembers the folder as SplitPath and reports completion. The paths
   // written are in `written` (may be null).
-  bool Split(Messages& messages, std::vector<std::string>* written = nullptr);
+  // `progress` hears the files written of the groups to write.
+  bool Split(Messages& messages, std::vector<std::string>* written = nullptr, const Progress& progress = {});
 
   // "IDX file" in the chosen format, into the output folder.
   bool WriteIndex(IndexFormat format, Messages& messages) const;

@@ -11,7 +11,7 @@ const char* const kVideoNames[] = {"PAL", "NTSC"};
 
 }  // namespace
 
-std::vector<ProgramRow> ParsePrograms(const TapImage& image, float usPerCycle) {
+std::vector<ProgramRow> ParsePrograms(const TapImage& image, float usPerCycle, const Progress& progress) {
   std::vector<ProgramRow> rows;
   if (image.FileLength() <= kTapHeaderSize) return rows;
   RomDecoder decoder(image);
@@ -22,9 +22,11 @@ std::vector<ProgramRow> ParsePrograms(const TapImage& image, float usPerCycle) {
     if (!rows.empty()) rows.back().end = section.start - decoder.step();
     pos = static_cast<int64_t>(section.leaderEnd) + decoder.step();
     rows.push_back({std::move(section), 0, 0});
+    if (progress) progress(pos, image.FileLength());
   }
   if (!rows.empty()) rows.back().end = image.FileLength() - 1;
   for (auto& row : rows) row.durationUs = PulseDuration(image, row.section.start, row.end, usPerCycle);
+  if (progress) progress(image.FileLength(), image.FileLength());
   return rows;
 }
 

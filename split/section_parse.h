@@ -5,6 +5,7 @@
 // the texts the window shows. No user interface here.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,9 +27,13 @@ struct ProgramRow {
   double durationUs = 0;  // playing time of section.start..end
 };
 
+// Told how far a long piece of work has come: `done` of `total` units.
+using Progress = std::function<void(int64_t done, int64_t total)>;
+
 // Every program of `image`, in the order found. Untitled programs are
-// numbered from 0 within this parse.
-std::vector<ProgramRow> ParsePrograms(const TapImage& image, float usPerCycle);
+// numbered from 0 within this parse. `progress`, when set, hears the file
+// offset reached after each program, of the file's length.
+std::vector<ProgramRow> ParsePrograms(const TapImage& image, float usPerCycle, const Progress& progress = {});
 
 // The image facts of the "Current File" frame.
 struct ImageFacts {

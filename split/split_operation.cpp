@@ -33,7 +33,7 @@ std::string SplitFileStem(int counter, const std::string& program) {
   return number + "." + name;
 }
 
-bool ProgramList::Split(Messages& messages, std::vector<std::string>* written) {
+bool ProgramList::Split(Messages& messages, std::vector<std::string>* written, const Progress& progress) {
   // Edited tape names go into both header copies first, for every row with
   // a tape name text, ticked or not. The image on disk is not touched.
   for (auto& section : sections_) {
@@ -41,7 +41,8 @@ bool ProgramList::Split(Messages& messages, std::vector<std::string>* written) {
   }
 
   int counter = 1;
-  for (const auto& group : Groups()) {
+  const auto groups = Groups();
+  for (const auto& group : groups) {
     const std::string stem = SplitFileStem(counter, rows_[static_cast<size_t>(group.firstRow - 1)].program);
     const std::string unique = UniqueTapName(stem, outputDir);
     if (unique.empty()) {
@@ -58,6 +59,7 @@ bool ProgramList::Split(Messages& messages, std::vector<std::string>* written) {
       return false;
     }
     if (written != nullptr) written->push_back(path);
+    if (progress) progress(counter, static_cast<int64_t>(groups.size()));
     ++counter;
   }
   paths_.WritePersistentPath(outputDir, PersistentPath::SplitPath);

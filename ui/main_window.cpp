@@ -1,16 +1,241 @@
 #include "ui/main_window.h"
 
+#include <QAction>
+#include <functional>
+#include <QFileInfo>
+#include <QLayout>
 #include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QToolBar>
+#include <QWindow>
+
+#include "core/commodore_names.h"
+#include "core/utilities.h"
+#include "platform/qt_file_dialogs.h"
+#include "platform/qt_messages.h"
+#include "settings/app_settings.h"
+#include "ui/about_box.h"
+#include "ui/controls.h"
+#include "ui/convert_window.h"
+#include "ui/split_window.h"
+#include "ui/wait_box.h"
 
 namespace rw {
+namespace {
 
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
+// Client area 12105 x 9735 twips; tool windows 12195 x 9030 twips.
+constexpr int kClientWidth = Twips(12105);
+constexpr int kClientHeight = Twips(9735);
+constexpr int kToolWidth = Twips(12195);
+constexpr int kToolHeight = Twips(9030);
+
+}  // namespace
+
+// What the program itself provides when no services are handed in.
+struct MainWindow::Owned {
+  explicit Owned(QWidget* window) : settings(SettingsFileLocation()), messages(window), fileDialogs(window) {}
+  AppSettings settings;
+  QtMessages messages;
+  QtFileDialogs fileDialogs;
+};
+
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) { StartUp(nullptr); }
+
+MainWindow::MainWindow(const Services& services, QWidget* parent) : QMainWindow(parent) { StartUp(&services); }
+
+MainWindow::~MainWindow() {
+  // The about box is a window of its own, not a child: take it along.
+  delete about_.data();
+  // The tool windows use the services; close them before those go.
+  delete area_;
+}
+
+void MainWindow::StartUp(const Services* services) {
   setObjectName("MDIForm1");
+  setWindowIcon(ProgramIcon("reelwright"));
+  ControlCodes();  // the control-code tables, built once before any name is shown
+  if (services != nullptr) {
+    paths_ = &services->paths;
+    messages_ = &services->messages;
+    fileDialogs_ = &services->fileDialogs;
+  } else {
+    owned_ = std::make_unique<Owned>(this);
+    paths_ = &owned_->settings;
+    messages_ = &owned_->messages;
+    fileDialogs_ = &owned_->fileDialogs;
+  }
   setWindowTitle(QStringLiteral("Reelwright ") + QStringLiteral(REELWRIGHT_VERSION));
-  auto* area = new QMdiArea(this);
-  area->setObjectName("mdiArea");
-  setCentralWidget(area);
-  resize(1024, 700);
+
+  area_ = new QMdiArea(this);
+  area_->setObjectName("mdiArea");
+  setCentralWidget(area_);
+  waitBox_ = new WaitBox(this);
+  BuildMenusAndToolbar();
+
+  // A fixed frame without minimise or maximise controls.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowCloseButtonHint);
+  setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+  layout()->activate();  // the client area has its size before the first tool window is placed
+  legacyLayout_ = IsLegacyWindows();
+  Split();
+}
+
+void MainWindow::BuildMenusAndToolbar() {
+  const auto addItem = [this](QMenu* menu, const char* name, const QString& caption, std::function<void()> command) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(name);
+    connect(action, &QAction::triggered, this, std::move(command));
+  };
+  QMenu* file = menuBar()->addMenu("&File");
+  file->setObjectName("menuFile");
+  addItem(file, "menuExit", "E&xit", [this] { Exit(); });
+  QMenu* tools = menuBar()->addMenu("&Tools");
+  tools->setObjectName("menuTools");
+  addItem(tools, "menuSplit", "&Split", [this] { Split(); });
+  addItem(tools, "menuJoin", "&Join", [this] { Join(); });
+  addItem(tools, "menuConvert", "&Convert HTAP", [this] { ConvertHtap(); });
+  QMenu* help = menuBar()->addMenu("&Help");
+  help->setObjectName("menuHelp");
+  addItem(help, "menuAbout", "&About", [this] { About(); });
+
+  auto* toolbar = addToolBar("Toolbar1");
+  toolbar->setObjectName("Toolbar1");
+  toolbar->setMovable(false);
+  toolbar->setFloatable(false);
+  toolbar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  toolbar->setIconSize(QSize(24, 24));
+  toolbar->toggleViewAction()->setEnabled(false);
+  struct Button {
+    const char* key;
+    const char* toolTip;
+    QIcon icon;
+  };
+  const Button buttons[] = {
+      {"ExitApp", "Exit Application", StandardIcon(QStyle::SP_DialogCloseButton)},
+      {"Join", "Join .TAP Files", ProgramIcon("join")},
+      {"Split", "Split a .TAP file", ProgramIcon("split")},
+      {"Convert", "Convert HTAP Files", ProgramIcon("convert")},
+  };
+  for (const Button& button : buttons) {
+    QAction* action = toolbar->addAction(button.icon, button.toolTip);
+    action->setObjectName(button.key);
+    action->setToolTip(button.toolTip);
+    if (QWidget* widget = toolbar->widgetForAction(action)) {
+      widget->setObjectName(QStringLiteral("Toolbar1_") + button.key);
+      widget->setAccessibleName(button.toolTip);
+    }
+    const QString key = QString::fromLatin1(button.key);
+    connect(action, &QAction::triggered, this, [this, key] { ToolbarButtonClick(key); });
+  }
+}
+
+void MainWindow::ToolbarButtonClick(const QString& key) {
+  if (key == QLatin1String("ExitApp")) {
+    Exit();
+  } else if (key == QLatin1String("Join")) {
+    Join();
+  } else if (key == QLatin1String("Split")) {
+    Split();
+  } else if (key == QLatin1String("Convert")) {
+    ConvertHtap();
+  }
+}
+
+void MainWindow::Exit() { close(); }
+
+QMdiSubWindow* MainWindow::OpenTool(QPointer<QMdiSubWindow>& slot, QWidget* (MainWindow::*create)()) {
+  if (slot.isNull()) {
+    QWidget* tool = (this->*create)();
+    slot = area_->addSubWindow(tool, Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                         Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                                         Qt::WindowMinimizeButtonHint);
+    slot->setWindowIcon(tool->windowIcon());
+  }
+  if (slot->isMinimized() || slot->isMaximized()) slot->showNormal();
+  PlaceChild(slot);
+  slot->show();
+  slot->raise();
+  area_->setActiveSubWindow(slot);
+  return slot;
+}
+
+void MainWindow::PlaceChild(QMdiSubWindow* child) {
+  // The area's own size: its viewport follows only once the window is shown.
+  const QSize client = area_->contentsRect().size();
+  // The standard size, but never beyond the client area, where it would be cut off.
+  const QSize size = legacyLayout_ ? client : QSize(kToolWidth, kToolHeight).boundedTo(client);
+  child->resize(size);
+  child->move(0, 0);
+}
+
+SplitWindow* MainWindow::Split() {
+  return static_cast<SplitWindow*>(OpenTool(split_, &MainWindow::CreateSplitWindow)->widget());
+}
+
+QWidget* MainWindow::Join() { return OpenTool(join_, &MainWindow::CreateJoinWindow)->widget(); }
+
+ConvertWindow* MainWindow::ConvertHtap() {
+  return static_cast<ConvertWindow*>(OpenTool(convert_, &MainWindow::CreateConvertWindow)->widget());
+}
+
+SplitWindow* MainWindow::splitWindow() const {
+  return split_.isNull() ? nullptr : static_cast<SplitWindow*>(split_->widget());
+}
+
+QWidget* MainWindow::CreateSplitWindow() {
+  auto* window = new SplitWindow(*paths_, *messages_, *fileDialogs_, *waitBox_);
+  window->setWindowIcon(ProgramIcon("split"));
+  return window;
+}
+
+QWidget* MainWindow::CreateJoinWindow() {
+  // Stands in for the join window until it is built.
+  auto* window = new QWidget;
+  window->setObjectName("Form4");
+  window->setWindowTitle("Join TAP Files");
+  window->setWindowIcon(ProgramIcon("join"));
+  return window;
+}
+
+QWidget* MainWindow::CreateConvertWindow() {
+  auto* window = new ConvertWindow;
+  window->setWindowIcon(ProgramIcon("convert"));
+  return window;
+}
+
+void MainWindow::About() {
+  if (about_.isNull()) {
+    about_ = new AboutBox;
+    // The box is a window of its own (a disabled main window would disable
+    // its children), kept above the main window as its transient.
+    about_->winId();
+    if (about_->windowHandle() != nullptr) about_->windowHandle()->setTransientParent(windowHandle());
+    connect(about_, &AboutBox::closed, this, [this] { setEnabled(true); });
+  }
+  setEnabled(false);
+  about_->show();
+  CenterChild(this, about_);
+  about_->raise();
+  about_->activateWindow();
+}
+
+void MainWindow::CenterChild(QWidget* parent, QWidget* child) {
+  if (parent == nullptr || child == nullptr) return;
+  if (parent->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)) return;
+  const QRect outer = parent->frameGeometry();
+  const QSize size = child->frameGeometry().size();
+  // Differences halved with the fraction dropped, as signed 16-bit values.
+  const auto dx = static_cast<int16_t>((outer.width() - size.width()) / 2);
+  const auto dy = static_cast<int16_t>((outer.height() - size.height()) / 2);
+  child->move(outer.left() + dx, outer.top() + dy);
+}
+
+void MainWindow::OpenFromArguments(const QStringList& arguments) {
+  if (arguments.size() < 2 || arguments.at(1).isEmpty()) return;
+  // As from a file dialog: a full path, so that its folder can be remembered.
+  Split()->LoadAndParse(QFileInfo(arguments.at(1)).absoluteFilePath());
 }
 
 }  // namespace rw

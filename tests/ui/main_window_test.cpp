@@ -1,0 +1,142 @@
+#include "ui/main_window.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include "support/shown_messages.h"
+#include "ui/about_box.h"
+#include "ui/controls.h"
+#include "ui/convert_window.h"
+#include "ui/split_window.h"
+#include "window_driver.h"
+
+namespace rw {
+namespace {
+
+using test::Lines;
+
+TEST(MainWindowTest, StartsWithSplitInFrontAndOpensEachToolOnce) {
+  test::Desktop desktop;
+  MainWindow& window = desktop.window;
+  QMdiArea* area = window.mdiArea();
+  EXPECT_EQ(window.windowTitle(), "Reelwright " REELWRIGHT_VERSION);
+  EXPECT_FALSE(window.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+  EXPECT_EQ(window.minimumSize(), window.maximumSize());
+
+  const QSize standard = QSize(Twips(12195), Twips(9030)).boundedTo(area->viewport()->size());
+  const auto expectPlacedInFront = [&](const char* form) {
+    QMdiSubWindow* active = area->activeSubWindow();
+    ASSERT_NE(active, nullptr);
+    EXPECT_EQ(active->widget()->objectName(), form);
+    EXPECT_EQ(active->geometry(), QRect(QPoint(0, 0), standard)) << form;
+  };
+  expectPlacedInFront("Form3");
+
+  // Menu and toolbar reach the same single instances, moved back each time.
+  window.findChild<QAction*>("menuJoin")->trigger();
+  expectPlacedInFront("Form4");
+  EXPECT_EQ(area->activeSubWindow()->windowTitle(), "Join TAP Files");
+  area->activeSubWindow()->move(40, 30);
+  window.findChild<QAction*>("Join")->trigger();
+  expectPlacedInFront("Form4");
+  window.findChild<QAction*>("Split")->trigger();
+  expectPlacedInFront("Form3");
+  window.findChild<QAction*>("menuConvert")->trigger();
+  expectPlacedInFront("Form8");
+  window.ToolbarButtonClick("split");  // keys compare case-sensitively
+  expectPlacedInFront("Form8");
+  EXPECT_EQ(area->subWindowList().size(), 3);
+
+  // Each toolbar picture is named for assistive tools by its tooltip.
+  auto* toolbar = window.findChild<QToolBar*>("Toolbar1");
+  QStringList names;
+  for (QAction* action : toolbar->actions()) names << toolbar->widgetForAction(action)->accessibleName();
+  EXPECT_EQ(names, QStringList({"Exit Application", "Join .TAP Files", "Split a .TAP file", "Convert HTAP Files"}));
+
+  window.findChild<QAction*>("ExitApp")->trigger();
+  EXPECT_FALSE(window.isVisible());
+}
+
+TEST(MainWindowTest, FirstArgumentOpensTheTapeAsLoadFileWould) {
+  test::Desktop desktop;
+  const std::string tape = desktop.folder.Write("game.tap", test::TapeWith({"GAME", "LEVEL"}));
+  const std::string bad = desktop.folder.Write("bad.tap", std::string("not a tape image"));
+  SplitWindow* split = desktop.window.splitWindow();
+
+  desktop.window.OpenFromArguments({"reelwright"});
+  desktop.window.OpenFromArguments({"reelwright", QString::fromStdString(bad), QString::fromStdString(tape)});
+  EXPECT_FALSE(split->model().loaded());
+  EXPECT_EQ(test::Shown(desktop.messages), Lines{"Error! | critical | " + bad + " Is not a valid TAP file"});
+
+  // A relative path is remembered by its full folder, as after "Load File".
+  const QString previous = QDir::currentPath();
+  QDir::setCurrent(QString::fromStdString(desktop.folder.path()));
+  desktop.window.OpenFromArguments({"reelwright", "game.tap"});
+  QDir::setCurrent(previous);
+  EXPECT_EQ(split->model().RowCount(), 2);
+  EXPECT_EQ(split->model().loadedPath(), tape);
+  EXPECT_EQ(desktop.paths.ReadPersistentPath(PersistentPath::LoadPath), desktop.folder.path());
+  EXPECT_EQ(desktop.messages.shown.size(), 1u);
+}
+
+TEST(MainWindowTest, AboutBoxKeepsTheMainWindowDisabledUntilItCloses) {
+  test::Desktop desktop;
+  MainWindow& window = desktop.window;
+  const auto openAbout = [&] {
+    window.findChild<QAction*>("menuAbout")->trigger();
+    EXPECT_FALSE(window.isEnabled());
+    AboutBox* box = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+      if (top->objectName() == "frmSplash" && top->isVisible()) box = static_cast<AboutBox*>(top);
+    }
+    return box;
+  };
+
+  AboutBox* box = openAbout();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(box->findChild<QLabel*>("lblPlatform")->text(), "Linux");
+  auto* timer = box->findChild<QTimer*>("Timer1");
+  EXPECT_TRUE(timer->isActive());
+  EXPECT_EQ(timer->interval(), 5000);
+  QTest::mouseClick(box->findChild<QLabel*>("lblProductName"), Qt::LeftButton);
+  EXPECT_TRUE(box->isVisible());  // a label is not the frame
+  QMetaObject::invokeMethod(timer, "timeout");
+  EXPECT_TRUE(window.isEnabled());
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+  box = openAbout();
+  ASSERT_NE(box, nullptr);
+  QTest::keyClick(box, Qt::Key_Space);
+  EXPECT_TRUE(window.isEnabled());
+}
+
+TEST(MainWindowTest, HtapListTakesDroppedFilesAndFolders) {
+  test::Desktop desktop;
+  ConvertWindow* convert = desktop.window.ConvertHtap();
+  auto* list = convert->findChild<QTreeWidget*>("ListView1");
+  const QString file = QString::fromStdString(desktop.folder.Write("game.htap", std::string("x")));
+  const QString hidden = QString::fromStdString(desktop.folder.Write(".hidden.htap", std::string("x")));
+  const QString folder = QString::fromStdString(desktop.out.path());
+
+  test::Drop(list->viewport(), {file, folder, hidden, file});
+  test::Drop(list->viewport(), {}, "just text");
+  QStringList rows;
+  for (int i = 0; i < list->topLevelItemCount(); ++i) {
+    rows << list->topLevelItem(i)->text(0) + " " + list->topLevelItem(i)->text(1);
+  }
+  EXPECT_EQ(rows, QStringList({file + " File", folder + " Dir", hidden + " Dir", file + " File"}));
+  QTest::mouseClick(convert->findChild<QPushButton*>("vkCommand5"), Qt::LeftButton);
+  EXPECT_EQ(list->topLevelItemCount(), 4);
+}
+
+}  // namespace
+}  // namespace rw

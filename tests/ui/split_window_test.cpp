@@ -1,0 +1,166 @@
+#include "ui/split_window.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTreeView>
+
+#include <gtest/gtest.h>
+
+#include "core/utilities.h"
+#include "support/shown_messages.h"
+#include "window_driver.h"
+
+namespace rw {
+namespace {
+
+using test::Lines;
+
+class SplitWindowTest : public ::testing::Test {
+ protected:
+  SplitWindowTest() {
+    tape = desktop.folder.Write("Game.tap", test::TapeWith({"GAME LOADER", "GAME", "DEMO"}));
+    split = desktop.window.splitWindow();
+    list = split->findChild<QTreeView*>("ListView1");
+    outputDir = split->findChild<QLineEdit*>("Text1");
+  }
+  QPushButton* Button(const char* name) { return split->findChild<QPushButton*>(name); }
+  QString Label(const char* name) { return split->findChild<QLabel*>(name)->text(); }
+  // The enabled state of Split File, IDX file and Index D64, which move together.
+  std::string Commands() {
+    std::string states;
+    for (const char* name : {"vkCommand4", "vkCommand7", "vkCommand2"}) states += Button(name)->isEnabled() ? "1" : "0";
+    return states;
+  }
+  // Ticks or unticks a row from the keyboard.
+  void Toggle(int row) {
+    list->setCurrentIndex(list->model()->index(row - 1, 1));
+    QTest::keyClick(list, Qt::Key_Space);
+  }
+  std::string Cell(int row, int column) {
+    return list->model()->index(row - 1, column).data().toString().toStdString();
+  }
+
+  test::Desktop desktop;
+  std::string tape;
+  SplitWindow* split;
+  QTreeView* list;
+  QLineEdit* outputDir;
+};
+
+TEST_F(SplitWindowTest, LoadByDialogAndDropEnablesCommandsOnlyWithTicksAndFolder) {
+  EXPECT_EQ(outputDir->text(), "/program");  // the default output folder, here missing
+  desktop.dialogs.answers = {tape};
+  QTest::mouseClick(Button("vkCommand3"), Qt::LeftButton);
+  ASSERT_EQ(desktop.dialogs.asked.size(), 1u);
+  const FileDialogRequest& asked = desktop.dialogs.asked[0];
+  EXPECT_EQ(asked.title + "|" + asked.folder, "Load TAP file|/program");
+  EXPECT_EQ(asked.filters, (Lines{"Commodore TAP File (*.tap)", "Tutti i Files (*)"}));
+  EXPECT_EQ(list->model()->rowCount(), 3);
+  EXPECT_EQ(Label("Label3").toStdString() + "|" + Label("Label5").toStdString() + "|" + Label("Label14").toStdString(),
+            tape + "|Commodore 64|3");
+  EXPECT_EQ(Cell(1, 1) + " " + Cell(1, 2) + " " + Cell(1, 5), split->model().rows()[0].program + " " +
+                                                                 split->model().rows()[0].start + " OK");
+
+  Toggle(2);
+  EXPECT_EQ(Commands(), "000");  // ticked, but the folder does not exist
+  EXPECT_TRUE(outputDir->toolTip().contains("does not exist"));
+  outputDir->clear();
+  QTest::keyClicks(outputDir, QString::fromStdString(desktop.out.path()));
+  EXPECT_EQ(Commands(), "111");
+  QTest::mouseClick(Button("vkCommand6"), Qt::LeftButton);  // Select None
+  EXPECT_EQ(Commands(), "000");
+  QTest::mouseClick(Button("vkCommand5"), Qt::LeftButton);  // Select All
+  EXPECT_EQ(Commands(), "111");
+
+  // A refused drop changes nothing; a good one replaces the rows, all unticked.
+  const std::string bad = desktop.folder.Write("bad.tap", std::string("not a tape image"));
+  test::Drop(list->viewport(), {QString::fromStdString(bad)});
+  EXPECT_EQ(test::Shown(desktop.messages), Lines{"Error! | critical | " + bad + " Is not a valid TAP file"});
+  EXPECT_EQ(Label("Label3").toStdString(), tape);
+  EXPECT_EQ(list->model()->rowCount(), 3);
+  EXPECT_EQ(Commands(), "111");
+  const std::string other = desktop.out.Write("other.tap", test::TapeWith({"ONE", "TWO"}));
+  test::Drop(list->viewport(), {QString::fromStdString(other), QString::fromStdString(bad)});
+  EXPECT_EQ(list->model()->rowCount(), 2);
+  EXPECT_EQ(Commands(), "000");
+  EXPECT_EQ(desktop.paths.ReadPersistentPath(PersistentPath::LoadPath), desktop.out.path());
+
+  // A file dropped on the folder box gives its folder.
+  test::Drop(outputDir, {QString::fromStdString(tape)});
+  EXPECT_EQ(outputDir->text().toStdString(), desktop.folder.path() + "/");
+}
+
+TEST_F(SplitWindowTest, NameEditorSavesResetsAndKeepsSixteenCharacters) {
+  ASSERT_TRUE(split->LoadAndParse(QString::fromStdString(tape)));
+  const std::string found = split->model().sections()[1].name;
+  split->PopUp();  // no row selected: nothing opens
+  list->setCurrentIndex(list->model()->index(1, 1));
+
+  test::WhenModalOpens([&](QDialog* editor) {
+    EXPECT_EQ(editor->objectName(), "Form7");
+    auto* fileName = editor->findChild<QLineEdit*>("Text2");
+    auto* tapeName = editor->findChild<QLineEdit*>("Text1");
+    fileName->clear();
+    QTest::keyClicks(fileName, "ABCDEFGHIJKLMNOPQ");
+    EXPECT_EQ(fileName->text(), "ABCDEFGHIJKLMNOP");
+    tapeName->setText("{RED}X");
+    QTest::mouseClick(editor->findChild<QPushButton*>("Command1"), Qt::LeftButton);  // Save
+  });
+  const QPoint row2 = list->visualRect(list->currentIndex()).center();
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row2);  // a double click begins with a click
+  QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row2);
+  EXPECT_EQ(Cell(2, 1), "ABCDEFGHIJKLMNOP");
+  EXPECT_EQ(split->model().sections()[1].tapeNameText, "{RED}X");
+
+  // Reset puts the decoder's name into its own box only; Exit stores nothing.
+  test::WhenModalOpens([&](QDialog* editor) {
+    EXPECT_EQ(editor->findChild<QLineEdit*>("Text2")->text(), "ABCDEFGHIJKLMNOP");
+    QTest::mouseClick(editor->findChild<QPushButton*>("Command3"), Qt::LeftButton);
+    EXPECT_EQ(editor->findChild<QLineEdit*>("Text1")->text().toStdString(), found);
+    EXPECT_EQ(editor->findChild<QLineEdit*>("Text2")->text(), "ABCDEFGHIJKLMNOP");
+    QTest::mouseClick(editor->findChild<QPushButton*>("Command4"), Qt::LeftButton);
+    EXPECT_EQ(editor->findChild<QLineEdit*>("Text2")->text().toStdString(), found);
+    QTest::mouseClick(editor->findChild<QPushButton*>("Command2"), Qt::LeftButton);  // Exit
+  });
+  QTest::keyClick(list, Qt::Key_Return);
+  EXPECT_EQ(Cell(2, 1), "ABCDEFGHIJKLMNOP");
+  EXPECT_EQ(split->model().sections()[1].tapeNameText, "{RED}X");
+}
+
+TEST_F(SplitWindowTest, ButtonsSplitIndexAndManageTheOutputFolder) {
+  ASSERT_TRUE(split->LoadAndParse(QString::fromStdString(tape)));
+  desktop.dialogs.answers = {desktop.out.path()};
+  QTest::mouseClick(Button("vkCommand1"), Qt::LeftButton);
+  EXPECT_EQ(desktop.dialogs.asked.back().title, "Select a Directory");
+  EXPECT_EQ(outputDir->text().toStdString(), desktop.out.path());
+  Toggle(1);
+  Toggle(3);
+  int d64Requests = 0;
+  split->onIndexD64 = [&] { ++d64Requests; };
+
+  QTest::mouseClick(Button("vkCommand4"), Qt::LeftButton);
+  const auto& rows = split->model().rows();
+  EXPECT_EQ(desktop.out.Names(), (Lines{SplitFileStem(1, rows[0].program) + ".tap",
+                                        SplitFileStem(2, rows[1].program) + ".tap"}));
+  split->findChild<QRadioButton*>("Option2")->setChecked(true);
+  QTest::mouseClick(Button("vkCommand7"), Qt::LeftButton);
+  const std::string firstLine = "0x" + HexDigits(HexToLong(rows[0].start)) + " " + rows[0].program + "\r\n";
+  EXPECT_EQ(test::ReadFileText(desktop.out.File("game.idx")).substr(0, firstLine.size()), firstLine);
+  QTest::mouseClick(Button("vkCommand2"), Qt::LeftButton);
+  EXPECT_EQ(d64Requests, 1);
+  QTest::mouseClick(Button("vkCommand8"), Qt::LeftButton);
+  EXPECT_EQ(desktop.paths.ReadPersistentPath(PersistentPath::DefSplitPath), desktop.out.path());
+
+  const std::string index = desktop.out.File("game.idx");
+  EXPECT_EQ(test::Shown(desktop.messages),
+            (Lines{"INFO | information | Split Operation Completed !",
+                   "INFO | information | Index File " + index + " successfully created !",
+                   "INFO | information | Directory \"" + desktop.out.path() +
+                       "\" successfully set as Default Split Directory !"}));
+}
+
+}  // namespace
+}  // namespace rw

@@ -1,0 +1,31 @@
+#pragma once
+// "Edit TAP names": the modal editor of one program's two names, the file
+// name (the "Program" cell, which names its outputs) and the tape name
+// (with {TOKENS} for control codes, written into the headers by the next
+// split).
+
+#include <QDialog>
+
+class QLineEdit;
+
+namespace rw {
+
+class ProgramList;
+
+class NameEditor : public QDialog {
+  Q_OBJECT
+ public:
+  // Opens for `row` (1-based): an empty tape name is filled from the header,
+  // which marks the program for the next split's rewrite even on "Exit".
+  NameEditor(ProgramList& list, int row, QWidget* parent);
+
+ private:
+  void Save();
+
+  ProgramList& list_;
+  int row_;
+  QLineEdit* fileName_;  // Text2
+  QLineEdit* tapeName_;  // Text1
+};
+
+}  // namespace rw

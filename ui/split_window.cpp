@@ -1,0 +1,390 @@
+#include "ui/split_window.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include "core/utilities.h"
+#include "platform/file_dialogs.h"
+#include "platform/locale.h"
+#include "platform/messages.h"
+#include "platform/remembered_paths.h"
+#include "ui/controls.h"
+#include "ui/name_editor.h"
+#include "ui/program_table_model.h"
+#include "ui/wait_box.h"
+
+namespace rw {
+namespace {
+
+constexpr int kColumnTwips[] = {300, 2500, 900, 900, 900, 400, 400};
+const char* const kIndexToolTip =
+    "Create an Index file for the loaded .TAP file in order to be used with Tapewell Marquise";
+// A split of a few files is over before a box could be read; longer ones
+// show their progress.
+constexpr int kSplitBoxAfterMs = 300;
+
+void RestoreCursor() {
+  while (QApplication::overrideCursor() != nullptr) QApplication::restoreOverrideCursor();
+}
+
+// The busy pointer while a command writes files.
+struct BusyCursor {
+  BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~BusyCursor() { RestoreCursor(); }
+};
+
+QLabel* FactLabel(QWidget* parent, const char* objectName) {
+  auto* label = new QLabel(parent);
+  label->setObjectName(objectName);
+  label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  label->setMinimumWidth(90);
+  return label;
+}
+
+}  // namespace
+
+// Takes the please-wait box and the busy pointer away before any message, so
+// that a message box is never hidden behind the box and never shows an
+// hourglass while it waits for the user.
+class SplitWindow::WaitAwareMessages : public Messages {
+ public:
+  WaitAwareMessages(Messages& shown, WaitBox& waitBox) : shown_(shown), waitBox_(waitBox) {}
+  MessageAnswer Show(const Message& message) override {
+    if (waitBox_.isVisible()) waitBox_.ShowWait(QString(), false);
+    RestoreCursor();
+    return shown_.Show(message);
+  }
+
+ private:
+  Messages& shown_;
+  WaitBox& waitBox_;
+};
+
+SplitWindow::SplitWindow(RememberedPaths& paths, Messages& messages, FileDialogs& fileDialogs, WaitBox& waitBox,
+                         QWidget* parent)
+    : QWidget(parent),
+      list_(paths, DecimalSeparator()),
+      paths_(paths),
+      messages_(std::make_unique<WaitAwareMessages>(messages, waitBox)),
+      fileDialogs_(fileDialogs),
+      waitBox_(waitBox) {
+  setObjectName("Form3");
+  setWindowTitle("Split TAP File");
+  BuildControls();
+  // The window opens with the default output folder, when one is set.
+  outputDir_->setText(QString::fromStdString(list_.outputDir));
+  UpdateCommands();
+}
+
+SplitWindow::~SplitWindow() = default;
+
+Messages& SplitWindow::messages() { return *messages_; }
+
+void SplitWindow::BuildControls() {
+  // "Current File": seven caption/value pairs.
+  auto* frame1 = new QGroupBox("Current File", this);
+  frame1->setObjectName("Frame1");
+  auto* facts = new QGridLayout(frame1);
+  filePath_ = FactLabel(frame1, "Label3");
+  machine_ = FactLabel(frame1, "Label5");
+  version_ = FactLabel(frame1, "Label7");
+  video_ = FactLabel(frame1, "Label9");
+  fileSize_ = FactLabel(frame1, "Label11");
+  totalDuration_ = FactLabel(frame1, "Label13");
+  items_ = FactLabel(frame1, "Label14");
+  filePath_->setMinimumWidth(0);
+  filePath_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  const auto addPair = [&](const char* name, const char* caption, QLabel* value, int row, int column, int span) {
+    auto* label = new QLabel(caption, frame1);
+    label->setObjectName(name);
+    QFont bold = label->font();
+    bold.setBold(true);
+    label->setFont(bold);
+    facts->addWidget(label, row, column * 2);
+    facts->addWidget(value, row, column * 2 + 1, 1, span);
+  };
+  addPair("Label2", "File Path:", filePath_, 0, 0, 5);
+  addPair("Label4", "Machine:", machine_, 1, 0, 1);
+  addPair("Label6", "TAP version:", version_, 1, 1, 1);
+  addPair("Label8", "Video Standard:", video_, 1, 2, 1);
+  addPair("Label10", "File Size:", fileSize_, 2, 0, 1);
+  addPair("Label12", "Total Duration:", totalDuration_, 2, 1, 1);
+  addPair("Label15", "Items:", items_, 2, 2, 1);
+  for (const int column : {1, 3, 5}) facts->setColumnStretch(column, 1);
+
+  QPushButton* load = CommandButton(this, "vkCommand3", "&Load File", "Load the .TAP file to be Split or Indexed",
+                                    StandardIcon(QStyle::SP_DialogOpenButton));
+  load->setMinimumHeight(48);
+
+  // ListView1: the programs, a tick in the first column.
+  table_ = new ProgramTableModel(list_, this);
+  listView_ = new QTreeView(this);
+  listView_->setObjectName("ListView1");
+  listView_->setModel(table_);
+  listView_->setRootIsDecorated(false);
+  listView_->setItemsExpandable(false);
+  listView_->setUniformRowHeights(true);  // keeps tapes of thousands of programs smooth
+  listView_->setAlternatingRowColors(true);
+  listView_->setAllColumnsShowFocus(true);
+  listView_->setSelectionMode(QAbstractItemView::SingleSelection);
+  listView_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  listView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  listView_->header()->setStretchLastSection(false);
+  listView_->header()->setSectionsMovable(false);
+  listView_->setAccessibleName("Programs on the tape");
+  listView_->setToolTip("Tick the last program of each group; double click a program to edit its names");
+  for (int column = 0; column < 7; ++column) listView_->setColumnWidth(column, Twips(kColumnTwips[column]));
+  listView_->installEventFilter(this);
+  new FileDropFilter(listView_->viewport(), [this](const QStringList& paths) {
+    if (!paths.first().isEmpty()) LoadAndParse(paths.first());
+  });
+
+  QPushButton* selectAll = PictureButton(this, "vkCommand5", "Select All", ProgramIcon("select-all"));
+  QPushButton* selectNone = PictureButton(this, "vkCommand6", "Select None", ProgramIcon("select-none"));
+
+  // The output folder and its three buttons.
+  auto* label1 = new QLabel("&Output Directory", this);
+  label1->setObjectName("Label1");
+  outputDir_ = new QLineEdit(this);
+  outputDir_->setObjectName("Text1");
+  outputDir_->setAccessibleName("Output Directory");
+  label1->setBuddy(outputDir_);
+  new FileDropFilter(outputDir_, [this](const QStringList& paths) {
+    if (!paths.first().isEmpty()) outputDir_->setText(QString::fromStdString(FolderOfPath(paths.first().toStdString())));
+  });
+  QPushButton* chooseDir = PictureButton(this, "vkCommand1", "Select destination directory for the resulting .TAP files",
+                                         StandardIcon(QStyle::SP_DirOpenIcon));
+  QPushButton* setDefault =
+      PictureButton(this, "vkCommand8", "Set as Default Output Directory", StandardIcon(QStyle::SP_DialogApplyButton));
+  QPushButton* removeDefault = PictureButton(this, "vkCommand9", "Remove Default Output Directory",
+                                             StandardIcon(QStyle::SP_DialogDiscardButton));
+
+  auto* frame2 = new QGroupBox("IDX Format", this);
+  frame2->setObjectName("Frame2");
+  marquise_ = new QRadioButton("&Marquise", frame2);
+  marquise_->setObjectName("Option1");
+  marquise_->setChecked(true);
+  auto* ultimate = new QRadioButton("&Ultimate 64", frame2);
+  ultimate->setObjectName("Option2");
+  auto* formats = new QHBoxLayout(frame2);
+  formats->addWidget(marquise_);
+  formats->addWidget(ultimate);
+
+  splitButton_ = CommandButton(this, "vkCommand4", "&Split File", "Split the .TAP files loaded in Memory",
+                               ProgramIcon("split"));
+  indexButton_ = CommandButton(this, "vkCommand7", "&IDX file", kIndexToolTip,
+                               StandardIcon(QStyle::SP_FileDialogDetailedView));
+  indexD64_ = CommandButton(this, "vkCommand2", "Index &D64", kIndexToolTip, StandardIcon(QStyle::SP_DriveFDIcon));
+
+  auto* top = new QHBoxLayout;
+  top->addWidget(frame1, 1);
+  top->addWidget(load);
+  auto* ticks = new QHBoxLayout;
+  ticks->addWidget(selectAll);
+  ticks->addWidget(selectNone);
+  ticks->addStretch();
+  auto* folderRow = new QHBoxLayout;
+  folderRow->addWidget(outputDir_, 1);
+  folderRow->addWidget(chooseDir);
+  folderRow->addWidget(setDefault);
+  folderRow->addWidget(removeDefault);
+  auto* folderBox = new QVBoxLayout;
+  folderBox->addWidget(label1);
+  folderBox->addLayout(folderRow);
+  auto* outputRow = new QHBoxLayout;
+  outputRow->addLayout(folderBox, 1);
+  outputRow->addWidget(frame2);
+  auto* commands = new QHBoxLayout;
+  commands->addStretch();
+  commands->addWidget(splitButton_);
+  commands->addWidget(indexButton_);
+  commands->addWidget(indexD64_);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(top);
+  layout->addWidget(listView_, 1);
+  layout->addLayout(ticks);
+  layout->addLayout(outputRow);
+  layout->addLayout(commands);
+
+  // Reading order: load, the list and its ticks, the folder, the format, the commands.
+  QWidget* order[] = {load,      listView_,     selectAll, selectNone, outputDir_,   chooseDir, setDefault,
+                      removeDefault, marquise_, ultimate,  splitButton_, indexButton_, indexD64_};
+  for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+
+  connect(load, &QPushButton::clicked, this, &SplitWindow::LoadFile);
+  connect(table_, &ProgramTableModel::checksChanged, this, &SplitWindow::UpdateCommands);
+  connect(listView_, &QTreeView::doubleClicked, this, &SplitWindow::PopUp);
+  connect(selectAll, &QPushButton::clicked, this, [this] {
+    list_.SelectAll();
+    table_->ChecksChanged();
+    UpdateCommands();
+  });
+  connect(selectNone, &QPushButton::clicked, this, [this] {
+    list_.SelectNone();
+    table_->ChecksChanged();
+    UpdateCommands();
+  });
+  connect(outputDir_, &QLineEdit::textChanged, this, [this](const QString& text) {
+    list_.outputDir = text.toStdString();
+    UpdateCommands();
+  });
+  connect(chooseDir, &QPushButton::clicked, this, &SplitWindow::ChooseOutputFolder);
+  connect(setDefault, &QPushButton::clicked, this, [this] { list_.SetDefaultOutputDir(messages()); });
+  connect(removeDefault, &QPushButton::clicked, this, [this] { list_.RemoveDefaultOutputDir(messages()); });
+  connect(splitButton_, &QPushButton::clicked, this, &SplitWindow::SplitFile);
+  connect(indexButton_, &QPushButton::clicked, this, &SplitWindow::WriteIndexFile);
+  connect(indexD64_, &QPushButton::clicked, this, [this] {
+    if (onIndexD64) onIndexD64();
+  });
+}
+
+void SplitWindow::LoadFile() {
+  const std::string path = fileDialogs_.OpenFile("Load TAP file", paths_.ReadPersistentPath(PersistentPath::LoadPath),
+                                                 {"Commodore TAP File (*.tap)", "Tutti i Files (*)"});
+  if (!path.empty()) LoadAndParse(QString::fromStdString(path));
+}
+
+bool SplitWindow::LoadAndParse(const QString& path) {
+  waitBox_.ShowWait("Loading TAP file Please Wait!", true);
+  bool parsing = false;
+  const bool ok = list_.LoadAndParse(path.toStdString(), messages(), [&](int64_t done, int64_t total) {
+    if (!parsing) {
+      // The file is in: show its facts while its programs are searched.
+      parsing = true;
+      ShowImageInfo();
+      waitBox_.ShowWait("Parsing TAP file, please wait !", true);
+    }
+    waitBox_.SetProgress(done, total);
+  });
+  if (!ok) {
+    waitBox_.ShowWait(QString(), false);
+    return false;
+  }
+  ShowImageInfo();
+  listView_->setUpdatesEnabled(false);
+  table_->Reload();
+  FitColumns();
+  listView_->setUpdatesEnabled(true);
+  items_->setText(QString::number(list_.RowCount()));
+  if (waitBox_.isVisible()) waitBox_.ShowWait(QString(), false);
+  // The folder of the file becomes the output folder unless a default is set.
+  outputDir_->setText(QString::fromStdString(list_.outputDir));
+  UpdateCommands();
+  return true;
+}
+
+void SplitWindow::ShowImageInfo() {
+  const ImageFacts& facts = list_.facts();
+  filePath_->setText(QString::fromStdString(list_.loadedPath()));
+  filePath_->setToolTip(filePath_->text());
+  machine_->setText(QString::fromStdString(facts.machine));
+  version_->setText(QString::fromStdString(facts.version));
+  video_->setText(QString::fromStdString(facts.video));
+  fileSize_->setText(QString::fromStdString(facts.size));
+  totalDuration_->setText(QString::fromStdString(facts.totalDuration));
+}
+
+void SplitWindow::FitColumns() {
+  for (int column = 0; column < table_->columnCount(); ++column) listView_->resizeColumnToContents(column);
+}
+
+void SplitWindow::UpdateCommands() {
+  const bool allowed = list_.CommandsAllowed();
+  splitButton_->setEnabled(allowed);
+  indexButton_->setEnabled(allowed);
+  indexD64_->setEnabled(allowed);
+  // Say why the commands may be unavailable.
+  const QString folder = outputDir_->text();
+  if (folder.isEmpty()) {
+    outputDir_->setToolTip("Choose the folder for the resulting files");
+  } else if (!FolderExists(folder.toStdString())) {
+    outputDir_->setToolTip("This folder does not exist: " + folder);
+  } else {
+    outputDir_->setToolTip("The resulting files are written to " + folder);
+  }
+}
+
+void SplitWindow::ChooseOutputFolder() {
+  // Start where the output folder is, or where the last split wrote.
+  std::string start = outputDir_->text().toStdString();
+  const std::string remembered = paths_.ReadPersistentPath(PersistentPath::SplitPath);
+  if (start.empty() || !FolderExists(start)) start = remembered;
+  const std::string chosen = fileDialogs_.ChooseFolder("Select a Directory", start);
+  if (!chosen.empty()) outputDir_->setText(QString::fromStdString(chosen));
+}
+
+void SplitWindow::SplitFile() {
+  if (!list_.CommandsAllowed()) return;
+  BusyCursor busy;
+  QElapsedTimer clock;
+  clock.start();
+  bool boxShown = false;
+  list_.Split(messages(), nullptr, [&](int64_t done, int64_t total) {
+    if (!boxShown) {
+      if (clock.elapsed() < kSplitBoxAfterMs) return;
+      boxShown = true;
+      waitBox_.ShowWait("Splitting TAP file, please wait !", true);
+    }
+    waitBox_.SetProgress(done, total);
+  });
+  if (waitBox_.isVisible()) waitBox_.ShowWait(QString(), false);
+}
+
+void SplitWindow::WriteIndexFile() {
+  if (!list_.CommandsAllowed()) return;
+  BusyCursor busy;
+  list_.WriteIndex(marquise_->isChecked() ? IndexFormat::Marquise : IndexFormat::Ultimate64, messages());
+}
+
+int SplitWindow::SelectedRow() const {
+  const QModelIndexList selected = listView_->selectionModel()->selectedRows();
+  return selected.isEmpty() ? 0 : selected.first().row() + 1;
+}
+
+void SplitWindow::PopUp() {
+  const int row = SelectedRow();
+  if (row < 1) return;
+  NameEditor editor(list_, row, this);
+  CenterOver(window(), &editor);
+  editor.exec();
+  table_->RowChanged(row);
+}
+
+void SplitWindow::ToggleCurrentRow() {
+  const QModelIndex current = listView_->currentIndex();
+  if (!current.isValid()) return;
+  const int row = current.row() + 1;
+  list_.SetChecked(row, !list_.rows()[static_cast<size_t>(row - 1)].checked);
+  table_->RowChanged(row);
+  UpdateCommands();
+}
+
+bool SplitWindow::eventFilter(QObject* watched, QEvent* event) {
+  // Space ticks the current row whichever cell has the focus; Return or F2
+  // opens the name editor, as a double click does.
+  if (watched == listView_ && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Space) {
+      ToggleCurrentRow();
+      return true;
+    }
+    if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_F2) {
+      PopUp();
+      return true;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace rw

@@ -1,0 +1,90 @@
+#pragma once
+// "Split TAP File": load one tape image, see its facts and its programs,
+// tick programs, rename them, choose the output folder, and write split
+// files, an index file or (through onIndexD64) a launcher disk.
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+#include "split/program_list.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTreeView;
+
+namespace rw {
+
+class FileDialogs;
+class Messages;
+class ProgramTableModel;
+class RememberedPaths;
+class WaitBox;
+
+class SplitWindow : public QWidget {
+  Q_OBJECT
+ public:
+  SplitWindow(RememberedPaths& paths, Messages& messages, FileDialogs& fileDialogs, WaitBox& waitBox,
+              QWidget* parent = nullptr);
+  ~SplitWindow() override;
+
+  // Loads and parses the image at `path` as "Load File" does after its
+  // dialog. A refused file changes nothing here.
+  bool LoadAndParse(const QString& path);
+
+  // Opens the name editor for the selected row; nothing without one.
+  void PopUp();
+
+  // Re-evaluates the three output commands from the ticks and the folder.
+  void UpdateCommands();
+
+  ProgramList& model() { return list_; }
+  WaitBox& waitBox() { return waitBox_; }
+  // Messages that first take the please-wait box away, so that it never
+  // covers a message box.
+  Messages& messages();
+
+  // "Index D64": set by whoever builds launcher disks; the button is enabled
+  // by the same rule as "Split File" and "IDX file".
+  std::function<void()> onIndexD64;
+
+ private:
+  class WaitAwareMessages;
+
+  void BuildControls();
+  void LoadFile();
+  void ShowImageInfo();
+  void FitColumns();
+  void ChooseOutputFolder();
+  void SplitFile();
+  void WriteIndexFile();
+  void ToggleCurrentRow();
+  int SelectedRow() const;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+  ProgramList list_;
+  RememberedPaths& paths_;
+  std::unique_ptr<WaitAwareMessages> messages_;
+  FileDialogs& fileDialogs_;
+  WaitBox& waitBox_;
+  ProgramTableModel* table_;
+
+  QLabel* filePath_;       // Label3
+  QLabel* machine_;        // Label5
+  QLabel* version_;        // Label7
+  QLabel* video_;          // Label9
+  QLabel* fileSize_;       // Label11
+  QLabel* totalDuration_;  // Label13
+  QLabel* items_;          // Label14
+  QTreeView* listView_;    // ListView1
+  QLineEdit* outputDir_;   // Text1
+  QRadioButton* marquise_;
+  QPushButton* splitButton_;   // vkCommand4
+  QPushButton* indexButton_;   // vkCommand7
+  QPushButton* indexD64_;      // vkCommand2
+};
+
+}  // namespace rw
