@@ -10,7 +10,7 @@ class QTimer;
 namespace rw {
 
 // The project's web page, opened from the about box.
-inline constexpr const char* kProjectAddress = "https://github.com/reelwright/reelwright";
+inline constexpr const char* kProjectAddress = "https://reelwright.example.org";
 
 class AboutBox : public QWidget {
   Q_OBJECT

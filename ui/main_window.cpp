@@ -14,10 +14,14 @@
 #include "core/utilities.h"
 #include "platform/qt_file_dialogs.h"
 #include "platform/qt_messages.h"
+#include "platform/qt_tool_runner.h"
 #include "settings/app_settings.h"
 #include "ui/about_box.h"
 #include "ui/controls.h"
 #include "ui/convert_window.h"
+#include "ui/index_d64.h"
+#include "ui/join_window.h"
+#include "ui/launcher_dialogs.h"
 #include "ui/split_window.h"
 #include "ui/wait_box.h"
 
@@ -187,14 +191,19 @@ SplitWindow* MainWindow::splitWindow() const {
 QWidget* MainWindow::CreateSplitWindow() {
   auto* window = new SplitWindow(*paths_, *messages_, *fileDialogs_, *waitBox_);
   window->setWindowIcon(ProgramIcon("split"));
+  // "Index D64": the launcher disk for the ticked groups; its two dialogs
+  // are centred over the main window, the tools found beside the program or
+  // on the PATH.
+  window->onIndexD64 = [this, window] {
+    QtLauncherDialogs dialogs(this, window->messages());
+    QtToolRunner tools;
+    RunIndexD64(window->model(), window->messages(), dialogs, tools, &window->waitBox());
+  };
   return window;
 }
 
 QWidget* MainWindow::CreateJoinWindow() {
-  // Stands in for the join window until it is built.
-  auto* window = new QWidget;
-  window->setObjectName("Form4");
-  window->setWindowTitle("Join TAP Files");
+  auto* window = new JoinWindow(*paths_, *messages_, *fileDialogs_, waitBox_);
   window->setWindowIcon(ProgramIcon("join"));
   return window;
 }
