@@ -63,6 +63,11 @@ QString SettingsFileLocation() {
                               QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
 }
 
+QString UnsetFolderDefault(const QString& iniPath, const QString& programFolder, const QString& homeFolder) {
+  const bool beside = QFileInfo(QFileInfo(iniPath).absolutePath()) == QFileInfo(programFolder);
+  return beside || homeFolder.isEmpty() ? programFolder : homeFolder;
+}
+
 std::string AppSettings::ReadPersistentPath(PersistentPath which) {
   return rw::ReadPersistentPath(*this, which).toStdString();
 }

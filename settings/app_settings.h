@@ -43,5 +43,9 @@ bool WritePersistentPath(AppSettings& settings, const QString& path, PersistentP
 QString SettingsFileLocation(const QString& programFolder, const QString& userConfigFolder);
 // The same for the running program and the user's configuration folder.
 QString SettingsFileLocation();
+// What a folder that was never remembered reads as: the program's folder for
+// a portable copy (its settings file beside it), the user's home folder for
+// an installed program, whose folder (/usr/bin) is no place for tapes.
+QString UnsetFolderDefault(const QString& iniPath, const QString& programFolder, const QString& homeFolder);
 
 }  // namespace rw

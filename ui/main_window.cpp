@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <functional>
+#include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QLayout>
 #include <QMdiArea>
@@ -38,7 +40,11 @@ constexpr int kToolHeight = Twips(9030);
 
 // What the program itself provides when no services are handed in.
 struct MainWindow::Owned {
-  explicit Owned(QWidget* window) : settings(SettingsFileLocation()), messages(window), fileDialogs(window) {}
+  explicit Owned(QWidget* window)
+      : settings(SettingsFileLocation(),
+                 UnsetFolderDefault(SettingsFileLocation(), QCoreApplication::applicationDirPath(), QDir::homePath())),
+        messages(window),
+        fileDialogs(window) {}
   AppSettings settings;
   QtMessages messages;
   QtFileDialogs fileDialogs;

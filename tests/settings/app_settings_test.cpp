@@ -50,6 +50,9 @@ TEST(AppSettings, FileLivesBesideTheProgramOnlyWhenThatFolderIsWritableAndNotIns
   fs::create_directories(scratch.File("usr/share/applications"));
   scratch.Write("usr/share/applications/" REELWRIGHT_APP_ID ".desktop", "[Desktop Entry]\n");
   EXPECT_EQ(SettingsFileLocation(Q(scratch.File("usr/bin")), user), user + "/Reelwright.ini");
+  // Folders never remembered: the portable copy's own, else the home folder.
+  EXPECT_EQ(UnsetFolderDefault(program + "/Reelwright.ini", program, "/home/me"), program);
+  EXPECT_EQ(UnsetFolderDefault(user + "/Reelwright.ini", "/usr/bin", "/home/me"), "/home/me");
 }
 
 TEST(AppSettings, TheUserConfigFolderIsCreatedByTheFirstWriteOrTheFailureReported) {
