@@ -39,7 +39,7 @@ TEST_F(JoinCliTest, JoinsFilesAndPausesAndPrintsTheRows) {
   const CliRun run = RunCli({"join", Q(output), Q(one), "--pause", "5s", Q(two)});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(ReadFileBytes(output).size(), 2984u);
-  for (const std::string cell : {"Size", "Machine", "Video", "Type", "Duration", "999 Bytes", "1.95 KB", "C64", "PAL",
+  for (const std::string cell : {"Size", "Machine", "Video", "Type", "Duration", "1000 Bytes", "1.95 KB", "C64", "PAL",
                                  " TAP V1", "**  [PAUSE]  **", "0m:0.39s", "0m:0.8s", "5s"}) {
     EXPECT_NE(run.out.find(cell), std::string::npos) << cell << " missing from\n" << run.out;
   }
