@@ -152,7 +152,7 @@ int RunJoin(const QStringList& arguments) {
   for (const Item& item : parsed.items) {
     const std::string text = item.text.toStdString();
     const bool added = item.pause              ? compilation.AddPauseRow(text)
-                       : FolderExists(text) ? compilation.AddTapDirectory(text)
+                       : FolderExists(text) ? compilation.AddTapDirectory(text, output)
                                             : compilation.AddTapFile(text);
     if (!added) return kExitFailed;
   }

@@ -67,6 +67,14 @@ TEST_F(JoinCliTest, ItemsKeepTheirOrderAndSortingReordersThem) {
   // Pause first, then by path: dir/a.tap, dir/b.TAP, one.tap.
   EXPECT_EQ((std::vector<uint8_t>(joined.begin() + 20, joined.begin() + 28)),
             (std::vector<uint8_t>{0x00, 0xA3, 0x08, 0x0F, 0x41, 0x41, 0x42, 0x42}));
+
+  // Joined again into its own folder, the output is never one of its inputs.
+  const std::string inside = folder.File("dir/all.tap");
+  for (int round = 0; round < 2; ++round) {
+    run = RunCli({"join", "--force", Q(inside), Q(folder.File("dir"))});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(ReadFileBytes(inside).size(), 24u) << round;
+  }
 }
 
 // (Replacing with --force is the sorted join above, over the first join's output.)
