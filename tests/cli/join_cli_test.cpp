@@ -77,6 +77,13 @@ TEST_F(JoinCliTest, ItemsKeepTheirOrderAndSortingReordersThem) {
   }
 }
 
+TEST_F(JoinCliTest, AMalformedPauseIsAWrongArgument) {
+  const CliRun run = RunCli({"join", Q(output), Q(one), "--pause", "abc", Q(two)});
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_EQ(run.err.rfind("--pause abc: ", 0), 0u) << run.err;
+  EXPECT_FALSE(std::filesystem::exists(output));
+}
+
 // (Replacing with --force is the sorted join above, over the first join's output.)
 TEST_F(JoinCliTest, RefusalsExitWithOneAndWriteNothing) {
   const std::string vic = folder.Write("vic.tap", Tape(1, 100, 0x30));
@@ -90,7 +97,7 @@ TEST_F(JoinCliTest, RefusalsExitWithOneAndWriteNothing) {
       {output, {Q(one), Q(vic)},
        "File " + vic + " Cannot be added since it was created for a machine (VIC-20) conflicting with previously "
                        "added files"},
-      {output, {Q(one), "--pause", "1m30"}, "Pause duration string 1m30 Syntax is Invalid !"},
+      {output, {Q(one), "--pause", "40m"}, "Pause duration string 40m is too long !"},
       {output, {Q(one), Q(folder.File("missing.tap"))}, "Error while loading file " + folder.File("missing.tap") + " : "},
       {output, {Q(one)}, "at least two rows"},
       {existing, {Q(one), Q(two)}, "File " + existing + " Already exists !"},
