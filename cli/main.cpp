@@ -5,6 +5,8 @@
 
 #include "cli/cli_support.h"
 #include "cli/commands.h"
+#include "core/safe_file.h"
+#include "platform/posix_storage_sync.h"
 
 namespace {
 
@@ -41,6 +43,9 @@ Runner FindCommand(const QString& name) {
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
+  // Written files are on the device before any success message.
+  static rw::PosixStorageSync storageSync;
+  rw::SetStorageSync(&storageSync);
   QCoreApplication::setApplicationName("reelwright-cli");
   QCoreApplication::setApplicationVersion(REELWRIGHT_VERSION);
   const QStringList arguments = QCoreApplication::arguments();
