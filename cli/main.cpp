@@ -6,6 +6,7 @@
 #include "cli/cli_support.h"
 #include "cli/commands.h"
 #include "core/safe_file.h"
+#include "platform/interrupt_cleanup.h"
 #include "platform/posix_storage_sync.h"
 
 namespace {
@@ -46,6 +47,8 @@ int main(int argc, char** argv) {
   // Written files are on the device before any success message.
   static rw::PosixStorageSync storageSync;
   rw::SetStorageSync(&storageSync);
+  // Ctrl+C or a terminating signal leaves no partial file behind.
+  rw::InstallInterruptCleanup();
   QCoreApplication::setApplicationName("reelwright-cli");
   QCoreApplication::setApplicationVersion(REELWRIGHT_VERSION);
   const QStringList arguments = QCoreApplication::arguments();

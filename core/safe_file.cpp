@@ -57,6 +57,7 @@ bool SafeFileWriter::Open(const std::string& path, std::string& error) {
     file_ = std::fopen(candidate.c_str(), "wbx");
     if (file_ != nullptr) {
       temporaryPath_ = candidate.string();
+      partial_.Hold(temporaryPath_);
       return true;
     }
     if (errno != EEXIST) break;
@@ -75,6 +76,7 @@ bool SafeFileWriter::OpenNew(const std::string& path, std::string& error) {
     return false;
   }
   temporaryPath_ = path;
+  partial_.Hold(path);
   direct_ = true;
   return true;
 }
@@ -146,6 +148,7 @@ bool SafeFileWriter::Commit(bool replace, std::string& error) {
   }
   temporaryPath_.clear();
   direct_ = false;
+  partial_.Release();
   // The new name itself is an entry of the folder.
   if (!deferSync_ && installedSync != nullptr && !installedSync->SyncFolder(FolderOf(path_), error)) return false;
   return true;
@@ -161,6 +164,7 @@ void SafeFileWriter::Discard() {
     fs::remove(temporaryPath_, ignored);
     temporaryPath_.clear();
   }
+  partial_.Release();
   direct_ = false;
 }
 

@@ -7,11 +7,14 @@
 // Commit also puts the data on the storage device before the file takes its
 // name, and the folder's entry after, through the StorageSync the program
 // installed with SetStorageSync: a success message may follow at once.
+// Until Commit has succeeded the file is registered as partial
+// (core/partial_files.h), so an interrupted run removes it.
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
+#include "core/partial_files.h"
 #include "platform/storage_sync.h"
 
 namespace rw {
@@ -62,6 +65,7 @@ class SafeFileWriter {
   std::FILE* file_ = nullptr;
   bool direct_ = false;  // opened with OpenNew: temporaryPath_ is the final name
   bool deferSync_ = false;
+  PartialFileGuard partial_;  // removed by an interruption until Commit ends
 };
 
 // The whole of `data` as the file `path`, written safely as above.
