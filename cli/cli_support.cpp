@@ -1,18 +1,23 @@
 #include "cli/cli_support.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace rw::cli {
 
 MessageAnswer StderrMessages::Show(const Message& message) {
+  if (message.buttons == MessageButtons::YesNo) {
+    if (answer_ != MessageAnswer::Yes) PrintErr(QString::fromStdString(message.text));
+    return answer_;
+  }
   if (message.icon == MessageIcon::Critical) ++errors;
   PrintErr(QString::fromStdString(message.text));
-  if (message.buttons == MessageButtons::YesNo) return answer_;
   return MessageAnswer::Ok;
 }
 
 int ParseCommandLine(QCommandLineParser& parser, const QStringList& arguments) {
-  parser.addHelpOption();
+  // Qt's own help option also offers --help-all, which means nothing here.
+  parser.addOption({{"h", "help"}, "Displays help on commandline options."});
   parser.addVersionOption();
   if (!parser.parse(arguments)) {
     PrintErr(parser.errorText());
@@ -35,6 +40,15 @@ QString CommandHelp(const QCommandLineParser& parser, const QStringList& argumen
   const auto usage = help.indexOf(" [options]");
   if (help.startsWith("Usage: ") && usage > 0) help.replace(7, usage - 7, arguments.first());
   return help;
+}
+
+int UsageError(const QString& text) {
+  PrintErr(text);
+  return kExitUsage;
+}
+
+bool HasControlCharacter(const QString& text) {
+  return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F || (c.unicode() >= 0x80 && c.unicode() < 0xA0); });
 }
 
 void PrintOut(const QString& line) {

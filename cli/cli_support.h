@@ -14,7 +14,8 @@ inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
 
 // Prints each message's text on standard error, one per line. Questions are
-// answered with `answer` (the command line has no one to ask).
+// answered with `answer` (the command line has no one to ask); a question
+// answered Yes (by --force) is not printed, since nothing was refused.
 class StderrMessages : public Messages {
  public:
   explicit StderrMessages(MessageAnswer answer = MessageAnswer::No) : answer_(answer) {}
@@ -25,13 +26,20 @@ class StderrMessages : public Messages {
   MessageAnswer answer_;
 };
 
-// Adds --help and --version to `parser` and parses `arguments` (whose first
+// Adds -h/--help and --version to `parser` and parses `arguments` (whose first
 // element names the command). Returns kGoOn, or the status to end with when
 // help or the version was printed or the arguments were wrong.
 inline constexpr int kGoOn = -1;
 int ParseCommandLine(QCommandLineParser& parser, const QStringList& arguments);
 // The parser's help with "reelwright-cli COMMAND" as the program's name.
 QString CommandHelp(const QCommandLineParser& parser, const QStringList& arguments);
+
+// Wrong arguments: prints `text` (which names the option or argument at
+// fault, e.g. "--device x: ...") on standard error and returns kExitUsage.
+int UsageError(const QString& text);
+// True when `text` holds a line break or another control character, which
+// no name, path part or label on the command line may carry.
+bool HasControlCharacter(const QString& text);
 
 void PrintOut(const QString& line);  // a line on standard output (UTF-8)
 void PrintErr(const QString& line);  // a line on standard error (UTF-8)

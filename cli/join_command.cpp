@@ -9,6 +9,7 @@
 
 #include "cli/cli_support.h"
 #include "cli/commands.h"
+#include "core/pulse_timing.h"
 #include "core/utilities.h"
 #include "join/compilation.h"
 #include "join/join_operation.h"
@@ -24,12 +25,15 @@ const char* const kJoinUsage =
     "  FILE          a tape image\n"
     "  DIRECTORY     every .tap file directly inside it, in name order\n"
     "  --pause TEXT  a pause such as 5s, 1m:30s or 2.5s\n"
-    "All images must be for the same machine, video standard and TAP version.\n"
+    "All images must be for the same machine, video standard and TAP version;\n"
+    "version-0 images cannot be joined with pauses. A directory never adds OUTFILE.\n"
     "\n"
     "Options:\n"
-    "  --sort   keep the rows sorted by path, pauses first\n"
-    "  --force  replace OUTFILE if it exists\n"
-    "  --       the arguments that follow are paths, even if they begin with -";
+    "  --sort         keep the rows sorted by path, pauses first\n"
+    "  --force        replace OUTFILE if it exists\n"
+    "  --             the arguments that follow are paths, even if they begin with -\n"
+    "  -h, --help     this help\n"
+    "  -v, --version  the program's version";
 
 struct Item {
   bool pause = false;
@@ -40,6 +44,7 @@ struct JoinArguments {
   bool sort = false;
   bool force = false;
   bool help = false;
+  bool version = false;
   QString output;
   std::vector<Item> items;
 };
@@ -58,6 +63,10 @@ bool ParseJoinArguments(const QStringList& arguments, JoinArguments& parsed, QSt
       }
       if (argument == "--help" || argument == "-h") {
         parsed.help = true;
+        continue;
+      }
+      if (argument == "--version" || argument == "-v") {
+        parsed.version = true;
         continue;
       }
       if (argument == "--sort") {
@@ -92,7 +101,7 @@ bool ParseJoinArguments(const QStringList& arguments, JoinArguments& parsed, QSt
       parsed.items.push_back(item);
     }
   }
-  if (parsed.help) return true;
+  if (parsed.help || parsed.version) return true;
   if (parsed.output.isEmpty() || parsed.items.empty()) {
     error = "An output file and at least one item are needed";
     return false;
@@ -139,6 +148,20 @@ int RunJoin(const QStringList& arguments) {
     PrintOut(kJoinUsage);
     return kExitOk;
   }
+  if (parsed.version) {
+    PrintOut(QStringLiteral("reelwright-cli ") + REELWRIGHT_VERSION);
+    return kExitOk;
+  }
+
+  // A pause that does not read as a duration is a wrong argument, found
+  // before anything is loaded.
+  const std::string decimalSeparator = DecimalSeparator();
+  for (const Item& item : parsed.items) {
+    if (item.pause && ParseDuration(item.text.toStdString(), decimalSeparator) < 0) {
+      return UsageError("--pause " + item.text + ": expected a duration such as 5s, 1m:30s or 2" +
+                        QString::fromStdString(decimalSeparator) + "5s.");
+    }
+  }
 
   StderrMessages messages;
   const std::string output = parsed.output.toStdString();
@@ -147,12 +170,12 @@ int RunJoin(const QStringList& arguments) {
     return kExitFailed;
   }
 
-  Compilation compilation(DecimalSeparator(), messages);
+  Compilation compilation(decimalSeparator, messages);
   compilation.SetSorted(parsed.sort);
   for (const Item& item : parsed.items) {
     const std::string text = item.text.toStdString();
     const bool added = item.pause              ? compilation.AddPauseRow(text)
-                       : FolderExists(text) ? compilation.AddTapDirectory(text)
+                       : FolderExists(text) ? compilation.AddTapDirectory(text, output)
                                             : compilation.AddTapFile(text);
     if (!added) return kExitFailed;
   }

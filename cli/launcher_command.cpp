@@ -77,14 +77,23 @@ int RunLauncher(const QStringList& arguments) {
   if (const int status = ParseCommandLine(parser, arguments); status != kGoOn) return status;
   const int target = TargetIndex(parser.value("target"));
   if (target < 0) {
-    PrintErr("--target must be c64, vic20, vic20-3k, vic20-8k, c16 or c128.");
-    return kExitUsage;
+    return UsageError("--target " + parser.value("target") + ": must be c64, vic20, vic20-3k, vic20-8k, c16 or c128.");
   }
 
+  // The dialog reads the leading number of what was typed; an argument is
+  // a whole number or wrong.
+  bool deviceOk = false;
+  const int deviceNumber = parser.value("device").toInt(&deviceOk);
+  if (!deviceOk || deviceNumber < 8 || deviceNumber > 11) {
+    return UsageError("--device " + parser.value("device") + ": expected a device number from 8 to 11.");
+  }
+  if (HasControlCharacter(parser.value("sd-dir"))) {
+    return UsageError("--sd-dir: a folder name cannot hold a line break or another control character.");
+  }
   LauncherMessages messages(parser.isSet("force") ? MessageAnswer::Yes : MessageAnswer::No);
   const DeviceCheck device =
       CheckDeviceAnswer(parser.value("device").toStdString(), parser.value("sd-dir").toStdString(), messages);
-  if (!device.accepted) return kExitFailed;
+  if (!device.accepted) return UsageError("--sd-dir " + parser.value("sd-dir") + ": refused, see above.");
 
   // The command line names its folders itself and leaves the ones the
   // windows remember alone.

@@ -5,6 +5,9 @@
 
 #include "cli/cli_support.h"
 #include "cli/commands.h"
+#include "core/safe_file.h"
+#include "platform/interrupt_cleanup.h"
+#include "platform/posix_storage_sync.h"
 
 namespace {
 
@@ -19,12 +22,33 @@ const char* const kUsage =
     "  join OUTFILE ITEM...      a compilation of tape images and pauses\n"
     "  launcher FILE OUTDIR ...  a launcher disk image (needs VICE's c1541 and petcat)\n"
     "\n"
-    "reelwright-cli COMMAND --help describes a command.";
+    "reelwright-cli COMMAND --help (or reelwright-cli help COMMAND) describes a command.\n"
+    "Exit status: 0 done, 1 refused or failed, 2 wrong arguments; 128 + N when stopped by signal N.";
+
+using Runner = int (*)(const QStringList&);
+
+// Every command, by the name typed after reelwright-cli.
+Runner FindCommand(const QString& name) {
+  const struct {
+    const char* name;
+    Runner run;
+  } commands[] = {{"info", rw::cli::RunInfo},   {"list", rw::cli::RunList}, {"split", rw::cli::RunSplit},
+                  {"index", rw::cli::RunIndex}, {"join", rw::cli::RunJoin}, {"launcher", rw::cli::RunLauncher}};
+  for (const auto& entry : commands) {
+    if (name == QLatin1String(entry.name)) return entry.run;
+  }
+  return nullptr;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
+  // Written files are on the device before any success message.
+  static rw::PosixStorageSync storageSync;
+  rw::SetStorageSync(&storageSync);
+  // Ctrl+C or a terminating signal leaves no partial file behind.
+  rw::InstallInterruptCleanup();
   QCoreApplication::setApplicationName("reelwright-cli");
   QCoreApplication::setApplicationVersion(REELWRIGHT_VERSION);
   const QStringList arguments = QCoreApplication::arguments();
@@ -33,6 +57,15 @@ int main(int argc, char** argv) {
     return rw::cli::kExitUsage;
   }
   const QString command = arguments.at(1);
+  if (command == "help" && arguments.size() > 2) {
+    // reelwright-cli help COMMAND: the command's own --help.
+    const QString name = arguments.at(2);
+    if (const Runner run = FindCommand(name)) {
+      return run({QStringLiteral("reelwright-cli ") + name, QStringLiteral("--help")});
+    }
+    rw::cli::PrintErr(QStringLiteral("Unknown command: ") + name + "\n\n" + kUsage);
+    return rw::cli::kExitUsage;
+  }
   if (command == "--help" || command == "-h" || command == "help") {
     rw::cli::PrintOut(kUsage);
     return rw::cli::kExitOk;
@@ -44,15 +77,7 @@ int main(int argc, char** argv) {
   QStringList rest = arguments.mid(2);
   rest.prepend(QStringLiteral("reelwright-cli ") + command);
 
-  using Runner = int (*)(const QStringList&);
-  const struct {
-    const char* name;
-    Runner run;
-  } commands[] = {{"info", rw::cli::RunInfo},   {"list", rw::cli::RunList}, {"split", rw::cli::RunSplit},
-                  {"index", rw::cli::RunIndex}, {"join", rw::cli::RunJoin}, {"launcher", rw::cli::RunLauncher}};
-  for (const auto& entry : commands) {
-    if (command == QLatin1String(entry.name)) return entry.run(rest);
-  }
+  if (const Runner run = FindCommand(command)) return run(rest);
   rw::cli::PrintErr(QStringLiteral("Unknown command: ") + command + "\n\n" + kUsage);
   return rw::cli::kExitUsage;
 }

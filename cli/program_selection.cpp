@@ -56,9 +56,8 @@ int PrepareProgramList(const QCommandLineParser& parser, bool tapeNames, Program
       bool ok = false;
       const int row = part.trimmed().toInt(&ok);
       if (!ok || row < 1 || row > list.RowCount()) {
-        PrintErr("No row " + part.trimmed() + " to select: the tape holds " + QString::number(list.RowCount()) +
-                 " programs.");
-        return kExitUsage;
+        return UsageError("--select " + select + ": no row " + part.trimmed() + " to select; the tape holds " +
+                          QString::number(list.RowCount()) + " programs.");
       }
       list.SetChecked(row, true);
     }
@@ -68,8 +67,11 @@ int PrepareProgramList(const QCommandLineParser& parser, bool tapeNames, Program
     int row = 0;
     QString text;
     if (!ParseRowText(value, list.RowCount(), row, text)) {
-      PrintErr("--name " + value + ": expected ROW=TEXT with an existing row.");
-      return kExitUsage;
+      return UsageError("--name " + value + ": expected ROW=TEXT with an existing row.");
+    }
+    if (HasControlCharacter(text)) {
+      return UsageError("--name for row " + QString::number(row) +
+                        ": a file name cannot hold a line break or another control character.");
     }
     // The name editor's box takes at most 16 characters.
     if (text.size() > 16) {
@@ -83,8 +85,12 @@ int PrepareProgramList(const QCommandLineParser& parser, bool tapeNames, Program
       int row = 0;
       QString text;
       if (!ParseRowText(value, list.RowCount(), row, text)) {
-        PrintErr("--tape-name " + value + ": expected ROW=TEXT with an existing row.");
-        return kExitUsage;
+        return UsageError("--tape-name " + value + ": expected ROW=TEXT with an existing row.");
+      }
+      // Control codes are written as {TOKENS}; a raw one is a typing accident.
+      if (HasControlCharacter(text)) {
+        return UsageError("--tape-name for row " + QString::number(row) +
+                          ": use {TOKENS} such as {RED} for control codes, not the characters themselves.");
       }
       list.SetTapeNameText(row, text.toStdString());
     }
@@ -92,8 +98,7 @@ int PrepareProgramList(const QCommandLineParser& parser, bool tapeNames, Program
   if (list.Groups().empty()) {
     // An image without programs has already been reported as such.
     if (list.RowCount() == 0) return kExitFailed;
-    PrintErr("No row is selected.");
-    return kExitUsage;
+    return UsageError("--select " + select + ": no row is selected.");
   }
   return kExitOk;
 }

@@ -48,8 +48,7 @@ int RunIndex(const QStringList& arguments) {
   if (status != kGoOn) return status;
   const QString format = parser.value("format").toLower();
   if (format != "marquise" && format != "ultimate64") {
-    PrintErr("--format must be marquise or ultimate64.");
-    return kExitUsage;
+    return UsageError("--format " + parser.value("format") + ": must be marquise or ultimate64.");
   }
 
   MemoryPaths paths;

@@ -140,7 +140,8 @@ std::optional<std::string> RomDecoder::ReadHeaderName(int64_t pos) const {
 }
 
 int64_t RomDecoder::FindRepeat(int64_t from, int gap) const {
-  const int64_t lastIndex = image_.FileLength();
+  // The walk stops at the end of the data or past the span, whichever comes first.
+  const int64_t stop = std::min<int64_t>(image_.FileLength(), from + kRepeatSearchSpan + 1);
   int64_t g = from;
   int64_t p = from;
   int r = 0;
@@ -149,8 +150,8 @@ int64_t RomDecoder::FindRepeat(int64_t from, int gap) const {
     do {
       p += step_;
       v = ReadPulse(p);
-    } while (p < lastIndex && IsShort(v));
-    if (p >= lastIndex) return -1;
+    } while (p < stop && IsShort(v));
+    if (p >= stop) return -1;
     if (p - g >= gap / step_) {
       r = DecodeByte(p);
       if (r < 0) {
@@ -259,6 +260,20 @@ void RomDecoder::FillSection(int64_t leaderStart, int64_t headerPos, const std::
   section.repeatChecksumOk = BlockChecksumOk();
 }
 
+int64_t RomDecoder::NextZero(int64_t from) {
+  const uint8_t* bytes = image_.bytes.data();
+  const int64_t end = image_.FileLength();
+  if (zeroSearchedData_ != bytes || zeroSearchedSize_ != image_.bytes.size() || from < zeroSearchedFrom_ ||
+      from > nextZero_) {
+    const void* zero = std::memchr(bytes + from, 0, static_cast<size_t>(end - from));
+    nextZero_ = zero != nullptr ? static_cast<const uint8_t*>(zero) - bytes : end;
+    zeroSearchedFrom_ = from;
+    zeroSearchedData_ = bytes;
+    zeroSearchedSize_ = image_.bytes.size();
+  }
+  return nextZero_;
+}
+
 bool RomDecoder::FindNextSection(int64_t from, TapeSection& section) {
   section = TapeSection{};
   return step_ == 2 ? FindNextSectionHalfWaves(from, section) : FindNextSectionWholePulses(from, section);
@@ -321,15 +336,11 @@ bool RomDecoder::FindLongLeaderEnd(int64_t from, int64_t limit, int64_t& leaderS
 }
 
 bool RomDecoder::FindNextSectionWholePulses(int64_t from, TapeSection& section) {
-  const uint8_t* bytes = image_.bytes.data();
   const int64_t last = static_cast<int64_t>(image_.FileLength()) - 1;
   int64_t p = std::max<int64_t>(from, 0);
   int64_t zeroPos = -1;
   while (p <= last) {
-    if (zeroPos < p) {
-      const void* zero = std::memchr(bytes + p, 0, static_cast<size_t>(last - p + 1));
-      zeroPos = zero != nullptr ? static_cast<const uint8_t*>(zero) - bytes : last + 1;
-    }
+    if (zeroPos < p) zeroPos = NextZero(p);
     int64_t leaderStart = 0;
     int64_t leaderEnd = 0;
     if (!FindLongLeaderEnd(p, zeroPos, leaderStart, leaderEnd)) {
@@ -402,10 +413,7 @@ bool RomDecoder::FindNextSectionHalfWaves(int64_t from, TapeSection& section) {
   int64_t target = -1;  // the walk goes on, position by position, up to here
   while (p <= last) {
     if (!inLeader && p >= target) {
-      if (zeroPos < p) {
-        const void* zero = std::memchr(bytes + p, 0, static_cast<size_t>(last - p + 1));
-        zeroPos = zero != nullptr ? static_cast<const uint8_t*>(zero) - bytes : last + 1;
-      }
+      if (zeroPos < p) zeroPos = NextZero(p);
       int64_t runStart = 0;
       int64_t runEnd = 0;
       target = FindShortRun(p, zeroPos, kMinLeader - 1, runStart, runEnd) && runEnd < zeroPos ? runStart : zeroPos;

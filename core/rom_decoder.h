@@ -65,6 +65,12 @@ class RomDecoder {
   inline static constexpr int kBlockSize = 202;      // countdown 9, header 192, checksum 1
   inline static constexpr int kMinLeader = 1000;     // a leader must be longer than this
   inline static constexpr int kRepeatGap = 78;
+  // How far after the first copy's end marker the repeat may start. On real
+  // tapes it starts 80 positions after it (about 900 on a C16 half-wave
+  // tape); beyond this span the header has no repeat, so the search never
+  // mistakes a later block (another program's data or header repeat) for it,
+  // and a header without repeat costs a bounded look, not a walk to the end.
+  inline static constexpr int kRepeatSearchSpan = 4000;
 
   // Sets the default classes for the image's machine and version.
   explicit RomDecoder(const TapImage& image);
@@ -104,7 +110,8 @@ class RomDecoder {
   // program-file header starts at `pos`, otherwise nothing.
   std::optional<std::string> ReadHeaderName(int64_t pos) const;
   // The first countdown byte (9) of the repeated copy after a gap of at
-  // least `gap` positions of short pulses, searching from `from`; -1 if none.
+  // least `gap` positions of short pulses, searching from `from`; -1 if none
+  // starts within kRepeatSearchSpan positions of `from`.
   int64_t FindRepeat(int64_t from, int gap) const;
   // The next program from `from` on; false when the image holds no more.
   bool FindNextSection(int64_t from, TapeSection& section);
@@ -143,6 +150,16 @@ class RomDecoder {
   std::vector<int> sample_;
   std::vector<int> histogram_;
   std::vector<PulseCluster> clusters_;
+  // The first zero byte at or after zeroSearchedFrom_, kept from one search
+  // to the next: the searches move forward through the image, and looking
+  // it up again to the end of the image on every call made a parse of many
+  // programs cost the square of their number. Valid while the image's bytes
+  // stay where they are; renaming never writes a zero.
+  int64_t NextZero(int64_t from);
+  int64_t zeroSearchedFrom_ = -1;
+  int64_t nextZero_ = -1;
+  const uint8_t* zeroSearchedData_ = nullptr;
+  size_t zeroSearchedSize_ = 0;
 };
 
 }  // namespace rw

@@ -13,7 +13,34 @@ namespace {
 
 std::string Describe(int error) { return std::strerror(error != 0 ? error : EIO); }
 
+StorageSync* installedSync = nullptr;
+
+std::string FolderOf(const std::string& path) {
+  const fs::path target = fs::u8path(path);
+  return target.has_parent_path() ? target.parent_path().string() : std::string(".");
+}
+
 }  // namespace
+
+void SetStorageSync(StorageSync* sync) { installedSync = sync; }
+StorageSync* InstalledStorageSync() { return installedSync; }
+
+bool SyncWrittenFile(const std::string& path, std::string& error) {
+  if (installedSync == nullptr) return true;
+  errno = 0;
+  std::FILE* file = std::fopen(fs::u8path(path).c_str(), "rb");
+  if (file == nullptr) {
+    error = Describe(errno);
+    return false;
+  }
+  const bool synced = installedSync->SyncFile(file, error);
+  std::fclose(file);
+  return synced && installedSync->SyncFolder(FolderOf(path), error);
+}
+
+bool SyncFolderContents(const std::string& folder, std::string& error) {
+  return installedSync == nullptr || installedSync->SyncAllIn(folder.empty() ? "." : folder, error);
+}
 
 SafeFileWriter::~SafeFileWriter() { Discard(); }
 
@@ -30,6 +57,7 @@ bool SafeFileWriter::Open(const std::string& path, std::string& error) {
     file_ = std::fopen(candidate.c_str(), "wbx");
     if (file_ != nullptr) {
       temporaryPath_ = candidate.string();
+      partial_.Hold(temporaryPath_);
       return true;
     }
     if (errno != EEXIST) break;
@@ -48,6 +76,7 @@ bool SafeFileWriter::OpenNew(const std::string& path, std::string& error) {
     return false;
   }
   temporaryPath_ = path;
+  partial_.Hold(path);
   direct_ = true;
   return true;
 }
@@ -73,6 +102,14 @@ bool SafeFileWriter::Commit(bool replace, std::string& error) {
   errno = 0;
   const bool flushed = std::fflush(file_) == 0;
   const int flushErrno = errno;
+  // The data reaches the device before the file takes its name, so the name
+  // never stands for bytes still in the write cache.
+  if (flushed && !deferSync_ && installedSync != nullptr && !installedSync->SyncFile(file_, error)) {
+    std::fclose(file_);
+    file_ = nullptr;
+    Discard();
+    return false;
+  }
   const bool closed = std::fclose(file_) == 0;
   const int closeErrno = errno;
   file_ = nullptr;
@@ -111,6 +148,9 @@ bool SafeFileWriter::Commit(bool replace, std::string& error) {
   }
   temporaryPath_.clear();
   direct_ = false;
+  partial_.Release();
+  // The new name itself is an entry of the folder.
+  if (!deferSync_ && installedSync != nullptr && !installedSync->SyncFolder(FolderOf(path_), error)) return false;
   return true;
 }
 
@@ -124,6 +164,7 @@ void SafeFileWriter::Discard() {
     fs::remove(temporaryPath_, ignored);
     temporaryPath_.clear();
   }
+  partial_.Release();
   direct_ = false;
 }
 

@@ -3,12 +3,33 @@
 // place: the bytes go to a temporary file in the same folder, which takes the
 // final name only when complete. Until then an existing file of that name is
 // untouched; a writer dropped without Commit removes its temporary file.
+//
+// Commit also puts the data on the storage device before the file takes its
+// name, and the folder's entry after, through the StorageSync the program
+// installed with SetStorageSync: a success message may follow at once.
+// Until Commit has succeeded the file is registered as partial
+// (core/partial_files.h), so an interrupted run removes it.
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
+#include "core/partial_files.h"
+#include "platform/storage_sync.h"
+
 namespace rw {
+
+// The process's way of syncing (nullptr: none, the default). Set once at
+// start, before any file is written.
+void SetStorageSync(StorageSync* sync);
+StorageSync* InstalledStorageSync();
+
+// Syncs a file written by someone else (an external tool) and its folder
+// entry; true at once without an installed StorageSync.
+bool SyncWrittenFile(const std::string& path, std::string& error);
+// One sync of everything written into `folder`, for callers that write many
+// files with deferred syncs (see SafeFileWriter::DeferSync).
+bool SyncFolderContents(const std::string& folder, std::string& error);
 
 class SafeFileWriter {
  public:
@@ -26,6 +47,9 @@ class SafeFileWriter {
   // removes the incomplete file again.
   bool OpenNew(const std::string& path, std::string& error);
   bool Write(const void* data, size_t size, std::string& error);
+  // Commit leaves the syncing to the caller, who writes many files and then
+  // calls SyncFolderContents once before reporting success.
+  void DeferSync() { deferSync_ = true; }
   // Flushes and gives the file its final name. With `replace` false an
   // existing file of that name is never replaced: Commit fails with "File
   // exists" instead.
@@ -40,6 +64,8 @@ class SafeFileWriter {
   std::string temporaryPath_;
   std::FILE* file_ = nullptr;
   bool direct_ = false;  // opened with OpenNew: temporaryPath_ is the final name
+  bool deferSync_ = false;
+  PartialFileGuard partial_;  // removed by an interruption until Commit ends
 };
 
 // The whole of `data` as the file `path`, written safely as above.

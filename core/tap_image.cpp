@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
 
 #include "platform/messages.h"
@@ -19,27 +20,14 @@ bool Refuse(Messages& messages, const std::string& text) {
   return false;
 }
 
-}  // namespace
-
-bool LoadTapImageFromBytes(const std::string& path, std::vector<uint8_t> fileBytes, TapImage& image,
-                           Messages& messages) {
-  // A file shorter than the header cannot be a tape image; reading its
-  // missing header fields would mean reading past the end of the file.
-  if (fileBytes.size() < static_cast<size_t>(kTapHeaderSize)) {
-    return Refuse(messages, path + " Is not a valid TAP file");
-  }
-  if (fileBytes.size() > static_cast<size_t>(INT32_MAX - 1)) {
-    return Refuse(messages, "Error while loading file " + path + " : " + std::strerror(EFBIG));
-  }
-  std::string signature(reinterpret_cast<const char*>(fileBytes.data()), 12);
-  const uint8_t version = fileBytes[12];
-  const uint8_t machine = fileBytes[13];
-  const uint8_t video = fileBytes[14];
-
-  // The checks run in this order, so a file with several faults names only the first.
-  if (signature.compare(3, 9, "-TAPE-RAW") != 0) {
-    return Refuse(messages, path + " Is not a valid TAP file");
-  }
+// The header checks, in the order that names only the first fault. `header`
+// holds at least kTapHeaderSize bytes.
+bool HeaderAccepted(const std::string& path, const uint8_t* header, Messages& messages) {
+  const std::string_view signature(reinterpret_cast<const char*>(header), 12);
+  const uint8_t version = header[12];
+  const uint8_t machine = header[13];
+  const uint8_t video = header[14];
+  if (signature.substr(3) != "-TAPE-RAW") return Refuse(messages, path + " Is not a valid TAP file");
   if (version > 2) {
     return Refuse(messages, path + " Is in a TAP format (V" + std::to_string(version) + ") that is not supported");
   }
@@ -51,11 +39,29 @@ bool LoadTapImageFromBytes(const std::string& path, std::vector<uint8_t> fileByt
     return Refuse(messages, path + " TAP file is for a Commodore Machine (" + std::to_string(machine) +
                                 ") that is not supported");
   }
+  return true;
+}
 
-  image.signature = std::move(signature);
-  image.version = version;
-  image.machine = machine;
-  image.video = video;
+bool RefuseTooLarge(const std::string& path, Messages& messages) {
+  return Refuse(messages, "Error while loading file " + path + " : " + std::strerror(EFBIG));
+}
+
+}  // namespace
+
+bool LoadTapImageFromBytes(const std::string& path, std::vector<uint8_t> fileBytes, TapImage& image,
+                           Messages& messages) {
+  // A file shorter than the header cannot be a tape image; reading its
+  // missing header fields would mean reading past the end of the file.
+  if (fileBytes.size() < static_cast<size_t>(kTapHeaderSize)) {
+    return Refuse(messages, path + " Is not a valid TAP file");
+  }
+  if (!HeaderAccepted(path, fileBytes.data(), messages)) return false;
+  if (fileBytes.size() > static_cast<size_t>(kMaxTapFileSize)) return RefuseTooLarge(path, messages);
+
+  image.signature.assign(reinterpret_cast<const char*>(fileBytes.data()), 12);
+  image.version = fileBytes[12];
+  image.machine = fileBytes[13];
+  image.video = fileBytes[14];
   image.reserved = fileBytes[15];
   image.dataLength = static_cast<uint32_t>(fileBytes[16]) | static_cast<uint32_t>(fileBytes[17]) << 8 |
                      static_cast<uint32_t>(fileBytes[18]) << 16 | static_cast<uint32_t>(fileBytes[19]) << 24;
@@ -65,35 +71,58 @@ bool LoadTapImageFromBytes(const std::string& path, std::vector<uint8_t> fileByt
 }
 
 bool LoadTapImage(const std::string& path, TapImage& image, Messages& messages) {
+  return LoadTapImage(path, image, messages, kMaxTapFileSize);
+}
+
+bool LoadTapImage(const std::string& path, TapImage& image, Messages& messages, int64_t sizeLimit) {
   const auto fail = [&](int error) {
     return Refuse(messages, "Error while loading file " + path + " : " + std::strerror(error));
   };
   errno = 0;
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) return fail(errno != 0 ? errno : EIO);
+  struct Closer {
+    std::FILE* file;
+    ~Closer() { std::fclose(file); }
+  } closer{file};
 
-  std::vector<uint8_t> data;
-  // Read in chunks rather than trusting the size from stat (the file may be a
-  // pipe or change while it is read), but reserve that size plus the trailing
-  // zero so that a large image is held once, without regrowth copies.
-  try {
+  // The header first: a file that is no tape image is refused before any
+  // more of it is read, whatever its size (/dev/zero, a huge foreign file).
+  std::vector<uint8_t> data(kTapHeaderSize);
+  errno = 0;
+  const size_t headerRead = std::fread(data.data(), 1, data.size(), file);
+  if (std::ferror(file) != 0) return fail(errno != 0 ? errno : EIO);
+  if (headerRead < data.size()) return Refuse(messages, path + " Is not a valid TAP file");
+  if (!HeaderAccepted(path, data.data(), messages)) return false;
+
+  // A regular file is refused from its size; its size also lets a large
+  // image be held once, without regrowth copies. Anything else is read in
+  // chunks up to the limit.
+  std::error_code statusError;
+  const auto status = std::filesystem::status(path, statusError);
+  if (!statusError && std::filesystem::is_regular_file(status)) {
     std::error_code sizeError;
-    const auto sizeHint = std::filesystem::file_size(path, sizeError);
-    if (!sizeError && sizeHint < static_cast<uintmax_t>(INT32_MAX)) data.reserve(sizeHint + 1);
+    const auto size = std::filesystem::file_size(path, sizeError);
+    if (!sizeError && size > static_cast<uintmax_t>(sizeLimit)) return RefuseTooLarge(path, messages);
+    try {
+      if (!sizeError) data.reserve(size + 1);
+    } catch (const std::bad_alloc&) {
+      return fail(ENOMEM);
+    }
+  }
+  try {
     uint8_t buffer[1 << 16];
     for (;;) {
+      errno = 0;
       const size_t got = std::fread(buffer, 1, sizeof buffer, file);
+      if (static_cast<int64_t>(data.size() + got) > sizeLimit) return RefuseTooLarge(path, messages);
       data.insert(data.end(), buffer, buffer + got);
       if (got < sizeof buffer) break;
     }
   } catch (const std::bad_alloc&) {
-    std::fclose(file);
     return fail(ENOMEM);
   }
-  const bool readError = std::ferror(file) != 0;
-  const int readErrno = errno;
-  std::fclose(file);
-  if (readError) return fail(readErrno != 0 ? readErrno : EIO);
+  if (std::ferror(file) != 0) return fail(errno != 0 ? errno : EIO);
   return LoadTapImageFromBytes(path, std::move(data), image, messages);
 }
 

@@ -39,9 +39,17 @@ struct TapImage {
   }
 };
 
+// The largest file an image can be: positions are signed 32-bit, and
+// `bytes` holds one element more than the file.
+inline constexpr int64_t kMaxTapFileSize = INT32_MAX - 1;
+
 // Reads and validates the file at `path` into `image`. On failure shows exactly
 // one message (title "Error!") and returns false; `image` is then left as it was.
+// The 20-byte header is checked before anything else is read; a regular file
+// larger than `sizeLimit` is refused from its size, and anything else (a pipe,
+// a device) is read only up to that limit, so a refused file costs little.
 bool LoadTapImage(const std::string& path, TapImage& image, Messages& messages);
+bool LoadTapImage(const std::string& path, TapImage& image, Messages& messages, int64_t sizeLimit);
 
 // The same checks on bytes already in memory; `path` is used only in messages.
 bool LoadTapImageFromBytes(const std::string& path, std::vector<uint8_t> fileBytes, TapImage& image,

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "core/pulse_timing.h"
 #include "core/safe_file.h"
@@ -102,7 +104,7 @@ bool RenameSection(TapImage& image, TapeSection& section, std::string_view nameB
 }
 
 bool WriteSectionFile(const TapImage& image, const std::string& path, int64_t first, int64_t last, bool replace,
-                      std::string& error) {
+                      std::string& error, bool deferSync) {
   if (first < 0 || last > static_cast<int64_t>(image.FileLength()) - 1 || last < first - 1) {
     error = std::strerror(EINVAL);
     return false;
@@ -111,16 +113,29 @@ bool WriteSectionFile(const TapImage& image, const std::string& path, int64_t fi
   const auto header = MakeTapHeader(image.signature, image.version, image.machine, image.video, count);
   SafeFileWriter writer;
   const bool opened = replace ? writer.Open(path, error) : writer.OpenNew(path, error);
+  if (deferSync) writer.DeferSync();
   return opened && writer.Write(header.data(), header.size(), error) &&
          writer.Write(image.bytes.data() + first, count, error) && writer.Commit(replace, error);
 }
 
+namespace {
+
+// Any entry takes a name, whatever it is: a dangling symbolic link too,
+// which the exclusive create would refuse.
+bool NameTaken(const std::string& path) {
+  std::error_code error;
+  const auto status = std::filesystem::symlink_status(std::filesystem::u8path(path), error);
+  return status.type() != std::filesystem::file_type::not_found;
+}
+
+}  // namespace
+
 std::string UniqueTapName(const std::string& base, const std::string& folder) {
   const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
-  if (!FileExists(prefix + base + ".tap")) return base;
+  if (!NameTaken(prefix + base + ".tap")) return base;
   for (int n = 1; n <= 1000; ++n) {
     const std::string candidate = base + "(" + std::to_string(n) + ")";
-    if (!FileExists(prefix + candidate + ".tap")) return candidate;
+    if (!NameTaken(prefix + candidate + ".tap")) return candidate;
   }
   return {};
 }

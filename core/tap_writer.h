@@ -37,10 +37,12 @@ bool RenameSection(TapImage& image, TapeSection& section, std::string_view nameB
 // file: the image's signature, version, machine and video, then the bytes.
 // Never replaces an existing file unless `replace` is true, and never leaves
 // a half-written file. On failure `error` holds the system's description.
+// With `deferSync` the caller syncs once after many files (SyncFolderContents).
 bool WriteSectionFile(const TapImage& image, const std::string& path, int64_t first, int64_t last, bool replace,
-                      std::string& error);
+                      std::string& error,
+                      bool deferSync = false);
 
-// `base` when "folder/base.tap" does not exist, otherwise the first free
+// `base` when nothing (not even a dangling link) is named "folder/base.tap", otherwise the first free
 // "base(n)" for n = 1..1000; empty when all are taken. The caller appends ".tap".
 std::string UniqueTapName(const std::string& base, const std::string& folder);
 

@@ -49,20 +49,31 @@ const std::string& CompilationRow::Text(int column) const {
 Compilation::Compilation(std::string decimalSeparator, Messages& messages)
     : decimalSeparator_(std::move(decimalSeparator)), messages_(messages) {}
 
-float Compilation::usPerCycle() const { return SelectClock(machine_, video_); }
+float Compilation::usPerCycle() const { return SelectClock(machine(), video()); }
+
+const std::string& Compilation::signature() const {
+  static const std::string c64 = "C64-TAPE-RAW";
+  return fileRows_ > 0 ? signature_ : c64;
+}
 
 bool Compilation::AddTapFile(const std::string& path) {
   TapImage image;
   if (!LoadTapImage(path, image, messages_)) return false;
 
-  if (CountFileRows() == 0) {
+  const std::string prefix = "File " + path + " Cannot be added since ";
+  // A version-0 image has no long-pulse record: a pause written into it
+  // would play as one overflow pulse and three short ones.
+  if (image.version == 0 && fileRows_ < static_cast<int>(rows_.size())) {
+    messages_.Critical(kRefusalTitle, prefix + "it is in TAP format V0, which cannot hold the pauses already listed");
+    return false;
+  }
+  const bool first = fileRows_ == 0;
+  if (first) {
     machine_ = image.machine;
     video_ = image.video;
     version_ = image.version;
-    // Pauses listed before the first file now count cycles of its clock.
-    RefreshPauseSizes();
+    signature_ = image.signature;
   } else {
-    const std::string prefix = "File " + path + " Cannot be added since ";
     const std::string suffix = ") conflicting with previously added files";
     if (image.machine != machine_) {
       messages_.Critical(kRefusalTitle, prefix + "it was created for a machine (" +
@@ -86,13 +97,14 @@ bool Compilation::AddTapFile(const std::string& path) {
       PulseDuration(image, kTapHeaderSize, length - 1, SelectClock(image.machine, image.video)) / 1000000.0;
   CompilationRow row;
   row.path = path;
-  // One less than the file's length, as the split window shows a file's size.
-  row.size = FormatSize(static_cast<double>(length - 1), decimalSeparator_);
+  row.size = FormatSize(static_cast<double>(length), decimalSeparator_);
   row.machine = NameOf(machineNames, image.machine);
   row.video = NameOf(videoNames, image.video);
   row.type = NameOf(versionNames, image.version);
   row.duration = FormatDuration(seconds, decimalSeparator_);
   InsertRow(std::move(row));
+  // Pauses listed before the first file now count cycles of its clock.
+  if (first) RefreshPauseSizes();
 
   totalSeconds_ += seconds;
   UpdateTotalDuration();
@@ -100,7 +112,9 @@ bool Compilation::AddTapFile(const std::string& path) {
   return true;
 }
 
-bool Compilation::AddTapDirectory(const std::string& directory) {
+bool Compilation::AddTapDirectory(const std::string& directory) { return AddTapDirectory(directory, {}); }
+
+bool Compilation::AddTapDirectory(const std::string& directory, const std::string& skipPath) {
   // A stable order: the listing order of the file system is arbitrary.
   std::vector<std::string> names;
   std::error_code error;
@@ -118,7 +132,11 @@ bool Compilation::AddTapDirectory(const std::string& directory) {
   std::sort(names.begin(), names.end());
 
   const std::string folder = !directory.empty() && directory.back() == '/' ? directory : directory + "/";
+  std::error_code skipError;
+  const fs::path skip = skipPath.empty() ? fs::path() : fs::weakly_canonical(fs::u8path(skipPath), skipError);
   for (const std::string& name : names) {
+    std::error_code sameError;
+    if (!skip.empty() && !skipError && fs::weakly_canonical(fs::u8path(folder + name), sameError) == skip) continue;
     if (!AddTapFile(folder + name)) return false;
   }
   return true;
@@ -133,6 +151,11 @@ bool Compilation::AddPauseRow(const std::string& text) {
   const float seconds = ParseDuration(text, decimalSeparator_);
   if (seconds < 0) {
     messages_.Critical(kRefusalTitle, "Pause duration string " + text + " Syntax is Invalid !");
+    return false;
+  }
+  if (fileRows_ > 0 && version_ == 0) {
+    messages_.Critical(kRefusalTitle, "Pause duration string " + text +
+                                          " Cannot be added since the listed files are in TAP format V0, which cannot hold pauses");
     return false;
   }
   if (PauseCycles(seconds, usPerCycle()) < 0) {
@@ -174,12 +197,14 @@ void Compilation::InsertRow(CompilationRow row) {
 }
 
 void Compilation::InsertRowAt(size_t index, CompilationRow row, bool selected) {
+  if (!row.IsPause()) ++fileRows_;
   rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(index), std::move(row));
   selected_.insert(selected_.begin() + static_cast<std::ptrdiff_t>(index), selected ? 1 : 0);
   if (currentRow_ >= static_cast<int>(index)) ++currentRow_;
 }
 
 void Compilation::EraseRow(size_t index) {
+  if (!rows_[index].IsPause()) --fileRows_;
   rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(index));
   selected_.erase(selected_.begin() + static_cast<std::ptrdiff_t>(index));
   if (currentRow_ == static_cast<int>(index)) {
@@ -211,6 +236,8 @@ void Compilation::RemoveSelectedRows() {
       ++i;
     }
   }
+  // With the last file gone the pauses count cycles of the C64 PAL clock again.
+  if (fileRows_ == 0) RefreshPauseSizes();
   // Durations are shown rounded to hundredths, so subtracting them leaves a
   // small remainder; an empty list has exactly no playing time.
   if (rows_.empty()) {
@@ -263,9 +290,7 @@ void Compilation::SetSorted(bool on) {
   currentRow_ = current;
 }
 
-int Compilation::CountFileRows() const {
-  return static_cast<int>(std::count_if(rows_.begin(), rows_.end(), [](const CompilationRow& row) { return !row.IsPause(); }));
-}
+int Compilation::CountFileRows() const { return fileRows_; }
 
 void Compilation::SubtractDuration(const std::string& text) {
   const float seconds = ParseDuration(text, decimalSeparator_);

@@ -60,6 +60,9 @@ class Compilation {
   // Adds the tape images (".tap", any case) directly inside `directory`, in
   // ascending file-name order; stops at the first one that fails.
   bool AddTapDirectory(const std::string& directory);
+  // The same, passing over the file `skipPath` names (the output of the join
+  // being made, which must never become one of its own inputs).
+  bool AddTapDirectory(const std::string& directory, const std::string& skipPath);
   // Adds a pause typed as e.g. "5s" or "1m:30s"; false for an invalid or
   // overlong text (a message has been shown).
   bool AddPauseRow(const std::string& text);
@@ -86,9 +89,15 @@ class Compilation {
   void UpdateJoinAvailability();
 
   const std::vector<CompilationRow>& rows() const { return rows_; }
-  uint8_t machine() const { return machine_; }
-  uint8_t video() const { return video_; }
-  uint8_t version() const { return version_; }
+  // The settings of the listed images, fixed by the first one added; the
+  // joined image's header. With no image listed (pauses only) a version-1
+  // C64 PAL image: a version-0 image has no record that can hold a pause.
+  uint8_t machine() const { return fileRows_ > 0 ? machine_ : 0; }
+  uint8_t video() const { return fileRows_ > 0 ? video_ : 0; }
+  uint8_t version() const { return fileRows_ > 0 ? version_ : 1; }
+  // The signature of the first listed image ("C16-TAPE-RAW" for a C16
+  // collection), "C64-TAPE-RAW" with none listed.
+  const std::string& signature() const;
   double totalSeconds() const { return totalSeconds_; }
   bool sorted() const { return sorted_; }
   // The total as shown under "Total Duration".
@@ -115,6 +124,8 @@ class Compilation {
   uint8_t machine_ = 0;
   uint8_t video_ = 0;
   uint8_t version_ = 0;
+  std::string signature_;
+  int fileRows_ = 0;  // rows that are not pauses
   double totalSeconds_ = 0;
   bool sorted_ = false;
   std::string totalText_ = "0m0s";

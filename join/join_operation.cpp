@@ -118,7 +118,7 @@ bool JoinToTapFile(const Compilation& compilation, const std::string& outputPath
   // The writer removes its temporary file on every early return.
   SafeFileWriter writer;
   if (!writer.Open(outputPath, error)) return fail(error);
-  const auto header = MakeTapHeader("C64-TAPE-RAW", compilation.version(), compilation.machine(),
+  const auto header = MakeTapHeader(compilation.signature(), compilation.version(), compilation.machine(),
                                     compilation.video(), static_cast<uint32_t>(total));
   if (!writer.Write(header.data(), header.size(), error)) return fail(error);
 

@@ -36,7 +36,7 @@ ImageFacts DescribeImage(const TapImage& image, float usPerCycle, const std::str
   facts.version = "TAP V" + std::to_string(image.version);
   facts.video = image.video <= 1 ? kVideoNames[image.video] : "";
   const int32_t lastOffset = image.FileLength() - 1;
-  facts.size = FormatSize(lastOffset < 0 ? 0 : lastOffset, decimalSeparator);
+  facts.size = FormatSize(image.FileLength(), decimalSeparator);
   facts.totalDuration =
       DurationText(PulseDuration(image, kTapHeaderSize, lastOffset, usPerCycle), decimalSeparator);
   return facts;

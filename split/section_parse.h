@@ -40,7 +40,7 @@ struct ImageFacts {
   std::string machine;        // "Commodore 64", "VIC-20", "C16 and Plus/4"
   std::string version;        // "TAP V1"
   std::string video;          // "PAL", "NTSC"
-  std::string size;           // FormatSize of the file's last offset, e.g. "1.50 KB"
+  std::string size;           // FormatSize of the file's length, e.g. "1.50 KB"
   std::string totalDuration;  // FormatDuration of positions 20..last, e.g. "1m:23.46s"
 };
 

@@ -1,6 +1,7 @@
 // "Split File": one tape image per group of ticked rows.
 
 #include "core/commodore_names.h"
+#include "core/safe_file.h"
 #include "core/tap_writer.h"
 #include "platform/messages.h"
 #include "platform/remembered_paths.h"
@@ -41,6 +42,7 @@ bool ProgramList::Split(Messages& messages, std::vector<std::string>* written, c
   }
 
   int counter = 1;
+  std::string lastPath = outputDir;
   const auto groups = Groups();
   for (const auto& group : groups) {
     const std::string stem = SplitFileStem(counter, rows_[static_cast<size_t>(group.firstRow - 1)].program);
@@ -54,13 +56,21 @@ bool ProgramList::Split(Messages& messages, std::vector<std::string>* written, c
     const std::string path = JoinFolder(outputDir, unique + ".tap");
     std::string error;
     if (!WriteSectionFile(image_, path, starts_[static_cast<size_t>(group.firstRow - 1)],
-                          ends_[static_cast<size_t>(group.lastRow - 1)], false, error)) {
+                          ends_[static_cast<size_t>(group.lastRow - 1)], false, error, true)) {
       messages.Critical("ERROR!", "Error while creating file " + path + " : " + error);
       return false;
     }
     if (written != nullptr) written->push_back(path);
     if (progress) progress(counter, static_cast<int64_t>(groups.size()));
+    lastPath = path;
     ++counter;
+  }
+  // One sync for all the files, before the message that tells the user
+  // they are safe.
+  std::string syncError;
+  if (!SyncFolderContents(outputDir, syncError)) {
+    messages.Critical("ERROR!", "Error while creating file " + lastPath + " : " + syncError);
+    return false;
   }
   paths_.WritePersistentPath(outputDir, PersistentPath::SplitPath);
   messages.Info("INFO", "Split Operation Completed !");

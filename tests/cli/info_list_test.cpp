@@ -110,6 +110,7 @@ TEST(InfoListCli, RefusedFilesAndUsageErrors) {
       {{"info", Q(notTapPath)}, 1, notTapPath + " Is not a valid TAP file\n"},
       {{"list", "--json", Q(notTapPath)}, 1, notTapPath + " Is not a valid TAP file\n"},
       {{"info", Q(missing)}, 1, "Error while loading file " + missing + " : No such file or directory\n"},
+      {{"info", "/dev/zero"}, 1, "/dev/zero Is not a valid TAP file\n"},
       {{"info"}, 2, ""},
       {{"list", Q(notTapPath), Q(notTapPath)}, 2, ""},
       {{"list", "--csv", Q(notTapPath)}, 2, ""},
@@ -120,12 +121,17 @@ TEST(InfoListCli, RefusedFilesAndUsageErrors) {
     if (!c.err.empty()) { EXPECT_EQ(run.err, c.err); }
     EXPECT_EQ(run.out, "");
   }
-  for (const char* command : {"info", "list"}) {
+  for (const char* command : {"info", "list", "split", "index", "join", "launcher"}) {
     const CliRun help = RunCli({command, "--help"});
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_NE(help.out.find("FILE"), std::string::npos);
+    EXPECT_NE(help.out.find(std::string("reelwright-cli ") + command), std::string::npos) << help.out;
+    EXPECT_EQ(help.out.find("--help-all"), std::string::npos) << help.out;
+    const CliRun asked = RunCli({"help", command});
+    EXPECT_EQ(asked.exitCode, 0);
+    EXPECT_EQ(asked.out, help.out);
     EXPECT_EQ(RunCli({command, "--version"}).out, std::string("reelwright-cli ") + REELWRIGHT_VERSION + "\n");
   }
+  EXPECT_EQ(RunCli({"help", "nothing"}).exitCode, 2);
 }
 
 TEST(InfoListCli, TapeWithoutProgramsWarnsAndSucceeds) {

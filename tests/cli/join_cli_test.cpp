@@ -39,7 +39,7 @@ TEST_F(JoinCliTest, JoinsFilesAndPausesAndPrintsTheRows) {
   const CliRun run = RunCli({"join", Q(output), Q(one), "--pause", "5s", Q(two)});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(ReadFileBytes(output).size(), 2984u);
-  for (const std::string cell : {"Size", "Machine", "Video", "Type", "Duration", "999 Bytes", "1.95 KB", "C64", "PAL",
+  for (const std::string cell : {"Size", "Machine", "Video", "Type", "Duration", "1000 Bytes", "1.95 KB", "C64", "PAL",
                                  " TAP V1", "**  [PAUSE]  **", "0m:0.39s", "0m:0.8s", "5s"}) {
     EXPECT_NE(run.out.find(cell), std::string::npos) << cell << " missing from\n" << run.out;
   }
@@ -67,6 +67,21 @@ TEST_F(JoinCliTest, ItemsKeepTheirOrderAndSortingReordersThem) {
   // Pause first, then by path: dir/a.tap, dir/b.TAP, one.tap.
   EXPECT_EQ((std::vector<uint8_t>(joined.begin() + 20, joined.begin() + 28)),
             (std::vector<uint8_t>{0x00, 0xA3, 0x08, 0x0F, 0x41, 0x41, 0x42, 0x42}));
+
+  // Joined again into its own folder, the output is never one of its inputs.
+  const std::string inside = folder.File("dir/all.tap");
+  for (int round = 0; round < 2; ++round) {
+    run = RunCli({"join", "--force", Q(inside), Q(folder.File("dir"))});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(ReadFileBytes(inside).size(), 24u) << round;
+  }
+}
+
+TEST_F(JoinCliTest, AMalformedPauseIsAWrongArgument) {
+  const CliRun run = RunCli({"join", Q(output), Q(one), "--pause", "abc", Q(two)});
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_EQ(run.err.rfind("--pause abc: ", 0), 0u) << run.err;
+  EXPECT_FALSE(std::filesystem::exists(output));
 }
 
 // (Replacing with --force is the sorted join above, over the first join's output.)
@@ -82,7 +97,7 @@ TEST_F(JoinCliTest, RefusalsExitWithOneAndWriteNothing) {
       {output, {Q(one), Q(vic)},
        "File " + vic + " Cannot be added since it was created for a machine (VIC-20) conflicting with previously "
                        "added files"},
-      {output, {Q(one), "--pause", "1m30"}, "Pause duration string 1m30 Syntax is Invalid !"},
+      {output, {Q(one), "--pause", "40m"}, "Pause duration string 40m is too long !"},
       {output, {Q(one), Q(folder.File("missing.tap"))}, "Error while loading file " + folder.File("missing.tap") + " : "},
       {output, {Q(one)}, "at least two rows"},
       {existing, {Q(one), Q(two)}, "File " + existing + " Already exists !"},

@@ -77,12 +77,16 @@ TEST_F(LauncherCliTest, OneLauncherPerGroupWithOneTarget) {
 }
 
 TEST_F(LauncherCliTest, RefusalsAndMissingTools) {
-  CliRun run = Run({Q(tape_), Q(out_), "--select", "1", "--device", "12"});
-  EXPECT_EQ(run.exitCode, 1);
-  EXPECT_EQ(run.err, "Error, Device number of Tapewell must be in the interval 8-11 !\n");
-  run = Run({Q(tape_), Q(out_), "--select", "1", "--sd-dir", "/a\":rem"});
-  EXPECT_EQ(run.exitCode, 1);
-  EXPECT_EQ(run.err, "Error, directory cannot contain double quotes, braces, line breaks or other control characters !\n");
+  for (const char* device : {"12", "x", "9x"}) {
+    const CliRun wrong = Run({Q(tape_), Q(out_), "--select", "1", "--device", device});
+    EXPECT_EQ(wrong.exitCode, 2) << device;
+    EXPECT_EQ(wrong.err, "--device " + std::string(device) + ": expected a device number from 8 to 11.\n");
+  }
+  CliRun run = Run({Q(tape_), Q(out_), "--select", "1", "--sd-dir", "/a\":rem"});
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_EQ(run.err,
+            "Error, directory cannot contain double quotes, braces, line breaks or other control characters !\n"
+            "--sd-dir /a\":rem: refused, see above.\n");
   EXPECT_EQ(Run({Q(tape_), Q(out_), "--select", "1", "--target", "pet"}).exitCode, 2);
   EXPECT_EQ(Run({Q(tape_), Q(out_), "--select", "4"}).exitCode, 2);
 
@@ -98,6 +102,7 @@ TEST_F(LauncherCliTest, AnExistingDiskNeedsForce) {
   EXPECT_EQ(test::ReadFileText(disk_), "old");
   const CliRun run = Run({Q(tape_), Q(out_), "--select", "all", "--force"});
   EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.err, "");  // the question that --force answers is not printed
   EXPECT_EQ(test::ReadFileText(disk_).find("d64 image\n"), 0u);
 }
 

@@ -317,6 +317,24 @@ TEST(RomDecoder, SilenceEndsALeader) {
   EXPECT_EQ(sections[0].start, kTapHeaderSize + 4);
 }
 
+TEST(RomDecoder, ARepeatFarAfterTheHeaderIsAnotherBlock) {
+  // A header without repeat, followed by its data block (whose repeat counts
+  // down 9..1 as well) and by another program: neither later block is taken
+  // for its repeat.
+  for (int version = 0; version <= 2; ++version) {
+    SCOPED_TRACE(version);
+    TapeComposer composer(0, static_cast<uint8_t>(version));
+    composer.AddProgram({.name = "ALONE", .data = test::ProgramData(50, 1), .leaderPulses = 1500, .headerRepeat = false});
+    composer.AddProgram({.name = "NEXT", .leaderPulses = 1500, .silenceBefore = 30000});
+    const auto sections = FindAllSections(composer.Image());
+    ASSERT_EQ(sections.size(), 2u);
+    EXPECT_EQ(sections[0].repeatPos, 0);
+    EXPECT_EQ(sections[0].afterRepeat, 0);
+    EXPECT_FALSE(sections[0].repeatChecksumOk);
+    EXPECT_EQ(sections[1].repeatPos, composer.layouts()[1].repeatPos);
+  }
+}
+
 TEST(RomDecoder, NothingIsReadOutsideTheImage) {
   TapeComposer composer(0, 2);
   composer.AddRaw({40, 40, 200});

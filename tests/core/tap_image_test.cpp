@@ -2,7 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
 #include <random>
+#include <thread>
 
 #include "platform/messages.h"
 #include "support/scratch_folder.h"
@@ -76,6 +83,42 @@ TEST(LoadTapImage, ReportsUnreadableFilesAndKeepsThePreviousImage) {
   EXPECT_EQ(test::Shown(messages)[0], "Error! | critical | Error while loading file " + missing +
                                           " : No such file or directory");
   EXPECT_EQ(messages.shown[1].text, "Error while loading file " + folder.path() + " : Is a directory");
+}
+
+TEST(LoadTapImage, OversizedFilesAndEndlessStreamsAreRefusedWithoutBeingHeld) {
+  test::ScratchFolder folder;
+  const auto valid = Header("C64-TAPE-RAW", 1, 0, 0);
+  // A sparse file of 3 GB behind a valid header: refused from its size.
+  const std::string huge = folder.Write("huge.tap", valid);
+  std::filesystem::resize_file(huge, 3ULL << 30);
+  // A pipe that delivers more than the limit: read up to it, then refused.
+  const std::string pipe = folder.File("pipe.tap");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  std::signal(SIGPIPE, SIG_IGN);
+  std::thread writer([&] {
+    const int fd = open(pipe.c_str(), O_WRONLY);
+    std::vector<uint8_t> bytes = valid;
+    bytes.resize(20000, 0x30);
+    [[maybe_unused]] const auto written = write(fd, bytes.data(), bytes.size());
+    close(fd);
+  });
+  const struct {
+    std::string path;
+    int64_t limit;
+    std::string expected;
+  } cases[] = {
+      {huge, kMaxTapFileSize, "Error while loading file " + huge + " : File too large"},
+      {pipe, 10000, "Error while loading file " + pipe + " : File too large"},
+      {"/dev/zero", kMaxTapFileSize, "/dev/zero Is not a valid TAP file"},
+  };
+  for (const auto& c : cases) {
+    TapImage image;
+    RecordedMessages messages;
+    EXPECT_FALSE(LoadTapImage(c.path, image, messages, c.limit));
+    EXPECT_EQ(test::Shown(messages), test::Lines{"Error! | critical | " + c.expected});
+  }
+  writer.join();
+  std::signal(SIGPIPE, SIG_DFL);
 }
 
 TEST(LoadTapImage, NeverCrashesOnTruncatedOrRandomFiles) {

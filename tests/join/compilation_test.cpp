@@ -48,7 +48,7 @@ TEST_F(CompilationTest, FirstFileFixesSettingsAndFillsItsRow) {
   EXPECT_EQ(compilation.version(), 2);
   ASSERT_EQ(compilation.rows().size(), 1u);
   // 980 pulse bytes of 48 * 8 cycles at 0.97778 us: 0.368 s.
-  const CompilationRow expected{path, "999 Bytes", "VIC-20", "NTSC", "TAP V2", "0m:0.37s"};
+  const CompilationRow expected{path, "1000 Bytes", "VIC-20", "NTSC", "TAP V2", "0m:0.37s"};
   EXPECT_EQ(compilation.rows()[0], expected);
   EXPECT_EQ(compilation.totalText(), "0m:0.37s");
   EXPECT_FALSE(compilation.joinAvailable());
@@ -152,6 +152,31 @@ TEST_F(CompilationTest, PauseRows) {
   EXPECT_TRUE(comma.AddPauseRow("2,5s"));
   EXPECT_FALSE(comma.AddPauseRow("2.5s"));
   EXPECT_EQ(comma.totalText(), "0m:2,5s");
+}
+
+TEST_F(CompilationTest, VersionZeroAndPausesNeverMeet) {
+  // A version-0 image has no record for a pause, either way round.
+  ASSERT_TRUE(compilation.AddTapFile(Tap("v0.tap", 0, 0, 0)));
+  EXPECT_FALSE(compilation.AddPauseRow("5s"));
+  RecordedMessages shown;
+  Compilation paused(".", shown);
+  ASSERT_TRUE(paused.AddPauseRow("5s"));
+  const std::string v0 = Tap("late.tap", 0, 0, 0);
+  EXPECT_FALSE(paused.AddTapFile(v0));
+  EXPECT_EQ(compilation.rows().size(), 1u);
+  EXPECT_EQ(paused.rows().size(), 1u);
+  EXPECT_EQ(test::Shown(messages), std::vector<std::string>{"ERROR! | critical | Pause duration string 5s Cannot be added "
+                                                            "since the listed files are in TAP format V0, which cannot hold pauses"});
+  EXPECT_EQ(test::Shown(shown), std::vector<std::string>{"ERROR! | critical | File " + v0 +
+                                                         " Cannot be added since it is in TAP format V0, which cannot "
+                                                         "hold the pauses already listed"});
+}
+
+TEST_F(CompilationTest, DirectoryExpansionPassesOverTheJoinsOwnOutput) {
+  Tap("a.tap", 0, 0, 1);
+  Tap("out.tap", 1, 0, 1);  // a conflicting file: taken in, it would stop the expansion
+  ASSERT_TRUE(compilation.AddTapDirectory(folder.path(), folder.path() + "/./out.tap"));
+  EXPECT_EQ(Paths(compilation), std::vector<std::string>{folder.File("a.tap")});
 }
 
 TEST_F(CompilationTest, RemovalsSubtractAndAnEmptyListIsExactlyZero) {

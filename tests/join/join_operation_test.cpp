@@ -66,15 +66,15 @@ TEST_F(JoinTest, TwoFilesAndAPause) {
   EXPECT_EQ(Slice(joined, 1004, 1980), Slice(second, 20, 1980));
 }
 
-TEST_F(JoinTest, HeaderCarriesTheCompilationsSettingsUnderTheC64Signature) {
-  Add("a.tap", TapBytes(1, 1, 2, 30, 0x20, "VIC-TAPE-RAW"));
-  Add("b.tap", TapBytes(1, 1, 2, 40, 0x21, "C16-TAPE-RAW"));
+TEST_F(JoinTest, HeaderCarriesTheCompilationsSettingsUnderTheFirstImagesSignature) {
+  Add("a.tap", TapBytes(2, 1, 2, 30, 0x20, "C16-TAPE-RAW"));
+  Add("b.tap", TapBytes(2, 1, 2, 40, 0x21, "C64-TAPE-RAW"));
   const std::string output = folder.File("out.tap");
   ASSERT_TRUE(JoinToTapFile(compilation, output, false, messages));
   const auto joined = ReadFileBytes(output);
   ASSERT_EQ(joined.size(), 50u);
-  EXPECT_EQ(std::string(joined.begin(), joined.begin() + 12), "C64-TAPE-RAW");
-  EXPECT_EQ(Slice(joined, 12, 8), (std::vector<uint8_t>{2, 1, 1, 0, 30, 0, 0, 0}));
+  EXPECT_EQ(std::string(joined.begin(), joined.begin() + 12), "C16-TAPE-RAW");
+  EXPECT_EQ(Slice(joined, 12, 8), (std::vector<uint8_t>{2, 2, 1, 0, 30, 0, 0, 0}));
   EXPECT_EQ(joined[20], 0x20);
   EXPECT_EQ(joined[49], 0x21);
 }
@@ -89,10 +89,10 @@ TEST_F(JoinTest, PausesUseTheClockOfTheCompilation) {
   const Case cases[] = {
       // 1 s at C64 PAL: 985,251 cycles.
       {0, 0, 1, 20, "1s", {0x00, 0xA3, 0x08, 0x0F}},
-      // Pauses only: the C64 PAL clock, version 0 in the header.
-      {0, 0, 0, 0, "1s", {0x00, 0xA3, 0x08, 0x0F}},
-      // 1 s at VIC-20 NTSC: 1,022,725 cycles; a version-0 image still gets the record.
-      {1, 1, 0, 20, "1s", {0x00, 0x05, 0x9B, 0x0F}},
+      // Pauses only: a version-1 C64 PAL image.
+      {0, 0, 1, 0, "1s", {0x00, 0xA3, 0x08, 0x0F}},
+      // 1 s at VIC-20 NTSC: 1,022,725 cycles.
+      {1, 1, 2, 20, "1s", {0x00, 0x05, 0x9B, 0x0F}},
       // 40 s at C64 PAL: 39,410,036 cycles in three records.
       {0, 0, 1, 20, "40s", {0x00, 0xFF, 0xFF, 0xFF, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x74, 0x59, 0x59}},
   };

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <tuple>
 
 #include "core/tap_image.h"
@@ -79,6 +80,23 @@ TEST(SplitSafety, AnOutputNameTakenAfterItWasChosenIsNotWrittenOver) {
   EXPECT_EQ(error, "File exists");
   EXPECT_EQ(test::ReadFileText(path), "someone else's");
   EXPECT_EQ(folder.Names(), std::vector<std::string>{"001.GAME.tap"});
+}
+
+TEST(SplitSafety, ADanglingLinkTakesItsNameAndIsLeftAlone) {
+  test::ScratchFolder folder;
+  const std::string tape = folder.Write("tape.tap", ThreeProgramTape());
+  test::ScratchFolder out;
+  std::filesystem::create_symlink(out.File("nowhere"), out.File("001.GAME.tap"));
+  MemoryPaths paths;
+  ProgramList list(paths, ".");
+  RecordedMessages messages;
+  ASSERT_TRUE(list.LoadAndParse(tape, messages));
+  list.outputDir = out.path();
+  list.SetChecked(1, true);
+  ASSERT_TRUE(list.Split(messages));
+  EXPECT_EQ(out.Names(), (std::vector<std::string>{"001.GAME(1).tap", "001.GAME.tap"}));
+  EXPECT_TRUE(std::filesystem::is_symlink(out.File("001.GAME.tap")));
+  EXPECT_FALSE(std::filesystem::exists(out.File("nowhere")));
 }
 
 TEST(SplitSafety, AFullDiskKeepsTheFilesWrittenAndLeavesNoPartialOne) {

@@ -71,7 +71,7 @@ TEST(SectionParse, ImageFactsAreTheWindowsTexts) {
   EXPECT_EQ(facts.machine, "Commodore 64");
   EXPECT_EQ(facts.version, "TAP V1");
   EXPECT_EQ(facts.video, "PAL");
-  EXPECT_EQ(facts.size, "1,50 KB");  // the file's last offset, 1,536
+  EXPECT_EQ(facts.size, "1,50 KB");
   EXPECT_EQ(facts.totalDuration, "1m:25,14s");
 
   const struct {
@@ -90,6 +90,11 @@ TEST(SectionParse, ImageFactsAreTheWindowsTexts) {
     EXPECT_EQ(other.video, c.videoText);
     EXPECT_EQ(other.size, "1.50 KB");
   }
+
+  // The size is the file's length, to the byte.
+  TapImage small;
+  small.bytes.assign(29, 0);
+  EXPECT_EQ(DescribeImage(small, 1.0f, ".").size, "28 Bytes");
 }
 
 TEST(SectionParse, HexToLongReadsLeadingDigitsAs32Bits) {

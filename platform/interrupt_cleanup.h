@@ -1,0 +1,15 @@
+#pragma once
+// What an interrupted run does: on SIGINT, SIGTERM or SIGHUP it removes the
+// files it was writing and their temporary files (core/partial_files.h) and
+// ends with 128 + the signal number, as a shell reports a process that a
+// signal stopped. Any command that writes through SafeFileWriter, or
+// registers its own files, is covered once this is installed.
+
+namespace rw {
+
+void InstallInterruptCleanup();
+
+// Removes every registered partial file now. Safe inside a signal handler.
+void RemovePartialFiles();
+
+}  // namespace rw

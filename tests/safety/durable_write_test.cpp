@@ -1,0 +1,110 @@
+// Written files reach the storage device before the success message: the
+// data before the name, the folder's entry after it, and one sync for the
+// many files of a split. A failed sync is a failed write.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "core/safe_file.h"
+#include "core/tap_image.h"
+#include "join/compilation.h"
+#include "join/join_operation.h"
+#include "platform/messages.h"
+#include "platform/posix_storage_sync.h"
+#include "platform/remembered_paths.h"
+#include "split/program_list.h"
+#include "support/scratch_folder.h"
+#include "support/tape_composer.h"
+
+namespace rw {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Records each sync; fails file syncs when told to.
+class RecordingSync : public StorageSync {
+ public:
+  bool SyncFile(std::FILE*, std::string& error) override {
+    calls.push_back("file");
+    if (failFiles) error = "Input/output error";
+    return !failFiles;
+  }
+  bool SyncFolder(const std::string& folder, std::string&) override {
+    calls.push_back("folder " + folder);
+    return true;
+  }
+  bool SyncAllIn(const std::string& folder, std::string&) override {
+    calls.push_back("all " + folder);
+    return true;
+  }
+  std::vector<std::string> calls;
+  bool failFiles = false;
+};
+
+class DurableWrites : public ::testing::Test {
+ protected:
+  void SetUp() override { SetStorageSync(&sync); }
+  void TearDown() override { SetStorageSync(nullptr); }
+  std::string Tape(const std::string& name) {
+    const auto header = MakeTapHeader("C64-TAPE-RAW", 1, 0, 0, 100);
+    std::vector<uint8_t> bytes(header.begin(), header.end());
+    bytes.resize(120, 0x30);
+    return folder.Write(name, bytes);
+  }
+  RecordingSync sync;
+  test::ScratchFolder folder;
+  RecordedMessages messages;
+};
+
+TEST_F(DurableWrites, JoinSyncsTheFileBeforeItsNameAndTheFolderAfter) {
+  Compilation compilation(".", messages);
+  ASSERT_TRUE(compilation.AddTapFile(Tape("a.tap")));
+  ASSERT_TRUE(compilation.AddTapFile(Tape("b.tap")));
+  ASSERT_TRUE(JoinToTapFile(compilation, folder.File("out.tap"), false, messages));
+  EXPECT_EQ(sync.calls, (std::vector<std::string>{"file", "folder " + folder.path()}));
+
+  // A sync that fails is a write that failed: the old output stays, nothing else is left.
+  sync.failFiles = true;
+  const std::string old = folder.Write("old.tap", std::string("keep"));
+  const auto namesBefore = folder.Names();
+  EXPECT_FALSE(JoinToTapFile(compilation, old, true, messages));
+  EXPECT_EQ(test::ReadFileText(old), "keep");
+  EXPECT_EQ(folder.Names(), namesBefore);
+  ASSERT_FALSE(messages.shown.empty());
+  EXPECT_EQ(messages.shown.back().text, "Error while saving file " + old + " : Input/output error");
+}
+
+TEST_F(DurableWrites, SplitSyncsOnceForAllItsFilesBeforeItsMessage) {
+  test::TapeComposer composer(0, 1);
+  for (const char* name : {"ONE", "TWO", "THREE"}) composer.AddProgram({.name = name, .leaderPulses = 1500});
+  const std::string tape = folder.Write("three.tap", composer.FileBytes());
+  MemoryPaths paths;
+  ProgramList list(paths, ".");
+  ASSERT_TRUE(list.LoadAndParse(tape, messages));
+  ASSERT_EQ(list.RowCount(), 3);
+  test::ScratchFolder out;
+  list.outputDir = out.path();
+  list.SelectAll();
+  sync.calls.clear();
+  ASSERT_TRUE(list.Split(messages));
+  EXPECT_EQ(sync.calls, std::vector<std::string>{"all " + out.path()});
+  EXPECT_EQ(out.Names().size(), 3u);
+}
+
+TEST(PosixStorageSync, SyncsRealFilesAndFoldersAndReportsAMissingFolder) {
+  test::ScratchFolder folder;
+  PosixStorageSync sync;
+  std::string error;
+  std::FILE* file = std::fopen(folder.File("x").c_str(), "wb");
+  ASSERT_NE(file, nullptr);
+  EXPECT_TRUE(sync.SyncFile(file, error)) << error;
+  std::fclose(file);
+  EXPECT_TRUE(sync.SyncFolder(folder.path(), error)) << error;
+  EXPECT_TRUE(sync.SyncAllIn(folder.path(), error)) << error;
+  EXPECT_FALSE(sync.SyncFolder(folder.File("missing"), error));
+  EXPECT_EQ(error, "No such file or directory");
+}
+
+}  // namespace
+}  // namespace rw
