@@ -116,11 +116,15 @@ bool WriteSectionFile(const TapImage& image, const std::string& path, int64_t fi
 }
 
 std::string UniqueTapName(const std::string& base, const std::string& folder) {
+  return UniqueFileName(base, folder, ".tap");
+}
+
+std::string UniqueFileName(const std::string& base, const std::string& folder, const std::string& extension) {
   const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
-  if (!FileExists(prefix + base + ".tap")) return base;
+  if (!FileExists(prefix + base + extension)) return base;
   for (int n = 1; n <= 1000; ++n) {
     const std::string candidate = base + "(" + std::to_string(n) + ")";
-    if (!FileExists(prefix + candidate + ".tap")) return candidate;
+    if (!FileExists(prefix + candidate + extension)) return candidate;
   }
   return {};
 }
