@@ -19,6 +19,26 @@ bool ParseRowText(const QString& value, int rowCount, int& row, QString& text) {
 
 }  // namespace
 
+bool ParseRows(const QString& select, int rowCount, std::vector<int>& rows) {
+  rows.clear();
+  std::vector<bool> taken(static_cast<size_t>(rowCount) + 1, false);
+  if (select.trimmed().compare("all", Qt::CaseInsensitive) == 0) {
+    for (int row = 1; row <= rowCount; ++row) rows.push_back(row);
+    return true;
+  }
+  for (const QString& part : select.split(',', Qt::SkipEmptyParts)) {
+    bool ok = false;
+    const int row = part.trimmed().toInt(&ok);
+    if (!ok || row < 1 || row > rowCount) {
+      PrintErr("No row " + part.trimmed() + " to select: the tape holds " + QString::number(rowCount) + " programs.");
+      return false;
+    }
+    if (!taken[static_cast<size_t>(row)]) rows.push_back(row);
+    taken[static_cast<size_t>(row)] = true;
+  }
+  return true;
+}
+
 void AddSelectionOptions(QCommandLineParser& parser, bool tapeNames) {
   parser.addPositionalArgument("FILE", "The tape image.");
   parser.addPositionalArgument("OUTDIR", "An existing folder for the output.");
@@ -48,21 +68,9 @@ int PrepareProgramList(const QCommandLineParser& parser, bool tapeNames, Program
   if (!list.LoadAndParse(positional.at(0).toStdString(), messages)) return kExitFailed;
   list.outputDir = outDir;
 
-  const QString select = parser.value("select").trimmed();
-  if (select.compare("all", Qt::CaseInsensitive) == 0) {
-    list.SelectAll();
-  } else {
-    for (const QString& part : select.split(',', Qt::SkipEmptyParts)) {
-      bool ok = false;
-      const int row = part.trimmed().toInt(&ok);
-      if (!ok || row < 1 || row > list.RowCount()) {
-        PrintErr("No row " + part.trimmed() + " to select: the tape holds " + QString::number(list.RowCount()) +
-                 " programs.");
-        return kExitUsage;
-      }
-      list.SetChecked(row, true);
-    }
-  }
+  std::vector<int> selected;
+  if (!ParseRows(parser.value("select"), list.RowCount(), selected)) return kExitUsage;
+  for (const int row : selected) list.SetChecked(row, true);
 
   for (const QString& value : parser.values("name")) {
     int row = 0;

@@ -44,7 +44,8 @@ std::string DataSummary(const DataResult& data) {
     case DataState::NotProgram:
       return "Not a program: header type " + std::to_string(data.fileType);
     case DataState::Good:
-      return "Data good: " + range + ", " + std::to_string(data.Length()) + " bytes";
+      return "Data good: " + range + ", " + std::to_string(data.Length()) + " bytes" +
+             (data.loadAddress != data.startAddress ? ", loads at " + HexPad(data.loadAddress, 4) : "");
     case DataState::Missing:
       return "Data missing: no copy of the data block found (" + range + ")";
     case DataState::Damaged:
