@@ -76,4 +76,9 @@ std::string RealTapesFolder() {
   return fs::is_directory(folder) ? folder : std::string();
 }
 
+std::string RealViceFolder() {
+  const std::string folder = REELWRIGHT_REAL_VICE;
+  return fs::exists(folder + "/c1541") ? folder : std::string();
+}
+
 }  // namespace rw::test
