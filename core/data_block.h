@@ -80,8 +80,10 @@ class DataBlockReader {
   DataResult Read(const TapeSection& section, int64_t limit);
 
  private:
+  void SetClasses(const std::array<uint8_t, 6>& bounds);
   int Pulse(int64_t pos) const;
   int DecodeByte(int64_t pos) const;
+  int DecodeByteChecked(int64_t pos) const;
   bool IsMarker(int64_t pos) const;
   int64_t Resync(int64_t expected) const;
   bool ReadHeader(const TapeSection& section, DataResult& data);
@@ -95,6 +97,13 @@ class DataBlockReader {
   int step_ = 1;
   int bytePulses_ = 20;
   std::array<uint8_t, 256> classOf_{};
+  std::array<uint8_t, 6> bounds_{};
+  bool boundsSet_ = false;
+  // Versions 0 and 1 with disjoint classes: the meaning of every pair of
+  // pulse values. A data block is most of a tape; one look-up per pulse pair
+  // keeps reading it close to the speed of the section search.
+  std::vector<uint8_t> pairs_;
+  bool pairTable_ = false;
   std::vector<uint8_t> firstBytes_, firstOk_, repeatBytes_, repeatOk_;
 };
 
