@@ -21,6 +21,7 @@
 #include "platform/posix_storage_sync.h"
 #include "platform/messages.h"
 #include "platform/remembered_paths.h"
+#include "split/program_data.h"
 #include "split/program_list.h"
 #include "support/tape_composer.h"
 
@@ -83,9 +84,13 @@ int main(int argc, char** argv) {
   rw::PosixStorageSync storageSync;
   double plainSeconds = 1e9;
   double cpSeconds = 1e9;
+  double extractSeconds = 1e9;
+  bool extracted = true;
+  std::vector<int> allRows;
+  for (int row = 1; row <= list.RowCount(); ++row) allRows.push_back(row);
   int copied = 0;
   for (int round = 0; round < 3; ++round) {
-    for (const char* name : {"out", "plain"}) {
+    for (const char* name : {"out", "plain", "prg"}) {
       fs::remove_all(folder / name);
       fs::create_directories(folder / name);
     }
@@ -126,6 +131,13 @@ int main(int argc, char** argv) {
     plainSeconds = std::min(plainSeconds, SecondsSince(start));
     ::sync();
 
+    // Every program as a ".prg" file: both data copies read, mended and checked.
+    start = Clock::now();
+    const rw::ExtractReport report = rw::ExtractPrograms(list, allRows, (folder / "prg").string(), false, messages);
+    extracted = report.allWhole && static_cast<int>(report.programs.size()) == list.RowCount() && extracted;
+    extractSeconds = std::min(extractSeconds, SecondsSince(start));
+    ::sync();
+
     start = Clock::now();
     const std::string copy = "cp '" + image + "' '" + (folder / "copy.tap").string() + "'";
     copied |= std::system(copy.c_str());
@@ -138,6 +150,8 @@ int main(int argc, char** argv) {
   std::printf("split + index, best of 3: %.3f s (%.0f MB/s)\n", splitSeconds, megabytes / splitSeconds);
   std::printf("split + index synced to the device, best of 3: %.3f s (%.0f MB/s)\n", syncedSplitSeconds,
               megabytes / syncedSplitSeconds);
+  std::printf("extract of every program, best of 3: %.3f s%s; ratio extract / split+index: %.2fx (target at most 1x)\n",
+              extractSeconds, extracted ? "" : " (extract FAILED)", extractSeconds / splitSeconds);
   std::printf("cp of the image, best of 3: %.3f s%s\n", cpSeconds, copied == 0 ? "" : " (cp FAILED)");
   std::printf("plain fopen/fwrite/fclose of the same files, best of 3: %.3f s\n", plainSeconds);
   std::printf("ratio split+index / cp: %.2fx without sync (target at most 2x), %.2fx with sync\n",

@@ -13,5 +13,7 @@ int RunSplit(const QStringList& arguments);
 int RunIndex(const QStringList& arguments);
 int RunJoin(const QStringList& arguments);
 int RunLauncher(const QStringList& arguments);
+int RunExtract(const QStringList& arguments);
+int RunToDisk(const QStringList& arguments);
 
 }  // namespace rw::cli

@@ -10,6 +10,8 @@
 #include "cli/commands.h"
 #include "platform/locale.h"
 #include "platform/remembered_paths.h"
+#include "core/utilities.h"
+#include "split/program_data.h"
 #include "split/program_list.h"
 
 namespace rw::cli {
@@ -17,6 +19,39 @@ namespace rw::cli {
 namespace {
 
 QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+QString Address(uint16_t address) { return Text(HexPad(address, 4)); }
+
+QJsonObject CopyJson(const DataCopy& copy) {
+  const char* state = !copy.found ? "missing" : copy.checksumOk ? "good" : "damaged";
+  return QJsonObject{
+      {"state", state},
+      {"position", copy.found ? QJsonValue(Text(OffsetText(copy.pos))) : QJsonValue()},
+      {"bytesRead", static_cast<qint64>(copy.bytesRead)},
+      {"errors", static_cast<qint64>(copy.readErrors)},
+      {"checksum", ChecksumText(copy.checksumOk)},
+  };
+}
+
+// A program's header facts and its data: each copy, and the two combined as
+// the loader combines them. A program whose combined data fails its checksum
+// is "damaged", whatever its copies say.
+void AddDataFields(QJsonObject& program, const DataResult& data) {
+  const bool header = data.headerRead;
+  program.insert("headerType", header ? QJsonValue(data.fileType) : QJsonValue());
+  program.insert("startAddress", header ? QJsonValue(Address(data.startAddress)) : QJsonValue());
+  program.insert("endAddress", header ? QJsonValue(Address(data.endAddress)) : QJsonValue());
+  program.insert("loadAddress", header && data.state != DataState::NotProgram ? QJsonValue(Address(data.loadAddress))
+                                                                                : QJsonValue());
+  program.insert("data", QJsonObject{
+                             {"first", CopyJson(data.first)},
+                             {"repeat", CopyJson(data.repeat)},
+                             {"combined", QJsonObject{{"state", DataStateText(data.state)},
+                                                      {"errors", static_cast<qint64>(data.combinedErrors)},
+                                                      {"checksum", ChecksumText(data.checksumOk)}}},
+                             {"summary", Text(DataSummary(data))},
+                         });
+}
 
 // Parses `arguments` for one FILE, then loads and parses it into `list` as
 // the split window does (a refused file and an image without programs are
@@ -62,7 +97,9 @@ int RunList(const QStringList& arguments) {
   parser.setApplicationDescription(
       "Prints the programs found on a tape image, one per line with tab-separated cells: row, Program, Start, "
       "End, Duration, Check1, Check2.");
-  parser.addOption({"json", "Print one JSON object with the image's facts and every program."});
+  parser.addOption({"json",
+                    "Print one JSON object with the image's facts and every program, with its header type, "
+                    "addresses and whether its data reads whole."});
   MemoryPaths paths;
   ProgramList list(paths, DecimalSeparator());
   QString file;
@@ -81,11 +118,12 @@ int RunList(const QStringList& arguments) {
   }
 
   const ImageFacts& facts = list.facts();
+  const std::vector<DataResult> data = ReadListData(list);
   QJsonArray programs;
   for (size_t i = 0; i < rows.size(); ++i) {
     const ListRow& row = rows[i];
     const TapeSection& section = sections[i];
-    programs.append(QJsonObject{
+    QJsonObject program{
         {"row", static_cast<qint64>(i + 1)},
         {"program", Text(row.program)},
         {"start", Text(row.start)},
@@ -96,7 +134,9 @@ int RunList(const QStringList& arguments) {
         {"rawName", QString::fromLatin1(section.rawName.data(), static_cast<qsizetype>(section.rawName.size()))},
         {"headerPos", static_cast<qint64>(section.headerPos)},
         {"repeatPos", static_cast<qint64>(section.repeatPos)},
-    });
+    };
+    AddDataFields(program, data[i]);
+    programs.append(program);
   }
   const QJsonObject image{
       {"path", file},

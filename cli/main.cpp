@@ -21,6 +21,8 @@ const char* const kUsage =
     "  index FILE OUTDIR ...     an index file for tape-emulator hardware\n"
     "  join OUTFILE ITEM...      a compilation of tape images and pauses\n"
     "  launcher FILE OUTDIR ...  a launcher disk image (needs VICE's c1541 and petcat)\n"
+    "  extract FILE OUTDIR ...   the selected programs as .prg files\n"
+    "  todisk FILE DISK.d64 ...  a disk image holding the selected programs (needs VICE's c1541)\n"
     "\n"
     "reelwright-cli COMMAND --help (or reelwright-cli help COMMAND) describes a command.\n"
     "Exit status: 0 done, 1 refused or failed, 2 wrong arguments; 128 + N when stopped by signal N.";
@@ -33,7 +35,8 @@ Runner FindCommand(const QString& name) {
     const char* name;
     Runner run;
   } commands[] = {{"info", rw::cli::RunInfo},   {"list", rw::cli::RunList}, {"split", rw::cli::RunSplit},
-                  {"index", rw::cli::RunIndex}, {"join", rw::cli::RunJoin}, {"launcher", rw::cli::RunLauncher}};
+                  {"index", rw::cli::RunIndex}, {"join", rw::cli::RunJoin}, {"launcher", rw::cli::RunLauncher},
+                  {"extract", rw::cli::RunExtract}, {"todisk", rw::cli::RunToDisk}};
   for (const auto& entry : commands) {
     if (name == QLatin1String(entry.name)) return entry.run;
   }

@@ -19,6 +19,27 @@ bool ParseRowText(const QString& value, int rowCount, int& row, QString& text) {
 
 }  // namespace
 
+bool ParseRows(const QString& select, int rowCount, std::vector<int>& rows) {
+  rows.clear();
+  std::vector<bool> taken(static_cast<size_t>(rowCount) + 1, false);
+  if (select.trimmed().compare("all", Qt::CaseInsensitive) == 0) {
+    for (int row = 1; row <= rowCount; ++row) rows.push_back(row);
+    return true;
+  }
+  for (const QString& part : select.split(',', Qt::SkipEmptyParts)) {
+    bool ok = false;
+    const int row = part.trimmed().toInt(&ok);
+    if (!ok || row < 1 || row > rowCount) {
+      UsageError("--select " + select.trimmed() + ": no row " + part.trimmed() + " to select; the tape holds " +
+                 QString::number(rowCount) + " programs.");
+      return false;
+    }
+    if (!taken[static_cast<size_t>(row)]) rows.push_back(row);
+    taken[static_cast<size_t>(row)] = true;
+  }
+  return true;
+}
+
 void AddSelectionOptions(QCommandLineParser& parser, bool tapeNames) {
   parser.addPositionalArgument("FILE", "The tape image.");
   parser.addPositionalArgument("OUTDIR", "An existing folder for the output.");
@@ -48,20 +69,9 @@ int PrepareProgramList(const QCommandLineParser& parser, bool tapeNames, Program
   if (!list.LoadAndParse(positional.at(0).toStdString(), messages)) return kExitFailed;
   list.outputDir = outDir;
 
-  const QString select = parser.value("select").trimmed();
-  if (select.compare("all", Qt::CaseInsensitive) == 0) {
-    list.SelectAll();
-  } else {
-    for (const QString& part : select.split(',', Qt::SkipEmptyParts)) {
-      bool ok = false;
-      const int row = part.trimmed().toInt(&ok);
-      if (!ok || row < 1 || row > list.RowCount()) {
-        return UsageError("--select " + select + ": no row " + part.trimmed() + " to select; the tape holds " +
-                          QString::number(list.RowCount()) + " programs.");
-      }
-      list.SetChecked(row, true);
-    }
-  }
+  std::vector<int> selected;
+  if (!ParseRows(parser.value("select"), list.RowCount(), selected)) return kExitUsage;
+  for (const int row : selected) list.SetChecked(row, true);
 
   for (const QString& value : parser.values("name")) {
     int row = 0;
@@ -98,7 +108,7 @@ int PrepareProgramList(const QCommandLineParser& parser, bool tapeNames, Program
   if (list.Groups().empty()) {
     // An image without programs has already been reported as such.
     if (list.RowCount() == 0) return kExitFailed;
-    return UsageError("--select " + select + ": no row is selected.");
+    return UsageError("--select " + parser.value("select").trimmed() + ": no row is selected.");
   }
   return kExitOk;
 }

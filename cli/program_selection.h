@@ -6,10 +6,17 @@
 #include <QCommandLineParser>
 #include <QString>
 
+#include <vector>
+
 #include "cli/cli_support.h"
 #include "split/program_list.h"
 
 namespace rw::cli {
+
+// The rows of a --select value: a comma list of row numbers, or "all", of a
+// tape with `rowCount` programs, in the order given (a row given twice counts
+// once). False, with the reason printed, for a row that does not exist.
+bool ParseRows(const QString& select, int rowCount, std::vector<int>& rows);
 
 // Adds --select, --name and (with `tapeNames`) --tape-name to `parser`.
 void AddSelectionOptions(QCommandLineParser& parser, bool tapeNames);

@@ -131,11 +131,15 @@ bool NameTaken(const std::string& path) {
 }  // namespace
 
 std::string UniqueTapName(const std::string& base, const std::string& folder) {
+  return UniqueFileName(base, folder, ".tap");
+}
+
+std::string UniqueFileName(const std::string& base, const std::string& folder, const std::string& extension) {
   const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
-  if (!NameTaken(prefix + base + ".tap")) return base;
+  if (!NameTaken(prefix + base + extension)) return base;
   for (int n = 1; n <= 1000; ++n) {
     const std::string candidate = base + "(" + std::to_string(n) + ")";
-    if (!NameTaken(prefix + candidate + ".tap")) return candidate;
+    if (!NameTaken(prefix + candidate + extension)) return candidate;
   }
   return {};
 }

@@ -45,5 +45,7 @@ bool WriteSectionFile(const TapImage& image, const std::string& path, int64_t fi
 // `base` when nothing (not even a dangling link) is named "folder/base.tap", otherwise the first free
 // "base(n)" for n = 1..1000; empty when all are taken. The caller appends ".tap".
 std::string UniqueTapName(const std::string& base, const std::string& folder);
+// The same for any ending, such as ".prg".
+std::string UniqueFileName(const std::string& base, const std::string& folder, const std::string& extension);
 
 }  // namespace rw

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "core/data_block.h"
 #include "core/pulse_timing.h"
 #include "core/tap_image.h"
 #include "fuzz/fuzz_support.h"
@@ -24,6 +25,7 @@ void ParseAndDescribe(const rw::TapImage& image) {
   const float usPerCycle = rw::SelectClock(image.machine, image.video);
   const auto rows = rw::ParsePrograms(image, usPerCycle);
   const int64_t last = image.FileLength() - 1;
+  rw::DataBlockReader reader(image);
   for (size_t i = 0; i < rows.size(); ++i) {
     const auto& row = rows[i];
     const auto& section = row.section;
@@ -43,6 +45,14 @@ void ParseAndDescribe(const rw::TapImage& image) {
     CheckText(section.name);
     (void)rw::ChecksumText(section.headerChecksumOk);
     (void)rw::ChecksumText(section.repeatChecksumOk);
+    // The data: never presented whole unless complete and checked.
+    const rw::DataResult data = reader.Read(section, row.end);
+    if (data.whole()) {
+      FUZZ_CHECK(data.checksumOk && data.combinedErrors == 0);
+      FUZZ_CHECK(data.Length() == data.endAddress - data.startAddress);
+    }
+    FUZZ_CHECK(data.first.bytesRead >= 0 && data.first.readErrors >= 0);
+    FUZZ_CHECK(data.first.pos <= last && data.repeat.pos <= last);
   }
   for (const std::string separator : {".", ","}) {
     const rw::ImageFacts facts = rw::DescribeImage(image, usPerCycle, separator);

@@ -76,4 +76,5 @@ std::string RealTapesFolder() {
   return fs::is_directory(folder) ? folder : std::string();
 }
 
+
 }  // namespace rw::test

@@ -75,7 +75,7 @@ void TapeComposer::AddPulses(int value, int count) {
   for (int i = 0; i < count; ++i) Pulse(value);
 }
 
-void TapeComposer::AddByte(uint8_t value, bool wrongParity) {
+void TapeComposer::AddByte(uint8_t value, bool wrongParity, bool broken) {
   const int s = peaks_.shortPulse;
   const int m = peaks_.mediumPulse;
   const auto pair = [&](int bit) {
@@ -86,6 +86,12 @@ void TapeComposer::AddByte(uint8_t value, bool wrongParity) {
   Pulse(m);
   int parity = 1;
   for (int k = 0; k < 8; ++k) {
+    if (k == 0 && broken) {
+      Pulse(1);  // below every class, and not a zero (silence)
+      Pulse(value & 1 ? s : m);
+      parity ^= value & 1;
+      continue;
+    }
     pair(value >> k & 1);
     parity ^= value >> k & 1;
   }
@@ -107,16 +113,23 @@ void TapeComposer::AddSilence(uint32_t cycles) {
 void TapeComposer::AddRaw(const std::vector<uint8_t>& bytes) { bytes_.insert(bytes_.end(), bytes.begin(), bytes.end()); }
 
 void TapeComposer::AddBlock(int countdownStart, const std::vector<uint8_t>& payload, bool wrongChecksum,
-                            int wrongParityByte) {
+                            const std::vector<int>& wrongParity, const std::vector<int>& broken) {
+  const auto has = [](const std::vector<int>& list, int index) {
+    return std::find(list.begin(), list.end(), index) != list.end();
+  };
   int index = 0;
-  for (int k = 0; k < 9; ++k, ++index) AddByte(static_cast<uint8_t>(countdownStart - k), index == wrongParityByte);
+  const auto add = [&](uint8_t b) {
+    AddByte(b, has(wrongParity, index), has(broken, index));
+    ++index;
+  };
+  for (int k = 0; k < 9; ++k) add(static_cast<uint8_t>(countdownStart - k));
   uint8_t checksum = 0;
   for (const uint8_t b : payload) {
     checksum ^= b;
-    AddByte(b, index++ == wrongParityByte);
+    add(b);
   }
   if (wrongChecksum) checksum ^= 0x01;
-  AddByte(checksum, index == wrongParityByte);
+  add(checksum);
   // End of data: a long pulse followed by a short one.
   Pulse(peaks_.longPulse);
   Pulse(peaks_.shortPulse);
@@ -140,20 +153,23 @@ ComposedLayout TapeComposer::AddProgram(const ComposedProgram& program) {
   header.resize(192, ' ');
 
   layout.headerPos = size();
-  AddBlock(137, header, program.wrongChecksum, program.wrongParityByte);
+  AddBlock(137, header, program.wrongChecksum, {program.wrongParityByte});
   AddPulses(peaks_.shortPulse, kGapPulses);
   if (program.headerRepeat) {
     layout.repeatPos = size();
-    AddBlock(9, header, program.wrongRepeatChecksum, -1);
+    AddBlock(9, header, program.wrongRepeatChecksum, {});
   }
   AddPulses(peaks_.shortPulse, kTrailerPulses);
 
   if (!program.data.empty()) {
     AddPulses(peaks_.shortPulse, program.dataLeaderPulses);
     layout.dataPos = size();
-    AddBlock(137, program.data, false, -1);
+    AddBlock(137, program.data, false, program.dataParityErrors, program.dataBrokenBytes);
     AddPulses(peaks_.shortPulse, kGapPulses);
-    AddBlock(9, program.data, false, -1);
+    if (program.dataRepeat) {
+      layout.dataRepeatPos = size();
+      AddBlock(9, program.data, false, program.dataRepeatParityErrors);
+    }
     AddPulses(peaks_.shortPulse, kTrailerPulses);
   }
   layout.end = size() - 1;

@@ -38,6 +38,13 @@ struct ComposedProgram {
   bool wrongRepeatChecksum = false;  // repeated header copy
   int wrongParityByte = -1;          // index (0..201) of a first-copy byte written with the wrong parity
   bool strayHalfWave = false;        // version 2: one extra short half-wave before the leader
+  // Data block faults, by byte index within the block (0 = first countdown
+  // byte, 9 = first data byte): a wrong parity pair, or a pulse outside every
+  // class; the first copy's and the repeat's.
+  std::vector<int> dataParityErrors;
+  std::vector<int> dataBrokenBytes;
+  std::vector<int> dataRepeatParityErrors;
+  bool dataRepeat = true;
 };
 
 // Where the composer put a program (file offsets).
@@ -46,6 +53,7 @@ struct ComposedLayout {
   int64_t headerPos = 0;  // first countdown byte of the first header copy
   int64_t repeatPos = 0;  // first countdown byte of the repeat; 0 without one
   int64_t dataPos = 0;    // first countdown byte of the data block; 0 without one
+  int64_t dataRepeatPos = 0;  // first countdown byte of the data block's repeat; 0 without one
   int64_t end = 0;        // last position written for the program
 };
 
@@ -68,7 +76,8 @@ class TapeComposer {
 
   ComposedLayout AddProgram(const ComposedProgram& program);
   void AddPulses(int value, int count);
-  void AddByte(uint8_t value, bool wrongParity = false);
+  // `broken`: the byte's first bit pulse lies outside every class.
+  void AddByte(uint8_t value, bool wrongParity = false, bool broken = false);
   // Silence: a run of zero bytes in version 0, a long-pulse record in 1 and 2.
   void AddSilence(uint32_t cycles);
   void AddRaw(const std::vector<uint8_t>& bytes);
@@ -87,7 +96,8 @@ class TapeComposer {
  private:
   void Pulse(int value);
   int Jittered(int value);
-  void AddBlock(int countdownStart, const std::vector<uint8_t>& payload, bool wrongChecksum, int wrongParityByte);
+  void AddBlock(int countdownStart, const std::vector<uint8_t>& payload, bool wrongChecksum,
+                const std::vector<int>& wrongParity, const std::vector<int>& broken = {});
   void FillHeader();
 
   uint8_t machine_;

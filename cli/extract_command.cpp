@@ -1,0 +1,78 @@
+// reelwright-cli extract: the selected programs of a tape image as ".prg"
+// files, each whole program's data as the machine's loader would load it.
+
+#include <QCommandLineParser>
+#include <QString>
+#include <QStringList>
+
+#include "cli/cli_support.h"
+#include "cli/commands.h"
+#include "cli/program_selection.h"
+#include "core/utilities.h"
+#include "platform/locale.h"
+#include "platform/remembered_paths.h"
+#include "split/program_data.h"
+#include "split/program_list.h"
+
+namespace rw::cli {
+
+int RunExtract(const QStringList& arguments) {
+  QCommandLineParser parser;
+  parser.setApplicationDescription(
+      "Writes each selected program of FILE as OUTDIR/NAME.prg: its load address, low byte first, then its data, "
+      "read from both copies on tape and checked. Never writes over a file (NAME(1).prg, ...). A program whose "
+      "data does not read whole is reported and not written, unless --keep-damaged is given. Exit status 1 when "
+      "any selected program could not be extracted whole.");
+  parser.addPositionalArgument("FILE", "The tape image.");
+  parser.addPositionalArgument("OUTDIR", "An existing folder for the program files.");
+  parser.addOption({"select", "The rows to extract: a comma list of row numbers, or \"all\" (the default).", "ROWS",
+                    "all"});
+  parser.addOption({"keep-damaged", "Write a program that is not whole anyway, as NAME.damaged.prg."});
+  if (const int status = ParseCommandLine(parser, arguments); status != kGoOn) return status;
+  const QStringList positional = parser.positionalArguments();
+  if (positional.size() != 2) {
+    PrintErr("Expected FILE and OUTDIR; see --help.");
+    return kExitUsage;
+  }
+  const std::string outDir = positional.at(1).toStdString();
+  if (!FolderExists(outDir)) {
+    PrintErr("Output folder " + positional.at(1) + " is not an existing folder.");
+    return kExitUsage;
+  }
+
+  StderrMessages messages;
+  MemoryPaths paths;
+  ProgramList list(paths, DecimalSeparator());
+  if (!list.LoadAndParse(positional.at(0).toStdString(), messages)) return kExitFailed;
+  if (list.RowCount() == 0) return kExitFailed;  // already reported
+  std::vector<int> rows;
+  if (!ParseRows(parser.value("select"), list.RowCount(), rows)) return kExitUsage;
+
+  const ExtractReport report = ExtractPrograms(list, rows, outDir, parser.isSet("keep-damaged"), messages);
+  for (const ExtractedProgram& program : report.programs) {
+    const QString row = "Row " + QString::number(program.row) + " \"" +
+                        QString::fromStdString(list.rows()[static_cast<size_t>(program.row - 1)].program) + "\"";
+    const QString summary = QString::fromStdString(program.summary);
+    const QString path = QString::fromStdString(program.path);
+    switch (program.status) {
+      case ExtractStatus::Written:
+        PrintOut(path + "\t" + summary);
+        break;
+      case ExtractStatus::WrittenDamaged:
+        PrintOut(path + "\t" + summary);
+        PrintErr(row + " could not be extracted whole; written as " + path + ". " + summary);
+        break;
+      case ExtractStatus::NotWhole:
+        PrintErr(row + " could not be extracted whole; not written (--keep-damaged writes it). " + summary);
+        break;
+      case ExtractStatus::NotProgram:
+        PrintErr(row + " is not a program; nothing to extract. " + summary);
+        break;
+      case ExtractStatus::Failed:
+        break;  // the error has been printed
+    }
+  }
+  return report.allWhole ? kExitOk : kExitFailed;
+}
+
+}  // namespace rw::cli

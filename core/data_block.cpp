@@ -1,0 +1,310 @@
+#include "core/data_block.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+namespace rw {
+namespace {
+
+constexpr uint8_t kShortBit = 1, kMediumBit = 2, kLongBit = 4;
+constexpr int kFirstCountdown = 137;
+constexpr int kRepeatCountdown = 9;
+constexpr int kCountdownLength = 9;
+// Header block bytes: the file type, then start and end address, then the name.
+constexpr int kTypeIndex = 9;
+constexpr int kNameIndex = 14;
+constexpr int kNameLength = 16;
+// How far (in pulses) a byte marker is looked for around its expected place
+// after a byte that did not read: a pulse lost or split by a worn tape moves
+// the bytes after it by a pulse or two.
+constexpr int kResyncPulses = 4;
+
+int32_t ToPosition(int64_t value) { return static_cast<int32_t>(std::clamp<int64_t>(value, 0, INT32_MAX)); }
+
+}  // namespace
+
+const char* DataStateText(DataState state) {
+  switch (state) {
+    case DataState::Good:
+      return "good";
+    case DataState::Damaged:
+      return "damaged";
+    case DataState::Missing:
+      return "missing";
+    case DataState::NotProgram:
+      return "not a program";
+  }
+  return "";
+}
+
+DataBlockReader::DataBlockReader(const TapImage& image)
+    : bytes_(image.bytes.data()),
+      size_(static_cast<int64_t>(image.bytes.size())),
+      machine_(image.machine),
+      step_(image.version == 2 ? 2 : 1),
+      bytePulses_(20 * step_) {}
+
+int DataBlockReader::Pulse(int64_t pos) const {
+  // As the header decoding reads pulses: outside the image 0, in no class.
+  if (pos < 0 || pos >= size_) return 0;
+  const int first = bytes_[pos];
+  if (step_ == 1 || pos == size_ - 1) return first;
+  return std::min(255, first + bytes_[pos + 1]);
+}
+
+void DataBlockReader::SetClasses(const std::array<uint8_t, 6>& bounds) {
+  if (boundsSet_ && bounds == bounds_) return;
+  bounds_ = bounds;
+  boundsSet_ = true;
+  bool disjoint = true;
+  for (int v = 0; v < 256; ++v) {
+    uint8_t bits = 0;
+    if (v >= bounds[0] && v <= bounds[1]) bits |= kShortBit;
+    if (v >= bounds[2] && v <= bounds[3]) bits |= kMediumBit;
+    if (v >= bounds[4] && v <= bounds[5]) bits |= kLongBit;
+    classOf_[static_cast<size_t>(v)] = bits;
+    disjoint = disjoint && (bits & (bits - 1)) == 0;
+  }
+  classOf_[0] = 0;
+  pairTable_ = step_ == 1 && disjoint && std::endian::native == std::endian::little;
+  if (!pairTable_) return;
+  // What every pair of pulse values means, indexed by first value + 256 *
+  // second value: 0 and 1 the bits, 2 the byte marker, 3 nothing.
+  pairs_.resize(65536);
+  for (int second = 0; second < 256; ++second) {
+    const uint8_t b = classOf_[static_cast<size_t>(second)];
+    for (int first = 0; first < 256; ++first) {
+      const uint8_t a = classOf_[static_cast<size_t>(first)];
+      uint8_t meaning = 3;
+      if (a == kShortBit && b == kMediumBit) meaning = 0;
+      if (a == kMediumBit && b == kShortBit) meaning = 1;
+      if (a == kLongBit && b == kMediumBit) meaning = 2;
+      pairs_[static_cast<size_t>(first | second << 8)] = meaning;
+    }
+  }
+}
+
+int DataBlockReader::DecodeByte(int64_t pos) const {
+  if (!pairTable_ || pos < 0 || pos + 20 > size_) return DecodeByteChecked(pos);
+  // Every pair is looked up before any is judged, so that the look-ups run
+  // side by side rather than one after the other.
+  // The 20 pulse bytes in three loads; pair k is bits 16k.. of them, first
+  // pulse low, as the table is indexed (the host is little-endian).
+  const uint8_t* b = bytes_ + pos;
+  const uint8_t* meaning = pairs_.data();
+  uint64_t w[3] = {0, 0, 0};
+  std::memcpy(w, b, 20);
+  unsigned pair[10];
+  for (int k = 0; k < 10; ++k) pair[k] = meaning[static_cast<size_t>(w[k / 4] >> (16 * (k % 4)) & 0xFFFF)];
+  if (pair[0] != 2) return -1;
+  unsigned value = 0;
+  unsigned bad = 0;
+  for (int k = 0; k < 8; ++k) {
+    bad |= pair[k + 1];
+    value |= (pair[k + 1] & 1u) << k;
+  }
+  if ((bad & 2u) != 0) return -1;
+  const unsigned parity = 1u ^ static_cast<unsigned>(__builtin_parity(value));
+  return pair[9] == parity ? static_cast<int>(value) : -2;
+}
+
+int DataBlockReader::DecodeByteChecked(int64_t pos) const {
+  const auto cls = [&](int64_t q) { return classOf_[static_cast<size_t>(Pulse(q))]; };
+  if ((cls(pos) & kLongBit) == 0 || (cls(pos + step_) & kMediumBit) == 0) return -1;
+  int value = 0;
+  int parity = 1;
+  for (int k = 0; k <= 8; ++k) {
+    const int64_t q = pos + 2 * step_ * (k + 1);
+    const uint8_t a = cls(q);
+    const uint8_t b = cls(q + step_);
+    int bit = -1;
+    if ((a & kShortBit) != 0 && (b & kMediumBit) != 0) bit = 0;
+    if ((a & kMediumBit) != 0 && (b & kShortBit) != 0) bit = 1;
+    if (k == 8) return bit == parity ? value : -2;
+    if (bit < 0) return -1;
+    value |= bit << k;
+    parity ^= bit;
+  }
+  return value;
+}
+
+bool DataBlockReader::IsMarker(int64_t pos) const {
+  return (classOf_[static_cast<size_t>(Pulse(pos))] & kLongBit) != 0 &&
+         (classOf_[static_cast<size_t>(Pulse(pos + step_))] & kMediumBit) != 0;
+}
+
+int64_t DataBlockReader::Resync(int64_t expected) const {
+  if (IsMarker(expected)) return expected;
+  // In version 2 a lost half-wave moves the bytes by one position.
+  for (int64_t d = 1; d <= kResyncPulses * step_; ++d) {
+    if (IsMarker(expected - d)) return expected - d;
+    if (IsMarker(expected + d)) return expected + d;
+  }
+  return expected;
+}
+
+bool DataBlockReader::ReadHeader(const TapeSection& section, DataResult& data) {
+  // Each header byte from the first copy, or from the repeat where the first
+  // copy does not read, as for the data.
+  const auto headerByte = [&](int index) {
+    const int first = DecodeByte(section.headerPos + static_cast<int64_t>(index) * bytePulses_);
+    if (first >= 0 || section.repeatPos == 0) return first;
+    return DecodeByte(section.repeatPos + static_cast<int64_t>(index) * bytePulses_);
+  };
+  int fields[5];
+  bool read = true;
+  for (int i = 0; i < 5; ++i) {
+    fields[i] = headerByte(kTypeIndex + i);
+    read = read && fields[i] >= 0;
+  }
+  data.nameBytes.clear();
+  for (int i = 0; i < kNameLength; ++i) {
+    const int b = headerByte(kNameIndex + i);
+    data.nameBytes += static_cast<char>(b >= 0 ? b : ' ');
+  }
+  if (!read) return false;
+  data.headerRead = true;
+  data.fileType = fields[0];
+  data.startAddress = static_cast<uint16_t>(fields[1] | fields[2] << 8);
+  data.endAddress = static_cast<uint16_t>(fields[3] | fields[4] << 8);
+  data.loadAddress = data.startAddress;
+  if (data.fileType == 1 && machine_ != 1) data.loadAddress = machine_ == 2 ? 0x1001 : 0x0801;
+  return true;
+}
+
+int64_t DataBlockReader::FindBlock(int64_t from, int64_t limit, int countdownStart, int64_t& dataPos) const {
+  // A block starts with its countdown. A worn start of the countdown is
+  // tolerated: any run of at least two countdown bytes that reaches the last
+  // one (129 or 1) marks the block. Returns the position of the first
+  // countdown byte found, or -1; `dataPos` is where the data begins.
+  const int last = countdownStart - kCountdownLength + 1;
+  const int64_t end = std::min<int64_t>(limit, size_ - 1);
+  for (int64_t p = std::max<int64_t>(from, 0); p <= end; ++p) {
+    if ((classOf_[static_cast<size_t>(Pulse(p))] & kLongBit) == 0) continue;
+    const int v = DecodeByte(p);
+    if (v <= last || v > countdownStart) continue;
+    int64_t q = p;
+    bool countdown = true;
+    for (int c = v - 1; c >= last && countdown; --c) {
+      q += bytePulses_;
+      countdown = DecodeByte(q) == c;
+    }
+    if (countdown) {
+      dataPos = q + bytePulses_;
+      return p;
+    }
+  }
+  return -1;
+}
+
+int64_t DataBlockReader::ReadCopy(int64_t dataPos, size_t count, DataCopy& copy, std::vector<uint8_t>& bytes,
+                                  std::vector<uint8_t>& ok) const {
+  bytes.assign(count, 0);
+  ok.assign(count, 0);
+  int64_t p = dataPos;
+  for (size_t i = 0; i < count; ++i) {
+    if (p >= size_) break;  // the image ends inside the block: the rest is not read
+    const int d = DecodeByte(p);
+    if (d >= 0) {
+      bytes[i] = static_cast<uint8_t>(d);
+      ok[i] = 1;
+      ++copy.bytesRead;
+      p += bytePulses_;
+    } else if (d == -2) {
+      p += bytePulses_;  // the pulses were whole; only the value is wrong
+    } else {
+      p = Resync(p + bytePulses_);
+    }
+  }
+  copy.readErrors = static_cast<int32_t>(count) - copy.bytesRead;
+  if (copy.readErrors == 0) {
+    uint8_t sum = 0;
+    for (size_t i = 0; i + 1 < count; ++i) sum ^= bytes[i];
+    copy.checksumOk = sum == bytes[count - 1];
+  }
+  return p;
+}
+
+DataResult DataBlockReader::Read(const TapeSection& section, int64_t limit) {
+  DataResult data;
+  SetClasses(section.bounds);  // the classes the header was read with
+
+  if (!ReadHeader(section, data)) {
+    data.state = DataState::Damaged;
+    return data;
+  }
+  if (data.fileType != 1 && data.fileType != 3) {
+    data.state = DataState::NotProgram;
+    return data;
+  }
+  if (data.endAddress < data.startAddress) {
+    // No loader can load this; whatever follows is not this program's data.
+    data.state = DataState::Damaged;
+    return data;
+  }
+  const size_t length = static_cast<size_t>(data.endAddress - data.startAddress);
+  const size_t count = length + 1;  // the checksum byte follows the data
+  const int64_t from = section.repeatPos != 0 ? section.afterRepeat : section.afterHeader;
+
+  int64_t repeatFrom = from;
+  int64_t dataPos = 0;
+  const int64_t firstPos = FindBlock(from, limit, kFirstCountdown, dataPos);
+  if (firstPos >= 0) {
+    data.first.found = true;
+    data.first.pos = ToPosition(firstPos);
+    repeatFrom = ReadCopy(dataPos, count, data.first, firstBytes_, firstOk_);
+  } else {
+    firstOk_.assign(count, 0);
+  }
+  const int64_t repeatPos = FindBlock(repeatFrom, limit, kRepeatCountdown, dataPos);
+  if (repeatPos >= 0) {
+    data.repeat.found = true;
+    data.repeat.pos = ToPosition(repeatPos);
+    ReadCopy(dataPos, count, data.repeat, repeatBytes_, repeatOk_);
+  } else {
+    repeatOk_.assign(count, 0);
+  }
+  if (!data.first.found) data.first.readErrors = static_cast<int32_t>(count);
+  if (!data.repeat.found) data.repeat.readErrors = static_cast<int32_t>(count);
+  if (!data.first.found && !data.repeat.found) {
+    data.state = DataState::Missing;
+    data.combinedErrors = static_cast<int32_t>(count);
+    return data;
+  }
+
+  // The first copy, mended byte by byte from the repeat.
+  data.bytes.resize(length);
+  uint8_t sum = 0;
+  uint8_t checksum = 0;
+  for (size_t i = 0; i < count; ++i) {
+    uint8_t b = 0;
+    if (firstOk_[i] != 0) {
+      b = firstBytes_[i];
+    } else if (repeatOk_[i] != 0) {
+      b = repeatBytes_[i];
+    } else {
+      ++data.combinedErrors;
+    }
+    if (i < length) {
+      data.bytes[i] = b;
+      sum ^= b;
+    } else {
+      checksum = b;
+    }
+  }
+  data.checksumOk = data.combinedErrors == 0 && sum == checksum;
+  data.state = data.checksumOk ? DataState::Good : DataState::Damaged;
+  return data;
+}
+
+std::vector<uint8_t> PrgFileBytes(const DataResult& data) {
+  std::vector<uint8_t> file;
+  file.reserve(data.bytes.size() + 2);
+  file.push_back(static_cast<uint8_t>(data.loadAddress & 0xFF));
+  file.push_back(static_cast<uint8_t>(data.loadAddress >> 8));
+  file.insert(file.end(), data.bytes.begin(), data.bytes.end());
+  return file;
+}
+
+}  // namespace rw
