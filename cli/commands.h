@@ -13,5 +13,6 @@ int RunSplit(const QStringList& arguments);
 int RunIndex(const QStringList& arguments);
 int RunJoin(const QStringList& arguments);
 int RunLauncher(const QStringList& arguments);
+int RunScan(const QStringList& arguments);
 
 }  // namespace rw::cli

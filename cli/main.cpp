@@ -18,6 +18,7 @@ const char* const kUsage =
     "  index FILE OUTDIR ...     an index file for tape-emulator hardware\n"
     "  join OUTFILE ITEM...      a compilation of tape images and pauses\n"
     "  launcher FILE OUTDIR ...  a launcher disk image (needs VICE's c1541 and petcat)\n"
+    "  scan [--json|--csv] PATH...  a catalogue of every tape image under the paths\n"
     "\n"
     "reelwright-cli COMMAND --help describes a command.";
 
@@ -49,7 +50,8 @@ int main(int argc, char** argv) {
     const char* name;
     Runner run;
   } commands[] = {{"info", rw::cli::RunInfo},   {"list", rw::cli::RunList}, {"split", rw::cli::RunSplit},
-                  {"index", rw::cli::RunIndex}, {"join", rw::cli::RunJoin}, {"launcher", rw::cli::RunLauncher}};
+                  {"index", rw::cli::RunIndex}, {"join", rw::cli::RunJoin}, {"launcher", rw::cli::RunLauncher},
+                  {"scan", rw::cli::RunScan}};
   for (const auto& entry : commands) {
     if (command == QLatin1String(entry.name)) return entry.run(rest);
   }
