@@ -46,7 +46,7 @@ class Walk {
       return;
     }
     if (fs::exists(status) && !fs::is_regular_file(status)) {
-      AddError(given, "Error while loading file " + given + " : not a regular file");
+      AddError(given, "Error while loading file " + given + " : Not a regular file");
       return;
     }
     // A missing or unreadable file is still a tape the user asked for: the
@@ -113,7 +113,7 @@ class Walk {
             found_.push_back({path.string(), (canonicalFolder / path.filename()).string(), false, ""});
           } else {
             // A pipe or device would block or never end; it is no tape image.
-            AddError(path.string(), "Error while loading file " + path.string() + " : not a regular file");
+            AddError(path.string(), "Error while loading file " + path.string() + " : Not a regular file");
           }
         }
       }
