@@ -46,9 +46,9 @@ unsigned UsableCores() {
 // same terminal the line is taken away before each record and drawn again.
 class Progress {
  public:
-  Progress(size_t total, Clock::time_point start)
+  explicit Progress(size_t total)
       : enabled_(isatty(STDERR_FILENO) == 1), stdoutTerminal_(isatty(STDOUT_FILENO) == 1), total_(total),
-        start_(start) {}
+        markTime_(Clock::now()) {}
 
   void BeforeOutput() {
     if (shown_ && stdoutTerminal_) Erase();
@@ -58,12 +58,19 @@ class Progress {
     if (!enabled_) return;
     const auto now = Clock::now();
     if (shown_ && now - lastDrawn_ < std::chrono::milliseconds(100) && done < total_) return;
-    const double seconds = std::chrono::duration<double>(now - start_).count();
-    const double rate = seconds > 0 ? static_cast<double>(done) / seconds : 0;
+    // The rate of the last seconds, not since the start, so that a stretch
+    // of large tapes shows as it happens.
+    if (now - markTime_ >= std::chrono::seconds(2)) {
+      markTime_ = lastDrawn_ > markTime_ ? lastDrawn_ : markTime_;
+      markDone_ = lastDone_;
+    }
+    const double seconds = std::chrono::duration<double>(now - markTime_).count();
+    const double rate = seconds > 0 ? static_cast<double>(done - markDone_) / seconds : 0;
     std::fprintf(stderr, "\r\033[K%zu of %zu tapes, %.0f tapes/s", done, total_, rate);
     std::fflush(stderr);
     shown_ = true;
     lastDrawn_ = now;
+    lastDone_ = done;
   }
 
   void Clear() {
@@ -80,8 +87,10 @@ class Progress {
   bool enabled_;
   bool stdoutTerminal_;
   size_t total_;
-  Clock::time_point start_;
+  Clock::time_point markTime_;  // the rate is measured from here
+  size_t markDone_ = 0;
   Clock::time_point lastDrawn_;
+  size_t lastDone_ = 0;
   bool shown_ = false;
 };
 
@@ -138,7 +147,7 @@ int RunScan(const QStringList& arguments) {
   for (const QString& path : positional) paths.push_back(path.toStdString());
   const std::vector<TapeTarget> targets = FindTapeFiles(paths);
 
-  Progress progress(targets.size(), start);
+  Progress progress(targets.size());
   ScanTotals totals;
   bool writeFailed = false;
   int writeError = 0;
