@@ -27,6 +27,17 @@ namespace {
 
 namespace fs = std::filesystem;
 
+double CpuSeconds(const rusage& usage) {
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+double OwnCpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return CpuSeconds(usage);
+}
+
 struct ScanRun {
   double seconds = 0;
   double cpuSeconds = 0;  // user and system time of all its threads
@@ -54,8 +65,7 @@ ScanRun RunScan(const std::string& folder, unsigned jobs) {
   if (child < 0 || wait4(child, &status, 0, &usage) != child) return run;
   run.seconds = rw::bench::SecondsSince(start);
   run.peakKb = usage.ru_maxrss;
-  run.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                   static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  run.cpuSeconds = CpuSeconds(usage);
   run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return run;
 }
@@ -131,8 +141,10 @@ int main(int argc, char** argv) {
   // What `list` does for one file, file after file on one core.
   rw::MemoryPaths remembered;
   double listSeconds = 1e30;
+  double listCpuSeconds = 1e30;
   for (int round = 0; round < 2; ++round) {
     const auto start = rw::bench::Clock::now();
+    const double cpuStart = OwnCpuSeconds();
     size_t rows = 0;
     for (const auto& path : paths) {
       rw::RecordedMessages messages;
@@ -140,11 +152,14 @@ int main(int argc, char** argv) {
       if (list.LoadAndParse(path, messages)) rows += list.rows().size();
     }
     listSeconds = std::min(listSeconds, rw::bench::SecondsSince(start));
+    listCpuSeconds = std::min(listCpuSeconds, OwnCpuSeconds() - cpuStart);
     if (rows == 0) std::fprintf(stderr, "list found no programs\n");
   }
   const double listMbPerSecond = collectionMb / listSeconds;
-  std::printf("list, one file after another: %.0f tapes/s, %.0f MB/s per core\n", tapes / listSeconds,
-              listMbPerSecond);
+  // On a shared machine the wall clock also counts other programs' turns;
+  // the processor time is this work's own.
+  std::printf("list, one file after another: %.0f tapes/s, %.0f MB/s per core (%.0f MB/s of cpu time)\n",
+              tapes / listSeconds, listMbPerSecond, collectionMb / listCpuSeconds);
 
   const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
   std::vector<unsigned> jobCounts{1};
@@ -169,7 +184,8 @@ int main(int argc, char** argv) {
     std::printf("scan --jobs %u: %.2f s, %.0f tapes/s, %.0f MB/s", jobs, best.seconds, tapes / best.seconds,
                 mbPerSecond);
     if (jobs == 1) {
-      std::printf(", %.0f%% of the list rate (target >= 80%%)", 100.0 * mbPerSecond / listMbPerSecond);
+      std::printf(", %.0f%% of the list rate (target >= 80%%; by cpu time %.0f%%)", 100.0 * mbPerSecond / listMbPerSecond,
+                  100.0 * listCpuSeconds / best.cpuSeconds);
     } else {
       std::printf(", speed-up %.2fx (target >= 1.7x on two cores)", oneJob / best.seconds);
     }
