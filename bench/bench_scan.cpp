@@ -184,8 +184,8 @@ int main(int argc, char** argv) {
     std::printf("scan --jobs %u: %.2f s, %.0f tapes/s, %.0f MB/s", jobs, best.seconds, tapes / best.seconds,
                 mbPerSecond);
     if (jobs == 1) {
-      std::printf(", %.0f%% of the list rate (target >= 80%%; by cpu time %.0f%%)", 100.0 * mbPerSecond / listMbPerSecond,
-                  100.0 * listCpuSeconds / best.cpuSeconds);
+      std::printf(", %.0f%% of the list rate (target >= 80%%; by cpu time %.0f%%)",
+                  100.0 * mbPerSecond / listMbPerSecond, 100.0 * listCpuSeconds / best.cpuSeconds);
     } else {
       std::printf(", speed-up %.2fx (target >= 1.7x on two cores)", oneJob / best.seconds);
     }

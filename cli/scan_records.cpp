@@ -110,7 +110,9 @@ std::string CsvLine(const std::string& path, const std::string& machine, const s
 }
 
 std::string CsvRecord(const TapeSummary& tape) {
-  if (tape.Refused()) return CsvLine(tape.path, "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", tape.refusal);
+  if (tape.Refused()) {
+    return CsvLine(tape.path, "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", tape.refusal);
+  }
   const std::string version = std::to_string(tape.version);
   const std::string count = std::to_string(tape.programs.size());
   const std::string errors = std::to_string(tape.HeaderErrors());

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <set>
 #include <system_error>
+#include <tuple>
 
 namespace rw::cli {
 namespace {
@@ -61,8 +62,8 @@ class Walk {
     std::sort(found_.begin(), found_.end(), [](const Found& a, const Found& b) {
       return std::tie(a.key, a.viaLink, a.path) < std::tie(b.key, b.viaLink, b.path);
     });
-    found_.erase(std::unique(found_.begin(), found_.end(), [](const Found& a, const Found& b) { return a.key == b.key; }),
-                 found_.end());
+    const auto sameFile = [](const Found& a, const Found& b) { return a.key == b.key; };
+    found_.erase(std::unique(found_.begin(), found_.end(), sameFile), found_.end());
     std::sort(found_.begin(), found_.end(), [](const Found& a, const Found& b) { return a.path < b.path; });
     std::vector<TapeTarget> targets;
     targets.reserve(found_.size());

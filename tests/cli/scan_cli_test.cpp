@@ -225,7 +225,8 @@ TEST_F(ScanCli, ExitStatusesSummaryAndNothingWritten) {
   const QList<QPair<QString, QString>> environment = {
       {"HOME", Q(home.path())}, {"XDG_CONFIG_HOME", Q(home.path())}, {"TMPDIR", Q(home.path())}};
 
-  // Good tapes alone (a file and a folder) are clean; a folder without tapes too.
+  // Good tapes alone (a file and a folder whose link back to the collection is
+  // not followed) are clean; a folder without tapes too.
   CliRun run = RunCli({"scan", "--summary-only", "--json", Q(c.root.File("good.tap")), Q(c.root.File("nested"))},
                       environment);
   EXPECT_EQ(run.exitCode, 0) << run.err;
@@ -234,11 +235,11 @@ TEST_F(ScanCli, ExitStatusesSummaryAndNothingWritten) {
                         totals["damagedPrograms"].toInt()}),
             QList<int>({2, 0, 3, 0}));
   EXPECT_TRUE(totals["seconds"].isDouble());
-  run = RunCli({"scan", "--summary-only", Q(c.outside.path() + "/../" + fs::path(c.outside.path()).filename().string())},
-               environment);
+  test::ScratchFolder empty;
+  run = RunCli({"scan", Q(empty.path())}, environment);
   EXPECT_EQ(run.exitCode, 0);
-  EXPECT_TRUE(run.out.starts_with("1 tapes scanned, 0 refused,")) << run.out;
-  EXPECT_EQ(RunCli({"scan", Q(c.root.File("nested/deeper/.."))}, environment).exitCode, 0);
+  EXPECT_EQ(Lines(run.out).size(), 2u);  // the columns' names and the totals
+  EXPECT_TRUE(Lines(run.out).back().starts_with("0 tapes scanned, 0 refused,")) << run.out;
   EXPECT_EQ(RunCli({"scan", "--summary-only", Q(c.root.File("damaged.tap"))}, environment).exitCode, 1);
   EXPECT_EQ(RunCli({"scan", "--summary-only", Q(c.root.File("refused.tap"))}, environment).exitCode, 1);
 
