@@ -15,5 +15,6 @@ int RunJoin(const QStringList& arguments);
 int RunLauncher(const QStringList& arguments);
 int RunExtract(const QStringList& arguments);
 int RunToDisk(const QStringList& arguments);
+int RunScan(const QStringList& arguments);
 
 }  // namespace rw::cli

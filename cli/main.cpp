@@ -23,6 +23,7 @@ const char* const kUsage =
     "  launcher FILE OUTDIR ...  a launcher disk image (needs VICE's c1541 and petcat)\n"
     "  extract FILE OUTDIR ...   the selected programs as .prg files\n"
     "  todisk FILE DISK.d64 ...  a disk image holding the selected programs (needs VICE's c1541)\n"
+    "  scan PATH...              a catalogue of every tape image under the paths\n"
     "\n"
     "reelwright-cli COMMAND --help (or reelwright-cli help COMMAND) describes a command.\n"
     "Exit status: 0 done, 1 refused or failed, 2 wrong arguments; 128 + N when stopped by signal N.";
@@ -36,7 +37,7 @@ Runner FindCommand(const QString& name) {
     Runner run;
   } commands[] = {{"info", rw::cli::RunInfo},   {"list", rw::cli::RunList}, {"split", rw::cli::RunSplit},
                   {"index", rw::cli::RunIndex}, {"join", rw::cli::RunJoin}, {"launcher", rw::cli::RunLauncher},
-                  {"extract", rw::cli::RunExtract}, {"todisk", rw::cli::RunToDisk}};
+                  {"extract", rw::cli::RunExtract}, {"todisk", rw::cli::RunToDisk}, {"scan", rw::cli::RunScan}};
   for (const auto& entry : commands) {
     if (name == QLatin1String(entry.name)) return entry.run;
   }

@@ -1,0 +1,264 @@
+// reelwright-cli scan over a small collection: good, damaged, refused and
+// unreadable tapes, a file that is no tape, a nested folder, a link loop and
+// links out of the collection.
+
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <sstream>
+
+#include "cli/cli_runner.h"
+#include "support/scratch_folder.h"
+#include "support/tape_composer.h"
+
+namespace rw {
+namespace {
+
+namespace fs = std::filesystem;
+using test::CliRun;
+using test::Q;
+using test::RunCli;
+
+std::vector<uint8_t> Tape(uint8_t machine, uint8_t version, std::initializer_list<test::ComposedProgram> programs) {
+  test::TapeComposer composer(machine, version, 0, 3);
+  for (auto program : programs) {
+    program.leaderPulses = 1500;
+    program.data = test::ProgramData(64, 5);
+    composer.AddProgram(program);
+    composer.AddSilence(60000);
+  }
+  return composer.FileBytes();
+}
+
+// The collection, and what a scan should find in it, in path order.
+struct Collection {
+  test::ScratchFolder root;
+  test::ScratchFolder outside;
+  const std::string quoted = "nested/deeper/say \"hi\", you.tap";
+  std::vector<std::string> paths;  // expected order
+
+  Collection() {
+    fs::create_directories(root.File("nested/deeper"));
+    root.Write("good.tap", Tape(0, 1, {{.name = "ONE"}, {.name = "TWO"}}));
+    root.Write("Upper.TAP", Tape(1, 2, {{.name = "VIC"}}));
+    // The first program's data is unreadable at the same byte in both copies.
+    root.Write("damaged.tap", Tape(0, 0, {{.name = "LOST", .dataParityErrors = {12}, .dataRepeatParityErrors = {12}},
+                                          {.name = "WORN", .wrongRepeatChecksum = true}}));
+    root.Write("refused.tap", std::vector<uint8_t>(40, 0));
+    root.Write("notes.txt", std::string("not a tape"));
+    root.Write(quoted, Tape(2, 1, {{.name = "PLUS"}}));
+    fs::create_directory_symlink("..", root.File("nested/loop"));
+    fs::create_symlink("missing.tap", root.File("gone.tap"));
+    outside.Write("stranger.tap", Tape(0, 1, {{.name = "STRANGER"}}));
+    fs::create_symlink(outside.File("stranger.tap"), root.File("stranger.tap"));
+    fs::create_directory_symlink(outside.path(), root.File("elsewhere"));
+    for (const char* name : {"Upper.TAP", "damaged.tap", "gone.tap", "good.tap"}) paths.push_back(root.File(name));
+    paths.push_back(root.File(quoted));
+    paths.push_back(root.File("refused.tap"));
+  }
+};
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// RFC 4180 read back: quoted fields with doubled quotes, CRLF row ends.
+std::vector<std::vector<std::string>> ParseCsv(const std::string& text) {
+  std::vector<std::vector<std::string>> rows(1, std::vector<std::string>(1));
+  bool quoted = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quoted) {
+      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') rows.back().back() += text[++i];
+      else if (c == '"') quoted = false;
+      else rows.back().back() += c;
+    } else if (c == '"') {
+      quoted = true;
+    } else if (c == ',') {
+      rows.back().emplace_back();
+    } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+      ++i;
+      rows.emplace_back(1);
+    } else {
+      rows.back().back() += c;
+    }
+  }
+  if (rows.back() == std::vector<std::string>(1)) rows.pop_back();
+  return rows;
+}
+
+class ScanCli : public testing::Test {
+ protected:
+  static void SetUpTestSuite() { collection = new Collection; }
+  static void TearDownTestSuite() {
+    delete collection;
+    collection = nullptr;
+  }
+  static Collection* collection;
+};
+Collection* ScanCli::collection = nullptr;
+
+TEST_F(ScanCli, JsonLinesNameEveryTapeAndEveryDamagedProgramInPathOrder) {
+  const Collection& c = *collection;
+  const CliRun run = RunCli({"scan", "--json", "--jobs", "3", Q(c.root.path())});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_TRUE(run.err.starts_with("6 tapes scanned, 2 refused, 0 without programs, 6 programs, 2 damaged on 1 tapes, "))
+      << run.err;
+  const auto lines = Lines(run.out);
+  ASSERT_EQ(lines.size(), c.paths.size()) << run.out;
+  std::map<std::string, QJsonObject> tapes;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const QJsonObject tape = QJsonDocument::fromJson(QByteArray::fromStdString(lines[i])).object();
+    EXPECT_EQ(tape["path"].toString(), Q(c.paths[i]));
+    tapes[fs::path(c.paths[i]).filename().string()] = tape;
+  }
+  EXPECT_EQ(tapes["refused.tap"]["refused"].toString(), Q(c.root.File("refused.tap") + " Is not a valid TAP file"));
+  EXPECT_EQ(tapes["gone.tap"]["refused"].toString(),
+            Q("Error while loading file " + c.root.File("gone.tap") + " : No such file or directory"));
+  const struct {
+    const char* file;
+    const char* machine;
+    int version;
+    int programs;
+    int headerErrors;
+    int dataDamaged;
+  } good[] = {{"good.tap", "Commodore 64", 1, 2, 0, 0},
+              {"Upper.TAP", "VIC-20", 2, 1, 0, 0},
+              {"damaged.tap", "Commodore 64", 0, 2, 1, 1},
+              {"say \"hi\", you.tap", "C16 and Plus/4", 1, 1, 0, 0}};
+  for (const auto& g : good) {
+    const QJsonObject& tape = tapes[g.file];
+    EXPECT_TRUE(tape["refused"].isNull()) << g.file;
+    EXPECT_EQ(tape["machine"].toString(), g.machine) << g.file;
+    EXPECT_EQ(tape["version"].toInt(), g.version) << g.file;
+    EXPECT_EQ(tape["programCount"].toInt(), g.programs) << g.file;
+    EXPECT_EQ(tape["programs"].toArray().size(), g.programs) << g.file;
+    EXPECT_EQ(tape["headerErrors"].toInt(), g.headerErrors) << g.file;
+    EXPECT_EQ(tape["dataDamaged"].toInt(-1), g.dataDamaged) << g.file;
+  }
+  const QJsonObject worn = tapes["damaged.tap"]["programs"].toArray()[1].toObject();
+  EXPECT_EQ(QStringList({worn["program"].toString(), worn["check1"].toString(), worn["check2"].toString()}),
+            QStringList({"WORN", "OK", "ERROR"}));
+  EXPECT_EQ(worn["row"].toInt(), 2);
+  EXPECT_FALSE(worn["dataDamaged"].toBool(true));
+  EXPECT_TRUE(tapes["damaged.tap"]["programs"].toArray()[0].toObject()["dataDamaged"].toBool());
+}
+
+TEST_F(ScanCli, CsvHasOneRowPerProgramWithTheTapeRepeated) {
+  const Collection& c = *collection;
+  const CliRun run = RunCli({"scan", "--csv", Q(c.root.path())});
+  EXPECT_EQ(run.exitCode, 1);
+  const auto rows = ParseCsv(run.out);
+  const std::vector<std::string> header = {"path",  "machine", "version", "video", "size",   "totalDuration",
+                                           "programCount", "headerErrors", "dataDamaged", "row", "program",
+                                           "rawName", "start", "end", "duration", "check1", "check2", "data",
+                                           "refused"};
+  ASSERT_EQ(rows.size(), 9u) << run.out;  // header, 6 programs, 2 refused
+  EXPECT_EQ(rows[0], header);
+  std::vector<std::string> paths;
+  for (size_t i = 1; i < rows.size(); ++i) {
+    ASSERT_EQ(rows[i].size(), header.size()) << i;
+    if (paths.empty() || paths.back() != rows[i][0]) paths.push_back(rows[i][0]);
+  }
+  EXPECT_EQ(paths, c.paths);
+  // damaged.tap's two programs, then the quoted name read back whole.
+  EXPECT_EQ(std::vector<std::string>(rows[3].begin() + 1, rows[3].begin() + 12),
+            (std::vector<std::string>{"Commodore 64", "0", "PAL", rows[3][4], rows[3][5], "2", "1", "1", "2",
+                                      "WORN", "WORN"}));
+  EXPECT_EQ(std::vector<std::string>(rows[3].begin() + 15, rows[3].end()),
+            (std::vector<std::string>{"OK", "ERROR", rows[3][17], ""}));
+  EXPECT_EQ(rows[7][10], "PLUS");
+  EXPECT_EQ(rows[8].back(), c.root.File("refused.tap") + " Is not a valid TAP file");
+  EXPECT_EQ(rows[8][1], "");
+}
+
+TEST_F(ScanCli, TableNamesDamagedProgramsAndRefusals) {
+  const Collection& c = *collection;
+  const CliRun run = RunCli({"scan", Q(c.root.path())});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.err, "");
+  const auto lines = Lines(run.out);
+  ASSERT_EQ(lines.size(), 10u) << run.out;
+  EXPECT_EQ(lines[0].substr(0, 16), "Machine         ");
+  EXPECT_TRUE(lines[0].ends_with("Header errors  Damaged data  Path"));
+  EXPECT_TRUE(lines[2].ends_with("  2              1             1  " + c.root.File("damaged.tap"))) << lines[2];
+  EXPECT_EQ(lines[3], "    program 1 \"LOST\": header OK, repeat OK, data ERROR");
+  EXPECT_EQ(lines[4], "    program 2 \"WORN\": header OK, repeat ERROR, data OK");
+  EXPECT_EQ(lines[5], "Refused: Error while loading file " + c.root.File("gone.tap") + " : No such file or directory");
+  EXPECT_TRUE(lines[9].starts_with("6 tapes scanned, 2 refused, 0 without programs, 6 programs, 2 damaged on 1 "
+                                   "tapes, ")) << lines[9];
+}
+
+TEST_F(ScanCli, OutputIsTheSameForAnyNumberOfJobs) {
+  const Collection& c = *collection;
+  for (const char* format : {"--json", "--csv"}) {
+    const CliRun one = RunCli({"scan", format, "--jobs", "1", Q(c.root.path())});
+    const CliRun four = RunCli({"scan", format, "--jobs", "4", Q(c.root.path())});
+    EXPECT_FALSE(one.out.empty());
+    EXPECT_EQ(one.out, four.out) << format;
+  }
+  // The table differs only in the time taken on its last line.
+  auto one = Lines(RunCli({"scan", "--jobs", "1", Q(c.root.path())}).out);
+  auto four = Lines(RunCli({"scan", "--jobs", "4", Q(c.root.path())}).out);
+  ASSERT_FALSE(one.empty());
+  one.pop_back();
+  four.pop_back();
+  EXPECT_EQ(one, four);
+}
+
+TEST_F(ScanCli, ExitStatusesSummaryAndNothingWritten) {
+  const Collection& c = *collection;
+  test::ScratchFolder home;
+  const auto snapshot = [](const std::string& folder) {
+    std::vector<std::string> entries;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+      entries.push_back(entry.path().string() + " " +
+                        (entry.is_regular_file() ? std::to_string(entry.file_size()) : std::string("-")));
+    }
+    std::sort(entries.begin(), entries.end());
+    return entries;
+  };
+  const auto before = snapshot(c.root.path());
+  const QList<QPair<QString, QString>> environment = {
+      {"HOME", Q(home.path())}, {"XDG_CONFIG_HOME", Q(home.path())}, {"TMPDIR", Q(home.path())}};
+
+  // Good tapes alone (a file and a folder whose link back to the collection is
+  // not followed) are clean; a folder without tapes too.
+  CliRun run = RunCli({"scan", "--summary-only", "--json", Q(c.root.File("good.tap")), Q(c.root.File("nested"))},
+                      environment);
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  const QJsonObject totals = QJsonDocument::fromJson(QByteArray::fromStdString(run.out)).object();
+  EXPECT_EQ(QList<int>({totals["tapes"].toInt(), totals["refused"].toInt(), totals["programs"].toInt(),
+                        totals["damagedPrograms"].toInt()}),
+            QList<int>({2, 0, 3, 0}));
+  EXPECT_TRUE(totals["seconds"].isDouble());
+  test::ScratchFolder empty;
+  run = RunCli({"scan", Q(empty.path())}, environment);
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(Lines(run.out).size(), 2u);  // the columns' names and the totals
+  EXPECT_TRUE(Lines(run.out).back().starts_with("0 tapes scanned, 0 refused,")) << run.out;
+  EXPECT_EQ(RunCli({"scan", "--summary-only", Q(c.root.File("damaged.tap"))}, environment).exitCode, 1);
+  EXPECT_EQ(RunCli({"scan", "--summary-only", Q(c.root.File("refused.tap"))}, environment).exitCode, 1);
+
+  for (const QStringList& wrong : {QStringList{"scan"}, QStringList{"scan", "--json", "--csv", "x"},
+                                   QStringList{"scan", "--jobs", "0", "x"}, QStringList{"scan", "--jobs", "two", "x"},
+                                   QStringList{"scan", "--tree", "x"}}) {
+    run = RunCli(wrong, environment);
+    EXPECT_EQ(run.exitCode, 2) << wrong.join(' ').toStdString();
+    EXPECT_EQ(run.out, "");
+  }
+  EXPECT_EQ(snapshot(c.root.path()), before);
+  EXPECT_EQ(home.Names(), std::vector<std::string>());
+}
+
+}  // namespace
+}  // namespace rw
