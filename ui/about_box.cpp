@@ -51,7 +51,7 @@ AboutBox::AboutBox() : QWidget(nullptr, Qt::Dialog | Qt::FramelessWindowHint) {
   QLabel* version = TextLabel(frame, "lblVersion", QStringLiteral(REELWRIGHT_VERSION), 10);
   QLabel* platform = TextLabel(frame, "lblPlatform", "Linux", 10);
   QLabel* company = TextLabel(frame, "lblCompany", "Written by the Reelwright developers", 9);
-  QLabel* rights = TextLabel(frame, "lblCopyright", "Copyright \u00A9 2025 the Reelwright developers", 9);
+  QLabel* rights = TextLabel(frame, "lblCopyright", "Copyright \u00A9 2026 the Reelwright developers", 9);
   QLabel* notice = TextLabel(frame, "lblWarning",
                              "Reelwright may be copied and passed on free of charge, unchanged and together with "
                              "this notice. It comes without any warranty: keep copies of your tape images. If you "
