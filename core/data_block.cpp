@@ -71,15 +71,17 @@ void DataBlockReader::SetClasses(const std::array<uint8_t, 6>& bounds) {
     disjoint = disjoint && (bits & (bits - 1)) == 0;
   }
   classOf_[0] = 0;
-  fastPath_ = step_ == 1 && disjoint && std::endian::native == std::endian::little;
-  if (!fastPath_) return;
 #if defined(__SSE2__)
+  fastPath_ = disjoint;
+  if (!fastPath_) return;
   // The pulse value 0 is in no class (it stands for an overflow or silence).
   for (int c = 0; c < 3; ++c) {
     classLow_[c] = _mm_set1_epi8(static_cast<char>(std::max<uint8_t>(bounds[2 * c], 1)));
     classHigh_[c] = _mm_set1_epi8(static_cast<char>(bounds[2 * c + 1]));
   }
 #else
+  fastPath_ = step_ == 1 && disjoint && std::endian::native == std::endian::little;
+  if (!fastPath_) return;
   // What every pair of pulse values means, indexed by first value + 256 *
   // second value: 0 and 1 the bits, 2 the byte marker, 3 nothing.
   pairs_.resize(65536);
@@ -102,7 +104,8 @@ namespace {
 
 // One mask bit per pulse of a byte's 20 (bit i: pulse i) for the pulses that
 // lie in [lo, hi]: the first 16 pulses from `low`, the last four from `high`
-// (pulses 4..19). An empty class (lo > hi) matches nothing.
+// (pulses 4..19, or in lanes 12..15 the pulses 16..19). An empty class
+// (lo > hi) matches nothing.
 inline uint32_t ClassMask(__m128i low, __m128i high, __m128i lo, __m128i hi) {
   const __m128i zero = _mm_setzero_si128();
   const auto inRange = [&](__m128i v) {
@@ -117,13 +120,27 @@ inline uint32_t ClassMask(__m128i low, __m128i high, __m128i lo, __m128i hi) {
 #endif
 
 int DataBlockReader::DecodeByte(int64_t pos) const {
-  if (!fastPath_ || pos < 0 || pos + 20 > size_) return DecodeByteChecked(pos);
+  if (!fastPath_ || pos < 0 || pos + bytePulses_ > size_) return DecodeByteChecked(pos);
 #if defined(__SSE2__)
   // All 20 pulses classified at once: a mask per class, bit i for pulse i.
   // The pairs then sit at the even bits: pair k is pulses 2k and 2k+1.
-  const auto* b = reinterpret_cast<const __m128i*>(bytes_ + pos);
-  const __m128i low = _mm_loadu_si128(b);
-  const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes_ + pos + 4));
+  const auto load = [&](int offset) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes_ + pos + offset)); };
+  __m128i low;
+  __m128i high;
+  if (step_ == 1) {
+    low = load(0);
+    high = load(4);
+  } else {
+    // Version 2: a pulse is its two half-waves together, at most 255 (the
+    // saturating pack). Pulses 0..7, 8..15 and 12..19 from three loads.
+    const __m128i lowBytes = _mm_set1_epi16(0x00FF);
+    const auto pulses = [&](__m128i halves) {
+      return _mm_add_epi16(_mm_and_si128(halves, lowBytes), _mm_srli_epi16(halves, 8));
+    };
+    const __m128i middle = pulses(load(16));
+    low = _mm_packus_epi16(pulses(load(0)), middle);
+    high = _mm_packus_epi16(middle, pulses(load(24)));
+  }
   const uint32_t shortMask = ClassMask(low, high, classLow_[0], classHigh_[0]);
   const uint32_t mediumMask = ClassMask(low, high, classLow_[1], classHigh_[1]);
   const uint32_t longMask = ClassMask(low, high, classLow_[2], classHigh_[2]);

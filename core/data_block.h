@@ -103,10 +103,10 @@ class DataBlockReader {
   std::array<uint8_t, 256> classOf_{};
   std::array<uint8_t, 6> bounds_{};
   bool boundsSet_ = false;
-  // Versions 0 and 1 with disjoint classes: a data block is most of a tape,
-  // so its bytes are read on a fast path. With SSE2 the 20 pulses of a byte
-  // are classified at once against the bounds (each class's lowest and
-  // highest value in every lane); elsewhere one table look-up gives the
+  // Disjoint classes: a data block is most of a tape, so its bytes are read
+  // on a fast path. With SSE2 the 20 pulses of a byte are classified at once
+  // against the bounds (each class's lowest and highest value in every
+  // lane); elsewhere, in versions 0 and 1, one table look-up gives the
   // meaning of each pulse pair.
   bool fastPath_ = false;
 #if defined(__SSE2__)
