@@ -84,6 +84,8 @@ class DataBlockReader {
   DataResult Read(const TapeSection& section, int64_t limit);
 
  private:
+  friend struct DataBlockReaderProbe;  // the tests compare the fast byte decode with the pulse-by-pulse one
+
   void SetClasses(const std::array<uint8_t, 6>& bounds);
   int Pulse(int64_t pos) const;
   int DecodeByte(int64_t pos) const;
