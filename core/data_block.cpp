@@ -4,6 +4,10 @@
 #include <bit>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace rw {
 namespace {
 
@@ -67,8 +71,17 @@ void DataBlockReader::SetClasses(const std::array<uint8_t, 6>& bounds) {
     disjoint = disjoint && (bits & (bits - 1)) == 0;
   }
   classOf_[0] = 0;
-  pairTable_ = step_ == 1 && disjoint && std::endian::native == std::endian::little;
-  if (!pairTable_) return;
+#if defined(__SSE2__)
+  fastPath_ = disjoint;
+  if (!fastPath_) return;
+  // The pulse value 0 is in no class (it stands for an overflow or silence).
+  for (int c = 0; c < 3; ++c) {
+    classLow_[c] = _mm_set1_epi8(static_cast<char>(std::max<uint8_t>(bounds[2 * c], 1)));
+    classHigh_[c] = _mm_set1_epi8(static_cast<char>(bounds[2 * c + 1]));
+  }
+#else
+  fastPath_ = step_ == 1 && disjoint && std::endian::native == std::endian::little;
+  if (!fastPath_) return;
   // What every pair of pulse values means, indexed by first value + 256 *
   // second value: 0 and 1 the bits, 2 the byte marker, 3 nothing.
   pairs_.resize(65536);
@@ -83,10 +96,68 @@ void DataBlockReader::SetClasses(const std::array<uint8_t, 6>& bounds) {
       pairs_[static_cast<size_t>(first | second << 8)] = meaning;
     }
   }
+#endif
 }
 
+#if defined(__SSE2__)
+namespace {
+
+// One mask bit per pulse of a byte's 20 (bit i: pulse i) for the pulses that
+// lie in [lo, hi]: the first 16 pulses from `low`, the last four from `high`
+// (pulses 4..19, or in lanes 12..15 the pulses 16..19). An empty class
+// (lo > hi) matches nothing.
+inline uint32_t ClassMask(__m128i low, __m128i high, __m128i lo, __m128i hi) {
+  const __m128i zero = _mm_setzero_si128();
+  const auto inRange = [&](__m128i v) {
+    return _mm_cmpeq_epi8(_mm_or_si128(_mm_subs_epu8(lo, v), _mm_subs_epu8(v, hi)), zero);
+  };
+  const auto first = static_cast<uint32_t>(_mm_movemask_epi8(inRange(low)));
+  const auto last = static_cast<uint32_t>(_mm_movemask_epi8(inRange(high)));
+  return first | (last >> 12) << 16;
+}
+
+}  // namespace
+#endif
+
 int DataBlockReader::DecodeByte(int64_t pos) const {
-  if (!pairTable_ || pos < 0 || pos + 20 > size_) return DecodeByteChecked(pos);
+  if (!fastPath_ || pos < 0 || pos + bytePulses_ > size_) return DecodeByteChecked(pos);
+#if defined(__SSE2__)
+  // All 20 pulses classified at once: a mask per class, bit i for pulse i.
+  // The pairs then sit at the even bits: pair k is pulses 2k and 2k+1.
+  const auto load = [&](int offset) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes_ + pos + offset)); };
+  __m128i low;
+  __m128i high;
+  if (step_ == 1) {
+    low = load(0);
+    high = load(4);
+  } else {
+    // Version 2: a pulse is its two half-waves together, at most 255 (the
+    // saturating pack). Pulses 0..7, 8..15 and 12..19 from three loads.
+    const __m128i lowBytes = _mm_set1_epi16(0x00FF);
+    const auto pulses = [&](__m128i halves) {
+      return _mm_add_epi16(_mm_and_si128(halves, lowBytes), _mm_srli_epi16(halves, 8));
+    };
+    const __m128i middle = pulses(load(16));
+    low = _mm_packus_epi16(pulses(load(0)), middle);
+    high = _mm_packus_epi16(middle, pulses(load(24)));
+  }
+  const uint32_t shortMask = ClassMask(low, high, classLow_[0], classHigh_[0]);
+  const uint32_t mediumMask = ClassMask(low, high, classLow_[1], classHigh_[1]);
+  const uint32_t longMask = ClassMask(low, high, classLow_[2], classHigh_[2]);
+  constexpr uint32_t kPairs = 0x55555;     // pairs 0..9
+  constexpr uint32_t kDataPairs = 0x15554;  // pairs 1..8, the eight bits
+  const uint32_t zeros = shortMask & (mediumMask >> 1) & kPairs;
+  const uint32_t ones = mediumMask & (shortMask >> 1) & kPairs;
+  if ((longMask & mediumMask >> 1 & 1u) == 0) return -1;  // no byte marker
+  if (((zeros | ones) & kDataPairs) != kDataPairs) return -1;
+  // The one-bits of pairs 1..8, moved together into the byte.
+  uint32_t value = (ones >> 2) & 0x5555;
+  value = (value | value >> 1) & 0x3333;
+  value = (value | value >> 2) & 0x0F0F;
+  value = (value | value >> 4) & 0x00FF;
+  const bool parityOne = (1u ^ static_cast<unsigned>(__builtin_parity(value))) != 0;
+  return ((parityOne ? ones : zeros) >> 18 & 1u) != 0 ? static_cast<int>(value) : -2;
+#else
   // Every pair is looked up before any is judged, so that the look-ups run
   // side by side rather than one after the other.
   // The 20 pulse bytes in three loads; pair k is bits 16k.. of them, first
@@ -107,6 +178,7 @@ int DataBlockReader::DecodeByte(int64_t pos) const {
   if ((bad & 2u) != 0) return -1;
   const unsigned parity = 1u ^ static_cast<unsigned>(__builtin_parity(value));
   return pair[9] == parity ? static_cast<int>(value) : -2;
+#endif
 }
 
 int DataBlockReader::DecodeByteChecked(int64_t pos) const {
@@ -202,6 +274,10 @@ int64_t DataBlockReader::ReadCopy(int64_t dataPos, size_t count, DataCopy& copy,
                                   std::vector<uint8_t>& ok) const {
   bytes.assign(count, 0);
   ok.assign(count, 0);
+  // Counted and summed here rather than in `copy`, which the compiler must
+  // otherwise store back after every byte.
+  int32_t read = 0;
+  uint8_t sum = 0;  // the XOR of the bytes read, the checksum byte included
   int64_t p = dataPos;
   for (size_t i = 0; i < count; ++i) {
     if (p >= size_) break;  // the image ends inside the block: the rest is not read
@@ -209,7 +285,8 @@ int64_t DataBlockReader::ReadCopy(int64_t dataPos, size_t count, DataCopy& copy,
     if (d >= 0) {
       bytes[i] = static_cast<uint8_t>(d);
       ok[i] = 1;
-      ++copy.bytesRead;
+      sum ^= static_cast<uint8_t>(d);
+      ++read;
       p += bytePulses_;
     } else if (d == -2) {
       p += bytePulses_;  // the pulses were whole; only the value is wrong
@@ -217,12 +294,11 @@ int64_t DataBlockReader::ReadCopy(int64_t dataPos, size_t count, DataCopy& copy,
       p = Resync(p + bytePulses_);
     }
   }
-  copy.readErrors = static_cast<int32_t>(count) - copy.bytesRead;
-  if (copy.readErrors == 0) {
-    uint8_t sum = 0;
-    for (size_t i = 0; i + 1 < count; ++i) sum ^= bytes[i];
-    copy.checksumOk = sum == bytes[count - 1];
-  }
+  copy.bytesRead = read;
+  copy.readErrors = static_cast<int32_t>(count) - read;
+  // With every byte read, the data's XOR equals the checksum byte exactly
+  // when the XOR of all of them is zero.
+  copy.checksumOk = copy.readErrors == 0 && sum == 0;
   return p;
 }
 
@@ -273,6 +349,13 @@ DataResult DataBlockReader::Read(const TapeSection& section, int64_t limit) {
     return data;
   }
 
+  if (data.first.found && data.first.readErrors == 0) {
+    // Nothing to mend: the first copy is the data, the repeat only reported.
+    data.bytes.assign(firstBytes_.begin(), firstBytes_.begin() + static_cast<std::ptrdiff_t>(length));
+    data.checksumOk = data.first.checksumOk;
+    data.state = data.checksumOk ? DataState::Good : DataState::Damaged;
+    return data;
+  }
   // The first copy, mended byte by byte from the repeat.
   data.bytes.resize(length);
   uint8_t sum = 0;

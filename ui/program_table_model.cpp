@@ -1,5 +1,6 @@
 #include "ui/program_table_model.h"
 
+#include "split/program_data.h"
 #include "split/program_list.h"
 
 namespace rw {
@@ -19,6 +20,12 @@ QVariant ProgramTableModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= list_.RowCount()) return {};
   const ListRow& row = list_.rows()[static_cast<size_t>(index.row())];
   if (role == Qt::CheckStateRole && index.column() == kTick) return row.checked ? Qt::Checked : Qt::Unchecked;
+  if (role == Qt::ToolTipRole) {
+    if (dataTips_.size() != list_.rows().size()) dataTips_.assign(list_.rows().size(), QString());
+    QString& tip = dataTips_[static_cast<size_t>(index.row())];
+    if (tip.isEmpty()) tip = QString::fromStdString(DataSummary(ReadRowData(list_, index.row() + 1)));
+    return tip;
+  }
   if (role != Qt::DisplayRole) return {};
   switch (index.column()) {
     case kProgram: return QString::fromStdString(row.program);
@@ -54,6 +61,7 @@ QVariant ProgramTableModel::headerData(int section, Qt::Orientation orientation,
 
 void ProgramTableModel::Reload() {
   beginResetModel();
+  dataTips_.clear();
   endResetModel();
 }
 

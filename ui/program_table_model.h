@@ -2,9 +2,12 @@
 // The split window's list as a Qt model: one row per program of the
 // ProgramList, seven columns, the tick in the first. The ProgramList holds
 // everything; this only presents it, so the views stay fast on tapes with
-// thousands of programs.
+// thousands of programs. A row's tooltip tells how its program's data reads.
 
 #include <QAbstractTableModel>
+#include <QString>
+
+#include <vector>
 
 namespace rw {
 
@@ -36,6 +39,10 @@ class ProgramTableModel : public QAbstractTableModel {
 
  private:
   ProgramList& list_;
+  // Each row's data line, read when its tooltip is first asked for: reading
+  // every program's data up front would double the time a long tape takes
+  // to load, for tooltips that are mostly never shown. Empty: not read yet.
+  mutable std::vector<QString> dataTips_;
 };
 
 }  // namespace rw

@@ -1,5 +1,6 @@
 #include "ui/split_window.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QGridLayout>
@@ -9,16 +10,20 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTreeView>
 #include <QVBoxLayout>
 
 #include "core/utilities.h"
+#include "launcher/program_disk.h"
 #include "platform/file_dialogs.h"
 #include "platform/locale.h"
 #include "platform/messages.h"
+#include "platform/qt_tool_runner.h"
 #include "platform/remembered_paths.h"
+#include "split/program_data.h"
 #include "ui/controls.h"
 #include "ui/name_editor.h"
 #include "ui/program_table_model.h"
@@ -33,6 +38,7 @@ const char* const kIndexToolTip =
 // A split of a few files is over before a box could be read; longer ones
 // show their progress.
 constexpr int kSplitBoxAfterMs = 300;
+const char* const kNothingTicked = "Tick the programs to work on first";
 
 void RestoreCursor() {
   while (QApplication::overrideCursor() != nullptr) QApplication::restoreOverrideCursor();
@@ -222,6 +228,16 @@ void SplitWindow::BuildControls() {
                       removeDefault, marquise_, ultimate,  splitButton_, indexButton_, indexD64_};
   for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
+  // The list's context menu: the ticked programs' data, out of the tape.
+  extract_ = new QAction(QString::fromUtf8("E&xtract programs\u2026"), this);
+  extract_->setObjectName("extractPrograms");
+  toDisk_ = new QAction(QString::fromUtf8("&Copy programs to a disk image\u2026"), this);
+  toDisk_->setObjectName("copyProgramsToDisk");
+  listView_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(listView_, &QWidget::customContextMenuRequested, this, &SplitWindow::ShowListMenu);
+  connect(extract_, &QAction::triggered, this, &SplitWindow::ExtractTicked);
+  connect(toDisk_, &QAction::triggered, this, &SplitWindow::CopyTickedToDisk);
+
   connect(load, &QPushButton::clicked, this, &SplitWindow::LoadFile);
   connect(table_, &ProgramTableModel::checksChanged, this, &SplitWindow::UpdateCommands);
   connect(listView_, &QTreeView::doubleClicked, this, &SplitWindow::PopUp);
@@ -304,6 +320,14 @@ void SplitWindow::UpdateCommands() {
   splitButton_->setEnabled(allowed);
   indexButton_->setEnabled(allowed);
   indexD64_->setEnabled(allowed);
+  // The context menu asks for its own folder or disk: the ticks are enough.
+  const bool ticked = !TickedRows().empty();
+  extract_->setEnabled(ticked);
+  toDisk_->setEnabled(ticked);
+  extract_->setToolTip(ticked ? "Write each ticked program as a .prg file into a folder" : kNothingTicked);
+  toDisk_->setToolTip(ticked ? "Copy the ticked programs onto a new D64 disk image" : kNothingTicked);
+  extract_->setStatusTip(extract_->toolTip());
+  toDisk_->setStatusTip(toDisk_->toolTip());
   // Say why the commands may be unavailable.
   const QString folder = outputDir_->text();
   if (folder.isEmpty()) {
@@ -345,6 +369,77 @@ void SplitWindow::WriteIndexFile() {
   if (!list_.CommandsAllowed()) return;
   BusyCursor busy;
   list_.WriteIndex(marquise_->isChecked() ? IndexFormat::Marquise : IndexFormat::Ultimate64, messages());
+}
+
+std::vector<int> SplitWindow::TickedRows() const {
+  std::vector<int> rows;
+  const std::vector<bool> checks = list_.CheckStates();
+  for (size_t i = 0; i < checks.size(); ++i) {
+    if (checks[i]) rows.push_back(static_cast<int>(i) + 1);
+  }
+  return rows;
+}
+
+std::string SplitWindow::DialogStartFolder() const {
+  const std::string folder = outputDir_->text().toStdString();
+  return folder.empty() || !FolderExists(folder) ? paths_.ReadPersistentPath(PersistentPath::SplitPath) : folder;
+}
+
+void SplitWindow::ShowListMenu(const QPoint& pos) {
+  QMenu menu(this);
+  menu.setToolTipsVisible(true);  // a disabled entry says why
+  menu.addAction(extract_);
+  menu.addAction(toDisk_);
+  menu.exec(listView_->viewport()->mapToGlobal(pos));
+}
+
+void SplitWindow::ExtractTicked() {
+  const std::vector<int> rows = TickedRows();
+  if (rows.empty()) return;
+  const std::string folder = fileDialogs_.ChooseFolder("Select a Directory", DialogStartFolder());
+  if (folder.empty()) return;
+  ExtractReport report;
+  {
+    BusyCursor busy;
+    // A program that does not read whole is not written: a damaged ".prg"
+    // would load as if it were the program.
+    report = ExtractPrograms(list_, rows, folder, false, messages());
+  }
+  if (!report.programs.empty() && report.programs.back().status == ExtractStatus::Failed) return;  // shown
+  int written = 0;
+  std::string notWhole;
+  for (const ExtractedProgram& program : report.programs) {
+    if (program.status == ExtractStatus::Written) {
+      ++written;
+    } else {
+      notWhole += "\n" + std::to_string(program.row) + " " + list_.rows()[static_cast<size_t>(program.row - 1)].program +
+                  ": " + program.summary;
+    }
+  }
+  std::string text = std::to_string(written) + " of " + std::to_string(rows.size()) + " program" +
+                     (rows.size() == 1 ? "" : "s") + " extracted to " + folder;
+  if (!notWhole.empty()) text += "\nNot extracted:" + notWhole;
+  messages().Info("INFO", text);
+}
+
+void SplitWindow::CopyTickedToDisk() {
+  const std::vector<int> rows = TickedRows();
+  if (rows.empty()) return;
+  std::string path =
+      fileDialogs_.SaveFile("Copy programs to a disk image", DialogStartFolder(), {"D64 disk image (*.d64)"});
+  if (path.empty()) return;
+  if (FileNameOf(path).find('.') == std::string::npos) path += ".d64";
+  // The old disk stays until the new one is complete.
+  const bool replace = FileExists(path);
+  if (replace && !messages().AskYesNo("WARNING", MessageIcon::Exclamation,
+                                      "File " + path + " Already exists ! Would you like to overwrite it ?")) {
+    return;
+  }
+  BusyCursor busy;
+  waitBox_.ShowWait("Creating D64 disk image Please Wait!", true);
+  QtToolRunner tools(toolFolder);
+  CopyProgramsToDisk(list_, rows, path, replace, tools, messages());
+  if (waitBox_.isVisible()) waitBox_.ShowWait(QString(), false);
 }
 
 int SplitWindow::SelectedRow() const {

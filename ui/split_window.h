@@ -1,15 +1,20 @@
 #pragma once
 // "Split TAP File": load one tape image, see its facts and its programs,
 // tick programs, rename them, choose the output folder, and write split
-// files, an index file or (through onIndexD64) a launcher disk.
+// files, an index file or (through onIndexD64) a launcher disk. The list's
+// context menu extracts the ticked programs as ".prg" files or copies them
+// onto a new disk image.
 
 #include <QWidget>
 
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "split/program_list.h"
 
+class QAction;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -50,6 +55,9 @@ class SplitWindow : public QWidget {
   // "Index D64": set by whoever builds launcher disks; the button is enabled
   // by the same rule as "Split File" and "IDX file".
   std::function<void()> onIndexD64;
+  // Where "Copy programs to a disk image…" looks first for c1541; empty:
+  // beside the program (then the PATH).
+  std::string toolFolder;
 
  private:
   class WaitAwareMessages;
@@ -61,6 +69,11 @@ class SplitWindow : public QWidget {
   void ChooseOutputFolder();
   void SplitFile();
   void WriteIndexFile();
+  std::vector<int> TickedRows() const;
+  std::string DialogStartFolder() const;
+  void ShowListMenu(const QPoint& pos);
+  void ExtractTicked();
+  void CopyTickedToDisk();
   void ToggleCurrentRow();
   int SelectedRow() const;
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -85,6 +98,8 @@ class SplitWindow : public QWidget {
   QPushButton* splitButton_;   // vkCommand4
   QPushButton* indexButton_;   // vkCommand7
   QPushButton* indexD64_;      // vkCommand2
+  QAction* extract_;           // the list's context menu
+  QAction* toDisk_;
 };
 
 }  // namespace rw

@@ -3,12 +3,22 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 #include "core/data_block.h"
 #include "platform/messages.h"
 #include "support/scratch_folder.h"
 #include "support/tape_composer.h"
 
 namespace rw {
+
+struct DataBlockReaderProbe {
+  static void SetClasses(DataBlockReader& reader, const std::array<uint8_t, 6>& bounds) { reader.SetClasses(bounds); }
+  static int Fast(const DataBlockReader& reader, int64_t pos) { return reader.DecodeByte(pos); }
+  static int Checked(const DataBlockReader& reader, int64_t pos) { return reader.DecodeByteChecked(pos); }
+};
+
 namespace {
 
 // The data of every program found, each searched up to the next program's start.
@@ -155,6 +165,58 @@ TEST(DataBlock, RealTapesReadWhole) {
       EXPECT_EQ(results[i].Length(), results[i].endAddress - results[i].startAddress);
     }
   }
+}
+
+TEST(DataBlock, FastByteDecodeAgreesWithThePulseByPulseOne) {
+  // Pulses at and beside the class bounds, bounds at 0 and 255, an empty
+  // class, and in version 2 half-waves whose sum passes 255: every position
+  // decodes alike both ways (value, marker error -1, parity error -2).
+  std::mt19937 random(3);
+  int decoded = 0;
+  for (int trial = 0; trial < 200; ++trial) {
+    TapImage image;
+    image.version = trial % 2 == 0 ? 1 : 2;
+    std::array<uint8_t, 6> bounds{};
+    int bound = trial % 3 == 0 ? 0 : 20;
+    for (uint8_t& b : bounds) {
+      b = static_cast<uint8_t>(std::min(255, bound));
+      bound += 1 + static_cast<int>(random() % 60);
+    }
+    if (trial % 7 == 0) std::swap(bounds[2], bounds[3]);
+    const auto near = [&](int c) { return std::clamp(bounds[c] + static_cast<int>(random() % 5) - 2, 0, 255); };
+    for (int i = 0; i < 400; ++i) {
+      // A well-formed byte now and then, so that values and parities are compared too.
+      const bool wellFormed = random() % 2 == 0;
+      const unsigned value = random() % 256;
+      const unsigned parity = 1u ^ static_cast<unsigned>(__builtin_parity(value));
+      for (int k = 0; k < 20; ++k) {
+        // Class 0 short, 1 medium, 2 long; pair 0 the marker, 1..8 the bits, 9 the parity.
+        int cls = static_cast<int>(random() % 3);
+        const int pair = k / 2;
+        const bool second = k % 2 == 1;
+        if (wellFormed && pair == 0) cls = second ? 1 : 2;
+        if (wellFormed && pair > 0) cls = ((pair <= 8 ? value >> (pair - 1) & 1u : parity) == 0) != second ? 0 : 1;
+        const int pulse = !wellFormed || random() % 8 == 0 ? near(2 * cls + static_cast<int>(random() % 2))
+                                                           : (bounds[2 * cls] + bounds[2 * cls + 1] + 1) / 2;
+        if (image.version == 1) {
+          image.bytes.push_back(static_cast<uint8_t>(pulse));
+        } else {
+          const int first = random() % 8 == 0 ? 255 : static_cast<int>(random() % (pulse + 1));
+          image.bytes.push_back(static_cast<uint8_t>(first));
+          image.bytes.push_back(static_cast<uint8_t>(std::max(0, pulse - first)));
+        }
+      }
+    }
+    image.bytes.push_back(0);
+    DataBlockReader reader(image);
+    DataBlockReaderProbe::SetClasses(reader, bounds);
+    for (int64_t pos = 0; pos < static_cast<int64_t>(image.bytes.size()); ++pos) {
+      const int checked = DataBlockReaderProbe::Checked(reader, pos);
+      ASSERT_EQ(DataBlockReaderProbe::Fast(reader, pos), checked) << "trial " << trial << ", position " << pos;
+      decoded += checked >= 0 ? 1 : 0;
+    }
+  }
+  EXPECT_GT(decoded, 2000);  // the well-formed bytes did decode
 }
 
 }  // namespace

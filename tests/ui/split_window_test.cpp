@@ -1,6 +1,9 @@
 #include "ui/split_window.h"
 
+#include <QAction>
+#include <QContextMenuEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -10,7 +13,10 @@
 #include <gtest/gtest.h>
 
 #include "core/utilities.h"
+#include "launcher/program_disk.h"
 #include "support/shown_messages.h"
+#include "support/vice_tools.h"
+#include "ui/wait_box.h"
 #include "window_driver.h"
 
 namespace rw {
@@ -160,6 +166,76 @@ TEST_F(SplitWindowTest, ButtonsSplitIndexAndManageTheOutputFolder) {
                    "INFO | information | Index File " + index + " successfully created !",
                    "INFO | information | Directory \"" + desktop.out.path() +
                        "\" successfully set as Default Split Directory !"}));
+}
+
+TEST_F(SplitWindowTest, ContextMenuExtractsAndCopiesTickedProgramsAndTooltipsTellTheData) {
+  // A good program and one whose byte 20 neither copy gives.
+  test::TapeComposer composer(0, 1);
+  composer.AddSilence(50000);
+  const std::vector<uint8_t> data = test::ProgramData(64, 1);
+  composer.AddProgram({.name = "GOOD", .data = data});
+  composer.AddSilence(100000);
+  composer.AddProgram(
+      {.name = "BAD", .data = test::ProgramData(64, 2), .dataParityErrors = {20}, .dataRepeatParityErrors = {20}});
+  const std::string path = desktop.folder.Write("two.tap", composer.FileBytes());
+  ASSERT_TRUE(split->LoadAndParse(QString::fromStdString(path)));
+  const auto tip = [&](int row) { return list->model()->index(row - 1, 3).data(Qt::ToolTipRole).toString(); };
+  EXPECT_EQ(tip(1).toStdString(), "Data good: 0801-0841, 64 bytes");
+  EXPECT_TRUE(tip(2).startsWith("Data damaged: 1 byte unread, checksum ERROR")) << tip(2).toStdString();
+
+  auto* extract = split->findChild<QAction*>("extractPrograms");
+  auto* toDisk = split->findChild<QAction*>("copyProgramsToDisk");
+  EXPECT_FALSE(extract->isEnabled() || toDisk->isEnabled());
+  EXPECT_EQ(extract->toolTip(), "Tick the programs to work on first");
+  Toggle(1);
+  Toggle(2);
+  EXPECT_TRUE(extract->isEnabled() && toDisk->isEnabled());
+  QStringList entries;
+  QTimer::singleShot(0, [&] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    for (QAction* action : menu->actions()) entries << action->text();
+    menu->close();
+  });
+  QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5), list->viewport()->mapToGlobal(QPoint(5, 5)));
+  QApplication::sendEvent(list->viewport(), &click);
+  EXPECT_EQ(entries, (QStringList{QString::fromUtf8("E&xtract programs\u2026"),
+                                  QString::fromUtf8("&Copy programs to a disk image\u2026")}));
+
+  // The folder dialog opens at the output folder; the damaged program is named, not written.
+  outputDir->setText(QString::fromStdString(desktop.folder.path()));
+  desktop.dialogs.answers = {desktop.out.path()};
+  extract->trigger();
+  EXPECT_EQ(desktop.dialogs.asked.back().title + "|" + desktop.dialogs.asked.back().folder,
+            "Select a Directory|" + desktop.folder.path());
+  EXPECT_EQ(desktop.out.Names(), Lines{"GOOD.prg"});
+  std::vector<uint8_t> prg = {0x01, 0x08};
+  prg.insert(prg.end(), data.begin(), data.end());
+  EXPECT_EQ(test::ReadFileBytes(desktop.out.File("GOOD.prg")), prg);
+  EXPECT_EQ(test::Shown(desktop.messages), Lines{"INFO | information | 1 of 2 programs extracted to " +
+                                                 desktop.out.path() + "\nNot extracted:\n2 BAD: " +
+                                                 tip(2).toStdString()});
+
+  std::string reason;
+  split->toolFolder = test::RealViceToolsFolder(&reason);
+  if (split->toolFolder.empty()) GTEST_SKIP() << reason;
+  Toggle(2);
+  desktop.messages.shown.clear();
+  const std::string disk = desktop.out.File("games.d64");
+  desktop.dialogs.answers = {desktop.out.File("games")};  // ".d64" is added
+  toDisk->trigger();
+  EXPECT_EQ(desktop.dialogs.asked.back().filters, Lines{"D64 disk image (*.d64)"});
+  std::vector<std::string> names;
+  ASSERT_TRUE(ReadD64Directory(test::ReadFileBytes(disk), names)) << test::Shown(desktop.messages).front();
+  EXPECT_EQ(names, Lines{"GOOD"});
+  EXPECT_FALSE(desktop.window.waitBox().isVisible());
+  // Declining to overwrite leaves the disk alone.
+  desktop.messages.answer = MessageAnswer::No;
+  desktop.dialogs.answers = {disk};
+  toDisk->trigger();
+  ASSERT_EQ(desktop.messages.shown.size(), 2u);
+  EXPECT_EQ(test::Shown(desktop.messages)[1],
+            "WARNING | exclamation yes/no | File " + disk + " Already exists ! Would you like to overwrite it ?");
 }
 
 }  // namespace
