@@ -116,7 +116,13 @@ TEST_F(ToolRunnerTest, AToolThatPrintsForeverKeepsOnlyTheEndOfItsOutput) {
   EXPECT_FALSE(chatty.Succeeded());
   EXPECT_EQ(chatty.output.size(), kMaxToolOutput);
   EXPECT_EQ(chatty.output.substr(chatty.output.size() - 9), "printing\n");
+#if defined(__SANITIZE_ADDRESS__)
+  // AddressSanitizer keeps freed blocks in quarantine (256 MB), so the peak
+  // says nothing about what the runner holds; the normal build checks it.
+  (void)before;
+#else
   EXPECT_LT(PeakMemoryKb() - before, 16 * 1024);
+#endif
 }
 
 }  // namespace
