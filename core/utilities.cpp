@@ -121,4 +121,17 @@ std::string TempFileName(const std::string& prefix) {
   return "";
 }
 
+TemporaryFiles::~TemporaryFiles() {
+  for (const std::string& path : paths_) {
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
+  }
+}
+
+std::string TemporaryFiles::Make(const std::string& prefix) {
+  std::string path = TempFileName(prefix);
+  if (!path.empty()) paths_.push_back(path);
+  return path;
+}
+
 }  // namespace rw

@@ -43,6 +43,21 @@ std::string FolderOfPath(const std::string& path);
 // text when no file could be created.
 std::string TempFileName(const std::string& prefix);
 
+// Temporary files made with TempFileName for one piece of work, removed
+// however it ends (an early return, a failure, an exception).
+class TemporaryFiles {
+ public:
+  TemporaryFiles() = default;
+  TemporaryFiles(const TemporaryFiles&) = delete;
+  TemporaryFiles& operator=(const TemporaryFiles&) = delete;
+  ~TemporaryFiles();
+  // A new empty temporary file, kept for removal; empty when none could be made.
+  std::string Make(const std::string& prefix);
+
+ private:
+  std::vector<std::string> paths_;
+};
+
 // Linux has no legacy system to warn about.
 inline bool IsLegacyWindows() { return false; }
 

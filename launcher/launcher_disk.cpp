@@ -38,27 +38,6 @@ bool FindTools(const LauncherServices& services, ToolPaths& paths) {
   return false;
 }
 
-// The temporary files of one program, removed however the step ends.
-class TemporaryFiles {
- public:
-  TemporaryFiles() = default;
-  TemporaryFiles(const TemporaryFiles&) = delete;
-  TemporaryFiles& operator=(const TemporaryFiles&) = delete;
-  ~TemporaryFiles() {
-    for (const std::string& path : paths_) {
-      std::error_code ignored;
-      fs::remove(path, ignored);
-    }
-  }
-  std::string Make(const std::string& prefix) {
-    std::string path = TempFileName(prefix);
-    if (!path.empty()) paths_.push_back(path);
-    return path;
-  }
-
- private:
-  std::vector<std::string> paths_;
-};
 
 bool NonEmptyFile(const std::string& path) {
   std::error_code error;

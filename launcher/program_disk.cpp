@@ -103,27 +103,6 @@ std::string ToolText(const ToolResult& result) {
   return "c1541 ended with exit status " + std::to_string(result.exitStatus);
 }
 
-// Temporary files of one build, removed however it ends.
-class TemporaryFiles {
- public:
-  TemporaryFiles() = default;
-  TemporaryFiles(const TemporaryFiles&) = delete;
-  TemporaryFiles& operator=(const TemporaryFiles&) = delete;
-  ~TemporaryFiles() {
-    for (const std::string& path : paths_) {
-      std::error_code ignored;
-      fs::remove(path, ignored);
-    }
-  }
-  std::string Make(const std::string& prefix) {
-    std::string path = TempFileName(prefix);
-    if (!path.empty()) paths_.push_back(path);
-    return path;
-  }
-
- private:
-  std::vector<std::string> paths_;
-};
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
   std::ifstream in(fs::u8path(path), std::ios::binary);
