@@ -9,7 +9,7 @@
 
 #include "core/utilities.h"
 #include "cli_runner.h"
-#include "launcher/stand_in_tools.h"
+#include "support/stand_in_tools.h"
 #include "support/scratch_folder.h"
 #include "support/tape_composer.h"
 

@@ -15,7 +15,7 @@
 #include "launcher/device_answer.h"
 #include "launcher/launcher_text.h"
 #include "platform/qt_tool_runner.h"
-#include "stand_in_tools.h"
+#include "support/stand_in_tools.h"
 #include "support/scratch_folder.h"
 #include "support/shown_messages.h"
 
