@@ -58,17 +58,7 @@ class WatchedDialogs : public LauncherDialogs {
 class IndexD64Test : public ::testing::Test {
  protected:
   void SetUp() override {
-    test::TapeComposer composer(0, 1);
-    composer.AddSilence(50000);
-    uint32_t seed = 1;
-    for (const char* name : {"GAME LOADER", "GAME", "DEMO"}) {
-      test::ComposedProgram program;
-      program.name = name;
-      program.data = test::ProgramData(64, seed++);
-      composer.AddProgram(program);
-      composer.AddSilence(100000);
-    }
-    const std::string tape = root.Write("Game.TAP", composer.FileBytes());
+    const std::string tape = root.Write("Game.TAP", test::TapeWith({"GAME LOADER", "GAME", "DEMO"}));
     for (const std::string& folder : {tools(), out(), tmp()}) fs::create_directory(folder);
     temporaryFolder.emplace(tmp());
     ASSERT_TRUE(list.LoadAndParse(tape, messages));

@@ -11,7 +11,6 @@
 #include <QUrl>
 
 #include <functional>
-#include <initializer_list>
 
 #include "platform/file_dialogs.h"
 #include "platform/messages.h"
@@ -21,21 +20,6 @@
 #include "ui/main_window.h"
 
 namespace rw::test {
-
-// A C64 tape holding one small program per name.
-inline std::vector<uint8_t> TapeWith(std::initializer_list<const char*> names) {
-  TapeComposer composer(0, 1);
-  composer.AddSilence(50000);
-  uint32_t seed = 1;
-  for (const char* name : names) {
-    ComposedProgram program;
-    program.name = name;
-    program.data = ProgramData(64, seed++);
-    composer.AddProgram(program);
-    composer.AddSilence(100000);
-  }
-  return composer.FileBytes();
-}
 
 // Sends a drag carrying `paths` as local files (or `text` alone) and drops it.
 inline void Drop(QWidget* target, const QStringList& paths, const QString& text = QString()) {
