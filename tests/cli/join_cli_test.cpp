@@ -97,8 +97,6 @@ TEST_F(JoinCliTest, RefusalsExitWithOneAndWriteNothing) {
       {output, {Q(one), Q(vic)},
        "File " + vic + " Cannot be added since it was created for a machine (VIC-20) conflicting with previously "
                        "added files"},
-      {output, {Q(one), "--pause", "40m"}, "Pause duration string 40m is too long !"},
-      {output, {Q(one), Q(folder.File("missing.tap"))}, "Error while loading file " + folder.File("missing.tap") + " : "},
       {output, {Q(one)}, "at least two rows"},
       {existing, {Q(one), Q(two)}, "File " + existing + " Already exists !"},
   };

@@ -3,17 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
-#include <QCoreApplication>
-#include <QDropEvent>
 #include <QLabel>
-#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
-#include <QUrl>
 
 #include <filesystem>
-#include <memory>
 
 #include "../join/tap_bytes.h"
 #include "platform/file_dialogs.h"
@@ -21,6 +16,7 @@
 #include "support/scratch_folder.h"
 #include "support/shown_messages.h"
 #include "ui/wait_box.h"
+#include "window_driver.h"
 
 namespace rw {
 namespace {
@@ -103,19 +99,10 @@ TEST_F(JoinWindowTest, ARefusedFileAndAFailedFolderLeaveJoinPathAlone) {
 
 TEST_F(JoinWindowTest, ADroppedSetWhoseMiddleFileConflictsAddsTheOthers) {
   const std::string a = Tap("a.tap"), b = Tap("b.tap", 1000, 1), c = Tap("c.tap");
-  auto mime = std::make_unique<QMimeData>();
-  QMimeData* data = mime.get();
-  data->setUrls({QUrl::fromLocalFile(QString::fromStdString(a)), QUrl::fromLocalFile(QString::fromStdString(b)),
-                 QUrl::fromLocalFile(QString::fromStdString(c))});
-  // A drop reaches the widget whose drag-enter accepted it.
-  QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(List()->viewport(), &enter);
-  ASSERT_TRUE(enter.isAccepted());
-  QDropEvent drop(QPointF(10, 10), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(List()->viewport(), &drop);
-
+  EXPECT_EQ(test::Drop(List()->viewport(), {QString::fromStdString(a), QString::fromStdString(b),
+                                           QString::fromStdString(c)}),
+            Qt::IgnoreAction);
   EXPECT_EQ(Paths(), (std::vector<std::string>{a, c}));
-  EXPECT_EQ(drop.dropAction(), Qt::IgnoreAction);
   EXPECT_EQ(Shown(messages), Lines{"ERROR! | critical | File " + b +
                                    " Cannot be added since it has a video standard (NTSC) conflicting with previously "
                                    "added files"});

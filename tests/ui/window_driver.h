@@ -11,6 +11,7 @@
 #include <QUrl>
 
 #include <functional>
+#include <optional>
 
 #include "platform/file_dialogs.h"
 #include "platform/messages.h"
@@ -21,8 +22,10 @@
 
 namespace rw::test {
 
-// Sends a drag carrying `paths` as local files (or `text` alone) and drops it.
-inline void Drop(QWidget* target, const QStringList& paths, const QString& text = QString()) {
+// Sends a drag carrying `paths` as local files (or `text` alone) and drops
+// it; returns the action the drop reported back to its source, or nothing
+// when the target refused the drag on entry (a real drop would not reach it).
+inline std::optional<Qt::DropAction> Drop(QWidget* target, const QStringList& paths, const QString& text = QString()) {
   QMimeData data;
   QList<QUrl> urls;
   for (const QString& path : paths) urls << QUrl::fromLocalFile(path);
@@ -32,6 +35,8 @@ inline void Drop(QWidget* target, const QStringList& paths, const QString& text 
   QApplication::sendEvent(target, &enter);
   QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(target, &drop);
+  if (!enter.isAccepted()) return std::nullopt;
+  return drop.dropAction();
 }
 
 // Runs `act` on the modal dialog that the next statement opens.
