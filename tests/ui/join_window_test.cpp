@@ -64,11 +64,14 @@ TEST_F(JoinWindowTest, OneRowKeepsJoinDisabledAndAPauseEnablesIt) {
   EXPECT_EQ(window.objectName(), "Form4");
   EXPECT_EQ(window.windowTitle(), "Join TAP Files");
   EXPECT_EQ(window.findChild<QLabel*>("Label1")->text(), "0m0s");
+  Click("vkCommand2");  // the file and folder dialogs cancelled: nothing added, nothing said
+  Click("vkCommand4");
+  EXPECT_TRUE(window.compilation().rows().empty());
   AddFile(Tap("a.tap"));
   EXPECT_FALSE(Button("vkCommand3")->isEnabled());
-  ASSERT_EQ(fileDialogs.asked.size(), 1u);
-  EXPECT_EQ(fileDialogs.asked[0].title, "Add TAP file");
-  EXPECT_EQ(fileDialogs.asked[0].folder, "/start");
+  ASSERT_EQ(fileDialogs.asked.size(), 3u);
+  EXPECT_EQ(fileDialogs.asked[2].title, "Add TAP file");
+  EXPECT_EQ(fileDialogs.asked[2].folder, "/start");
   EXPECT_EQ(paths.ReadPersistentPath(PersistentPath::JoinPath), folder.path());
 
   AddPause("");  // cancelled
