@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "tap_bytes.h"
+#include "support/tap_bytes.h"
 #include "platform/messages.h"
 #include "support/scratch_folder.h"
 #include "support/shown_messages.h"

@@ -8,7 +8,7 @@
 #include "join/compilation.h"
 #include "platform/messages.h"
 #include "support/scratch_folder.h"
-#include "tap_bytes.h"
+#include "support/tap_bytes.h"
 
 namespace rw {
 namespace {

@@ -11,25 +11,19 @@
 #include "join/join_operation.h"
 #include "platform/messages.h"
 #include "support/scratch_folder.h"
+#include "support/tap_bytes.h"
 
 namespace rw {
 namespace {
-
-std::vector<uint8_t> Tape(size_t pulses) {
-  const auto header = MakeTapHeader("C64-TAPE-RAW", 1, 0, 0, static_cast<uint32_t>(pulses));
-  std::vector<uint8_t> bytes(header.begin(), header.end());
-  bytes.resize(20 + pulses, 0x30);
-  return bytes;
-}
 
 class JoinSafety : public ::testing::Test {
  protected:
   // Two inputs of 300 KB each and a pause: more than one copy buffer, so the
   // failure comes after some of the output was already written.
   void AddInputs() {
-    ASSERT_TRUE(compilation.AddTapFile(inputs.Write("a.tap", Tape(300000))));
+    ASSERT_TRUE(compilation.AddTapFile(inputs.Write("a.tap", test::TapBytes(0, 0, 1, 300020))));
     ASSERT_TRUE(compilation.AddPauseRow("5s"));
-    ASSERT_TRUE(compilation.AddTapFile(inputs.Write("b.tap", Tape(300000))));
+    ASSERT_TRUE(compilation.AddTapFile(inputs.Write("b.tap", test::TapBytes(0, 0, 1, 300020))));
   }
   void ExpectOneSaveError(const std::vector<Message>& shown, const std::string& output, const std::string& reason) {
     ASSERT_EQ(shown.size(), 1u);

@@ -10,7 +10,7 @@
 
 #include <filesystem>
 
-#include "../join/tap_bytes.h"
+#include "support/tap_bytes.h"
 #include "platform/file_dialogs.h"
 #include "platform/remembered_paths.h"
 #include "support/scratch_folder.h"
