@@ -221,19 +221,6 @@ TEST_F(LauncherDiskTest, NamesNeverBecomeCode) {
   }
 }
 
-TEST_F(LauncherDiskTest, TheHundredthProgramGetsASeventeenCharacterName) {
-  input_.programs = Programs(100);
-  dialogs_.targets = {{TargetAction::ForAllRemaining, 0, "GAME 1"}};
-
-  EXPECT_EQ(Build(), LauncherOutcome::Created);
-  const std::vector<ToolCall> calls = Calls();
-  ASSERT_EQ(calls.size(), 201u);
-  EXPECT_EQ(calls[198].arguments[4], "99-game 99      ");
-  EXPECT_EQ(calls[200].arguments[4], "100-game 100     ");
-  EXPECT_EQ(calls[200].arguments[4].size(), 17u);
-  EXPECT_TRUE(TemporaryFolderEmpty());
-}
-
 TEST_F(LauncherDiskTest, CancellingTheThirdProgramDeletesTheDisk) {
   input_.programs = Programs(4);
   dialogs_.targets = {{TargetAction::Next, 0, "GAME 1"}, {TargetAction::Next, 0, "GAME 2"}, {TargetAction::Cancel, 3, "X"}};
