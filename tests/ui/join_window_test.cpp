@@ -97,6 +97,7 @@ TEST_F(JoinWindowTest, ARefusedFileAndAFailedFolderLeaveJoinPathAlone) {
   EXPECT_EQ(fileDialogs.asked.back().title, "Select a Directory");
   EXPECT_EQ(paths.ReadPersistentPath(PersistentPath::JoinPath), "/kept");
   EXPECT_EQ(Paths(), (std::vector<std::string>{folder.File("pal.tap"), other.File("a.tap")}));
+  EXPECT_EQ(List()->topLevelItemCount(), 2);  // the list shows what the folder added
   EXPECT_EQ(messages.shown.size(), 2u);
 }
 
