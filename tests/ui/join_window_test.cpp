@@ -107,6 +107,7 @@ TEST_F(JoinWindowTest, ADroppedSetWhoseMiddleFileConflictsAddsTheOthers) {
                                            QString::fromStdString(c)}),
             Qt::IgnoreAction);
   EXPECT_EQ(Paths(), (std::vector<std::string>{a, c}));
+  EXPECT_EQ(List()->topLevelItemCount(), 2);
   EXPECT_EQ(Shown(messages), Lines{"ERROR! | critical | File " + b +
                                    " Cannot be added since it has a video standard (NTSC) conflicting with previously "
                                    "added files"});
