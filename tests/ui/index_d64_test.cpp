@@ -119,6 +119,17 @@ TEST_F(IndexD64Test, AnsweredDialogsBuildTheDiskWithProgressAndOneMessage) {
   EXPECT_TRUE(fs::is_empty(tmp()));
 }
 
+TEST_F(IndexD64Test, NothingTickedStartsNothing) {
+  test::WriteStandInTools(tools(), test::FormatMode::Ok, test::PetcatMode::Ok, test::WriteMode::Ok);
+  QtToolRunner runner(tools(), std::vector<std::string>{});
+  QtLauncherDialogs dialogs(&owner, messages);
+  test::ModalAnswers answers({});  // a dialog that opens fails the test
+  list.SelectNone();
+  EXPECT_EQ(RunIndexD64(list, messages, dialogs, runner, &waitBox), LauncherOutcome::NotStarted);
+  EXPECT_TRUE(test::RecordedCalls(tools()).empty());
+  EXPECT_TRUE(messages.shown.empty());
+}
+
 TEST_F(IndexD64Test, ClosingTheTargetDialogAbortsAndLeavesNoDisk) {
   test::WriteStandInTools(tools(), test::FormatMode::Ok, test::PetcatMode::Ok, test::WriteMode::Ok);
   QtToolRunner runner(tools(), std::vector<std::string>{});
