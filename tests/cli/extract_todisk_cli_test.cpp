@@ -177,7 +177,13 @@ TEST(ExtractCli, ToDiskKeepsTapeNamesByteForByteAndTheOldDiskOnFailure) {
   composer.AddProgram({.name = " LEAD", .data = test::ProgramData(30, 2), .leaderPulses = 1500});
   const std::string tape = folder.Write("names.tap", composer.FileBytes());
   const std::string disk = folder.File("names.d64");
-  ASSERT_EQ(RunCli({"todisk", Q(tape), Q(disk)}, path).exitCode, 0);
+  const CliRun made = RunCli({"todisk", Q(tape), Q(disk)}, path);
+  ASSERT_EQ(made.exitCode, 0) << made.err;
+  EXPECT_TRUE(made.out.starts_with("Disk " + disk + " successfully created with 2 ")) << made.out;
+  QProcess listing;  // the disk is labelled after its file
+  listing.start(Q(vice + "/c1541"), {"-attach", Q(disk), "-list"});
+  ASSERT_TRUE(listing.waitForFinished(30000));
+  EXPECT_NE(listing.readAll().toLower().indexOf("0 \"names"), -1);
   std::vector<std::string> names;
   ASSERT_TRUE(ReadD64Directory(test::ReadFileBytes(disk), names));
   EXPECT_EQ(names, (std::vector<std::string>{"A,B\xC1\x1C", " LEAD"}));

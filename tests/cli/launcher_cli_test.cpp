@@ -9,7 +9,7 @@
 
 #include "core/utilities.h"
 #include "cli_runner.h"
-#include "launcher/stand_in_tools.h"
+#include "support/stand_in_tools.h"
 #include "support/scratch_folder.h"
 #include "support/tape_composer.h"
 
@@ -27,13 +27,7 @@ class LauncherCliTest : public ::testing::Test {
   void SetUp() override {
     for (const std::string& sub : {bin_, out_, tmp_}) fs::create_directory(sub);
     test::WriteStandInTools(bin_, test::FormatMode::Ok, test::PetcatMode::Ok, test::WriteMode::Ok);
-    test::TapeComposer composer(0, 1);
-    composer.AddSilence(50000);
-    for (const char* name : {"LOADER", "GAME", "HISCORE"}) {
-      starts_.push_back(composer.AddProgram({.name = name, .data = test::ProgramData(64, 7)}).start);
-      composer.AddSilence(100000);
-    }
-    tape_ = folder_.Write("Arcade.TAP", composer.FileBytes());
+    tape_ = folder_.Write("Arcade.TAP", test::TapeWith({"LOADER", "GAME", "HISCORE"}, &starts_));
   }
 
   // Without the stand-ins nothing else is on PATH, so that an installed VICE

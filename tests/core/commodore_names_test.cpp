@@ -25,6 +25,8 @@ TEST(NameToText, TokensLowerCaseModeAndNumbers) {
   EXPECT_EQ(NameToText(Bytes({147, 65, 66})), "{CLR}AB");
   EXPECT_EQ(NameToText(Bytes({14, 65, 193})), "{LOW}Aa");
   EXPECT_EQ(NameToText(Bytes({14, 225, 142, 193})), "{LOW}A{142}{193}");
+  // The first and last codes of both shifted ranges, and their neighbours.
+  EXPECT_EQ(NameToText(Bytes({14, 192, 193, 218, 219, 224, 225, 250, 251})), "{LOW}{192}az{219}{224}AZ{251}");
   EXPECT_EQ(NameToText(Bytes({0})), "{0}");
   EXPECT_EQ(NameToText(Bytes({1, 95, 163})), "{1}{95}{163}");
 }

@@ -45,6 +45,7 @@ TEST(DataBlock, CopiesAreReadMendedAndChecked) {
     DataState state;
     int firstErrors, repeatErrors, combinedErrors;
     bool repeatFound;
+    int lostPulseByte = -1;  // a first-copy byte (index as above) that loses a pulse
   } cases[] = {
       {"both copies good", 0, 1, {}, 0, DataState::Good, 0, 0, 0, true},
       {"both good, C16 half-waves", 2, 2, {}, 0, DataState::Good, 0, 0, 0, true},
@@ -55,6 +56,7 @@ TEST(DataBlock, CopiesAreReadMendedAndChecked) {
        {.dataParityErrors = {20}, .dataRepeatParityErrors = {21}}, 0, DataState::Good, 1, 1, 0, true},
       {"both damaged at the same byte", 0, 1,
        {.dataParityErrors = {20, 30}, .dataRepeatParityErrors = {30}}, 0, DataState::Damaged, 2, 1, 1, true},
+      {"a lost pulse is read past", 0, 1, {}, 0, DataState::Good, 1, 0, 0, true, 100},
       {"missing repeat", 0, 1, {.dataRepeat = false}, 0, DataState::Good, 0, 301, 0, false},
       {"missing repeat, first damaged", 0, 1, {.dataParityErrors = {40}, .dataRepeat = false}, 0,
        DataState::Damaged, 1, 301, 1, false},
@@ -74,6 +76,7 @@ TEST(DataBlock, CopiesAreReadMendedAndChecked) {
     TapImage image = composer.Image();
     image.bytes.resize(image.bytes.size() - 1 - c.cutBytes * composer.step());
     image.bytes.push_back(0);
+    if (c.lostPulseByte >= 0) image.bytes.erase(image.bytes.begin() + layout.dataPos + c.lostPulseByte * 20 + 5);
 
     const auto results = ReadAll(image);
     ASSERT_EQ(results.size(), 1u);
@@ -89,7 +92,7 @@ TEST(DataBlock, CopiesAreReadMendedAndChecked) {
     EXPECT_EQ(result.first.bytesRead + result.first.readErrors, 301);
     EXPECT_EQ(result.first.checksumOk, c.firstErrors == 0);
     EXPECT_EQ(result.repeat.found, c.repeatFound);
-    EXPECT_EQ(result.repeat.pos, layout.dataRepeatPos);
+    EXPECT_EQ(result.repeat.pos, layout.dataRepeatPos - (c.lostPulseByte >= 0 ? 1 : 0));
     EXPECT_EQ(result.repeat.readErrors, c.repeatErrors);
     EXPECT_EQ(result.combinedErrors, c.combinedErrors);
     EXPECT_EQ(result.checksumOk, c.state == DataState::Good);

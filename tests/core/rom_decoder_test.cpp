@@ -335,6 +335,23 @@ TEST(RomDecoder, ARepeatFarAfterTheHeaderIsAnotherBlock) {
   }
 }
 
+TEST(RomDecoder, OnlyShortMediumAndMediumShortAreBits) {
+  // A byte marker, eight copies of one pulse pair, the parity pair for odd parity.
+  const struct {
+    uint8_t first, second;
+    int value;
+  } cases[] = {{48, 66, 0}, {66, 48, 255}, {66, 66, -1}, {66, 86, -1}, {86, 48, -1}, {48, 48, -1}};
+  for (const auto& c : cases) {
+    std::vector<uint8_t> pulses = {86, 66};
+    for (int k = 0; k < 8; ++k) pulses.insert(pulses.end(), {c.first, c.second});
+    pulses.insert(pulses.end(), {66, 48});
+    TapeComposer composer(0, 1);
+    composer.AddRaw(pulses);
+    const TapImage image = composer.Image();
+    EXPECT_EQ(RomDecoder(image).DecodeByte(kTapHeaderSize), c.value) << int(c.first) << "," << int(c.second);
+  }
+}
+
 TEST(RomDecoder, NothingIsReadOutsideTheImage) {
   TapeComposer composer(0, 2);
   composer.AddRaw({40, 40, 200});

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "tap_bytes.h"
+#include "support/tap_bytes.h"
 #include "platform/messages.h"
 #include "support/scratch_folder.h"
 #include "support/shown_messages.h"
@@ -216,11 +216,16 @@ TEST_F(CompilationTest, MovesCarryTheCurrentRowAndStopAtTheEnds) {
   ASSERT_TRUE(compilation.MoveRowDown());
   EXPECT_FALSE(compilation.MoveRowDown());
   EXPECT_EQ(Paths(compilation), (std::vector<std::string>{b, c, a}));
+  // The selection travels with the moved row and leaves the rows it passed.
+  const auto selected = [&] {
+    return std::vector<bool>{compilation.IsSelected(0), compilation.IsSelected(1), compilation.IsSelected(2)};
+  };
   EXPECT_EQ(compilation.currentRow(), 2);
-  EXPECT_TRUE(compilation.IsSelected(2));
+  EXPECT_EQ(selected(), (std::vector<bool>{false, false, true}));
   ASSERT_TRUE(compilation.MoveRowUp());
   EXPECT_EQ(Paths(compilation), (std::vector<std::string>{b, a, c}));
   EXPECT_EQ(compilation.currentRow(), 1);
+  EXPECT_EQ(selected(), (std::vector<bool>{false, true, false}));
   EXPECT_TRUE(messages.shown.empty());
 }
 

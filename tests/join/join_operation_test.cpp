@@ -3,12 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "core/pulse_timing.h"
 #include "join/compilation.h"
 #include "platform/messages.h"
 #include "support/scratch_folder.h"
-#include "tap_bytes.h"
+#include "support/tap_bytes.h"
 
 namespace rw {
 namespace {
@@ -130,7 +131,7 @@ TEST_F(JoinTest, FilesShortenedToTheirHeaderOrLessContributeNothing) {
   }
 }
 
-TEST_F(JoinTest, VanishedInputLeavesNoPartialFileAndTheOldOutputIntact) {
+TEST_F(JoinTest, VanishedOrGrowingInputLeavesNoPartialFileAndTheOldOutputIntact) {
   Add("a.tap", TapBytes(0, 0, 1, 500));
   const std::string gone = Add("b.tap", TapBytes(0, 0, 1, 500));
   std::filesystem::remove(gone);
@@ -147,6 +148,17 @@ TEST_F(JoinTest, VanishedInputLeavesNoPartialFileAndTheOldOutputIntact) {
   ExpectSaveError(existing);
   EXPECT_EQ(test::ReadFileText(existing), "old contents");
   EXPECT_EQ(folder.Names(), (std::vector<std::string>{"a.tap", "existing.tap"}));
+
+  // An input that grows while it is copied would no longer match the header's length.
+  RecordedMessages shown;
+  Compilation growing(".", shown);
+  const std::string grows = folder.Write("grows.tap", TapBytes(0, 0, 1, 500));
+  ASSERT_TRUE(growing.AddTapFile(grows) && growing.AddPauseRow("1s"));
+  const auto append = [&](uint64_t, uint64_t) { std::ofstream(grows, std::ios::app) << "more"; };
+  EXPECT_FALSE(JoinToTapFile(growing, existing, true, shown, append));
+  ASSERT_EQ(shown.shown.size(), 1u);
+  EXPECT_EQ(shown.shown[0].text, "Error while saving file " + existing + " : " + grows + " changed while it was being joined");
+  EXPECT_EQ(test::ReadFileText(existing), "old contents");
 }
 
 TEST_F(JoinTest, OutputIsReplacedOnlyWhenAgreedAndAnUnwritableFolderGetsNothing) {

@@ -15,7 +15,7 @@
 #include "launcher/device_answer.h"
 #include "launcher/launcher_text.h"
 #include "platform/qt_tool_runner.h"
-#include "stand_in_tools.h"
+#include "support/stand_in_tools.h"
 #include "support/scratch_folder.h"
 #include "support/shown_messages.h"
 
@@ -129,31 +129,25 @@ TEST_F(LauncherDiskTest, DeviceEightWithFolderGivesTheExactToolCallsAndText) {
   // The disk is made under a temporary name beside its own and renamed.
   const std::vector<ToolCall> calls = Calls();
   ASSERT_EQ(calls.size(), 3u);
-  EXPECT_EQ(calls[0].tool, "c1541");
   ASSERT_EQ(calls[0].arguments.size(), 4u);
-  const std::string staged = calls[0].arguments[3];
-  EXPECT_EQ(calls[0].arguments, (std::vector<std::string>{"-format", "launcher,id", "d64", staged}));
+  ASSERT_EQ(calls[1].arguments.size(), 5u);
+  const std::string staged = calls[0].arguments[3], program = calls[1].arguments[2], text = calls[1].arguments[4];
+  EXPECT_EQ(calls, (std::vector<ToolCall>{{"c1541", {"-format", "launcher,id", "d64", staged}},
+                                          {"petcat", {"-w2", "-o", program, "--", text}},
+                                          {"c1541", {"-attach", staged, "-write", program, "01-game         "}}}));
   EXPECT_EQ(fs::path(staged).parent_path(), fs::path(out_));
   EXPECT_NE(staged, disk_);
-  EXPECT_EQ(calls[1].tool, "petcat");
-  ASSERT_EQ(calls[1].arguments.size(), 5u);
-  const std::string program = calls[1].arguments[2];
-  const std::string text = calls[1].arguments[4];
-  EXPECT_EQ(calls[1].arguments, (std::vector<std::string>{"-w2", "-o", program, "--", text}));
   EXPECT_EQ(fs::path(program).parent_path(), fs::path(tmp_));
   EXPECT_EQ(fs::path(program).filename().string().substr(0, 3), "TAP");
   EXPECT_EQ(fs::path(text).filename().string().substr(0, 3), "RWL");
-  EXPECT_EQ(calls[2].tool, "c1541");
-  EXPECT_EQ(calls[2].arguments, (std::vector<std::string>{"-attach", staged, "-write", program, "01-game         "}));
 
   EXPECT_EQ(test::TokenisedText(tools_, 1), Lines({"5 open 1,8,15,\"cd:_\":close1",
                                                     "10 open 1,8,15,\"cd/tapes\":close1",
                                                     "20 open 1,8,15,\"xt:games.tap,0001a4\":close1",
                                                     "25 poke631,131:poke198,1", "30 new"}));
   ExpectOneMessage("INFO | information | Index Disk " + disk_ + " successfully created !");
-  EXPECT_EQ(dialogs_.asked.size(), 1u);
-  EXPECT_EQ(dialogs_.asked[0].proposed, "01-game         ");
-  EXPECT_EQ(dialogs_.asked[0].name, "GAME");
+  ASSERT_EQ(dialogs_.asked.size(), 1u);
+  EXPECT_EQ(dialogs_.asked[0].proposed + "|" + dialogs_.asked[0].name, "01-game         |GAME");
   EXPECT_FALSE(dialogs_.asked[0].busy);
   EXPECT_TRUE(TemporaryFolderEmpty());
   EXPECT_EQ(OutputNames(), std::vector<std::string>{"games.tap.d64"});
@@ -225,19 +219,6 @@ TEST_F(LauncherDiskTest, NamesNeverBecomeCode) {
                      std::string("20 open 1,8,15,\"xt:spy,vs spy.tap,") + starts[i] + "\":close1",
                      "25 poke631,131:poke198,1", "30 new"}));
   }
-}
-
-TEST_F(LauncherDiskTest, TheHundredthProgramGetsASeventeenCharacterName) {
-  input_.programs = Programs(100);
-  dialogs_.targets = {{TargetAction::ForAllRemaining, 0, "GAME 1"}};
-
-  EXPECT_EQ(Build(), LauncherOutcome::Created);
-  const std::vector<ToolCall> calls = Calls();
-  ASSERT_EQ(calls.size(), 201u);
-  EXPECT_EQ(calls[198].arguments[4], "99-game 99      ");
-  EXPECT_EQ(calls[200].arguments[4], "100-game 100     ");
-  EXPECT_EQ(calls[200].arguments[4].size(), 17u);
-  EXPECT_TRUE(TemporaryFolderEmpty());
 }
 
 TEST_F(LauncherDiskTest, CancellingTheThirdProgramDeletesTheDisk) {

@@ -15,6 +15,7 @@
 #include "platform/remembered_paths.h"
 #include "split/program_list.h"
 #include "support/scratch_folder.h"
+#include "support/tap_bytes.h"
 #include "support/tape_composer.h"
 
 namespace rw {
@@ -47,10 +48,7 @@ class DurableWrites : public ::testing::Test {
   void SetUp() override { SetStorageSync(&sync); }
   void TearDown() override { SetStorageSync(nullptr); }
   std::string Tape(const std::string& name) {
-    const auto header = MakeTapHeader("C64-TAPE-RAW", 1, 0, 0, 100);
-    std::vector<uint8_t> bytes(header.begin(), header.end());
-    bytes.resize(120, 0x30);
-    return folder.Write(name, bytes);
+    return folder.Write(name, test::TapBytes(0, 0, 1, 120));
   }
   RecordingSync sync;
   test::ScratchFolder folder;

@@ -10,7 +10,7 @@
 
 #include "file_size_limit.h"
 #include "launcher/launcher_disk.h"
-#include "launcher/stand_in_tools.h"
+#include "support/stand_in_tools.h"
 #include "platform/messages.h"
 #include "platform/qt_tool_runner.h"
 #include "split/index_file.h"

@@ -22,17 +22,7 @@ using test::Shown;
 class SplitTest : public ::testing::Test {
  protected:
   SplitTest() {
-    test::TapeComposer composer(0, 1);
-    composer.AddSilence(50000);
-    uint32_t seed = 1;
-    for (const char* name : {"GAME LOADER", "GAME", "DEMO PART1", "DEMO PART2", "DEMO/PART3"}) {
-      test::ComposedProgram program;
-      program.name = name;
-      program.data = test::ProgramData(64, seed++);
-      starts.push_back(composer.AddProgram(program).start);
-      composer.AddSilence(100000);
-    }
-    bytes = composer.FileBytes();
+    bytes = test::TapeWith({"GAME LOADER", "GAME", "DEMO PART1", "DEMO PART2", "DEMO/PART3"}, &starts);
     tape = folder.Write("Game.TAP", bytes);
   }
   // Loads the tape, ticks `rows` and writes into `out`.

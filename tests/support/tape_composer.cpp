@@ -208,4 +208,16 @@ TapImage TapeComposer::Image() const {
   return image;
 }
 
+std::vector<uint8_t> TapeWith(const std::vector<std::string>& names, std::vector<int64_t>* starts) {
+  TapeComposer composer(0, 1);
+  composer.AddSilence(50000);
+  uint32_t seed = 1;
+  for (const std::string& name : names) {
+    const int64_t start = composer.AddProgram({.name = name, .data = ProgramData(64, seed++)}).start;
+    if (starts) starts->push_back(start);
+    composer.AddSilence(100000);
+  }
+  return composer.TakeFileBytes();
+}
+
 }  // namespace rw::test

@@ -61,6 +61,10 @@ struct ComposedLayout {
 // file type (1 or 3), so a data block never passes for a header.
 std::vector<uint8_t> ProgramData(size_t size, uint32_t seed);
 
+// A C64 version-1 tape: silence, then one program per name, each with 64
+// bytes of data and followed by silence. `starts` receives where each begins.
+std::vector<uint8_t> TapeWith(const std::vector<std::string>& names, std::vector<int64_t>* starts = nullptr);
+
 // Every section the decoder finds, searching the way the split does.
 std::vector<TapeSection> FindAllSections(const TapImage& image);
 

@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <optional>
 
-#include "../launcher/stand_in_tools.h"
+#include "support/stand_in_tools.h"
 #include "launcher/launcher_text.h"
 #include "modal_answers.h"
 #include "platform/qt_tool_runner.h"
@@ -53,31 +53,12 @@ class WatchedDialogs : public LauncherDialogs {
   WaitBox& waitBox_;
 };
 
-// Every program goes to one target without asking.
-class AllRemaining : public LauncherDialogs {
- public:
-  DeviceAnswer AskDevice() override { return {false, 8, "/tapes"}; }
-  TargetAnswer AskTarget(const std::string&, const std::string& name) override {
-    return {TargetAction::ForAllRemaining, 0, name};
-  }
-};
-
 // Game.TAP with three programs; rows 2 and 3 are ticked, so the groups start
 // at rows 1 and 3.
 class IndexD64Test : public ::testing::Test {
  protected:
   void SetUp() override {
-    test::TapeComposer composer(0, 1);
-    composer.AddSilence(50000);
-    uint32_t seed = 1;
-    for (const char* name : {"GAME LOADER", "GAME", "DEMO"}) {
-      test::ComposedProgram program;
-      program.name = name;
-      program.data = test::ProgramData(64, seed++);
-      composer.AddProgram(program);
-      composer.AddSilence(100000);
-    }
-    const std::string tape = root.Write("Game.TAP", composer.FileBytes());
+    const std::string tape = root.Write("Game.TAP", test::TapeWith({"GAME LOADER", "GAME", "DEMO"}));
     for (const std::string& folder : {tools(), out(), tmp()}) fs::create_directory(folder);
     temporaryFolder.emplace(tmp());
     ASSERT_TRUE(list.LoadAndParse(tape, messages));
@@ -138,6 +119,17 @@ TEST_F(IndexD64Test, AnsweredDialogsBuildTheDiskWithProgressAndOneMessage) {
   EXPECT_TRUE(fs::is_empty(tmp()));
 }
 
+TEST_F(IndexD64Test, NothingTickedStartsNothing) {
+  test::WriteStandInTools(tools(), test::FormatMode::Ok, test::PetcatMode::Ok, test::WriteMode::Ok);
+  QtToolRunner runner(tools(), std::vector<std::string>{});
+  QtLauncherDialogs dialogs(&owner, messages);
+  test::ModalAnswers answers({});  // a dialog that opens fails the test
+  list.SelectNone();
+  EXPECT_EQ(RunIndexD64(list, messages, dialogs, runner, &waitBox), LauncherOutcome::NotStarted);
+  EXPECT_TRUE(test::RecordedCalls(tools()).empty());
+  EXPECT_TRUE(messages.shown.empty());
+}
+
 TEST_F(IndexD64Test, ClosingTheTargetDialogAbortsAndLeavesNoDisk) {
   test::WriteStandInTools(tools(), test::FormatMode::Ok, test::PetcatMode::Ok, test::WriteMode::Ok);
   QtToolRunner runner(tools(), std::vector<std::string>{});
@@ -151,25 +143,6 @@ TEST_F(IndexD64Test, ClosingTheTargetDialogAbortsAndLeavesNoDisk) {
   EXPECT_EQ(test::Shown(messages), Lines{"INFO | information | Operation Aborted, D64 Index file not created !"});
   EXPECT_FALSE(fs::exists(disk()));
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-}
-
-TEST_F(IndexD64Test, RealViceToolsMakeADiskThatListsBothLaunchers) {
-  const fs::path vice = fs::path(REELWRIGHT_REAL_TAPES).parent_path().parent_path() / "tools" / "vice";
-  if (!fs::exists(vice / "c1541") || !fs::exists(vice / "petcat")) {
-    GTEST_SKIP() << "VICE's c1541 and petcat are not in " << vice.string();
-  }
-  QtToolRunner runner(vice.string(), std::vector<std::string>{});
-  AllRemaining dialogs;
-
-  ASSERT_EQ(RunIndexD64(list, messages, dialogs, runner, &waitBox), LauncherOutcome::Created)
-      << (messages.shown.empty() ? "" : messages.shown[0].text);
-
-  const ToolResult listing = runner.Run(runner.FindTool("c1541"), {"-attach", disk(), "-list"});
-  ASSERT_TRUE(listing.Succeeded()) << listing.output << listing.error;
-  const std::string lower = LowerText(listing.output);
-  EXPECT_NE(lower.find("01-game loader"), std::string::npos) << listing.output;
-  EXPECT_NE(lower.find("02-demo"), std::string::npos) << listing.output;
-  EXPECT_TRUE(fs::is_empty(tmp()));
 }
 
 }  // namespace

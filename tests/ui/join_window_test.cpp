@@ -3,24 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
-#include <QCoreApplication>
-#include <QDropEvent>
 #include <QLabel>
-#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
-#include <QUrl>
 
 #include <filesystem>
-#include <memory>
 
-#include "../join/tap_bytes.h"
+#include "support/tap_bytes.h"
 #include "platform/file_dialogs.h"
 #include "platform/remembered_paths.h"
 #include "support/scratch_folder.h"
 #include "support/shown_messages.h"
 #include "ui/wait_box.h"
+#include "window_driver.h"
 
 namespace rw {
 namespace {
@@ -68,11 +64,14 @@ TEST_F(JoinWindowTest, OneRowKeepsJoinDisabledAndAPauseEnablesIt) {
   EXPECT_EQ(window.objectName(), "Form4");
   EXPECT_EQ(window.windowTitle(), "Join TAP Files");
   EXPECT_EQ(window.findChild<QLabel*>("Label1")->text(), "0m0s");
+  Click("vkCommand2");  // the file and folder dialogs cancelled: nothing added, nothing said
+  Click("vkCommand4");
+  EXPECT_TRUE(window.compilation().rows().empty());
   AddFile(Tap("a.tap"));
   EXPECT_FALSE(Button("vkCommand3")->isEnabled());
-  ASSERT_EQ(fileDialogs.asked.size(), 1u);
-  EXPECT_EQ(fileDialogs.asked[0].title, "Add TAP file");
-  EXPECT_EQ(fileDialogs.asked[0].folder, "/start");
+  ASSERT_EQ(fileDialogs.asked.size(), 3u);
+  EXPECT_EQ(fileDialogs.asked[2].title, "Add TAP file");
+  EXPECT_EQ(fileDialogs.asked[2].folder, "/start");
   EXPECT_EQ(paths.ReadPersistentPath(PersistentPath::JoinPath), folder.path());
 
   AddPause("");  // cancelled
@@ -98,24 +97,17 @@ TEST_F(JoinWindowTest, ARefusedFileAndAFailedFolderLeaveJoinPathAlone) {
   EXPECT_EQ(fileDialogs.asked.back().title, "Select a Directory");
   EXPECT_EQ(paths.ReadPersistentPath(PersistentPath::JoinPath), "/kept");
   EXPECT_EQ(Paths(), (std::vector<std::string>{folder.File("pal.tap"), other.File("a.tap")}));
+  EXPECT_EQ(List()->topLevelItemCount(), 2);  // the list shows what the folder added
   EXPECT_EQ(messages.shown.size(), 2u);
 }
 
 TEST_F(JoinWindowTest, ADroppedSetWhoseMiddleFileConflictsAddsTheOthers) {
   const std::string a = Tap("a.tap"), b = Tap("b.tap", 1000, 1), c = Tap("c.tap");
-  auto mime = std::make_unique<QMimeData>();
-  QMimeData* data = mime.get();
-  data->setUrls({QUrl::fromLocalFile(QString::fromStdString(a)), QUrl::fromLocalFile(QString::fromStdString(b)),
-                 QUrl::fromLocalFile(QString::fromStdString(c))});
-  // A drop reaches the widget whose drag-enter accepted it.
-  QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(List()->viewport(), &enter);
-  ASSERT_TRUE(enter.isAccepted());
-  QDropEvent drop(QPointF(10, 10), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(List()->viewport(), &drop);
-
+  EXPECT_EQ(test::Drop(List()->viewport(), {QString::fromStdString(a), QString::fromStdString(b),
+                                           QString::fromStdString(c)}),
+            Qt::IgnoreAction);
   EXPECT_EQ(Paths(), (std::vector<std::string>{a, c}));
-  EXPECT_EQ(drop.dropAction(), Qt::IgnoreAction);
+  EXPECT_EQ(List()->topLevelItemCount(), 2);
   EXPECT_EQ(Shown(messages), Lines{"ERROR! | critical | File " + b +
                                    " Cannot be added since it has a video standard (NTSC) conflicting with previously "
                                    "added files"});

@@ -8,6 +8,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+#include <QTreeView>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -86,6 +87,11 @@ TEST(MainWindowTest, FirstArgumentOpensTheTapeAsLoadFileWould) {
   desktop.window.OpenFromArguments({"reelwright", "game.tap"});
   QDir::setCurrent(previous);
   EXPECT_EQ(split->model().RowCount(), 2);
+  // Only the tick column takes a value, and only as a check state.
+  QAbstractItemModel* table = split->findChild<QTreeView*>("ListView1")->model();
+  EXPECT_FALSE(table->setData(table->index(0, 1), "X"));
+  EXPECT_FALSE(table->setData(table->index(0, 0), Qt::Checked, Qt::DisplayRole));
+  EXPECT_FALSE(split->model().rows()[0].checked);
   EXPECT_EQ(split->model().loadedPath(), tape);
   EXPECT_EQ(desktop.paths.ReadPersistentPath(PersistentPath::LoadPath), desktop.folder.path());
   EXPECT_EQ(desktop.messages.shown.size(), 1u);

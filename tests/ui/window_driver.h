@@ -11,7 +11,7 @@
 #include <QUrl>
 
 #include <functional>
-#include <initializer_list>
+#include <optional>
 
 #include "platform/file_dialogs.h"
 #include "platform/messages.h"
@@ -22,23 +22,10 @@
 
 namespace rw::test {
 
-// A C64 tape holding one small program per name.
-inline std::vector<uint8_t> TapeWith(std::initializer_list<const char*> names) {
-  TapeComposer composer(0, 1);
-  composer.AddSilence(50000);
-  uint32_t seed = 1;
-  for (const char* name : names) {
-    ComposedProgram program;
-    program.name = name;
-    program.data = ProgramData(64, seed++);
-    composer.AddProgram(program);
-    composer.AddSilence(100000);
-  }
-  return composer.FileBytes();
-}
-
-// Sends a drag carrying `paths` as local files (or `text` alone) and drops it.
-inline void Drop(QWidget* target, const QStringList& paths, const QString& text = QString()) {
+// Sends a drag carrying `paths` as local files (or `text` alone) and drops
+// it; returns the action the drop reported back to its source, or nothing
+// when the target refused the drag on entry (a real drop would not reach it).
+inline std::optional<Qt::DropAction> Drop(QWidget* target, const QStringList& paths, const QString& text = QString()) {
   QMimeData data;
   QList<QUrl> urls;
   for (const QString& path : paths) urls << QUrl::fromLocalFile(path);
@@ -48,6 +35,8 @@ inline void Drop(QWidget* target, const QStringList& paths, const QString& text 
   QApplication::sendEvent(target, &enter);
   QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(target, &drop);
+  if (!enter.isAccepted()) return std::nullopt;
+  return drop.dropAction();
 }
 
 // Runs `act` on the modal dialog that the next statement opens.

@@ -4,6 +4,7 @@
 // (create the disk image, write a non-empty program file) or fail in a chosen
 // way. The test points a QtToolRunner at that folder as the program folder.
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,12 @@ enum class WriteMode { Ok, FailStatus, FailOnThird };
 struct ToolCall {
   std::string tool;  // "c1541" or "petcat"
   std::vector<std::string> arguments;
+  bool operator==(const ToolCall&) const = default;
 };
+inline void PrintTo(const ToolCall& call, std::ostream* out) {
+  *out << call.tool;
+  for (const std::string& argument : call.arguments) *out << " [" << argument << "]";
+}
 
 // Writes the scripts `c1541` and `petcat` into `folder`. petcat keeps a copy
 // of every text it tokenises as folder/text-001.bas, text-002.bas, ...

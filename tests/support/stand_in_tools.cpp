@@ -1,4 +1,4 @@
-#include "stand_in_tools.h"
+#include "support/stand_in_tools.h"
 
 #include <filesystem>
 #include <fstream>
