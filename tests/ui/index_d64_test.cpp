@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "support/stand_in_tools.h"
+#include "support/vice_tools.h"
 #include "launcher/launcher_text.h"
 #include "modal_answers.h"
 #include "platform/qt_tool_runner.h"
@@ -51,6 +52,15 @@ class WatchedDialogs : public LauncherDialogs {
  private:
   LauncherDialogs& inner_;
   WaitBox& waitBox_;
+};
+
+// Every program goes to one target without asking.
+class AllRemaining : public LauncherDialogs {
+ public:
+  DeviceAnswer AskDevice() override { return {false, 8, "/tapes"}; }
+  TargetAnswer AskTarget(const std::string&, const std::string& name) override {
+    return {TargetAction::ForAllRemaining, 0, name};
+  }
 };
 
 // Game.TAP with three programs; rows 2 and 3 are ticked, so the groups start
@@ -143,6 +153,24 @@ TEST_F(IndexD64Test, ClosingTheTargetDialogAbortsAndLeavesNoDisk) {
   EXPECT_EQ(test::Shown(messages), Lines{"INFO | information | Operation Aborted, D64 Index file not created !"});
   EXPECT_FALSE(fs::exists(disk()));
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(IndexD64Test, RealViceToolsMakeADiskThatListsBothLaunchers) {
+  std::string whyNot;
+  const std::string vice = test::RealViceToolsFolder(&whyNot);
+  if (vice.empty()) GTEST_SKIP() << whyNot;
+  QtToolRunner runner(vice, std::vector<std::string>{});
+  AllRemaining dialogs;
+
+  ASSERT_EQ(RunIndexD64(list, messages, dialogs, runner, &waitBox), LauncherOutcome::Created)
+      << (messages.shown.empty() ? "" : messages.shown[0].text);
+
+  const ToolResult listing = runner.Run(runner.FindTool("c1541"), {"-attach", disk(), "-list"});
+  ASSERT_TRUE(listing.Succeeded()) << listing.output << listing.error;
+  const std::string lower = LowerText(listing.output);
+  EXPECT_NE(lower.find("01-game loader"), std::string::npos) << listing.output;
+  EXPECT_NE(lower.find("02-demo"), std::string::npos) << listing.output;
+  EXPECT_TRUE(fs::is_empty(tmp()));
 }
 
 }  // namespace
