@@ -138,33 +138,41 @@ TEST(DataBlock, PrgFileIsTheLoadAddressThenTheData) {
   EXPECT_EQ(PrgFileBytes(data), (std::vector<uint8_t>{0x34, 0x12, 7, 8}));
 }
 
-TEST(DataBlock, RealTapesReadWhole) {
+TEST(RealTapes, GiveTheKnownProgramsAndReadWhole) {
   const std::string folder = test::RealTapesFolder();
   if (folder.empty()) GTEST_SKIP() << "the real tape images are not beside the project";
+  // Each program: its name, the offset of the first byte after its header's
+  // countdown, and the addresses its data goes to.
   const struct {
     const char* file;
-    std::vector<std::pair<uint16_t, uint16_t>> ranges;
+    std::vector<std::tuple<std::string, int32_t, uint16_t, uint16_t>> programs;
   } tapes[] = {
-      {"print_h.tap", {{0x0801, 0x080C}}},
-      {"bender.tap", {{0x0801, 0x0941}}},
-      {"fileabcdef.tap", {{0x0400, 0x0407}}},
-      {"salmon.tap", {{0x0801, 0x15CC}, {0x0801, 0x0D01}, {0x0801, 0x08CD}}},
+      {"print_h.tap", {{"H", 0x006AC8, 0x0801, 0x080C}}},
+      {"bender.tap", {{"ALL INSTRUCTIONS", 0x006ACC, 0x0801, 0x0941}}},
+      {"fileabcdef.tap", {{"ABCDEF.TAP", 0x006ACC, 0x0400, 0x0407}}},
+      {"salmon.tap",
+       {{"SALMON RUN", 0x004EE8, 0x0801, 0x15CC}, {"2", 0x02FBAF, 0x0801, 0x0D01}, {"3", 0x0448BF, 0x0801, 0x08CD}}},
   };
   for (const auto& tape : tapes) {
     SCOPED_TRACE(tape.file);
     RecordedMessages messages;
     TapImage image;
     ASSERT_TRUE(LoadTapImage(folder + "/" + tape.file, image, messages));
+    const auto sections = test::FindAllSections(image);
     const auto results = ReadAll(image);
-    ASSERT_EQ(results.size(), tape.ranges.size());
-    for (size_t i = 0; i < results.size(); ++i) {
+    ASSERT_EQ(sections.size(), tape.programs.size());
+    for (size_t i = 0; i < sections.size(); ++i) {
+      const auto& [name, afterCountdown, load, end] = tape.programs[i];
+      EXPECT_EQ(sections[i].name, name);
+      EXPECT_EQ(sections[i].headerPos + 9 * RomDecoder(image).bytePulses(), afterCountdown);
+      EXPECT_TRUE(sections[i].headerChecksumOk && sections[i].repeatChecksumOk);
+      EXPECT_LT(sections[i].start, sections[i].headerPos);
       EXPECT_EQ(results[i].state, DataState::Good);
-      EXPECT_TRUE(results[i].first.checksumOk);
-      EXPECT_TRUE(results[i].repeat.checksumOk);
+      EXPECT_TRUE(results[i].first.checksumOk && results[i].repeat.checksumOk);
       // A relocatable program goes to the start of C64 BASIC whatever
       // address the (VIC-20) machine that saved it had.
-      EXPECT_EQ(results[i].loadAddress, tape.ranges[i].first);
-      EXPECT_EQ(results[i].Length(), tape.ranges[i].second - tape.ranges[i].first);
+      EXPECT_EQ(results[i].loadAddress, load);
+      EXPECT_EQ(results[i].Length(), end - load);
       EXPECT_EQ(results[i].Length(), results[i].endAddress - results[i].startAddress);
     }
   }

@@ -135,16 +135,19 @@ TEST(TapWriter, RenameRewritesBothCopiesWithMatchingChecksums) {
 }
 
 TEST(TapWriter, RenameKeepsTheChecksumOfADamagedCopy) {
-  // Decoding the first copy stops at byte 100 (parity). Its checksum byte is
-  // unknown; writing one where decoding stopped would destroy byte 99.
+  // Decoding the first copy stops at byte 100 (parity), taking byte 99 for its
+  // checksum. Its true checksum byte is unknown; writing one where decoding
+  // stopped would destroy byte 99.
   TapeComposer composer(0, 1);
   composer.AddProgram({.name = "DAMAGED", .leaderPulses = 1500, .wrongParityByte = 100});
   TapImage image = composer.Image();
   auto sections = FindAllSections(image);
   ASSERT_EQ(sections.size(), 1u);
+  const auto byte99 = sections[0].headerPos + 99 * 20;
+  EXPECT_FALSE(sections[0].headerChecksumOk);
+  EXPECT_EQ(sections[0].headerChecksumPos, byte99);
   const TapImage before = image;
   EXPECT_FALSE(RenameSection(image, sections[0], "NEW"));
-  const auto byte99 = sections[0].headerPos + 99 * 20;
   EXPECT_EQ(Slice(image.bytes, byte99, 20), Slice(before.bytes, byte99, 20));
   const auto renamed = FindAllSections(image);
   ASSERT_EQ(renamed.size(), 1u);
