@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/messages.h"
+
 namespace rw::test {
 namespace {
 
@@ -18,14 +20,9 @@ uint32_t NextRandom(uint32_t& state) {
 }  // namespace
 
 PulsePeaks DefaultPeaks(uint8_t machine) {
-  switch (machine) {
-    case 1:
-      return {42, 62, 86};
-    case 2:
-      return {48, 108, 220};
-    default:
-      return {48, 66, 86};
-  }
+  // Commodore 64, VIC-20, C16 and Plus/4.
+  static const PulsePeaks kPeaks[] = {{48, 66, 86}, {42, 62, 86}, {48, 108, 220}};
+  return kPeaks[machine <= 2 ? machine : 0];
 }
 
 std::vector<uint8_t> ProgramData(size_t size, uint32_t seed) {
@@ -78,24 +75,17 @@ void TapeComposer::AddPulses(int value, int count) {
 void TapeComposer::AddByte(uint8_t value, bool wrongParity, bool broken) {
   const int s = peaks_.shortPulse;
   const int m = peaks_.mediumPulse;
-  const auto pair = [&](int bit) {
-    Pulse(bit != 0 ? m : s);
-    Pulse(bit != 0 ? s : m);
-  };
   Pulse(peaks_.longPulse);
   Pulse(m);
   int parity = 1;
-  for (int k = 0; k < 8; ++k) {
-    if (k == 0 && broken) {
-      Pulse(1);  // below every class, and not a zero (silence)
-      Pulse(value & 1 ? s : m);
-      parity ^= value & 1;
-      continue;
-    }
-    pair(value >> k & 1);
-    parity ^= value >> k & 1;
+  // Bits 0..7, then the parity bit. A broken byte's first pulse is 1: below
+  // every class, and not a zero (silence).
+  for (int k = 0; k <= 8; ++k) {
+    const int bit = k < 8 ? value >> k & 1 : parity ^ (wrongParity ? 1 : 0);
+    parity ^= bit;
+    Pulse(k == 0 && broken ? 1 : bit != 0 ? m : s);
+    Pulse(bit != 0 ? s : m);
   }
-  pair(wrongParity ? parity ^ 1 : parity);
 }
 
 void TapeComposer::AddSilence(uint32_t cycles) {
@@ -179,7 +169,7 @@ ComposedLayout TapeComposer::AddProgram(const ComposedProgram& program) {
 
 void TapeComposer::FillHeader() {
   const auto header =
-      MakeTapHeader(signature_, version_, machine_, video_, static_cast<uint32_t>(bytes_.size() - kTapHeaderSize));
+      MakeTapHeader("C64-TAPE-RAW", version_, machine_, video_, static_cast<uint32_t>(bytes_.size() - kTapHeaderSize));
   std::copy(header.begin(), header.end(), bytes_.begin());
 }
 
@@ -198,13 +188,8 @@ std::vector<uint8_t> TapeComposer::TakeFileBytes() {
 
 TapImage TapeComposer::Image() const {
   TapImage image;
-  image.bytes = FileBytes();
-  image.signature.assign(image.bytes.begin(), image.bytes.begin() + 12);
-  image.version = version_;
-  image.machine = machine_;
-  image.video = video_;
-  image.dataLength = static_cast<uint32_t>(image.bytes.size() - kTapHeaderSize);
-  image.bytes.push_back(0);
+  RecordedMessages messages;
+  LoadTapImageFromBytes("composed.tap", FileBytes(), image, messages);
   return image;
 }
 

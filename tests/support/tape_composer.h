@@ -72,7 +72,6 @@ class TapeComposer {
  public:
   TapeComposer(uint8_t machine, uint8_t version, uint8_t video = 0, uint32_t seed = 1);
 
-  void SetSignature(const std::string& signature) { signature_ = signature; }
   void SetPeaks(const PulsePeaks& peaks) { peaks_ = peaks; }
   // Every pulse (every half-wave in version 2) varies by up to +-amount.
   void SetJitter(int amount) { jitter_ = amount; }
@@ -108,7 +107,6 @@ class TapeComposer {
   uint8_t version_;
   uint8_t video_;
   uint32_t random_;
-  std::string signature_ = "C64-TAPE-RAW";
   PulsePeaks peaks_;
   int jitter_ = 0;
   std::vector<uint8_t> bytes_;
