@@ -110,8 +110,8 @@ TEST(DataBlock, NoDataBlockIsMissingAndWrongBytesFailTheChecksum) {
   composer.AddProgram({.name = "AFTER", .data = test::ProgramData(10, 3), .leaderPulses = 1500});
   TapImage image = composer.Image();
   const auto flip = [&](int64_t blockPos) {
-    // The first bit pair of data byte 5 swapped: the value's bit 0 and its parity both change... so
-    // swap two bit pairs instead, which keeps the parity.
+    // Data byte 5 with its bits 0 and 1 inverted (each pair's two pulses
+    // swapped): two flipped bits keep the parity, so the byte reads cleanly.
     for (int k : {0, 1}) {
       const int64_t pair = blockPos + (9 + 5) * 20 + 2 * (k + 1);
       std::swap(image.bytes[static_cast<size_t>(pair)], image.bytes[static_cast<size_t>(pair + 1)]);

@@ -48,8 +48,5 @@ std::string ReadFileText(const std::string& path);
 // The folder of the real tape images shipped beside the project, or an empty
 // text when it is not there (tests then skip).
 std::string RealTapesFolder();
-// The folder of the real VICE tools (c1541, petcat) beside the project, or an
-// empty text when c1541 is not there.
-
 
 }  // namespace rw::test
