@@ -71,23 +71,19 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-class ScanCli : public testing::Test {
- protected:
-  static void SetUpTestSuite() { collection = new Collection; }
-  static void TearDownTestSuite() {
-    delete collection;
-    collection = nullptr;
-  }
-  static Collection* collection;
-};
-Collection* ScanCli::collection = nullptr;
+// One collection for all the tests: none of them writes into it.
+const Collection& TheCollection() {
+  static const Collection collection;
+  return collection;
+}
 
-TEST_F(ScanCli, JsonLinesNameEveryTapeAndEveryDamagedProgramInPathOrder) {
-  const Collection& c = *collection;
+TEST(ScanCli, JsonLinesNameEveryTapeAndDamagedProgramInPathOrderForAnyNumberOfJobs) {
+  const Collection& c = TheCollection();
   const CliRun run = RunCli({"scan", "--json", "--jobs", "3", Q(c.root.path())});
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_TRUE(run.err.starts_with("6 tapes scanned, 2 refused, 0 without programs, 6 programs, 2 damaged on 1 tapes, "))
       << run.err;
+  EXPECT_EQ(run.out, RunCli({"scan", "--json", "--jobs", "1", Q(c.root.path())}).out);
   const auto lines = Lines(run.out);
   ASSERT_EQ(lines.size(), c.paths.size()) << run.out;
   std::map<std::string, QJsonObject> tapes;
@@ -128,8 +124,8 @@ TEST_F(ScanCli, JsonLinesNameEveryTapeAndEveryDamagedProgramInPathOrder) {
   EXPECT_TRUE(tapes["damaged.tap"]["programs"].toArray()[0].toObject()["dataDamaged"].toBool());
 }
 
-TEST_F(ScanCli, CsvHasOneRowPerProgramWithTheTapeRepeated) {
-  const Collection& c = *collection;
+TEST(ScanCli, CsvHasOneRowPerProgramWithTheTapeRepeated) {
+  const Collection& c = TheCollection();
   const CliRun run = RunCli({"scan", "--csv", Q(c.root.path())});
   EXPECT_EQ(run.exitCode, 1);
   const auto rows = Lines(run.out);
@@ -150,8 +146,8 @@ TEST_F(ScanCli, CsvHasOneRowPerProgramWithTheTapeRepeated) {
                          " Is not a valid TAP file\r");
 }
 
-TEST_F(ScanCli, TableNamesDamagedProgramsAndRefusals) {
-  const Collection& c = *collection;
+TEST(ScanCli, TableNamesDamagedProgramsAndRefusals) {
+  const Collection& c = TheCollection();
   const CliRun run = RunCli({"scan", Q(c.root.path())});
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.err, "");
@@ -167,26 +163,10 @@ TEST_F(ScanCli, TableNamesDamagedProgramsAndRefusals) {
                                    "tapes, ")) << lines[9];
 }
 
-TEST_F(ScanCli, OutputIsTheSameForAnyNumberOfJobs) {
-  const Collection& c = *collection;
-  const CliRun one = RunCli({"scan", "--json", "--jobs", "1", Q(c.root.path())});
-  EXPECT_FALSE(one.out.empty());
-  EXPECT_EQ(one.out, RunCli({"scan", "--json", "--jobs", "4", Q(c.root.path())}).out);
-}
-
-TEST_F(ScanCli, ExitStatusesSummaryAndNothingWritten) {
-  const Collection& c = *collection;
+TEST(ScanCli, ExitStatusesSummaryAndNothingWritten) {
+  const Collection& c = TheCollection();
   test::ScratchFolder home;
-  const auto snapshot = [](const std::string& folder) {
-    std::vector<std::string> entries;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-      entries.push_back(entry.path().string() + " " +
-                        (entry.is_regular_file() ? std::to_string(entry.file_size()) : std::string("-")));
-    }
-    std::sort(entries.begin(), entries.end());
-    return entries;
-  };
-  const auto before = snapshot(c.root.path());
+  const auto before = c.root.Names();
   const QList<QPair<QString, QString>> environment = {
       {"HOME", Q(home.path())}, {"XDG_CONFIG_HOME", Q(home.path())}, {"TMPDIR", Q(home.path())}};
 
@@ -215,7 +195,7 @@ TEST_F(ScanCli, ExitStatusesSummaryAndNothingWritten) {
     EXPECT_EQ(run.exitCode, 2) << wrong.join(' ').toStdString();
     EXPECT_EQ(run.out, "");
   }
-  EXPECT_EQ(snapshot(c.root.path()), before);
+  EXPECT_EQ(c.root.Names(), before);
   EXPECT_EQ(home.Names(), std::vector<std::string>());
 }
 
