@@ -37,7 +37,6 @@ TEST(SplitCli, WritesGroupsWithEditedNamesAndPrintsThem) {
   run = RunCli({"list", "--json", Q(out.File("002.Second_one.tap"))});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_NE(run.out.find("\"rawName\": \"\\u001cG\""), std::string::npos) << run.out;
-  EXPECT_EQ(test::ReadFileBytes(out.File("001.ALPHA.tap")).size() > 20, true);
 
   // "all" ticks every row: each program alone, numbered after the first run's files.
   run = RunCli({"split", Q(tape), Q(out.path()), "--select", "all"});
