@@ -61,9 +61,9 @@ struct DataTape {
   }
 };
 
-TEST(ExtractCli, ListJsonReportsEachProgramsData) {
+TEST(ExtractCli, ListJsonReportsEachProgramsDataAndExtractWritesOnlyWholePrograms) {
   DataTape tape;
-  const CliRun run = RunCli({"list", "--json", Q(tape.path)});
+  CliRun run = RunCli({"list", "--json", Q(tape.path)});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   const QJsonArray programs = QJsonDocument::fromJson(QByteArray::fromStdString(run.out)).object()["programs"].toArray();
   ASSERT_EQ(programs.size(), 5);
@@ -76,13 +76,12 @@ TEST(ExtractCli, ListJsonReportsEachProgramsData) {
             QStringList({"0801", "0867", "damaged", "good", "good"}));
   EXPECT_EQ(data["first"].toObject()["errors"].toInt(), 2);
   const QJsonObject broken = programs[2].toObject()["data"].toObject()["combined"].toObject();
-  EXPECT_EQ(QStringList({broken["state"].toString(), broken["checksum"].toString()}), QStringList({"damaged", "ERROR"}));
+  EXPECT_EQ(QStringList({broken["state"].toString(), broken["checksum"].toString()}),
+            QStringList({"damaged", "ERROR"}));
   EXPECT_EQ(broken["errors"].toInt(), 1);
-}
 
-TEST(ExtractCli, WritesWholeProgramsUnderFreeNamesAndReportsTheRestAndTodiskRefusesThem) {
-  DataTape tape;
-  const CliRun run = RunCli({"extract", Q(tape.path), Q(tape.folder.File("out"))});
+  // extract writes whole programs under free names and reports the rest.
+  run = RunCli({"extract", Q(tape.path), Q(tape.folder.File("out"))});
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_NE(run.err.find("Row 3 \"BROKEN\" could not be extracted whole; not written"), std::string::npos) << run.err;
   EXPECT_EQ(test::ReadFileBytes(tape.Out("GOOD_ONE.prg")), tape.Prg(0));

@@ -124,9 +124,9 @@ TEST(ScanCli, JsonLinesNameEveryTapeAndDamagedProgramInPathOrderForAnyNumberOfJo
   EXPECT_TRUE(tapes["damaged.tap"]["programs"].toArray()[0].toObject()["dataDamaged"].toBool());
 }
 
-TEST(ScanCli, CsvHasOneRowPerProgramWithTheTapeRepeated) {
+TEST(ScanCli, CsvHasOneRowPerProgramAndTheTableNamesDamagedProgramsAndRefusals) {
   const Collection& c = TheCollection();
-  const CliRun run = RunCli({"scan", "--csv", Q(c.root.path())});
+  CliRun run = RunCli({"scan", "--csv", Q(c.root.path())});
   EXPECT_EQ(run.exitCode, 1);
   const auto rows = Lines(run.out);
   ASSERT_EQ(rows.size(), 9u) << run.out;  // header, 6 programs, 2 refused
@@ -144,11 +144,9 @@ TEST(ScanCli, CsvHasOneRowPerProgramWithTheTapeRepeated) {
   EXPECT_NE(rows[7].find(",PLUS,PLUS,"), std::string::npos) << rows[7];
   EXPECT_EQ(rows[8], c.root.File("refused.tap") + std::string(17, ',') + "," + c.root.File("refused.tap") +
                          " Is not a valid TAP file\r");
-}
 
-TEST(ScanCli, TableNamesDamagedProgramsAndRefusals) {
-  const Collection& c = TheCollection();
-  const CliRun run = RunCli({"scan", Q(c.root.path())});
+  // The table: a row per tape, a line per damaged program and per refusal.
+  run = RunCli({"scan", Q(c.root.path())});
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.err, "");
   const auto lines = Lines(run.out);

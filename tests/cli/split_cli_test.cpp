@@ -24,7 +24,7 @@ std::string ThreeProgramTape(const test::ScratchFolder& folder) {
   return folder.Write("Three.tap", composer.FileBytes());
 }
 
-TEST(SplitCli, WritesGroupsWithEditedNamesAndPrintsThem) {
+TEST(SplitCli, WritesGroupsWithEditedNamesAndIndexFilesInBothFormats) {
   test::ScratchFolder folder;
   test::ScratchFolder out;
   const std::string tape = ThreeProgramTape(folder);
@@ -43,13 +43,9 @@ TEST(SplitCli, WritesGroupsWithEditedNamesAndPrintsThem) {
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_NE(run.out.find(out.File("001.ALPHA(1).tap")), std::string::npos);
   EXPECT_NE(run.out.find(out.File("003.GAMMA_ONE.tap")), std::string::npos);
-}
 
-TEST(SplitCli, IndexInBothFormats) {
-  test::ScratchFolder folder;
-  test::ScratchFolder out;
-  const std::string tape = ThreeProgramTape(folder);
-  auto run = RunCli({"index", Q(tape), Q(out.path()), "--select", "2,3", "--name", "3=g;m"});
+  // The index of the same tape, in both formats.
+  run = RunCli({"index", Q(tape), Q(out.path()), "--select", "2,3", "--name", "3=g;m"});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out, "Index File " + out.File("three.idx") + " successfully created !\n");
   const std::string marquise = test::ReadFileText(out.File("three.idx"));

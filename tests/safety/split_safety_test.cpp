@@ -91,9 +91,10 @@ TEST_F(SplitSafety, AFullDiskKeepsTheFilesWrittenAndLeavesNoPartialOne) {
   const size_t firstSize = static_cast<size_t>(list.sections()[1].start - list.sections()[0].start) + 20;
   const size_t secondSize = static_cast<size_t>(list.sections()[2].start - list.sections()[1].start) + 20;
   ASSERT_LT(firstSize, secondSize);
+  const std::string second = out.File("002.LEVELS.tap");
   EXPECT_EXIT(test::RunOnFullDisk(firstSize, [&](Messages& shown) { return list.Split(shown); }),
               testing::ExitedWithCode(1),
-              test::Exactly("ERROR!|0|Error while creating file " + out.File("002.LEVELS.tap") + " : File too large\n"));
+              test::Exactly("ERROR!|0|Error while creating file " + second + " : File too large\n"));
   EXPECT_EQ(out.Names(), std::vector<std::string>{"001.GAME.tap"});
   EXPECT_EQ(test::ReadFileBytes(out.File("001.GAME.tap")).size(), firstSize);
   EXPECT_EQ(Stamp(tape), before);
