@@ -28,21 +28,15 @@ struct TwoPrograms {
 
   TwoPrograms() {
     composer.SetJitter(1);
-    test::ComposedProgram program;
-    program.name = "First";
-    program.leaderPulses = 1500;
-    program.data = test::ProgramData(100, 1);
-    composer.AddProgram(program);
-    program.name = "Caf\xE9 \xA3";
-    program.wrongChecksum = true;
-    program.silenceBefore = 40000;
-    composer.AddProgram(program);
+    composer.AddProgram({.name = "First", .data = test::ProgramData(100, 1), .leaderPulses = 1500});
+    composer.AddProgram({.name = "Caf\xE9 \xA3", .data = test::ProgramData(100, 1), .leaderPulses = 1500,
+                         .silenceBefore = 40000, .wrongChecksum = true});
     image = composer.Image();
     path = folder.Write("two programs.tap", composer.FileBytes());
   }
 };
 
-TEST(InfoListCli, InfoPrintsTheFileFactsAndListOneRowPerProgram) {
+TEST(InfoListCli, InfoPrintsTheFileFactsAndListOneRowPerProgramAlsoAsJson) {
   TwoPrograms tape;
   const float usPerCycle = SelectClock(1, 1);
   const auto facts = DescribeImage(tape.image, usPerCycle, ".");
@@ -63,14 +57,11 @@ TEST(InfoListCli, InfoPrintsTheFileFactsAndListOneRowPerProgram) {
                          "\tOK\tOK\n" + "2\tCAF \xC2\xA3\t" + OffsetText(secondStart) + "\t" + OffsetText(last) +
                          "\t" + duration(secondStart, last) + "\tERROR\tOK\n");
   EXPECT_EQ(run.err, "");
-}
 
-TEST(InfoListCli, JsonHoldsTheSameTextsAndNumbersForOffsets) {
-  TwoPrograms tape;
-  const CliRun run = RunCli({"list", "--json", Q(tape.path)});
+  // --json: the same texts, and numbers for the offsets.
+  run = RunCli({"list", "--json", Q(tape.path)});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   const QJsonObject image = QJsonDocument::fromJson(QByteArray::fromStdString(run.out)).object();
-  const auto facts = DescribeImage(tape.image, SelectClock(1, 1), ".");
   EXPECT_EQ(QStringList({image["path"].toString(), image["machine"].toString(), image["video"].toString(),
                          image["size"].toString(), image["totalDuration"].toString()}),
             QStringList({Q(tape.path), "VIC-20", "NTSC", Q(facts.size), Q(facts.totalDuration)}));

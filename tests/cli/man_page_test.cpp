@@ -36,15 +36,11 @@ Options OptionsIn(const QString& text) {
   return found;
 }
 
-// The commands are the first words of the indented lines under "Commands:".
+// The commands are the first words of the usage's indented lines.
 std::vector<std::string> ListedCommands(const QString& usage) {
+  static const QRegularExpression command(R"(^  ([a-z]+)\b)", QRegularExpression::MultilineOption);
   std::vector<std::string> commands;
-  bool inCommands = false;
-  for (const QString& line : usage.split('\n')) {
-    if (line == "Commands:") inCommands = true;
-    else if (line.trimmed().isEmpty()) inCommands = false;
-    else if (inCommands && line.startsWith("  ")) commands.push_back(line.trimmed().split(' ').first().toStdString());
-  }
+  for (auto m = command.globalMatch(usage); m.hasNext();) commands.push_back(m.next().captured(1).toStdString());
   return commands;
 }
 

@@ -15,10 +15,7 @@ using test::RunCli;
 std::string ThreeProgramTape(const test::ScratchFolder& folder) {
   test::TapeComposer composer(0, 1);
   for (const char* name : {"ALPHA", "BETA", "GAMMA ONE"}) {
-    test::ComposedProgram program;
-    program.name = name;
-    program.data = test::ProgramData(32, 7);
-    composer.AddProgram(program);
+    composer.AddProgram({.name = name, .data = test::ProgramData(32, 7)});
     composer.AddSilence(80000);
   }
   return folder.Write("Three.tap", composer.FileBytes());
