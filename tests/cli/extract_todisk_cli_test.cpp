@@ -24,6 +24,14 @@ using test::CliRun;
 using test::Q;
 using test::RunCli;
 
+// A program's .prg file: the BASIC start address, then its bytes.
+std::vector<uint8_t> Prg(const std::vector<uint8_t>& bytes) {
+  DataResult result;
+  result.loadAddress = 0x0801;
+  result.bytes = bytes;
+  return PrgFileBytes(result);
+}
+
 // Five programs: whole; first copy mended by the repeat; damaged in both
 // copies at the same byte; the first name again; a name of full stops.
 struct DataTape {
@@ -53,12 +61,6 @@ struct DataTape {
     fs::create_directory(folder.File("out"));
   }
   std::string Out(const std::string& name) const { return folder.File("out/" + name); }
-  std::vector<uint8_t> Prg(size_t index) const {
-    DataResult result;
-    result.loadAddress = 0x0801;
-    result.bytes = data[index];
-    return PrgFileBytes(result);
-  }
 };
 
 TEST(ExtractCli, ListJsonReportsEachProgramsDataAndExtractWritesOnlyWholePrograms) {
@@ -84,10 +86,10 @@ TEST(ExtractCli, ListJsonReportsEachProgramsDataAndExtractWritesOnlyWholeProgram
   run = RunCli({"extract", Q(tape.path), Q(tape.folder.File("out"))});
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_NE(run.err.find("Row 3 \"BROKEN\" could not be extracted whole; not written"), std::string::npos) << run.err;
-  EXPECT_EQ(test::ReadFileBytes(tape.Out("GOOD_ONE.prg")), tape.Prg(0));
-  EXPECT_EQ(test::ReadFileBytes(tape.Out("MENDED.prg")), tape.Prg(1));
-  EXPECT_EQ(test::ReadFileBytes(tape.Out("GOOD_ONE(1).prg")), tape.Prg(3));
-  EXPECT_EQ(test::ReadFileBytes(tape.Out("...prg")), tape.Prg(4));
+  EXPECT_EQ(test::ReadFileBytes(tape.Out("GOOD_ONE.prg")), Prg(tape.data[0]));
+  EXPECT_EQ(test::ReadFileBytes(tape.Out("MENDED.prg")), Prg(tape.data[1]));
+  EXPECT_EQ(test::ReadFileBytes(tape.Out("GOOD_ONE(1).prg")), Prg(tape.data[3]));
+  EXPECT_EQ(test::ReadFileBytes(tape.Out("...prg")), Prg(tape.data[4]));
   EXPECT_EQ(tape.folder.Names(), (std::vector<std::string>{"data.tap", "out"}));  // nothing outside OUTDIR
   EXPECT_EQ(std::distance(fs::directory_iterator(tape.folder.File("out")), {}), 4);
 
@@ -96,7 +98,7 @@ TEST(ExtractCli, ListJsonReportsEachProgramsDataAndExtractWritesOnlyWholeProgram
   EXPECT_EQ(kept.exitCode, 1);
   EXPECT_EQ(kept.out, tape.Out("BROKEN.damaged.prg") + "\tData damaged: 1 byte unread, checksum ERROR (first copy 1 read "
                       "error, repeat 1 read error; 0801-0868)\n" + tape.Out("GOOD_ONE(2).prg") + "\tData good: 0801-0866, 101 bytes\n");
-  EXPECT_EQ(test::ReadFileBytes(tape.Out("GOOD_ONE.prg")), tape.Prg(0));
+  EXPECT_EQ(test::ReadFileBytes(tape.Out("GOOD_ONE.prg")), Prg(tape.data[0]));
   EXPECT_EQ(RunCli({"extract", "--select", "2", Q(tape.path), Q(tape.folder.File("out"))}).exitCode, 0);
 
   // A disk is never made with a damaged program on it.
@@ -130,10 +132,7 @@ TEST(ExtractCli, ToDiskKeepsTapeNamesByteForByteAndTheOldDiskOnFailure) {
   c1541.start(Q(vice + "/c1541"), {"-attach", Q(disk), "-list", "-read", "plain", Q(folder.File("plain.prg"))});
   ASSERT_TRUE(c1541.waitForFinished(30000));
   EXPECT_NE(c1541.readAll().toLower().indexOf("0 \"names"), -1);
-  DataResult plain;
-  plain.loadAddress = 0x0801;
-  plain.bytes = test::ProgramData(300, 3);
-  EXPECT_EQ(test::ReadFileBytes(folder.File("plain.prg")), PrgFileBytes(plain));
+  EXPECT_EQ(test::ReadFileBytes(folder.File("plain.prg")), Prg(test::ProgramData(300, 3)));
   std::vector<std::string> names;
   ASSERT_TRUE(ReadD64Directory(test::ReadFileBytes(disk), names));
   EXPECT_EQ(names, (std::vector<std::string>{"A,B\xC1\x1C", " LEAD", "PLAIN"}));
