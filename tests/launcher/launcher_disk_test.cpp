@@ -120,8 +120,9 @@ class LauncherDiskTest : public ::testing::Test {
   CheckedMessages messages_{dialogs_};
 };
 
-TEST_F(LauncherDiskTest, DeviceEightWithFolderGivesTheExactToolCallsAndText) {
-  dialogs_.device = {false, 8, "/tapes"};
+TEST_F(LauncherDiskTest, DeviceAndFolderFromTheDialogGiveTheExactToolCallsAndText) {
+  dialogs_.device = {false, 9, "/tapes"};
+  dialogs_.targets = {{TargetAction::Next, 1, "Zork"}};
   input_.programs = {{"GAME", "0001A4"}};
 
   EXPECT_EQ(Build(), LauncherOutcome::Created);
@@ -130,20 +131,20 @@ TEST_F(LauncherDiskTest, DeviceEightWithFolderGivesTheExactToolCallsAndText) {
   const std::vector<ToolCall> calls = Calls();
   ASSERT_EQ(calls.size(), 3u);
   ASSERT_EQ(calls[0].arguments.size(), 4u);
-  ASSERT_EQ(calls[1].arguments.size(), 5u);
-  const std::string staged = calls[0].arguments[3], program = calls[1].arguments[2], text = calls[1].arguments[4];
+  ASSERT_EQ(calls[1].arguments.size(), 7u);
+  const std::string staged = calls[0].arguments[3], program = calls[1].arguments[4], text = calls[1].arguments[6];
   EXPECT_EQ(calls, (std::vector<ToolCall>{{"c1541", {"-format", "launcher,id", "d64", staged}},
-                                          {"petcat", {"-w2", "-o", program, "--", text}},
-                                          {"c1541", {"-attach", staged, "-write", program, "01-game         "}}}));
+                                          {"petcat", {"-w2", "-l", "1001", "-o", program, "--", text}},
+                                          {"c1541", {"-attach", staged, "-write", program, "01-zork         "}}}));
   EXPECT_EQ(fs::path(staged).parent_path(), fs::path(out_));
   EXPECT_NE(staged, disk_);
   EXPECT_EQ(fs::path(program).parent_path(), fs::path(tmp_));
   EXPECT_EQ(fs::path(program).filename().string().substr(0, 3), "TAP");
   EXPECT_EQ(fs::path(text).filename().string().substr(0, 3), "RWL");
 
-  EXPECT_EQ(test::TokenisedText(tools_, 1), Lines({"5 open 1,8,15,\"cd:_\":close1",
-                                                    "10 open 1,8,15,\"cd/tapes\":close1",
-                                                    "20 open 1,8,15,\"xt:games.tap,0001a4\":close1",
+  EXPECT_EQ(test::TokenisedText(tools_, 1), Lines({"5 open 1,9,15,\"cd:_\":close1",
+                                                    "10 open 1,9,15,\"cd/tapes\":close1",
+                                                    "20 open 1,9,15,\"xt:games.tap,0001a4\":close1",
                                                     "25 poke631,131:poke198,1", "30 new"}));
   ExpectOneMessage("INFO | information | Index Disk " + disk_ + " successfully created !");
   ASSERT_EQ(dialogs_.asked.size(), 1u);
@@ -151,29 +152,12 @@ TEST_F(LauncherDiskTest, DeviceEightWithFolderGivesTheExactToolCallsAndText) {
   EXPECT_FALSE(dialogs_.asked[0].busy);
   EXPECT_TRUE(TemporaryFolderEmpty());
   EXPECT_EQ(OutputNames(), std::vector<std::string>{"games.tap.d64"});
-  EXPECT_NE(test::ReadFileText(disk_).find("01-game         \n5 open"), std::string::npos);
-}
-
-TEST_F(LauncherDiskTest, DeviceNineWithoutFolderHasOnlyLinesTwentyToThirty) {
-  dialogs_.device = {false, 9, ""};
-  dialogs_.targets = {{TargetAction::Next, 1, "Zork"}};
-  input_.programs = {{"ZORK I", "00A000"}};
-
-  EXPECT_EQ(Build(), LauncherOutcome::Created);
-
-  EXPECT_EQ(test::TokenisedText(tools_, 1), Lines({"20 open 1,9,15,\"xt:games.tap,00a000\":close1",
-                                                    "25 poke631,131:poke198,1", "30 new"}));
-  const std::vector<ToolCall> calls = Calls();
-  ASSERT_EQ(calls.size(), 3u);
-  EXPECT_EQ(std::vector<std::string>(calls[1].arguments.begin(), calls[1].arguments.begin() + 4),
-            (std::vector<std::string>{"-w2", "-l", "1001", "-o"}));
-  EXPECT_EQ(calls[2].arguments[4], "01-zork         ");
+  EXPECT_NE(test::ReadFileText(disk_).find("01-zork         \n5 open"), std::string::npos);
 }
 
 // Names from the tape and the file system never become BASIC code: a tape
 // image whose name cannot be sent is refused before anything is asked or
-// written; program names only name disk entries, with c1541's refused
-// characters replaced; the launcher text keeps exactly its lines.
+// written, and so is a folder that slipped past the device dialog.
 TEST_F(LauncherDiskTest, NamesNeverBecomeCode) {
   input_.programs = Programs(1);
   const std::pair<const char*, const char*> refused[] = {{"A\":POKE53280,0:REM.tap", "a double quote"},
@@ -202,23 +186,6 @@ TEST_F(LauncherDiskTest, NamesNeverBecomeCode) {
   EXPECT_EQ(Build(), LauncherOutcome::Failed);
   ExpectOneMessage(std::string("Error ! | critical | ") + kDirectoryCharacterError);
   EXPECT_TRUE(Calls().empty());
-
-  dialogs_.device = {false, 8, "/games,1"};
-  input_.programs = {{"A\":POKE53280,0:REM", "0001A4"}, {"LINE\r\n20 NEW", "00B000"}, {"{CLR}GAME, 2", "00C000"}};
-  messages_.shown.clear();
-  EXPECT_EQ(Build(), LauncherOutcome::Created);
-  const std::vector<ToolCall> calls = Calls();
-  ASSERT_EQ(calls.size(), 7u);
-  EXPECT_EQ(calls[2].arguments[4], "01-a--poke53280-");
-  EXPECT_EQ(calls[4].arguments[4], "02-line--20 new ");
-  EXPECT_EQ(calls[6].arguments[4], "03--clr-game- 2 ");
-  const char* const starts[] = {"0001a4", "00b000", "00c000"};
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(test::TokenisedText(tools_, i + 1),
-              Lines({"5 open 1,8,15,\"cd:_\":close1", "10 open 1,8,15,\"cd/games,1\":close1",
-                     std::string("20 open 1,8,15,\"xt:spy,vs spy.tap,") + starts[i] + "\":close1",
-                     "25 poke631,131:poke198,1", "30 new"}));
-  }
 }
 
 TEST_F(LauncherDiskTest, CancellingTheThirdProgramDeletesTheDisk) {
@@ -244,11 +211,14 @@ TEST_F(LauncherDiskTest, ForAllRemainingAppliesOneTargetToTheRestOfOneBuild) {
   std::vector<ToolCall> calls = Calls();
   ASSERT_EQ(calls.size(), 7u);
   const std::vector<std::string> names = {"01-renamed      ", "02-second       ", "03-superlongname"};
+  const char* const starts[] = {"000014", "001000", "002000"};
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(std::vector<std::string>(calls[1 + 2 * i].arguments.begin(), calls[1 + 2 * i].arguments.begin() + 3),
               (std::vector<std::string>{"-w2", "-l", "0401"}));
     EXPECT_EQ(calls[2 + 2 * i].arguments[4], names[i]);
-    EXPECT_NE(test::TokenisedText(tools_, i + 1).find("\r\n25 poke631,131:poke198,1\r\n"), std::string::npos);
+    EXPECT_EQ(test::TokenisedText(tools_, i + 1),
+              Lines({std::string("20 open 1,8,15,\"xt:games.tap,") + starts[i] + "\":close1",
+                     "25 poke631,131:poke198,1", "30 new"}));
   }
 
   // The next build asks again, and the new answer replaces the old settings.
