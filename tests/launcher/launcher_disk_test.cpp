@@ -28,44 +28,33 @@ using test::PetcatMode;
 using test::ToolCall;
 using test::WriteMode;
 
-class ScriptedDialogs : public LauncherDialogs {
+// The user at the dialogs and the message boxes: answers them in order and
+// notes what was asked, and whether the busy pointer was still on when a
+// message showed.
+class ScriptedUser : public LauncherDialogs, public RecordedMessages {
  public:
   DeviceAnswer AskDevice() override {
     ++deviceAsked;
     return device;
   }
   TargetAnswer AskTarget(const std::string& proposedDiskName, const std::string& name) override {
-    asked.push_back({proposedDiskName, name, busy});
+    asked.push_back(proposedDiskName + "|" + name + (busy ? "|busy" : ""));
     if (next < targets.size()) return targets[next++];
     return {TargetAction::Next, 0, name};
   }
   void SetBusy(bool on) override { busy = on; }
-
-  struct Asked {
-    std::string proposed;
-    std::string name;
-    bool busy;
-  };
-  DeviceAnswer device{false, 8, ""};
-  std::vector<TargetAnswer> targets;  // answered in order, then "Next >" with Commodore 64
-  std::vector<Asked> asked;
-  int deviceAsked = 0;
-  bool busy = false;
-  size_t next = 0;
-};
-
-// Notes whether the busy pointer was still on when a message showed.
-class CheckedMessages : public RecordedMessages {
- public:
-  explicit CheckedMessages(const ScriptedDialogs& dialogs) : dialogs_(dialogs) {}
   MessageAnswer Show(const Message& message) override {
-    busyAtMessage = busyAtMessage || dialogs_.busy;
+    busyAtMessage = busyAtMessage || busy;
     return RecordedMessages::Show(message);
   }
-  bool busyAtMessage = false;
 
- private:
-  const ScriptedDialogs& dialogs_;
+  DeviceAnswer device{false, 8, ""};
+  std::vector<TargetAnswer> targets;  // answered in order, then "Next >" with Commodore 64
+  std::vector<std::string> asked;     // "proposed|name", with "|busy" if the pointer was on
+  int deviceAsked = 0;
+  bool busy = false;
+  bool busyAtMessage = false;
+  size_t next = 0;
 };
 
 std::string Lines(const std::vector<std::string>& lines) {
@@ -96,7 +85,7 @@ class LauncherDiskTest : public ::testing::Test {
 
   LauncherOutcome Build() {
     QtToolRunner runner(tools_, std::vector<std::string>{});
-    return BuildLauncherDisk(input_, {dialogs_, settings_, runner, messages_});
+    return BuildLauncherDisk(input_, {user_, settings_, runner, user_});
   }
   std::vector<ToolCall> Calls() const { return test::RecordedCalls(tools_); }
   bool TemporaryFolderEmpty() const { return fs::is_empty(tmp_); }
@@ -107,22 +96,21 @@ class LauncherDiskTest : public ::testing::Test {
     return names;
   }
   void ExpectOneMessage(const std::string& message) {
-    EXPECT_EQ(test::Shown(messages_), test::Lines{message});
-    EXPECT_FALSE(messages_.busyAtMessage);
+    EXPECT_EQ(test::Shown(user_), test::Lines{message});
+    EXPECT_FALSE(user_.busyAtMessage);
   }
 
   test::ScratchFolder root_;
   std::string tools_, out_, tmp_, disk_;
   std::optional<test::TemporaryFolderOverride> temporaryFolder_;
   LauncherDiskInput input_;
-  ScriptedDialogs dialogs_;
+  ScriptedUser user_;
   LauncherSettings settings_;
-  CheckedMessages messages_{dialogs_};
 };
 
 TEST_F(LauncherDiskTest, DeviceAndFolderFromTheDialogGiveTheExactToolCallsAndText) {
-  dialogs_.device = {false, 9, "/tapes"};
-  dialogs_.targets = {{TargetAction::Next, 1, "Zork"}};
+  user_.device = {false, 9, "/tapes"};
+  user_.targets = {{TargetAction::Next, 1, "Zork"}};
   input_.programs = {{"GAME", "0001A4"}};
 
   EXPECT_EQ(Build(), LauncherOutcome::Created);
@@ -145,9 +133,7 @@ TEST_F(LauncherDiskTest, DeviceAndFolderFromTheDialogGiveTheExactToolCallsAndTex
                                                     "20 open 1,9,15,\"xt:games.tap,0001a4\":close1",
                                                     "25 poke631,131:poke198,1", "30 new"}));
   ExpectOneMessage("INFO | information | Index Disk " + disk_ + " successfully created !");
-  ASSERT_EQ(dialogs_.asked.size(), 1u);
-  EXPECT_EQ(dialogs_.asked[0].proposed + "|" + dialogs_.asked[0].name, "01-game         |GAME");
-  EXPECT_FALSE(dialogs_.asked[0].busy);
+  EXPECT_EQ(user_.asked, test::Lines{"01-game         |GAME"});
   EXPECT_TRUE(TemporaryFolderEmpty());
   EXPECT_EQ(OutputNames(), std::vector<std::string>{"games.tap.d64"});
   EXPECT_NE(test::ReadFileText(disk_).find("01-zork         \n5 open"), std::string::npos);
@@ -164,23 +150,23 @@ TEST_F(LauncherDiskTest, NamesNeverBecomeCode) {
                                                          {"{CLR}a.tap", "a brace"}};
   for (const auto& [name, problem] : refused) {
     input_.imagePath = root_.path() + "/" + name;
-    messages_.shown.clear();
+    user_.shown.clear();
     EXPECT_EQ(Build(), LauncherOutcome::Failed) << name;
-    ASSERT_EQ(messages_.shown.size(), 1u);
-    EXPECT_EQ(messages_.shown[0].text.find("Cannot build the launcher disk: the name of the tape image " +
+    ASSERT_EQ(user_.shown.size(), 1u);
+    EXPECT_EQ(user_.shown[0].text.find("Cannot build the launcher disk: the name of the tape image " +
                                            LowerText(name) + " holds " + problem),
               0u)
-        << messages_.shown[0].text;
+        << user_.shown[0].text;
   }
-  EXPECT_EQ(dialogs_.deviceAsked, 0);
+  EXPECT_EQ(user_.deviceAsked, 0);
   EXPECT_TRUE(Calls().empty());
   EXPECT_TRUE(fs::is_empty(out_));
 
   // The device dialog refuses such a folder; should one come through, so
   // does the build.
   input_.imagePath = root_.path() + "/Spy,vs Spy.TAP";
-  dialogs_.device = {false, 8, "/a\":rem"};
-  messages_.shown.clear();
+  user_.device = {false, 8, "/a\":rem"};
+  user_.shown.clear();
   EXPECT_EQ(Build(), LauncherOutcome::Failed);
   ExpectOneMessage(std::string("Error ! | critical | ") + kDirectoryCharacterError);
   EXPECT_TRUE(Calls().empty());
@@ -188,11 +174,11 @@ TEST_F(LauncherDiskTest, NamesNeverBecomeCode) {
 
 TEST_F(LauncherDiskTest, CancellingTheThirdProgramDeletesTheDisk) {
   input_.programs = Programs(4);
-  dialogs_.targets = {{TargetAction::Next, 0, "GAME 1"}, {TargetAction::Next, 0, "GAME 2"}, {TargetAction::Cancel, 3, "X"}};
+  user_.targets = {{TargetAction::Next, 0, "GAME 1"}, {TargetAction::Next, 0, "GAME 2"}, {TargetAction::Cancel, 3, "X"}};
 
   EXPECT_EQ(Build(), LauncherOutcome::Aborted);
   EXPECT_EQ(Calls().size(), 5u);  // the format and two programs
-  EXPECT_EQ(dialogs_.asked.size(), 3u);
+  EXPECT_EQ(user_.asked.size(), 3u);
   EXPECT_TRUE(fs::is_empty(out_));
   EXPECT_TRUE(TemporaryFolderEmpty());
   EXPECT_TRUE(settings_.launcherCancelled);
@@ -201,10 +187,10 @@ TEST_F(LauncherDiskTest, CancellingTheThirdProgramDeletesTheDisk) {
 
 TEST_F(LauncherDiskTest, ForAllRemainingAppliesOneTargetToTheRestOfOneBuild) {
   input_.programs = {{"FIRST", "000014"}, {"SECOND", "001000"}, {"SUPERLONGNAME123", "002000"}};
-  dialogs_.targets = {{TargetAction::ForAllRemaining, 2, "Renamed"}};
+  user_.targets = {{TargetAction::ForAllRemaining, 2, "Renamed"}};
 
   EXPECT_EQ(Build(), LauncherOutcome::Created);
-  EXPECT_EQ(dialogs_.asked.size(), 1u);
+  EXPECT_EQ(user_.asked.size(), 1u);
   std::vector<ToolCall> calls = Calls();
   ASSERT_EQ(calls.size(), 7u);
   const std::vector<std::string> names = {"01-renamed      ", "02-second       ", "03-superlongname"};
@@ -220,9 +206,9 @@ TEST_F(LauncherDiskTest, ForAllRemainingAppliesOneTargetToTheRestOfOneBuild) {
 
   // The next build asks again, and the new answer replaces the old settings.
   fs::remove(disk_);
-  dialogs_.targets.push_back({TargetAction::Next, 5, "FIRST"});
+  user_.targets.push_back({TargetAction::Next, 5, "FIRST"});
   EXPECT_EQ(Build(), LauncherOutcome::Created);
-  EXPECT_EQ(dialogs_.asked.size(), 4u);
+  EXPECT_EQ(user_.asked.size(), 4u);
   calls = Calls();
   ASSERT_EQ(calls.size(), 14u);
   EXPECT_EQ(std::vector<std::string>(calls[8].arguments.begin(), calls[8].arguments.begin() + 3),
@@ -232,10 +218,10 @@ TEST_F(LauncherDiskTest, ForAllRemainingAppliesOneTargetToTheRestOfOneBuild) {
 
 TEST_F(LauncherDiskTest, CancellingTheDeviceDialogDoesNothing) {
   input_.programs = Programs(2);
-  dialogs_.device = DeviceAnswer{};
+  user_.device = DeviceAnswer{};
 
   EXPECT_EQ(Build(), LauncherOutcome::NotStarted);
-  EXPECT_TRUE(messages_.shown.empty());
+  EXPECT_TRUE(user_.shown.empty());
   EXPECT_TRUE(Calls().empty());
   EXPECT_TRUE(fs::is_empty(out_));
 }
@@ -245,16 +231,16 @@ TEST_F(LauncherDiskTest, AnExistingDiskIsReplacedOnlyWhenTheUserAgrees) {
   std::ofstream(disk_) << "old disk";
   const std::string question = "File " + disk_ + " Already exists ! Would you like to overwrite it ?";
 
-  messages_.answer = MessageAnswer::No;
+  user_.answer = MessageAnswer::No;
   EXPECT_EQ(Build(), LauncherOutcome::NotStarted);
   ExpectOneMessage("WARNING | exclamation yes/no | " + question);
   EXPECT_TRUE(Calls().empty());
   EXPECT_EQ(test::ReadFileText(disk_), "old disk");
 
-  messages_.answer = MessageAnswer::Yes;
+  user_.answer = MessageAnswer::Yes;
   EXPECT_EQ(Build(), LauncherOutcome::Created);
-  ASSERT_EQ(messages_.shown.size(), 3u);
-  EXPECT_EQ(messages_.shown[1].text, question);
+  ASSERT_EQ(user_.shown.size(), 3u);
+  EXPECT_EQ(user_.shown[1].text, question);
   EXPECT_EQ(test::ReadFileText(disk_).find("d64 image\n"), 0u);
 }
 
@@ -279,10 +265,10 @@ TEST_P(FailingToolTest, KeepsTheEarlierDiskAndLeavesNoTemporaryFile) {
 
   EXPECT_EQ(Build(), LauncherOutcome::Failed);
   EXPECT_EQ(static_cast<int>(Calls().size()), c.calls);
-  ASSERT_EQ(messages_.shown.size(), 2u);  // the overwrite question, then the failure
-  EXPECT_EQ(messages_.shown[1].title, "ERROR!");
-  EXPECT_EQ(messages_.shown[1].text, "Error while creating file " + disk_ + " : " + c.failure);
-  EXPECT_FALSE(messages_.busyAtMessage);
+  ASSERT_EQ(user_.shown.size(), 2u);  // the overwrite question, then the failure
+  EXPECT_EQ(user_.shown[1].title, "ERROR!");
+  EXPECT_EQ(user_.shown[1].text, "Error while creating file " + disk_ + " : " + c.failure);
+  EXPECT_FALSE(user_.busyAtMessage);
   EXPECT_EQ(test::ReadFileText(disk_), "old disk");
   EXPECT_EQ(OutputNames(), std::vector<std::string>{"games.tap.d64"});
   EXPECT_TRUE(TemporaryFolderEmpty());
@@ -312,7 +298,7 @@ TEST_F(LauncherDiskTest, ALinkAtTheDiskNameIsReplacedNeverFollowed) {
   const std::string victim = root_.path() + "/victim.d64";
   std::ofstream(victim) << "not yours";
   fs::create_symlink(victim, disk_);
-  messages_.answer = MessageAnswer::Yes;
+  user_.answer = MessageAnswer::Yes;
   EXPECT_EQ(Build(), LauncherOutcome::Created);
   EXPECT_EQ(test::ReadFileText(victim), "not yours");
   EXPECT_FALSE(fs::is_symlink(disk_));
@@ -323,9 +309,9 @@ TEST_F(LauncherDiskTest, ALinkAtTheDiskNameIsReplacedNeverFollowed) {
   const std::string nowhere = root_.path() + "/nowhere.d64";
   fs::remove(disk_);
   fs::create_symlink(nowhere, disk_);
-  messages_.answer = MessageAnswer::No;
+  user_.answer = MessageAnswer::No;
   EXPECT_EQ(Build(), LauncherOutcome::NotStarted);
-  EXPECT_EQ(messages_.shown.back().buttons, MessageButtons::YesNo);
+  EXPECT_EQ(user_.shown.back().buttons, MessageButtons::YesNo);
   EXPECT_FALSE(fs::exists(fs::symlink_status(nowhere)));
   EXPECT_TRUE(fs::is_symlink(disk_));
 }
@@ -349,16 +335,16 @@ TEST_F(LauncherDiskTest, AMissingToolIsReportedByNameBeforeAnythingHappens) {
   for (const auto& [missing, names] : cases) {
     test::WriteStandInTools(tools_, FormatMode::Ok, PetcatMode::Ok, WriteMode::Ok);
     for (const char* tool : missing) fs::remove(tools_ + "/" + tool);
-    messages_.shown.clear();
+    user_.shown.clear();
     EXPECT_EQ(Build(), LauncherOutcome::Failed) << names;
-    ASSERT_EQ(messages_.shown.size(), 1u);
-    const std::string& text = messages_.shown[0].text;
-    EXPECT_EQ(messages_.shown[0].title, "ERROR!");
+    ASSERT_EQ(user_.shown.size(), 1u);
+    const std::string& text = user_.shown[0].text;
+    EXPECT_EQ(user_.shown[0].title, "ERROR!");
     EXPECT_EQ(text.find(std::string("Cannot build the launcher disk: ") + names + " "), 0u) << text;
     EXPECT_NE(text.find("VICE"), std::string::npos);
     EXPECT_NE(text.find(tools_), std::string::npos);
   }
-  EXPECT_EQ(dialogs_.deviceAsked, 0);
+  EXPECT_EQ(user_.deviceAsked, 0);
   EXPECT_TRUE(Calls().empty());
   EXPECT_TRUE(fs::is_empty(out_));
 }
