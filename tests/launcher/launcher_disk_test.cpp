@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -73,15 +72,15 @@ class LauncherDiskTest : public ::testing::Test {
  protected:
   void SetUp() override {
     tools_ = root_.path() + "/tools";
-    out_ = root_.path() + "/out";
+    out_ = output_.path();
     tmp_ = root_.path() + "/tmp";
-    for (const std::string& folder : {tools_, out_, tmp_}) fs::create_directory(folder);
+    for (const std::string& folder : {tools_, tmp_}) fs::create_directory(folder);
     temporaryFolder_.emplace(tmp_);
     input_.imagePath = root_.path() + "/tapes/Games.TAP";
     input_.outputFolder = out_;
     disk_ = out_ + "/games.tap.d64";
     test::WriteStandInTools(tools_, FormatMode::Ok, PetcatMode::Ok, WriteMode::Ok);
-    }
+  }
 
   LauncherOutcome Build() {
     QtToolRunner runner(tools_, std::vector<std::string>{});
@@ -89,18 +88,12 @@ class LauncherDiskTest : public ::testing::Test {
   }
   std::vector<ToolCall> Calls() const { return test::RecordedCalls(tools_); }
   bool TemporaryFolderEmpty() const { return fs::is_empty(tmp_); }
-  std::vector<std::string> OutputNames() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(out_)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
   void ExpectOneMessage(const std::string& message) {
     EXPECT_EQ(test::Shown(user_), test::Lines{message});
     EXPECT_FALSE(user_.busyAtMessage);
   }
 
-  test::ScratchFolder root_;
+  test::ScratchFolder root_, output_;
   std::string tools_, out_, tmp_, disk_;
   std::optional<test::TemporaryFolderOverride> temporaryFolder_;
   LauncherDiskInput input_;
@@ -135,7 +128,7 @@ TEST_F(LauncherDiskTest, DeviceAndFolderFromTheDialogGiveTheExactToolCallsAndTex
   ExpectOneMessage("INFO | information | Index Disk " + disk_ + " successfully created !");
   EXPECT_EQ(user_.asked, test::Lines{"01-game         |GAME"});
   EXPECT_TRUE(TemporaryFolderEmpty());
-  EXPECT_EQ(OutputNames(), std::vector<std::string>{"games.tap.d64"});
+  EXPECT_EQ(output_.Names(), std::vector<std::string>{"games.tap.d64"});
   EXPECT_NE(test::ReadFileText(disk_).find("01-zork         \n5 open"), std::string::npos);
 }
 
@@ -270,7 +263,7 @@ TEST_P(FailingToolTest, KeepsTheEarlierDiskAndLeavesNoTemporaryFile) {
   EXPECT_EQ(user_.shown[1].text, "Error while creating file " + disk_ + " : " + c.failure);
   EXPECT_FALSE(user_.busyAtMessage);
   EXPECT_EQ(test::ReadFileText(disk_), "old disk");
-  EXPECT_EQ(OutputNames(), std::vector<std::string>{"games.tap.d64"});
+  EXPECT_EQ(output_.Names(), std::vector<std::string>{"games.tap.d64"});
   EXPECT_TRUE(TemporaryFolderEmpty());
 }
 
