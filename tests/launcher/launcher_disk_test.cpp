@@ -259,8 +259,7 @@ TEST_P(FailingToolTest, KeepsTheEarlierDiskAndLeavesNoTemporaryFile) {
   EXPECT_EQ(Build(), LauncherOutcome::Failed);
   EXPECT_EQ(static_cast<int>(Calls().size()), c.calls);
   ASSERT_EQ(user_.shown.size(), 2u);  // the overwrite question, then the failure
-  EXPECT_EQ(user_.shown[1].title, "ERROR!");
-  EXPECT_EQ(user_.shown[1].text, "Error while creating file " + disk_ + " : " + c.failure);
+  EXPECT_EQ(test::Shown(user_)[1], "ERROR! | critical | Error while creating file " + disk_ + " : " + c.failure);
   EXPECT_FALSE(user_.busyAtMessage);
   EXPECT_EQ(test::ReadFileText(disk_), "old disk");
   EXPECT_EQ(output_.Names(), std::vector<std::string>{"games.tap.d64"});
