@@ -57,11 +57,8 @@ TEST_F(LauncherCliTest, OneLauncherPerGroupWithOneTarget) {
   EXPECT_TRUE(fs::is_empty(tmp_));
 
   const auto calls = test::RecordedCalls(bin_);
+  // The tool calls themselves are the launcher's tests'; here the options reach them.
   ASSERT_EQ(calls.size(), 5u);
-  ASSERT_EQ(calls[0].arguments.size(), 4u);
-  EXPECT_EQ(fs::path(calls[0].arguments[3]).parent_path(), fs::path(out_));
-  EXPECT_EQ(test::ReadFileText(disk_).find("d64 image\n01-loader"), 0u);
-  for (const int call : {1, 3}) EXPECT_EQ(calls[call].arguments[0], "-w3");
   EXPECT_EQ(calls[2].arguments[4], "01-loader       ");
   EXPECT_EQ(calls[4].arguments[4], "02-top scores   ");
   const std::string head = "5 open 1,9,15,\"cd:_\":close1\r\n10 open 1,9,15,\"cdgames/c64\":close1\r\n";
@@ -70,7 +67,7 @@ TEST_F(LauncherCliTest, OneLauncherPerGroupWithOneTarget) {
   EXPECT_EQ(test::TokenisedText(bin_, 2), head + "20 open 1,9,15,\"xt:arcade.tap," + Start(2) + tail);
 }
 
-TEST_F(LauncherCliTest, RefusalsAndMissingTools) {
+TEST_F(LauncherCliTest, RefusalsMissingToolsAndAnExistingDisk) {
   for (const char* device : {"12", "x", "9x"}) {
     const CliRun wrong = Run({Q(tape_), Q(out_), "--select", "1", "--device", device});
     EXPECT_EQ(wrong.exitCode, 2) << device;
@@ -88,13 +85,12 @@ TEST_F(LauncherCliTest, RefusalsAndMissingTools) {
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_NE(run.err.find("c1541 and petcat were not found"), std::string::npos) << run.err;
   EXPECT_TRUE(fs::is_empty(out_));
-}
 
-TEST_F(LauncherCliTest, AnExistingDiskNeedsForce) {
+  // An existing disk needs --force.
   folder_.Write("out/arcade.tap.d64", std::string("old"));
   EXPECT_EQ(Run({Q(tape_), Q(out_), "--select", "all"}).exitCode, 1);
   EXPECT_EQ(test::ReadFileText(disk_), "old");
-  const CliRun run = Run({Q(tape_), Q(out_), "--select", "all", "--force"});
+  run = Run({Q(tape_), Q(out_), "--select", "all", "--force"});
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.err, "");  // the question that --force answers is not printed
   EXPECT_EQ(test::ReadFileText(disk_).find("d64 image\n"), 0u);

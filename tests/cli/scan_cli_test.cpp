@@ -71,23 +71,19 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-class ScanCli : public testing::Test {
- protected:
-  static void SetUpTestSuite() { collection = new Collection; }
-  static void TearDownTestSuite() {
-    delete collection;
-    collection = nullptr;
-  }
-  static Collection* collection;
-};
-Collection* ScanCli::collection = nullptr;
+// One collection for all the tests: none of them writes into it.
+const Collection& TheCollection() {
+  static const Collection collection;
+  return collection;
+}
 
-TEST_F(ScanCli, JsonLinesNameEveryTapeAndEveryDamagedProgramInPathOrder) {
-  const Collection& c = *collection;
+TEST(ScanCli, JsonLinesNameEveryTapeAndDamagedProgramInPathOrderForAnyNumberOfJobs) {
+  const Collection& c = TheCollection();
   const CliRun run = RunCli({"scan", "--json", "--jobs", "3", Q(c.root.path())});
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_TRUE(run.err.starts_with("6 tapes scanned, 2 refused, 0 without programs, 6 programs, 2 damaged on 1 tapes, "))
       << run.err;
+  EXPECT_EQ(run.out, RunCli({"scan", "--json", "--jobs", "1", Q(c.root.path())}).out);
   const auto lines = Lines(run.out);
   ASSERT_EQ(lines.size(), c.paths.size()) << run.out;
   std::map<std::string, QJsonObject> tapes;
@@ -128,9 +124,9 @@ TEST_F(ScanCli, JsonLinesNameEveryTapeAndEveryDamagedProgramInPathOrder) {
   EXPECT_TRUE(tapes["damaged.tap"]["programs"].toArray()[0].toObject()["dataDamaged"].toBool());
 }
 
-TEST_F(ScanCli, CsvHasOneRowPerProgramWithTheTapeRepeated) {
-  const Collection& c = *collection;
-  const CliRun run = RunCli({"scan", "--csv", Q(c.root.path())});
+TEST(ScanCli, CsvHasOneRowPerProgramAndTheTableNamesDamagedProgramsAndRefusals) {
+  const Collection& c = TheCollection();
+  CliRun run = RunCli({"scan", "--csv", Q(c.root.path())});
   EXPECT_EQ(run.exitCode, 1);
   const auto rows = Lines(run.out);
   ASSERT_EQ(rows.size(), 9u) << run.out;  // header, 6 programs, 2 refused
@@ -148,11 +144,9 @@ TEST_F(ScanCli, CsvHasOneRowPerProgramWithTheTapeRepeated) {
   EXPECT_NE(rows[7].find(",PLUS,PLUS,"), std::string::npos) << rows[7];
   EXPECT_EQ(rows[8], c.root.File("refused.tap") + std::string(17, ',') + "," + c.root.File("refused.tap") +
                          " Is not a valid TAP file\r");
-}
 
-TEST_F(ScanCli, TableNamesDamagedProgramsAndRefusals) {
-  const Collection& c = *collection;
-  const CliRun run = RunCli({"scan", Q(c.root.path())});
+  // The table: a row per tape, a line per damaged program and per refusal.
+  run = RunCli({"scan", Q(c.root.path())});
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.err, "");
   const auto lines = Lines(run.out);
@@ -167,33 +161,12 @@ TEST_F(ScanCli, TableNamesDamagedProgramsAndRefusals) {
                                    "tapes, ")) << lines[9];
 }
 
-TEST_F(ScanCli, OutputIsTheSameForAnyNumberOfJobs) {
-  const Collection& c = *collection;
-  const CliRun one = RunCli({"scan", "--json", "--jobs", "1", Q(c.root.path())});
-  EXPECT_FALSE(one.out.empty());
-  EXPECT_EQ(one.out, RunCli({"scan", "--json", "--jobs", "4", Q(c.root.path())}).out);
-}
-
-TEST_F(ScanCli, ExitStatusesSummaryAndNothingWritten) {
-  const Collection& c = *collection;
-  test::ScratchFolder home;
-  const auto snapshot = [](const std::string& folder) {
-    std::vector<std::string> entries;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-      entries.push_back(entry.path().string() + " " +
-                        (entry.is_regular_file() ? std::to_string(entry.file_size()) : std::string("-")));
-    }
-    std::sort(entries.begin(), entries.end());
-    return entries;
-  };
-  const auto before = snapshot(c.root.path());
-  const QList<QPair<QString, QString>> environment = {
-      {"HOME", Q(home.path())}, {"XDG_CONFIG_HOME", Q(home.path())}, {"TMPDIR", Q(home.path())}};
+TEST(ScanCli, ExitStatusesAndSummary) {
+  const Collection& c = TheCollection();
 
   // Good tapes alone (a file and a folder whose link back to the collection is
   // not followed) are clean; a folder without tapes too.
-  CliRun run = RunCli({"scan", "--summary-only", "--json", Q(c.root.File("good.tap")), Q(c.root.File("nested"))},
-                      environment);
+  CliRun run = RunCli({"scan", "--summary-only", "--json", Q(c.root.File("good.tap")), Q(c.root.File("nested"))});
   EXPECT_EQ(run.exitCode, 0) << run.err;
   const QJsonObject totals = QJsonDocument::fromJson(QByteArray::fromStdString(run.out)).object();
   EXPECT_EQ(QList<int>({totals["tapes"].toInt(), totals["refused"].toInt(), totals["programs"].toInt(),
@@ -201,22 +174,20 @@ TEST_F(ScanCli, ExitStatusesSummaryAndNothingWritten) {
             QList<int>({2, 0, 3, 0}));
   EXPECT_TRUE(totals["seconds"].isDouble());
   test::ScratchFolder empty;
-  run = RunCli({"scan", Q(empty.path())}, environment);
+  run = RunCli({"scan", Q(empty.path())});
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(Lines(run.out).size(), 2u);  // the columns' names and the totals
   EXPECT_TRUE(Lines(run.out).back().starts_with("0 tapes scanned, 0 refused,")) << run.out;
-  EXPECT_EQ(RunCli({"scan", "--summary-only", Q(c.root.File("damaged.tap"))}, environment).exitCode, 1);
-  EXPECT_EQ(RunCli({"scan", "--summary-only", Q(c.root.File("refused.tap"))}, environment).exitCode, 1);
+  EXPECT_EQ(RunCli({"scan", "--summary-only", Q(c.root.File("damaged.tap"))}).exitCode, 1);
+  EXPECT_EQ(RunCli({"scan", "--summary-only", Q(c.root.File("refused.tap"))}).exitCode, 1);
 
   for (const QStringList& wrong : {QStringList{"scan"}, QStringList{"scan", "--json", "--csv", "x"},
                                    QStringList{"scan", "--jobs", "0", "x"}, QStringList{"scan", "--jobs", "two", "x"},
                                    QStringList{"scan", "--tree", "x"}}) {
-    run = RunCli(wrong, environment);
+    run = RunCli(wrong);
     EXPECT_EQ(run.exitCode, 2) << wrong.join(' ').toStdString();
     EXPECT_EQ(run.out, "");
   }
-  EXPECT_EQ(snapshot(c.root.path()), before);
-  EXPECT_EQ(home.Names(), std::vector<std::string>());
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -28,44 +27,33 @@ using test::PetcatMode;
 using test::ToolCall;
 using test::WriteMode;
 
-class ScriptedDialogs : public LauncherDialogs {
+// The user at the dialogs and the message boxes: answers them in order and
+// notes what was asked, and whether the busy pointer was still on when a
+// message showed.
+class ScriptedUser : public LauncherDialogs, public RecordedMessages {
  public:
   DeviceAnswer AskDevice() override {
     ++deviceAsked;
     return device;
   }
   TargetAnswer AskTarget(const std::string& proposedDiskName, const std::string& name) override {
-    asked.push_back({proposedDiskName, name, busy});
+    asked.push_back(proposedDiskName + "|" + name + (busy ? "|busy" : ""));
     if (next < targets.size()) return targets[next++];
     return {TargetAction::Next, 0, name};
   }
   void SetBusy(bool on) override { busy = on; }
-
-  struct Asked {
-    std::string proposed;
-    std::string name;
-    bool busy;
-  };
-  DeviceAnswer device{false, 8, ""};
-  std::vector<TargetAnswer> targets;  // answered in order, then "Next >" with Commodore 64
-  std::vector<Asked> asked;
-  int deviceAsked = 0;
-  bool busy = false;
-  size_t next = 0;
-};
-
-// Notes whether the busy pointer was still on when a message showed.
-class CheckedMessages : public RecordedMessages {
- public:
-  explicit CheckedMessages(const ScriptedDialogs& dialogs) : dialogs_(dialogs) {}
   MessageAnswer Show(const Message& message) override {
-    busyAtMessage = busyAtMessage || dialogs_.busy;
+    busyAtMessage = busyAtMessage || busy;
     return RecordedMessages::Show(message);
   }
-  bool busyAtMessage = false;
 
- private:
-  const ScriptedDialogs& dialogs_;
+  DeviceAnswer device{false, 8, ""};
+  std::vector<TargetAnswer> targets;  // answered in order, then "Next >" with Commodore 64
+  std::vector<std::string> asked;     // "proposed|name", with "|busy" if the pointer was on
+  int deviceAsked = 0;
+  bool busy = false;
+  bool busyAtMessage = false;
+  size_t next = 0;
 };
 
 std::string Lines(const std::vector<std::string>& lines) {
@@ -84,44 +72,38 @@ class LauncherDiskTest : public ::testing::Test {
  protected:
   void SetUp() override {
     tools_ = root_.path() + "/tools";
-    out_ = root_.path() + "/out";
+    out_ = output_.path();
     tmp_ = root_.path() + "/tmp";
-    for (const std::string& folder : {tools_, out_, tmp_}) fs::create_directory(folder);
+    for (const std::string& folder : {tools_, tmp_}) fs::create_directory(folder);
     temporaryFolder_.emplace(tmp_);
     input_.imagePath = root_.path() + "/tapes/Games.TAP";
     input_.outputFolder = out_;
     disk_ = out_ + "/games.tap.d64";
     test::WriteStandInTools(tools_, FormatMode::Ok, PetcatMode::Ok, WriteMode::Ok);
-    }
+  }
 
   LauncherOutcome Build() {
     QtToolRunner runner(tools_, std::vector<std::string>{});
-    return BuildLauncherDisk(input_, {dialogs_, settings_, runner, messages_});
+    return BuildLauncherDisk(input_, {user_, settings_, runner, user_});
   }
   std::vector<ToolCall> Calls() const { return test::RecordedCalls(tools_); }
   bool TemporaryFolderEmpty() const { return fs::is_empty(tmp_); }
-  std::vector<std::string> OutputNames() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(out_)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
   void ExpectOneMessage(const std::string& message) {
-    EXPECT_EQ(test::Shown(messages_), test::Lines{message});
-    EXPECT_FALSE(messages_.busyAtMessage);
+    EXPECT_EQ(test::Shown(user_), test::Lines{message});
+    EXPECT_FALSE(user_.busyAtMessage);
   }
 
-  test::ScratchFolder root_;
+  test::ScratchFolder root_, output_;
   std::string tools_, out_, tmp_, disk_;
   std::optional<test::TemporaryFolderOverride> temporaryFolder_;
   LauncherDiskInput input_;
-  ScriptedDialogs dialogs_;
+  ScriptedUser user_;
   LauncherSettings settings_;
-  CheckedMessages messages_{dialogs_};
 };
 
-TEST_F(LauncherDiskTest, DeviceEightWithFolderGivesTheExactToolCallsAndText) {
-  dialogs_.device = {false, 8, "/tapes"};
+TEST_F(LauncherDiskTest, DeviceAndFolderFromTheDialogGiveTheExactToolCallsAndText) {
+  user_.device = {false, 9, "/tapes"};
+  user_.targets = {{TargetAction::Next, 1, "Zork"}};
   input_.programs = {{"GAME", "0001A4"}};
 
   EXPECT_EQ(Build(), LauncherOutcome::Created);
@@ -130,50 +112,29 @@ TEST_F(LauncherDiskTest, DeviceEightWithFolderGivesTheExactToolCallsAndText) {
   const std::vector<ToolCall> calls = Calls();
   ASSERT_EQ(calls.size(), 3u);
   ASSERT_EQ(calls[0].arguments.size(), 4u);
-  ASSERT_EQ(calls[1].arguments.size(), 5u);
-  const std::string staged = calls[0].arguments[3], program = calls[1].arguments[2], text = calls[1].arguments[4];
+  ASSERT_EQ(calls[1].arguments.size(), 7u);
+  const std::string staged = calls[0].arguments[3], program = calls[1].arguments[4], text = calls[1].arguments[6];
   EXPECT_EQ(calls, (std::vector<ToolCall>{{"c1541", {"-format", "launcher,id", "d64", staged}},
-                                          {"petcat", {"-w2", "-o", program, "--", text}},
-                                          {"c1541", {"-attach", staged, "-write", program, "01-game         "}}}));
+                                          {"petcat", {"-w2", "-l", "1001", "-o", program, "--", text}},
+                                          {"c1541", {"-attach", staged, "-write", program, "01-zork         "}}}));
   EXPECT_EQ(fs::path(staged).parent_path(), fs::path(out_));
   EXPECT_NE(staged, disk_);
   EXPECT_EQ(fs::path(program).parent_path(), fs::path(tmp_));
-  EXPECT_EQ(fs::path(program).filename().string().substr(0, 3), "TAP");
-  EXPECT_EQ(fs::path(text).filename().string().substr(0, 3), "RWL");
 
-  EXPECT_EQ(test::TokenisedText(tools_, 1), Lines({"5 open 1,8,15,\"cd:_\":close1",
-                                                    "10 open 1,8,15,\"cd/tapes\":close1",
-                                                    "20 open 1,8,15,\"xt:games.tap,0001a4\":close1",
+  EXPECT_EQ(test::TokenisedText(tools_, 1), Lines({"5 open 1,9,15,\"cd:_\":close1",
+                                                    "10 open 1,9,15,\"cd/tapes\":close1",
+                                                    "20 open 1,9,15,\"xt:games.tap,0001a4\":close1",
                                                     "25 poke631,131:poke198,1", "30 new"}));
   ExpectOneMessage("INFO | information | Index Disk " + disk_ + " successfully created !");
-  ASSERT_EQ(dialogs_.asked.size(), 1u);
-  EXPECT_EQ(dialogs_.asked[0].proposed + "|" + dialogs_.asked[0].name, "01-game         |GAME");
-  EXPECT_FALSE(dialogs_.asked[0].busy);
+  EXPECT_EQ(user_.asked, test::Lines{"01-game         |GAME"});
   EXPECT_TRUE(TemporaryFolderEmpty());
-  EXPECT_EQ(OutputNames(), std::vector<std::string>{"games.tap.d64"});
-  EXPECT_NE(test::ReadFileText(disk_).find("01-game         \n5 open"), std::string::npos);
-}
-
-TEST_F(LauncherDiskTest, DeviceNineWithoutFolderHasOnlyLinesTwentyToThirty) {
-  dialogs_.device = {false, 9, ""};
-  dialogs_.targets = {{TargetAction::Next, 1, "Zork"}};
-  input_.programs = {{"ZORK I", "00A000"}};
-
-  EXPECT_EQ(Build(), LauncherOutcome::Created);
-
-  EXPECT_EQ(test::TokenisedText(tools_, 1), Lines({"20 open 1,9,15,\"xt:games.tap,00a000\":close1",
-                                                    "25 poke631,131:poke198,1", "30 new"}));
-  const std::vector<ToolCall> calls = Calls();
-  ASSERT_EQ(calls.size(), 3u);
-  EXPECT_EQ(std::vector<std::string>(calls[1].arguments.begin(), calls[1].arguments.begin() + 4),
-            (std::vector<std::string>{"-w2", "-l", "1001", "-o"}));
-  EXPECT_EQ(calls[2].arguments[4], "01-zork         ");
+  EXPECT_EQ(output_.Names(), std::vector<std::string>{"games.tap.d64"});
+  EXPECT_NE(test::ReadFileText(disk_).find("01-zork         \n5 open"), std::string::npos);
 }
 
 // Names from the tape and the file system never become BASIC code: a tape
 // image whose name cannot be sent is refused before anything is asked or
-// written; program names only name disk entries, with c1541's refused
-// characters replaced; the launcher text keeps exactly its lines.
+// written, and so is a folder that slipped past the device dialog.
 TEST_F(LauncherDiskTest, NamesNeverBecomeCode) {
   input_.programs = Programs(1);
   const std::pair<const char*, const char*> refused[] = {{"A\":POKE53280,0:REM.tap", "a double quote"},
@@ -182,53 +143,35 @@ TEST_F(LauncherDiskTest, NamesNeverBecomeCode) {
                                                          {"{CLR}a.tap", "a brace"}};
   for (const auto& [name, problem] : refused) {
     input_.imagePath = root_.path() + "/" + name;
-    messages_.shown.clear();
+    user_.shown.clear();
     EXPECT_EQ(Build(), LauncherOutcome::Failed) << name;
-    ASSERT_EQ(messages_.shown.size(), 1u);
-    EXPECT_EQ(messages_.shown[0].text.find("Cannot build the launcher disk: the name of the tape image " +
+    ASSERT_EQ(user_.shown.size(), 1u);
+    EXPECT_EQ(user_.shown[0].text.find("Cannot build the launcher disk: the name of the tape image " +
                                            LowerText(name) + " holds " + problem),
               0u)
-        << messages_.shown[0].text;
+        << user_.shown[0].text;
   }
-  EXPECT_EQ(dialogs_.deviceAsked, 0);
+  EXPECT_EQ(user_.deviceAsked, 0);
   EXPECT_TRUE(Calls().empty());
   EXPECT_TRUE(fs::is_empty(out_));
 
   // The device dialog refuses such a folder; should one come through, so
   // does the build.
   input_.imagePath = root_.path() + "/Spy,vs Spy.TAP";
-  dialogs_.device = {false, 8, "/a\":rem"};
-  messages_.shown.clear();
+  user_.device = {false, 8, "/a\":rem"};
+  user_.shown.clear();
   EXPECT_EQ(Build(), LauncherOutcome::Failed);
   ExpectOneMessage(std::string("Error ! | critical | ") + kDirectoryCharacterError);
   EXPECT_TRUE(Calls().empty());
-
-  dialogs_.device = {false, 8, "/games,1"};
-  input_.programs = {{"A\":POKE53280,0:REM", "0001A4"}, {"LINE\r\n20 NEW", "00B000"}, {"{CLR}GAME, 2", "00C000"}};
-  messages_.shown.clear();
-  EXPECT_EQ(Build(), LauncherOutcome::Created);
-  const std::vector<ToolCall> calls = Calls();
-  ASSERT_EQ(calls.size(), 7u);
-  EXPECT_EQ(calls[2].arguments[4], "01-a--poke53280-");
-  EXPECT_EQ(calls[4].arguments[4], "02-line--20 new ");
-  EXPECT_EQ(calls[6].arguments[4], "03--clr-game- 2 ");
-  const char* const starts[] = {"0001a4", "00b000", "00c000"};
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(test::TokenisedText(tools_, i + 1),
-              Lines({"5 open 1,8,15,\"cd:_\":close1", "10 open 1,8,15,\"cd/games,1\":close1",
-                     std::string("20 open 1,8,15,\"xt:spy,vs spy.tap,") + starts[i] + "\":close1",
-                     "25 poke631,131:poke198,1", "30 new"}));
-  }
 }
 
 TEST_F(LauncherDiskTest, CancellingTheThirdProgramDeletesTheDisk) {
   input_.programs = Programs(4);
-  dialogs_.targets = {{TargetAction::Next, 0, "GAME 1"}, {TargetAction::Next, 0, "GAME 2"}, {TargetAction::Cancel, 3, "X"}};
+  user_.targets = {{TargetAction::Next, 0, "GAME 1"}, {TargetAction::Next, 0, "GAME 2"}, {TargetAction::Cancel, 3, "X"}};
 
   EXPECT_EQ(Build(), LauncherOutcome::Aborted);
   EXPECT_EQ(Calls().size(), 5u);  // the format and two programs
-  EXPECT_EQ(dialogs_.asked.size(), 3u);
-  EXPECT_FALSE(fs::exists(disk_));
+  EXPECT_EQ(user_.asked.size(), 3u);
   EXPECT_TRUE(fs::is_empty(out_));
   EXPECT_TRUE(TemporaryFolderEmpty());
   EXPECT_TRUE(settings_.launcherCancelled);
@@ -237,25 +180,28 @@ TEST_F(LauncherDiskTest, CancellingTheThirdProgramDeletesTheDisk) {
 
 TEST_F(LauncherDiskTest, ForAllRemainingAppliesOneTargetToTheRestOfOneBuild) {
   input_.programs = {{"FIRST", "000014"}, {"SECOND", "001000"}, {"SUPERLONGNAME123", "002000"}};
-  dialogs_.targets = {{TargetAction::ForAllRemaining, 2, "Renamed"}};
+  user_.targets = {{TargetAction::ForAllRemaining, 2, "Renamed"}};
 
   EXPECT_EQ(Build(), LauncherOutcome::Created);
-  EXPECT_EQ(dialogs_.asked.size(), 1u);
+  EXPECT_EQ(user_.asked.size(), 1u);
   std::vector<ToolCall> calls = Calls();
   ASSERT_EQ(calls.size(), 7u);
   const std::vector<std::string> names = {"01-renamed      ", "02-second       ", "03-superlongname"};
+  const char* const starts[] = {"000014", "001000", "002000"};
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(std::vector<std::string>(calls[1 + 2 * i].arguments.begin(), calls[1 + 2 * i].arguments.begin() + 3),
               (std::vector<std::string>{"-w2", "-l", "0401"}));
     EXPECT_EQ(calls[2 + 2 * i].arguments[4], names[i]);
-    EXPECT_NE(test::TokenisedText(tools_, i + 1).find("\r\n25 poke631,131:poke198,1\r\n"), std::string::npos);
+    EXPECT_EQ(test::TokenisedText(tools_, i + 1),
+              Lines({std::string("20 open 1,8,15,\"xt:games.tap,") + starts[i] + "\":close1",
+                     "25 poke631,131:poke198,1", "30 new"}));
   }
 
   // The next build asks again, and the new answer replaces the old settings.
   fs::remove(disk_);
-  dialogs_.targets.push_back({TargetAction::Next, 5, "FIRST"});
+  user_.targets.push_back({TargetAction::Next, 5, "FIRST"});
   EXPECT_EQ(Build(), LauncherOutcome::Created);
-  EXPECT_EQ(dialogs_.asked.size(), 4u);
+  EXPECT_EQ(user_.asked.size(), 4u);
   calls = Calls();
   ASSERT_EQ(calls.size(), 14u);
   EXPECT_EQ(std::vector<std::string>(calls[8].arguments.begin(), calls[8].arguments.begin() + 3),
@@ -265,10 +211,10 @@ TEST_F(LauncherDiskTest, ForAllRemainingAppliesOneTargetToTheRestOfOneBuild) {
 
 TEST_F(LauncherDiskTest, CancellingTheDeviceDialogDoesNothing) {
   input_.programs = Programs(2);
-  dialogs_.device = DeviceAnswer{};
+  user_.device = DeviceAnswer{};
 
   EXPECT_EQ(Build(), LauncherOutcome::NotStarted);
-  EXPECT_TRUE(messages_.shown.empty());
+  EXPECT_TRUE(user_.shown.empty());
   EXPECT_TRUE(Calls().empty());
   EXPECT_TRUE(fs::is_empty(out_));
 }
@@ -278,16 +224,16 @@ TEST_F(LauncherDiskTest, AnExistingDiskIsReplacedOnlyWhenTheUserAgrees) {
   std::ofstream(disk_) << "old disk";
   const std::string question = "File " + disk_ + " Already exists ! Would you like to overwrite it ?";
 
-  messages_.answer = MessageAnswer::No;
+  user_.answer = MessageAnswer::No;
   EXPECT_EQ(Build(), LauncherOutcome::NotStarted);
   ExpectOneMessage("WARNING | exclamation yes/no | " + question);
   EXPECT_TRUE(Calls().empty());
   EXPECT_EQ(test::ReadFileText(disk_), "old disk");
 
-  messages_.answer = MessageAnswer::Yes;
+  user_.answer = MessageAnswer::Yes;
   EXPECT_EQ(Build(), LauncherOutcome::Created);
-  ASSERT_EQ(messages_.shown.size(), 3u);
-  EXPECT_EQ(messages_.shown[1].text, question);
+  ASSERT_EQ(user_.shown.size(), 3u);
+  EXPECT_EQ(user_.shown[1].text, question);
   EXPECT_EQ(test::ReadFileText(disk_).find("d64 image\n"), 0u);
 }
 
@@ -312,12 +258,11 @@ TEST_P(FailingToolTest, KeepsTheEarlierDiskAndLeavesNoTemporaryFile) {
 
   EXPECT_EQ(Build(), LauncherOutcome::Failed);
   EXPECT_EQ(static_cast<int>(Calls().size()), c.calls);
-  ASSERT_EQ(messages_.shown.size(), 2u);  // the overwrite question, then the failure
-  EXPECT_EQ(messages_.shown[1].title, "ERROR!");
-  EXPECT_EQ(messages_.shown[1].text, "Error while creating file " + disk_ + " : " + c.failure);
-  EXPECT_FALSE(messages_.busyAtMessage);
+  ASSERT_EQ(user_.shown.size(), 2u);  // the overwrite question, then the failure
+  EXPECT_EQ(test::Shown(user_)[1], "ERROR! | critical | Error while creating file " + disk_ + " : " + c.failure);
+  EXPECT_FALSE(user_.busyAtMessage);
   EXPECT_EQ(test::ReadFileText(disk_), "old disk");
-  EXPECT_EQ(OutputNames(), std::vector<std::string>{"games.tap.d64"});
+  EXPECT_EQ(output_.Names(), std::vector<std::string>{"games.tap.d64"});
   EXPECT_TRUE(TemporaryFolderEmpty());
 }
 
@@ -345,7 +290,7 @@ TEST_F(LauncherDiskTest, ALinkAtTheDiskNameIsReplacedNeverFollowed) {
   const std::string victim = root_.path() + "/victim.d64";
   std::ofstream(victim) << "not yours";
   fs::create_symlink(victim, disk_);
-  messages_.answer = MessageAnswer::Yes;
+  user_.answer = MessageAnswer::Yes;
   EXPECT_EQ(Build(), LauncherOutcome::Created);
   EXPECT_EQ(test::ReadFileText(victim), "not yours");
   EXPECT_FALSE(fs::is_symlink(disk_));
@@ -356,9 +301,9 @@ TEST_F(LauncherDiskTest, ALinkAtTheDiskNameIsReplacedNeverFollowed) {
   const std::string nowhere = root_.path() + "/nowhere.d64";
   fs::remove(disk_);
   fs::create_symlink(nowhere, disk_);
-  messages_.answer = MessageAnswer::No;
+  user_.answer = MessageAnswer::No;
   EXPECT_EQ(Build(), LauncherOutcome::NotStarted);
-  EXPECT_EQ(messages_.shown.back().buttons, MessageButtons::YesNo);
+  EXPECT_EQ(user_.shown.back().buttons, MessageButtons::YesNo);
   EXPECT_FALSE(fs::exists(fs::symlink_status(nowhere)));
   EXPECT_TRUE(fs::is_symlink(disk_));
 }
@@ -382,16 +327,16 @@ TEST_F(LauncherDiskTest, AMissingToolIsReportedByNameBeforeAnythingHappens) {
   for (const auto& [missing, names] : cases) {
     test::WriteStandInTools(tools_, FormatMode::Ok, PetcatMode::Ok, WriteMode::Ok);
     for (const char* tool : missing) fs::remove(tools_ + "/" + tool);
-    messages_.shown.clear();
+    user_.shown.clear();
     EXPECT_EQ(Build(), LauncherOutcome::Failed) << names;
-    ASSERT_EQ(messages_.shown.size(), 1u);
-    const std::string& text = messages_.shown[0].text;
-    EXPECT_EQ(messages_.shown[0].title, "ERROR!");
+    ASSERT_EQ(user_.shown.size(), 1u);
+    const std::string& text = user_.shown[0].text;
+    EXPECT_EQ(user_.shown[0].title, "ERROR!");
     EXPECT_EQ(text.find(std::string("Cannot build the launcher disk: ") + names + " "), 0u) << text;
     EXPECT_NE(text.find("VICE"), std::string::npos);
     EXPECT_NE(text.find(tools_), std::string::npos);
   }
-  EXPECT_EQ(dialogs_.deviceAsked, 0);
+  EXPECT_EQ(user_.deviceAsked, 0);
   EXPECT_TRUE(Calls().empty());
   EXPECT_TRUE(fs::is_empty(out_));
 }

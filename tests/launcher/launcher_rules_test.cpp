@@ -63,25 +63,44 @@ TEST(CheckDeviceAnswer, DeviceEightToElevenHalvesToEven) {
   }
 }
 
-TEST(CheckDeviceAnswer, DirectoryOfAtMost55CharactersLowerCasedWithSlashes) {
+// Folders are lower-cased with forward slashes, at most 55 characters (not
+// bytes), and refused when they could end the launcher's string or line.
+TEST(CheckDeviceAnswer, FolderLowerCasedAndRefusedWhenTooLongOrUnsafe) {
+  const std::string tooLong = "Error, length of directory cannot exceed 55 charachters !";
+  const struct {
+    std::string folder;
+    std::string directory;  // "" when refused
+    std::string error;
+  } cases[] = {{"\\Games\\C64", "/games/c64", ""},
+               {"GAMES\\C64", "games/c64", ""},
+               {"Tapes/ÄÖÜ/", "tapes/äöü/", ""},
+               {std::string(55, 'A'), std::string(55, 'a'), ""},
+               {"é" + std::string(54, 'a'), "é" + std::string(54, 'a'), ""},
+               {"/games,1", "/games,1", ""},
+               {"/ü_[]", "/ü_[]", ""},
+               {std::string(56, 'a'), "", tooLong},
+               {"/a\":poke53280,0:rem", "", kDirectoryCharacterError},
+               {"/a\r10 poke", "", kDirectoryCharacterError},
+               {"/a\nb", "", kDirectoryCharacterError},
+               {"/{clr}", "", kDirectoryCharacterError},
+               {"/a}", "", kDirectoryCharacterError},
+               {"/a\x01", "", kDirectoryCharacterError},
+               {"/a\u0093", "", kDirectoryCharacterError}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.folder);
+    RecordedMessages messages;
+    const DeviceCheck check = CheckDeviceAnswer("9", c.folder, messages);
+    EXPECT_EQ(check.accepted, c.error.empty());
+    EXPECT_FALSE(check.resetDeviceText);
+    EXPECT_EQ(check.accepted ? check.directory : "", c.directory);
+    EXPECT_EQ(test::Shown(messages), c.error.empty() ? test::Lines{} : test::Lines{"Error ! | critical | " + c.error});
+  }
   RecordedMessages messages;
-  EXPECT_EQ(CheckDeviceAnswer("8", "\\Games\\C64", messages).directory, "/games/c64");
-  EXPECT_EQ(CheckDeviceAnswer("8", "GAMES\\C64", messages).directory, "games/c64");
-  EXPECT_EQ(CheckDeviceAnswer("8", "Tapes/ÄÖÜ/", messages).directory, "tapes/äöü/");
-  EXPECT_TRUE(CheckDeviceAnswer("9", std::string(55, 'A'), messages).accepted);
   CheckDeviceAnswer("9", std::string(30, '\xC3'), messages);  // malformed text is no crash
-  messages.shown.clear();
-  EXPECT_TRUE(CheckDeviceAnswer("9", "é" + std::string(54, 'a'), messages).accepted);  // characters, not bytes
-  EXPECT_TRUE(messages.shown.empty());
-
-  const DeviceCheck refused = CheckDeviceAnswer("9", std::string(56, 'a'), messages);
-  EXPECT_FALSE(refused.accepted);
-  EXPECT_FALSE(refused.resetDeviceText);
   // With both wrong only the device is reported.
+  messages.shown.clear();
   EXPECT_TRUE(CheckDeviceAnswer("7", std::string(60, 'a'), messages).resetDeviceText);
-  EXPECT_EQ(test::Shown(messages),
-            (test::Lines{"Error ! | critical | Error, length of directory cannot exceed 55 charachters !",
-                         "Error ! | critical | " + kDeviceError}));
+  EXPECT_EQ(test::Shown(messages), test::Lines{"Error ! | critical | " + kDeviceError});
 }
 
 TEST(LauncherEntryName, CounterDashAndThirteenCharactersInLowerCase) {
@@ -100,21 +119,6 @@ TEST(LauncherEntryName, CounterDashAndThirteenCharactersInLowerCase) {
                {"LINE\r\nTWO*?", 5, "05-line--two--  "},
                {"{CLR}|~`ÆØß÷Ω", 6, "06--clr----aos--"}};
   for (const auto& c : cases) EXPECT_EQ(LauncherEntryName(c.name, c.n), c.expected) << c.name;
-}
-
-TEST(CheckDeviceAnswer, AFolderThatWouldBreakTheLauncherLineIsRefused) {
-  const struct {
-    const char* folder;
-    bool accepted;
-  } cases[] = {{"/a\":poke53280,0:rem", false}, {"/a\r10 poke", false}, {"/a\nb", false}, {"/{clr}", false},
-               {"/a}", false},  {"/a\x01", false}, {"/a\u0093", false}, {"/games,1", true}, {"/ü_[]", true}};
-  for (const auto& c : cases) {
-    RecordedMessages messages;
-    EXPECT_EQ(CheckDeviceAnswer("8", c.folder, messages).accepted, c.accepted) << c.folder;
-    EXPECT_EQ(test::Shown(messages), c.accepted ? test::Lines{}
-                                                : test::Lines{std::string("Error ! | critical | ") +
-                                                              kDirectoryCharacterError});
-  }
 }
 
 TEST(LauncherDiskPath, FolderPlusLowerCasedImageNamePlusD64) {

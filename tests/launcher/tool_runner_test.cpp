@@ -45,7 +45,6 @@ TEST_F(ToolRunnerTest, LooksInTheProgramFolderFirstThenOnThePath) {
   EXPECT_EQ(runner.FindTool("c1541"), program_ + "/c1541");
   EXPECT_EQ(runner.FindTool("petcat"), path_ + "/petcat");
   EXPECT_EQ(runner.FindTool("cartconv"), "");
-  EXPECT_EQ(runner.ProgramFolder(), program_);
 
   const QtToolRunner programFolderOnly(program_, std::vector<std::string>{});
   EXPECT_EQ(programFolderOnly.FindTool("c1541"), program_ + "/c1541");

@@ -7,7 +7,6 @@
 #include <filesystem>
 
 #include "core/safe_file.h"
-#include "core/tap_image.h"
 #include "join/compilation.h"
 #include "join/join_operation.h"
 #include "platform/messages.h"
@@ -47,9 +46,7 @@ class DurableWrites : public ::testing::Test {
  protected:
   void SetUp() override { SetStorageSync(&sync); }
   void TearDown() override { SetStorageSync(nullptr); }
-  std::string Tape(const std::string& name) {
-    return folder.Write(name, test::TapBytes(0, 0, 1, 120));
-  }
+  std::string Tape(const std::string& name) { return folder.Write(name, test::TapBytes(0, 0, 1, 120)); }
   RecordingSync sync;
   test::ScratchFolder folder;
   RecordedMessages messages;
@@ -80,7 +77,6 @@ TEST_F(DurableWrites, SplitSyncsOnceForAllItsFilesBeforeItsMessage) {
   MemoryPaths paths;
   ProgramList list(paths, ".");
   ASSERT_TRUE(list.LoadAndParse(tape, messages));
-  ASSERT_EQ(list.RowCount(), 3);
   test::ScratchFolder out;
   list.outputDir = out.path();
   list.SelectAll();

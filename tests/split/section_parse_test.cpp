@@ -67,28 +67,28 @@ TEST(SectionParse, ImageFactsAreTheWindowsTexts) {
     for (size_t k = 1; k < 4; ++k) image.bytes[kTapHeaderSize + 4 * i + k] = 0xFF;
   }
   image.bytes.push_back(0);
-  const auto facts = DescribeImage(image, SelectClock(0, 0), ",");
-  EXPECT_EQ(facts.machine, "Commodore 64");
-  EXPECT_EQ(facts.version, "TAP V1");
-  EXPECT_EQ(facts.video, "PAL");
-  EXPECT_EQ(facts.size, "1,50 KB");
-  EXPECT_EQ(facts.totalDuration, "1m:25,14s");
-
   const struct {
     uint8_t machine, version, video;
+    const char* separator;
     const char* machineText;
     const char* versionText;
     const char* videoText;
-  } cases[] = {{1, 0, 1, "VIC-20", "TAP V0", "NTSC"}, {2, 2, 0, "C16 and Plus/4", "TAP V2", "PAL"}};
+    const char* size;
+    const char* duration;
+  } cases[] = {{0, 1, 0, ",", "Commodore 64", "TAP V1", "PAL", "1,50 KB", "1m:25,14s"},
+               {1, 0, 1, ".", "VIC-20", "TAP V0", "NTSC", "1.50 KB", "1m:22.02s"},
+               {2, 2, 0, ".", "C16 and Plus/4", "TAP V2", "PAL", "1.50 KB", "1m:34.6s"}};
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.machineText);
     image.machine = c.machine;
     image.version = c.version;
     image.video = c.video;
-    const auto other = DescribeImage(image, 1.0f, ".");
-    EXPECT_EQ(other.machine, c.machineText);
-    EXPECT_EQ(other.version, c.versionText);
-    EXPECT_EQ(other.video, c.videoText);
-    EXPECT_EQ(other.size, "1.50 KB");
+    const auto facts = DescribeImage(image, SelectClock(c.machine, c.video), c.separator);
+    EXPECT_EQ(facts.machine, c.machineText);
+    EXPECT_EQ(facts.version, c.versionText);
+    EXPECT_EQ(facts.video, c.videoText);
+    EXPECT_EQ(facts.size, c.size);
+    EXPECT_EQ(facts.totalDuration, c.duration);
   }
 
   // The size is the file's length, to the byte.
