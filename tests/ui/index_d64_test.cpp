@@ -36,26 +36,21 @@ void Click(QWidget* dialog, const char* name) {
   QTest::mouseClick(dialog->findChild<QPushButton*>(name), Qt::LeftButton);
 }
 
-// Passes the questions on and notes what the user saw at each progress step.
-class WatchedDialogs : public LauncherDialogs {
+// The real dialogs, noting at each progress step what the user saw.
+class WatchedDialogs : public QtLauncherDialogs {
  public:
-  WatchedDialogs(LauncherDialogs& inner, WaitBox& waitBox) : inner_(inner), waitBox_(waitBox) {}
-  DeviceAnswer AskDevice() override { return inner_.AskDevice(); }
-  TargetAnswer AskTarget(const std::string& proposed, const std::string& name) override {
-    return inner_.AskTarget(proposed, name);
-  }
+  WatchedDialogs(QWidget* owner, Messages& messages, WaitBox& waitBox)
+      : QtLauncherDialogs(owner, messages), waitBox_(waitBox) {}
   void SetProgress(int done, int total) override {
-    progress.emplace_back(done, total);
-    shownWithWaitPointer.push_back(waitBox_.isVisible() && QApplication::overrideCursor() &&
-                                   QApplication::overrideCursor()->shape() == Qt::WaitCursor);
+    const QCursor* pointer = QApplication::overrideCursor();
+    const bool busy = waitBox_.isVisible() && pointer && pointer->shape() == Qt::WaitCursor;
+    progress.push_back(std::to_string(done) + "/" + std::to_string(total) + (busy ? " busy" : " idle"));
     lastBar = waitBox_.findChild<QProgressBar*>("progressBar")->value();
   }
-  std::vector<std::pair<int, int>> progress;
-  std::vector<bool> shownWithWaitPointer;
+  std::vector<std::string> progress;
   int lastBar = -1;
 
  private:
-  LauncherDialogs& inner_;
   WaitBox& waitBox_;
 };
 
@@ -86,7 +81,7 @@ class IndexD64Test : public ::testing::Test {
   ProgramList list{paths, "."};
   QWidget owner;
   WaitBox waitBox{&owner};
-  QtLauncherDialogs qtDialogs{&owner, messages};
+  WatchedDialogs dialogs{&owner, messages, waitBox};
 };
 
 void Type(QWidget* dialog, const char* name, const QString& text) {
@@ -101,7 +96,6 @@ void Type(QWidget* dialog, const char* name, const QString& text) {
 TEST_F(IndexD64Test, StandInToolsTakeTheAnswersAndShowProgress) {
   test::WriteStandInTools(tools(), test::FormatMode::Ok, test::PetcatMode::Ok, test::WriteMode::Ok);
   QtToolRunner runner(tools(), std::vector<std::string>{});
-  WatchedDialogs dialogs(qtDialogs, waitBox);
   test::ModalAnswers answers({
       [](QWidget* form5) {
         EXPECT_EQ(form5->findChild<QLineEdit*>("Text2")->text(), "8");
@@ -145,8 +139,7 @@ TEST_F(IndexD64Test, StandInToolsTakeTheAnswersAndShowProgress) {
   EXPECT_NE(text.find("10 open 1,9,15,\"cd/games/c64\":close1"), std::string::npos) << text;
   const std::string row3Start = LowerText(list.rows()[2].start);
   EXPECT_NE(text.find("20 open 1,9,15,\"xt:game.tap," + row3Start + "\":close1"), std::string::npos);
-  EXPECT_EQ(dialogs.progress, (std::vector<std::pair<int, int>>{{0, 2}, {1, 2}, {2, 2}}));
-  EXPECT_EQ(dialogs.shownWithWaitPointer, std::vector<bool>(3, true));
+  EXPECT_EQ(dialogs.progress, (Lines{"0/2 busy", "1/2 busy", "2/2 busy"}));
   EXPECT_EQ(dialogs.lastBar, 1000);
   EXPECT_FALSE(waitBox.isVisible());
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
@@ -170,7 +163,7 @@ TEST_F(IndexD64Test, RealViceToolsMakeADiskThatListsBothLaunchers) {
   test::ModalAnswers answers({[](QWidget* form5) { Click(form5, "Command1"); },
                               [](QWidget* form2) { Click(form2, "Command1"); }});
 
-  ASSERT_EQ(RunIndexD64(list, messages, qtDialogs, runner, &waitBox), LauncherOutcome::Created)
+  ASSERT_EQ(RunIndexD64(list, messages, dialogs, runner, &waitBox), LauncherOutcome::Created)
       << (messages.shown.empty() ? "" : messages.shown[0].text);
 
   const ToolResult listing = runner.Run(runner.FindTool("c1541"), {"-attach", disk(), "-list"});
