@@ -14,7 +14,7 @@
 #include <optional>
 
 #include "launcher/launcher_text.h"
-#include "modal_answers.h"
+#include "window_driver.h"
 #include "platform/qt_tool_runner.h"
 #include "platform/remembered_paths.h"
 #include "split/program_list.h"

@@ -17,7 +17,6 @@
 #include "ui/about_box.h"
 #include "ui/controls.h"
 #include "ui/convert_window.h"
-#include "ui/join_window.h"
 #include "ui/split_window.h"
 #include "window_driver.h"
 
@@ -47,7 +46,6 @@ TEST(MainWindowTest, StartsWithSplitInFrontAndOpensEachToolOnce) {
   window.findChild<QAction*>("menuJoin")->trigger();
   expectPlacedInFront("Form4");
   EXPECT_EQ(area->activeSubWindow()->windowTitle(), "Join TAP Files");
-  EXPECT_NE(qobject_cast<JoinWindow*>(area->activeSubWindow()->widget()), nullptr);
   EXPECT_TRUE(window.splitWindow()->onIndexD64);  // "Index D64" reaches the launcher builder
   area->activeSubWindow()->move(40, 30);
   window.findChild<QAction*>("Join")->trigger();

@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "modal_answers.h"
+#include "window_driver.h"
 #include "support/shown_messages.h"
 
 namespace rw {

@@ -102,36 +102,39 @@ TEST_F(SplitWindowTest, LoadByDialogAndDropEnablesCommandsOnlyWithTicksAndFolder
 TEST_F(SplitWindowTest, NameEditorSavesResetsAndKeepsSixteenCharacters) {
   ASSERT_TRUE(split->LoadAndParse(QString::fromStdString(tape)));
   const std::string found = split->model().sections()[1].name;
+  const auto box = [](QWidget* editor, const char* name) { return editor->findChild<QLineEdit*>(name); };
+  const auto click = [](QWidget* editor, const char* name) {
+    QTest::mouseClick(editor->findChild<QPushButton*>(name), Qt::LeftButton);
+  };
+  test::ModalAnswers answers({
+      [&](QWidget* editor) {
+        EXPECT_EQ(editor->objectName(), "Form7");
+        box(editor, "Text2")->clear();
+        QTest::keyClicks(box(editor, "Text2"), "ABCDEFGHIJKLMNOPQ");
+        EXPECT_EQ(box(editor, "Text2")->text(), "ABCDEFGHIJKLMNOP");
+        box(editor, "Text1")->setText("{RED}X");
+        click(editor, "Command1");  // Save
+      },
+      // Reset puts the decoder's name into its own box only; Exit stores nothing.
+      [&](QWidget* editor) {
+        click(editor, "Command3");
+        EXPECT_EQ(box(editor, "Text1")->text().toStdString(), found);
+        EXPECT_EQ(box(editor, "Text2")->text(), "ABCDEFGHIJKLMNOP");
+        click(editor, "Command4");
+        EXPECT_EQ(box(editor, "Text2")->text().toStdString(), found);
+        click(editor, "Command2");  // Exit
+      },
+  });
   split->PopUp();  // no row selected: nothing opens
   list->setCurrentIndex(list->model()->index(1, 1));
-
-  test::WhenModalOpens([&](QDialog* editor) {
-    EXPECT_EQ(editor->objectName(), "Form7");
-    auto* fileName = editor->findChild<QLineEdit*>("Text2");
-    auto* tapeName = editor->findChild<QLineEdit*>("Text1");
-    fileName->clear();
-    QTest::keyClicks(fileName, "ABCDEFGHIJKLMNOPQ");
-    EXPECT_EQ(fileName->text(), "ABCDEFGHIJKLMNOP");
-    tapeName->setText("{RED}X");
-    QTest::mouseClick(editor->findChild<QPushButton*>("Command1"), Qt::LeftButton);  // Save
-  });
   const QPoint row2 = list->visualRect(list->currentIndex()).center();
   QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row2);  // a double click begins with a click
   QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row2);
   EXPECT_EQ(Cell(2, 1), "ABCDEFGHIJKLMNOP");
   EXPECT_EQ(split->model().sections()[1].tapeNameText, "{RED}X");
 
-  // Reset puts the decoder's name into its own box only; Exit stores nothing.
-  test::WhenModalOpens([&](QDialog* editor) {
-    EXPECT_EQ(editor->findChild<QLineEdit*>("Text2")->text(), "ABCDEFGHIJKLMNOP");
-    QTest::mouseClick(editor->findChild<QPushButton*>("Command3"), Qt::LeftButton);
-    EXPECT_EQ(editor->findChild<QLineEdit*>("Text1")->text().toStdString(), found);
-    EXPECT_EQ(editor->findChild<QLineEdit*>("Text2")->text(), "ABCDEFGHIJKLMNOP");
-    QTest::mouseClick(editor->findChild<QPushButton*>("Command4"), Qt::LeftButton);
-    EXPECT_EQ(editor->findChild<QLineEdit*>("Text2")->text().toStdString(), found);
-    QTest::mouseClick(editor->findChild<QPushButton*>("Command2"), Qt::LeftButton);  // Exit
-  });
   QTest::keyClick(list, Qt::Key_Return);
+  EXPECT_EQ(answers.answered(), 2u);
   EXPECT_EQ(Cell(2, 1), "ABCDEFGHIJKLMNOP");
   EXPECT_EQ(split->model().sections()[1].tapeNameText, "{RED}X");
 }
