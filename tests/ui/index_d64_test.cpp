@@ -5,36 +5,25 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QProgressBar>
-#include <QPushButton>
-#include <QTest>
 
 #include <filesystem>
 #include <optional>
 
 #include "launcher/launcher_text.h"
-#include "window_driver.h"
 #include "platform/qt_tool_runner.h"
-#include "platform/remembered_paths.h"
 #include "split/program_list.h"
-#include "support/scratch_folder.h"
-#include "support/shown_messages.h"
 #include "support/stand_in_tools.h"
-#include "support/tape_composer.h"
 #include "support/vice_tools.h"
 #include "ui/launcher_dialogs.h"
 #include "ui/wait_box.h"
+#include "window_driver.h"
 
 namespace rw {
 namespace {
 
 namespace fs = std::filesystem;
 using test::Lines;
-
-void Click(QWidget* dialog, const char* name) {
-  QTest::mouseClick(dialog->findChild<QPushButton*>(name), Qt::LeftButton);
-}
 
 // The real dialogs, noting at each progress step what the user saw.
 class WatchedDialogs : public QtLauncherDialogs {
@@ -84,12 +73,6 @@ class IndexD64Test : public ::testing::Test {
   WatchedDialogs dialogs{&owner, messages, waitBox};
 };
 
-void Type(QWidget* dialog, const char* name, const QString& text) {
-  auto* box = dialog->findChild<QLineEdit*>(name);
-  box->clear();
-  QTest::keyClicks(box, text);
-}
-
 // With stand-in tools: nothing ticked starts nothing; the dialogs' answers reach
 // the tools and the disk is built under the wait box; a refused device keeps its
 // dialog open; closing either dialog stops the build and leaves no disk.
@@ -99,12 +82,12 @@ TEST_F(IndexD64Test, StandInToolsTakeTheAnswersAndShowProgress) {
   test::ModalAnswers answers({
       [](QWidget* form5) {
         EXPECT_EQ(form5->findChild<QLineEdit*>("Text2")->text(), "8");
-        Type(form5, "Text2", "12");
-        Click(form5, "Command1");
+        test::Type(form5, "Text2", "12");
+        test::Click(form5, "Command1");
         EXPECT_EQ(form5->findChild<QLineEdit*>("Text2")->text(), "8");
-        Type(form5, "Text2", "9");
-        Type(form5, "Text1", "\\Games\\C64");
-        Click(form5, "Command1");
+        test::Type(form5, "Text2", "9");
+        test::Type(form5, "Text1", "\\Games\\C64");
+        test::Click(form5, "Command1");
       },
       [](QWidget* form2) {
         EXPECT_EQ(form2->findChild<QLabel*>("Label2")->text(), "01-game loader  ");
@@ -112,11 +95,11 @@ TEST_F(IndexD64Test, StandInToolsTakeTheAnswersAndShowProgress) {
         EXPECT_EQ(systems->count(), 6);
         EXPECT_EQ(systems->currentText(), "Commodore 64");
         systems->setCurrentIndex(1);
-        Click(form2, "Command1");  // for all remaining: the second group is not asked
+        test::Click(form2, "Command1");  // for all remaining: the second group is not asked
       },
       [](QWidget* form5) { form5->close(); },
-      [](QWidget* form5) { Click(form5, "Command1"); },
-      [](QWidget* form2) { Click(form2, "Command2"); },  // next
+      [](QWidget* form5) { test::Click(form5, "Command1"); },
+      [](QWidget* form2) { test::Click(form2, "Command2"); },  // next
       [](QWidget* form2) { form2->close(); },
   });
   list.SelectNone();
@@ -160,8 +143,8 @@ TEST_F(IndexD64Test, RealViceToolsMakeADiskThatListsBothLaunchers) {
   const std::string vice = test::RealViceToolsFolder(&whyNot);
   if (vice.empty()) GTEST_SKIP() << whyNot;
   QtToolRunner runner(vice, std::vector<std::string>{});
-  test::ModalAnswers answers({[](QWidget* form5) { Click(form5, "Command1"); },
-                              [](QWidget* form2) { Click(form2, "Command1"); }});
+  test::ModalAnswers answers({[](QWidget* form5) { test::Click(form5, "Command1"); },
+                              [](QWidget* form2) { test::Click(form2, "Command1"); }});
 
   ASSERT_EQ(RunIndexD64(list, messages, dialogs, runner, &waitBox), LauncherOutcome::Created)
       << (messages.shown.empty() ? "" : messages.shown[0].text);

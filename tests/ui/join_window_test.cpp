@@ -4,14 +4,12 @@
 
 #include <QCheckBox>
 #include <QLabel>
-#include <QPushButton>
-#include <QTest>
 #include <QTreeWidget>
 
 #include <filesystem>
 
-#include "support/shown_messages.h"
 #include "support/tap_bytes.h"
+#include "ui/pause_dialog.h"
 #include "ui/wait_box.h"
 #include "window_driver.h"
 
@@ -22,6 +20,7 @@ namespace fs = std::filesystem;
 using test::Lines;
 using test::Shown;
 
+
 // The compilation's rules belong to tests/join; here the buttons, the list
 // shown, the questions asked and the folders remembered.
 class JoinWindowTest : public ::testing::Test {
@@ -31,7 +30,7 @@ class JoinWindowTest : public ::testing::Test {
     return folder.Write(name, test::TapBytes(0, video, 1, length));
   }
   QPushButton* Button(const char* name) { return window.findChild<QPushButton*>(name); }
-  void Click(const char* name) { QTest::mouseClick(Button(name), Qt::LeftButton); }
+  void Click(const char* name) { test::Click(&window, name); }
   QTreeWidget* List() { return window.findChild<QTreeWidget*>("ListView1"); }
   // The first column of the list: each file's path, or the pause marker.
   Lines Listed() {
@@ -121,7 +120,7 @@ TEST_F(JoinWindowTest, ConflictingFilesAreRefusedAndLeaveJoinPathAlone) {
   EXPECT_EQ(messages.shown.size(), 3u);
 }
 
-TEST_F(JoinWindowTest, SortingDisablesTheMoveButtonsAndPutsPausesFirst) {
+TEST_F(JoinWindowTest, MovingKeepsTheRowCurrentAndSortingDisablesTheMoveButtons) {
   const std::string b = Tap("b.tap"), a = Tap("a.tap");
   AddFile(b);
   AddFile(a);
@@ -131,16 +130,14 @@ TEST_F(JoinWindowTest, SortingDisablesTheMoveButtonsAndPutsPausesFirst) {
   EXPECT_EQ(List()->currentItem(), List()->topLevelItem(0));
   Click("vkCommand6");
   EXPECT_EQ(Listed(), (Lines{b, a}));
-  AddPause("1s");
 
   QTest::mouseClick(window.findChild<QCheckBox*>("Check1"), Qt::LeftButton);
   EXPECT_FALSE(Button("vkCommand5")->isEnabled());
   EXPECT_FALSE(Button("vkCommand6")->isEnabled());
-  EXPECT_EQ(Listed(), (Lines{kPauseRowPath, a, b}));
+  EXPECT_EQ(Listed(), (Lines{a, b}));
   window.SetSorted(false);
   EXPECT_FALSE(window.findChild<QCheckBox*>("Check1")->isChecked());
   EXPECT_TRUE(Button("vkCommand5")->isEnabled());
-  EXPECT_EQ(Listed(), (Lines{kPauseRowPath, a, b}));
 }
 
 TEST_F(JoinWindowTest, JoinOntoAnExistingFileAsksAndReplacesItOnlyWithACompleteImage) {
@@ -191,6 +188,58 @@ TEST_F(JoinWindowTest, EveryPictureButtonHasItsTooltipAsAccessibleNameAndTakesFo
     EXPECT_FALSE(button->icon().isNull()) << name;
     EXPECT_NE(button->focusPolicy() & Qt::TabFocus, 0) << name;
   }
+}
+
+// The prompt names the locale's decimal separator, and Add refuses the other one.
+TEST(PauseDialog, AddTakesADurationWithItsOwnSeparatorOnly) {
+  const struct {
+    const char* separator;
+    const char* refused;
+    const char* accepted;
+  } cases[] = {{".", "2,5s", "2.5s"}, {",", "2.5s", "2,5s"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.separator);
+    RecordedMessages messages;
+    PauseDialog dialog(c.separator, messages);
+    EXPECT_TRUE(dialog.findChild<QLabel*>("Label1")->text().endsWith(QString("\"") + c.separator + "\""));
+    auto* text = dialog.findChild<QLineEdit*>("Text1");
+    EXPECT_EQ(text->selectedText(), "5s");
+
+    text->setText(c.refused);
+    test::Click(&dialog, "Command1");
+    EXPECT_EQ(test::Shown(messages),
+              test::Lines{"ERROR! | critical | Syntax of duration sting is invalid ! use XXmYYs as suggested, "
+                          "fractional digits are accepted."});
+    EXPECT_NE(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.pauseText(), "");
+    text->setText(c.accepted);
+    test::Click(&dialog, "Command1");
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.pauseText(), c.accepted);
+  }
+}
+
+TEST(PauseDialog, PopUpStartsAfreshAndTheCloseBoxGivesNothing) {
+  RecordedMessages messages;
+  PauseDialog dialog(".", messages);
+  test::ModalAnswers answers({
+      [](QWidget* shown) {
+        auto* text = shown->findChild<QLineEdit*>("Text1");
+        text->selectAll();
+        QTest::keyClicks(text, "1m30s");
+        test::Click(shown, "Command1");
+      },
+      [](QWidget* shown) {
+        EXPECT_EQ(shown->findChild<QLineEdit*>("Text1")->text(), "5s");
+        shown->close();
+      },
+      [](QWidget* shown) { test::Click(shown, "Command2"); },
+  });
+  EXPECT_EQ(dialog.PopUp(nullptr), "1m30s");
+  EXPECT_EQ(dialog.PopUp(nullptr), "");
+  EXPECT_EQ(dialog.PopUp(nullptr), "");
+  EXPECT_EQ(answers.answered(), 3u);
+  EXPECT_TRUE(messages.shown.empty());
 }
 
 }  // namespace

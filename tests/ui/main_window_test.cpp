@@ -4,8 +4,6 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QPushButton>
-#include <QTest>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
@@ -13,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include "support/shown_messages.h"
 #include "ui/about_box.h"
 #include "ui/controls.h"
 #include "ui/convert_window.h"
@@ -141,7 +138,7 @@ TEST(MainWindowTest, HtapListTakesDroppedFilesAndFolders) {
     rows << list->topLevelItem(i)->text(0) + " " + list->topLevelItem(i)->text(1);
   }
   EXPECT_EQ(rows, QStringList({file + " File", folder + " Dir", hidden + " Dir", file + " File"}));
-  QTest::mouseClick(convert->findChild<QPushButton*>("vkCommand5"), Qt::LeftButton);
+  test::Click(convert, "vkCommand5");
   EXPECT_EQ(list->topLevelItemCount(), 4);
 }
 

@@ -8,7 +8,10 @@
 #include <QApplication>
 #include <QDropEvent>
 #include <QEvent>
+#include <QLineEdit>
 #include <QMimeData>
+#include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <QUrl>
 
@@ -20,10 +23,23 @@
 #include "platform/messages.h"
 #include "platform/remembered_paths.h"
 #include "support/scratch_folder.h"
+#include "support/shown_messages.h"
 #include "support/tape_composer.h"
 #include "ui/main_window.h"
 
 namespace rw::test {
+
+// Clicks the push button `name` inside `parent`.
+inline void Click(QWidget* parent, const char* name) {
+  QTest::mouseClick(parent->findChild<QPushButton*>(name), Qt::LeftButton);
+}
+
+// Replaces the text of the line edit `name` inside `parent`, typed key by key.
+inline void Type(QWidget* parent, const char* name, const QString& text) {
+  auto* box = parent->findChild<QLineEdit*>(name);
+  box->clear();
+  QTest::keyClicks(box, text);
+}
 
 // Sends a drag carrying `paths` as local files (or `text` alone) and drops
 // it; returns the action the drop reported back to its source, or nothing
