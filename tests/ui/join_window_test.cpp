@@ -190,8 +190,10 @@ TEST_F(JoinWindowTest, EveryPictureButtonHasItsTooltipAsAccessibleNameAndTakesFo
   }
 }
 
-// The prompt names the locale's decimal separator, and Add refuses the other one.
-TEST(PauseDialog, AddTakesADurationWithItsOwnSeparatorOnly) {
+// The prompt names the locale's decimal separator and Add refuses the other one,
+// keeping the dialog open. Each pop-up starts afresh; the close box and Cancel
+// give nothing.
+TEST(PauseDialog, AddTakesADurationWithItsOwnSeparatorAndEachPopUpStartsAfresh) {
   const struct {
     const char* separator;
     const char* refused;
@@ -202,44 +204,29 @@ TEST(PauseDialog, AddTakesADurationWithItsOwnSeparatorOnly) {
     RecordedMessages messages;
     PauseDialog dialog(c.separator, messages);
     EXPECT_TRUE(dialog.findChild<QLabel*>("Label1")->text().endsWith(QString("\"") + c.separator + "\""));
-    auto* text = dialog.findChild<QLineEdit*>("Text1");
-    EXPECT_EQ(text->selectedText(), "5s");
-
-    text->setText(c.refused);
-    test::Click(&dialog, "Command1");
-    EXPECT_EQ(test::Shown(messages),
-              test::Lines{"ERROR! | critical | Syntax of duration sting is invalid ! use XXmYYs as suggested, "
-                          "fractional digits are accepted."});
-    EXPECT_NE(dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(dialog.pauseText(), "");
-    text->setText(c.accepted);
-    test::Click(&dialog, "Command1");
-    EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(dialog.pauseText(), c.accepted);
+    test::ModalAnswers answers({
+        [&](QWidget* shown) {
+          auto* text = shown->findChild<QLineEdit*>("Text1");
+          EXPECT_EQ(text->selectedText(), "5s");
+          QTest::keyClicks(text, c.refused);  // typed over the selection
+          test::Click(shown, "Command1");
+          EXPECT_TRUE(shown->isVisible());
+          text->setText(c.accepted);
+          test::Click(shown, "Command1");
+        },
+        [](QWidget* shown) {
+          EXPECT_EQ(shown->findChild<QLineEdit*>("Text1")->text(), "5s");
+          shown->close();
+        },
+        [](QWidget* shown) { test::Click(shown, "Command2"); },
+    });
+    EXPECT_EQ(dialog.PopUp(nullptr), c.accepted);
+    EXPECT_EQ(dialog.PopUp(nullptr), "");
+    EXPECT_EQ(dialog.PopUp(nullptr), "");
+    EXPECT_EQ(answers.answered(), 3u);
+    EXPECT_EQ(Shown(messages), Lines{"ERROR! | critical | Syntax of duration sting is invalid ! use XXmYYs as "
+                                     "suggested, fractional digits are accepted."});
   }
-}
-
-TEST(PauseDialog, PopUpStartsAfreshAndTheCloseBoxGivesNothing) {
-  RecordedMessages messages;
-  PauseDialog dialog(".", messages);
-  test::ModalAnswers answers({
-      [](QWidget* shown) {
-        auto* text = shown->findChild<QLineEdit*>("Text1");
-        text->selectAll();
-        QTest::keyClicks(text, "1m30s");
-        test::Click(shown, "Command1");
-      },
-      [](QWidget* shown) {
-        EXPECT_EQ(shown->findChild<QLineEdit*>("Text1")->text(), "5s");
-        shown->close();
-      },
-      [](QWidget* shown) { test::Click(shown, "Command2"); },
-  });
-  EXPECT_EQ(dialog.PopUp(nullptr), "1m30s");
-  EXPECT_EQ(dialog.PopUp(nullptr), "");
-  EXPECT_EQ(dialog.PopUp(nullptr), "");
-  EXPECT_EQ(answers.answered(), 3u);
-  EXPECT_TRUE(messages.shown.empty());
 }
 
 }  // namespace
