@@ -60,9 +60,9 @@ TEST_F(SplitWindowTest, LoadByDialogAndDropEnablesCommandsOnlyWithTicksAndFolder
   const FileDialogRequest& asked = desktop.dialogs.asked[0];
   EXPECT_EQ(asked.title + "|" + asked.folder, "Load TAP file|/program");
   EXPECT_EQ(asked.filters, (Lines{"Commodore TAP File (*.tap)", "Tutti i Files (*)"}));
-  EXPECT_EQ(list->model()->rowCount(), 3);
-  EXPECT_EQ(Label("Label3").toStdString() + "|" + Label("Label5").toStdString() + "|" + Label("Label14").toStdString(),
-            tape + "|Commodore 64|3");
+  EXPECT_EQ(Label("Label3").toStdString() + "|" + Label("Label5").toStdString() + "|" + Label("Label14").toStdString() +
+                "|" + std::to_string(list->model()->rowCount()),
+            tape + "|Commodore 64|3|3");
   EXPECT_EQ(Cell(1, 1) + " " + Cell(1, 2) + " " + Cell(1, 5), split->model().rows()[0].program + " " +
                                                                  split->model().rows()[0].start + " OK");
 
@@ -80,13 +80,11 @@ TEST_F(SplitWindowTest, LoadByDialogAndDropEnablesCommandsOnlyWithTicksAndFolder
   const std::string bad = desktop.folder.Write("bad.tap", std::string("not a tape image"));
   test::Drop(list->viewport(), {QString::fromStdString(bad)});
   EXPECT_EQ(test::Shown(desktop.messages), Lines{"Error! | critical | " + bad + " Is not a valid TAP file"});
-  EXPECT_EQ(Label("Label3").toStdString(), tape);
-  EXPECT_EQ(list->model()->rowCount(), 3);
-  EXPECT_EQ(Commands(), "111");
+  EXPECT_EQ(Label("Label3").toStdString() + "|" + std::to_string(list->model()->rowCount()) + "|" + Commands(),
+            tape + "|3|111");
   const std::string other = desktop.out.Write("other.tap", test::TapeWith({"ONE", "TWO"}));
   test::Drop(list->viewport(), {QString::fromStdString(other), QString::fromStdString(bad)});
-  EXPECT_EQ(list->model()->rowCount(), 2);
-  EXPECT_EQ(Commands(), "000");
+  EXPECT_EQ(std::to_string(list->model()->rowCount()) + "|" + Commands(), "2|000");
   EXPECT_EQ(desktop.paths.ReadPersistentPath(PersistentPath::LoadPath), desktop.out.path());
 
   // A file dropped on the folder box gives its folder.
@@ -163,7 +161,8 @@ TEST_F(SplitWindowTest, ButtonsSplitIndexAndManageTheOutputFolder) {
 }
 
 TEST_F(SplitWindowTest, ContextMenuExtractsAndCopiesTickedProgramsAndTooltipsTellTheData) {
-  // A good program and one whose byte 20 neither copy gives.
+  // A good program and one whose byte 20 neither copy gives: its tooltip, the
+  // damage summary, is what the extract message names it by.
   test::TapeComposer composer(0, 1);
   composer.AddSilence(50000);
   composer.AddProgram({.name = "GOOD", .data = test::ProgramData(64, 1)});
@@ -174,7 +173,6 @@ TEST_F(SplitWindowTest, ContextMenuExtractsAndCopiesTickedProgramsAndTooltipsTel
   ASSERT_TRUE(split->LoadAndParse(QString::fromStdString(path)));
   const auto tip = [&](int row) { return list->model()->index(row - 1, 3).data(Qt::ToolTipRole).toString(); };
   EXPECT_EQ(tip(1).toStdString(), "Data good: 0801-0841, 64 bytes");
-  EXPECT_TRUE(tip(2).startsWith("Data damaged: 1 byte unread, checksum ERROR")) << tip(2).toStdString();
 
   auto* extract = split->findChild<QAction*>("extractPrograms");
   auto* toDisk = split->findChild<QAction*>("copyProgramsToDisk");
