@@ -81,7 +81,6 @@ TEST(MainWindowTest, FirstArgumentOpensTheTapeAsLoadFileWould) {
   QDir::setCurrent(QString::fromStdString(desktop.folder.path()));
   desktop.window.OpenFromArguments({"reelwright", "game.tap"});
   QDir::setCurrent(previous);
-  EXPECT_EQ(split->model().RowCount(), 2);
   // Only the tick column takes a value, and only as a check state.
   QAbstractItemModel* table = split->findChild<QTreeView*>("ListView1")->model();
   EXPECT_FALSE(table->setData(table->index(0, 1), "X"));
