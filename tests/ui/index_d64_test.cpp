@@ -95,6 +95,7 @@ TEST_F(IndexD64Test, StandInToolsTakeTheAnswersAndShowProgress) {
         EXPECT_EQ(systems->count(), 6);
         EXPECT_EQ(systems->currentText(), "Commodore 64");
         systems->setCurrentIndex(1);
+        test::Type(form2, "Text1", "MENU");
         test::Click(form2, "Command1");  // for all remaining: the second group is not asked
       },
       [](QWidget* form5) { form5->close(); },
@@ -117,7 +118,7 @@ TEST_F(IndexD64Test, StandInToolsTakeTheAnswersAndShowProgress) {
   const auto calls = test::RecordedCalls(tools());
   ASSERT_EQ(calls.size(), 5u);
   EXPECT_EQ(calls[3].arguments[2], "1001");  // the load address of the second target system
-  EXPECT_EQ(calls[4].arguments.back(), "02-demo         ");
+  EXPECT_EQ(calls[2].arguments.back() + "|" + calls[4].arguments.back(), "01-menu         |02-demo         ");
   const std::string text = test::TokenisedText(tools(), 2);
   EXPECT_NE(text.find("10 open 1,9,15,\"cd/games/c64\":close1"), std::string::npos) << text;
   const std::string row3Start = LowerText(list.rows()[2].start);
