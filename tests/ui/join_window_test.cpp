@@ -207,7 +207,7 @@ TEST(PauseDialog, AddTakesADurationWithItsOwnSeparatorAndEachPopUpStartsAfresh) 
     test::ModalAnswers answers({
         [&](QWidget* shown) {
           auto* text = shown->findChild<QLineEdit*>("Text1");
-          EXPECT_EQ(text->selectedText(), "5s");
+          EXPECT_EQ(shown->windowTitle() + " " + text->selectedText(), "Add Pause 5s");
           QTest::keyClicks(text, c.refused);  // typed over the selection
           test::Click(shown, "Command1");
           EXPECT_TRUE(shown->isVisible());
