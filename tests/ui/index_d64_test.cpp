@@ -4,26 +4,20 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QLineEdit>
+#include <QLabel>
 #include <QProgressBar>
-#include <QPushButton>
-#include <QTest>
 
 #include <filesystem>
 #include <optional>
 
+#include "launcher/launcher_text.h"
+#include "platform/qt_tool_runner.h"
+#include "split/program_list.h"
 #include "support/stand_in_tools.h"
 #include "support/vice_tools.h"
-#include "launcher/launcher_text.h"
-#include "modal_answers.h"
-#include "platform/qt_tool_runner.h"
-#include "platform/remembered_paths.h"
-#include "split/program_list.h"
-#include "support/scratch_folder.h"
-#include "support/shown_messages.h"
-#include "support/tape_composer.h"
 #include "ui/launcher_dialogs.h"
 #include "ui/wait_box.h"
+#include "window_driver.h"
 
 namespace rw {
 namespace {
@@ -31,36 +25,22 @@ namespace {
 namespace fs = std::filesystem;
 using test::Lines;
 
-// Passes the questions on and notes what the user saw at each progress step.
-class WatchedDialogs : public LauncherDialogs {
+// The real dialogs, noting at each progress step what the user saw.
+class WatchedDialogs : public QtLauncherDialogs {
  public:
-  WatchedDialogs(LauncherDialogs& inner, WaitBox& waitBox) : inner_(inner), waitBox_(waitBox) {}
-  DeviceAnswer AskDevice() override { return inner_.AskDevice(); }
-  TargetAnswer AskTarget(const std::string& proposed, const std::string& name) override {
-    return inner_.AskTarget(proposed, name);
-  }
+  WatchedDialogs(QWidget* owner, Messages& messages, WaitBox& waitBox)
+      : QtLauncherDialogs(owner, messages), waitBox_(waitBox) {}
   void SetProgress(int done, int total) override {
-    progress.emplace_back(done, total);
-    shownWithWaitPointer.push_back(waitBox_.isVisible() && QApplication::overrideCursor() &&
-                                   QApplication::overrideCursor()->shape() == Qt::WaitCursor);
+    const QCursor* pointer = QApplication::overrideCursor();
+    const bool busy = waitBox_.isVisible() && pointer && pointer->shape() == Qt::WaitCursor;
+    progress.push_back(std::to_string(done) + "/" + std::to_string(total) + (busy ? " busy" : " idle"));
     lastBar = waitBox_.findChild<QProgressBar*>("progressBar")->value();
   }
-  std::vector<std::pair<int, int>> progress;
-  std::vector<bool> shownWithWaitPointer;
+  std::vector<std::string> progress;
   int lastBar = -1;
 
  private:
-  LauncherDialogs& inner_;
   WaitBox& waitBox_;
-};
-
-// Every program goes to one target without asking.
-class AllRemaining : public LauncherDialogs {
- public:
-  DeviceAnswer AskDevice() override { return {false, 8, "/tapes"}; }
-  TargetAnswer AskTarget(const std::string&, const std::string& name) override {
-    return {TargetAction::ForAllRemaining, 0, name};
-  }
 };
 
 // Game.TAP with three programs; rows 2 and 3 are ticked, so the groups start
@@ -90,67 +70,73 @@ class IndexD64Test : public ::testing::Test {
   ProgramList list{paths, "."};
   QWidget owner;
   WaitBox waitBox{&owner};
+  WatchedDialogs dialogs{&owner, messages, waitBox};
 };
 
-TEST_F(IndexD64Test, AnsweredDialogsBuildTheDiskWithProgressAndOneMessage) {
+// With stand-in tools: nothing ticked starts nothing; the dialogs' answers reach
+// the tools and the disk is built under the wait box; a refused device keeps its
+// dialog open; closing either dialog stops the build and leaves no disk.
+TEST_F(IndexD64Test, StandInToolsTakeTheAnswersAndShowProgress) {
   test::WriteStandInTools(tools(), test::FormatMode::Ok, test::PetcatMode::Ok, test::WriteMode::Ok);
   QtToolRunner runner(tools(), std::vector<std::string>{});
-  QtLauncherDialogs qtDialogs(&owner, messages);
-  WatchedDialogs dialogs(qtDialogs, waitBox);
   test::ModalAnswers answers({
       [](QWidget* form5) {
-        form5->findChild<QLineEdit*>("Text2")->setText("9");
-        QTest::mouseClick(form5->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+        EXPECT_EQ(form5->windowTitle() + " " + form5->findChild<QLineEdit*>("Text2")->text(),
+                  "Launcher Disk Creation 8");
+        test::Type(form5, "Text2", "12");
+        test::Click(form5, "Command1");
+        EXPECT_EQ(form5->findChild<QLineEdit*>("Text2")->text(), "8");
+        test::Type(form5, "Text2", "9");
+        test::Type(form5, "Text1", "\\Games\\C64");
+        test::Click(form5, "Command1");
       },
       [](QWidget* form2) {
-        form2->findChild<QComboBox*>("Combo1")->setCurrentIndex(1);
-        QTest::mouseClick(form2->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+        EXPECT_EQ(form2->windowTitle() + "|" + form2->findChild<QLabel*>("Label2")->text(),
+                  "Target System|01-game loader  ");
+        auto* systems = form2->findChild<QComboBox*>("Combo1");
+        EXPECT_EQ(systems->count(), 6);
+        EXPECT_EQ(systems->currentText(), "Commodore 64");
+        systems->setCurrentIndex(1);
+        test::Type(form2, "Text1", "MENU");
+        test::Click(form2, "Command1");  // for all remaining: the second group is not asked
       },
+      [](QWidget* form5) { form5->close(); },
+      [](QWidget* form5) { test::Click(form5, "Command1"); },
+      [](QWidget* form2) { test::Click(form2, "Command2"); },  // next
+      [](QWidget* form2) { form2->close(); },
   });
-
-  EXPECT_EQ(RunIndexD64(list, messages, dialogs, runner, &waitBox), LauncherOutcome::Created);
-
-  EXPECT_EQ(test::Shown(messages), Lines{"INFO | information | Index Disk " + disk() + " successfully created !"});
-  EXPECT_EQ(answers.answered(), 2u);
-  const auto calls = test::RecordedCalls(tools());
-  ASSERT_EQ(calls.size(), 5u);
-  EXPECT_EQ(calls[4].arguments.back(), "02-demo         ");
-  EXPECT_EQ(calls[3].arguments[0], "-w2");
-  EXPECT_EQ(calls[3].arguments[1], "-l");
-  EXPECT_EQ(calls[3].arguments[2], "1001");
-  const std::string row3Start = LowerText(list.rows()[2].start);
-  EXPECT_NE(test::TokenisedText(tools(), 2).find("20 open 1,9,15,\"xt:game.tap," + row3Start + "\":close1"),
-            std::string::npos);
-  EXPECT_EQ(dialogs.progress, (std::vector<std::pair<int, int>>{{0, 2}, {1, 2}, {2, 2}}));
-  EXPECT_EQ(dialogs.shownWithWaitPointer, std::vector<bool>(3, true));
-  EXPECT_EQ(dialogs.lastBar, 1000);
-  EXPECT_FALSE(waitBox.isVisible());
-  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-  EXPECT_TRUE(fs::is_empty(tmp()));
-}
-
-TEST_F(IndexD64Test, NothingTickedStartsNothing) {
-  test::WriteStandInTools(tools(), test::FormatMode::Ok, test::PetcatMode::Ok, test::WriteMode::Ok);
-  QtToolRunner runner(tools(), std::vector<std::string>{});
-  QtLauncherDialogs dialogs(&owner, messages);
-  test::ModalAnswers answers({});  // a dialog that opens fails the test
   list.SelectNone();
   EXPECT_EQ(RunIndexD64(list, messages, dialogs, runner, &waitBox), LauncherOutcome::NotStarted);
   EXPECT_TRUE(test::RecordedCalls(tools()).empty());
   EXPECT_TRUE(messages.shown.empty());
-}
+  list.SetChecked(2, true);
+  list.SetChecked(3, true);
 
-TEST_F(IndexD64Test, ClosingTheTargetDialogAbortsAndLeavesNoDisk) {
-  test::WriteStandInTools(tools(), test::FormatMode::Ok, test::PetcatMode::Ok, test::WriteMode::Ok);
-  QtToolRunner runner(tools(), std::vector<std::string>{});
-  QtLauncherDialogs dialogs(&owner, messages);
-  test::ModalAnswers answers({
-      [](QWidget* form5) { QTest::mouseClick(form5->findChild<QPushButton*>("Command1"), Qt::LeftButton); },
-      [](QWidget* form2) { form2->close(); },
-  });
+  EXPECT_EQ(RunIndexD64(list, messages, dialogs, runner, &waitBox), LauncherOutcome::Created);
+  EXPECT_EQ(test::Shown(messages),
+            (Lines{"Error ! | critical | Error, Device number of Tapewell must be in the interval 8-11 !",
+                   "INFO | information | Index Disk " + disk() + " successfully created !"}));
+  EXPECT_EQ(answers.answered(), 2u);
+  const auto calls = test::RecordedCalls(tools());
+  ASSERT_EQ(calls.size(), 5u);
+  EXPECT_EQ(calls[3].arguments[2], "1001");  // the load address of the second target system
+  EXPECT_EQ(calls[2].arguments.back() + "|" + calls[4].arguments.back(), "01-menu         |02-demo         ");
+  const std::string text = test::TokenisedText(tools(), 2);
+  EXPECT_NE(text.find("10 open 1,9,15,\"cd/games/c64\":close1"), std::string::npos) << text;
+  const std::string row3Start = LowerText(list.rows()[2].start);
+  EXPECT_NE(text.find("20 open 1,9,15,\"xt:game.tap," + row3Start + "\":close1"), std::string::npos);
+  EXPECT_EQ(dialogs.progress, (Lines{"0/2 busy", "1/2 busy", "2/2 busy"}));
+  EXPECT_EQ(dialogs.lastBar, 1000);
+  EXPECT_FALSE(waitBox.isVisible());
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  EXPECT_TRUE(fs::is_empty(tmp()));
 
+  fs::remove(disk());
+  messages.shown.clear();
+  EXPECT_EQ(RunIndexD64(list, messages, dialogs, runner, &waitBox), LauncherOutcome::NotStarted);
   EXPECT_EQ(RunIndexD64(list, messages, dialogs, runner, &waitBox), LauncherOutcome::Aborted);
   EXPECT_EQ(test::Shown(messages), Lines{"INFO | information | Operation Aborted, D64 Index file not created !"});
+  EXPECT_EQ(answers.answered(), 6u);
   EXPECT_FALSE(fs::exists(disk()));
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
@@ -160,7 +146,8 @@ TEST_F(IndexD64Test, RealViceToolsMakeADiskThatListsBothLaunchers) {
   const std::string vice = test::RealViceToolsFolder(&whyNot);
   if (vice.empty()) GTEST_SKIP() << whyNot;
   QtToolRunner runner(vice, std::vector<std::string>{});
-  AllRemaining dialogs;
+  test::ModalAnswers answers({[](QWidget* form5) { test::Click(form5, "Command1"); },
+                              [](QWidget* form2) { test::Click(form2, "Command1"); }});
 
   ASSERT_EQ(RunIndexD64(list, messages, dialogs, runner, &waitBox), LauncherOutcome::Created)
       << (messages.shown.empty() ? "" : messages.shown[0].text);

@@ -4,17 +4,12 @@
 
 #include <QCheckBox>
 #include <QLabel>
-#include <QPushButton>
-#include <QTest>
 #include <QTreeWidget>
 
 #include <filesystem>
 
 #include "support/tap_bytes.h"
-#include "platform/file_dialogs.h"
-#include "platform/remembered_paths.h"
-#include "support/scratch_folder.h"
-#include "support/shown_messages.h"
+#include "ui/pause_dialog.h"
 #include "ui/wait_box.h"
 #include "window_driver.h"
 
@@ -25,6 +20,9 @@ namespace fs = std::filesystem;
 using test::Lines;
 using test::Shown;
 
+
+// The compilation's rules belong to tests/join; here the buttons, the list
+// shown, the questions asked and the folders remembered.
 class JoinWindowTest : public ::testing::Test {
  protected:
   // A C64 image of `length` bytes; `video` 1 makes it NTSC.
@@ -32,11 +30,14 @@ class JoinWindowTest : public ::testing::Test {
     return folder.Write(name, test::TapBytes(0, video, 1, length));
   }
   QPushButton* Button(const char* name) { return window.findChild<QPushButton*>(name); }
-  void Click(const char* name) { QTest::mouseClick(Button(name), Qt::LeftButton); }
+  void Click(const char* name) { test::Click(&window, name); }
   QTreeWidget* List() { return window.findChild<QTreeWidget*>("ListView1"); }
-  std::vector<std::string> Paths() {
-    std::vector<std::string> paths;
-    for (const CompilationRow& row : window.compilation().rows()) paths.push_back(row.path);
+  // The first column of the list: each file's path, or the pause marker.
+  Lines Listed() {
+    Lines paths;
+    for (int i = 0; i < List()->topLevelItemCount(); ++i) {
+      paths.push_back(List()->topLevelItem(i)->text(0).toStdString());
+    }
     return paths;
   }
   void AddFile(const std::string& path) {
@@ -60,101 +61,83 @@ class JoinWindowTest : public ::testing::Test {
   JoinWindow window{paths, messages, fileDialogs, &waitBox};
 };
 
-TEST_F(JoinWindowTest, OneRowKeepsJoinDisabledAndAPauseEnablesIt) {
-  EXPECT_EQ(window.objectName(), "Form4");
-  EXPECT_EQ(window.windowTitle(), "Join TAP Files");
+TEST_F(JoinWindowTest, AddsFilesAndPausesAndRemovesOnlyOnYes) {
   EXPECT_EQ(window.findChild<QLabel*>("Label1")->text(), "0m0s");
   Click("vkCommand2");  // the file and folder dialogs cancelled: nothing added, nothing said
   Click("vkCommand4");
-  EXPECT_TRUE(window.compilation().rows().empty());
-  AddFile(Tap("a.tap"));
-  EXPECT_FALSE(Button("vkCommand3")->isEnabled());
+  const std::string a = Tap("a.tap");
+  AddFile(a);
+  EXPECT_FALSE(Button("vkCommand3")->isEnabled());  // one file is nothing to join
   ASSERT_EQ(fileDialogs.asked.size(), 3u);
-  EXPECT_EQ(fileDialogs.asked[2].title, "Add TAP file");
-  EXPECT_EQ(fileDialogs.asked[2].folder, "/start");
+  EXPECT_EQ(fileDialogs.asked[2].title + "|" + fileDialogs.asked[2].folder, "Add TAP file|/start");
   EXPECT_EQ(paths.ReadPersistentPath(PersistentPath::JoinPath), folder.path());
 
   AddPause("");  // cancelled
-  EXPECT_EQ(List()->topLevelItemCount(), 1);
   AddPause("5s");
   EXPECT_TRUE(Button("vkCommand3")->isEnabled());
-  ASSERT_EQ(List()->topLevelItemCount(), 2);
-  EXPECT_EQ(List()->topLevelItem(1)->text(0), "**  [PAUSE]  **");
+  EXPECT_EQ(Listed(), (Lines{a, kPauseRowPath}));
   EXPECT_EQ(List()->topLevelItem(1)->text(5), "5s");
   EXPECT_EQ(window.findChild<QLabel*>("Label1")->text().toStdString(), window.compilation().totalText());
   EXPECT_TRUE(messages.shown.empty());
-}
 
-TEST_F(JoinWindowTest, ARefusedFileAndAFailedFolderLeaveJoinPathAlone) {
-  AddFile(Tap("pal.tap"));
-  paths.WritePersistentPath("/kept", PersistentPath::JoinPath);
-  AddFile(Tap("ntsc.tap", 1000, 1));
-  test::ScratchFolder other;
-  other.Write("a.tap", test::TapBytes(0, 0, 1, 500));
-  other.Write("b.tap", test::TapBytes(0, 1, 1, 500));
-  fileDialogs.answers.push_back(other.path());
-  Click("vkCommand4");
-  EXPECT_EQ(fileDialogs.asked.back().title, "Select a Directory");
-  EXPECT_EQ(paths.ReadPersistentPath(PersistentPath::JoinPath), "/kept");
-  EXPECT_EQ(Paths(), (std::vector<std::string>{folder.File("pal.tap"), other.File("a.tap")}));
-  EXPECT_EQ(List()->topLevelItemCount(), 2);  // the list shows what the folder added
-  EXPECT_EQ(messages.shown.size(), 2u);
-}
-
-TEST_F(JoinWindowTest, ADroppedSetWhoseMiddleFileConflictsAddsTheOthers) {
-  const std::string a = Tap("a.tap"), b = Tap("b.tap", 1000, 1), c = Tap("c.tap");
-  EXPECT_EQ(test::Drop(List()->viewport(), {QString::fromStdString(a), QString::fromStdString(b),
-                                           QString::fromStdString(c)}),
-            Qt::IgnoreAction);
-  EXPECT_EQ(Paths(), (std::vector<std::string>{a, c}));
-  EXPECT_EQ(List()->topLevelItemCount(), 2);
-  EXPECT_EQ(Shown(messages), Lines{"ERROR! | critical | File " + b +
-                                   " Cannot be added since it has a video standard (NTSC) conflicting with previously "
-                                   "added files"});
-  EXPECT_EQ(paths.ReadPersistentPath(PersistentPath::JoinPath), "/start");
-}
-
-TEST_F(JoinWindowTest, RemoveAsksFirstAndRemovesOnlyOnYes) {
-  AddFile(Tap("a.tap"));
-  AddPause("5s");
   List()->clearSelection();
   Click("vkCommand1");  // nothing selected: nothing asked
   EXPECT_TRUE(messages.shown.empty());
-
   Select(0);
   messages.answer = MessageAnswer::No;
   Click("vkCommand1");
-  EXPECT_EQ(List()->topLevelItemCount(), 2);
+  EXPECT_EQ(Listed().size(), 2u);
   messages.answer = MessageAnswer::Yes;
-  Select(0);
   Click("vkCommand1");
-  EXPECT_EQ(Paths(), std::vector<std::string>{kPauseRowPath});
+  EXPECT_EQ(Listed(), Lines{kPauseRowPath});
   EXPECT_EQ(Shown(messages),
             Lines(2, "WARNING! | question yes/no | Are you sure you want to delete the selected Files from your TAP "
                      "compilation?"));
   EXPECT_FALSE(Button("vkCommand3")->isEnabled());
 }
 
-TEST_F(JoinWindowTest, SortingDisablesTheMoveButtonsAndPutsPausesFirst) {
+TEST_F(JoinWindowTest, ConflictingFilesAreRefusedAndLeaveJoinPathAlone) {
+  // A dropped set whose middle file is NTSC: the others go in; the drop moves nothing.
+  const std::string a = Tap("a.tap"), b = Tap("b.tap", 1000, 1), c = Tap("c.tap");
+  EXPECT_EQ(test::Drop(List()->viewport(), {QString::fromStdString(a), QString::fromStdString(b),
+                                           QString::fromStdString(c)}),
+            Qt::IgnoreAction);
+  EXPECT_EQ(Listed(), (Lines{a, c}));
+  EXPECT_EQ(Shown(messages), Lines{"ERROR! | critical | File " + b +
+                                   " Cannot be added since it has a video standard (NTSC) conflicting with previously "
+                                   "added files"});
+
+  // Neither a refused file nor a folder with a refused file is remembered.
+  AddFile(b);
+  test::ScratchFolder other;
+  other.Write("a.tap", test::TapBytes(0, 0, 1, 500));
+  other.Write("b.tap", test::TapBytes(0, 1, 1, 500));
+  fileDialogs.answers.push_back(other.path());
+  Click("vkCommand4");
+  EXPECT_EQ(fileDialogs.asked.back().title, "Select a Directory");
+  EXPECT_EQ(paths.ReadPersistentPath(PersistentPath::JoinPath), "/start");
+  EXPECT_EQ(Listed(), (Lines{a, c, other.File("a.tap")}));
+  EXPECT_EQ(messages.shown.size(), 3u);
+}
+
+TEST_F(JoinWindowTest, MovingKeepsTheRowCurrentAndSortingDisablesTheMoveButtons) {
   const std::string b = Tap("b.tap"), a = Tap("a.tap");
   AddFile(b);
   AddFile(a);
   Select(1);
   Click("vkCommand5");
-  EXPECT_EQ(Paths(), (std::vector<std::string>{a, b}));
+  EXPECT_EQ(Listed(), (Lines{a, b}));
   EXPECT_EQ(List()->currentItem(), List()->topLevelItem(0));
   Click("vkCommand6");
-  EXPECT_EQ(Paths(), (std::vector<std::string>{b, a}));
-  AddPause("1s");
+  EXPECT_EQ(Listed(), (Lines{b, a}));
 
   QTest::mouseClick(window.findChild<QCheckBox*>("Check1"), Qt::LeftButton);
   EXPECT_FALSE(Button("vkCommand5")->isEnabled());
   EXPECT_FALSE(Button("vkCommand6")->isEnabled());
-  EXPECT_EQ(Paths(), (std::vector<std::string>{kPauseRowPath, a, b}));
+  EXPECT_EQ(Listed(), (Lines{a, b}));
   window.SetSorted(false);
   EXPECT_FALSE(window.findChild<QCheckBox*>("Check1")->isChecked());
   EXPECT_TRUE(Button("vkCommand5")->isEnabled());
-  EXPECT_EQ(Paths(), (std::vector<std::string>{kPauseRowPath, a, b}));
 }
 
 TEST_F(JoinWindowTest, JoinOntoAnExistingFileAsksAndReplacesItOnlyWithACompleteImage) {
@@ -169,8 +152,7 @@ TEST_F(JoinWindowTest, JoinOntoAnExistingFileAsksAndReplacesItOnlyWithACompleteI
   messages.answer = MessageAnswer::No;
   fileDialogs.answers.push_back(output);
   Click("vkCommand3");
-  EXPECT_EQ(fileDialogs.asked.back().title, "Join to TAP file");
-  EXPECT_EQ(fileDialogs.asked.back().folder, "/start");
+  EXPECT_EQ(fileDialogs.asked.back().title + "|" + fileDialogs.asked.back().folder, "Join to TAP file|/start");
   EXPECT_EQ(test::ReadFileText(output), "old image");
   EXPECT_EQ(Shown(messages), Lines{question});
 
@@ -193,8 +175,7 @@ TEST_F(JoinWindowTest, JoinOntoAnExistingFileAsksAndReplacesItOnlyWithACompleteI
   EXPECT_EQ(fs::file_size(output), 20u + 980u + 1980u);
   EXPECT_EQ(Shown(messages), (Lines{question, "INFO | information | Join operation Executed Correctly !"}));
   EXPECT_EQ(paths.ReadPersistentPath(PersistentPath::SavePath), target.path());
-  EXPECT_FALSE(waitBox.isVisible());
-  EXPECT_EQ(target.Names(), std::vector<std::string>{"out.tap"});
+  EXPECT_EQ(target.Names(), Lines{"out.tap"});
 }
 
 TEST_F(JoinWindowTest, EveryPictureButtonHasItsTooltipAsAccessibleNameAndTakesFocus) {
@@ -206,6 +187,45 @@ TEST_F(JoinWindowTest, EveryPictureButtonHasItsTooltipAsAccessibleNameAndTakesFo
     EXPECT_EQ(button->accessibleName(), button->toolTip()) << name;
     EXPECT_FALSE(button->icon().isNull()) << name;
     EXPECT_NE(button->focusPolicy() & Qt::TabFocus, 0) << name;
+  }
+}
+
+// The prompt names the locale's decimal separator and Add refuses the other one,
+// keeping the dialog open. Each pop-up starts afresh; the close box and Cancel
+// give nothing.
+TEST(PauseDialog, AddTakesADurationWithItsOwnSeparatorAndEachPopUpStartsAfresh) {
+  const struct {
+    const char* separator;
+    const char* refused;
+    const char* accepted;
+  } cases[] = {{".", "2,5s", "2.5s"}, {",", "2.5s", "2,5s"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.separator);
+    RecordedMessages messages;
+    PauseDialog dialog(c.separator, messages);
+    EXPECT_TRUE(dialog.findChild<QLabel*>("Label1")->text().endsWith(QString("\"") + c.separator + "\""));
+    test::ModalAnswers answers({
+        [&](QWidget* shown) {
+          auto* text = shown->findChild<QLineEdit*>("Text1");
+          EXPECT_EQ(shown->windowTitle() + " " + text->selectedText(), "Add Pause 5s");
+          QTest::keyClicks(text, c.refused);  // typed over the selection
+          test::Click(shown, "Command1");
+          EXPECT_TRUE(shown->isVisible());
+          text->setText(c.accepted);
+          test::Click(shown, "Command1");
+        },
+        [](QWidget* shown) {
+          EXPECT_EQ(shown->findChild<QLineEdit*>("Text1")->text(), "5s");
+          shown->close();
+        },
+        [](QWidget* shown) { test::Click(shown, "Command2"); },
+    });
+    EXPECT_EQ(dialog.PopUp(nullptr), c.accepted);
+    EXPECT_EQ(dialog.PopUp(nullptr), "");
+    EXPECT_EQ(dialog.PopUp(nullptr), "");
+    EXPECT_EQ(answers.answered(), 3u);
+    EXPECT_EQ(Shown(messages), Lines{"ERROR! | critical | Syntax of duration sting is invalid ! use XXmYYs as "
+                                     "suggested, fractional digits are accepted."});
   }
 }
 

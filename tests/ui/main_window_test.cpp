@@ -4,8 +4,6 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QPushButton>
-#include <QTest>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
@@ -13,11 +11,9 @@
 
 #include <gtest/gtest.h>
 
-#include "support/shown_messages.h"
 #include "ui/about_box.h"
 #include "ui/controls.h"
 #include "ui/convert_window.h"
-#include "ui/join_window.h"
 #include "ui/split_window.h"
 #include "window_driver.h"
 
@@ -47,7 +43,6 @@ TEST(MainWindowTest, StartsWithSplitInFrontAndOpensEachToolOnce) {
   window.findChild<QAction*>("menuJoin")->trigger();
   expectPlacedInFront("Form4");
   EXPECT_EQ(area->activeSubWindow()->windowTitle(), "Join TAP Files");
-  EXPECT_NE(qobject_cast<JoinWindow*>(area->activeSubWindow()->widget()), nullptr);
   EXPECT_TRUE(window.splitWindow()->onIndexD64);  // "Index D64" reaches the launcher builder
   area->activeSubWindow()->move(40, 30);
   window.findChild<QAction*>("Join")->trigger();
@@ -86,7 +81,6 @@ TEST(MainWindowTest, FirstArgumentOpensTheTapeAsLoadFileWould) {
   QDir::setCurrent(QString::fromStdString(desktop.folder.path()));
   desktop.window.OpenFromArguments({"reelwright", "game.tap"});
   QDir::setCurrent(previous);
-  EXPECT_EQ(split->model().RowCount(), 2);
   // Only the tick column takes a value, and only as a check state.
   QAbstractItemModel* table = split->findChild<QTreeView*>("ListView1")->model();
   EXPECT_FALSE(table->setData(table->index(0, 1), "X"));
@@ -143,7 +137,7 @@ TEST(MainWindowTest, HtapListTakesDroppedFilesAndFolders) {
     rows << list->topLevelItem(i)->text(0) + " " + list->topLevelItem(i)->text(1);
   }
   EXPECT_EQ(rows, QStringList({file + " File", folder + " Dir", hidden + " Dir", file + " File"}));
-  QTest::mouseClick(convert->findChild<QPushButton*>("vkCommand5"), Qt::LeftButton);
+  test::Click(convert, "vkCommand5");
   EXPECT_EQ(list->topLevelItemCount(), 4);
 }
 

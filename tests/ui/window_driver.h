@@ -3,24 +3,43 @@
 // recorded messages: a main window over in-memory settings, composed tapes,
 // file drops and modal dialogs handled while they are open.
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
-#include <QDialog>
 #include <QDropEvent>
+#include <QEvent>
+#include <QLineEdit>
 #include <QMimeData>
+#include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <QUrl>
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "platform/file_dialogs.h"
 #include "platform/messages.h"
 #include "platform/remembered_paths.h"
 #include "support/scratch_folder.h"
+#include "support/shown_messages.h"
 #include "support/tape_composer.h"
 #include "ui/main_window.h"
 
 namespace rw::test {
+
+// Clicks the push button `name` inside `parent`.
+inline void Click(QWidget* parent, const char* name) {
+  QTest::mouseClick(parent->findChild<QPushButton*>(name), Qt::LeftButton);
+}
+
+// Replaces the text of the line edit `name` inside `parent`, typed key by key.
+inline void Type(QWidget* parent, const char* name, const QString& text) {
+  auto* box = parent->findChild<QLineEdit*>(name);
+  box->clear();
+  QTest::keyClicks(box, text);
+}
 
 // Sends a drag carrying `paths` as local files (or `text` alone) and drops
 // it; returns the action the drop reported back to its source, or nothing
@@ -39,15 +58,47 @@ inline std::optional<Qt::DropAction> Drop(QWidget* target, const QStringList& pa
   return drop.dropAction();
 }
 
-// Runs `act` on the modal dialog that the next statement opens.
-inline void WhenModalOpens(std::function<void(QDialog*)> act) {
-  QTimer::singleShot(0, [act] {
-    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-    ASSERT_NE(dialog, nullptr);
-    act(dialog);
-    if (dialog->isVisible()) dialog->reject();  // never leave a test hanging
-  });
-}
+// Answers modal dialogs while the code under test waits in their exec(): each
+// dialog that opens gets the next step, run from a timer inside its event loop.
+class ModalAnswers : public QObject {
+ public:
+  using Step = std::function<void(QWidget* dialog)>;
+  explicit ModalAnswers(std::vector<Step> steps) : steps_(std::move(steps)) {
+    QObject::connect(&timer_, &QTimer::timeout, this, [this] { Poll(); });
+    timer_.start(5);
+  }
+  size_t answered() const { return next_; }
+
+ protected:
+  // A dialog shown again (or a new one at the old one's address) is a new
+  // question once the last one has been hidden.
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Hide) {
+      watched->setProperty("answered", false);
+      watched->removeEventFilter(this);
+    }
+    return false;
+  }
+
+ private:
+  void Poll() {
+    QWidget* dialog = QApplication::activeModalWidget();
+    if (!dialog || dialog->property("answered").toBool()) return;
+    if (next_ >= steps_.size()) {
+      // An unexpected dialog would wait forever: fail and close it.
+      ADD_FAILURE() << "unexpected dialog " << dialog->objectName().toStdString();
+      dialog->close();
+      return;
+    }
+    dialog->setProperty("answered", true);
+    dialog->installEventFilter(this);
+    steps_[next_++](dialog);
+  }
+
+  std::vector<Step> steps_;
+  size_t next_ = 0;
+  QTimer timer_;
+};
 
 // The program's main window, its settings in memory (unset folders read as
 // "/program"), its messages recorded and its dialogs answered from `dialogs`.
