@@ -331,6 +331,9 @@ TEST(RomDecoder, NothingIsReadOutsideTheImage) {
   EXPECT_FALSE(decoder.AdaptPulseClasses(1LL << 40));
   TapeSection section;
   EXPECT_FALSE(decoder.FindNextSection(-50, section));
+  // Whatever bounds a caller sets, the 0 that reads outside give is no pulse.
+  decoder.SetBounds({0, 50, 51, 76, 77, 99});
+  EXPECT_FALSE(decoder.IsShort(0));
 }
 
 }  // namespace

@@ -82,6 +82,7 @@ TEST_F(SplitTest, RefusedFileChangesNothingAndEmptyTapeWarns) {
   messages.shown.clear();
   ASSERT_TRUE(list.LoadAndParse(folder.Write("empty.tap", empty), messages));
   EXPECT_EQ(list.RowCount(), 0);
+  EXPECT_TRUE(list.sections().empty());
   EXPECT_EQ(Shown(messages), Lines{"WARNING! | exclamation | No ROM Loader sections identified inside this TAP file !"});
 }
 

@@ -120,6 +120,12 @@ TEST(MainWindowTest, AboutBoxKeepsTheMainWindowDisabledUntilItCloses) {
   ASSERT_NE(box, nullptr);
   QTest::keyClick(box, Qt::Key_Space);
   EXPECT_TRUE(window.isEnabled());
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+  box = openAbout();
+  ASSERT_NE(box, nullptr);
+  QTest::mouseClick(box->findChild<QFrame*>("Frame1"), Qt::LeftButton);
+  EXPECT_TRUE(window.isEnabled());
 }
 
 TEST(MainWindowTest, HtapListTakesDroppedFilesAndFolders) {
