@@ -122,7 +122,7 @@ TEST(ExtractCli, ToDiskKeepsTapeNamesByteForByteAndTheOldDiskOnFailure) {
   composer.AddProgram({.name = " LEAD", .data = test::ProgramData(30, 2), .leaderPulses = 1500});
   composer.AddProgram({.name = "PLAIN", .data = test::ProgramData(300, 3), .leaderPulses = 1500});
   const std::string tape = folder.Write("names.tap", composer.FileBytes());
-  const std::string disk = folder.File("names.d64");
+  const std::string disk = folder.File("My Names-9.d64");
   const CliRun made = RunCli({"todisk", Q(tape), Q(disk)}, path);
   ASSERT_EQ(made.exitCode, 0) << made.err;
   EXPECT_TRUE(made.out.starts_with("Disk " + disk + " successfully created with 3 ")) << made.out;
@@ -131,7 +131,7 @@ TEST(ExtractCli, ToDiskKeepsTapeNamesByteForByteAndTheOldDiskOnFailure) {
   QProcess c1541;
   c1541.start(Q(vice + "/c1541"), {"-attach", Q(disk), "-list", "-read", "plain", Q(folder.File("plain.prg"))});
   ASSERT_TRUE(c1541.waitForFinished(30000));
-  EXPECT_NE(c1541.readAll().toLower().indexOf("0 \"names"), -1);
+  EXPECT_NE(c1541.readAll().toLower().indexOf("0 \"my names-9"), -1);
   EXPECT_EQ(test::ReadFileBytes(folder.File("plain.prg")), Prg(test::ProgramData(300, 3)));
   std::vector<std::string> names;
   ASSERT_TRUE(ReadD64Directory(test::ReadFileBytes(disk), names));
@@ -150,7 +150,7 @@ TEST(ExtractCli, ToDiskKeepsTapeNamesByteForByteAndTheOldDiskOnFailure) {
   EXPECT_EQ(full.exitCode, 1);
   EXPECT_NE(full.err.find("Error while creating file " + disk), std::string::npos) << full.err;
   EXPECT_EQ(test::ReadFileBytes(disk), before);
-  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"big.tap", "names.d64", "names.tap", "plain.prg"}));
+  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"My Names-9.d64", "big.tap", "names.tap", "plain.prg"}));
 }
 
 }  // namespace

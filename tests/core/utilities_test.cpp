@@ -57,7 +57,12 @@ TEST(Paths, ExistenceQuestions) {
 TEST(TempFileName, CreatesDistinctEmptyFilesWithPrefix) {
   test::ScratchFolder folder;
   const test::TemporaryFolderOverride temporaryFolder(folder.path());
+  const auto openFiles = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator());
+  };
+  const auto openBefore = openFiles();
   const std::string first = TempFileName("launcher");
+  EXPECT_EQ(openFiles(), openBefore);
   const std::string second = TempFileName("la");
   EXPECT_EQ(ParentFolder(first), folder.path());
   EXPECT_EQ(FileNameOf(first).substr(0, 3), "lau");

@@ -29,6 +29,9 @@ TEST(MainWindowTest, StartsWithSplitInFrontAndOpensEachToolOnce) {
   EXPECT_EQ(window.windowTitle(), "Reelwright " REELWRIGHT_VERSION);
   EXPECT_FALSE(window.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
   EXPECT_EQ(window.minimumSize(), window.maximumSize());
+  QWidget lone;  // nothing to centre over, or nothing to centre: left alone
+  MainWindow::CenterChild(nullptr, &lone);
+  MainWindow::CenterChild(&lone, nullptr);
 
   const QSize standard = QSize(Twips(12195), Twips(9030)).boundedTo(area->viewport()->size());
   const auto expectPlacedInFront = [&](const char* form) {
