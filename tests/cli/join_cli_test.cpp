@@ -78,6 +78,7 @@ TEST_F(JoinCliTest, WrongArgumentsExitWithTwoRefusalsWithOneAndNothingIsWritten)
     std::string message;
   } cases[] = {
       {output, {Q(one), "--pause", "abc", Q(two)}, 2, "--pause abc: "},
+      {"--pause", {"5s", Q(output), Q(one), Q(two)}, 2, "The output file comes before the first pause"},
       {output, {Q(one), Q(vic)}, 1,
        "File " + vic + " Cannot be added since it was created for a machine (VIC-20) conflicting with previously "
                        "added files"},

@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <filesystem>
 
 #include "core/safe_file.h"
@@ -16,6 +21,18 @@
 #include "support/scratch_folder.h"
 #include "support/tap_bytes.h"
 #include "support/tape_composer.h"
+
+// Stands in for the C library's fsync in this test program: with an error
+// set, a folder cannot be synced, as on file systems that refuse it.
+static int folderSyncError = 0;
+extern "C" int fsync(int fd) {
+  struct stat status;
+  if (folderSyncError != 0 && ::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
+    errno = folderSyncError;
+    return -1;
+  }
+  return static_cast<int>(::syscall(SYS_fsync, fd));
+}
 
 namespace rw {
 namespace {
@@ -98,6 +115,14 @@ TEST(PosixStorageSync, SyncsRealFilesAndFoldersAndReportsAMissingFolder) {
   EXPECT_TRUE(sync.SyncAllIn(folder.path(), error)) << error;
   EXPECT_FALSE(sync.SyncFolder(folder.File("missing"), error));
   EXPECT_EQ(error, "No such file or directory");
+  // A folder the file system cannot sync is as durable as it gets; a failing
+  // device is a failure.
+  for (const int refusal : {EINVAL, EROFS, ENOTSUP, EIO}) {
+    folderSyncError = refusal;
+    EXPECT_EQ(sync.SyncFolder(folder.path(), error), refusal != EIO) << refusal;
+  }
+  folderSyncError = 0;
+  EXPECT_EQ(error, "Input/output error");
 }
 
 }  // namespace

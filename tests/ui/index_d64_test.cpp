@@ -16,6 +16,7 @@
 #include "support/stand_in_tools.h"
 #include "support/vice_tools.h"
 #include "ui/launcher_dialogs.h"
+#include "ui/pause_dialog.h"
 #include "ui/wait_box.h"
 #include "window_driver.h"
 
@@ -158,6 +159,20 @@ TEST_F(IndexD64Test, RealViceToolsMakeADiskThatListsBothLaunchers) {
   EXPECT_NE(lower.find("01-game loader"), std::string::npos) << listing.output;
   EXPECT_NE(lower.find("02-demo"), std::string::npos) << listing.output;
   EXPECT_TRUE(fs::is_empty(tmp()));
+}
+
+// Modal even when shown rather than run; the last step of a long task is
+// always drawn, however soon it follows the one before.
+TEST(Dialogs, AreModalAndTheWaitBoxShowsTheEnd) {
+  RecordedMessages messages;
+  EXPECT_TRUE(LauncherDeviceDialog(messages).isModal());
+  EXPECT_TRUE(TargetSystemDialog("game.d64", "game").isModal());
+  EXPECT_TRUE(PauseDialog(".", messages).isModal());
+  WaitBox box{nullptr};
+  box.ShowWait("Working", true);
+  box.SetProgress(1, 2);
+  box.SetProgress(2, 2);
+  EXPECT_EQ(box.findChild<QProgressBar*>("progressBar")->value(), 1000);
 }
 
 }  // namespace
