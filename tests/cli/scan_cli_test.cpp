@@ -58,10 +58,15 @@ struct Collection {
     outside.Write("stranger.tap", Tape(0, 1, {{.name = "STRANGER"}}));
     fs::create_symlink(outside.File("stranger.tap"), root.File("stranger.tap"));
     fs::create_directory_symlink(outside.path(), root.File("elsewhere"));
+    // A folder beside the collection whose name merely begins with the collection's is outside too.
+    fs::create_directory(root.path() + "-beside");
+    root.Write("../" + fs::path(root.path()).filename().string() + "-beside/near.tap", Tape(0, 1, {{.name = "NEAR"}}));
+    fs::create_symlink(root.path() + "-beside/near.tap", root.File("near.tap"));
     for (const char* name : {"Upper.TAP", "damaged.tap", "gone.tap", "good.tap"}) paths.push_back(root.File(name));
     paths.push_back(root.File(quoted));
     paths.push_back(root.File("refused.tap"));
   }
+  ~Collection() { fs::remove_all(root.path() + "-beside"); }
 };
 
 std::vector<std::string> Lines(const std::string& text) {

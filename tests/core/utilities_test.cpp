@@ -92,6 +92,7 @@ TEST(SafeFileWriter, ReplacesOnlyWhenAskedAndLeavesNoPartialFile) {
     // Dropped before Commit: the old file is untouched and no temporary stays.
     SafeFileWriter writer;
     ASSERT_TRUE(writer.Open(target, error));
+    ASSERT_TRUE(writer.Open(target, error));  // the first temporary is given up
     ASSERT_TRUE(writer.Write("half", 4, error));
   }
   EXPECT_EQ(test::ReadFileText(target), "other");

@@ -278,9 +278,9 @@ INSTANTIATE_TEST_SUITE_P(
         FailingTool{"PetcatExitStatus", FormatMode::Ok, PetcatMode::FailStatus, WriteMode::Ok, 2,
                     "petcat ended with exit status 1:\nsyntax error"},
         FailingTool{"WriteExitStatus", FormatMode::Ok, PetcatMode::Ok, WriteMode::FailStatus, 3,
-                    "c1541 ended with exit status 2:\ndisk full"},
+                    "c1541 ended with exit status 2:\nno room\ndisk full"},
         FailingTool{"ThirdWriteFails", FormatMode::Ok, PetcatMode::Ok, WriteMode::FailOnThird, 7,
-                    "c1541 ended with exit status 2:\ndisk full"}),
+                    "c1541 ended with exit status 2:\nno room\ndisk full"}),
     [](const auto& info) { return std::string(info.param.label); });
 
 // A link at the disk's name is replaced as a link: the file it points to,

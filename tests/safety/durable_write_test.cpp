@@ -85,6 +85,10 @@ TEST_F(DurableWrites, JoinSyncsTheFileBeforeItsNameAndTheFolderAfter) {
   EXPECT_EQ(folder.Names(), namesBefore);
   ASSERT_FALSE(messages.shown.empty());
   EXPECT_EQ(messages.shown.back().text, "Error while saving file " + old + " : Input/output error");
+  // A file that cannot be opened again cannot be synced either.
+  std::string error;
+  EXPECT_FALSE(SyncWrittenFile(folder.File("gone.tap"), error));
+  EXPECT_EQ(error, "No such file or directory");
 }
 
 TEST_F(DurableWrites, SplitSyncsOnceForAllItsFilesBeforeItsMessage) {

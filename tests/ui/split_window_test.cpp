@@ -67,6 +67,9 @@ TEST_F(SplitWindowTest, LoadByDialogAndDropEnablesCommandsOnlyWithTicksAndFolder
                                                                  split->model().rows()[0].start + " OK");
 
   Toggle(2);
+  // The view draws the ticks from the model's check state.
+  const auto tick = [&](int row) { return list->model()->index(row - 1, 0).data(Qt::CheckStateRole).toInt(); };
+  EXPECT_EQ(std::to_string(tick(1)) + std::to_string(tick(2)), "02");
   EXPECT_EQ(Commands(), "000");  // ticked, but the folder does not exist
   EXPECT_TRUE(outputDir->toolTip().contains("does not exist"));
   test::Type(split, "Text1", QString::fromStdString(desktop.out.path()));
