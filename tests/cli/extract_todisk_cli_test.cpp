@@ -108,6 +108,15 @@ TEST(ExtractCli, ListJsonReportsEachProgramsDataAndExtractWritesOnlyWholeProgram
   EXPECT_EQ(todisk.exitCode, 1);
   EXPECT_NE(todisk.err.find("Row 3 \"BROKEN\": Data damaged"), std::string::npos) << todisk.err;
   EXPECT_FALSE(fs::exists(disk));
+
+  // Into one pipe, as `2>&1` gives, each report stands where it happened.
+  QProcess both;
+  both.setProcessChannelMode(QProcess::MergedChannels);
+  fs::create_directory(tape.folder.File("both"));
+  both.start(REELWRIGHT_CLI, {"extract", "--select", "2,3", Q(tape.path), Q(tape.folder.File("both"))});
+  ASSERT_TRUE(both.waitForFinished(60000));
+  const std::string text = both.readAll().toStdString();
+  EXPECT_LT(text.find("MENDED.prg"), text.find("Row 3")) << text;
 }
 
 TEST(ExtractCli, ToDiskKeepsTapeNamesByteForByteAndTheOldDiskOnFailure) {

@@ -80,6 +80,8 @@ TEST_F(LauncherCliTest, RefusalsMissingToolsAndAnExistingDisk) {
             "--sd-dir /a\":rem: refused, see above.\n");
   EXPECT_EQ(Run({Q(tape_), Q(out_), "--select", "1", "--target", "pet"}).exitCode, 2);
   EXPECT_EQ(Run({Q(tape_), Q(out_), "--select", "4"}).exitCode, 2);
+  EXPECT_EQ(Run({Q(tape_), Q(out_), "--select", "1", "--name", "1"}).err,
+            "--name 1: expected ROW=TEXT with an existing row.\n");
 
   run = Run({Q(tape_), Q(out_), "--select", "all"}, false);
   EXPECT_EQ(run.exitCode, 1);
