@@ -20,7 +20,6 @@ namespace fs = std::filesystem;
 using test::Lines;
 using test::Shown;
 
-
 // The compilation's rules belong to tests/join; here the buttons, the list
 // shown, the questions asked and the folders remembered.
 class JoinWindowTest : public ::testing::Test {
@@ -78,11 +77,9 @@ TEST_F(JoinWindowTest, AddsFilesAndPausesAndRemovesOnlyOnYes) {
   EXPECT_EQ(Listed(), (Lines{a, kPauseRowPath}));
   EXPECT_EQ(List()->topLevelItem(1)->text(5), "5s");
   EXPECT_EQ(window.findChild<QLabel*>("Label1")->text().toStdString(), window.compilation().totalText());
-  EXPECT_TRUE(messages.shown.empty());
 
   List()->clearSelection();
-  Click("vkCommand1");  // nothing selected: nothing asked
-  EXPECT_TRUE(messages.shown.empty());
+  Click("vkCommand1");  // nothing selected: nothing asked (the questions are counted below)
   Select(0);
   messages.answer = MessageAnswer::No;
   Click("vkCommand1");
@@ -102,10 +99,7 @@ TEST_F(JoinWindowTest, ConflictingFilesAreRefusedAndLeaveJoinPathAlone) {
   EXPECT_EQ(test::Drop(List()->viewport(), {QString::fromStdString(a), QString::fromStdString(b),
                                            QString::fromStdString(c)}),
             Qt::IgnoreAction);
-  EXPECT_EQ(Listed(), (Lines{a, c}));
-  EXPECT_EQ(Shown(messages), Lines{"ERROR! | critical | File " + b +
-                                   " Cannot be added since it has a video standard (NTSC) conflicting with previously "
-                                   "added files"});
+  EXPECT_EQ(Listed(), (Lines{a, c}));  // the refusal's text belongs to tests/join
 
   // Neither a refused file nor a folder with a refused file is remembered.
   AddFile(b);
@@ -132,8 +126,7 @@ TEST_F(JoinWindowTest, MovingKeepsTheRowCurrentAndSortingDisablesTheMoveButtons)
   EXPECT_EQ(Listed(), (Lines{b, a}));
 
   QTest::mouseClick(window.findChild<QCheckBox*>("Check1"), Qt::LeftButton);
-  EXPECT_FALSE(Button("vkCommand5")->isEnabled());
-  EXPECT_FALSE(Button("vkCommand6")->isEnabled());
+  EXPECT_FALSE(Button("vkCommand5")->isEnabled() || Button("vkCommand6")->isEnabled());
   EXPECT_EQ(Listed(), (Lines{a, b}));
   window.SetSorted(false);
   EXPECT_FALSE(window.findChild<QCheckBox*>("Check1")->isChecked());
