@@ -87,7 +87,6 @@ TEST(MainWindowTest, FirstArgumentOpensTheTapeAsLoadFileWould) {
   EXPECT_FALSE(split->model().rows()[0].checked);
   EXPECT_EQ(split->model().loadedPath(), tape);
   EXPECT_EQ(desktop.paths.ReadPersistentPath(PersistentPath::LoadPath), desktop.folder.path());
-  EXPECT_EQ(desktop.messages.shown.size(), 1u);
 }
 
 TEST(MainWindowTest, AboutBoxKeepsTheMainWindowDisabledUntilItCloses) {
