@@ -54,6 +54,23 @@ TEST(MainWindowTest, StartsWithSplitInFrontAndOpensEachToolOnce) {
   expectPlacedInFront(nullptr, "Form8");
   EXPECT_EQ(area->subWindowList().size(), 3);
 
+  // The HTAP list takes dropped files and folders, hidden or repeated alike.
+  ConvertWindow* convert = window.ConvertHtap();
+  auto* list = convert->findChild<QTreeWidget*>("ListView1");
+  const QString file = QString::fromStdString(desktop.folder.Write("game.htap", std::string("x")));
+  const QString hidden = QString::fromStdString(desktop.folder.Write(".hidden.htap", std::string("x")));
+  const QString folder = QString::fromStdString(desktop.out.path());
+
+  test::Drop(list->viewport(), {file, folder, hidden, file});
+  test::Drop(list->viewport(), {}, "just text");
+  QStringList rows;
+  for (int i = 0; i < list->topLevelItemCount(); ++i) {
+    rows << list->topLevelItem(i)->text(0) + " " + list->topLevelItem(i)->text(1);
+  }
+  EXPECT_EQ(rows, QStringList({file + " File", folder + " Dir", hidden + " Dir", file + " File"}));
+  test::Click(convert, "vkCommand5");
+  EXPECT_EQ(list->topLevelItemCount(), 4);
+
   // Each toolbar picture is named for assistive tools by its tooltip.
   auto* toolbar = window.findChild<QToolBar*>("Toolbar1");
   QStringList names;
@@ -118,25 +135,6 @@ TEST(MainWindowTest, AboutBoxKeepsTheMainWindowDisabledUntilItCloses) {
     EXPECT_TRUE(window.isEnabled());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   }
-}
-
-TEST(MainWindowTest, HtapListTakesDroppedFilesAndFolders) {
-  test::Desktop desktop;
-  ConvertWindow* convert = desktop.window.ConvertHtap();
-  auto* list = convert->findChild<QTreeWidget*>("ListView1");
-  const QString file = QString::fromStdString(desktop.folder.Write("game.htap", std::string("x")));
-  const QString hidden = QString::fromStdString(desktop.folder.Write(".hidden.htap", std::string("x")));
-  const QString folder = QString::fromStdString(desktop.out.path());
-
-  test::Drop(list->viewport(), {file, folder, hidden, file});
-  test::Drop(list->viewport(), {}, "just text");
-  QStringList rows;
-  for (int i = 0; i < list->topLevelItemCount(); ++i) {
-    rows << list->topLevelItem(i)->text(0) + " " + list->topLevelItem(i)->text(1);
-  }
-  EXPECT_EQ(rows, QStringList({file + " File", folder + " Dir", hidden + " Dir", file + " File"}));
-  test::Click(convert, "vkCommand5");
-  EXPECT_EQ(list->topLevelItemCount(), 4);
 }
 
 }  // namespace
