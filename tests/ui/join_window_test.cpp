@@ -61,6 +61,13 @@ class JoinWindowTest : public ::testing::Test {
 };
 
 TEST_F(JoinWindowTest, AddsFilesAndPausesAndRemovesOnlyOnYes) {
+  // Each picture button is named for assistive tools by its tooltip (and takes
+  // the focus by tab, as a push button does by default).
+  for (const char* name : {"vkCommand1", "vkCommand2", "vkCommand3", "vkCommand4", "vkCommand5", "vkCommand6",
+                           "vkCommand7"}) {
+    EXPECT_FALSE(Button(name)->toolTip().isEmpty() || Button(name)->icon().isNull()) << name;
+    EXPECT_EQ(Button(name)->accessibleName(), Button(name)->toolTip()) << name;
+  }
   EXPECT_EQ(window.findChild<QLabel*>("Label1")->text(), "0m0s");
   Click("vkCommand2");  // the file and folder dialogs cancelled: nothing added, nothing said
   Click("vkCommand4");
@@ -167,16 +174,6 @@ TEST_F(JoinWindowTest, JoinOntoAnExistingFileAsksAndReplacesItOnlyWithACompleteI
   EXPECT_EQ(Shown(messages), (Lines{question, "INFO | information | Join operation Executed Correctly !"}));
   EXPECT_EQ(paths.ReadPersistentPath(PersistentPath::SavePath), target.path());
   EXPECT_EQ(target.Names(), Lines{"out.tap"});
-}
-
-// (Each takes the focus by tab, as a push button does by default.)
-TEST_F(JoinWindowTest, EveryPictureButtonHasItsTooltipAsAccessibleName) {
-  for (const char* name : {"vkCommand1", "vkCommand2", "vkCommand3", "vkCommand4", "vkCommand5", "vkCommand6",
-                           "vkCommand7"}) {
-    QPushButton* button = Button(name);
-    EXPECT_FALSE(button->toolTip().isEmpty() || button->icon().isNull()) << name;
-    EXPECT_EQ(button->accessibleName(), button->toolTip()) << name;
-  }
 }
 
 // The prompt names the decimal separator and Add refuses the other one, keeping
