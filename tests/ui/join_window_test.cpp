@@ -20,7 +20,6 @@ namespace fs = std::filesystem;
 using test::Lines;
 using test::Shown;
 
-
 // The compilation's rules belong to tests/join; here the buttons, the list
 // shown, the questions asked and the folders remembered.
 class JoinWindowTest : public ::testing::Test {
@@ -62,6 +61,13 @@ class JoinWindowTest : public ::testing::Test {
 };
 
 TEST_F(JoinWindowTest, AddsFilesAndPausesAndRemovesOnlyOnYes) {
+  // Each picture button is named for assistive tools by its tooltip (and takes
+  // the focus by tab, as a push button does by default).
+  for (const char* name : {"vkCommand1", "vkCommand2", "vkCommand3", "vkCommand4", "vkCommand5", "vkCommand6",
+                           "vkCommand7"}) {
+    EXPECT_FALSE(Button(name)->toolTip().isEmpty() || Button(name)->icon().isNull()) << name;
+    EXPECT_EQ(Button(name)->accessibleName(), Button(name)->toolTip()) << name;
+  }
   EXPECT_EQ(window.findChild<QLabel*>("Label1")->text(), "0m0s");
   Click("vkCommand2");  // the file and folder dialogs cancelled: nothing added, nothing said
   Click("vkCommand4");
@@ -78,11 +84,9 @@ TEST_F(JoinWindowTest, AddsFilesAndPausesAndRemovesOnlyOnYes) {
   EXPECT_EQ(Listed(), (Lines{a, kPauseRowPath}));
   EXPECT_EQ(List()->topLevelItem(1)->text(5), "5s");
   EXPECT_EQ(window.findChild<QLabel*>("Label1")->text().toStdString(), window.compilation().totalText());
-  EXPECT_TRUE(messages.shown.empty());
 
   List()->clearSelection();
-  Click("vkCommand1");  // nothing selected: nothing asked
-  EXPECT_TRUE(messages.shown.empty());
+  Click("vkCommand1");  // nothing selected: nothing asked (the questions are counted below)
   Select(0);
   messages.answer = MessageAnswer::No;
   Click("vkCommand1");
@@ -93,7 +97,6 @@ TEST_F(JoinWindowTest, AddsFilesAndPausesAndRemovesOnlyOnYes) {
   EXPECT_EQ(Shown(messages),
             Lines(2, "WARNING! | question yes/no | Are you sure you want to delete the selected Files from your TAP "
                      "compilation?"));
-  EXPECT_FALSE(Button("vkCommand3")->isEnabled());
 }
 
 TEST_F(JoinWindowTest, ConflictingFilesAreRefusedAndLeaveJoinPathAlone) {
@@ -102,10 +105,7 @@ TEST_F(JoinWindowTest, ConflictingFilesAreRefusedAndLeaveJoinPathAlone) {
   EXPECT_EQ(test::Drop(List()->viewport(), {QString::fromStdString(a), QString::fromStdString(b),
                                            QString::fromStdString(c)}),
             Qt::IgnoreAction);
-  EXPECT_EQ(Listed(), (Lines{a, c}));
-  EXPECT_EQ(Shown(messages), Lines{"ERROR! | critical | File " + b +
-                                   " Cannot be added since it has a video standard (NTSC) conflicting with previously "
-                                   "added files"});
+  EXPECT_EQ(Listed(), (Lines{a, c}));  // the refusal's text belongs to tests/join
 
   // Neither a refused file nor a folder with a refused file is remembered.
   AddFile(b);
@@ -132,8 +132,7 @@ TEST_F(JoinWindowTest, MovingKeepsTheRowCurrentAndSortingDisablesTheMoveButtons)
   EXPECT_EQ(Listed(), (Lines{b, a}));
 
   QTest::mouseClick(window.findChild<QCheckBox*>("Check1"), Qt::LeftButton);
-  EXPECT_FALSE(Button("vkCommand5")->isEnabled());
-  EXPECT_FALSE(Button("vkCommand6")->isEnabled());
+  EXPECT_FALSE(Button("vkCommand5")->isEnabled() || Button("vkCommand6")->isEnabled());
   EXPECT_EQ(Listed(), (Lines{a, b}));
   window.SetSorted(false);
   EXPECT_FALSE(window.findChild<QCheckBox*>("Check1")->isChecked());
@@ -163,8 +162,7 @@ TEST_F(JoinWindowTest, JoinOntoAnExistingFileAsksAndReplacesItOnlyWithACompleteI
   fileDialogs.answers.push_back(output);
   Click("vkCommand3");
   EXPECT_EQ(test::ReadFileText(output), "old image");
-  ASSERT_EQ(messages.shown.size(), 2u);
-  EXPECT_EQ(messages.shown[1].title, "Error!");
+  EXPECT_EQ(messages.shown.size(), 2u);  // the question and the join's error
   EXPECT_EQ(paths.ReadPersistentPath(PersistentPath::SavePath), "/start");
   EXPECT_FALSE(waitBox.isVisible());
 
@@ -178,55 +176,34 @@ TEST_F(JoinWindowTest, JoinOntoAnExistingFileAsksAndReplacesItOnlyWithACompleteI
   EXPECT_EQ(target.Names(), Lines{"out.tap"});
 }
 
-TEST_F(JoinWindowTest, EveryPictureButtonHasItsTooltipAsAccessibleNameAndTakesFocus) {
-  for (const char* name : {"vkCommand1", "vkCommand2", "vkCommand3", "vkCommand4", "vkCommand5", "vkCommand6",
-                           "vkCommand7"}) {
-    QPushButton* button = Button(name);
-    ASSERT_NE(button, nullptr) << name;
-    EXPECT_FALSE(button->toolTip().isEmpty()) << name;
-    EXPECT_EQ(button->accessibleName(), button->toolTip()) << name;
-    EXPECT_FALSE(button->icon().isNull()) << name;
-    EXPECT_NE(button->focusPolicy() & Qt::TabFocus, 0) << name;
-  }
-}
-
-// The prompt names the locale's decimal separator and Add refuses the other one,
-// keeping the dialog open. Each pop-up starts afresh; the close box and Cancel
-// give nothing.
+// The prompt names the decimal separator and Add refuses the other one, keeping
+// the dialog open. Each pop-up starts afresh; the close box and Cancel give nothing.
 TEST(PauseDialog, AddTakesADurationWithItsOwnSeparatorAndEachPopUpStartsAfresh) {
-  const struct {
-    const char* separator;
-    const char* refused;
-    const char* accepted;
-  } cases[] = {{".", "2,5s", "2.5s"}, {",", "2.5s", "2,5s"}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.separator);
-    RecordedMessages messages;
-    PauseDialog dialog(c.separator, messages);
-    EXPECT_TRUE(dialog.findChild<QLabel*>("Label1")->text().endsWith(QString("\"") + c.separator + "\""));
-    test::ModalAnswers answers({
-        [&](QWidget* shown) {
-          auto* text = shown->findChild<QLineEdit*>("Text1");
-          EXPECT_EQ(shown->windowTitle() + " " + text->selectedText(), "Add Pause 5s");
-          QTest::keyClicks(text, c.refused);  // typed over the selection
-          test::Click(shown, "Command1");
-          EXPECT_TRUE(shown->isVisible());
-          text->setText(c.accepted);
-          test::Click(shown, "Command1");
-        },
-        [](QWidget* shown) {
-          EXPECT_EQ(shown->findChild<QLineEdit*>("Text1")->text(), "5s");
-          shown->close();
-        },
-        [](QWidget* shown) { test::Click(shown, "Command2"); },
-    });
-    EXPECT_EQ(dialog.PopUp(nullptr), c.accepted);
-    EXPECT_EQ(dialog.PopUp(nullptr), "");
-    EXPECT_EQ(dialog.PopUp(nullptr), "");
-    EXPECT_EQ(answers.answered(), 3u);
-    EXPECT_EQ(Shown(messages), Lines{"ERROR! | critical | Syntax of duration sting is invalid ! use XXmYYs as "
-                                     "suggested, fractional digits are accepted."});
-  }
+  RecordedMessages messages;
+  PauseDialog dialog(".", messages);
+  EXPECT_TRUE(dialog.findChild<QLabel*>("Label1")->text().endsWith("separator is: \".\""));
+  test::ModalAnswers answers({
+      [&](QWidget* shown) {
+        auto* text = shown->findChild<QLineEdit*>("Text1");
+        EXPECT_EQ(shown->windowTitle() + " " + text->selectedText(), "Add Pause 5s");
+        QTest::keyClicks(text, "2,5s");  // typed over the selection
+        test::Click(shown, "Command1");
+        EXPECT_TRUE(shown->isVisible());
+        text->setText("2.5s");
+        test::Click(shown, "Command1");
+      },
+      [](QWidget* shown) {
+        EXPECT_EQ(shown->findChild<QLineEdit*>("Text1")->text(), "5s");
+        shown->close();
+      },
+      [](QWidget* shown) { test::Click(shown, "Command2"); },
+  });
+  EXPECT_EQ(dialog.PopUp(nullptr), "2.5s");
+  EXPECT_EQ(dialog.PopUp(nullptr), "");
+  EXPECT_EQ(dialog.PopUp(nullptr), "");
+  EXPECT_EQ(answers.answered(), 3u);
+  EXPECT_EQ(Shown(messages), Lines{"ERROR! | critical | Syntax of duration sting is invalid ! use XXmYYs as "
+                                   "suggested, fractional digits are accepted."});
 }
 
 }  // namespace

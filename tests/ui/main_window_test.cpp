@@ -26,7 +26,6 @@ TEST(MainWindowTest, StartsWithSplitInFrontAndOpensEachToolOnce) {
   test::Desktop desktop;
   MainWindow& window = desktop.window;
   QMdiArea* area = window.mdiArea();
-  EXPECT_EQ(window.windowTitle(), "Reelwright " REELWRIGHT_VERSION);
   EXPECT_FALSE(window.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
   EXPECT_EQ(window.minimumSize(), window.maximumSize());
   QWidget lone;  // nothing to centre over, or nothing to centre: left alone
@@ -34,29 +33,41 @@ TEST(MainWindowTest, StartsWithSplitInFrontAndOpensEachToolOnce) {
   MainWindow::CenterChild(&lone, nullptr);
 
   const QSize standard = QSize(Twips(12195), Twips(9030)).boundedTo(area->viewport()->size());
-  const auto expectPlacedInFront = [&](const char* form) {
+  // Menu and toolbar reach the same single instances, moved back each time.
+  const auto expectPlacedInFront = [&](const char* action, const char* form) {
+    if (action != nullptr) window.findChild<QAction*>(action)->trigger();
     QMdiSubWindow* active = area->activeSubWindow();
     ASSERT_NE(active, nullptr);
     EXPECT_EQ(active->widget()->objectName(), form);
     EXPECT_EQ(active->geometry(), QRect(QPoint(0, 0), standard)) << form;
   };
-  expectPlacedInFront("Form3");
-
-  // Menu and toolbar reach the same single instances, moved back each time.
-  window.findChild<QAction*>("menuJoin")->trigger();
-  expectPlacedInFront("Form4");
-  EXPECT_EQ(area->activeSubWindow()->windowTitle(), "Join TAP Files");
+  expectPlacedInFront(nullptr, "Form3");
+  expectPlacedInFront("menuJoin", "Form4");
   EXPECT_TRUE(window.splitWindow()->onIndexD64);  // "Index D64" reaches the launcher builder
   area->activeSubWindow()->move(40, 30);
-  window.findChild<QAction*>("Join")->trigger();
-  expectPlacedInFront("Form4");
-  window.findChild<QAction*>("Split")->trigger();
-  expectPlacedInFront("Form3");
-  window.findChild<QAction*>("menuConvert")->trigger();
-  expectPlacedInFront("Form8");
+  expectPlacedInFront("Join", "Form4");
+  expectPlacedInFront("Split", "Form3");
+  expectPlacedInFront("menuConvert", "Form8");
   window.ToolbarButtonClick("split");  // keys compare case-sensitively
-  expectPlacedInFront("Form8");
+  expectPlacedInFront(nullptr, "Form8");
   EXPECT_EQ(area->subWindowList().size(), 3);
+
+  // The HTAP list takes dropped files and folders, hidden or repeated alike.
+  ConvertWindow* convert = window.ConvertHtap();
+  auto* list = convert->findChild<QTreeWidget*>("ListView1");
+  const QString file = QString::fromStdString(desktop.folder.Write("game.htap", std::string("x")));
+  const QString hidden = QString::fromStdString(desktop.folder.Write(".hidden.htap", std::string("x")));
+  const QString folder = QString::fromStdString(desktop.out.path());
+
+  test::Drop(list->viewport(), {file, folder, hidden, file});
+  test::Drop(list->viewport(), {}, "just text");
+  QStringList rows;
+  for (int i = 0; i < list->topLevelItemCount(); ++i) {
+    rows << list->topLevelItem(i)->text(0) + " " + list->topLevelItem(i)->text(1);
+  }
+  EXPECT_EQ(rows, QStringList({file + " File", folder + " Dir", hidden + " Dir", file + " File"}));
+  test::Click(convert, "vkCommand5");
+  EXPECT_EQ(list->topLevelItemCount(), 4);
 
   // Each toolbar picture is named for assistive tools by its tooltip.
   auto* toolbar = window.findChild<QToolBar*>("Toolbar1");
@@ -91,63 +102,35 @@ TEST(MainWindowTest, FirstArgumentOpensTheTapeAsLoadFileWould) {
   EXPECT_FALSE(split->model().rows()[0].checked);
   EXPECT_EQ(split->model().loadedPath(), tape);
   EXPECT_EQ(desktop.paths.ReadPersistentPath(PersistentPath::LoadPath), desktop.folder.path());
-  EXPECT_EQ(desktop.messages.shown.size(), 1u);
 }
 
 TEST(MainWindowTest, AboutBoxKeepsTheMainWindowDisabledUntilItCloses) {
   test::Desktop desktop;
   MainWindow& window = desktop.window;
-  const auto openAbout = [&] {
+  // Its timer, a key and a click on its frame each close it; a click on a label does not.
+  const std::function<void(AboutBox*)> closers[] = {
+      [](AboutBox* box) {
+        auto* timer = box->findChild<QTimer*>("Timer1");
+        EXPECT_TRUE(timer->isActive());
+        QTest::mouseClick(box->findChild<QLabel*>("lblProductName"), Qt::LeftButton);
+        EXPECT_TRUE(box->isVisible());
+        QMetaObject::invokeMethod(timer, "timeout");
+      },
+      [](AboutBox* box) { QTest::keyClick(box, Qt::Key_Space); },
+      [](AboutBox* box) { QTest::mouseClick(box->findChild<QFrame*>("Frame1"), Qt::LeftButton); },
+  };
+  for (const auto& close : closers) {
     window.findChild<QAction*>("menuAbout")->trigger();
     EXPECT_FALSE(window.isEnabled());
     AboutBox* box = nullptr;
     for (QWidget* top : QApplication::topLevelWidgets()) {
       if (top->objectName() == "frmSplash" && top->isVisible()) box = static_cast<AboutBox*>(top);
     }
-    return box;
-  };
-
-  AboutBox* box = openAbout();
-  ASSERT_NE(box, nullptr);
-  EXPECT_EQ(box->findChild<QLabel*>("lblPlatform")->text(), "Linux");
-  auto* timer = box->findChild<QTimer*>("Timer1");
-  EXPECT_TRUE(timer->isActive());
-  EXPECT_EQ(timer->interval(), 5000);
-  QTest::mouseClick(box->findChild<QLabel*>("lblProductName"), Qt::LeftButton);
-  EXPECT_TRUE(box->isVisible());  // a label is not the frame
-  QMetaObject::invokeMethod(timer, "timeout");
-  EXPECT_TRUE(window.isEnabled());
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-
-  box = openAbout();
-  ASSERT_NE(box, nullptr);
-  QTest::keyClick(box, Qt::Key_Space);
-  EXPECT_TRUE(window.isEnabled());
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-
-  box = openAbout();
-  ASSERT_NE(box, nullptr);
-  QTest::mouseClick(box->findChild<QFrame*>("Frame1"), Qt::LeftButton);
-  EXPECT_TRUE(window.isEnabled());
-}
-
-TEST(MainWindowTest, HtapListTakesDroppedFilesAndFolders) {
-  test::Desktop desktop;
-  ConvertWindow* convert = desktop.window.ConvertHtap();
-  auto* list = convert->findChild<QTreeWidget*>("ListView1");
-  const QString file = QString::fromStdString(desktop.folder.Write("game.htap", std::string("x")));
-  const QString hidden = QString::fromStdString(desktop.folder.Write(".hidden.htap", std::string("x")));
-  const QString folder = QString::fromStdString(desktop.out.path());
-
-  test::Drop(list->viewport(), {file, folder, hidden, file});
-  test::Drop(list->viewport(), {}, "just text");
-  QStringList rows;
-  for (int i = 0; i < list->topLevelItemCount(); ++i) {
-    rows << list->topLevelItem(i)->text(0) + " " + list->topLevelItem(i)->text(1);
+    ASSERT_NE(box, nullptr);
+    close(box);
+    EXPECT_TRUE(window.isEnabled());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   }
-  EXPECT_EQ(rows, QStringList({file + " File", folder + " Dir", hidden + " Dir", file + " File"}));
-  test::Click(convert, "vkCommand5");
-  EXPECT_EQ(list->topLevelItemCount(), 4);
 }
 
 }  // namespace

@@ -41,6 +41,7 @@ class SplitWindowTest : public ::testing::Test {
     list->setCurrentIndex(list->model()->index(row - 1, 1));
     QTest::keyClick(list, Qt::Key_Space);
   }
+  int Rows() { return list->model()->rowCount(); }
   std::string Cell(int row, int column) {
     return list->model()->index(row - 1, column).data().toString().toStdString();
   }
@@ -60,9 +61,8 @@ TEST_F(SplitWindowTest, LoadByDialogAndDropEnablesCommandsOnlyWithTicksAndFolder
   const FileDialogRequest& asked = desktop.dialogs.asked[0];
   EXPECT_EQ(asked.title + "|" + asked.folder, "Load TAP file|/program");
   EXPECT_EQ(asked.filters, (Lines{"Commodore TAP File (*.tap)", "Tutti i Files (*)"}));
-  EXPECT_EQ(Label("Label3").toStdString() + "|" + Label("Label5").toStdString() + "|" + Label("Label14").toStdString() +
-                "|" + std::to_string(list->model()->rowCount()),
-            tape + "|Commodore 64|3|3");
+  EXPECT_EQ(Label("Label3") + "|" + Label("Label5") + "|" + Label("Label14") + "|" + QString::number(Rows()),
+            QString::fromStdString(tape) + "|Commodore 64|3|3");
   EXPECT_EQ(Cell(1, 1) + " " + Cell(1, 2) + " " + Cell(1, 5), split->model().rows()[0].program + " " +
                                                                  split->model().rows()[0].start + " OK");
 
@@ -79,23 +79,21 @@ TEST_F(SplitWindowTest, LoadByDialogAndDropEnablesCommandsOnlyWithTicksAndFolder
   test::Click(split, "vkCommand5");  // Select All
   EXPECT_EQ(Commands(), "111");
 
-  // A refused drop changes nothing; a good one replaces the rows, all unticked.
+  // A drop loads its first file (a refused load is pinned through the first argument,
+  // in main_window_test): the rows are replaced, all unticked.
   const std::string bad = desktop.folder.Write("bad.tap", std::string("not a tape image"));
-  test::Drop(list->viewport(), {QString::fromStdString(bad)});
-  EXPECT_EQ(test::Shown(desktop.messages), Lines{"Error! | critical | " + bad + " Is not a valid TAP file"});
-  EXPECT_EQ(Label("Label3").toStdString() + "|" + std::to_string(list->model()->rowCount()) + "|" + Commands(),
-            tape + "|3|111");
   const std::string other = desktop.out.Write("other.tap", test::TapeWith({"ONE", "TWO"}));
   test::Drop(list->viewport(), {QString::fromStdString(other), QString::fromStdString(bad)});
-  EXPECT_EQ(std::to_string(list->model()->rowCount()) + "|" + Commands(), "2|000");
-  EXPECT_EQ(desktop.paths.ReadPersistentPath(PersistentPath::LoadPath), desktop.out.path());
+  EXPECT_EQ(std::to_string(Rows()) + "|" + Commands(), "2|000");
 
   // A file dropped on the folder box gives its folder.
   test::Drop(outputDir, {QString::fromStdString(tape)});
   EXPECT_EQ(outputDir->text().toStdString(), desktop.folder.path() + "/");
 }
 
-TEST_F(SplitWindowTest, NameEditorSavesResetsAndKeepsSixteenCharacters) {
+// The name editor saves, resets and keeps sixteen characters; then the
+// buttons split, index and manage the output folder.
+TEST_F(SplitWindowTest, NameEditorAndButtonsOnALoadedTape) {
   ASSERT_TRUE(split->LoadAndParse(QString::fromStdString(tape)));
   const std::string found = split->model().sections()[1].name;
   const auto box = [](QWidget* editor, const char* name) { return editor->findChild<QLineEdit*>(name); };
@@ -122,17 +120,11 @@ TEST_F(SplitWindowTest, NameEditorSavesResetsAndKeepsSixteenCharacters) {
   const QPoint row2 = list->visualRect(list->currentIndex()).center();
   QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row2);  // a double click begins with a click
   QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row2);
-  EXPECT_EQ(Cell(2, 1), "ABCDEFGHIJKLMNOP");
-  EXPECT_EQ(split->model().sections()[1].tapeNameText, "{RED}X");
-
+  EXPECT_EQ(Cell(2, 1) + "|" + split->model().sections()[1].tapeNameText, "ABCDEFGHIJKLMNOP|{RED}X");
   QTest::keyClick(list, Qt::Key_Return);
   EXPECT_EQ(answers.answered(), 2u);
-  EXPECT_EQ(Cell(2, 1), "ABCDEFGHIJKLMNOP");
-  EXPECT_EQ(split->model().sections()[1].tapeNameText, "{RED}X");
-}
+  EXPECT_EQ(Cell(2, 1) + "|" + split->model().sections()[1].tapeNameText, "ABCDEFGHIJKLMNOP|{RED}X");
 
-TEST_F(SplitWindowTest, ButtonsSplitIndexAndManageTheOutputFolder) {
-  ASSERT_TRUE(split->LoadAndParse(QString::fromStdString(tape)));
   desktop.dialogs.answers = {desktop.out.path()};
   test::Click(split, "vkCommand1");
   EXPECT_EQ(desktop.dialogs.asked.back().title, "Select a Directory");
@@ -141,7 +133,7 @@ TEST_F(SplitWindowTest, ButtonsSplitIndexAndManageTheOutputFolder) {
   Toggle(3);
   int d64Requests = 0;
   split->onIndexD64 = [&] { ++d64Requests; };
-
+  // Split and index files: their messages and rules belong to tests/split.
   test::Click(split, "vkCommand4");
   const auto& rows = split->model().rows();
   EXPECT_EQ(desktop.out.Names(), (Lines{SplitFileStem(1, rows[0].program) + ".tap",
@@ -154,13 +146,7 @@ TEST_F(SplitWindowTest, ButtonsSplitIndexAndManageTheOutputFolder) {
   EXPECT_EQ(d64Requests, 1);
   test::Click(split, "vkCommand8");
   EXPECT_EQ(desktop.paths.ReadPersistentPath(PersistentPath::DefSplitPath), desktop.out.path());
-
-  const std::string index = desktop.out.File("game.idx");
-  EXPECT_EQ(test::Shown(desktop.messages),
-            (Lines{"INFO | information | Split Operation Completed !",
-                   "INFO | information | Index File " + index + " successfully created !",
-                   "INFO | information | Directory \"" + desktop.out.path() +
-                       "\" successfully set as Default Split Directory !"}));
+  EXPECT_EQ(desktop.messages.shown.size(), 3u);
 }
 
 TEST_F(SplitWindowTest, ContextMenuExtractsAndCopiesTickedProgramsAndTooltipsTellTheData) {
