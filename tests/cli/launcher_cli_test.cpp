@@ -68,7 +68,7 @@ TEST_F(LauncherCliTest, OneLauncherPerGroupWithOneTarget) {
 }
 
 TEST_F(LauncherCliTest, RefusalsMissingToolsAndAnExistingDisk) {
-  for (const char* device : {"12", "x", "9x"}) {
+  for (const char* device : {"7", "12", "x", "9x"}) {
     const CliRun wrong = Run({Q(tape_), Q(out_), "--select", "1", "--device", device});
     EXPECT_EQ(wrong.exitCode, 2) << device;
     EXPECT_EQ(wrong.err, "--device " + std::string(device) + ": expected a device number from 8 to 11.\n");

@@ -91,6 +91,8 @@ TEST(SafeFileWriter, ReplacesOnlyWhenAskedAndLeavesNoPartialFile) {
   {
     // Dropped before Commit: the old file is untouched and no temporary stays.
     SafeFileWriter writer;
+    EXPECT_FALSE(writer.Write("early", 5, error));
+    EXPECT_EQ(error, "Bad file descriptor");
     ASSERT_TRUE(writer.Open(target, error));
     ASSERT_TRUE(writer.Open(target, error));  // the first temporary is given up
     ASSERT_TRUE(writer.Write("half", 4, error));
