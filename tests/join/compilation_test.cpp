@@ -4,10 +4,9 @@
 
 #include <filesystem>
 
-#include "support/tap_bytes.h"
-#include "platform/messages.h"
 #include "support/scratch_folder.h"
 #include "support/shown_messages.h"
+#include "support/tap_bytes.h"
 
 namespace rw {
 
@@ -27,6 +26,10 @@ std::vector<std::string> Paths(const Compilation& compilation) {
   return paths;
 }
 
+std::array<int, 3> Settings(const Compilation& compilation) {
+  return {compilation.machine(), compilation.video(), compilation.version()};
+}
+
 class CompilationTest : public ::testing::Test {
  protected:
   ScratchFolder folder;
@@ -36,6 +39,10 @@ class CompilationTest : public ::testing::Test {
   std::string Tap(const std::string& name, uint8_t machine, uint8_t video, uint8_t version, size_t length = 1000) {
     return folder.Write(name, TapBytes(machine, video, version, length));
   }
+  void Remove(std::initializer_list<int> rows) {
+    for (const int row : rows) compilation.SelectRow(row, true);
+    compilation.RemoveSelectedRows();
+  }
 };
 
 TEST_F(CompilationTest, FirstFileFixesSettingsAndFillsItsRow) {
@@ -43,31 +50,27 @@ TEST_F(CompilationTest, FirstFileFixesSettingsAndFillsItsRow) {
   const std::string path = Tap("a.tap", 1, 1, 2, 1000);
   ASSERT_TRUE(compilation.AddTapFile(path));
   EXPECT_TRUE(messages.shown.empty());
-  EXPECT_EQ((std::array<int, 3>{compilation.machine(), compilation.video(), compilation.version()}),
-            (std::array<int, 3>{1, 1, 2}));
-  ASSERT_EQ(compilation.rows().size(), 1u);
+  EXPECT_EQ(Settings(compilation), (std::array<int, 3>{1, 1, 2}));
   // 980 pulse bytes of 48 * 8 cycles at 0.97778 us: 0.368 s.
-  const CompilationRow expected{path, "1000 Bytes", "VIC-20", "NTSC", "TAP V2", "0m:0.37s"};
-  EXPECT_EQ(compilation.rows()[0], expected);
+  EXPECT_EQ(compilation.rows(),
+            (std::vector<CompilationRow>{{path, "1000 Bytes", "VIC-20", "NTSC", "TAP V2", "0m:0.37s"}}));
   EXPECT_EQ(compilation.totalText(), "0m:0.37s");
   EXPECT_FALSE(compilation.joinAvailable());
 }
 
-struct Conflict {
-  uint8_t machine, video, version;  // the compilation
-  uint8_t refusedMachine, refusedVideo, refusedVersion;
-  std::string reason;
-};
-
 TEST_F(CompilationTest, RefusalsNameTheRefusedFilesOwnValue) {
-  const Conflict cases[] = {
+  const struct {
+    uint8_t machine, video, version;  // the compilation
+    uint8_t refusedMachine, refusedVideo, refusedVersion;
+    std::string reason;
+  } cases[] = {
       {0, 0, 1, 0, 1, 1, "it has a video standard (NTSC)"},
       {0, 0, 1, 1, 1, 2, "it was created for a machine (VIC-20)"},
       {0, 0, 0, 0, 0, 1, "it has a TAP format ( TAP V1)"},
       {2, 1, 2, 2, 1, 0, "it has a TAP format (TAP V0)"},
       {1, 0, 1, 2, 0, 1, "it was created for a machine (C16-Plus4)"},
   };
-  for (const Conflict& c : cases) {
+  for (const auto& c : cases) {
     RecordedMessages shown;
     Compilation list(".", shown);
     ASSERT_TRUE(list.AddTapFile(Tap("first.tap", c.machine, c.video, c.version)));
@@ -76,8 +79,7 @@ TEST_F(CompilationTest, RefusalsNameTheRefusedFilesOwnValue) {
     EXPECT_EQ(test::Shown(shown), test::Lines{"ERROR! | critical | File " + refused + " Cannot be added since " +
                                               c.reason + " conflicting with previously added files"});
     EXPECT_EQ(list.rows().size(), 1u);
-    EXPECT_EQ(list.machine(), c.machine);
-    EXPECT_EQ(list.version(), c.version);
+    EXPECT_EQ(Settings(list), (std::array<int, 3>{c.machine, c.video, c.version}));
   }
 }
 
@@ -90,12 +92,9 @@ TEST_F(CompilationTest, PausesDoNotFixSettingsAndFollowTheClockOfTheFiles) {
   EXPECT_EQ(compilation.rows()[0].size, "8");
 
   // Once the files are gone, the next file sets the compilation anew.
-  compilation.SelectRow(1, true);
-  compilation.RemoveSelectedRows();
-  ASSERT_EQ(compilation.rows().size(), 1u);
+  Remove({1});
   ASSERT_TRUE(compilation.AddTapFile(Tap("c16.tap", 2, 1, 2)));
-  EXPECT_EQ((std::array<int, 3>{compilation.machine(), compilation.video(), compilation.version()}),
-            (std::array<int, 3>{2, 1, 2}));
+  EXPECT_EQ(Settings(compilation), (std::array<int, 3>{2, 1, 2}));
   EXPECT_TRUE(messages.shown.empty());
 }
 
@@ -113,12 +112,9 @@ TEST_F(CompilationTest, DirectoryAddsTapesInNameOrderPassesOverTheOutputAndStops
   ScratchFolder other;
   RecordedMessages shown;
   Compilation list(".", shown);
-  const auto write = [&](const std::string& name, uint8_t machine) {
-    return other.Write(name, TapBytes(machine, 0, 1, 500));
-  };
-  const std::string first = write("1.tap", 0);
-  const std::string second = write("2.tap", 1);
-  write("3.tap", 0);
+  const std::string first = other.Write("1.tap", TapBytes(0, 0, 1, 500));
+  const std::string second = other.Write("2.tap", TapBytes(1, 0, 1, 500));
+  other.Write("3.tap", TapBytes(0, 0, 1, 500));
   EXPECT_FALSE(list.AddTapDirectory(other.path() + "/"));
   EXPECT_EQ(Paths(list), std::vector<std::string>{first});
   ASSERT_EQ(shown.shown.size(), 1u);
@@ -127,12 +123,10 @@ TEST_F(CompilationTest, DirectoryAddsTapesInNameOrderPassesOverTheOutputAndStops
 
 TEST_F(CompilationTest, PauseRows) {
   ASSERT_TRUE(compilation.AddPauseRow("5s"));
-  const CompilationRow pause{"**  [PAUSE]  **", "4", "-", "-", "-", "5s"};
-  EXPECT_EQ(compilation.rows().back(), pause);
   // 90 s is 88.7 million cycles: six records of at most 16,777,215.
   ASSERT_TRUE(compilation.AddPauseRow("1m:30s"));
-  const CompilationRow longer{"**  [PAUSE]  **", "24", "-", "-", "-", "1m:30s"};
-  EXPECT_EQ(compilation.rows().back(), longer);
+  EXPECT_EQ(compilation.rows(), (std::vector<CompilationRow>{{"**  [PAUSE]  **", "4", "-", "-", "-", "5s"},
+                                                             {"**  [PAUSE]  **", "24", "-", "-", "-", "1m:30s"}}));
   EXPECT_DOUBLE_EQ(compilation.totalSeconds(), 95.0);
   EXPECT_EQ(compilation.totalText(), "1m:35s");
   EXPECT_EQ(compilation.CountFileRows(), 0);
@@ -177,23 +171,17 @@ TEST_F(CompilationTest, RemovalsSubtractAndAnEmptyListIsExactlyZero) {
   EXPECT_FALSE(compilation.joinAvailable());  // a join needs two rows of any kind
   ASSERT_TRUE(compilation.AddPauseRow("2.5s"));
   EXPECT_TRUE(compilation.joinAvailable());
-  compilation.SelectRow(1, true);
-  compilation.RemoveSelectedRows();
+  Remove({1});
   EXPECT_FALSE(compilation.joinAvailable());
   for (const char* name : {"b.tap", "c.tap"}) ASSERT_TRUE(compilation.AddTapFile(Tap(name, 0, 0, 1, 1001)));
   ASSERT_TRUE(compilation.AddPauseRow("2.5s"));
   ASSERT_TRUE(compilation.AddTapFile(Tap("d.tap", 0, 0, 1, 2500)));
 
-  compilation.SelectRow(1, true);
-  compilation.SelectRow(2, true);
-  compilation.SelectRow(3, true);
-  compilation.RemoveSelectedRows();
+  Remove({1, 2, 3});
   EXPECT_EQ(Paths(compilation), (std::vector<std::string>{folder.File("a.tap"), folder.File("d.tap")}));
   EXPECT_NEAR(compilation.totalSeconds(), 0.39 + 0.97, 0.02);
 
-  compilation.SelectRow(0, true);
-  compilation.SelectRow(1, true);
-  compilation.RemoveSelectedRows();
+  Remove({0, 1});
   EXPECT_TRUE(compilation.rows().empty());
   EXPECT_EQ(compilation.totalSeconds(), 0.0);
   EXPECT_EQ(compilation.totalText(), "0m:0s");
@@ -219,7 +207,6 @@ TEST_F(CompilationTest, MovesCarryTheCurrentRowAndStopAtTheEnds) {
   EXPECT_EQ(Paths(compilation), (std::vector<std::string>{b, a, c}));
   EXPECT_EQ(compilation.currentRow(), 1);
   EXPECT_EQ(selected(), (std::vector<bool>{false, true, false}));
-  EXPECT_TRUE(messages.shown.empty());
 }
 
 TEST_F(CompilationTest, SortingPutsPausesFirstAndKeepsNewRowsInPlace) {

@@ -18,9 +18,10 @@ QString Q(const std::string& text) { return QString::fromStdString(text); }
 constexpr PersistentPath kAll[] = {PersistentPath::SavePath, PersistentPath::LoadPath, PersistentPath::JoinPath,
                                    PersistentPath::SplitPath, PersistentPath::DefSplitPath};
 
+// The user's config folder is made by the first write, not before.
 TEST(AppSettings, RememberedDirectoriesSurviveARestart) {
   ScratchFolder scratch;
-  const QString ini = Q(scratch.File("Reelwright.ini"));
+  const QString ini = Q(scratch.File("config/Reelwright/Reelwright.ini"));
   {
     AppSettings settings(ini, "/opt/reelwright");
     for (PersistentPath which : kAll) EXPECT_EQ(ReadPersistentPath(settings, which), "/opt/reelwright");
@@ -28,7 +29,7 @@ TEST(AppSettings, RememberedDirectoriesSurviveARestart) {
     EXPECT_TRUE(WritePersistentPath(settings, QString::fromUtf8("/home/me/Bänder ; 1984"), PersistentPath::LoadPath));
     EXPECT_TRUE(WritePersistentPath(settings, "", PersistentPath::DefSplitPath));
   }
-  EXPECT_EQ(ReadFileText(scratch.File("Reelwright.ini")), "[Persistence]\nLoadPath=/home/me/Bänder ; 1984\nDefSplitPath=\n");
+  EXPECT_EQ(ReadFileText(ini.toStdString()), "[Persistence]\nLoadPath=/home/me/Bänder ; 1984\nDefSplitPath=\n");
 
   AppSettings restarted(ini, "/opt/reelwright");
   EXPECT_EQ(ReadPersistentPath(restarted, PersistentPath::LoadPath), QString::fromUtf8("/home/me/Bänder ; 1984"));
@@ -36,6 +37,11 @@ TEST(AppSettings, RememberedDirectoriesSurviveARestart) {
   EXPECT_EQ(ReadPersistentPath(restarted, PersistentPath::SplitPath), "/opt/reelwright");
   EXPECT_EQ(restarted.Section(), "Persistence");
   EXPECT_EQ(restarted.Key(), "SplitPath");
+
+  // A folder that cannot be made is reported to the caller, and the old value reads on.
+  AppSettings blocked(Q(scratch.Write("file", "x") + "/Reelwright.ini"), "/opt/reelwright");
+  EXPECT_FALSE(WritePersistentPath(blocked, "/tapes", PersistentPath::SplitPath));
+  EXPECT_EQ(ReadPersistentPath(blocked, PersistentPath::SplitPath), "/opt/reelwright");
 }
 
 TEST(AppSettings, FileLivesBesideTheProgramOnlyWhenThatFolderIsWritableAndNotInstalled) {
@@ -53,20 +59,6 @@ TEST(AppSettings, FileLivesBesideTheProgramOnlyWhenThatFolderIsWritableAndNotIns
   // Folders never remembered: the portable copy's own, else the home folder.
   EXPECT_EQ(UnsetFolderDefault(program + "/Reelwright.ini", program, "/home/me"), program);
   EXPECT_EQ(UnsetFolderDefault(user + "/Reelwright.ini", "/usr/bin", "/home/me"), "/home/me");
-}
-
-TEST(AppSettings, TheUserConfigFolderIsCreatedByTheFirstWriteOrTheFailureReported) {
-  ScratchFolder scratch;
-  AppSettings settings(Q(scratch.File("config/Reelwright/Reelwright.ini")), "/opt/reelwright");
-  EXPECT_EQ(ReadPersistentPath(settings, PersistentPath::SavePath), "/opt/reelwright");
-  EXPECT_TRUE(scratch.Names().empty());
-  EXPECT_TRUE(WritePersistentPath(settings, "/out", PersistentPath::SavePath));
-  EXPECT_EQ(ReadFileText(scratch.File("config/Reelwright/Reelwright.ini")), "[Persistence]\nSavePath=/out\n");
-
-  // A folder that cannot be made is reported to the caller, and the old value reads on.
-  AppSettings blocked(Q(scratch.Write("file", "x") + "/Reelwright.ini"), "/opt/reelwright");
-  EXPECT_FALSE(WritePersistentPath(blocked, "/tapes", PersistentPath::SplitPath));
-  EXPECT_EQ(ReadPersistentPath(blocked, PersistentPath::SplitPath), "/opt/reelwright");
 }
 
 }  // namespace
