@@ -3,24 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "platform/messages.h"
-#include "split/program_groups.h"
 #include "support/scratch_folder.h"
 #include "support/shown_messages.h"
 
 namespace rw {
 namespace {
-
-TEST(ProgramGroups, TickedRowsCloseGroups) {
-  // Rows 1..5 with 2 and 5 ticked: rows 1-2 and 3-5.
-  const std::vector<bool> checked = {false, true, false, false, true};
-  std::vector<std::pair<int, int>> groups;
-  for (const auto& group : FormGroups(checked)) groups.emplace_back(group.firstRow, group.lastRow);
-  EXPECT_EQ(groups, (std::vector<std::pair<int, int>>{{1, 2}, {3, 5}}));
-  // Only row 1 ticked: the rest belong to no group; adjacent ticks are groups of one.
-  EXPECT_EQ(FormGroups({true, false, false}).size(), 1u);
-  EXPECT_EQ(GroupFirstRow({true, true, true}, 3), 3);
-  EXPECT_TRUE(FormGroups({}).empty());
-}
 
 TEST(IndexFile, PathIsLowerCaseNameWithExtensionReplaced) {
   EXPECT_EQ(IndexFilePath("/out", "/tapes/Game.TAP"), "/out/game.idx");
