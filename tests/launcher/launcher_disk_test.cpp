@@ -38,7 +38,7 @@ class ScriptedUser : public LauncherDialogs, public RecordedMessages {
   }
   TargetAnswer AskTarget(const std::string& proposedDiskName, const std::string& name) override {
     asked.push_back(proposedDiskName + "|" + name + (busy ? "|busy" : ""));
-    return next < targets.size() ? targets[next++] : TargetAnswer{TargetAction::Next, 0, name};
+    return next < targets.size() ? targets[next++] : TargetAnswer{TargetAction::Next, 6, name};
   }
   void SetBusy(bool on) override { busy = on; }
   MessageAnswer Show(const Message& message) override {
@@ -47,7 +47,9 @@ class ScriptedUser : public LauncherDialogs, public RecordedMessages {
   }
 
   DeviceAnswer device{false, 8, ""};
-  std::vector<TargetAnswer> targets;  // answered in order, then "Next >" with Commodore 64
+  // Answered in order, then "Next >" with the first target past the list,
+  // which stands for the Commodore 64.
+  std::vector<TargetAnswer> targets;
   std::vector<std::string> asked;     // "proposed|name", with "|busy" if the pointer was on
   int deviceAsked = 0;
   bool busy = false;
@@ -197,6 +199,7 @@ TEST_F(LauncherDiskTest, CancellingTheThirdProgramDeletesTheDisk) {
   EXPECT_TRUE(fs::is_empty(out_));
   EXPECT_TRUE(TemporaryFolderEmpty());
   EXPECT_TRUE(settings_.launcherCancelled);
+  EXPECT_EQ(settings_.petcatOptions, "-w2");  // the cancelled answer's target is not taken
   ExpectOneMessage("INFO | information | Operation Aborted, D64 Index file not created !");
 }
 
@@ -221,6 +224,8 @@ TEST_F(LauncherDiskTest, ForAllRemainingAppliesOneTargetToTheRestOfOneBuild) {
   user_.targets.push_back({TargetAction::Next, 5, "FIRST"});
   EXPECT_EQ(Build(), LauncherOutcome::Created);
   EXPECT_EQ(user_.asked.size(), 4u);
+  const std::string c128 = "\r\n25 poke842,76:poke843,207:poke844,13:poke208,3\r\n";
+  EXPECT_NE(test::TokenisedText(tools_, 4).find(c128), std::string::npos);
   EXPECT_EQ(PetcatOptions(), (test::Lines{"-w2 -l 0401", "-w2 -l 0401", "-w2 -l 0401", "-w70 -l 1C01", "-w2", "-w2"}));
 }
 

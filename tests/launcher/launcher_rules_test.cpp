@@ -6,34 +6,12 @@
 
 #include "launcher/device_answer.h"
 #include "launcher/launcher_text.h"
-#include "launcher/target_systems.h"
 #include "support/shown_messages.h"
 
 namespace rw {
 namespace {
 
 const std::string kDeviceError = "Error, Device number of Tapewell must be in the interval 8-11 !";
-
-TEST(ApplyTargetAnswer, NextAndForAllTakeTheChoiceCancelKeepsIt) {
-  LauncherSettings settings;
-  EXPECT_EQ(ApplyTargetAnswer({TargetAction::Next, 5, "typed"}, "01-x", settings), "typed");
-  EXPECT_EQ(settings.petcatOptions, "-w70 -l 1C01");
-  EXPECT_FALSE(settings.forAllRemaining);
-
-  EXPECT_EQ(ApplyTargetAnswer({TargetAction::Cancel, 2, "typed"}, "02-proposed", settings), "02-proposed");
-  EXPECT_TRUE(settings.launcherCancelled);
-  EXPECT_EQ(settings.petcatOptions, "-w70 -l 1C01");
-  EXPECT_EQ(settings.autostartLine, "25 poke842,76:poke843,207:poke844,13:poke208,3");
-
-  settings = {};
-  EXPECT_EQ(ApplyTargetAnswer({TargetAction::ForAllRemaining, 2, "all"}, "01-x", settings), "all");
-  EXPECT_TRUE(settings.forAllRemaining);
-  EXPECT_FALSE(settings.launcherCancelled);
-  EXPECT_EQ(settings.petcatOptions, "-w2 -l 0401");
-
-  ApplyTargetAnswer({TargetAction::Next, 99, "x"}, "01-x", settings);
-  EXPECT_EQ(settings.petcatOptions, "-w2");
-}
 
 TEST(LeadingNumber, ReadsTheDecimalNumberAtTheStart) {
   const struct {

@@ -51,20 +51,6 @@ TEST_F(ToolRunnerTest, LooksInTheProgramFolderFirstThenOnThePath) {
   EXPECT_EQ(programFolderOnly.FindTool("petcat"), "");
 }
 
-TEST_F(ToolRunnerTest, ArgumentsArriveExactlyAsGiven) {
-  const std::string tool = program_ + "/echo args";
-  WriteScript(tool, "for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done\necho 'to stderr' >&2\nexit 3\n");
-  QtToolRunner runner(program_, std::vector<std::string>{});
-  const ToolResult result =
-      runner.Run(tool, {"a b", "", "\"quoted\"", "$HOME", "x;y", "01-game         ", "*", "é"});
-  EXPECT_TRUE(result.started);
-  EXPECT_TRUE(result.finished);
-  EXPECT_EQ(result.exitStatus, 3);
-  EXPECT_FALSE(result.Succeeded());
-  EXPECT_EQ(result.output,
-            "[a b]\n[]\n[\"quoted\"]\n[$HOME]\n[x;y]\n[01-game         ]\n[*]\n[é]\nto stderr\n");
-}
-
 // True once process `pid` has ended (gone, or a zombie nobody reaped yet).
 bool Ended(pid_t pid) {
   for (int i = 0; i < 40; ++i) {
