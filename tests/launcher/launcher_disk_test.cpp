@@ -6,10 +6,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <sstream>
 
 #include "launcher/device_answer.h"
 #include "launcher/launcher_text.h"
@@ -17,6 +17,7 @@
 #include "support/stand_in_tools.h"
 #include "support/scratch_folder.h"
 #include "support/shown_messages.h"
+#include "support/vice_tools.h"
 
 namespace rw {
 namespace {
@@ -61,6 +62,17 @@ std::string Lines(const std::vector<std::string>& lines) {
   std::string text;
   for (const std::string& line : lines) text += line + "\r\n";
   return text;
+}
+
+// petcat's listing without the blanks it aligns line numbers with.
+std::vector<std::string> ListingLines(const std::string& listing) {
+  std::vector<std::string> lines;
+  std::istringstream in(listing);
+  for (std::string line; std::getline(in, line);) {
+    line.erase(0, line.find_first_not_of(' '));
+    if (!line.empty()) lines.push_back(line);
+  }
+  return lines;
 }
 
 std::vector<LauncherProgram> Programs(int count) {
@@ -331,6 +343,41 @@ TEST_F(LauncherDiskTest, AMissingToolIsReportedByNameBeforeAnythingHappens) {
   }
   EXPECT_EQ(user_.deviceAsked, 0);
   ExpectNothingDone();
+}
+
+// The real VICE tools, where they are shipped beside the project: every
+// program read back off the disk and listed by petcat is exactly the
+// launcher the name asks for, however odd the names.
+TEST_F(LauncherDiskTest, RealViceToolsMakeADiskThatReadsBackAsTheTextsDescribeIt) {
+  std::string whyNot;
+  tools_ = test::RealViceToolsFolder(&whyNot);
+  if (tools_.empty()) GTEST_SKIP() << whyNot;
+  // The builder reads nothing of the tape but its name and the starts of the
+  // selected groups, as the split list shows them.
+  input_.imagePath = root_.File("Spy,vs Spy.TAP");
+  input_.programs = {{"A\":POKE53280,0:REM", "0001A4"}, {"LINE\r\n20 NEW", "00B000"}, {"{CLR}GAME, 2", "00C000"}};
+  user_.device = {false, 8, "/games,1"};
+  user_.targets = {{TargetAction::ForAllRemaining, 0, input_.programs[0].name}};
+  ASSERT_EQ(Build(), LauncherOutcome::Created) << (user_.shown.empty() ? "" : user_.shown[0].text);
+  EXPECT_TRUE(TemporaryFolderEmpty());
+  const std::string disk = out_ + "/spy,vs spy.tap.d64";
+  EXPECT_EQ(fs::file_size(disk), 174848u);  // 683 blocks of 256 bytes: a 35-track d64
+
+  QtToolRunner runner(tools_, std::vector<std::string>{});
+  const std::string program = root_.File("read.prg"), listing = root_.File("read.txt");
+  const char* const entries[] = {"01-a--poke53280-", "02-line--20 new ", "03--clr-game- 2 "};
+  const char* const starts[] = {"0001a4", "00b000", "00c000"};
+  for (int i = 0; i < 3; ++i) {
+    const ToolResult read = runner.Run(runner.FindTool("c1541"), {"-attach", disk, "-read", entries[i], program});
+    ASSERT_TRUE(read.Succeeded()) << entries[i] << "\n" << read.output;
+    const ToolResult listed = runner.Run(runner.FindTool("petcat"), {"-2", "-o", listing, "--", program});
+    ASSERT_TRUE(listed.Succeeded()) << listed.output;
+    EXPECT_EQ(ListingLines(test::ReadFileText(listing)),
+              (std::vector<std::string>{"5 open 1,8,15,\"cd:_\":close1", "10 open 1,8,15,\"cd/games,1\":close1",
+                                        std::string("20 open 1,8,15,\"xt:spy,vs spy.tap,") + starts[i] + "\":close1",
+                                        "25 poke631,131:poke198,1", "30 new"}))
+        << entries[i];
+  }
 }
 
 }  // namespace
