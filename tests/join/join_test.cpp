@@ -262,8 +262,10 @@ class JoinTest : public CompilationTest {
 };
 
 TEST_F(JoinTest, TwoFilesAndAPause) {
-  const auto first = TapBytes(1, 1, 1, 1000, 0x30);
-  const auto second = TapBytes(1, 1, 1, 2000, 0x41);
+  // A C16 NTSC compilation; the header carries its settings under the first
+  // image's signature.
+  const auto first = TapBytes(2, 1, 2, 1000, 0x30, "C16-TAPE-RAW");
+  const auto second = TapBytes(2, 1, 2, 2000, 0x41, "C64-TAPE-RAW");
   Add("one.tap", first);
   ASSERT_TRUE(compilation.AddPauseRow("1s"));
   Add("two.tap", second);
@@ -278,25 +280,12 @@ TEST_F(JoinTest, TwoFilesAndAPause) {
   EXPECT_TRUE(messages.shown.empty());
   const auto joined = ReadFileBytes(output);
   ASSERT_EQ(joined.size(), 2984u);
-  const auto header = MakeTapHeader("C64-TAPE-RAW", 1, 1, 1, 2964);
-  EXPECT_EQ(Slice(joined, 0, 20), std::vector<uint8_t>(header.begin(), header.end()));
-  EXPECT_EQ(Slice(joined, 20, 980), Slice(first, 20, 980));
-  // The pause follows the clock of the compilation: 1 s at VIC-20 NTSC is 1,022,725 cycles.
-  EXPECT_EQ(Slice(joined, 1000, 4), (std::vector<uint8_t>{0x00, 0x05, 0x9B, 0x0F}));
-  EXPECT_EQ(Slice(joined, 1004, 1980), Slice(second, 20, 1980));
-}
-
-TEST_F(JoinTest, HeaderCarriesTheCompilationsSettingsUnderTheFirstImagesSignature) {
-  Add("a.tap", TapBytes(2, 1, 2, 30, 0x20, "C16-TAPE-RAW"));
-  Add("b.tap", TapBytes(2, 1, 2, 40, 0x21, "C64-TAPE-RAW"));
-  const std::string output = folder.File("out.tap");
-  ASSERT_TRUE(JoinToTapFile(compilation, output, false, messages));
-  const auto joined = ReadFileBytes(output);
-  ASSERT_EQ(joined.size(), 50u);
   EXPECT_EQ(std::string(joined.begin(), joined.begin() + 12), "C16-TAPE-RAW");
-  EXPECT_EQ(Slice(joined, 12, 8), (std::vector<uint8_t>{2, 2, 1, 0, 30, 0, 0, 0}));
-  EXPECT_EQ(joined[20], 0x20);
-  EXPECT_EQ(joined[49], 0x21);
+  EXPECT_EQ(Slice(joined, 12, 8), (std::vector<uint8_t>{2, 2, 1, 0, 0x94, 0x0B, 0, 0}));
+  EXPECT_EQ(Slice(joined, 20, 980), Slice(first, 20, 980));
+  // The pause follows the clock of the compilation: 1 s at C16 NTSC is 894,887 cycles.
+  EXPECT_EQ(Slice(joined, 1000, 4), (std::vector<uint8_t>{0x00, 0xA7, 0xA7, 0x0D}));
+  EXPECT_EQ(Slice(joined, 1004, 1980), Slice(second, 20, 1980));
 }
 
 TEST_F(JoinTest, PausesAloneMakeAVersionOneC64PalImage) {
