@@ -127,7 +127,9 @@ TEST_F(IniFile, DeletesKeysAndSectionsAndEnumeratesWhatIsLeft) {
 }
 
 TEST_F(IniFile, EditsOfAHandWrittenFileTouchOnlyTheirOwnLine) {
-  scratch.Write("test.ini", "; written by hand\r\n[Persistence]\r\n  LoadPath = /tapes/old  \r\nOdd=\xE9t\xE9\r\n\r\n# next\r\n[Other]\r\nX=1\r\n");
+  scratch.Write("test.ini",
+                "; written by hand\r\n[Persistence]\r\n  LoadPath = /tapes/old  \r\nOdd=\xE9t\xE9\r\n"
+                "\r\n# next\r\n[Other]\r\nX=1\r\n");
   ini.SetSection("persistence");
   ini.SetKey("loadpath");
   EXPECT_EQ(ini.Value(), "/tapes/old");
