@@ -1,13 +1,15 @@
 #include "join/compilation.h"
+#include "join/join_operation.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
-#include "support/tap_bytes.h"
-#include "platform/messages.h"
+#include "core/pulse_timing.h"
 #include "support/scratch_folder.h"
 #include "support/shown_messages.h"
+#include "support/tap_bytes.h"
 
 namespace rw {
 
@@ -18,6 +20,7 @@ void PrintTo(const CompilationRow& row, std::ostream* out) {
 
 namespace {
 
+using test::ReadFileBytes;
 using test::ScratchFolder;
 using test::TapBytes;
 
@@ -25,6 +28,10 @@ std::vector<std::string> Paths(const Compilation& compilation) {
   std::vector<std::string> paths;
   for (const auto& row : compilation.rows()) paths.push_back(row.path);
   return paths;
+}
+
+std::array<int, 3> Settings(const Compilation& compilation) {
+  return {compilation.machine(), compilation.video(), compilation.version()};
 }
 
 class CompilationTest : public ::testing::Test {
@@ -36,6 +43,10 @@ class CompilationTest : public ::testing::Test {
   std::string Tap(const std::string& name, uint8_t machine, uint8_t video, uint8_t version, size_t length = 1000) {
     return folder.Write(name, TapBytes(machine, video, version, length));
   }
+  void Remove(std::initializer_list<int> rows) {
+    for (const int row : rows) compilation.SelectRow(row, true);
+    compilation.RemoveSelectedRows();
+  }
 };
 
 TEST_F(CompilationTest, FirstFileFixesSettingsAndFillsItsRow) {
@@ -43,31 +54,27 @@ TEST_F(CompilationTest, FirstFileFixesSettingsAndFillsItsRow) {
   const std::string path = Tap("a.tap", 1, 1, 2, 1000);
   ASSERT_TRUE(compilation.AddTapFile(path));
   EXPECT_TRUE(messages.shown.empty());
-  EXPECT_EQ((std::array<int, 3>{compilation.machine(), compilation.video(), compilation.version()}),
-            (std::array<int, 3>{1, 1, 2}));
-  ASSERT_EQ(compilation.rows().size(), 1u);
+  EXPECT_EQ(Settings(compilation), (std::array<int, 3>{1, 1, 2}));
   // 980 pulse bytes of 48 * 8 cycles at 0.97778 us: 0.368 s.
-  const CompilationRow expected{path, "1000 Bytes", "VIC-20", "NTSC", "TAP V2", "0m:0.37s"};
-  EXPECT_EQ(compilation.rows()[0], expected);
+  EXPECT_EQ(compilation.rows(),
+            (std::vector<CompilationRow>{{path, "1000 Bytes", "VIC-20", "NTSC", "TAP V2", "0m:0.37s"}}));
   EXPECT_EQ(compilation.totalText(), "0m:0.37s");
   EXPECT_FALSE(compilation.joinAvailable());
 }
 
-struct Conflict {
-  uint8_t machine, video, version;  // the compilation
-  uint8_t refusedMachine, refusedVideo, refusedVersion;
-  std::string reason;
-};
-
 TEST_F(CompilationTest, RefusalsNameTheRefusedFilesOwnValue) {
-  const Conflict cases[] = {
+  const struct {
+    uint8_t machine, video, version;  // the compilation
+    uint8_t refusedMachine, refusedVideo, refusedVersion;
+    std::string reason;
+  } cases[] = {
       {0, 0, 1, 0, 1, 1, "it has a video standard (NTSC)"},
       {0, 0, 1, 1, 1, 2, "it was created for a machine (VIC-20)"},
       {0, 0, 0, 0, 0, 1, "it has a TAP format ( TAP V1)"},
       {2, 1, 2, 2, 1, 0, "it has a TAP format (TAP V0)"},
       {1, 0, 1, 2, 0, 1, "it was created for a machine (C16-Plus4)"},
   };
-  for (const Conflict& c : cases) {
+  for (const auto& c : cases) {
     RecordedMessages shown;
     Compilation list(".", shown);
     ASSERT_TRUE(list.AddTapFile(Tap("first.tap", c.machine, c.video, c.version)));
@@ -76,8 +83,7 @@ TEST_F(CompilationTest, RefusalsNameTheRefusedFilesOwnValue) {
     EXPECT_EQ(test::Shown(shown), test::Lines{"ERROR! | critical | File " + refused + " Cannot be added since " +
                                               c.reason + " conflicting with previously added files"});
     EXPECT_EQ(list.rows().size(), 1u);
-    EXPECT_EQ(list.machine(), c.machine);
-    EXPECT_EQ(list.version(), c.version);
+    EXPECT_EQ(Settings(list), (std::array<int, 3>{c.machine, c.video, c.version}));
   }
 }
 
@@ -90,12 +96,9 @@ TEST_F(CompilationTest, PausesDoNotFixSettingsAndFollowTheClockOfTheFiles) {
   EXPECT_EQ(compilation.rows()[0].size, "8");
 
   // Once the files are gone, the next file sets the compilation anew.
-  compilation.SelectRow(1, true);
-  compilation.RemoveSelectedRows();
-  ASSERT_EQ(compilation.rows().size(), 1u);
+  Remove({1});
   ASSERT_TRUE(compilation.AddTapFile(Tap("c16.tap", 2, 1, 2)));
-  EXPECT_EQ((std::array<int, 3>{compilation.machine(), compilation.video(), compilation.version()}),
-            (std::array<int, 3>{2, 1, 2}));
+  EXPECT_EQ(Settings(compilation), (std::array<int, 3>{2, 1, 2}));
   EXPECT_TRUE(messages.shown.empty());
 }
 
@@ -113,12 +116,9 @@ TEST_F(CompilationTest, DirectoryAddsTapesInNameOrderPassesOverTheOutputAndStops
   ScratchFolder other;
   RecordedMessages shown;
   Compilation list(".", shown);
-  const auto write = [&](const std::string& name, uint8_t machine) {
-    return other.Write(name, TapBytes(machine, 0, 1, 500));
-  };
-  const std::string first = write("1.tap", 0);
-  const std::string second = write("2.tap", 1);
-  write("3.tap", 0);
+  const std::string first = other.Write("1.tap", TapBytes(0, 0, 1, 500));
+  const std::string second = other.Write("2.tap", TapBytes(1, 0, 1, 500));
+  other.Write("3.tap", TapBytes(0, 0, 1, 500));
   EXPECT_FALSE(list.AddTapDirectory(other.path() + "/"));
   EXPECT_EQ(Paths(list), std::vector<std::string>{first});
   ASSERT_EQ(shown.shown.size(), 1u);
@@ -127,12 +127,10 @@ TEST_F(CompilationTest, DirectoryAddsTapesInNameOrderPassesOverTheOutputAndStops
 
 TEST_F(CompilationTest, PauseRows) {
   ASSERT_TRUE(compilation.AddPauseRow("5s"));
-  const CompilationRow pause{"**  [PAUSE]  **", "4", "-", "-", "-", "5s"};
-  EXPECT_EQ(compilation.rows().back(), pause);
   // 90 s is 88.7 million cycles: six records of at most 16,777,215.
   ASSERT_TRUE(compilation.AddPauseRow("1m:30s"));
-  const CompilationRow longer{"**  [PAUSE]  **", "24", "-", "-", "-", "1m:30s"};
-  EXPECT_EQ(compilation.rows().back(), longer);
+  EXPECT_EQ(compilation.rows(), (std::vector<CompilationRow>{{"**  [PAUSE]  **", "4", "-", "-", "-", "5s"},
+                                                             {"**  [PAUSE]  **", "24", "-", "-", "-", "1m:30s"}}));
   EXPECT_DOUBLE_EQ(compilation.totalSeconds(), 95.0);
   EXPECT_EQ(compilation.totalText(), "1m:35s");
   EXPECT_EQ(compilation.CountFileRows(), 0);
@@ -177,23 +175,17 @@ TEST_F(CompilationTest, RemovalsSubtractAndAnEmptyListIsExactlyZero) {
   EXPECT_FALSE(compilation.joinAvailable());  // a join needs two rows of any kind
   ASSERT_TRUE(compilation.AddPauseRow("2.5s"));
   EXPECT_TRUE(compilation.joinAvailable());
-  compilation.SelectRow(1, true);
-  compilation.RemoveSelectedRows();
+  Remove({1});
   EXPECT_FALSE(compilation.joinAvailable());
   for (const char* name : {"b.tap", "c.tap"}) ASSERT_TRUE(compilation.AddTapFile(Tap(name, 0, 0, 1, 1001)));
   ASSERT_TRUE(compilation.AddPauseRow("2.5s"));
   ASSERT_TRUE(compilation.AddTapFile(Tap("d.tap", 0, 0, 1, 2500)));
 
-  compilation.SelectRow(1, true);
-  compilation.SelectRow(2, true);
-  compilation.SelectRow(3, true);
-  compilation.RemoveSelectedRows();
+  Remove({1, 2, 3});
   EXPECT_EQ(Paths(compilation), (std::vector<std::string>{folder.File("a.tap"), folder.File("d.tap")}));
   EXPECT_NEAR(compilation.totalSeconds(), 0.39 + 0.97, 0.02);
 
-  compilation.SelectRow(0, true);
-  compilation.SelectRow(1, true);
-  compilation.RemoveSelectedRows();
+  Remove({0, 1});
   EXPECT_TRUE(compilation.rows().empty());
   EXPECT_EQ(compilation.totalSeconds(), 0.0);
   EXPECT_EQ(compilation.totalText(), "0m:0s");
@@ -219,7 +211,6 @@ TEST_F(CompilationTest, MovesCarryTheCurrentRowAndStopAtTheEnds) {
   EXPECT_EQ(Paths(compilation), (std::vector<std::string>{b, a, c}));
   EXPECT_EQ(compilation.currentRow(), 1);
   EXPECT_EQ(selected(), (std::vector<bool>{false, true, false}));
-  EXPECT_TRUE(messages.shown.empty());
 }
 
 TEST_F(CompilationTest, SortingPutsPausesFirstAndKeepsNewRowsInPlace) {
@@ -247,6 +238,129 @@ TEST_F(CompilationTest, SortingPutsPausesFirstAndKeepsNewRowsInPlace) {
   ASSERT_TRUE(compilation.AddTapFile(Tap("0.tap", 0, 0, 1)));
   EXPECT_EQ(Paths(compilation).back(), folder.File("0.tap"));
   EXPECT_EQ(Paths(compilation)[2], a);
+}
+
+std::vector<uint8_t> Slice(const std::vector<uint8_t>& bytes, size_t from, size_t count) {
+  return std::vector<uint8_t>(bytes.begin() + static_cast<std::ptrdiff_t>(from),
+                              bytes.begin() + static_cast<std::ptrdiff_t>(from + count));
+}
+
+// The joins: a compilation as above, written to one image.
+class JoinTest : public CompilationTest {
+ protected:
+  std::string Add(const std::string& name, const std::vector<uint8_t>& bytes) {
+    const std::string path = folder.Write(name, bytes);
+    EXPECT_TRUE(compilation.AddTapFile(path));
+    return path;
+  }
+  void ExpectSaveError(const std::string& output) {
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].title, "Error!");
+    EXPECT_EQ(messages.shown[0].text.rfind("Error while saving file " + output + " : ", 0), 0u)
+        << messages.shown[0].text;
+  }
+};
+
+TEST_F(JoinTest, TwoFilesAndAPause) {
+  // A C16 NTSC compilation; the header carries its settings under the first
+  // image's signature.
+  const auto first = TapBytes(2, 1, 2, 1000, 0x30, "C16-TAPE-RAW");
+  const auto second = TapBytes(2, 1, 2, 2000, 0x41, "C64-TAPE-RAW");
+  Add("one.tap", first);
+  ASSERT_TRUE(compilation.AddPauseRow("1s"));
+  Add("two.tap", second);
+
+  const std::string output = folder.File("joined.tap");
+  std::vector<uint64_t> progress;
+  ASSERT_TRUE(JoinToTapFile(compilation, output, false, messages, [&](uint64_t written, uint64_t total) {
+    EXPECT_EQ(total, 2964u);
+    progress.push_back(written);
+  }));
+  EXPECT_EQ(progress, (std::vector<uint64_t>{980, 984, 2964}));
+  EXPECT_TRUE(messages.shown.empty());
+  const auto joined = ReadFileBytes(output);
+  ASSERT_EQ(joined.size(), 2984u);
+  EXPECT_EQ(std::string(joined.begin(), joined.begin() + 12), "C16-TAPE-RAW");
+  EXPECT_EQ(Slice(joined, 12, 8), (std::vector<uint8_t>{2, 2, 1, 0, 0x94, 0x0B, 0, 0}));
+  EXPECT_EQ(Slice(joined, 20, 980), Slice(first, 20, 980));
+  // The pause follows the clock of the compilation: 1 s at C16 NTSC is 894,887 cycles.
+  EXPECT_EQ(Slice(joined, 1000, 4), (std::vector<uint8_t>{0x00, 0xA7, 0xA7, 0x0D}));
+  EXPECT_EQ(Slice(joined, 1004, 1980), Slice(second, 20, 1980));
+}
+
+TEST_F(JoinTest, PausesAloneMakeAVersionOneC64PalImage) {
+  ASSERT_TRUE(compilation.AddPauseRow("1s"));
+  const std::string output = folder.File("pause.tap");
+  ASSERT_TRUE(JoinToTapFile(compilation, output, true, messages));
+  const auto header = MakeTapHeader("C64-TAPE-RAW", 1, 0, 0, 4);
+  std::vector<uint8_t> expected(header.begin(), header.end());
+  // 1 s at the C64 PAL clock: 985,251 cycles.
+  expected.insert(expected.end(), {0x00, 0xA3, 0x08, 0x0F});
+  EXPECT_EQ(ReadFileBytes(output), expected);
+}
+
+TEST_F(JoinTest, FilesShortenedToTheirHeaderOrLessContributeNothing) {
+  for (const size_t length : {0, 1, 10, 20}) {
+    RecordedMessages shown;
+    Compilation list(".", shown);
+    const std::string shrunk = folder.Write("shrunk.tap", TapBytes(0, 0, 1, 100));
+    ASSERT_TRUE(list.AddTapFile(shrunk));
+    ASSERT_TRUE(list.AddTapFile(folder.Write("kept.tap", TapBytes(0, 0, 1, 30, 0x55))));
+    std::filesystem::resize_file(shrunk, length);
+    const std::string output = folder.File("out.tap");
+    ASSERT_TRUE(JoinToTapFile(list, output, true, shown)) << length;
+    const auto joined = ReadFileBytes(output);
+    ASSERT_EQ(joined.size(), 30u) << length;
+    EXPECT_EQ(joined[16], 10);
+    EXPECT_EQ(Slice(joined, 20, 10), std::vector<uint8_t>(10, 0x55));
+  }
+}
+
+TEST_F(JoinTest, VanishedOrGrowingInputLeavesNoPartialFileAndTheOldOutputIntact) {
+  Add("a.tap", TapBytes(0, 0, 1, 500));
+  const std::string gone = Add("b.tap", TapBytes(0, 0, 1, 500));
+  std::filesystem::remove(gone);
+
+  const std::string fresh = folder.File("fresh.tap");
+  EXPECT_FALSE(JoinToTapFile(compilation, fresh, true, messages));
+  ExpectSaveError(fresh);
+  EXPECT_NE(messages.shown[0].text.find("No such file or directory"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(fresh));
+
+  messages.shown.clear();
+  const std::string existing = folder.Write("existing.tap", std::string("old contents"));
+  EXPECT_FALSE(JoinToTapFile(compilation, existing, true, messages));
+  ExpectSaveError(existing);
+  EXPECT_EQ(test::ReadFileText(existing), "old contents");
+  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"a.tap", "existing.tap"}));
+
+  // An input that grows while it is copied would no longer match the header's length.
+  RecordedMessages shown;
+  Compilation growing(".", shown);
+  const std::string grows = folder.Write("grows.tap", TapBytes(0, 0, 1, 500));
+  ASSERT_TRUE(growing.AddTapFile(grows) && growing.AddPauseRow("1s"));
+  const auto append = [&](uint64_t, uint64_t) { std::ofstream(grows, std::ios::app) << "more"; };
+  EXPECT_FALSE(JoinToTapFile(growing, existing, true, shown, append));
+  ASSERT_EQ(shown.shown.size(), 1u);
+  EXPECT_EQ(shown.shown[0].text, "Error while saving file " + existing + " : " + grows + " changed while it was being joined");
+  EXPECT_EQ(test::ReadFileText(existing), "old contents");
+}
+
+TEST_F(JoinTest, OutputIsReplacedOnlyWhenAgreedAndAnUnwritableFolderGetsNothing) {
+  Add("a.tap", TapBytes(0, 0, 1, 500));
+  Add("b.tap", TapBytes(0, 0, 1, 500));
+  const std::string output = folder.Write("out.tap", std::string("keep me"));
+  for (const std::string& refused : {output, output + "/out.tap", folder.File("missing/out.tap")}) {
+    messages.shown.clear();
+    EXPECT_FALSE(JoinToTapFile(compilation, refused, refused != output, messages));
+    ExpectSaveError(refused);
+  }
+  EXPECT_EQ(test::ReadFileText(output), "keep me");
+  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"a.tap", "b.tap", "out.tap"}));
+
+  messages.shown.clear();
+  ASSERT_TRUE(JoinToTapFile(compilation, output, true, messages));
+  EXPECT_EQ(ReadFileBytes(output).size(), 980u);
 }
 
 }  // namespace

@@ -4,9 +4,12 @@
 
 #include <filesystem>
 
+#include "core/pulse_timing.h"
 #include "core/utilities.h"
 #include "platform/messages.h"
 #include "platform/remembered_paths.h"
+#include "split/index_file.h"
+#include "split/section_parse.h"
 #include "support/scratch_folder.h"
 #include "support/shown_messages.h"
 #include "support/tape_composer.h"
@@ -14,8 +17,10 @@
 namespace rw {
 namespace {
 
+using test::ComposedProgram;
 using test::Lines;
 using test::Shown;
+using test::TapeComposer;
 
 // A C64 tape with five programs, each with a small data block, written as
 // Game.TAP; rows 1..5 are GAME LOADER, GAME, DEMO PART1, DEMO PART2, DEMO/PART3.
@@ -198,6 +203,157 @@ TEST(SplitFileStem, CounterAndSafeName) {
   EXPECT_EQ(SplitFileStem(1000, ""), "1000.");
   EXPECT_EQ(SplitFileStem(12, std::string("A/B\0C", 5)), "012.A_B_C");
   EXPECT_EQ(SplitFileStem(3, ".."), "003...");
+}
+
+TEST(IndexFile, PathIsLowerCaseNameWithExtensionReplaced) {
+  EXPECT_EQ(IndexFilePath("/out", "/tapes/Game.TAP"), "/out/game.idx");
+  EXPECT_EQ(IndexFilePath("/out/", "/tapes/game.raw"), "/out/game.raw.idx");
+  EXPECT_EQ(IndexFilePath("/out", "/tapes/.tap"), "/out/.idx");
+}
+
+TEST(IndexFile, BothLineFormats) {
+  const std::vector<IndexEntry> entries = {
+      {"Game loader", "000014", "00a3ff"},
+      {"demo; part1", "00A400", "02FFFF"},
+  };
+  EXPECT_EQ(IndexFileText(entries, IndexFormat::Marquise),
+            "01-GAME LOADER,000014,00A3FF\r\n02-DEMO; PART1,00A400,02FFFF\r\n");
+  EXPECT_EQ(IndexFileText(entries, IndexFormat::Ultimate64), "0x14 Game loader\r\n0xA400 demo part1\r\n");
+  EXPECT_EQ(IndexFileText({{"zero", "000000", "000001"}}, IndexFormat::Ultimate64), "0x0 zero\r\n");
+  // Past 99 groups the numbering takes three digits; names stay Latin-1 on disk.
+  std::vector<IndexEntry> many(101, {"x", "000014", "000020"});
+  many[100].program = "\xC3\xA9t\xC3\xA9 \xC2\xA3";  // "été £"
+  const std::string text = IndexFileText(many, IndexFormat::Marquise);
+  EXPECT_NE(text.find("\r\n99-X,000014,000020\r\n100-X,"), std::string::npos);
+  EXPECT_NE(text.find("101-\xC9T\xC9 \xA3,000014,000020\r\n"), std::string::npos);
+}
+
+TEST(IndexFile, WritesReplacesAndReportsFailures) {
+  test::ScratchFolder folder;
+  RecordedMessages messages;
+  const std::vector<IndexEntry> entries = {{"A", "000014", "0000FF"}};
+  ASSERT_TRUE(WriteIndexFile(folder.path(), "/t/Game.tap", entries, IndexFormat::Marquise, messages));
+  ASSERT_TRUE(WriteIndexFile(folder.path(), "/t/Game.tap", entries, IndexFormat::Ultimate64, messages));
+  const std::string path = folder.File("game.idx");
+  EXPECT_EQ(test::ReadFileText(path), "0x14 A\r\n");
+  EXPECT_EQ(Shown(messages), Lines(2, "INFO | information | Index File " + path + " successfully created !"));
+
+  // A folder that is a regular file: the error names the path, the old file stays.
+  messages.shown.clear();
+  const std::string notFolder = folder.Write("plain", std::string("x"));
+  EXPECT_FALSE(WriteIndexFile(notFolder, "/t/Game.tap", entries, IndexFormat::Marquise, messages));
+  EXPECT_EQ(Shown(messages),
+            Lines{"ERROR! | critical | Error while creating file " + notFolder + "/game.idx : Not a directory"});
+  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"game.idx", "plain"}));
+}
+
+// Programs starting at 0x14, 0xA000 and 0x1F000 of an image whose last byte
+// is at 0x2FFFF; the gaps are filled with pulses that are in no class.
+TapImage ThreeProgramImage(uint8_t version) {
+  TapeComposer composer(0, version);
+  for (const auto& [name, next] : {std::pair{"ONE", 0xA000}, {"TWO", 0x1F000}, {"THREE", 0x30000}}) {
+    composer.AddProgram({.name = name, .leaderPulses = 1200});
+    composer.AddRaw(std::vector<uint8_t>(static_cast<size_t>(next - composer.size()), 200));
+  }
+  return composer.Image();
+}
+
+TEST(SectionParse, RowsTileTheImageFromTheFirstStart) {
+  const struct {
+    uint8_t version;
+    std::vector<std::string> rows;  // name, start, end
+  } cases[] = {{1, {"ONE 000014 009FFF", "TWO 00A000 01EFFF", "THREE 01F000 02FFFF"}},
+               {2, {"ONE 000014 009FFE", "TWO 00A000 01EFFE", "THREE 01F000 02FFFF"}}};
+  for (const auto& c : cases) {
+    const TapImage image = ThreeProgramImage(c.version);
+    const float usPerCycle = SelectClock(image.machine, image.video);
+    std::vector<std::string> rows;
+    for (const ProgramRow& row : ParsePrograms(image, usPerCycle)) {
+      rows.push_back(row.section.name + " " + OffsetText(row.section.start) + " " + OffsetText(row.end));
+      EXPECT_EQ(row.durationUs, PulseDuration(image, row.section.start, row.end, usPerCycle));
+      EXPECT_GT(row.durationUs, 0);
+    }
+    EXPECT_EQ(rows, c.rows);
+  }
+}
+
+TEST(SectionParse, UntitledProgramsAreNumberedFromZeroInEveryParse) {
+  TapeComposer composer(1, 1);
+  for (int i = 0; i < 2; ++i) composer.AddProgram({.leaderPulses = 1200, .silenceBefore = 10000});
+  const TapImage image = composer.Image();
+  for (int parse = 0; parse < 2; ++parse) {
+    const auto rows = ParsePrograms(image, 1.0f);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].section.name, "NO-TITLE-0");
+    EXPECT_EQ(rows[1].section.name, "NO-TITLE-1");
+  }
+}
+
+TEST(SectionParse, ImageFactsAreTheWindowsTexts) {
+  // Five long-pulse records of 16,777,215 cycles, then silence to 1,537 bytes.
+  TapImage image;
+  image.version = 1;
+  image.bytes.assign(1537, 0);
+  for (size_t i = 0; i < 5; ++i) {
+    for (size_t k = 1; k < 4; ++k) image.bytes[kTapHeaderSize + 4 * i + k] = 0xFF;
+  }
+  image.bytes.push_back(0);
+  const struct {
+    uint8_t machine, version, video;
+    const char* separator;
+    const char* facts;  // machine, version, video, size, duration
+  } cases[] = {{0, 1, 0, ",", "Commodore 64|TAP V1|PAL|1,50 KB|1m:25,14s"},
+               {1, 0, 1, ".", "VIC-20|TAP V0|NTSC|1.50 KB|1m:22.02s"},
+               {2, 2, 0, ".", "C16 and Plus/4|TAP V2|PAL|1.50 KB|1m:34.6s"}};
+  for (const auto& c : cases) {
+    image.machine = c.machine;
+    image.version = c.version;
+    image.video = c.video;
+    const auto f = DescribeImage(image, SelectClock(c.machine, c.video), c.separator);
+    EXPECT_EQ(f.machine + "|" + f.version + "|" + f.video + "|" + f.size + "|" + f.totalDuration, c.facts);
+  }
+
+  // The size is the file's length, to the byte.
+  TapImage small;
+  small.bytes.assign(29, 0);
+  EXPECT_EQ(DescribeImage(small, 1.0f, ".").size, "28 Bytes");
+}
+
+TEST(SectionParse, HexToLongReadsLeadingDigitsAs32Bits) {
+  const struct {
+    const char* text;
+    int32_t value;
+  } cases[] = {{"", 0},          {"000014", 20},   {"01f000", 0x1F000}, {"FFFF", 65535}, {"FFFFFFFF", -1},
+               {"7FFFFFFF", INT32_MAX}, {"12G4", 0x12}, {"G", 0},          {"abcDEF", 0xABCDEF}};
+  for (const auto& c : cases) EXPECT_EQ(HexToLong(c.text), c.value) << c.text;
+}
+
+TEST(SectionParse, TruncatedImagesNeverFail) {
+  // Every prefix of a small tape, and prefixes at a stride of larger ones;
+  // from the longest down, so each prefix is the previous one cut shorter.
+  for (const uint8_t version : {0, 1, 2}) {
+    TapeComposer composer(0, version, 0, 3);
+    composer.SetJitter(1);
+    ComposedProgram program{.name = "CUT", .leaderPulses = 1050};
+    if (version != 1) program.data = test::ProgramData(20, 2);
+    composer.AddProgram(program);
+    program.silenceBefore = 3000;
+    if (version != 1) composer.AddProgram(program);
+    TapImage image = composer.Image();
+    ASSERT_EQ(ParsePrograms(image, 1.0f).size(), version == 1 ? 1u : 2u);
+    const size_t stride = version == 1 ? 1 : 53;
+    for (size_t length = image.bytes.size() - 1;; length = length >= stride ? length - stride : 0) {
+      image.bytes.resize(length + 1);
+      image.bytes[length] = 0;
+      for (const ProgramRow& row : ParsePrograms(image, 1.0f)) {
+        ASSERT_LE(row.section.start, row.section.headerPos);
+        ASSERT_LE(row.section.start, row.end);
+        ASSERT_LT(row.end, image.FileLength());
+      }
+      DescribeImage(image, 1.0f, ".");
+      if (length == 0) break;
+    }
+  }
 }
 
 }  // namespace

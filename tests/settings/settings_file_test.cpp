@@ -1,0 +1,259 @@
+#include "settings/ini_file.h"
+
+#include <gtest/gtest.h>
+
+#include <QString>
+
+#include <filesystem>
+
+#include "settings/app_settings.h"
+#include "settings/ini_text.h"
+#include "support/scratch_folder.h"
+
+namespace rw {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFileText;
+using test::ScratchFolder;
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+// The settings file at `path`, pointed at one key.
+cInifile At(const std::string& path) {
+  cInifile ini(Q(path));
+  ini.SetSection("S");
+  ini.SetKey("K");
+  return ini;
+}
+
+class IniFile : public ::testing::Test {
+ protected:
+  ScratchFolder scratch;
+  const std::string path = scratch.File("test.ini");
+  cInifile ini = At(path);
+};
+
+TEST_F(IniFile, MissingKeysReadTheDefaultButEmptyValuesReadEmpty) {
+  ini.SetDefault("fallback");
+  EXPECT_EQ(ini.Value(), "fallback");
+  EXPECT_FALSE(ini.Success());
+  // Reads and deletions of what is not there never create the file.
+  ini.DeleteKey();
+  ini.DeleteSection();
+  EXPECT_TRUE(ini.Success());
+  EXPECT_TRUE(scratch.Names().empty());
+
+  ini.SetValue(QString());
+  EXPECT_TRUE(ini.Success());
+  EXPECT_EQ(ReadFileText(path), "[S]\nK=\n");
+  EXPECT_EQ(ini.Value(), "");
+  EXPECT_FALSE(ini.Value().isNull());
+  ini.SetKey("Other");
+  EXPECT_EQ(ini.Value(), "fallback");
+  ini.SetSection("Missing");
+  ini.SetKey("K");
+  EXPECT_EQ(ini.Value(), "fallback");
+}
+
+TEST_F(IniFile, ValuesRoundTripUnchangedAcrossARestart) {
+  const QString values[] = {
+      QString(300, u'x') + "/end",                  // never cut to 254 characters
+      "a=b;c#d ; not a comment",                    // no escaping, no inline comments
+      "  leading blanks",
+      "trailing blanks \t",
+      "\"in quotes\"",
+      QString::fromUtf8("/home/jürgen/Bänder/テープ"),  // UTF-8 paths
+      "C:\\tapes\\new",
+      "@home, games",
+      "\"",
+  };
+  for (const QString& value : values) {
+    SCOPED_TRACE(value.toStdString());
+    At(path).SetValue(value);
+    EXPECT_EQ(At(path).Value(), value);
+  }
+  // Values that need no quoting stand in the file exactly as given, so that
+  // the user and other programs read them as they are (UTF-8 text: the
+  // application settings' test).
+  ini.SetValue(values[1]);
+  EXPECT_EQ(ReadFileText(path), "[S]\nK=a=b;c#d ; not a comment\n");
+}
+
+TEST_F(IniFile, NulsAreRemovedFromTheCallersTextAndLineBreaksRefused) {
+  QString value = QString("a") + QChar(u'\0') + "b" + QChar(u'\0') + QChar(u'\0') + "c";
+  ini.SetValue(value);
+  EXPECT_EQ(value, "abc");
+  EXPECT_EQ(ini.Value(), "abc");
+
+  for (const QString& bad : {QString("one\ntwo"), QString("one\rtwo")}) {
+    ini.SetValue(bad);
+    EXPECT_FALSE(ini.Success());
+    EXPECT_EQ(ini.Value(), "abc");
+  }
+  ini.SetKey("a=b");
+  ini.SetValue(QString("x"));
+  EXPECT_FALSE(ini.Success());
+  EXPECT_EQ(ReadFileText(path), "[S]\nK=abc\n");
+}
+
+TEST_F(IniFile, DeletesKeysAndSectionsAndEnumeratesWhatIsLeft) {
+  scratch.Write("test.ini", "[A]\nk1=1\nk2=2\n[B]\nk3=3\n[]\n[a]\nK4=4\n");
+  QStringList names;
+  int32_t count = -1;
+  ini.EnumerateAllSections(names, count);
+  EXPECT_EQ(count, 2);  // the empty name is skipped; "a" is the same section as "A"
+  EXPECT_EQ(names, QStringList({"A", "B"}));
+  EXPECT_EQ(ini.Sections(), QString("A") + QChar(u'\0') + "B" + QChar(u'\0') + QChar(u'\0'));
+
+  ini.SetSection("a");
+  ini.EnumerateCurrentSection(names, count);
+  EXPECT_EQ(count, 3);
+  EXPECT_EQ(names, QStringList({"k1", "k2", "K4"}));
+  ini.SetKey("k4");
+  EXPECT_EQ(ini.Value(), "4");
+
+  ini.SetKey("K2");
+  ini.DeleteKey();
+  EXPECT_TRUE(ini.Success());
+  EXPECT_EQ(ini.Value(), "");
+  ini.SetSection("A");
+  ini.DeleteSection();
+  EXPECT_TRUE(ini.Success());
+  EXPECT_EQ(ReadFileText(path), "[B]\nk3=3\n[]\n");
+  ini.EnumerateCurrentSection(names, count);
+  EXPECT_EQ(count, 0);
+  EXPECT_TRUE(names.isEmpty());
+}
+
+TEST_F(IniFile, EditsOfAHandWrittenFileTouchOnlyTheirOwnLine) {
+  scratch.Write("test.ini",
+                "; written by hand\r\n[Persistence]\r\n  LoadPath = /tapes/old  \r\nOdd=\xE9t\xE9\r\n"
+                "\r\n# next\r\n[Other]\r\nX=1\r\n");
+  ini.SetSection("persistence");
+  ini.SetKey("loadpath");
+  EXPECT_EQ(ini.Value(), "/tapes/old");
+  ini.SetValue(QString("/tapes/new"));
+  ini.SetKey("SplitPath");
+  ini.SetValue(QString("/out"));
+  EXPECT_EQ(ReadFileText(path),
+            "; written by hand\r\n[Persistence]\r\nLoadPath=/tapes/new\r\nOdd=\xE9t\xE9\r\nSplitPath=/out\r\n\r\n# next\r\n"
+            "[Other]\r\nX=1\r\n");
+}
+
+TEST_F(IniFile, SetINISectionReplacesTheSectionsEntries) {
+  scratch.Write("test.ini", "[A]\nold=1\n[B]\nx=2\n");
+  ini.SetSection("A");
+  ini.SetINISection(QString("k=v") + QChar(u'\0') + "m=w x" + QChar(u'\0'));
+  EXPECT_TRUE(ini.Success());
+  EXPECT_EQ(ReadFileText(path), "[B]\nx=2\n[A]\nk=v\nm=w x\n");
+  ini.SetINISection(QString("no equals sign") + QChar(u'\0'));
+  EXPECT_FALSE(ini.Success());
+  ini.SetINISection(QString());
+  EXPECT_EQ(ReadFileText(path), "[B]\nx=2\n");
+}
+
+TEST_F(IniFile, AFailedWriteIsReportedAndDestroysNothing) {
+  const std::string blocker = scratch.Write("plain-file", "keep");
+  cInifile blocked = At(blocker + "/sub/test.ini");
+  blocked.SetDefault("d");
+  blocked.SetValue(QString("v"));
+  EXPECT_EQ(blocked.LastReturnCode(), 0);
+  EXPECT_FALSE(blocked.Success());
+  EXPECT_FALSE(blocked.LastError().isEmpty());
+  EXPECT_EQ(blocked.Value(), "d");
+  EXPECT_EQ(ReadFileText(blocker), "keep");
+
+  // A settings path that names a folder is never replaced by a file.
+  cInifile folder = At(scratch.path());
+  folder.SetValue(QString("v"));
+  EXPECT_FALSE(folder.Success());
+  EXPECT_EQ(scratch.Names(), std::vector<std::string>{"plain-file"});
+
+  cInifile unset;
+  unset.SetValue(QString("v"));
+  EXPECT_FALSE(unset.Success());
+}
+
+TEST_F(IniFile, CLngDefaultConvertsOrFallsBack) {
+  const struct {
+    const char* text;
+    int32_t expected;
+  } cases[] = {{"12", 12},      {" -7 ", -7},  {"2.5", 2},          {"3.5", 4},          {"-2.5", -2},
+               {"abc", 99},     {"", 99},      {"FAIL", 99},        {"2147483647", 2147483647},
+               {"2147483648", 99}, {"1e3", 1000}, {"nan", 99}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(cInifile::CLngDefault(c.text, 99), c.expected) << c.text;
+  }
+  EXPECT_EQ(cInifile::CLngDefault("x"), 0);
+}
+
+// A line that begins with the bytes of a byte order mark (U+FEFF) must read
+// as it was written: the UTF-8 decoder drops such a mark at the start of
+// what it decodes, so a key written with one could not be found again. Found
+// by fuzzing.
+TEST(IniTextByteOrderMark, AKeyBeginningWithTheMarkReadsBack) {
+  IniText text(QByteArray("[Paths]\n"));
+  const QString key = QChar(0xFEFF) + QStringLiteral("[[Key");
+  ASSERT_TRUE(text.Set(u"Paths"_qs, key, u"value"_qs));
+  EXPECT_EQ(text.Find(u"Paths"_qs, key), u"value"_qs);
+  EXPECT_EQ(text.Bytes(), QByteArray("[Paths]\n\xEF\xBB\xBF[[Key=value\n"));
+  EXPECT_FALSE(text.Find(u"Paths"_qs, u"[[Key"_qs).has_value());
+}
+
+TEST(IniTextByteOrderMark, OnlyTheFirstLinesMarkIsNotText) {
+  IniText text(QByteArray("\xEF\xBB\xBF[A]\nk=1\n\xEF\xBB\xBF[B]\nk=2\n"));
+  EXPECT_EQ(text.SectionNames(), QStringList{u"A"_qs});
+  EXPECT_EQ(text.Keys(u"A"_qs), QStringList{u"k"_qs});
+  EXPECT_EQ(text.Find(u"A"_qs, u"k"_qs), u"1"_qs);
+}
+
+// The application's own settings, kept in such a file.
+constexpr PersistentPath kAll[] = {PersistentPath::SavePath, PersistentPath::LoadPath, PersistentPath::JoinPath,
+                                   PersistentPath::SplitPath, PersistentPath::DefSplitPath};
+
+// The user's config folder is made by the first write, not before.
+TEST(AppSettings, RememberedDirectoriesSurviveARestart) {
+  ScratchFolder scratch;
+  const QString ini = Q(scratch.File("config/Reelwright/Reelwright.ini"));
+  {
+    AppSettings settings(ini, "/opt/reelwright");
+    for (PersistentPath which : kAll) EXPECT_EQ(ReadPersistentPath(settings, which), "/opt/reelwright");
+    EXPECT_TRUE(scratch.Names().empty());
+    EXPECT_TRUE(WritePersistentPath(settings, QString::fromUtf8("/home/me/Bänder ; 1984"), PersistentPath::LoadPath));
+    EXPECT_TRUE(WritePersistentPath(settings, "", PersistentPath::DefSplitPath));
+  }
+  EXPECT_EQ(ReadFileText(ini.toStdString()), "[Persistence]\nLoadPath=/home/me/Bänder ; 1984\nDefSplitPath=\n");
+
+  AppSettings restarted(ini, "/opt/reelwright");
+  EXPECT_EQ(ReadPersistentPath(restarted, PersistentPath::LoadPath), QString::fromUtf8("/home/me/Bänder ; 1984"));
+  EXPECT_EQ(ReadPersistentPath(restarted, PersistentPath::DefSplitPath), "");
+  EXPECT_EQ(ReadPersistentPath(restarted, PersistentPath::SplitPath), "/opt/reelwright");
+  EXPECT_EQ(restarted.Section(), "Persistence");
+  EXPECT_EQ(restarted.Key(), "SplitPath");
+
+  // A folder that cannot be made is reported to the caller, and the old value reads on.
+  AppSettings blocked(Q(scratch.Write("file", "x") + "/Reelwright.ini"), "/opt/reelwright");
+  EXPECT_FALSE(WritePersistentPath(blocked, "/tapes", PersistentPath::SplitPath));
+  EXPECT_EQ(ReadPersistentPath(blocked, PersistentPath::SplitPath), "/opt/reelwright");
+}
+
+TEST(AppSettings, FileLivesBesideTheProgramOnlyWhenThatFolderIsWritableAndNotInstalled) {
+  ScratchFolder scratch;
+  const QString program = Q(scratch.path());
+  const QString user = "/home/me/.config/Reelwright";
+  EXPECT_EQ(SettingsFileLocation(program, user), program + "/Reelwright.ini");
+  const QString unwritable = Q(scratch.Write("file", "x")) + "/bin";
+  EXPECT_EQ(SettingsFileLocation(unwritable, user), user + "/Reelwright.ini");
+  // Installed: bin/ beside share/applications/ with the desktop entry, writable or not (root).
+  fs::create_directories(scratch.File("usr/bin"));
+  fs::create_directories(scratch.File("usr/share/applications"));
+  scratch.Write("usr/share/applications/" REELWRIGHT_APP_ID ".desktop", "[Desktop Entry]\n");
+  EXPECT_EQ(SettingsFileLocation(Q(scratch.File("usr/bin")), user), user + "/Reelwright.ini");
+  // Folders never remembered: the portable copy's own, else the home folder.
+  EXPECT_EQ(UnsetFolderDefault(program + "/Reelwright.ini", program, "/home/me"), program);
+  EXPECT_EQ(UnsetFolderDefault(user + "/Reelwright.ini", "/usr/bin", "/home/me"), "/home/me");
+}
+
+}  // namespace
+}  // namespace rw
