@@ -13,13 +13,6 @@ using test::ComposedProgram;
 using test::FindAllSections;
 using test::TapeComposer;
 
-// What a composed program must decode to; a repeat at 0 was not composed.
-struct Expected {
-  std::string name, rawName;
-  bool headerOk = true;
-  bool repeatOk = true;
-};
-
 class ComposedTapes : public ::testing::TestWithParam<std::tuple<int, int>> {};
 
 // Every machine and version: programs with and without names, a data file,
@@ -44,36 +37,33 @@ TEST_P(ComposedTapes, DecodeToExactlyThePrograms) {
       {.name = "NEXT", .leaderPulses = 1500, .silenceBefore = 30000},
   };
   for (const auto& program : programs) composer.AddProgram(program);
-  const std::vector<Expected> expected = {{"FIRST GAME", "First Game"},        {"NO-TITLE-0", "", false, true},
-                                          {"NO-TITLE-1", "***", true, false}, {"HELLO \xC2\xA3", "Hello \xA3"},
-                                          {"AB LAST", "\xC1\xC2 LAST"},      {"ALONE", "ALONE", true, false},
-                                          {"NEXT", "NEXT"}};
-  const std::vector<size_t> composedIndex = {0, 2, 3, 4, 5, 6, 7};
+  // What each program decodes to (name, raw name, checksums of both copies), by composed index.
+  using Decoded = std::tuple<std::string, std::string, bool, bool>;
+  const std::vector<std::pair<size_t, Decoded>> expected = {
+      {0, {"FIRST GAME", "First Game", true, true}}, {2, {"NO-TITLE-0", "", false, true}},
+      {3, {"NO-TITLE-1", "***", true, false}},       {4, {"HELLO \xC2\xA3", "Hello \xA3", true, true}},
+      {5, {"AB LAST", "\xC1\xC2 LAST", true, true}},   {6, {"ALONE", "ALONE", true, false}},
+      {7, {"NEXT", "NEXT", true, true}}};
 
   const auto sections = FindAllSections(composer.Image());
   ASSERT_EQ(sections.size(), expected.size());
-  const int step = version == 2 ? 2 : 1;
-  const int bytePulses = 20 * step;
+  const int64_t step = version == 2 ? 2 : 1;
+  const int64_t checksumAt = 201 * 20 * step;  // the checksum byte's offset in a block
   const auto peaks = test::DefaultPeaks(static_cast<uint8_t>(machine));
   for (size_t i = 0; i < sections.size(); ++i) {
     SCOPED_TRACE(i);
-    const auto& section = sections[i];
-    const auto& layout = composer.layouts()[composedIndex[i]];
+    const auto& s = sections[i];
+    const auto& layout = composer.layouts()[expected[i].first];
     const auto after = [&](int64_t pos, int64_t offset) { return pos == 0 ? 0 : pos + offset; };
-    EXPECT_EQ(section.name, expected[i].name);
-    EXPECT_EQ(section.rawName, expected[i].rawName);
-    EXPECT_EQ(section.start, layout.start);
-    EXPECT_EQ(section.headerPos, layout.headerPos);
-    EXPECT_EQ(section.leaderEnd, layout.headerPos - step);
-    EXPECT_EQ(section.headerChecksumPos, layout.headerPos + 201 * bytePulses);
-    EXPECT_EQ(section.afterHeader, layout.headerPos + 202 * bytePulses + step);
-    EXPECT_EQ(section.repeatPos, layout.repeatPos);
-    EXPECT_EQ(section.repeatChecksumPos, after(layout.repeatPos, 201 * bytePulses));
-    EXPECT_EQ(section.afterRepeat, after(layout.repeatPos, 202 * bytePulses + step));
-    EXPECT_EQ(section.headerChecksumOk, expected[i].headerOk);
-    EXPECT_EQ(section.repeatChecksumOk, expected[i].repeatOk);
+    EXPECT_EQ(Decoded(s.name, s.rawName, s.headerChecksumOk, s.repeatChecksumOk), expected[i].second);
+    EXPECT_EQ((std::vector<int64_t>{s.start, s.headerPos, s.leaderEnd, s.headerChecksumPos, s.afterHeader,
+                                    s.repeatPos, s.repeatChecksumPos, s.afterRepeat}),
+              (std::vector<int64_t>{layout.start, layout.headerPos, layout.headerPos - step,
+                                    layout.headerPos + checksumAt, layout.headerPos + checksumAt + 21 * step,
+                                    layout.repeatPos, after(layout.repeatPos, checksumAt),
+                                    after(layout.repeatPos, checksumAt + 21 * step)}));
     const int composedPeaks[] = {peaks.shortPulse, peaks.mediumPulse, peaks.longPulse};
-    for (int k = 0; k < 3; ++k) EXPECT_NEAR(section.peaks[k], composedPeaks[k], 4);
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR(s.peaks[k], composedPeaks[k], 4);
   }
 }
 
@@ -86,55 +76,33 @@ INSTANTIATE_TEST_SUITE_P(EveryMachineAndVersion, ComposedTapes,
 std::vector<std::pair<int64_t, int64_t>> PlainSearch(const TapImage& image) {
   std::vector<std::pair<int64_t, int64_t>> found;
   RomDecoder decoder(image);
-  const int64_t last = image.FileLength() - 1;
-  int64_t from = kTapHeaderSize;
-  for (;;) {
-    int64_t p = from;
-    bool inLeader = false;
-    int64_t leaderStart = 0;
-    bool hit = false;
-    while (p <= last && !hit) {
-      if (image.bytes[static_cast<size_t>(p)] == 0) {
-        if (image.version >= 1) {
-          p += 3;
-        } else {
-          while (p + 1 <= last && image.bytes[static_cast<size_t>(p + 1)] == 0) ++p;
-        }
-        inLeader = false;
-        decoder.SetPulseClasses(image.machine, image.version);
-        ++p;
-        continue;
-      }
-      const int v = decoder.ReadPulse(p);
-      if (decoder.IsShort(v) && !inLeader) {
-        leaderStart = p;
-        inLeader = true;
-        p += decoder.step();
-        continue;
-      }
-      if (decoder.IsShort(v) || !inLeader) {
-        ++p;
-        continue;
-      }
+  bool inLeader = false;
+  int64_t leaderStart = 0;
+  for (int64_t p = kTapHeaderSize; p < image.FileLength(); ++p) {
+    if (image.bytes[static_cast<size_t>(p)] == 0) {
+      // Silence: a zero and its three count bytes, or (version 0) a run of zeros.
+      if (image.version >= 1) p += 3;
+      while (image.version == 0 && p + 1 < image.FileLength() && image.bytes[static_cast<size_t>(p + 1)] == 0) ++p;
       inLeader = false;
-      if (p - leaderStart <= 1000) {
-        ++p;
-        continue;
+      decoder.SetPulseClasses(image.machine, image.version);
+    } else if (decoder.IsShort(decoder.ReadPulse(p))) {
+      // A leader's first pulse moves the search on by a whole pulse.
+      if (!inLeader) {
+        leaderStart = p;
+        p += decoder.step() - 1;
       }
+      inLeader = true;
+    } else if (inLeader) {
+      inLeader = false;
+      if (p - leaderStart <= 1000) continue;
       if (image.version == 2) {
         ++p;
         if ((p - leaderStart) % 2 != 0) ++leaderStart;
       }
-      if (!decoder.AdaptPulseClasses(p) || !decoder.ReadHeaderName(p)) {
-        ++p;
-        continue;
-      }
-      found.emplace_back(leaderStart, p);
-      from = p;
-      hit = true;
+      if (decoder.AdaptPulseClasses(p) && decoder.ReadHeaderName(p)) found.emplace_back(leaderStart, p);
     }
-    if (!hit) return found;
   }
+  return found;
 }
 
 TEST(RomDecoder, SearchAgreesWithThePlainSearchOnRandomImages) {
