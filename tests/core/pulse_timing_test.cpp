@@ -35,14 +35,18 @@ TEST(PulseDuration, PulsesRecordsAndVersionTwoHalvesNeverPastTheEnd) {
   EXPECT_EQ(PulseDuration(TapImage{}, 0, 100, kC64Pal), 0.0);
 }
 
-TEST(FormatDuration, RoundsSecondsAfterTakingMinutes) {
-  EXPECT_EQ(FormatDuration(0, "."), "0m:0s");
-  EXPECT_EQ(FormatDuration(5, "."), "0m:5s");
-  EXPECT_EQ(FormatDuration(83.456, "."), "1m:23.46s");
-  EXPECT_EQ(FormatDuration(83.456, ","), "1m:23,46s");
-  EXPECT_EQ(FormatDuration(119.999, "."), "1m:60s");
-  EXPECT_EQ(FormatDuration(90.5, "."), "1m:30.5s");
-  EXPECT_EQ(FormatDuration(3725.125, "."), "62m:5.12s");  // .125 is exact: halves to even
+TEST(FormatDuration, RoundsSecondsAfterTakingMinutesHalvesToEven) {
+  const std::pair<std::string, std::string> cases[] = {
+      {FormatDuration(0, "."), "0m:0s"},         {FormatDuration(5, "."), "0m:5s"},
+      {FormatDuration(83.456, "."), "1m:23.46s"}, {FormatDuration(83.456, ","), "1m:23,46s"},
+      {FormatDuration(119.999, "."), "1m:60s"},   {FormatDuration(90.5, "."), "1m:30.5s"},
+      {FormatDuration(3725.125, "."), "62m:5.12s"},  // .125 is exact: halves to even
+  };
+  for (const auto& [got, expected] : cases) EXPECT_EQ(got, expected);
+  // Above a half: up, even from an even floor.
+  EXPECT_EQ((std::vector<double>{RoundHalfEven(24.5), RoundHalfEven(25.5), RoundHalfEven(-0.5), RoundHalfEven(1.4999),
+                                 RoundHalfEven(2.6)}),
+            (std::vector<double>{24, 26, 0, 1, 3}));
 }
 
 TEST(ParseDuration, GrammarWithEitherSeparator) {
@@ -100,14 +104,6 @@ TEST(EncodePause, RecordsOfAtMost24BitsAddUpToThePauseToTheCycle) {
     EXPECT_TRUE(EncodePause(refused, kC64Pal, ".").empty()) << refused;
   }
   EXPECT_EQ(PauseCycles(-1, kC64Pal), -1);
-}
-
-TEST(Rounding, HalvesGoToEven) {
-  EXPECT_EQ(RoundHalfEven(24.5), 24);
-  EXPECT_EQ(RoundHalfEven(25.5), 26);
-  EXPECT_EQ(RoundHalfEven(-0.5), 0);
-  EXPECT_EQ(RoundHalfEven(1.4999), 1);
-  EXPECT_EQ(RoundHalfEven(2.6), 3);  // above a half: up, even from an even floor
 }
 
 }  // namespace
