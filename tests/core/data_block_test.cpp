@@ -82,14 +82,16 @@ TEST(DataBlock, CopiesAreReadMendedAndChecked) {
     ASSERT_EQ(results.size(), 1u);
     const DataResult& r = results[0];
     const bool good = c.state == DataState::Good;
-    // State; type and addresses; the first copy (found, where, errors, all 301 bytes accounted for,
-    // checksum); the repeat (found, where, errors); the combined errors and checksum; whole.
-    EXPECT_EQ((std::vector<int64_t>{static_cast<int>(r.state), r.fileType, r.startAddress, r.endAddress, r.first.found,
-                                    r.first.pos, r.first.readErrors, r.first.bytesRead + r.first.readErrors,
-                                    r.first.checksumOk, r.repeat.found, r.repeat.pos, r.repeat.readErrors,
-                                    r.combinedErrors, r.checksumOk, r.whole()}),
-              (std::vector<int64_t>{static_cast<int>(c.state), 1, 0x0801, 0x0801 + 300, true, layout.dataPos,
-                                    c.firstErrors, 301, c.firstErrors == 0, c.repeatFound,
+    // State; type and addresses (a relocatable program loads at the start of BASIC: 1001 on
+    // the C16); the first copy (found, where, errors, all 301 bytes accounted for, checksum);
+    // the repeat (found, where, errors); the combined errors and checksum; whole.
+    EXPECT_EQ((std::vector<int64_t>{static_cast<int>(r.state), r.fileType, r.startAddress, r.endAddress,
+                                    r.loadAddress, r.first.found, r.first.pos, r.first.readErrors,
+                                    r.first.bytesRead + r.first.readErrors, r.first.checksumOk, r.repeat.found,
+                                    r.repeat.pos, r.repeat.readErrors, r.combinedErrors, r.checksumOk, r.whole()}),
+              (std::vector<int64_t>{static_cast<int>(c.state), 1, 0x0801, 0x0801 + 300,
+                                    c.machine == 2 ? 0x1001 : 0x0801, true, layout.dataPos, c.firstErrors, 301,
+                                    c.firstErrors == 0, c.repeatFound,
                                     layout.dataRepeatPos - (c.lostPulseByte >= 0 ? 1 : 0), c.repeatErrors,
                                     c.combinedErrors, good, good}));
     if (good) EXPECT_EQ(r.bytes, data);

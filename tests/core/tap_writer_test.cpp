@@ -14,35 +14,14 @@ namespace {
 using test::FindAllSections;
 using test::TapeComposer;
 
-TapImage BlankImage(uint8_t version, size_t pulseBytes, uint8_t machine = 0) {
-  TapeComposer composer(machine, version);
+TapImage BlankImage(uint8_t version, size_t pulseBytes) {
+  TapeComposer composer(0, version);
   composer.AddRaw(std::vector<uint8_t>(pulseBytes, 1));
   return composer.Image();
 }
 
 std::vector<uint8_t> Slice(const std::vector<uint8_t>& bytes, int64_t from, int64_t count) {
   return std::vector<uint8_t>(bytes.begin() + from, bytes.begin() + from + count);
-}
-
-TEST(TapWriter, EveryByteWrittenDecodesToItsValue) {
-  for (const uint8_t version : {1, 2}) {
-    for (const uint8_t machine : {0, 1, 2}) {
-      const int bytePulses = version == 2 ? 40 : 20;
-      TapImage image = BlankImage(version, 256 * static_cast<size_t>(bytePulses) + 2, machine);
-      TapeSection section;
-      const auto peaks = test::DefaultPeaks(machine);
-      section.peaks = {static_cast<uint8_t>(peaks.shortPulse), static_cast<uint8_t>(peaks.mediumPulse),
-                       static_cast<uint8_t>(peaks.longPulse)};
-      int64_t pos = kTapHeaderSize;
-      for (int value = 0; value < 256; ++value) pos = WriteByte(image, pos, static_cast<uint8_t>(value), section);
-      EXPECT_EQ(pos, kTapHeaderSize + 256 * bytePulses);
-      const RomDecoder decoder(image);
-      for (int value = 0; value < 256; ++value) {
-        ASSERT_EQ(decoder.DecodeByte(kTapHeaderSize + value * bytePulses), value)
-            << "version " << int{version} << " machine " << int{machine};
-      }
-    }
-  }
 }
 
 TEST(TapWriter, Version2PulsesAreTwoEqualHalfWavesInsideTheirClass) {
@@ -81,7 +60,7 @@ TEST(TapWriter, RenameRewritesBothCopiesWithMatchingChecksums) {
   const struct {
     uint8_t machine, version;
     std::optional<test::PulsePeaks> peaks;  // with jitter otherwise
-  } cases[] = {{0, 0, {}}, {0, 1, {}}, {0, 2, {}},
+  } cases[] = {{0, 0, {}}, {0, 1, {}}, {0, 2, {}}, {2, 1, {}},
                // Version-2 short pulses at the lower edge of a VIC-20's class:
                // written as 16 + 16 = 32 they once fell out of it and the name was lost.
                {1, 2, test::PulsePeaks{33, 53, 77}}};
