@@ -8,28 +8,24 @@
 namespace rw {
 namespace {
 
-TapImage ImageWith(uint8_t version, const std::vector<uint8_t>& pulses) {
-  test::TapeComposer composer(0, version);
-  composer.AddRaw(pulses);
-  return composer.Image();
-}
+using test::RawImage;
 
 const float kC64Pal = SelectClock(0, 0);
 
 TEST(PulseDuration, PulsesRecordsAndVersionTwoHalvesNeverPastTheEnd) {
   // One pulse of 48 * 8 cycles; a long-pulse record of 10,000 cycles; the byte after it counts.
-  const TapImage v1 = ImageWith(1, {0x30, 0x00, 0x10, 0x27, 0x00, 0x30});
+  const TapImage v1 = RawImage(1, {0x30, 0x00, 0x10, 0x27, 0x00, 0x30});
   const double pulse = static_cast<double>(48 * 8 * kC64Pal);
   EXPECT_NEAR(PulseDuration(v1, 20, 20, kC64Pal), 389.748, 0.001);
   EXPECT_NEAR(PulseDuration(v1, 20, 25, kC64Pal), 2 * pulse + 10000 * static_cast<double>(kC64Pal), 1e-6);
   // A version-2 pair of half-waves lasts as long as the version-1 pulse.
-  EXPECT_DOUBLE_EQ(PulseDuration(ImageWith(2, {0x18, 0x18}), 20, 21, kC64Pal), PulseDuration(v1, 20, 20, kC64Pal));
+  EXPECT_DOUBLE_EQ(PulseDuration(RawImage(2, {0x18, 0x18}), 20, 21, kC64Pal), PulseDuration(v1, 20, 20, kC64Pal));
   EXPECT_EQ(PulseDuration(v1, 25, 20, kC64Pal), 0.0);
   // A pause at the very end of a joined image: its count bytes end on the last byte.
-  EXPECT_NEAR(PulseDuration(ImageWith(1, {0x30, 0x00, 0xA3, 0x08, 0x0F}), 20, 24, kC64Pal),
+  EXPECT_NEAR(PulseDuration(RawImage(1, {0x30, 0x00, 0xA3, 0x08, 0x0F}), 20, 24, kC64Pal),
               pulse + 985251 * static_cast<double>(kC64Pal), 1e-3);
   // The count would run past the end: the zero adds nothing, nothing outside is read.
-  EXPECT_NEAR(PulseDuration(ImageWith(1, {0x30, 0x00, 0xA3, 0x08}), 20, 1000, kC64Pal),
+  EXPECT_NEAR(PulseDuration(RawImage(1, {0x30, 0x00, 0xA3, 0x08}), 20, 1000, kC64Pal),
               48 * 8 * kC64Pal + 0xA3 * 8 * kC64Pal + 8 * 8 * kC64Pal, 1e-3);
   EXPECT_EQ(PulseDuration(TapImage{}, 0, 100, kC64Pal), 0.0);
 }

@@ -194,10 +194,10 @@ TEST(RomDecoder, LeaderMustBeLongerThanAThousandPositions) {
 
 // A version-1 C64 image of one sample: the values repeated to 1,025 pulses.
 TapImage SampleImage(const std::vector<int>& values, std::vector<uint8_t> pulses = {}) {
-  for (size_t k = pulses.size(); k < RomDecoder::kSampleSize; ++k) pulses.push_back(static_cast<uint8_t>(values[k % values.size()]));
-  TapeComposer composer(0, 1);
-  composer.AddRaw(pulses);
-  return composer.Image();
+  for (size_t k = pulses.size(); k < RomDecoder::kSampleSize; ++k) {
+    pulses.push_back(static_cast<uint8_t>(values[k % values.size()]));
+  }
+  return test::RawImage(1, pulses);
 }
 
 TEST(RomDecoder, ThreeClustersSetTheClassBoundsOtherCountsLeaveThemAlone) {
@@ -221,9 +221,7 @@ TEST(RomDecoder, ThreeClustersSetTheClassBoundsOtherCountsLeaveThemAlone) {
     const auto before = decoder.Bounds();
     EXPECT_EQ(decoder.AdaptPulseClasses(kTapHeaderSize), c.clusters == 3);
     EXPECT_EQ(decoder.clusters().size(), c.clusters) << c.values.size();
-    if (c.clusters != 3) {
-      EXPECT_EQ(decoder.Bounds(), before);
-    }
+    if (c.clusters != 3) EXPECT_EQ(decoder.Bounds(), before);
   }
 
   std::vector<int> values;
@@ -256,17 +254,13 @@ TEST(RomDecoder, OnlyShortMediumAndMediumShortAreBits) {
     std::vector<uint8_t> pulses(c.marker.begin(), c.marker.end());
     for (int k = 0; k < 8; ++k) pulses.insert(pulses.end(), {c.first, c.second});
     pulses.insert(pulses.end(), c.parity.begin(), c.parity.end());
-    TapeComposer composer(0, 1);
-    composer.AddRaw(pulses);
-    const TapImage image = composer.Image();
+    const TapImage image = test::RawImage(1, pulses);
     EXPECT_EQ(RomDecoder(image).DecodeByte(kTapHeaderSize), c.value) << int(c.first) << "," << int(c.second);
   }
 }
 
 TEST(RomDecoder, NothingIsReadOutsideTheImage) {
-  TapeComposer composer(0, 2);
-  composer.AddRaw({40, 40, 200});
-  const TapImage image = composer.Image();
+  const TapImage image = test::RawImage(2, {40, 40, 200});
   RomDecoder decoder(image);
   // Half-wave pairs; the last real byte pairs with the trailing 0; outside: 0.
   const int64_t h = kTapHeaderSize;

@@ -51,7 +51,9 @@ TEST(LoadTapImage, RefusalsGiveExactMessagesAndKeepThePreviousImage) {
   test::ScratchFolder folder;
   const auto valid = Header("C64-TAPE-RAW", 1, 0, 0);  // the header alone: a blank tape
   int n = 0;
-  const auto file = [&](const std::vector<uint8_t>& bytes) { return folder.Write(std::to_string(n++) + ".tap", bytes); };
+  const auto file = [&](const std::vector<uint8_t>& bytes) {
+    return folder.Write(std::to_string(n++) + ".tap", bytes);
+  };
   // A sparse file of 3 GB behind a valid header: refused from its size.
   const std::string huge = file(valid);
   std::filesystem::resize_file(huge, 3ULL << 30);
@@ -94,7 +96,8 @@ TEST(LoadTapImage, RefusalsGiveExactMessagesAndKeepThePreviousImage) {
   for (const auto& c : cases) {
     RecordedMessages messages;
     EXPECT_FALSE(LoadTapImage(c.path, image, messages, c.limit)) << c.path;
-    const std::string text = c.loadError ? "Error while loading file " + c.path + " : " + c.tail : c.path + " " + c.tail;
+    const std::string text =
+        c.loadError ? "Error while loading file " + c.path + " : " + c.tail : c.path + " " + c.tail;
     EXPECT_EQ(test::Shown(messages), test::Lines{"Error! | critical | " + text});
   }
   writer.join();

@@ -14,18 +14,12 @@ namespace {
 using test::FindAllSections;
 using test::TapeComposer;
 
-TapImage BlankImage(uint8_t version, size_t pulseBytes) {
-  TapeComposer composer(0, version);
-  composer.AddRaw(std::vector<uint8_t>(pulseBytes, 1));
-  return composer.Image();
-}
-
 std::vector<uint8_t> Slice(const std::vector<uint8_t>& bytes, int64_t from, int64_t count) {
   return std::vector<uint8_t>(bytes.begin() + from, bytes.begin() + from + count);
 }
 
 TEST(TapWriter, Version2PulsesAreTwoEqualHalfWavesInsideTheirClass) {
-  TapImage image = BlankImage(2, 8);
+  TapImage image = test::RawImage(2, std::vector<uint8_t>(8, 1));
   int64_t pos = WritePulse(image, kTapHeaderSize, 49);
   pos = WritePulse(image, pos, 51);
   EXPECT_EQ(pos, kTapHeaderSize + 4);
@@ -129,7 +123,7 @@ TEST(TapWriter, RenameKeepsTheChecksumOfADamagedCopy) {
 
 TEST(TapWriter, SectionFileHoldsTheHeaderAndTheBytes) {
   test::ScratchFolder folder;
-  TapImage image = BlankImage(1, 12000);
+  TapImage image = test::RawImage(1, std::vector<uint8_t>(12000, 1));
   for (size_t i = kTapHeaderSize; i + 1 < image.bytes.size(); ++i) image.bytes[i] = static_cast<uint8_t>(i * 7 + 1);
   image.signature = "C16-TAPE-RAW";
   image.machine = 2;

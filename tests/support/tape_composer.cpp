@@ -33,6 +33,12 @@ std::vector<uint8_t> ProgramData(size_t size, uint32_t seed) {
   return data;
 }
 
+TapImage RawImage(uint8_t version, const std::vector<uint8_t>& pulses) {
+  TapeComposer composer(0, version);
+  composer.AddRaw(pulses);
+  return composer.Image();
+}
+
 std::vector<TapeSection> FindAllSections(const TapImage& image) {
   std::vector<TapeSection> sections;
   RomDecoder decoder(image);
