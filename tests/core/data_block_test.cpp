@@ -44,25 +44,24 @@ TEST(DataBlock, CopiesAreReadMendedAndChecked) {
     size_t cutBytes;  // removed from the end of the file
     DataState state;
     int firstErrors, repeatErrors, combinedErrors;
-    bool repeatFound;
     int lostPulseByte = -1;  // a first-copy byte (index as above) that loses a pulse
   } cases[] = {
-      {"both copies good", 0, 1, {}, 0, DataState::Good, 0, 0, 0, true},
-      {"both good, C16 half-waves", 2, 2, {}, 0, DataState::Good, 0, 0, 0, true},
+      {"both copies good", 0, 1, {}, 0, DataState::Good, 0, 0, 0},
+      {"both good, C16 half-waves", 2, 2, {}, 0, DataState::Good, 0, 0, 0},
       {"first copy mended by the repeat", 0, 1,
-       {.dataParityErrors = {9, 150}, .dataBrokenBytes = {200, 309}}, 0, DataState::Good, 4, 0, 0, true},
-      {"VIC-20 half-waves mended", 1, 2, {.dataBrokenBytes = {10, 11, 12}}, 0, DataState::Good, 3, 0, 0, true},
+       {.dataParityErrors = {9, 150}, .dataBrokenBytes = {200, 309}}, 0, DataState::Good, 4, 0, 0},
+      {"VIC-20 half-waves mended", 1, 2, {.dataBrokenBytes = {10, 11, 12}}, 0, DataState::Good, 3, 0, 0},
       {"both damaged at different bytes", 0, 0,
-       {.dataParityErrors = {20}, .dataRepeatParityErrors = {21}}, 0, DataState::Good, 1, 1, 0, true},
+       {.dataParityErrors = {20}, .dataRepeatParityErrors = {21}}, 0, DataState::Good, 1, 1, 0},
       {"both damaged at the same byte", 0, 1,
-       {.dataParityErrors = {20, 30}, .dataRepeatParityErrors = {30}}, 0, DataState::Damaged, 2, 1, 1, true},
-      {"a lost pulse is read past", 0, 1, {}, 0, DataState::Good, 1, 0, 0, true, 100},
-      {"missing repeat", 0, 1, {.dataRepeat = false}, 0, DataState::Good, 0, 301, 0, false},
+       {.dataParityErrors = {20, 30}, .dataRepeatParityErrors = {30}}, 0, DataState::Damaged, 2, 1, 1},
+      {"a lost pulse is read past", 0, 1, {}, 0, DataState::Good, 1, 0, 0, 100},
+      {"missing repeat", 0, 1, {.dataRepeat = false}, 0, DataState::Good, 0, 301, 0},
       {"missing repeat, first damaged", 0, 1, {.dataParityErrors = {40}, .dataRepeat = false}, 0,
-       DataState::Damaged, 1, 301, 1, false},
+       DataState::Damaged, 1, 301, 1},
       // The file ends 100 bytes (2,000 pulses) before the first copy's end.
-      {"tape ends inside the data", 0, 1, {.dataRepeat = false}, 2 + 79 + 78 + 2000, DataState::Damaged, 100, 301, 100,
-       false},
+      {"tape ends inside the data", 0, 1, {.dataRepeat = false}, 2 + 79 + 78 + 2000, DataState::Damaged, 100, 301,
+       100},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -91,7 +90,7 @@ TEST(DataBlock, CopiesAreReadMendedAndChecked) {
                                     r.repeat.pos, r.repeat.readErrors, r.combinedErrors, r.checksumOk, r.whole()}),
               (std::vector<int64_t>{static_cast<int>(c.state), 1, 0x0801, 0x0801 + 300,
                                     c.machine == 2 ? 0x1001 : 0x0801, true, layout.dataPos, c.firstErrors, 301,
-                                    c.firstErrors == 0, c.repeatFound,
+                                    c.firstErrors == 0, c.faults.dataRepeat,
                                     layout.dataRepeatPos - (c.lostPulseByte >= 0 ? 1 : 0), c.repeatErrors,
                                     c.combinedErrors, good, good}));
     if (good) EXPECT_EQ(r.bytes, data);

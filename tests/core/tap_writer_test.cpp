@@ -61,11 +61,8 @@ TEST(TapWriter, RenameRewritesBothCopiesWithMatchingChecksums) {
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "machine " << int{c.machine} << " version " << int{c.version});
     TapeComposer composer(c.machine, c.version, 0, 5);
-    if (c.peaks) {
-      composer.SetPeaks(*c.peaks);
-    } else {
-      composer.SetJitter(2);
-    }
+    if (c.peaks) composer.SetPeaks(*c.peaks);
+    composer.SetJitter(c.peaks ? 0 : 2);
     const auto data = test::ProgramData(50, 1);
     composer.AddProgram({.name = "OLD NAME", .data = data, .leaderPulses = 1500, .wrongChecksum = true});
     composer.AddProgram({.name = "SECOND", .data = data, .leaderPulses = 1500, .silenceBefore = 20000});
@@ -95,8 +92,8 @@ TEST(TapWriter, RenameRewritesBothCopiesWithMatchingChecksums) {
     EXPECT_TRUE(RenameSection(image, sections[0], "A MUCH LONGER NAME THAN SIXTEEN"));
     const auto again = FindAllSections(image);
     ASSERT_EQ(again.size(), 2u);
-    EXPECT_EQ(again[0].rawName, "A MUCH LONGER NA");
-    EXPECT_TRUE(again[0].headerChecksumOk && again[0].repeatChecksumOk);
+    EXPECT_EQ(std::tuple(again[0].rawName, again[0].headerChecksumOk, again[0].repeatChecksumOk),
+              std::tuple("A MUCH LONGER NA", true, true));
   }
 }
 
@@ -117,8 +114,7 @@ TEST(TapWriter, RenameKeepsTheChecksumOfADamagedCopy) {
   EXPECT_EQ(Slice(image.bytes, byte99, 20), Slice(before.bytes, byte99, 20));
   const auto renamed = FindAllSections(image);
   ASSERT_EQ(renamed.size(), 1u);
-  EXPECT_EQ(renamed[0].name, "NEW");
-  EXPECT_TRUE(renamed[0].repeatChecksumOk);
+  EXPECT_EQ(std::tuple(renamed[0].name, renamed[0].repeatChecksumOk), std::tuple("NEW", true));
 }
 
 TEST(TapWriter, SectionFileHoldsTheHeaderAndTheBytes) {
