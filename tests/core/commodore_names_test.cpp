@@ -11,40 +11,35 @@ std::string Bytes(std::initializer_list<int> values) {
   return bytes;
 }
 
-TEST(FilterName, FoldsLettersAndDropsWhatIsNotAllowed) {
-  // HELLO, a space and the pound sign.
-  EXPECT_EQ(FilterName(Bytes({72, 69, 76, 76, 79, 32, 163})), Bytes({'h', 'e', 'l', 'l', 'o', ' ', 163}));
-  EXPECT_EQ(Latin1ToUtf8(FilterName(Bytes({72, 32, 163}))), "h \xC2\xA3");
-  // Control codes and unsafe characters vanish; the shifted letters become plain capitals; 219 is "[".
-  EXPECT_EQ(FilterName(Bytes({147, 'A', 5, '*', '/', '?', '"', 'B'})), "ab");
-  EXPECT_EQ(FilterName(Bytes({193, 218, 219})), "AZ[");
-  EXPECT_EQ(FilterName(Bytes({220, 0, 255})), "");
+TEST(CommodoreNames, FoldLettersDropOrSpellOutCodesAndReadThemBack) {
+  const std::pair<std::string, std::string> cases[] = {
+      // HELLO, a space and the pound sign.
+      {FilterName(Bytes({72, 69, 76, 76, 79, 32, 163})), Bytes({'h', 'e', 'l', 'l', 'o', ' ', 163})},
+      {Latin1ToUtf8(FilterName(Bytes({72, 32, 163}))), "h \xC2\xA3"},
+      // Control codes and unsafe characters vanish; the shifted letters become plain capitals; 219 is "[".
+      {FilterName(Bytes({147, 'A', 5, '*', '/', '?', '"', 'B'})), "ab"},
+      {FilterName(Bytes({193, 218, 219})), "AZ["}, {FilterName(Bytes({220, 0, 255})), ""},
+      {NameToText(Bytes({147, 65, 66})), "{CLR}AB"}, {NameToText(Bytes({14, 65, 193})), "{LOW}Aa"},
+      {NameToText(Bytes({14, 225, 142, 193})), "{LOW}A{142}{193}"},
+      // The first and last codes of both shifted ranges, and their neighbours.
+      {NameToText(Bytes({14, 192, 193, 218, 219, 224, 225, 250, 251})), "{LOW}{192}az{219}{224}AZ{251}"},
+      {NameToText(Bytes({0})), "{0}"}, {NameToText(Bytes({1, 95, 163})), "{1}{95}{163}"},
+      // Back to bytes: tokens and byte numbers as written, typed characters through Latin-1.
+      {TextToName("{RED}A{200}"), Bytes({28, 65, 200})}, {TextToName("{red}"), "{red}"},
+      {TextToName("{256}{007}"), "{256}{007}"}, {TextToName("\xC2\xA3" "a"), Bytes({163, 'a'})},
+      {TextToName("\xE2\x82\xAC"), "?"},  // cannot be on tape
+      // After {LOW} the shifted letters come back as the plain letters shown.
+      {TextToName(NameToText(Bytes({14, 65, 193, 225}))), Bytes({14, 65, 'a', 'A'})},
+  };
+  for (const auto& [got, expected] : cases) EXPECT_EQ(got, expected);
 }
 
-TEST(NameToText, TokensLowerCaseModeAndNumbers) {
-  EXPECT_EQ(NameToText(Bytes({147, 65, 66})), "{CLR}AB");
-  EXPECT_EQ(NameToText(Bytes({14, 65, 193})), "{LOW}Aa");
-  EXPECT_EQ(NameToText(Bytes({14, 225, 142, 193})), "{LOW}A{142}{193}");
-  // The first and last codes of both shifted ranges, and their neighbours.
-  EXPECT_EQ(NameToText(Bytes({14, 192, 193, 218, 219, 224, 225, 250, 251})), "{LOW}{192}az{219}{224}AZ{251}");
-  EXPECT_EQ(NameToText(Bytes({0})), "{0}");
-  EXPECT_EQ(NameToText(Bytes({1, 95, 163})), "{1}{95}{163}");
-}
-
-TEST(TextToName, TokensAndNumbersBecomeBytesAndReverseNameToText) {
-  EXPECT_EQ(TextToName("{RED}A{200}"), Bytes({28, 65, 200}));
-  EXPECT_EQ(TextToName("{red}"), "{red}");
-  EXPECT_EQ(TextToName("{256}{007}"), "{256}{007}");  // not byte numbers as written
-  // Typed characters map through Latin-1; others cannot be on tape.
-  EXPECT_EQ(TextToName("\xC2\xA3" "a"), Bytes({163, 'a'}));
-  EXPECT_EQ(TextToName("\xE2\x82\xAC"), "?");
+TEST(TextToName, ReversesNameToTextForEveryByte) {
   for (int b = 0; b < 256; ++b) {
     const std::string name = Bytes({'A', b, 'Z'});
     if (b == 14) continue;  // switches the letters that follow to lower case
     EXPECT_EQ(TextToName(NameToText(name)), name) << b;
   }
-  // After {LOW} the shifted letters come back as the plain letters shown.
-  EXPECT_EQ(TextToName(NameToText(Bytes({14, 65, 193, 225}))), Bytes({14, 65, 'a', 'A'}));
 }
 
 TEST(Latin1, RoundTripsEveryByteAndReplacesWhatDoesNotFit) {

@@ -14,39 +14,12 @@ namespace {
 using test::FindAllSections;
 using test::TapeComposer;
 
-TapImage BlankImage(uint8_t version, size_t pulseBytes, uint8_t machine = 0) {
-  TapeComposer composer(machine, version);
-  composer.AddRaw(std::vector<uint8_t>(pulseBytes, 1));
-  return composer.Image();
-}
-
 std::vector<uint8_t> Slice(const std::vector<uint8_t>& bytes, int64_t from, int64_t count) {
   return std::vector<uint8_t>(bytes.begin() + from, bytes.begin() + from + count);
 }
 
-TEST(TapWriter, EveryByteWrittenDecodesToItsValue) {
-  for (const uint8_t version : {1, 2}) {
-    for (const uint8_t machine : {0, 1, 2}) {
-      const int bytePulses = version == 2 ? 40 : 20;
-      TapImage image = BlankImage(version, 256 * static_cast<size_t>(bytePulses) + 2, machine);
-      TapeSection section;
-      const auto peaks = test::DefaultPeaks(machine);
-      section.peaks = {static_cast<uint8_t>(peaks.shortPulse), static_cast<uint8_t>(peaks.mediumPulse),
-                       static_cast<uint8_t>(peaks.longPulse)};
-      int64_t pos = kTapHeaderSize;
-      for (int value = 0; value < 256; ++value) pos = WriteByte(image, pos, static_cast<uint8_t>(value), section);
-      EXPECT_EQ(pos, kTapHeaderSize + 256 * bytePulses);
-      const RomDecoder decoder(image);
-      for (int value = 0; value < 256; ++value) {
-        ASSERT_EQ(decoder.DecodeByte(kTapHeaderSize + value * bytePulses), value)
-            << "version " << int{version} << " machine " << int{machine};
-      }
-    }
-  }
-}
-
 TEST(TapWriter, Version2PulsesAreTwoEqualHalfWavesInsideTheirClass) {
-  TapImage image = BlankImage(2, 8);
+  TapImage image = test::RawImage(2, std::vector<uint8_t>(8, 1));
   int64_t pos = WritePulse(image, kTapHeaderSize, 49);
   pos = WritePulse(image, pos, 51);
   EXPECT_EQ(pos, kTapHeaderSize + 4);
@@ -81,18 +54,15 @@ TEST(TapWriter, RenameRewritesBothCopiesWithMatchingChecksums) {
   const struct {
     uint8_t machine, version;
     std::optional<test::PulsePeaks> peaks;  // with jitter otherwise
-  } cases[] = {{0, 0, {}}, {0, 1, {}}, {0, 2, {}},
+  } cases[] = {{0, 0, {}}, {0, 1, {}}, {0, 2, {}}, {2, 1, {}},
                // Version-2 short pulses at the lower edge of a VIC-20's class:
                // written as 16 + 16 = 32 they once fell out of it and the name was lost.
                {1, 2, test::PulsePeaks{33, 53, 77}}};
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "machine " << int{c.machine} << " version " << int{c.version});
     TapeComposer composer(c.machine, c.version, 0, 5);
-    if (c.peaks) {
-      composer.SetPeaks(*c.peaks);
-    } else {
-      composer.SetJitter(2);
-    }
+    if (c.peaks) composer.SetPeaks(*c.peaks);
+    composer.SetJitter(c.peaks ? 0 : 2);
     const auto data = test::ProgramData(50, 1);
     composer.AddProgram({.name = "OLD NAME", .data = data, .leaderPulses = 1500, .wrongChecksum = true});
     composer.AddProgram({.name = "SECOND", .data = data, .leaderPulses = 1500, .silenceBefore = 20000});
@@ -100,7 +70,6 @@ TEST(TapWriter, RenameRewritesBothCopiesWithMatchingChecksums) {
     const TapImage before = image;
     auto sections = FindAllSections(image);
     ASSERT_EQ(sections.size(), 2u);
-    ASSERT_FALSE(sections[0].headerChecksumOk);
 
     EXPECT_TRUE(RenameSection(image, sections[0], TextToName("{RED}HI")));
     const int bytePulses = c.version == 2 ? 40 : 20;
@@ -123,8 +92,8 @@ TEST(TapWriter, RenameRewritesBothCopiesWithMatchingChecksums) {
     EXPECT_TRUE(RenameSection(image, sections[0], "A MUCH LONGER NAME THAN SIXTEEN"));
     const auto again = FindAllSections(image);
     ASSERT_EQ(again.size(), 2u);
-    EXPECT_EQ(again[0].rawName, "A MUCH LONGER NA");
-    EXPECT_TRUE(again[0].headerChecksumOk && again[0].repeatChecksumOk);
+    EXPECT_EQ(std::tuple(again[0].rawName, again[0].headerChecksumOk, again[0].repeatChecksumOk),
+              std::tuple("A MUCH LONGER NA", true, true));
   }
 }
 
@@ -145,13 +114,12 @@ TEST(TapWriter, RenameKeepsTheChecksumOfADamagedCopy) {
   EXPECT_EQ(Slice(image.bytes, byte99, 20), Slice(before.bytes, byte99, 20));
   const auto renamed = FindAllSections(image);
   ASSERT_EQ(renamed.size(), 1u);
-  EXPECT_EQ(renamed[0].name, "NEW");
-  EXPECT_TRUE(renamed[0].repeatChecksumOk);
+  EXPECT_EQ(std::tuple(renamed[0].name, renamed[0].repeatChecksumOk), std::tuple("NEW", true));
 }
 
 TEST(TapWriter, SectionFileHoldsTheHeaderAndTheBytes) {
   test::ScratchFolder folder;
-  TapImage image = BlankImage(1, 12000);
+  TapImage image = test::RawImage(1, std::vector<uint8_t>(12000, 1));
   for (size_t i = kTapHeaderSize; i + 1 < image.bytes.size(); ++i) image.bytes[i] = static_cast<uint8_t>(i * 7 + 1);
   image.signature = "C16-TAPE-RAW";
   image.machine = 2;

@@ -5,22 +5,15 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <stdexcept>
 
 namespace rw::test {
 namespace fs = std::filesystem;
 
 ScratchFolder::ScratchFolder() {
-  std::random_device seed;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const fs::path candidate = fs::temp_directory_path() / ("rw-test-" + std::to_string(seed()));
-    if (fs::create_directory(candidate)) {
-      path_ = candidate.string();
-      return;
-    }
-  }
-  throw std::runtime_error("cannot create a scratch folder");
+  std::string pattern = (fs::temp_directory_path() / "rw-test-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create a scratch folder");
+  path_ = pattern;
 }
 
 ScratchFolder::~ScratchFolder() {
@@ -67,14 +60,13 @@ std::vector<uint8_t> ReadFileBytes(const std::string& path) {
 }
 
 std::string ReadFileText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  const auto bytes = ReadFileBytes(path);
+  return std::string(bytes.begin(), bytes.end());
 }
 
 std::string RealTapesFolder() {
   const std::string folder = REELWRIGHT_REAL_TAPES;
   return fs::is_directory(folder) ? folder : std::string();
 }
-
 
 }  // namespace rw::test

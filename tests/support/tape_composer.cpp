@@ -33,6 +33,12 @@ std::vector<uint8_t> ProgramData(size_t size, uint32_t seed) {
   return data;
 }
 
+TapImage RawImage(uint8_t version, const std::vector<uint8_t>& pulses) {
+  TapeComposer composer(0, version);
+  composer.AddRaw(pulses);
+  return composer.Image();
+}
+
 std::vector<TapeSection> FindAllSections(const TapImage& image) {
   std::vector<TapeSection> sections;
   RomDecoder decoder(image);
@@ -59,13 +65,10 @@ int TapeComposer::Jittered(int value) {
 }
 
 void TapeComposer::Pulse(int value) {
-  if (version_ != 2) {
-    bytes_.push_back(static_cast<uint8_t>(Jittered(value)));
-    return;
-  }
-  const int first = value / 2;
+  // Version 2: two half-waves, the second with the odd remainder.
+  const int first = version_ == 2 ? value / 2 : value;
   bytes_.push_back(static_cast<uint8_t>(Jittered(first)));
-  bytes_.push_back(static_cast<uint8_t>(Jittered(value - first)));
+  if (version_ == 2) bytes_.push_back(static_cast<uint8_t>(Jittered(value - first)));
 }
 
 void TapeComposer::AddPulses(int value, int count) {
@@ -104,12 +107,10 @@ void TapeComposer::AddRaw(const std::vector<uint8_t>& bytes) { bytes_.insert(byt
 
 void TapeComposer::AddBlock(int countdownStart, const std::vector<uint8_t>& payload, bool wrongChecksum,
                             const std::vector<int>& wrongParity, const std::vector<int>& broken) {
-  const auto has = [](const std::vector<int>& list, int index) {
-    return std::find(list.begin(), list.end(), index) != list.end();
-  };
   int index = 0;
   const auto add = [&](uint8_t b) {
-    AddByte(b, has(wrongParity, index), has(broken, index));
+    const auto has = [&](const std::vector<int>& list) { return std::count(list.begin(), list.end(), index) > 0; };
+    AddByte(b, has(wrongParity), has(broken));
     ++index;
   };
   for (int k = 0; k < 9; ++k) add(static_cast<uint8_t>(countdownStart - k));
@@ -132,11 +133,10 @@ ComposedLayout TapeComposer::AddProgram(const ComposedProgram& program) {
   if (version_ == 2 && program.strayHalfWave) bytes_.push_back(static_cast<uint8_t>(peaks_.shortPulse / 2));
   AddPulses(peaks_.shortPulse, program.leaderPulses);
 
-  const uint16_t loadAddress = 0x0801;
-  const auto endAddress = static_cast<uint16_t>(loadAddress + program.data.size());
-  std::vector<uint8_t> header = {program.fileType, static_cast<uint8_t>(loadAddress & 0xFF),
-                                 static_cast<uint8_t>(loadAddress >> 8), static_cast<uint8_t>(endAddress & 0xFF),
-                                 static_cast<uint8_t>(endAddress >> 8)};
+  // Loaded at 0801, up to (not including) the end address.
+  const auto end = static_cast<uint16_t>(0x0801 + program.data.size());
+  std::vector<uint8_t> header = {program.fileType, 0x01, 0x08, static_cast<uint8_t>(end & 0xFF),
+                                 static_cast<uint8_t>(end >> 8)};
   std::string name = program.name.substr(0, 16);
   name.resize(16, ' ');
   header.insert(header.end(), name.begin(), name.end());

@@ -65,6 +65,9 @@ std::vector<uint8_t> ProgramData(size_t size, uint32_t seed);
 // bytes of data and followed by silence. `starts` receives where each begins.
 std::vector<uint8_t> TapeWith(const std::vector<std::string>& names, std::vector<int64_t>* starts = nullptr);
 
+// A C64 image of the given version whose pulse bytes are exactly `pulses`.
+TapImage RawImage(uint8_t version, const std::vector<uint8_t>& pulses);
+
 // Every section the decoder finds, searching the way the split does.
 std::vector<TapeSection> FindAllSections(const TapImage& image);
 
