@@ -2,11 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
-
 #include <filesystem>
 
 #include "cli_runner.h"
@@ -20,9 +15,6 @@ namespace rw {
 namespace {
 
 namespace fs = std::filesystem;
-using test::CliRun;
-using test::Q;
-using test::RunCli;
 
 // A program's .prg file: the BASIC start address, then its bytes.
 std::vector<uint8_t> Prg(const std::vector<uint8_t>& bytes) {
@@ -65,27 +57,20 @@ struct DataTape {
 
 TEST(ExtractCli, ListJsonReportsEachProgramsDataAndExtractWritesOnlyWholePrograms) {
   DataTape tape;
-  CliRun run = RunCli({"list", "--json", Q(tape.path)});
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  const QJsonArray programs = QJsonDocument::fromJson(QByteArray::fromStdString(run.out)).object()["programs"].toArray();
+  const QJsonArray programs = Json(ExpectRun({"list", "--json", Q(tape.path)}, 0).out)["programs"].toArray();
   ASSERT_EQ(programs.size(), 5);
   const QJsonObject mended = programs[1].toObject();
-  const QJsonObject data = mended["data"].toObject();
-  EXPECT_EQ(mended["headerType"].toInt(), 1);
-  EXPECT_EQ(QStringList({mended["startAddress"].toString(), mended["endAddress"].toString(),
-                         data["first"].toObject()["state"].toString(), data["repeat"].toObject()["state"].toString(),
-                         data["combined"].toObject()["state"].toString()}),
-            QStringList({"0801", "0867", "damaged", "good", "good"}));
-  EXPECT_EQ(data["first"].toObject()["errors"].toInt(), 2);
+  const auto copy = [&](const char* name) { return mended["data"].toObject()[name].toObject(); };
+  EXPECT_EQ(Fields(mended, {"headerType", "startAddress", "endAddress"}), R"([1,"0801","0867"])");
+  EXPECT_EQ(Fields(copy("first"), {"state", "errors"}) + Fields(copy("repeat"), {"state"}) +
+                Fields(copy("combined"), {"state"}),
+            R"(["damaged",2]["good"]["good"])");
   const QJsonObject broken = programs[2].toObject()["data"].toObject()["combined"].toObject();
-  EXPECT_EQ(QStringList({broken["state"].toString(), broken["checksum"].toString()}),
-            QStringList({"damaged", "ERROR"}));
-  EXPECT_EQ(broken["errors"].toInt(), 1);
+  EXPECT_EQ(Fields(broken, {"state", "checksum", "errors"}), R"(["damaged","ERROR",1])");
 
   // extract writes whole programs under free names and reports the rest.
-  run = RunCli({"extract", Q(tape.path), Q(tape.folder.File("out"))});
-  EXPECT_EQ(run.exitCode, 1);
-  EXPECT_NE(run.err.find("Row 3 \"BROKEN\" could not be extracted whole; not written"), std::string::npos) << run.err;
+  ExpectRun({"extract", Q(tape.path), Q(tape.folder.File("out"))}, 1,
+            "Row 3 \"BROKEN\" could not be extracted whole; not written");
   EXPECT_EQ(test::ReadFileBytes(tape.Out("GOOD_ONE.prg")), Prg(tape.data[0]));
   EXPECT_EQ(test::ReadFileBytes(tape.Out("MENDED.prg")), Prg(tape.data[1]));
   EXPECT_EQ(test::ReadFileBytes(tape.Out("GOOD_ONE(1).prg")), Prg(tape.data[3]));
@@ -94,19 +79,17 @@ TEST(ExtractCli, ListJsonReportsEachProgramsDataAndExtractWritesOnlyWholeProgram
   EXPECT_EQ(std::distance(fs::directory_iterator(tape.folder.File("out")), {}), 4);
 
   // Again, only the damaged one, kept: a numbered name never replaces a file.
-  const CliRun kept = RunCli({"extract", "--select", "3,1", "--keep-damaged", Q(tape.path), Q(tape.folder.File("out"))});
-  EXPECT_EQ(kept.exitCode, 1);
+  const CliRun kept =
+      ExpectRun({"extract", "--select", "3,1", "--keep-damaged", Q(tape.path), Q(tape.folder.File("out"))}, 1);
   EXPECT_EQ(kept.out, tape.Out("BROKEN.damaged.prg") + "\tData damaged: 1 byte unread, checksum ERROR (first copy 1 read "
                       "error, repeat 1 read error; 0801-0868)\n" + tape.Out("GOOD_ONE(2).prg") + "\tData good: 0801-0866, 101 bytes\n");
   EXPECT_EQ(test::ReadFileBytes(tape.Out("GOOD_ONE.prg")), Prg(tape.data[0]));
-  EXPECT_EQ(RunCli({"extract", "--select", "2", Q(tape.path), Q(tape.folder.File("out"))}).exitCode, 0);
+  ExpectRun({"extract", "--select", "2", Q(tape.path), Q(tape.folder.File("out"))}, 0);
 
   // A disk is never made with a damaged program on it.
   const std::string disk = tape.Out("d.d64");
-  const CliRun todisk =
-      RunCli({"todisk", "--select", "1,3", Q(tape.path), Q(disk)}, {{"PATH", Q(test::RealViceToolsFolder())}});
-  EXPECT_EQ(todisk.exitCode, 1);
-  EXPECT_NE(todisk.err.find("Row 3 \"BROKEN\": Data damaged"), std::string::npos) << todisk.err;
+  ExpectRun({"todisk", "--select", "1,3", Q(tape.path), Q(disk)}, 1, "Row 3 \"BROKEN\": Data damaged",
+            {{"PATH", Q(test::RealViceToolsFolder())}});
   EXPECT_FALSE(fs::exists(disk));
 }
 
@@ -123,8 +106,7 @@ TEST(ExtractCli, ToDiskKeepsTapeNamesByteForByteAndTheOldDiskOnFailure) {
   composer.AddProgram({.name = "PLAIN", .data = test::ProgramData(300, 3), .leaderPulses = 1500});
   const std::string tape = folder.Write("names.tap", composer.FileBytes());
   const std::string disk = folder.File("My Names-9.d64");
-  const CliRun made = RunCli({"todisk", Q(tape), Q(disk)}, path);
-  ASSERT_EQ(made.exitCode, 0) << made.err;
+  const CliRun made = ExpectRun({"todisk", Q(tape), Q(disk)}, 0, "", path);
   EXPECT_TRUE(made.out.starts_with("Disk " + disk + " successfully created with 3 ")) << made.out;
   // The disk is labelled after its file, and c1541 reads a program back whole
   // (it takes lower-case names for the PETSCII capitals on the disk).
@@ -139,16 +121,12 @@ TEST(ExtractCli, ToDiskKeepsTapeNamesByteForByteAndTheOldDiskOnFailure) {
 
   // An existing disk is kept without --force, and kept too when the new one
   // cannot be completed: seven programs of 30,000 bytes overfill a D64.
-  const CliRun refused = RunCli({"todisk", Q(tape), Q(disk)}, path);
-  EXPECT_EQ(refused.exitCode, 1);
-  EXPECT_NE(refused.err.find("Use --force"), std::string::npos) << refused.err;
+  ExpectRun({"todisk", Q(tape), Q(disk)}, 1, "Use --force", path);
   test::TapeComposer big(0, 1, 0, 3);
   for (int i = 0; i < 7; ++i) big.AddProgram({.name = "BIG", .data = test::ProgramData(30000, i + 1), .leaderPulses = 1500});
   const std::string bigTape = folder.Write("big.tap", big.TakeFileBytes());
   const auto before = test::ReadFileBytes(disk);
-  const CliRun full = RunCli({"todisk", "--force", Q(bigTape), Q(disk)}, path);
-  EXPECT_EQ(full.exitCode, 1);
-  EXPECT_NE(full.err.find("Error while creating file " + disk), std::string::npos) << full.err;
+  ExpectRun({"todisk", "--force", Q(bigTape), Q(disk)}, 1, "Error while creating file " + disk, path);
   EXPECT_EQ(test::ReadFileBytes(disk), before);
   EXPECT_EQ(folder.Names(), (std::vector<std::string>{"My Names-9.d64", "big.tap", "names.tap", "plain.prg"}));
 }

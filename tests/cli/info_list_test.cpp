@@ -2,10 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-
 #include "cli_runner.h"
 #include "core/pulse_timing.h"
 #include "split/section_parse.h"
@@ -15,9 +11,6 @@
 namespace rw {
 namespace {
 
-using test::CliRun;
-using test::Q;
-using test::RunCli;
 
 // Two programs on a VIC-20 NTSC tape; the second has a bad first checksum.
 struct TwoPrograms {
@@ -40,14 +33,12 @@ TEST(InfoListCli, InfoPrintsTheFileFactsAndListOneRowPerProgramAlsoAsJson) {
   TwoPrograms tape;
   const float usPerCycle = SelectClock(1, 1);
   const auto facts = DescribeImage(tape.image, usPerCycle, ".");
-  CliRun run = RunCli({"info", Q(tape.path)});
-  ASSERT_EQ(run.exitCode, 0) << run.err;
+  CliRun run = ExpectRun({"info", Q(tape.path)}, 0);
   EXPECT_EQ(run.out, "File Path: " + tape.path + "\nMachine: VIC-20\nTAP version: TAP V1\nVideo Standard: NTSC\n" +
                          "File Size: " + facts.size + "\nTotal Duration: " + facts.totalDuration + "\nItems: 2\n");
   EXPECT_EQ(run.err, "");
 
-  run = RunCli({"list", Q(tape.path)});
-  ASSERT_EQ(run.exitCode, 0) << run.err;
+  run = ExpectRun({"list", Q(tape.path)}, 0);
   const auto duration = [&](int64_t first, int64_t last) {
     return DurationText(PulseDuration(tape.image, first, last, usPerCycle), ".");
   };
@@ -58,29 +49,24 @@ TEST(InfoListCli, InfoPrintsTheFileFactsAndListOneRowPerProgramAlsoAsJson) {
                          "\t" + duration(secondStart, last) + "\tERROR\tOK\n");
   EXPECT_EQ(run.err, "");
 
-  // --json: the same texts, and numbers for the offsets.
-  run = RunCli({"list", "--json", Q(tape.path)});
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  const QJsonObject image = QJsonDocument::fromJson(QByteArray::fromStdString(run.out)).object();
-  EXPECT_EQ(QStringList({image["path"].toString(), image["machine"].toString(), image["video"].toString(),
-                         image["size"].toString(), image["totalDuration"].toString()}),
-            QStringList({Q(tape.path), "VIC-20", "NTSC", Q(facts.size), Q(facts.totalDuration)}));
-  EXPECT_TRUE(image["version"].isDouble() && image["version"].toInt() == 1);
-  const QJsonArray programs = image["programs"].toArray();
-  ASSERT_EQ(programs.size(), 2);
-  // The header name as written (Latin-1), beside the cell the window shows.
-  const char* const rawNames[] = {"First", "Caf\xC3\xA9 \xC2\xA3"};
-  for (qsizetype i = 0; i < 2; ++i) {
-    const QJsonObject program = programs[i].toObject();
-    const auto& layout = tape.composer.layouts()[static_cast<size_t>(i)];
-    EXPECT_TRUE(program["row"].isDouble() && program["row"].toInt() == i + 1);
-    EXPECT_EQ(program["rawName"].toString(), QString::fromUtf8(rawNames[i]));
-    EXPECT_EQ(program["start"].toString(), Q(OffsetText(layout.start)));
-    EXPECT_EQ(program["headerPos"].toInteger(), layout.headerPos);
-    EXPECT_EQ(program["repeatPos"].toInteger(), layout.repeatPos);
-    EXPECT_EQ(program["check1"].toString(), i == 0 ? "OK" : "ERROR");
+  // --json: the same texts, and numbers for the offsets; the header name as
+  // written (Latin-1) beside the cell the window shows.
+  const QJsonObject image = Json(RunCli({"list", "--json", Q(tape.path)}).out);
+  EXPECT_EQ(Fields(image, {"path", "machine", "video", "size", "totalDuration", "version"}),
+            "[\"" + tape.path + "\",\"VIC-20\",\"NTSC\",\"" + facts.size + "\",\"" + facts.totalDuration + "\",1]");
+  std::vector<std::string> programs;
+  for (const auto& program : image["programs"].toArray()) {
+    programs.push_back(Fields(program.toObject(), {"row", "program", "rawName", "start", "headerPos", "repeatPos",
+                                                   "check1"}));
   }
-  EXPECT_EQ(programs[1].toObject()["program"].toString(), QString::fromUtf8("CAF \xC2\xA3"));
+  const auto& layouts = tape.composer.layouts();
+  const auto positions = [&](size_t i) {
+    return OffsetText(layouts[i].start) + "\"," + std::to_string(layouts[i].headerPos) + "," +
+           std::to_string(layouts[i].repeatPos);
+  };
+  EXPECT_EQ(programs, (std::vector<std::string>{
+                          R"([1,"FIRST","First",")" + positions(0) + R"(,"OK"])",
+                          "[2,\"CAF \xC2\xA3\",\"Caf\xC3\xA9 \xC2\xA3\",\"" + positions(1) + R"(,"ERROR"])"}));
 }
 
 // Refused files, usage errors and a tape without programs print nothing on
@@ -105,14 +91,12 @@ TEST(InfoListCli, RefusedFilesUsageErrorsAndATapeWithoutPrograms) {
       {{"help", "nothing"}, 2, ""},
   };
   for (const auto& c : cases) {
-    const CliRun run = RunCli(c.arguments);
-    EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments.join(' ').toStdString();
+    const CliRun run = ExpectRun(c.arguments, c.exitCode);
     if (!c.err.empty()) { EXPECT_EQ(run.err, c.err); }
     EXPECT_EQ(run.out, "");
   }
-  const CliRun json = RunCli({"list", "--json", Q(empty)});
-  EXPECT_EQ(json.exitCode, 0);
-  EXPECT_TRUE(QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).object()["programs"].toArray().isEmpty());
+  const CliRun json = ExpectRun({"list", "--json", Q(empty)}, 0);
+  EXPECT_TRUE(Json(json.out)["programs"].toArray().isEmpty());
 }
 
 }  // namespace

@@ -13,9 +13,6 @@
 namespace rw {
 namespace {
 
-using test::CliRun;
-using test::Q;
-using test::RunCli;
 
 class JoinCliTest : public ::testing::Test {
  protected:
@@ -26,8 +23,7 @@ class JoinCliTest : public ::testing::Test {
 };
 
 TEST_F(JoinCliTest, JoinsFilesAndPausesAndPrintsTheRows) {
-  const CliRun run = RunCli({"join", Q(output), Q(one), "--pause", "5s", Q(two)});
-  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const CliRun run = ExpectRun({"join", Q(output), Q(one), "--pause", "5s", Q(two)}, 0);
   EXPECT_EQ(test::ReadFileBytes(output).size(), 2984u);
   for (const std::string cell : {"Size", "Machine", "Video", "Type", "Duration", "1000 Bytes", "1.95 KB", "C64", "PAL",
                                  " TAP V1", "**  [PAUSE]  **", "0m:0.39s", "0m:0.8s", "5s"}) {
@@ -43,16 +39,14 @@ TEST_F(JoinCliTest, ItemsKeepTheirOrderAndSortingReordersThem) {
   folder.Write("dir/a.tap", test::TapBytes(0, 0, 1, 22, 0x41));
   folder.Write("dir/skip.txt", std::string("not a tape"));
 
-  CliRun run = RunCli({"join", Q(output), Q(folder.File("dir")), "--pause=1s", Q(one)});
-  ASSERT_EQ(run.exitCode, 0) << run.err;
+  CliRun run = ExpectRun({"join", Q(output), Q(folder.File("dir")), "--pause=1s", Q(one)}, 0);
   auto joined = test::ReadFileBytes(output);
   ASSERT_EQ(joined.size(), 20u + 2 + 2 + 4 + 980);
   EXPECT_EQ((std::vector<uint8_t>(joined.begin() + 20, joined.begin() + 28)),
             (std::vector<uint8_t>{0x41, 0x41, 0x42, 0x42, 0x00, 0xA3, 0x08, 0x0F}));
   EXPECT_EQ(joined[28], 0x31);
 
-  run = RunCli({"join", "--sort", "--force", Q(output), Q(one), Q(folder.File("dir")), "--pause", "1s"});
-  ASSERT_EQ(run.exitCode, 0) << run.err;
+  run = ExpectRun({"join", "--sort", "--force", Q(output), Q(one), Q(folder.File("dir")), "--pause", "1s"}, 0);
   joined = test::ReadFileBytes(output);
   // Pause first, then by path: dir/a.tap, dir/b.TAP, one.tap.
   EXPECT_EQ((std::vector<uint8_t>(joined.begin() + 20, joined.begin() + 28)),
@@ -61,8 +55,7 @@ TEST_F(JoinCliTest, ItemsKeepTheirOrderAndSortingReordersThem) {
   // Joined again into its own folder, the output is never one of its inputs.
   const std::string inside = folder.File("dir/all.tap");
   for (int round = 0; round < 2; ++round) {
-    run = RunCli({"join", "--force", Q(inside), Q(folder.File("dir"))});
-    ASSERT_EQ(run.exitCode, 0) << run.err;
+    run = ExpectRun({"join", "--force", Q(inside), Q(folder.File("dir"))}, 0);
     EXPECT_EQ(test::ReadFileBytes(inside).size(), 24u) << round;
   }
 }

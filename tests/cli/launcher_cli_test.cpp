@@ -18,9 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using test::CliRun;
-using test::Q;
-using test::RunCli;
 
 class LauncherCliTest : public ::testing::Test {
  protected:

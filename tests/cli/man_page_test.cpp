@@ -22,8 +22,6 @@
 namespace rw {
 namespace {
 
-using test::Q;
-using test::RunCli;
 
 using Options = std::set<std::string>;
 
@@ -81,8 +79,7 @@ ManPage ReadManPage(const QString& path) {
 }
 
 TEST(ManPage, DescribesEveryCommandWithExactlyTheOptionsOfItsHelp) {
-  const test::CliRun usage = RunCli({"--help"});
-  ASSERT_EQ(usage.exitCode, 0) << usage.err;
+  const CliRun usage = ExpectRun({"--help"}, 0);
   const std::vector<std::string> commands = ListedCommands(Q(usage.out));
   ASSERT_FALSE(commands.empty()) << usage.out;
   const ManPage page = ReadManPage(REELWRIGHT_CLI_MAN_PAGE);
@@ -92,7 +89,7 @@ TEST(ManPage, DescribesEveryCommandWithExactlyTheOptionsOfItsHelp) {
   std::vector<std::string> problems;
   Options everyHelpOption;
   for (const std::string& command : commands) {
-    const test::CliRun help = RunCli({Q(command), "--help"});
+    const CliRun help = RunCli({Q(command), "--help"});
     const Options helpOptions = OptionsIn(Q(help.out));
     if (help.exitCode != 0 || helpOptions.empty()) {
       problems.push_back(command + " --help failed or lists no option: " + help.err);

@@ -9,8 +9,6 @@
 namespace rw {
 namespace {
 
-using test::Q;
-using test::RunCli;
 
 std::string ThreeProgramTape(const test::ScratchFolder& folder) {
   test::TapeComposer composer(0, 1);
@@ -25,19 +23,16 @@ TEST(SplitCli, WritesGroupsWithEditedNamesAndIndexFilesInBothFormats) {
   test::ScratchFolder folder;
   test::ScratchFolder out;
   const std::string tape = ThreeProgramTape(folder);
-  auto run = RunCli({"split", Q(tape), Q(out.path()), "--select", "1,3", "--name", "2=Second one", "--tape-name",
-                     "3={RED}G"});
-  ASSERT_EQ(run.exitCode, 0) << run.err;
+  auto run = ExpectRun({"split", Q(tape), Q(out.path()), "--select", "1,3", "--name", "2=Second one", "--tape-name",
+                     "3={RED}G"}, 0);
   EXPECT_EQ(run.out, out.File("001.ALPHA.tap") + "\n" + out.File("002.Second_one.tap") + "\n" +
                          "Split Operation Completed !\n");
   // The tape name went into the copy: listing the second file shows it.
-  run = RunCli({"list", "--json", Q(out.File("002.Second_one.tap"))});
-  ASSERT_EQ(run.exitCode, 0) << run.err;
+  run = ExpectRun({"list", "--json", Q(out.File("002.Second_one.tap"))}, 0);
   EXPECT_NE(run.out.find("\"rawName\": \"\\u001cG\""), std::string::npos) << run.out;
 
   // "all" ticks every row: each program alone, numbered after the first run's files.
-  run = RunCli({"split", Q(tape), Q(out.path()), "--select", "all"});
-  ASSERT_EQ(run.exitCode, 0) << run.err;
+  run = ExpectRun({"split", Q(tape), Q(out.path()), "--select", "all"}, 0);
   EXPECT_NE(run.out.find(out.File("001.ALPHA(1).tap")), std::string::npos);
   EXPECT_NE(run.out.find(out.File("003.GAMMA_ONE.tap")), std::string::npos);
 
