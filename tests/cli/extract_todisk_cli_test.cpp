@@ -24,40 +24,31 @@ std::vector<uint8_t> Prg(const std::vector<uint8_t>& bytes) {
   return PrgFileBytes(result);
 }
 
-// Five programs: whole; first copy mended by the repeat; damaged in both
-// copies at the same byte; the first name again; a name of full stops.
-struct DataTape {
-  test::ScratchFolder folder;
-  std::string path;
-  std::vector<std::vector<uint8_t>> data;
-
-  DataTape() {
-    test::TapeComposer composer(0, 1, 0, 8);
-    composer.SetJitter(2);
-    const test::ComposedProgram programs[] = {
-        {.name = "GOOD ONE"},
-        {.name = "MENDED", .dataParityErrors = {12, 40}},
-        {.name = "BROKEN", .dataParityErrors = {15}, .dataRepeatParityErrors = {15}},
-        {.name = "GOOD ONE"},
-        {.name = ".."},
-    };
-    uint32_t seed = 1;
-    for (test::ComposedProgram program : programs) {
-      program.leaderPulses = 1500;
-      program.data = test::ProgramData(100 + seed, seed);
-      data.push_back(program.data);
-      composer.AddProgram(program);
-      ++seed;
-    }
-    path = folder.Write("data.tap", composer.FileBytes());
-    fs::create_directory(folder.File("out"));
-  }
-  std::string Out(const std::string& name) const { return folder.File("out/" + name); }
-};
-
 TEST(ExtractCli, ListJsonReportsEachProgramsDataAndExtractWritesOnlyWholePrograms) {
-  DataTape tape;
-  const QJsonArray programs = Json(ExpectRun({"list", "--json", Q(tape.path)}, 0).out)["programs"].toArray();
+  // Five programs: whole; first copy mended by the repeat; damaged in both
+  // copies at the same byte; the first name again; a name of full stops.
+  std::vector<test::ComposedProgram> composed = {
+      {.name = "GOOD ONE"},
+      {.name = "MENDED", .dataParityErrors = {12, 40}},
+      {.name = "BROKEN", .dataParityErrors = {15}, .dataRepeatParityErrors = {15}},
+      {.name = "GOOD ONE"},
+      {.name = ".."},
+  };
+  test::TapeComposer composer(0, 1, 0, 8);
+  composer.SetJitter(2);
+  for (uint32_t seed = 1; auto& program : composed) {
+    program.leaderPulses = 1500;
+    program.data = test::ProgramData(100 + seed, seed);
+    composer.AddProgram(program);
+    ++seed;
+  }
+  test::ScratchFolder folder;
+  const std::string tape = folder.Write("data.tap", composer.FileBytes());
+  const std::string out = folder.File("out");
+  fs::create_directory(out);
+  const auto written = [&](const std::string& name) { return test::ReadFileBytes(out + "/" + name); };
+  const auto prg = [&](size_t row) { return Prg(composed[row - 1].data); };
+  const QJsonArray programs = Json(ExpectRun({"list", "--json", Q(tape)}, 0).out)["programs"].toArray();
   ASSERT_EQ(programs.size(), 5);
   const QJsonObject mended = programs[1].toObject();
   const auto copy = [&](const char* name) { return mended["data"].toObject()[name].toObject(); };
@@ -69,26 +60,25 @@ TEST(ExtractCli, ListJsonReportsEachProgramsDataAndExtractWritesOnlyWholeProgram
   EXPECT_EQ(Fields(broken, {"state", "checksum", "errors"}), R"(["damaged","ERROR",1])");
 
   // extract writes whole programs under free names and reports the rest.
-  ExpectRun({"extract", Q(tape.path), Q(tape.folder.File("out"))}, 1,
-            "Row 3 \"BROKEN\" could not be extracted whole; not written");
-  EXPECT_EQ(test::ReadFileBytes(tape.Out("GOOD_ONE.prg")), Prg(tape.data[0]));
-  EXPECT_EQ(test::ReadFileBytes(tape.Out("MENDED.prg")), Prg(tape.data[1]));
-  EXPECT_EQ(test::ReadFileBytes(tape.Out("GOOD_ONE(1).prg")), Prg(tape.data[3]));
-  EXPECT_EQ(test::ReadFileBytes(tape.Out("...prg")), Prg(tape.data[4]));
-  EXPECT_EQ(tape.folder.Names(), (std::vector<std::string>{"data.tap", "out"}));  // nothing outside OUTDIR
-  EXPECT_EQ(std::distance(fs::directory_iterator(tape.folder.File("out")), {}), 4);
+  ExpectRun({"extract", Q(tape), Q(out)}, 1, "Row 3 \"BROKEN\" could not be extracted whole; not written");
+  EXPECT_EQ(written("GOOD_ONE.prg"), prg(1));
+  EXPECT_EQ(written("MENDED.prg"), prg(2));
+  EXPECT_EQ(written("GOOD_ONE(1).prg"), prg(4));
+  EXPECT_EQ(written("...prg"), prg(5));
+  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"data.tap", "out"}));  // nothing outside OUTDIR
+  EXPECT_EQ(std::distance(fs::directory_iterator(out), {}), 4);
 
   // Again, only the damaged one, kept: a numbered name never replaces a file.
-  const CliRun kept =
-      ExpectRun({"extract", "--select", "3,1", "--keep-damaged", Q(tape.path), Q(tape.folder.File("out"))}, 1);
-  EXPECT_EQ(kept.out, tape.Out("BROKEN.damaged.prg") + "\tData damaged: 1 byte unread, checksum ERROR (first copy 1 read "
-                      "error, repeat 1 read error; 0801-0868)\n" + tape.Out("GOOD_ONE(2).prg") + "\tData good: 0801-0866, 101 bytes\n");
-  EXPECT_EQ(test::ReadFileBytes(tape.Out("GOOD_ONE.prg")), Prg(tape.data[0]));
-  ExpectRun({"extract", "--select", "2", Q(tape.path), Q(tape.folder.File("out"))}, 0);
+  const CliRun kept = ExpectRun({"extract", "--select", "3,1", "--keep-damaged", Q(tape), Q(out)}, 1);
+  EXPECT_EQ(kept.out, out + "/BROKEN.damaged.prg\tData damaged: 1 byte unread, checksum ERROR (first copy 1 read "
+                            "error, repeat 1 read error; 0801-0868)\n" +
+                          out + "/GOOD_ONE(2).prg\tData good: 0801-0866, 101 bytes\n");
+  EXPECT_EQ(written("GOOD_ONE.prg"), prg(1));
+  ExpectRun({"extract", "--select", "2", Q(tape), Q(out)}, 0);
 
   // A disk is never made with a damaged program on it.
-  const std::string disk = tape.Out("d.d64");
-  ExpectRun({"todisk", "--select", "1,3", Q(tape.path), Q(disk)}, 1, "Row 3 \"BROKEN\": Data damaged",
+  const std::string disk = out + "/d.d64";
+  ExpectRun({"todisk", "--select", "1,3", Q(tape), Q(disk)}, 1, "Row 3 \"BROKEN\": Data damaged",
             {{"PATH", Q(test::RealViceToolsFolder())}});
   EXPECT_FALSE(fs::exists(disk));
 }
@@ -123,7 +113,9 @@ TEST(ExtractCli, ToDiskKeepsTapeNamesByteForByteAndTheOldDiskOnFailure) {
   // cannot be completed: seven programs of 30,000 bytes overfill a D64.
   ExpectRun({"todisk", Q(tape), Q(disk)}, 1, "Use --force", path);
   test::TapeComposer big(0, 1, 0, 3);
-  for (int i = 0; i < 7; ++i) big.AddProgram({.name = "BIG", .data = test::ProgramData(30000, i + 1), .leaderPulses = 1500});
+  for (uint32_t i = 1; i <= 7; ++i) {
+    big.AddProgram({.name = "BIG", .data = test::ProgramData(30000, i), .leaderPulses = 1500});
+  }
   const std::string bigTape = folder.Write("big.tap", big.TakeFileBytes());
   const auto before = test::ReadFileBytes(disk);
   ExpectRun({"todisk", "--force", Q(bigTape), Q(disk)}, 1, "Error while creating file " + disk, path);

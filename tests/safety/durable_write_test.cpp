@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <filesystem>
 
 #include "core/safe_file.h"
 #include "join/compilation.h"
@@ -37,8 +36,6 @@ extern "C" int fsync(int fd) {
 namespace rw {
 namespace {
 
-namespace fs = std::filesystem;
-
 // Records each sync; fails file syncs when told to.
 class RecordingSync : public StorageSync {
  public:
@@ -63,7 +60,6 @@ class DurableWrites : public ::testing::Test {
  protected:
   void SetUp() override { SetStorageSync(&sync); }
   void TearDown() override { SetStorageSync(nullptr); }
-  std::string Tape(const std::string& name) { return folder.Write(name, test::TapBytes(0, 0, 1, 120)); }
   RecordingSync sync;
   test::ScratchFolder folder;
   RecordedMessages messages;
@@ -71,8 +67,9 @@ class DurableWrites : public ::testing::Test {
 
 TEST_F(DurableWrites, JoinSyncsTheFileBeforeItsNameAndTheFolderAfter) {
   Compilation compilation(".", messages);
-  ASSERT_TRUE(compilation.AddTapFile(Tape("a.tap")));
-  ASSERT_TRUE(compilation.AddTapFile(Tape("b.tap")));
+  for (const char* name : {"a.tap", "b.tap"}) {
+    ASSERT_TRUE(compilation.AddTapFile(folder.Write(name, test::TapBytes(0, 0, 1, 120))));
+  }
   ASSERT_TRUE(JoinToTapFile(compilation, folder.File("out.tap"), false, messages));
   EXPECT_EQ(sync.calls, (std::vector<std::string>{"file", "folder " + folder.path()}));
 
@@ -97,10 +94,8 @@ TEST_F(DurableWrites, SplitSyncsOnceForAllItsFilesBeforeItsMessage) {
   test::ScratchFolder out;
   list.outputDir = out.path();
   list.SelectAll();
-  sync.calls.clear();
   ASSERT_TRUE(list.Split(messages));
   EXPECT_EQ(sync.calls, std::vector<std::string>{"all " + out.path()});
-  EXPECT_EQ(out.Names().size(), 3u);
 }
 
 TEST(PosixStorageSync, SyncsRealFilesAndFoldersAndReportsAMissingFolder) {
