@@ -3,11 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include <QStringList>
-
 #include <filesystem>
 
 #include "core/utilities.h"
+#include "launcher/launcher_text.h"
 #include "cli_runner.h"
 #include "support/stand_in_tools.h"
 #include "support/scratch_folder.h"
@@ -27,17 +26,14 @@ class LauncherCliTest : public ::testing::Test {
     tape_ = folder_.Write("Arcade.TAP", test::TapeWith({"LOADER", "GAME", "HISCORE"}, &starts_));
   }
 
-  // Without the stand-ins nothing else is on PATH, so that an installed VICE
-  // cannot stand in for the missing tools.
-  CliRun Run(const QStringList& arguments, bool withTools = true) {
-    return RunCli(QStringList{"launcher"} + arguments,
-                  {{"PATH", withTools ? Q(bin_ + ":/usr/bin:/bin") : Q(folder_.File("empty"))}, {"TMPDIR", Q(tmp_)}});
+  // "launcher TAPE OUTDIR" and `arguments`. Without the stand-ins nothing else
+  // is on PATH, so that an installed VICE cannot stand in for the missing tools.
+  CliRun Run(const QStringList& arguments, int exitCode, const std::string& message = "", bool withTools = true) {
+    const QString path = withTools ? Q(bin_ + ":/usr/bin:/bin") : Q(folder_.File("empty"));
+    return ExpectRun(QStringList{"launcher", Q(tape_), Q(out_)} + arguments, exitCode, message,
+                     {{"PATH", path}, {"TMPDIR", Q(tmp_)}});
   }
-  std::string Start(int row) const {
-    std::string hex = HexPad(static_cast<uint64_t>(starts_[row]), 6);
-    for (char& c : hex) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return hex;
-  }
+  std::string Start(int row) const { return LowerText(HexPad(static_cast<uint64_t>(starts_[row]), 6)); }
 
   test::ScratchFolder folder_;
   std::string bin_ = folder_.File("bin"), out_ = folder_.File("out"), tmp_ = folder_.File("tmp");
@@ -47,9 +43,8 @@ class LauncherCliTest : public ::testing::Test {
 };
 
 TEST_F(LauncherCliTest, OneLauncherPerGroupWithOneTarget) {
-  const CliRun run = Run({Q(tape_), Q(out_), "--select", "2,3", "--device", "9", "--sd-dir", "GAMES\\C64",
-                          "--target", "c16", "--name", "3=Top Scores"});
-  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const CliRun run = Run({"--select", "2,3", "--device", "9", "--sd-dir", "GAMES\\C64", "--target", "c16", "--name",
+                          "3=Top Scores"}, 0);
   EXPECT_EQ(run.out, "Index Disk " + disk_ + " successfully created !\n");
   EXPECT_TRUE(fs::is_empty(tmp_));
 
@@ -66,30 +61,22 @@ TEST_F(LauncherCliTest, OneLauncherPerGroupWithOneTarget) {
 
 TEST_F(LauncherCliTest, RefusalsMissingToolsAndAnExistingDisk) {
   for (const char* device : {"12", "x", "9x"}) {
-    const CliRun wrong = Run({Q(tape_), Q(out_), "--select", "1", "--device", device});
-    EXPECT_EQ(wrong.exitCode, 2) << device;
-    EXPECT_EQ(wrong.err, "--device " + std::string(device) + ": expected a device number from 8 to 11.\n");
+    EXPECT_EQ(Run({"--select", "1", "--device", device}, 2).err,
+              "--device " + std::string(device) + ": expected a device number from 8 to 11.\n");
   }
-  CliRun run = Run({Q(tape_), Q(out_), "--select", "1", "--sd-dir", "/a\":rem"});
-  EXPECT_EQ(run.exitCode, 2);
-  EXPECT_EQ(run.err,
+  EXPECT_EQ(Run({"--select", "1", "--sd-dir", "/a\":rem"}, 2).err,
             "Error, directory cannot contain double quotes, braces, line breaks or other control characters !\n"
             "--sd-dir /a\":rem: refused, see above.\n");
-  EXPECT_EQ(Run({Q(tape_), Q(out_), "--select", "1", "--target", "pet"}).exitCode, 2);
-  EXPECT_EQ(Run({Q(tape_), Q(out_), "--select", "4"}).exitCode, 2);
-
-  run = Run({Q(tape_), Q(out_), "--select", "all"}, false);
-  EXPECT_EQ(run.exitCode, 1);
-  EXPECT_NE(run.err.find("c1541 and petcat were not found"), std::string::npos) << run.err;
+  Run({"--select", "1", "--target", "pet"}, 2);
+  Run({"--select", "4"}, 2);
+  Run({"--select", "all"}, 1, "c1541 and petcat were not found", false);
   EXPECT_TRUE(fs::is_empty(out_));
 
   // An existing disk needs --force.
   folder_.Write("out/arcade.tap.d64", std::string("old"));
-  EXPECT_EQ(Run({Q(tape_), Q(out_), "--select", "all"}).exitCode, 1);
+  Run({"--select", "all"}, 1);
   EXPECT_EQ(test::ReadFileText(disk_), "old");
-  run = Run({Q(tape_), Q(out_), "--select", "all", "--force"});
-  EXPECT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(run.err, "");  // the question that --force answers is not printed
+  EXPECT_EQ(Run({"--select", "all", "--force"}, 0).err, "");  // the question that --force answers is not printed
   EXPECT_EQ(test::ReadFileText(disk_).find("d64 image\n"), 0u);
 }
 
