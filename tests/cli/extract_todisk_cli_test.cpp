@@ -1,7 +1,5 @@
 // reelwright-cli list --json (data fields), extract and todisk, run as a user would.
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
 
 #include "cli_runner.h"

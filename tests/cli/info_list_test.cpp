@@ -1,7 +1,5 @@
 // reelwright-cli info and list, run as a user would.
 
-#include <gtest/gtest.h>
-
 #include "cli_runner.h"
 #include "core/pulse_timing.h"
 #include "split/section_parse.h"

@@ -1,7 +1,5 @@
 // reelwright-cli join, run as a user would run it.
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
 
 #include "cli_runner.h"
@@ -10,7 +8,6 @@
 
 namespace rw {
 namespace {
-
 
 class JoinCliTest : public ::testing::Test {
  protected:

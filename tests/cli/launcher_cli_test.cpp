@@ -1,8 +1,6 @@
 // reelwright-cli launcher, run as a user would run it, with stand-ins for
 // VICE's c1541 and petcat found on PATH.
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
 
 #include "core/utilities.h"

@@ -6,8 +6,6 @@
 // page describes once under OPTIONS. "help NAME" prints the same as
 // "NAME --help", and every command answers --version.
 
-#include <gtest/gtest.h>
-
 #include <QFile>
 #include <QRegularExpression>
 
@@ -21,7 +19,6 @@
 
 namespace rw {
 namespace {
-
 
 using Options = std::set<std::string>;
 

@@ -2,8 +2,6 @@
 // unreadable tapes, a file that is no tape, a nested folder, a link loop and
 // links out of the collection.
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <filesystem>
 

@@ -1,14 +1,11 @@
 // reelwright-cli split and index.
 
-#include <gtest/gtest.h>
-
 #include "cli/cli_runner.h"
 #include "support/scratch_folder.h"
 #include "support/tape_composer.h"
 
 namespace rw {
 namespace {
-
 
 std::string ThreeProgramTape(const test::ScratchFolder& folder) {
   test::TapeComposer composer(0, 1);
@@ -24,7 +21,7 @@ TEST(SplitCli, WritesGroupsWithEditedNamesAndIndexFilesInBothFormats) {
   test::ScratchFolder out;
   const std::string tape = ThreeProgramTape(folder);
   auto run = ExpectRun({"split", Q(tape), Q(out.path()), "--select", "1,3", "--name", "2=Second one", "--tape-name",
-                     "3={RED}G"}, 0);
+                        "3={RED}G"}, 0);
   EXPECT_EQ(run.out, out.File("001.ALPHA.tap") + "\n" + out.File("002.Second_one.tap") + "\n" +
                          "Split Operation Completed !\n");
   // The tape name went into the copy: listing the second file shows it.
@@ -37,29 +34,24 @@ TEST(SplitCli, WritesGroupsWithEditedNamesAndIndexFilesInBothFormats) {
   EXPECT_NE(run.out.find(out.File("003.GAMMA_ONE.tap")), std::string::npos);
 
   // The index of the same tape, in both formats.
-  run = RunCli({"index", Q(tape), Q(out.path()), "--select", "2,3", "--name", "3=g;m"});
-  ASSERT_EQ(run.exitCode, 0) << run.err;
+  run = ExpectRun({"index", Q(tape), Q(out.path()), "--select", "2,3", "--name", "3=g;m"}, 0);
   EXPECT_EQ(run.out, "Index File " + out.File("three.idx") + " successfully created !\n");
-  const std::string marquise = test::ReadFileText(out.File("three.idx"));
-  EXPECT_EQ(marquise.substr(0, 9), "01-ALPHA,");
-  EXPECT_NE(marquise.find("\r\n02-G;M,"), std::string::npos);
-  run = RunCli({"index", Q(tape), Q(out.path()), "--select", "2,3", "--name", "3=g;m", "--format", "ultimate64"});
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  const std::string ultimate = test::ReadFileText(out.File("three.idx"));
-  EXPECT_EQ(ultimate.substr(0, 4), "0x14");
-  EXPECT_NE(ultimate.find(" gm\r\n"), std::string::npos);
+  EXPECT_NE(test::ReadFileText(out.File("three.idx")).find("01-ALPHA,000014,"), std::string::npos);
+  EXPECT_NE(test::ReadFileText(out.File("three.idx")).find("\r\n02-G;M,"), std::string::npos);
+  ExpectRun({"index", Q(tape), Q(out.path()), "--select", "2,3", "--name", "3=g;m", "--format", "ultimate64"}, 0);
+  EXPECT_EQ(test::ReadFileText(out.File("three.idx")).find("0x14 ALPHA\r\n"), 0u);
+  EXPECT_NE(test::ReadFileText(out.File("three.idx")).find(" gm\r\n"), std::string::npos);
 }
 
 TEST(SplitCli, RefusesBadArgumentsAndFiles) {
   test::ScratchFolder folder;
   const std::string tape = ThreeProgramTape(folder);
   const std::string notTap = folder.Write("x.tap", std::string("not a tape image at all"));
-  struct Case {
+  const struct {
     QStringList arguments;
     int exitCode;
     std::string err;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {{"split", Q(tape), Q(folder.File("missing")), "--select", "1"}, 2, "is not an existing folder"},
       {{"split", Q(tape), Q(tape), "--select", "1"}, 2, "is not an existing folder"},
       {{"split", Q(tape), Q(folder.path())}, 2, "--select"},
@@ -74,11 +66,7 @@ TEST(SplitCli, RefusesBadArgumentsAndFiles) {
       {{"index", Q(tape), Q(folder.path()), "--select", "1", "--format", "other"}, 2, "--format"},
       {{"split", Q(notTap), Q(folder.path()), "--select", "1"}, 1, notTap + " Is not a valid TAP file"},
   };
-  for (const auto& c : cases) {
-    const auto run = RunCli(c.arguments);
-    EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments.join(' ').toStdString() << "\n" << run.err;
-    EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
-  }
+  for (const auto& c : cases) ExpectRun(c.arguments, c.exitCode, c.err);
   EXPECT_EQ(folder.Names(), (std::vector<std::string>{"Three.tap", "x.tap"}));
 }
 
