@@ -50,7 +50,8 @@ TEST(ExtractCli, ListJsonReportsEachProgramsDataAndExtractWritesOnlyWholeProgram
   ASSERT_EQ(programs.size(), 5);
   const QJsonObject mended = programs[1].toObject();
   const auto copy = [&](const char* name) { return mended["data"].toObject()[name].toObject(); };
-  EXPECT_EQ(Fields(mended, {"headerType", "startAddress", "endAddress"}), R"([1,"0801","0867"])");
+  EXPECT_EQ(Fields(mended, {"row", "program", "headerType", "startAddress", "endAddress"}),
+            R"([2,"MENDED",1,"0801","0867"])");
   EXPECT_EQ(Fields(copy("first"), {"state", "errors"}) + Fields(copy("repeat"), {"state"}) +
                 Fields(copy("combined"), {"state"}),
             R"(["damaged",2]["good"]["good"])");

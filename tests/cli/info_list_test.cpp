@@ -9,7 +9,7 @@
 namespace rw {
 namespace {
 
-TEST(InfoListCli, InfoPrintsTheFileFactsAndListOneRowPerProgramAlsoAsJson) {
+TEST(InfoListCli, InfoPrintsTheFileFactsAndListOneRowPerProgram) {
   // Two programs on a VIC-20 NTSC tape; the second has a bad first checksum.
   test::ScratchFolder folder;
   test::TapeComposer composer{1, 1, 1, 4};
@@ -36,17 +36,6 @@ TEST(InfoListCli, InfoPrintsTheFileFactsAndListOneRowPerProgramAlsoAsJson) {
                          "\tOK\tOK\n" + "2\tCAF \xC2\xA3\t" + OffsetText(second.start) + "\t" + OffsetText(last) +
                          "\t" + duration(second.start, last) + "\tERROR\tOK\n");
   EXPECT_EQ(run.err, "");
-
-  // --json: the same texts, and numbers for the offsets; the header name as
-  // written (Latin-1) beside the cell the window shows.
-  const QJsonObject json = Json(ExpectRun({"list", "--json", Q(path)}, 0).out);
-  EXPECT_EQ(Fields(json, {"path", "machine", "video", "size", "totalDuration", "version"}),
-            "[\"" + path + "\",\"VIC-20\",\"NTSC\",\"" + facts.size + "\",\"" + facts.totalDuration + "\",1]");
-  const QJsonArray programs = json["programs"].toArray();
-  ASSERT_EQ(programs.size(), 2);
-  EXPECT_EQ(Fields(programs[1].toObject(), {"row", "program", "rawName", "start", "headerPos", "repeatPos", "check1"}),
-            "[2,\"CAF \xC2\xA3\",\"Caf\xC3\xA9 \xC2\xA3\",\"" + OffsetText(second.start) + "\"," +
-                std::to_string(second.headerPos) + "," + std::to_string(second.repeatPos) + R"(,"ERROR"])");
 }
 
 // Refused files, usage errors and a tape without programs print nothing on
