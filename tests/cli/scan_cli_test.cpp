@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "cli/cli_runner.h"
+#include "cli_runner.h"
 #include "support/scratch_folder.h"
 #include "support/tape_composer.h"
 
