@@ -7,8 +7,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QProcessEnvironment>
-#include <QStringList>
 
 #include <sstream>
 #include <string>

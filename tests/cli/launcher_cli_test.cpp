@@ -66,7 +66,6 @@ TEST_F(LauncherCliTest, RefusalsMissingToolsAndAnExistingDisk) {
             "Error, directory cannot contain double quotes, braces, line breaks or other control characters !\n"
             "--sd-dir /a\":rem: refused, see above.\n");
   Run({"--select", "1", "--target", "pet"}, 2);
-  Run({"--select", "4"}, 2);
   Run({"--select", "all"}, 1, "c1541 and petcat were not found", false);
   EXPECT_TRUE(fs::is_empty(out_));
 

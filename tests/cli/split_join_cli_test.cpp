@@ -46,34 +46,7 @@ TEST(SplitCli, WritesGroupsWithEditedNamesAndIndexFilesInBothFormats) {
   EXPECT_NE(test::ReadFileText(out.File("three.idx")).find(" gm\r\n"), std::string::npos);
 }
 
-TEST(SplitCli, RefusesBadArgumentsAndFiles) {
-  test::ScratchFolder folder;
-  const std::string tape = ThreeProgramTape(folder);
-  const std::string notTap = folder.Write("x.tap", std::string("not a tape image at all"));
-  const struct {
-    QStringList arguments;
-    int exitCode;
-    std::string err;
-  } cases[] = {
-      {{"split", Q(tape), Q(folder.File("missing")), "--select", "1"}, 2, "is not an existing folder"},
-      {{"split", Q(tape), Q(tape), "--select", "1"}, 2, "is not an existing folder"},
-      {{"split", Q(tape), Q(folder.path())}, 2, "--select"},
-      {{"split", Q(tape), Q(folder.path()), "--select", "4"}, 2, "--select 4: no row 4"},
-      {{"split", Q(tape), Q(folder.path()), "--select", "0"}, 2, "--select 0: no row 0"},
-      {{"split", Q(tape), Q(folder.path()), "--select", ","}, 2, "--select ,: no row is selected"},
-      {{"split", Q(tape), Q(folder.path()), "--select", "1", "--name", "1=A\nB"}, 2, "--name for row 1"},
-      {{"split", Q(tape), Q(folder.path()), "--select", "1", "--tape-name", "1=A\x01"}, 2, "--tape-name for row 1"},
-      {{"split", Q(tape), Q(folder.path()), "--select", "1", "--help-all"}, 2, "help-all"},
-      {{"split", Q(tape), Q(folder.path()), "--select", "1", "--name", "9=X"}, 2, "--name 9=X"},
-      {{"split", Q(tape), Q(folder.path()), "--select", "1", "--name", "1=12345678901234567"}, 2, "16 characters"},
-      {{"index", Q(tape), Q(folder.path()), "--select", "1", "--format", "other"}, 2, "--format"},
-      {{"split", Q(notTap), Q(folder.path()), "--select", "1"}, 1, notTap + " Is not a valid TAP file"},
-  };
-  for (const auto& c : cases) ExpectRun(c.arguments, c.exitCode, c.err);
-  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"Three.tap", "x.tap"}));
-}
-
-class JoinCliTest : public ::testing::Test {
+class SplitJoinCli : public ::testing::Test {
  protected:
   test::ScratchFolder folder;
   std::string one = folder.Write("one.tap", test::TapBytes(0, 0, 1, 1000, 0x31));
@@ -81,7 +54,7 @@ class JoinCliTest : public ::testing::Test {
   std::string output = folder.File("joined.tap");
 };
 
-TEST_F(JoinCliTest, JoinsFilesAndPausesAndPrintsTheRows) {
+TEST_F(SplitJoinCli, JoinsFilesAndPausesAndPrintsTheRows) {
   const CliRun run = ExpectRun({"join", Q(output), Q(one), "--pause", "5s", Q(two)}, 0);
   EXPECT_EQ(test::ReadFileBytes(output).size(), 2984u);
   for (const std::string cell : {"Size", "Machine", "Video", "Type", "Duration", "1000 Bytes", "1.95 KB", "C64", "PAL",
@@ -91,7 +64,7 @@ TEST_F(JoinCliTest, JoinsFilesAndPausesAndPrintsTheRows) {
   }
 }
 
-TEST_F(JoinCliTest, ItemsKeepTheirOrderAndSortingReordersThem) {
+TEST_F(SplitJoinCli, ItemsKeepTheirOrderAndSortingReordersThem) {
   std::filesystem::create_directory(folder.File("dir"));
   folder.Write("dir/b.TAP", test::TapBytes(0, 0, 1, 22, 'B'));
   folder.Write("dir/a.tap", test::TapBytes(0, 0, 1, 22, 'A'));
@@ -115,25 +88,41 @@ TEST_F(JoinCliTest, ItemsKeepTheirOrderAndSortingReordersThem) {
 }
 
 // (Replacing with --force is the sorted join above, over the first join's output.)
-TEST_F(JoinCliTest, WrongArgumentsExitWithTwoRefusalsWithOneAndNothingIsWritten) {
+TEST_F(SplitJoinCli, WrongArgumentsOfSplitIndexAndJoinExitWithTwoRefusalsWithOneAndNothingIsWritten) {
+  const std::string tape = ThreeProgramTape(folder);
+  const std::string notTap = folder.Write("x.tap", std::string("not a tape image at all"));
   const std::string vic = folder.Write("vic.tap", test::TapBytes(1, 0, 1, 100, 0x30));
   const std::string existing = folder.Write("existing.tap", std::string("keep"));
+  const QStringList split = {"split", Q(tape), Q(folder.path()), "--select"};
   const struct {
-    std::string output;
-    QStringList items;
+    QStringList arguments;
     int exitCode;
     std::string message;
   } cases[] = {
-      {output, {Q(one), "--pause", "abc", Q(two)}, 2, "--pause abc: "},
-      {"--pause", {"5s", Q(output), Q(one), Q(two)}, 2, "The output file comes before the first pause"},
-      {output, {Q(one), Q(vic)}, 1,
+      {{"split", Q(tape), Q(folder.File("missing")), "--select", "1"}, 2, "is not an existing folder"},
+      {{"split", Q(tape), Q(tape), "--select", "1"}, 2, "is not an existing folder"},
+      {{"split", Q(tape), Q(folder.path())}, 2, "--select"},
+      {split + QStringList{"4"}, 2, "--select 4: no row 4"},
+      {split + QStringList{"0"}, 2, "--select 0: no row 0"},
+      {split + QStringList{","}, 2, "--select ,: no row is selected"},
+      {split + QStringList{"1", "--name", "1=A\nB"}, 2, "--name for row 1"},
+      {split + QStringList{"1", "--tape-name", "1=A\x01"}, 2, "--tape-name for row 1"},
+      {split + QStringList{"1", "--help-all"}, 2, "help-all"},
+      {split + QStringList{"1", "--name", "9=X"}, 2, "--name 9=X"},
+      {split + QStringList{"1", "--name", "1=12345678901234567"}, 2, "16 characters"},
+      {{"index", Q(tape), Q(folder.path()), "--select", "1", "--format", "other"}, 2, "--format"},
+      {{"split", Q(notTap), Q(folder.path()), "--select", "1"}, 1, notTap + " Is not a valid TAP file"},
+      {{"join", Q(output), Q(one), "--pause", "abc", Q(two)}, 2, "--pause abc: "},
+      {{"join", "--pause", "5s", Q(output), Q(one), Q(two)}, 2, "The output file comes before the first pause"},
+      {{"join", Q(output), Q(one), Q(vic)}, 1,
        "File " + vic + " Cannot be added since it was created for a machine (VIC-20) conflicting with previously "
                        "added files"},
-      {output, {Q(one)}, 1, "at least two rows"},
-      {existing, {Q(one), Q(two)}, 1, "File " + existing + " Already exists !"},
+      {{"join", Q(output), Q(one)}, 1, "at least two rows"},
+      {{"join", Q(existing), Q(one), Q(two)}, 1, "File " + existing + " Already exists !"},
   };
-  for (const auto& c : cases) ExpectRun(QStringList{"join", Q(c.output)} + c.items, c.exitCode, c.message);
-  EXPECT_FALSE(std::filesystem::exists(output));
+  for (const auto& c : cases) ExpectRun(c.arguments, c.exitCode, c.message);
+  EXPECT_EQ(folder.Names(),
+            (std::vector<std::string>{"Three.tap", "existing.tap", "one.tap", "two.tap", "vic.tap", "x.tap"}));
   EXPECT_EQ(test::ReadFileText(existing), "keep");
 }
 
