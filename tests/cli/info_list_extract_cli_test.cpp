@@ -3,7 +3,6 @@
 #include <filesystem>
 
 #include "cli_runner.h"
-#include "core/data_block.h"
 #include "core/pulse_timing.h"
 #include "launcher/program_disk.h"
 #include "split/section_parse.h"
@@ -75,12 +74,10 @@ TEST(InfoListCli, RefusedFilesUsageErrorsAndATapeWithoutPrograms) {
   EXPECT_TRUE(Json(json.out)["programs"].toArray().isEmpty());
 }
 
-// A program's .prg file: the BASIC start address, then its bytes.
-std::vector<uint8_t> Prg(const std::vector<uint8_t>& bytes) {
-  DataResult result;
-  result.loadAddress = 0x0801;
-  result.bytes = bytes;
-  return PrgFileBytes(result);
+// A program's .prg file: the BASIC start address, low byte first, then its bytes.
+std::vector<uint8_t> Prg(std::vector<uint8_t> bytes) {
+  bytes.insert(bytes.begin(), {0x01, 0x08});
+  return bytes;
 }
 
 TEST(ExtractCli, ListJsonReportsEachProgramsDataAndExtractWritesOnlyWholePrograms) {
