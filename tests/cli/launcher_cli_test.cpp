@@ -53,8 +53,9 @@ TEST_F(LauncherCliTest, OneLauncherPerGroupWithOneTarget) {
   EXPECT_EQ(calls[4].arguments[4], "02-top scores   ");
   const std::string head = "5 open 1,9,15,\"cd:_\":close1\r\n10 open 1,9,15,\"cdgames/c64\":close1\r\n";
   const std::string tail = "\":close1\r\n25 poke1319,76:poke1320,207:poke1321,13:poke239,3\r\n30 new\r\n";
-  EXPECT_EQ(test::TokenisedText(bin_, 1), head + "20 open 1,9,15,\"xt:arcade.tap," + Start(0) + tail);
-  EXPECT_EQ(test::TokenisedText(bin_, 2), head + "20 open 1,9,15,\"xt:arcade.tap," + Start(2) + tail);
+  EXPECT_EQ((std::vector{test::TokenisedText(bin_, 1), test::TokenisedText(bin_, 2)}),
+            (std::vector{head + "20 open 1,9,15,\"xt:arcade.tap," + Start(0) + tail,
+                         head + "20 open 1,9,15,\"xt:arcade.tap," + Start(2) + tail}));
 }
 
 TEST_F(LauncherCliTest, RefusalsMissingToolsAndAnExistingDisk) {
