@@ -1,13 +1,18 @@
 #pragma once
 // Runs reelwright-cli as a user would, with "." as the decimal separator.
 
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
-#include <QProcessEnvironment>
-#include <QStringList>
 
+#include <sstream>
 #include <string>
+#include <vector>
 
-namespace rw::test {
+namespace rw {
 
 struct CliRun {
   int exitCode = -1;  // -1 when it crashed or hung
@@ -37,4 +42,32 @@ inline CliRun RunCli(const QStringList& arguments, const QList<QPair<QString, QS
 
 inline QString Q(const std::string& text) { return QString::fromStdString(text); }
 
-}  // namespace rw::test
+// Runs the command and checks its exit code and that standard error holds `message`.
+inline CliRun ExpectRun(const QStringList& arguments, int exitCode, const std::string& message = "",
+                        const QList<QPair<QString, QString>>& environment = {}) {
+  const CliRun run = RunCli(arguments, environment);
+  EXPECT_EQ(run.exitCode, exitCode) << arguments.join(' ').toStdString() << "\n" << run.err;
+  EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
+  return run;
+}
+
+inline QJsonObject Json(const std::string& text) {
+  return QJsonDocument::fromJson(QByteArray::fromStdString(text)).object();
+}
+
+// The named fields of a JSON object as one line of JSON, so that a number and
+// a text of the same digits differ: ["VIC-20",1].
+inline std::string Fields(const QJsonObject& object, const QStringList& names) {
+  QJsonArray values;
+  for (const QString& name : names) values.append(object[name]);
+  return QJsonDocument(values).toJson(QJsonDocument::Compact).toStdString();
+}
+
+inline std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+}  // namespace rw
