@@ -181,6 +181,7 @@ TEST_F(JoinWindowTest, JoinOntoAnExistingFileAsksAndReplacesItOnlyWithACompleteI
 TEST(PauseDialog, AddTakesADurationWithItsOwnSeparatorAndEachPopUpStartsAfresh) {
   RecordedMessages messages;
   PauseDialog dialog(".", messages);
+  EXPECT_EQ(dialog.width(), 360);  // the prompt wraps at this width
   EXPECT_TRUE(dialog.findChild<QLabel*>("Label1")->text().endsWith("separator is: \".\""));
   test::ModalAnswers answers({
       [&](QWidget* shown) {

@@ -89,6 +89,7 @@ TEST(MainWindowTest, FirstArgumentOpensTheTapeAsLoadFileWould) {
   desktop.window.OpenFromArguments({"reelwright", QString::fromStdString(bad), QString::fromStdString(tape)});
   EXPECT_FALSE(split->model().loaded());
   EXPECT_EQ(test::Shown(desktop.messages), Lines{"Error! | critical | " + bad + " Is not a valid TAP file"});
+  EXPECT_FALSE(desktop.messages.waitBoxUp);
 
   // A relative path is remembered by its full folder, as after "Load File".
   const QString previous = QDir::currentPath();

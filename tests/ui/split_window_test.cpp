@@ -66,6 +66,11 @@ TEST_F(SplitWindowTest, LoadByDialogAndDropEnablesCommandsOnlyWithTicksAndFolder
   EXPECT_EQ(Cell(1, 1) + " " + Cell(1, 2) + " " + Cell(1, 5), split->model().rows()[0].program + " " +
                                                                  split->model().rows()[0].start + " OK");
 
+  QStringList captions;
+  for (int column = 0; column < list->model()->columnCount(); ++column) {
+    captions << list->model()->headerData(column, Qt::Horizontal).toString();
+  }
+  EXPECT_EQ(captions.join("|"), "|Program|Start|End|Duration|Check1|Check2");
   Toggle(2);
   // The view draws the ticks from the model's check state.
   const auto tick = [&](int row) { return list->model()->index(row - 1, 0).data(Qt::CheckStateRole).toInt(); };

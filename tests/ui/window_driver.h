@@ -100,13 +100,25 @@ class ModalAnswers : public QObject {
   QTimer timer_;
 };
 
+// Recorded messages that also note whether the please-wait box was still up
+// when one showed: it must never hide a message.
+struct DesktopMessages : RecordedMessages {
+  MessageAnswer Show(const Message& message) override {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+      waitBoxUp = waitBoxUp || (top->objectName() == "Form1" && top->isVisible());
+    }
+    return RecordedMessages::Show(message);
+  }
+  bool waitBoxUp = false;
+};
+
 // The program's main window, its settings in memory (unset folders read as
 // "/program"), its messages recorded and its dialogs answered from `dialogs`.
 struct Desktop {
   Desktop() { window.show(); }
   ScratchFolder folder, out;
   MemoryPaths paths{"/program"};
-  RecordedMessages messages;
+  DesktopMessages messages;
   ScriptedFileDialogs dialogs;
   MainWindow window{Services{paths, messages, dialogs}};
 };
