@@ -103,6 +103,9 @@ TEST(DataBlock, NoDataBlockIsMissingAndWrongBytesFailTheChecksum) {
   // A byte that reads cleanly but wrongly in both copies: only the checksum tells.
   const auto layout = composer.AddProgram({.name = "WRONG", .data = test::ProgramData(50, 2), .leaderPulses = 1500});
   composer.AddProgram({.name = "AFTER", .data = test::ProgramData(10, 3), .leaderPulses = 1500});
+  // The end address's high byte unreadable, and no repeat to mend it.
+  composer.AddProgram({.name = "UNREAD", .data = test::ProgramData(10, 4), .leaderPulses = 1500,
+                       .headerRepeat = false, .wrongParityByte = 13});
   TapImage image = composer.Image();
   const auto flip = [&](int64_t blockPos) {
     // Data byte 5 with its bits 0 and 1 inverted (each pair's two pulses
@@ -116,12 +119,13 @@ TEST(DataBlock, NoDataBlockIsMissingAndWrongBytesFailTheChecksum) {
   flip(layout.dataRepeatPos);
 
   const auto results = ReadAll(image);
-  ASSERT_EQ(results.size(), 3u);
+  ASSERT_EQ(results.size(), 4u);
+  EXPECT_FALSE(results[3].headerRead);
   EXPECT_EQ((std::vector<int>{results[0].first.found, results[0].repeat.found, results[1].combinedErrors,
                               results[1].checksumOk}),
             (std::vector<int>{false, false, 0, false}));
-  EXPECT_EQ((std::vector<DataState>{results[0].state, results[1].state, results[2].state}),
-            (std::vector<DataState>{DataState::Missing, DataState::Damaged, DataState::Good}));
+  EXPECT_EQ((std::vector<DataState>{results[0].state, results[1].state, results[2].state, results[3].state}),
+            (std::vector<DataState>{DataState::Missing, DataState::Damaged, DataState::Good, DataState::Damaged}));
 }
 
 TEST(DataBlock, PrgFileIsTheLoadAddressThenTheData) {
