@@ -344,6 +344,17 @@ TEST_F(JoinTest, VanishedOrGrowingInputLeavesNoPartialFileAndTheOldOutputIntact)
   ASSERT_EQ(shown.shown.size(), 1u);
   EXPECT_EQ(shown.shown[0].text, "Error while saving file " + existing + " : " + grows + " changed while it was being joined");
   EXPECT_EQ(test::ReadFileText(existing), "old contents");
+
+  // Inputs grown (sparsely) beyond what a header's 32-bit length can hold: refused before anything is copied.
+  RecordedMessages big;
+  Compilation huge(".", big);
+  const std::string one = folder.Write("one.tap", TapBytes(0, 0, 1, 500));
+  const std::string two = folder.Write("two.tap", TapBytes(0, 0, 1, 500));
+  ASSERT_TRUE(huge.AddTapFile(one) && huge.AddTapFile(two));
+  for (const std::string& input : {one, two}) std::filesystem::resize_file(input, 2'200'000'000);
+  EXPECT_FALSE(JoinToTapFile(huge, existing, true, big));
+  EXPECT_EQ(test::Shown(big), test::Lines{"Error! | critical | Error while saving file " + existing + " : File too large"});
+  EXPECT_EQ(test::ReadFileText(existing), "old contents");
 }
 
 TEST_F(JoinTest, OutputIsReplacedOnlyWhenAgreedAndAnUnwritableFolderGetsNothing) {
