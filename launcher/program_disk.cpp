@@ -8,6 +8,7 @@
 
 #include "core/safe_file.h"
 #include "core/utilities.h"
+#include "launcher/staged_disk_image.h"
 #include "split/program_data.h"
 
 namespace rw {
@@ -93,9 +94,9 @@ std::string DiskLabel(const std::string& diskPath) {
 }
 
 std::string ToolText(const ToolResult& result) {
-  std::string text = result.output;
+  std::string text = WithoutC1541Narration(result.output);
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
-  // c1541 narrates every step; its last line says what went wrong.
+  // Of what c1541 says beyond its narration, the last line tells what went wrong.
   const auto lastLine = text.rfind('\n');
   if (lastLine != std::string::npos) text = text.substr(lastLine + 1);
   if (!text.empty()) return text;

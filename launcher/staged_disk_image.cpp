@@ -56,6 +56,23 @@ bool NameTaken(const std::string& path) {
   return fs::exists(fs::symlink_status(fs::u8path(path), error));
 }
 
+std::string WithoutC1541Narration(const std::string& output) {
+  std::string kept;
+  size_t begin = 0;
+  while (begin < output.size()) {
+    size_t end = output.find('\n', begin);
+    if (end == std::string::npos) end = output.size();
+    const std::string line = output.substr(begin, end - begin);
+    begin = end + 1;
+    if (line.find("disk image attached") == std::string::npos &&
+        line.find("disk image detached") == std::string::npos &&
+        line.find("disk image recognised") == std::string::npos) {
+      kept += line + "\n";
+    }
+  }
+  return kept;
+}
+
 StagedDiskImage::StagedDiskImage(ToolRunner& tools, std::string c1541) : tools_(tools), c1541_(std::move(c1541)) {}
 
 bool StagedDiskImage::Format(const std::string& finalPath, const std::string& header, const std::string& imageType,
@@ -92,28 +109,17 @@ bool StagedDiskImage::Write(const std::string& filePath, const std::string& entr
 }
 
 std::string StagedDiskImage::Failure(ToolResult result, const std::string& missing) const {
-  // c1541 reports attaching and detaching the image on every run; what went
-  // wrong is in the other lines.
-  std::string kept;
-  size_t begin = 0;
-  const std::string& output = result.output;
-  while (begin < output.size()) {
-    size_t end = output.find('\n', begin);
-    if (end == std::string::npos) end = output.size();
-    std::string line = output.substr(begin, end - begin);
-    begin = end + 1;
-    if (line.find("disk image attached") != std::string::npos ||
-        line.find("disk image detached") != std::string::npos ||
-        line.find("disk image recognised") != std::string::npos) {
-      continue;
-    }
-    for (size_t at = line.find(temporaryPath()); !temporaryPath().empty() && at != std::string::npos;
-         at = line.find(temporaryPath(), at + finalPath_.size())) {
-      line.replace(at, temporaryPath().size(), finalPath_);
-    }
-    kept += line + "\n";
+  // The user knows the disk by its final name, not by the temporary one.
+  const std::string text = WithoutC1541Narration(result.output);
+  const std::string& temporary = temporaryPath();
+  result.output.clear();
+  size_t from = 0;
+  for (size_t at = temporary.empty() ? std::string::npos : text.find(temporary); at != std::string::npos;
+       at = text.find(temporary, from)) {
+    result.output.append(text, from, at - from).append(finalPath_);
+    from = at + temporary.size();
   }
-  result.output = kept;
+  result.output.append(text, from, std::string::npos);
   return ToolFailureText("c1541", result, missing);
 }
 

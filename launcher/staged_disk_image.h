@@ -23,6 +23,10 @@ namespace rw {
 // ("program file").
 std::string ToolFailureText(const std::string& tool, const ToolResult& result, const std::string& missing = {});
 
+// c1541's output without the lines it prints on every run (the image
+// attached, recognised, detached): what is left says what went wrong.
+std::string WithoutC1541Narration(const std::string& output);
+
 // True when something, even a dangling symbolic link, is at `path`: the name
 // is taken, and replacing it needs the user's consent.
 bool NameTaken(const std::string& path);

@@ -182,7 +182,8 @@ TEST(ExtractCli, ToDiskKeepsTapeNamesByteForByteAndTheOldDiskOnFailure) {
   }
   const std::string bigTape = folder.Write("big.tap", big.TakeFileBytes());
   const auto before = test::ReadFileBytes(disk);
-  ExpectRun({"todisk", "--force", Q(bigTape), Q(disk)}, 1, "Error while creating file " + disk, path);
+  // What c1541 said went wrong, not its line about detaching the image.
+  ExpectRun({"todisk", "--force", Q(bigTape), Q(disk)}, 1, "Error while creating file " + disk + " : ERR = ", path);
   EXPECT_EQ(test::ReadFileBytes(disk), before);
   EXPECT_EQ(folder.Names(), (std::vector<std::string>{"My Names-9.d64", "big.tap", "names.tap", "plain.prg"}));
 }
