@@ -93,7 +93,9 @@ TEST(DataBlock, CopiesAreReadMendedAndChecked) {
                                     c.firstErrors == 0, c.faults.dataRepeat,
                                     layout.dataRepeatPos - (c.lostPulseByte >= 0 ? 1 : 0), c.repeatErrors,
                                     c.combinedErrors, good, good}));
-    if (good) EXPECT_EQ(r.bytes, data);
+    if (good) {
+      EXPECT_EQ(r.bytes, data);
+    }
   }
 }
 

@@ -221,7 +221,9 @@ TEST(RomDecoder, ThreeClustersSetTheClassBoundsOtherCountsLeaveThemAlone) {
     const auto before = decoder.Bounds();
     EXPECT_EQ(decoder.AdaptPulseClasses(kTapHeaderSize), c.clusters == 3);
     EXPECT_EQ(decoder.clusters().size(), c.clusters) << c.values.size();
-    if (c.clusters != 3) EXPECT_EQ(decoder.Bounds(), before);
+    if (c.clusters != 3) {
+      EXPECT_EQ(decoder.Bounds(), before);
+    }
   }
 
   std::vector<int> values;
