@@ -38,7 +38,8 @@ TEST(LoadTapImage, AcceptsAnyPrefixAndIgnoresLengthField) {
   TapImage image;
   RecordedMessages messages;
   ASSERT_TRUE(LoadTapImage(folder.Write("c16.tap", bytes), image, messages));
-  EXPECT_EQ(std::tuple(image.signature, image.version, image.machine, image.video, image.dataLength, image.FileLength()),
+  EXPECT_EQ(std::tuple(image.signature, image.version, image.machine, image.video, image.dataLength,
+                       image.FileLength()),
             std::tuple("C16-TAPE-RAW", 2, 2, 1, 999999, 23));
   bytes.push_back(0);  // one extra element after the file's bytes
   EXPECT_EQ(image.bytes, bytes);
