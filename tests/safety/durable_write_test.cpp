@@ -30,15 +30,12 @@
 #include "core/safe_file.h"
 #include "join/compilation.h"
 #include "join/join_operation.h"
-#include "launcher/launcher_disk.h"
 #include "platform/interrupt_cleanup.h"
 #include "platform/posix_storage_sync.h"
-#include "platform/qt_tool_runner.h"
 #include "platform/remembered_paths.h"
 #include "split/program_list.h"
 #include "support/scratch_folder.h"
 #include "support/shown_messages.h"
-#include "support/stand_in_tools.h"
 #include "support/tap_bytes.h"
 #include "support/tape_composer.h"
 
@@ -189,41 +186,6 @@ TEST(JoinSafety, AFullDiskKeepsThePreviousOutputAndLeavesNoPartialFile) {
   EXPECT_EQ(Shown(messages), Lines{"Error! | critical | Error while saving file " + output + " : File too large"});
   EXPECT_EQ(ReadFileText(output), "the previous join");
   EXPECT_EQ(out.Names(), Lines{"joined.tap"});
-}
-
-class AnswerEveryTarget : public LauncherDialogs {
- public:
-  DeviceAnswer AskDevice() override { return {false, 8, ""}; }
-  TargetAnswer AskTarget(const std::string&, const std::string& name) override {
-    return {TargetAction::Next, 0, name};
-  }
-};
-
-TEST(LauncherSafety, AFullDiskKeepsThePreviousDiskAndLeavesNoTemporaryFile) {
-  ScratchFolder root;
-  const std::string tools = root.File("tools"), out = root.File("out"), tmp = root.File("tmp");
-  for (const std::string& folder : {tools, out, tmp}) fs::create_directory(folder);
-  WriteStandInTools(tools, FormatMode::Ok, PetcatMode::Ok, WriteMode::Ok);
-  const TemporaryFolderOverride temporaryFolder(tmp);
-  const std::string disk = root.Write("out/games.tap.d64", std::string("previous disk"));
-  LauncherDiskInput input;
-  input.imagePath = root.File("Games.tap");
-  input.outputFolder = out;
-  input.programs = {{"GAME", "000014"}, {"LEVELS", "00A3FF"}};
-  // The stand-in c1541 makes a disk of ten bytes; the launcher text is longer.
-  // The first message is the question to replace the disk, answered yes.
-  RecordedMessages shown;
-  AnswerEveryTarget dialogs;
-  LauncherSettings settings;
-  QtToolRunner runner(tools, std::vector<std::string>{});
-  EXPECT_FALSE(OnFullDisk(32, [&] {
-    return BuildLauncherDiskFor(input, {8, ""}, {dialogs, settings, runner, shown}) == LauncherOutcome::Created;
-  }));
-  ASSERT_EQ(shown.shown.size(), 2u);
-  EXPECT_EQ(Shown(shown)[1], "ERROR! | critical | Error while creating file " + disk + " : File too large");
-  EXPECT_TRUE(fs::is_empty(tmp));
-  EXPECT_EQ(ReadFileText(disk), "previous disk");
-  EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 1);
 }
 
 // The loaded tape as it is on disk: a rewrite in place with the same bytes shows as well.
