@@ -30,16 +30,12 @@
 #include "core/safe_file.h"
 #include "join/compilation.h"
 #include "join/join_operation.h"
-#include "launcher/launcher_disk.h"
 #include "platform/interrupt_cleanup.h"
-#include "platform/messages.h"
 #include "platform/posix_storage_sync.h"
-#include "platform/qt_tool_runner.h"
 #include "platform/remembered_paths.h"
 #include "split/program_list.h"
 #include "support/scratch_folder.h"
 #include "support/shown_messages.h"
-#include "support/stand_in_tools.h"
 #include "support/tap_bytes.h"
 #include "support/tape_composer.h"
 
@@ -59,6 +55,7 @@ namespace rw {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace test;
 
 // Records each sync; fails file syncs when told to.
 class RecordingSync : public StorageSync {
@@ -85,24 +82,24 @@ class DurableWrites : public ::testing::Test {
   void SetUp() override { SetStorageSync(&sync); }
   void TearDown() override { SetStorageSync(nullptr); }
   RecordingSync sync;
-  test::ScratchFolder folder;
+  ScratchFolder folder;
   RecordedMessages messages;
 };
 
 TEST_F(DurableWrites, JoinSyncsTheFileBeforeItsNameAndTheFolderAfter) {
   Compilation compilation(".", messages);
   for (const char* name : {"a.tap", "b.tap"}) {
-    ASSERT_TRUE(compilation.AddTapFile(folder.Write(name, test::TapBytes(0, 0, 1, 120))));
+    ASSERT_TRUE(compilation.AddTapFile(folder.Write(name, TapBytes(0, 0, 1, 120))));
   }
   ASSERT_TRUE(JoinToTapFile(compilation, folder.File("out.tap"), false, messages));
-  EXPECT_EQ(sync.calls, (std::vector<std::string>{"file", "folder " + folder.path()}));
+  EXPECT_EQ(sync.calls, (Lines{"file", "folder " + folder.path()}));
 
   // A sync that fails is a write that failed: the old output stays, nothing else is left.
   sync.failFiles = true;
   const std::string old = folder.Write("old.tap", std::string("keep"));
   EXPECT_FALSE(JoinToTapFile(compilation, old, true, messages));
-  EXPECT_EQ(test::ReadFileText(old), "keep");
-  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"a.tap", "b.tap", "old.tap", "out.tap"}));
+  EXPECT_EQ(ReadFileText(old), "keep");
+  EXPECT_EQ(folder.Names(), (Lines{"a.tap", "b.tap", "old.tap", "out.tap"}));
   ASSERT_FALSE(messages.shown.empty());
   EXPECT_EQ(messages.shown.back().text, "Error while saving file " + old + " : Input/output error");
   // A file that cannot be opened again cannot be synced either.
@@ -111,22 +108,8 @@ TEST_F(DurableWrites, JoinSyncsTheFileBeforeItsNameAndTheFolderAfter) {
   EXPECT_EQ(error, "No such file or directory");
 }
 
-TEST_F(DurableWrites, SplitSyncsOnceForAllItsFilesBeforeItsMessage) {
-  test::TapeComposer composer(0, 1);
-  for (const char* name : {"ONE", "TWO", "THREE"}) composer.AddProgram({.name = name, .leaderPulses = 1500});
-  const std::string tape = folder.Write("three.tap", composer.FileBytes());
-  MemoryPaths paths;
-  ProgramList list(paths, ".");
-  ASSERT_TRUE(list.LoadAndParse(tape, messages));
-  test::ScratchFolder out;
-  list.outputDir = out.path();
-  list.SelectAll();
-  ASSERT_TRUE(list.Split(messages));
-  EXPECT_EQ(sync.calls, std::vector<std::string>{"all " + out.path()});
-}
-
 TEST(PosixStorageSync, SyncsRealFilesAndFoldersAndReportsAMissingFolder) {
-  test::ScratchFolder folder;
+  ScratchFolder folder;
   PosixStorageSync sync;
   std::string error;
   std::FILE* file = std::fopen(folder.File("x").c_str(), "wb");
@@ -149,7 +132,7 @@ TEST(PosixStorageSync, SyncsRealFilesAndFoldersAndReportsAMissingFolder) {
 
 TEST(InterruptedRun, RemovesThePartialFilesAndExitsWith128PlusTheSignal) {
   for (const int signalNumber : {SIGINT, SIGTERM}) {
-    test::ScratchFolder folder;
+    ScratchFolder folder;
     const std::string replaced = folder.Write("replaced.tap", std::string("old"));
     EXPECT_EXIT(
         {
@@ -167,8 +150,8 @@ TEST(InterruptedRun, RemovesThePartialFilesAndExitsWith128PlusTheSignal) {
           std::_Exit(0);
         },
         ::testing::ExitedWithCode(128 + signalNumber), "");
-    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"finished.tap", "replaced.tap"}));
-    EXPECT_EQ(test::ReadFileText(replaced), "old");
+    EXPECT_EQ(folder.Names(), (Lines{"finished.tap", "replaced.tap"}));
+    EXPECT_EQ(ReadFileText(replaced), "old");
   }
 }
 
@@ -190,75 +173,35 @@ bool OnFullDisk(rlim_t limitBytes, const Step& step) {
 }
 
 TEST(JoinSafety, AFullDiskKeepsThePreviousOutputAndLeavesNoPartialFile) {
-  test::ScratchFolder inputs;
-  test::ScratchFolder out;
+  ScratchFolder inputs;
+  ScratchFolder out;
   RecordedMessages messages;
   Compilation compilation{".", messages};
   // Two inputs of 300 KB each: more than one copy buffer, so the failure
   // comes after some of the output was already written.
-  ASSERT_TRUE(compilation.AddTapFile(inputs.Write("a.tap", test::TapBytes(0, 0, 1, 300020))));
-  ASSERT_TRUE(compilation.AddTapFile(inputs.Write("b.tap", test::TapBytes(0, 0, 1, 300020))));
+  ASSERT_TRUE(compilation.AddTapFile(inputs.Write("a.tap", TapBytes(0, 0, 1, 300020))));
+  ASSERT_TRUE(compilation.AddTapFile(inputs.Write("b.tap", TapBytes(0, 0, 1, 300020))));
   const std::string output = out.Write("joined.tap", std::string("the previous join"));
-  // Replacing the earlier output, then a new name: without an earlier output nothing at all is left.
-  for (const std::pair<std::string, bool>& run : {std::pair{output, true}, std::pair{out.File("fresh.tap"), false}}) {
-    RecordedMessages shown;
-    EXPECT_FALSE(OnFullDisk(100000, [&] { return JoinToTapFile(compilation, run.first, run.second, shown); }));
-    EXPECT_EQ(test::Shown(shown), test::Lines{"Error! | critical | Error while saving file " + run.first +
-                                              " : File too large"});
-    EXPECT_EQ(test::ReadFileText(output), "the previous join");
-    EXPECT_EQ(out.Names(), std::vector<std::string>{"joined.tap"});
-  }
-}
-
-class AnswerEveryTarget : public LauncherDialogs {
- public:
-  DeviceAnswer AskDevice() override { return {false, 8, ""}; }
-  TargetAnswer AskTarget(const std::string&, const std::string& name) override {
-    return {TargetAction::Next, 0, name};
-  }
-};
-
-TEST(LauncherSafety, AFullDiskKeepsThePreviousDiskAndLeavesNoTemporaryFile) {
-  test::ScratchFolder root;
-  const std::string tools = root.File("tools"), out = root.File("out"), tmp = root.File("tmp");
-  for (const std::string& folder : {tools, out, tmp}) fs::create_directory(folder);
-  test::WriteStandInTools(tools, test::FormatMode::Ok, test::PetcatMode::Ok, test::WriteMode::Ok);
-  const test::TemporaryFolderOverride temporaryFolder(tmp);
-  const std::string disk = root.Write("out/games.tap.d64", std::string("previous disk"));
-  LauncherDiskInput input;
-  input.imagePath = root.File("Games.tap");
-  input.outputFolder = out;
-  input.programs = {{"GAME", "000014"}, {"LEVELS", "00A3FF"}};
-  // The stand-in c1541 makes a disk of ten bytes; the launcher text is longer.
-  // The first message is the question to replace the disk, answered yes.
-  RecordedMessages shown;
-  AnswerEveryTarget dialogs;
-  LauncherSettings settings;
-  QtToolRunner runner(tools, std::vector<std::string>{});
-  EXPECT_FALSE(OnFullDisk(32, [&] {
-    return BuildLauncherDiskFor(input, {8, ""}, {dialogs, settings, runner, shown}) == LauncherOutcome::Created;
-  }));
-  ASSERT_EQ(shown.shown.size(), 2u);
-  EXPECT_EQ(test::Shown(shown)[1], "ERROR! | critical | Error while creating file " + disk + " : File too large");
-  EXPECT_TRUE(fs::is_empty(tmp));
-  EXPECT_EQ(test::ReadFileText(disk), "previous disk");
-  EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 1);
+  EXPECT_FALSE(OnFullDisk(100000, [&] { return JoinToTapFile(compilation, output, true, messages); }));
+  EXPECT_EQ(Shown(messages), Lines{"Error! | critical | Error while saving file " + output + " : File too large"});
+  EXPECT_EQ(ReadFileText(output), "the previous join");
+  EXPECT_EQ(out.Names(), Lines{"joined.tap"});
 }
 
 // The loaded tape as it is on disk: a rewrite in place with the same bytes shows as well.
 std::tuple<ino_t, long long, std::vector<uint8_t>> Stamp(const std::string& path) {
   struct stat info {};
   EXPECT_EQ(stat(path.c_str(), &info), 0);
-  return {info.st_ino, info.st_mtim.tv_sec * 1000000000LL + info.st_mtim.tv_nsec, test::ReadFileBytes(path)};
+  return {info.st_ino, info.st_mtim.tv_sec * 1000000000LL + info.st_mtim.tv_nsec, ReadFileBytes(path)};
 }
 
-TEST(SplitSafety, RenamesAndOutputsNeverReachTheLoadedFileOrATakenName) {
-  // The tape is named like the first output, in the output folder itself; a
-  // dangling link takes the third output's name.
-  test::ScratchFolder folder;
-  test::TapeComposer composer(0, 1);
+// The tape is named like the first output, in the output folder itself; a
+// dangling link takes the third output's name. The split syncs once, for all
+// its files, before its message.
+TEST_F(DurableWrites, SplitRenamesAndOutputsNeverReachTheLoadedFileOrATakenName) {
+  TapeComposer composer(0, 1);
   for (const char* name : {"GAME", "LEVELS", "MUSIC"}) {
-    composer.AddProgram({.name = name, .data = test::ProgramData(1000, 3)});
+    composer.AddProgram({.name = name, .data = ProgramData(1000, 3)});
     composer.AddSilence(100000);
   }
   const std::string tape = folder.Write("001.GAME.tap", composer.FileBytes());
@@ -266,17 +209,17 @@ TEST(SplitSafety, RenamesAndOutputsNeverReachTheLoadedFileOrATakenName) {
   fs::create_symlink(folder.File("nowhere"), folder.File("003.MUSIC.tap"));
   MemoryPaths paths;
   ProgramList list{paths, "."};
-  RecordedMessages messages;
   ASSERT_TRUE(list.LoadAndParse(tape, messages));
   list.SelectAll();
   list.outputDir = folder.path();
   list.SetTapeNameText(1, "RENAMED");
   list.SetTapeNameText(3, "{RED}TUNE");
   ASSERT_TRUE(list.Split(messages));
+  EXPECT_EQ(sync.calls, Lines{"all " + folder.path()});
   EXPECT_EQ(Stamp(tape), before);
   // Written beside them under free names, with no temporary file left.
-  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"001.GAME(1).tap", "001.GAME.tap", "002.LEVELS.tap",
-                                                      "003.MUSIC(1).tap", "003.MUSIC.tap"}));
+  EXPECT_EQ(folder.Names(),
+            (Lines{"001.GAME(1).tap", "001.GAME.tap", "002.LEVELS.tap", "003.MUSIC(1).tap", "003.MUSIC.tap"}));
   EXPECT_TRUE(fs::is_symlink(folder.File("003.MUSIC.tap")));
   EXPECT_FALSE(fs::exists(fs::symlink_status(folder.File("nowhere"))));
 }

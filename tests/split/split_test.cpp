@@ -6,10 +6,7 @@
 
 #include "core/pulse_timing.h"
 #include "core/utilities.h"
-#include "platform/messages.h"
 #include "platform/remembered_paths.h"
-#include "split/index_file.h"
-#include "split/section_parse.h"
 #include "support/scratch_folder.h"
 #include "support/shown_messages.h"
 #include "support/tape_composer.h"
@@ -17,17 +14,14 @@
 namespace rw {
 namespace {
 
-using test::ComposedProgram;
-using test::Lines;
-using test::Shown;
-using test::TapeComposer;
+using namespace test;
 
 // A C64 tape with five programs, each with a small data block, written as
 // Game.TAP; rows 1..5 are GAME LOADER, GAME, DEMO PART1, DEMO PART2, DEMO/PART3.
 class SplitTest : public ::testing::Test {
  protected:
   SplitTest() {
-    bytes = test::TapeWith({"GAME LOADER", "GAME", "DEMO PART1", "DEMO PART2", "DEMO/PART3"}, &starts);
+    bytes = TapeWith({"GAME LOADER", "GAME", "DEMO PART1", "DEMO PART2", "DEMO/PART3"}, &starts);
     tape = folder.Write("Game.TAP", bytes);
   }
   // Loads the tape, ticks `rows` and writes into `out`.
@@ -37,7 +31,7 @@ class SplitTest : public ::testing::Test {
     for (const int row : rows) list.SetChecked(row, true);
   }
 
-  test::ScratchFolder folder, out;
+  ScratchFolder folder, out;
   std::vector<int64_t> starts;
   std::vector<uint8_t> bytes;
   std::string tape;
@@ -91,7 +85,7 @@ TEST_F(SplitTest, RefusedFileChangesNothingAndEmptyTapeWarns) {
   EXPECT_EQ(Shown(messages), Lines{"WARNING! | exclamation | No ROM Loader sections identified inside this TAP file !"});
 }
 
-TEST_F(SplitTest, GroupsBecomeNumberedFilesAndSecondRunWritesBeside) {
+TEST_F(SplitTest, GroupsBecomeNumberedFilesWithTheImagesHeader) {
   Load({2, 5});
   std::vector<std::string> written;
   ASSERT_TRUE(list.Split(messages, &written));
@@ -106,15 +100,8 @@ TEST_F(SplitTest, GroupsBecomeNumberedFilesAndSecondRunWritesBeside) {
     file.insert(file.end(), bytes.begin() + first, bytes.begin() + end);
     return file;
   };
-  const auto first = test::ReadFileBytes(written[0]);
-  EXPECT_EQ(first, expectedFile(starts[0], starts[2]));
-  EXPECT_EQ(test::ReadFileBytes(written[1]), expectedFile(starts[2], static_cast<int64_t>(bytes.size())));
-
-  written.clear();
-  ASSERT_TRUE(list.Split(messages, &written));
-  EXPECT_EQ(written, (Lines{out.File("001.GAME_LOADER(1).tap"), out.File("002.DEMO_PART1(1).tap")}));
-  EXPECT_EQ(test::ReadFileBytes(written[0]), first);  // the loaded file and the cut bytes did not change
-  EXPECT_EQ(test::ReadFileBytes(tape), bytes);
+  EXPECT_EQ(ReadFileBytes(written[0]), expectedFile(starts[0], starts[2]));
+  EXPECT_EQ(ReadFileBytes(written[1]), expectedFile(starts[2], static_cast<int64_t>(bytes.size())));
 }
 
 TEST_F(SplitTest, EditedNamesReachBothHeaderCopiesAndFileNames) {
@@ -127,8 +114,7 @@ TEST_F(SplitTest, EditedNamesReachBothHeaderCopiesAndFileNames) {
   EXPECT_EQ(list.OpenNameEditor(3).tapeName, "{RED}HI");
   std::vector<std::string> written;
   ASSERT_TRUE(list.Split(messages, &written));
-  ASSERT_EQ(written.size(), 2u);
-  EXPECT_EQ(written[1], out.File("002.NEW_NAME.tap"));  // the "/" cannot leave the folder
+  EXPECT_EQ(written, (Lines{out.File("001.GAME_LOADER.tap"), out.File("002.NEW_NAME.tap")}));  // "/" stays in
 
   // Rows 3..4 went into the file; the first carries the new tape name.
   ProgramList reread(paths, ".");
@@ -150,11 +136,10 @@ TEST_F(SplitTest, FailuresStopWithoutClaimingCompletionAndOverwriteNothing) {
   EXPECT_TRUE(list.Split(messages, &written));
   EXPECT_EQ(written, (Lines{out.File("001.GAME_LOADER.tap"), out.File("002.GAME(1).tap"),
                             out.File("003.DEMO_PART1.tap")}));
-  messages.shown.clear();
   paths.WritePersistentPath("/program", PersistentPath::SplitPath);
 
   // Every numbered name taken: reported, nothing written over.
-  test::ScratchFolder full;
+  ScratchFolder full;
   full.Write("001.GAME_LOADER.tap", std::string("keep"));
   for (int n = 1; n <= 1000; ++n) full.Write("001.GAME_LOADER(" + std::to_string(n) + ").tap", std::string("keep"));
   list.outputDir = full.path();
@@ -162,7 +147,7 @@ TEST_F(SplitTest, FailuresStopWithoutClaimingCompletionAndOverwriteNothing) {
   EXPECT_FALSE(list.Split(messages));
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].title, "ERROR!");
-  EXPECT_EQ(test::ReadFileText(full.File("001.GAME_LOADER.tap")), "keep");
+  EXPECT_EQ(ReadFileText(full.File("001.GAME_LOADER.tap")), "keep");
   EXPECT_EQ(full.Names().size(), 1001u);
   EXPECT_EQ(paths.ReadPersistentPath(PersistentPath::SplitPath), "/program");
 
@@ -193,29 +178,24 @@ TEST_F(SplitTest, DefaultFolderCommandsAndIndexFile) {
   list.SetChecked(5, true);
   list.SetFileName(3, "demo; one");
   ASSERT_TRUE(list.WriteIndex(IndexFormat::Marquise, messages));
-  EXPECT_EQ(test::ReadFileText(out.File("game.idx")),
+  EXPECT_EQ(ReadFileText(out.File("game.idx")),
             "01-GAME LOADER," + list.rows()[0].start + "," + list.rows()[1].end + "\r\n02-DEMO; ONE," +
                 list.rows()[2].start + "," + list.rows()[4].end + "\r\n");
 }
 
-TEST(SplitFileStem, CounterAndSafeName) {
+TEST(OutputNames, SplitStemsAndIndexPaths) {
   EXPECT_EQ(SplitFileStem(1, "GAME LOADER"), "001.GAME_LOADER");
   EXPECT_EQ(SplitFileStem(1000, ""), "1000.");
   EXPECT_EQ(SplitFileStem(12, std::string("A/B\0C", 5)), "012.A_B_C");
   EXPECT_EQ(SplitFileStem(3, ".."), "003...");
-}
-
-TEST(IndexFile, PathIsLowerCaseNameWithExtensionReplaced) {
+  // The index is named after the tape in lower case, with its extension replaced.
   EXPECT_EQ(IndexFilePath("/out", "/tapes/Game.TAP"), "/out/game.idx");
   EXPECT_EQ(IndexFilePath("/out/", "/tapes/game.raw"), "/out/game.raw.idx");
   EXPECT_EQ(IndexFilePath("/out", "/tapes/.tap"), "/out/.idx");
 }
 
-TEST(IndexFile, BothLineFormats) {
-  const std::vector<IndexEntry> entries = {
-      {"Game loader", "000014", "00a3ff"},
-      {"demo; part1", "00A400", "02FFFF"},
-  };
+TEST(IndexFile, BothLineFormatsWrittenOverEachOtherAndFailuresReported) {
+  const std::vector<IndexEntry> entries = {{"Game loader", "000014", "00a3ff"}, {"demo; part1", "00A400", "02FFFF"}};
   EXPECT_EQ(IndexFileText(entries, IndexFormat::Marquise),
             "01-GAME LOADER,000014,00A3FF\r\n02-DEMO; PART1,00A400,02FFFF\r\n");
   EXPECT_EQ(IndexFileText(entries, IndexFormat::Ultimate64), "0x14 Game loader\r\n0xA400 demo part1\r\n");
@@ -226,16 +206,13 @@ TEST(IndexFile, BothLineFormats) {
   const std::string text = IndexFileText(many, IndexFormat::Marquise);
   EXPECT_NE(text.find("\r\n99-X,000014,000020\r\n100-X,"), std::string::npos);
   EXPECT_NE(text.find("101-\xC9T\xC9 \xA3,000014,000020\r\n"), std::string::npos);
-}
 
-TEST(IndexFile, WritesReplacesAndReportsFailures) {
-  test::ScratchFolder folder;
+  ScratchFolder folder;
   RecordedMessages messages;
-  const std::vector<IndexEntry> entries = {{"A", "000014", "0000FF"}};
   ASSERT_TRUE(WriteIndexFile(folder.path(), "/t/Game.tap", entries, IndexFormat::Marquise, messages));
   ASSERT_TRUE(WriteIndexFile(folder.path(), "/t/Game.tap", entries, IndexFormat::Ultimate64, messages));
   const std::string path = folder.File("game.idx");
-  EXPECT_EQ(test::ReadFileText(path), "0x14 A\r\n");
+  EXPECT_EQ(ReadFileText(path), IndexFileText(entries, IndexFormat::Ultimate64));
   EXPECT_EQ(Shown(messages), Lines(2, "INFO | information | Index File " + path + " successfully created !"));
 
   // A folder that is a regular file: the error names the path, the old file stays.
@@ -244,26 +221,28 @@ TEST(IndexFile, WritesReplacesAndReportsFailures) {
   EXPECT_FALSE(WriteIndexFile(notFolder, "/t/Game.tap", entries, IndexFormat::Marquise, messages));
   EXPECT_EQ(Shown(messages),
             Lines{"ERROR! | critical | Error while creating file " + notFolder + "/game.idx : Not a directory"});
-  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"game.idx", "plain"}));
+  EXPECT_EQ(folder.Names(), (Lines{"game.idx", "plain"}));
 }
 
 // Programs starting at 0x14, 0xA000 and 0x1F000 of an image whose last byte
-// is at 0x2FFFF; the gaps are filled with pulses that are in no class.
+// is at 0x2FFFF; the gaps are filled with pulses that are in no class. The
+// first and the last have no name.
 TapImage ThreeProgramImage(uint8_t version) {
   TapeComposer composer(0, version);
-  for (const auto& [name, next] : {std::pair{"ONE", 0xA000}, {"TWO", 0x1F000}, {"THREE", 0x30000}}) {
+  for (const auto& [name, next] : {std::pair{"", 0xA000}, {"TWO", 0x1F000}, {"", 0x30000}}) {
     composer.AddProgram({.name = name, .leaderPulses = 1200});
     composer.AddRaw(std::vector<uint8_t>(static_cast<size_t>(next - composer.size()), 200));
   }
   return composer.Image();
 }
 
+// Untitled programs are numbered from zero in every parse.
 TEST(SectionParse, RowsTileTheImageFromTheFirstStart) {
   const struct {
     uint8_t version;
     std::vector<std::string> rows;  // name, start, end
-  } cases[] = {{1, {"ONE 000014 009FFF", "TWO 00A000 01EFFF", "THREE 01F000 02FFFF"}},
-               {2, {"ONE 000014 009FFE", "TWO 00A000 01EFFE", "THREE 01F000 02FFFF"}}};
+  } cases[] = {{1, {"NO-TITLE-0 000014 009FFF", "TWO 00A000 01EFFF", "NO-TITLE-1 01F000 02FFFF"}},
+               {2, {"NO-TITLE-0 000014 009FFE", "TWO 00A000 01EFFE", "NO-TITLE-1 01F000 02FFFF"}}};
   for (const auto& c : cases) {
     const TapImage image = ThreeProgramImage(c.version);
     const float usPerCycle = SelectClock(image.machine, image.video);
@@ -274,18 +253,6 @@ TEST(SectionParse, RowsTileTheImageFromTheFirstStart) {
       EXPECT_GT(row.durationUs, 0);
     }
     EXPECT_EQ(rows, c.rows);
-  }
-}
-
-TEST(SectionParse, UntitledProgramsAreNumberedFromZeroInEveryParse) {
-  TapeComposer composer(1, 1);
-  for (int i = 0; i < 2; ++i) composer.AddProgram({.leaderPulses = 1200, .silenceBefore = 10000});
-  const TapImage image = composer.Image();
-  for (int parse = 0; parse < 2; ++parse) {
-    const auto rows = ParsePrograms(image, 1.0f);
-    ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0].section.name, "NO-TITLE-0");
-    EXPECT_EQ(rows[1].section.name, "NO-TITLE-1");
   }
 }
 
@@ -335,7 +302,7 @@ TEST(SectionParse, TruncatedImagesNeverFail) {
     TapeComposer composer(0, version, 0, 3);
     composer.SetJitter(1);
     ComposedProgram program{.name = "CUT", .leaderPulses = 1050};
-    if (version != 1) program.data = test::ProgramData(20, 2);
+    if (version != 1) program.data = ProgramData(20, 2);
     composer.AddProgram(program);
     program.silenceBefore = 3000;
     if (version != 1) composer.AddProgram(program);
