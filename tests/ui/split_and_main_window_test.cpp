@@ -112,7 +112,7 @@ TEST_F(SplitWindowTest, LoadByDialogAndDropEnablesCommandsOnlyWithTicksAndFolder
   EXPECT_EQ(Commands(), "111");
 
   // A drop loads its first file (a refused load is pinned through the first argument,
-  // in main_window_test): the rows are replaced, all unticked.
+  // in MainWindowTest below): the rows are replaced, all unticked.
   const std::string bad = desktop.folder.Write("bad.tap", std::string("not a tape image"));
   const std::string other = desktop.out.Write("other.tap", test::TapeWith({"ONE", "TWO"}));
   test::Drop(list->viewport(), {QString::fromStdString(other), QString::fromStdString(bad)});
