@@ -7,7 +7,6 @@
 
 #include <QApplication>
 #include <QDropEvent>
-#include <QEvent>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
@@ -41,15 +40,14 @@ inline void Type(QWidget* parent, const char* name, const QString& text) {
   QTest::keyClicks(box, text);
 }
 
-// Sends a drag carrying `paths` as local files (or `text` alone) and drops
-// it; returns the action the drop reported back to its source, or nothing
-// when the target refused the drag on entry (a real drop would not reach it).
-inline std::optional<Qt::DropAction> Drop(QWidget* target, const QStringList& paths, const QString& text = QString()) {
+// Sends a drag carrying `paths` as local files and drops it; returns the
+// action the drop reported back to its source, or nothing when the target
+// refused the drag on entry (a real drop would not reach it).
+inline std::optional<Qt::DropAction> Drop(QWidget* target, const QStringList& paths) {
   QMimeData data;
   QList<QUrl> urls;
   for (const QString& path : paths) urls << QUrl::fromLocalFile(path);
-  if (!urls.isEmpty()) data.setUrls(urls);
-  if (!text.isEmpty()) data.setText(text);
+  data.setUrls(urls);
   QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(target, &enter);
   QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
@@ -69,17 +67,6 @@ class ModalAnswers : public QObject {
   }
   size_t answered() const { return next_; }
 
- protected:
-  // A dialog shown again (or a new one at the old one's address) is a new
-  // question once the last one has been hidden.
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::Hide) {
-      watched->setProperty("answered", false);
-      watched->removeEventFilter(this);
-    }
-    return false;
-  }
-
  private:
   void Poll() {
     QWidget* dialog = QApplication::activeModalWidget();
@@ -91,8 +78,10 @@ class ModalAnswers : public QObject {
       return;
     }
     dialog->setProperty("answered", true);
-    dialog->installEventFilter(this);
     steps_[next_++](dialog);
+    // A step that leaves its dialog open has answered it; one that closed it
+    // lets the same dialog shown again ask a new question.
+    dialog->setProperty("answered", dialog->isVisible());
   }
 
   std::vector<Step> steps_;

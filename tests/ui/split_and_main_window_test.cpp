@@ -1,0 +1,404 @@
+// The desktop program's split window, the Index D64 run it starts, and the
+// main window around it.
+
+#include "ui/split_window.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QTreeView>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/qt_tool_runner.h"
+#include "support/stand_in_tools.h"
+#include "support/vice_tools.h"
+#include "ui/about_box.h"
+#include "ui/controls.h"
+#include "ui/convert_window.h"
+#include "ui/index_d64.h"
+#include "ui/launcher_dialogs.h"
+#include "ui/wait_box.h"
+#include "window_driver.h"
+
+namespace rw {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Lines;
+
+// The split list's rules belong to tests/split; here the buttons, the table
+// the list is shown in, the dialogs asked and the messages shown.
+class SplitWindowTest : public ::testing::Test {
+ protected:
+  SplitWindowTest() {
+    tape = desktop.folder.Write("Game.tap", test::TapeWith({"GAME LOADER", "GAME", "DEMO"}));
+    split = desktop.window.splitWindow();
+    list = split->findChild<QTreeView*>("ListView1");
+    outputDir = split->findChild<QLineEdit*>("Text1");
+  }
+  QString Label(const char* name) { return split->findChild<QLabel*>(name)->text(); }
+  // The enabled state of Split File, IDX file and Index D64, which move together.
+  std::string Commands() {
+    std::string states;
+    for (const char* name : {"vkCommand4", "vkCommand7", "vkCommand2"}) {
+      states += split->findChild<QPushButton*>(name)->isEnabled() ? "1" : "0";
+    }
+    return states;
+  }
+  // Ticks or unticks a row from the keyboard.
+  void Toggle(int row) {
+    list->setCurrentIndex(list->model()->index(row - 1, 1));
+    QTest::keyClick(list, Qt::Key_Space);
+  }
+  QString Cell(int row, int column) { return list->model()->index(row - 1, column).data().toString(); }
+
+  test::Desktop desktop;
+  std::string tape;
+  SplitWindow* split;
+  QTreeView* list;
+  QLineEdit* outputDir;
+};
+
+// The real dialogs, noting at each progress step what the user saw.
+class WatchedDialogs : public QtLauncherDialogs {
+ public:
+  WatchedDialogs(QWidget* owner, Messages& messages, WaitBox& waitBox)
+      : QtLauncherDialogs(owner, messages), waitBox_(waitBox) {}
+  void SetProgress(int done, int total) override {
+    const QCursor* pointer = QApplication::overrideCursor();
+    const bool busy = waitBox_.isVisible() && pointer && pointer->shape() == Qt::WaitCursor;
+    progress.push_back(std::to_string(done) + "/" + std::to_string(total) + (busy ? " busy" : " idle"));
+  }
+  std::vector<std::string> progress;
+
+ private:
+  WaitBox& waitBox_;
+};
+
+TEST_F(SplitWindowTest, LoadByDialogAndDropEnablesCommandsOnlyWithTicksAndFolder) {
+  EXPECT_EQ(outputDir->text(), "/program");  // the default output folder, here missing
+  desktop.dialogs.answers = {tape};
+  test::Click(split, "vkCommand3");
+  ASSERT_EQ(desktop.dialogs.asked.size(), 1u);
+  const FileDialogRequest& asked = desktop.dialogs.asked[0];
+  EXPECT_EQ(asked.title + "|" + asked.folder, "Load TAP file|/program");
+  EXPECT_EQ(asked.filters, (Lines{"Commodore TAP File (*.tap)", "Tutti i Files (*)"}));
+  EXPECT_EQ(Label("Label3") + "|" + Label("Label5") + "|" + Label("Label14") + "|" + Cell(3, 1),
+            QString::fromStdString(tape) + "|Commodore 64|3|DEMO");
+  EXPECT_EQ(list->model()->headerData(1, Qt::Horizontal).toString(), "Program");
+
+  // The view draws the ticks from the model's check state.
+  Toggle(2);
+  const auto tick = [&](int row) { return list->model()->index(row - 1, 0).data(Qt::CheckStateRole).toInt(); };
+  EXPECT_EQ(std::to_string(tick(1)) + std::to_string(tick(2)), "02");
+  EXPECT_EQ(Commands(), "000");  // ticked, but the folder does not exist
+  EXPECT_TRUE(outputDir->toolTip().contains("does not exist"));
+  test::Type(split, "Text1", QString::fromStdString(desktop.out.path()));
+  EXPECT_EQ(Commands(), "111");
+  test::Click(split, "vkCommand6");  // Select None
+  EXPECT_EQ(Commands(), "000");
+  test::Click(split, "vkCommand5");  // Select All
+  EXPECT_EQ(Commands(), "111");
+
+  // A drop loads its first file (a refused load is pinned through the first argument,
+  // in MainWindowTest below): the rows are replaced, all unticked.
+  const std::string bad = desktop.folder.Write("bad.tap", std::string("not a tape image"));
+  const std::string other = desktop.out.Write("other.tap", test::TapeWith({"ONE", "TWO"}));
+  test::Drop(list->viewport(), {QString::fromStdString(other), QString::fromStdString(bad)});
+  EXPECT_EQ(std::to_string(list->model()->rowCount()) + "|" + Commands(), "2|000");
+
+  // A file dropped on the folder box gives its folder.
+  test::Drop(outputDir, {QString::fromStdString(tape)});
+  EXPECT_EQ(outputDir->text().toStdString(), desktop.folder.path() + "/");
+}
+
+// The name editor saves, resets and keeps sixteen characters; then the
+// buttons split, index and manage the output folder.
+TEST_F(SplitWindowTest, NameEditorAndButtonsOnALoadedTape) {
+  ASSERT_TRUE(split->LoadAndParse(QString::fromStdString(tape)));
+  const std::string found = split->model().sections()[1].name;
+  const auto box = [](QWidget* editor, const char* name) { return editor->findChild<QLineEdit*>(name); };
+  test::ModalAnswers answers({
+      [&](QWidget* editor) {
+        EXPECT_EQ(editor->objectName(), "Form7");
+        test::Type(editor, "Text2", "ABCDEFGHIJKLMNOPQ");
+        EXPECT_EQ(box(editor, "Text2")->text(), "ABCDEFGHIJKLMNOP");
+        box(editor, "Text1")->setText("{RED}X");
+        test::Click(editor, "Command1");  // Save
+      },
+      // Reset puts the decoder's name into its own box only; Exit stores nothing.
+      [&](QWidget* editor) {
+        test::Click(editor, "Command3");
+        EXPECT_EQ(box(editor, "Text1")->text().toStdString(), found);
+        EXPECT_EQ(box(editor, "Text2")->text(), "ABCDEFGHIJKLMNOP");
+        test::Click(editor, "Command4");
+        EXPECT_EQ(box(editor, "Text2")->text().toStdString(), found);
+        test::Click(editor, "Command2");  // Exit
+      },
+  });
+  split->PopUp();  // no row selected: nothing opens
+  list->setCurrentIndex(list->model()->index(1, 1));
+  const QPoint row2 = list->visualRect(list->currentIndex()).center();
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row2);  // a double click begins with a click
+  QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row2);
+  QTest::keyClick(list, Qt::Key_Return);
+  EXPECT_EQ(answers.answered(), 2u);
+  EXPECT_EQ(Cell(2, 1).toStdString() + "|" + split->model().sections()[1].tapeNameText, "ABCDEFGHIJKLMNOP|{RED}X");
+
+  desktop.dialogs.answers = {desktop.out.path()};
+  test::Click(split, "vkCommand1");
+  EXPECT_EQ(desktop.dialogs.asked.back().title, "Select a Directory");
+  Toggle(1);
+  Toggle(3);
+  int d64Requests = 0;
+  split->onIndexD64 = [&] { ++d64Requests; };
+  // Split and index files (Option2: the "0x" lines): their texts belong to tests/split.
+  test::Click(split, "vkCommand4");
+  split->findChild<QRadioButton*>("Option2")->setChecked(true);
+  test::Click(split, "vkCommand7");
+  const auto& rows = split->model().rows();
+  EXPECT_EQ(desktop.out.Names(), (Lines{SplitFileStem(1, rows[0].program) + ".tap",
+                                        SplitFileStem(2, rows[1].program) + ".tap", "game.idx"}));
+  EXPECT_EQ(test::ReadFileText(desktop.out.File("game.idx")).substr(0, 2), "0x");
+  test::Click(split, "vkCommand2");
+  EXPECT_EQ(d64Requests, 1);
+  test::Click(split, "vkCommand8");
+  EXPECT_EQ(desktop.paths.ReadPersistentPath(PersistentPath::DefSplitPath), desktop.out.path());
+  EXPECT_EQ(desktop.messages.shown.size(), 3u);
+}
+
+TEST_F(SplitWindowTest, ContextMenuExtractsAndCopiesTickedProgramsAndTooltipsTellTheData) {
+  // A good program and one whose byte 20 neither copy gives: its tooltip, the
+  // damage summary, is what the extract message names it by.
+  test::TapeComposer composer(0, 1);
+  composer.AddSilence(50000);
+  composer.AddProgram({.name = "GOOD", .data = test::ProgramData(64, 1)});
+  composer.AddSilence(100000);
+  composer.AddProgram(
+      {.name = "BAD", .data = test::ProgramData(64, 2), .dataParityErrors = {20}, .dataRepeatParityErrors = {20}});
+  const std::string path = desktop.folder.Write("two.tap", composer.FileBytes());
+  ASSERT_TRUE(split->LoadAndParse(QString::fromStdString(path)));
+  const auto tip = [&](int row) { return list->model()->index(row - 1, 3).data(Qt::ToolTipRole).toString(); };
+  EXPECT_EQ(tip(1).toStdString(), "Data good: 0801-0841, 64 bytes");
+
+  auto* extract = split->findChild<QAction*>("extractPrograms");
+  auto* toDisk = split->findChild<QAction*>("copyProgramsToDisk");
+  EXPECT_FALSE(extract->isEnabled() || toDisk->isEnabled());
+  EXPECT_EQ(extract->toolTip(), "Tick the programs to work on first");
+  Toggle(1);
+  Toggle(2);
+  EXPECT_TRUE(extract->isEnabled() && toDisk->isEnabled());
+  QList<QAction*> entries;
+  QTimer::singleShot(0, [&] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    entries = menu->actions();
+    menu->close();
+  });
+  QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5), list->viewport()->mapToGlobal(QPoint(5, 5)));
+  QApplication::sendEvent(list->viewport(), &click);
+  EXPECT_EQ(entries, (QList<QAction*>{extract, toDisk}));
+
+  // The folder dialog opens at the output folder; the damaged program is named, not written.
+  outputDir->setText(QString::fromStdString(desktop.folder.path()));
+  desktop.dialogs.answers = {desktop.out.path()};
+  extract->trigger();
+  EXPECT_EQ(desktop.dialogs.asked.back().folder, desktop.folder.path());
+  EXPECT_EQ(desktop.out.Names(), Lines{"GOOD.prg"});
+  EXPECT_EQ(test::Shown(desktop.messages), Lines{"INFO | information | 1 of 2 programs extracted to " +
+                                                 desktop.out.path() + "\nNot extracted:\n2 BAD: " +
+                                                 tip(2).toStdString()});
+
+  // Copy the first program to a disk, then decline to overwrite it.
+  std::string reason;
+  split->toolFolder = test::RealViceToolsFolder(&reason);
+  if (split->toolFolder.empty()) GTEST_SKIP() << reason;
+  Toggle(2);
+  desktop.messages.shown.clear();
+  const std::string disk = desktop.out.File("games.d64");
+  desktop.dialogs.answers = {desktop.out.File("games"), disk};  // ".d64" is added
+  toDisk->trigger();
+  EXPECT_EQ(desktop.dialogs.asked.back().filters, Lines{"D64 disk image (*.d64)"});
+  EXPECT_EQ(desktop.out.Names(), (Lines{"GOOD.prg", "games.d64"}));
+  EXPECT_FALSE(desktop.window.waitBox().isVisible());
+  desktop.messages.answer = MessageAnswer::No;
+  toDisk->trigger();
+  ASSERT_EQ(desktop.messages.shown.size(), 2u);
+  EXPECT_EQ(test::Shown(desktop.messages)[1],
+            "WARNING | exclamation yes/no | File " + disk + " Already exists ! Would you like to overwrite it ?");
+}
+
+// With stand-in tools: nothing ticked starts nothing; the dialogs' answers reach
+// the tools and the disk is built under the wait box; a refused device keeps its
+// dialog open; closing either dialog stops the build.
+TEST_F(SplitWindowTest, IndexD64WithStandInToolsTakesTheAnswersAndShowsProgress) {
+  const std::string tools = desktop.folder.File("tools"), disk = desktop.out.File("game.tap.d64");
+  fs::create_directory(tools);
+  test::WriteStandInTools(tools, test::FormatMode::Ok, test::PetcatMode::Ok, test::WriteMode::Ok);
+  QtToolRunner runner(tools, std::vector<std::string>{});
+  // Rows 2 and 3 ticked: the groups start at rows 1 and 3.
+  ASSERT_TRUE(split->LoadAndParse(QString::fromStdString(tape)));
+  outputDir->setText(QString::fromStdString(desktop.out.path()));
+  Toggle(2);
+  Toggle(3);
+  WaitBox& waitBox = desktop.window.waitBox();
+  WatchedDialogs dialogs(&desktop.window, desktop.messages, waitBox);
+  const auto run = [&] { return RunIndexD64(split->model(), desktop.messages, dialogs, runner, &waitBox); };
+  test::ModalAnswers answers({
+      [](QWidget* form5) {
+        test::Type(form5, "Text2", "12");
+        test::Click(form5, "Command1");
+        EXPECT_EQ(form5->findChild<QLineEdit*>("Text2")->text(), "8");
+        test::Type(form5, "Text2", "9");
+        test::Type(form5, "Text1", "\\Games\\C64");
+        test::Click(form5, "Command1");
+      },
+      [](QWidget* form2) {
+        EXPECT_EQ(form2->findChild<QLabel*>("Label2")->text(), "01-game loader  ");
+        form2->findChild<QComboBox*>("Combo1")->setCurrentIndex(1);
+        test::Type(form2, "Text1", "MENU");
+        test::Click(form2, "Command1");  // for all remaining: the second group is not asked
+      },
+      [](QWidget* form5) { form5->close(); },
+      [](QWidget* form5) { test::Click(form5, "Command1"); },
+      [](QWidget* form2) { form2->close(); },
+  });
+  EXPECT_EQ(run(), LauncherOutcome::Created);
+  EXPECT_EQ(test::Shown(desktop.messages),
+            (Lines{"Error ! | critical | Error, Device number of Tapewell must be in the interval 8-11 !",
+                   "INFO | information | Index Disk " + disk + " successfully created !"}));
+  EXPECT_EQ(answers.answered(), 2u);
+  const auto calls = test::RecordedCalls(tools);
+  ASSERT_EQ(calls.size(), 5u);
+  EXPECT_EQ(calls[3].arguments[2], "1001");  // the load address of the second target system
+  EXPECT_EQ(calls[2].arguments.back() + "|" + calls[4].arguments.back(), "01-menu         |02-demo         ");
+  const std::string text = test::TokenisedText(tools, 2);
+  EXPECT_NE(text.find("10 open 1,9,15,\"cd/games/c64\":close1"), std::string::npos) << text;
+  EXPECT_EQ(dialogs.progress, (Lines{"0/2 busy", "1/2 busy", "2/2 busy"}));
+  EXPECT_EQ(waitBox.findChild<QProgressBar*>("progressBar")->value(), 1000);
+  EXPECT_FALSE(waitBox.isVisible());
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+  fs::remove(disk);
+  desktop.messages.shown.clear();
+  EXPECT_EQ(run(), LauncherOutcome::NotStarted);
+  EXPECT_EQ(run(), LauncherOutcome::Aborted);
+  split->model().SelectNone();  // nothing ticked: nothing asked, nothing said
+  EXPECT_EQ(run(), LauncherOutcome::NotStarted);
+  EXPECT_EQ(test::Shown(desktop.messages),
+            Lines{"INFO | information | Operation Aborted, D64 Index file not created !"});
+  EXPECT_EQ(answers.answered(), 5u);
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// The last step of a long task is always drawn, however soon it follows the one before.
+TEST(WaitBox, ShowsTheLastStep) {
+  WaitBox box{nullptr};
+  box.ShowWait("Working", true);
+  box.SetProgress(1, 2);
+  box.SetProgress(2, 2);
+  EXPECT_EQ(box.findChild<QProgressBar*>("progressBar")->value(), 1000);
+}
+
+// The main window over the same desktop: its menus, toolbar, arguments and about box.
+using MainWindowTest = SplitWindowTest;
+
+TEST_F(MainWindowTest, StartsWithSplitInFrontAndOpensEachToolOnce) {
+  MainWindow& window = desktop.window;
+  QMdiArea* area = window.mdiArea();
+  EXPECT_FALSE(window.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+  EXPECT_EQ(window.minimumSize(), window.maximumSize());
+  QWidget lone;  // nothing to centre over, or nothing to centre: left alone
+  MainWindow::CenterChild(nullptr, &lone);
+  MainWindow::CenterChild(&lone, nullptr);
+
+  const QSize standard = QSize(Twips(12195), Twips(9030)).boundedTo(area->viewport()->size());
+  // Menu and toolbar reach the same single instances, moved back each time.
+  const auto expectPlacedInFront = [&](const char* action, const char* form) {
+    if (action != nullptr) window.findChild<QAction*>(action)->trigger();
+    QMdiSubWindow* active = area->activeSubWindow();
+    ASSERT_NE(active, nullptr);
+    EXPECT_EQ(active->widget()->objectName(), form);
+    EXPECT_EQ(active->geometry(), QRect(QPoint(0, 0), standard)) << form;
+  };
+  expectPlacedInFront(nullptr, "Form3");
+  expectPlacedInFront("menuJoin", "Form4");
+  EXPECT_TRUE(split->onIndexD64);  // "Index D64" reaches the launcher builder
+  area->activeSubWindow()->move(40, 30);
+  expectPlacedInFront("Join", "Form4");
+  expectPlacedInFront("Split", "Form3");
+  expectPlacedInFront("menuConvert", "Form8");
+  window.ToolbarButtonClick("split");  // keys compare case-sensitively
+  expectPlacedInFront(nullptr, "Form8");
+  EXPECT_EQ(area->subWindowList().size(), 3);
+
+  // The HTAP list takes dropped files and folders, hidden or repeated alike.
+  ConvertWindow* convert = window.ConvertHtap();
+  auto* htaps = convert->findChild<QTreeWidget*>("ListView1");
+  const QString file = QString::fromStdString(desktop.folder.Write("game.htap", std::string("x")));
+  const QString hidden = QString::fromStdString(desktop.folder.Write(".hidden.htap", std::string("x")));
+  const QString folder = QString::fromStdString(desktop.out.path());
+  test::Drop(htaps->viewport(), {file, folder, hidden, file});
+  QStringList rows;
+  for (int i = 0; i < htaps->topLevelItemCount(); ++i) {
+    rows << htaps->topLevelItem(i)->text(0) + " " + htaps->topLevelItem(i)->text(1);
+  }
+  EXPECT_EQ(rows, QStringList({file + " File", folder + " Dir", hidden + " Dir", file + " File"}));
+  test::Click(convert, "vkCommand5");
+  EXPECT_EQ(htaps->topLevelItemCount(), 4);
+
+  window.findChild<QAction*>("ExitApp")->trigger();
+  EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(MainWindowTest, FirstArgumentOpensTheTapeAsLoadFileWould) {
+  const std::string bad = desktop.folder.Write("bad.tap", std::string("not a tape image"));
+  desktop.window.OpenFromArguments({"reelwright"});
+  desktop.window.OpenFromArguments({"reelwright", QString::fromStdString(bad), QString::fromStdString(tape)});
+  EXPECT_FALSE(split->model().loaded());
+  EXPECT_EQ(test::Shown(desktop.messages), Lines{"Error! | critical | " + bad + " Is not a valid TAP file"});
+  EXPECT_FALSE(desktop.messages.waitBoxUp);
+
+  // A relative path is remembered by its full folder, as after "Load File".
+  const QString previous = QDir::currentPath();
+  QDir::setCurrent(QString::fromStdString(desktop.folder.path()));
+  desktop.window.OpenFromArguments({"reelwright", "Game.tap"});
+  QDir::setCurrent(previous);
+  EXPECT_EQ(split->model().loadedPath(), tape);
+  EXPECT_EQ(desktop.paths.ReadPersistentPath(PersistentPath::LoadPath), desktop.folder.path());
+  // Only the tick column takes a value, and only as a check state.
+  QAbstractItemModel* table = list->model();
+  EXPECT_FALSE(table->setData(table->index(0, 1), "X"));
+  EXPECT_FALSE(table->setData(table->index(0, 0), Qt::Checked, Qt::DisplayRole));
+  EXPECT_FALSE(split->model().rows()[0].checked);
+}
+
+// The about box keeps the main window disabled while it is open; a click on
+// its frame closes it, a click on a label does not.
+TEST_F(MainWindowTest, AboutBoxKeepsTheMainWindowDisabledUntilItCloses) {
+  desktop.window.findChild<QAction*>("menuAbout")->trigger();
+  EXPECT_FALSE(desktop.window.isEnabled());
+  AboutBox* box = nullptr;
+  for (QWidget* top : QApplication::topLevelWidgets()) {
+    if (top->objectName() == "frmSplash" && top->isVisible()) box = static_cast<AboutBox*>(top);
+  }
+  ASSERT_NE(box, nullptr);
+  QTest::mouseClick(box->findChild<QLabel*>("lblProductName"), Qt::LeftButton);
+  EXPECT_TRUE(box->isVisible());
+  QTest::mouseClick(box->findChild<QFrame*>("Frame1"), Qt::LeftButton);
+  EXPECT_TRUE(desktop.window.isEnabled());
+}
+
+}  // namespace
+}  // namespace rw
