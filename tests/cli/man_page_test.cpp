@@ -19,21 +19,17 @@ namespace {
 
 using Options = std::set<std::string>;
 
-// "-v", "--tape-name", "[--json]", "(--pause": a dash and a letter after a
-// blank or an opening bracket; not the inner dashes of "VIC-20" or "tab-separated".
-Options OptionsIn(const QString& text) {
-  static const QRegularExpression option(R"((?:^|[\s\[(|])(--?[A-Za-z][A-Za-z0-9-]*))");
+// The first group of every match of `pattern` in `text`.
+Options Matches(const QRegularExpression& pattern, const QString& text) {
   Options found;
-  for (auto match = option.globalMatch(text); match.hasNext();) found.insert(match.next().captured(1).toStdString());
+  for (auto match = pattern.globalMatch(text); match.hasNext();) found.insert(match.next().captured(1).toStdString());
   return found;
 }
 
-// The commands are the first words of the usage's indented lines.
-Options ListedCommands(const QString& usage) {
-  static const QRegularExpression command(R"(^  ([a-z]+)\b)", QRegularExpression::MultilineOption);
-  Options commands;
-  for (auto m = command.globalMatch(usage); m.hasNext();) commands.insert(m.next().captured(1).toStdString());
-  return commands;
+// "-v", "--tape-name", "[--json]", "(--pause": a dash and a letter after a
+// blank or an opening bracket; not the inner dashes of "VIC-20" or "tab-separated".
+Options OptionsIn(const QString& text) {
+  return Matches(QRegularExpression(R"((?:^|[\s\[(|])(--?[A-Za-z][A-Za-z0-9-]*))"), text);
 }
 
 struct Section {
@@ -72,7 +68,9 @@ ManPage ReadManPage(const QString& path) {
 
 TEST(ManPage, DescribesEveryCommandWithExactlyTheOptionsOfItsHelp) {
   const CliRun usage = ExpectRun({"--help"}, 0);
-  const Options commands = ListedCommands(Q(usage.out));
+  // The commands are the first words of the usage's indented lines.
+  const Options commands = Matches(QRegularExpression(R"(^  ([a-z]+)\b)", QRegularExpression::MultilineOption),
+                                   Q(usage.out));
   ASSERT_FALSE(commands.empty()) << usage.out;
   ManPage page = ReadManPage(REELWRIGHT_CLI_MAN_PAGE);
   const Options shared = OptionsIn(page[""].tags);
