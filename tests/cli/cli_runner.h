@@ -28,9 +28,9 @@ inline CliRun RunCli(const QStringList& arguments, const QList<QPair<QString, QS
   for (const auto& [name, value] : environment) variables.insert(name, value);
   process.setProcessEnvironment(variables);
   process.start(REELWRIGHT_CLI, arguments);
-  if (!process.waitForFinished(60000)) process.kill();  // a killed run ends as crashed
-  process.waitForFinished();
-  return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+  const bool finished = process.waitForFinished(60000);  // false when it hung or did not start
+  if (!finished) process.kill();
+  return {finished && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
           process.readAllStandardOutput().toStdString(), process.readAllStandardError().toStdString()};
 }
 

@@ -152,7 +152,7 @@ TEST(ExtractCli, ListJsonReportsTheDataAndExtractWritesOnlyWholePrograms) {
   fs::create_directory(out);
   const auto written = [&](const std::string& name) { return test::ReadFileBytes(out + "/" + name); };
   const auto prg = [&](size_t row) { return Prg(composed[row - 1].data); };
-  const QJsonObject mended = Json(ExpectRun({"list", "--json", Q(tape)}, 0).out)["programs"][1].toObject();
+  const QJsonObject mended = Json(ExpectRun({"list", "--json", Q(tape)}, 0).out)["programs"].toArray().at(1).toObject();
   const auto copy = [&](const char* name) { return Fields(mended["data"][name].toObject(), {"state", "errors"}); };
   EXPECT_EQ(Fields(mended, {"row", "program", "headerType", "startAddress", "endAddress"}) + copy("first") +
                 copy("repeat") + copy("combined"),
@@ -266,8 +266,9 @@ TEST(JoinCli, PrintsTheRowsKeepsTheOrderOfItemsAndSortsOnRequest) {
   const std::string pause("\0\xA3\x08\x0F", 4), ones(980, '1');
   ExpectRun({"join", Q(inside), Q(folder.File("dir")), "--pause=1s", Q(one)}, 0);
   EXPECT_EQ(pulses(), "AABB" + pause + ones);
-  // Pause first, then by path: dir/a.tap, dir/b.TAP, one.tap.
-  ExpectRun({"join", "--sort", "--force", Q(inside), Q(one), Q(folder.File("dir")), "--pause", "1s"}, 0);
+  // Pause first, then by path: dir/a.tap, dir/b.TAP, one.tap. The files after
+  // the pause make up the two rows that a join needs.
+  ExpectRun({"join", "--sort", "--force", Q(inside), "--pause", "1s", Q(one), Q(folder.File("dir"))}, 0);
   EXPECT_EQ(pulses(), pause + "AABB" + ones);
 }
 
@@ -387,7 +388,7 @@ TEST(ScanCli, JsonLinesNameEveryTapeAndDamagedProgramInPathOrderForAnyNumberOfJo
                        good(R"(nested/deeper/say \"hi\", you.tap)", R"("C16 and Plus/4",1,1,0,0)", 1),
                        refused("refused.tap", c.root.File("refused.tap") + " Is not a valid TAP file")}));
   const QStringList programFields = {"row", "program", "check1", "check2", "dataDamaged"};
-  EXPECT_EQ(Fields(damaged[0].toObject(), programFields) + Fields(damaged[1].toObject(), programFields),
+  EXPECT_EQ(Fields(damaged.at(0).toObject(), programFields) + Fields(damaged.at(1).toObject(), programFields),
             R"([1,"LOST","OK","OK",true][2,"WORN","OK","ERROR",false])");
 }
 
