@@ -28,16 +28,10 @@ inline CliRun RunCli(const QStringList& arguments, const QList<QPair<QString, QS
   for (const auto& [name, value] : environment) variables.insert(name, value);
   process.setProcessEnvironment(variables);
   process.start(REELWRIGHT_CLI, arguments);
-  CliRun run;
-  if (!process.waitForFinished(60000)) {
-    process.kill();
-    process.waitForFinished();
-    return run;
-  }
-  run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-  run.out = process.readAllStandardOutput().toStdString();
-  run.err = process.readAllStandardError().toStdString();
-  return run;
+  const bool finished = process.waitForFinished(60000);  // false when it hung or did not start
+  if (!finished) process.kill();
+  return {finished && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+          process.readAllStandardOutput().toStdString(), process.readAllStandardError().toStdString()};
 }
 
 inline QString Q(const std::string& text) { return QString::fromStdString(text); }

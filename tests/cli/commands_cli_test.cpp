@@ -1,0 +1,442 @@
+// reelwright-cli's commands run as a user would: info, list, extract, todisk,
+// split, index, join and launcher on single tapes (the launcher with stand-ins
+// for VICE's c1541 and petcat found on PATH), and scan over a small collection.
+// The rules behind the commands are the model's tests'; these check the
+// options, the exit codes, the printed forms and the files written.
+
+#include <algorithm>
+#include <filesystem>
+
+#include "cli_runner.h"
+#include "core/pulse_timing.h"
+#include "core/utilities.h"
+#include "launcher/launcher_text.h"
+#include "launcher/program_disk.h"
+#include "split/section_parse.h"
+#include "support/scratch_folder.h"
+#include "support/stand_in_tools.h"
+#include "support/tap_bytes.h"
+#include "support/tape_composer.h"
+#include "support/vice_tools.h"
+
+namespace rw {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ThreeProgramTape(const test::ScratchFolder& folder) {
+  test::TapeComposer composer(0, 1);
+  for (const char* name : {"ALPHA", "BETA", "GAMMA ONE"}) {
+    composer.AddProgram({.name = name, .data = test::ProgramData(32, 7)});
+    composer.AddSilence(80000);
+  }
+  return folder.Write("Three.tap", composer.FileBytes());
+}
+
+// A program's .prg file: the BASIC start address, low byte first, then its bytes.
+std::vector<uint8_t> Prg(std::vector<uint8_t> bytes) {
+  bytes.insert(bytes.begin(), {0x01, 0x08});
+  return bytes;
+}
+
+TEST(InfoListCli, InfoPrintsTheFileFactsAndListOneRowPerProgram) {
+  // Two programs on a VIC-20 NTSC tape; the second has a bad first checksum.
+  test::ScratchFolder folder;
+  test::TapeComposer composer{1, 1, 1, 4};
+  composer.SetJitter(1);
+  composer.AddProgram({.name = "First", .data = test::ProgramData(100, 1), .leaderPulses = 1500});
+  composer.AddProgram({.name = "Caf\xE9 \xA3", .data = test::ProgramData(100, 1), .leaderPulses = 1500,
+                       .silenceBefore = 40000, .wrongChecksum = true});
+  const TapImage image = composer.Image();
+  const std::string path = folder.Write("two programs.tap", composer.FileBytes());
+  const float usPerCycle = SelectClock(1, 1);
+  const auto facts = DescribeImage(image, usPerCycle, ".");
+  const CliRun info = ExpectRun({"info", Q(path)}, 0);
+  EXPECT_EQ(info.out, "File Path: " + path + "\nMachine: VIC-20\nTAP version: TAP V1\nVideo Standard: NTSC\n" +
+                         "File Size: " + facts.size + "\nTotal Duration: " + facts.totalDuration + "\nItems: 2\n");
+  const CliRun run = ExpectRun({"list", Q(path)}, 0);
+  const auto duration = [&](int64_t first, int64_t last) {
+    return DurationText(PulseDuration(image, first, last, usPerCycle), ".");
+  };
+  const auto& second = composer.layouts()[1];
+  const int64_t last = image.FileLength() - 1;
+  EXPECT_EQ(run.out, "1\tFIRST\t000014\t" + OffsetText(second.start - 1) + "\t" + duration(20, second.start - 1) +
+                         "\tOK\tOK\n" + "2\tCAF \xC2\xA3\t" + OffsetText(second.start) + "\t" + OffsetText(last) +
+                         "\t" + duration(second.start, last) + "\tERROR\tOK\n");
+  EXPECT_EQ(info.err + run.err, "");
+}
+
+// Usage errors exit with 2, refused files with 1; neither prints on standard
+// output, and nothing is written.
+TEST(CommandsCli, UsageErrorsExitWithTwoRefusalsWithOneAndNothingIsWritten) {
+  test::ScratchFolder folder;
+  const std::string tape = ThreeProgramTape(folder);
+  const std::string notTap = folder.Write("x.tap", std::vector<uint8_t>(40, 0));
+  const std::string empty = folder.Write("empty.tap", test::TapBytes(0, 0, 1, 68, 900 / 8));  // 48 pulses, no program
+  const std::string one = folder.Write("one.tap", test::TapBytes(0, 0, 1, 1000, 0x31));
+  const std::string two = folder.Write("two.tap", test::TapBytes(0, 0, 1, 2000, 0x32));
+  const std::string vic = folder.Write("vic.tap", test::TapBytes(1, 0, 1, 100, 0x30));
+  const std::string existing = folder.Write("existing.tap", std::string("keep"));
+  const QString output = Q(folder.File("joined.tap"));
+  const QStringList split = {"split", Q(tape), Q(folder.path()), "--select"};
+  const QStringList launcher = {"launcher", Q(tape), Q(folder.path()), "--select", "1"};
+  const struct {
+    QStringList arguments;
+    int exitCode;
+    std::string message;
+  } cases[] = {
+      {{"info", Q(notTap)}, 1, notTap + " Is not a valid TAP file\n"},
+      {{"list", Q(empty)}, 0, std::string(kNoSectionsMessage) + "\n"},
+      {{"info"}, 2, ""},
+      {{"list", "--csv", Q(notTap)}, 2, ""},
+      {{"help", "nothing"}, 2, ""},
+      {{"split", Q(tape), Q(folder.File("missing")), "--select", "1"}, 2, "is not an existing folder"},
+      {{"split", Q(tape), Q(folder.path())}, 2, "--select"},
+      {split + QStringList{"4"}, 2, "--select 4: no row 4"},
+      {split + QStringList{"0"}, 2, "--select 0: no row 0"},
+      {split + QStringList{","}, 2, "--select ,: no row is selected"},
+      {split + QStringList{"1", "--name", "1=A\nB"}, 2, "--name for row 1"},
+      {split + QStringList{"1", "--tape-name", "1=A\x01"}, 2, "--tape-name for row 1"},
+      {split + QStringList{"1", "--help-all"}, 2, "help-all"},
+      {split + QStringList{"1", "--name", "9=X"}, 2, "--name 9=X"},
+      {split + QStringList{"1", "--name", "1=12345678901234567"}, 2, "16 characters"},
+      {{"index", Q(tape), Q(folder.path()), "--select", "1", "--format", "other"}, 2, "--format"},
+      {{"split", Q(notTap), Q(folder.path()), "--select", "1"}, 1, notTap + " Is not a valid TAP file"},
+      {{"join", output, Q(one), "--pause", "abc", Q(two)}, 2, "--pause abc: "},
+      {{"join", output, Q(one), "--pause"}, 2, "--pause needs a duration"},
+      {{"join", "--pause", "5s", output, Q(one), Q(two)}, 2, "The output file comes before the first pause"},
+      {{"join", output, Q(one), Q(vic)}, 1, "File " + vic + " Cannot be added since it was created for a machine"},
+      {{"join", Q(existing), Q(one), Q(two)}, 1, "File " + existing + " Already exists !"},
+      {launcher + QStringList{"--device", "7"}, 2, "--device 7: expected a device number from 8 to 11.\n"},
+      {launcher + QStringList{"--device", "12"}, 2, "--device 12: expected a device number from 8 to 11.\n"},
+      {launcher + QStringList{"--device", "9x"}, 2, "--device 9x: expected a device number from 8 to 11.\n"},
+      {launcher + QStringList{"--sd-dir", "/a\":rem"}, 2, "--sd-dir /a\":rem: refused, see above.\n"},
+      {launcher + QStringList{"--target", "pet"}, 2, "--target pet"},
+      {launcher + QStringList{"--name", "1"}, 2, "--name 1: expected ROW=TEXT with an existing row.\n"},
+      {{"scan"}, 2, ""},
+      {{"scan", "--json", "--csv", "x"}, 2, ""},
+      {{"scan", "--jobs", "0", "x"}, 2, ""},
+      {{"scan", "--jobs", "two", "x"}, 2, ""},
+      {{"scan", "--tree", "x"}, 2, ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ExpectRun(c.arguments, c.exitCode, c.message).out, "");
+  // A join of one row prints the row before it refuses.
+  ExpectRun({"join", output, Q(one)}, 1, "at least two rows");
+  EXPECT_TRUE(Json(ExpectRun({"list", "--json", Q(empty)}, 0).out)["programs"].toArray().isEmpty());
+  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"Three.tap", "empty.tap", "existing.tap", "one.tap", "two.tap",
+                                                      "vic.tap", "x.tap"}));
+  EXPECT_EQ(test::ReadFileText(existing), "keep");
+}
+
+TEST(ExtractCli, ListJsonReportsTheDataAndExtractWritesOnlyWholePrograms) {
+  // Five programs: whole; first copy mended by the repeat; damaged in both
+  // copies at the same byte; the first name again; a name of full stops.
+  std::vector<test::ComposedProgram> composed = {
+      {.name = "GOOD ONE"},
+      {.name = "MENDED", .dataParityErrors = {12, 40}},
+      {.name = "BROKEN", .dataParityErrors = {15}, .dataRepeatParityErrors = {15}},
+      {.name = "GOOD ONE"},
+      {.name = ".."},
+  };
+  test::TapeComposer composer(0, 1, 0, 8);
+  composer.SetJitter(2);
+  for (uint32_t seed = 1; auto& program : composed) {
+    program.leaderPulses = 1500;
+    program.data = test::ProgramData(100 + seed, seed);
+    composer.AddProgram(program);
+    ++seed;
+  }
+  test::ScratchFolder folder;
+  const std::string tape = folder.Write("data.tap", composer.FileBytes());
+  const std::string out = folder.File("out");
+  fs::create_directory(out);
+  const auto written = [&](const std::string& name) { return test::ReadFileBytes(out + "/" + name); };
+  const auto prg = [&](size_t row) { return Prg(composed[row - 1].data); };
+  const QJsonObject mended = Json(ExpectRun({"list", "--json", Q(tape)}, 0).out)["programs"].toArray().at(1).toObject();
+  const auto copy = [&](const char* name) { return Fields(mended["data"][name].toObject(), {"state", "errors"}); };
+  EXPECT_EQ(Fields(mended, {"row", "program", "headerType", "startAddress", "endAddress"}) + copy("first") +
+                copy("repeat") + copy("combined"),
+            R"([2,"MENDED",1,"0801","0867"]["damaged",2]["good",0]["good",0])");
+
+  // extract writes whole programs under free names and reports the rest.
+  ExpectRun({"extract", Q(tape), Q(out)}, 1, "Row 3 \"BROKEN\" could not be extracted whole; not written");
+  EXPECT_EQ((std::vector{written("GOOD_ONE.prg"), written("MENDED.prg"), written("GOOD_ONE(1).prg"),
+                         written("...prg")}),
+            (std::vector{prg(1), prg(2), prg(4), prg(5)}));
+  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"data.tap", "out"}));  // nothing outside OUTDIR
+  EXPECT_EQ(std::distance(fs::directory_iterator(out), {}), 4);
+
+  // Again, only the damaged one, kept: a numbered name never replaces a file.
+  const CliRun kept = ExpectRun({"extract", "--select", "3,1", "--keep-damaged", Q(tape), Q(out)}, 1);
+  EXPECT_EQ(kept.out, out + "/BROKEN.damaged.prg\tData damaged: 1 byte unread, checksum ERROR (first copy 1 read "
+                            "error, repeat 1 read error; 0801-0868)\n" +
+                          out + "/GOOD_ONE(2).prg\tData good: 0801-0866, 101 bytes\n");
+  ExpectRun({"extract", "--select", "2", Q(tape), Q(out)}, 0);
+
+  // A disk is never made with a damaged program on it.
+  const std::string disk = out + "/d.d64";
+  ExpectRun({"todisk", "--select", "1,3", Q(tape), Q(disk)}, 1, "Row 3 \"BROKEN\": Data damaged",
+            {{"PATH", Q(test::RealViceToolsFolder())}});
+  EXPECT_FALSE(fs::exists(disk));
+}
+
+TEST(ExtractCli, ToDiskKeepsTapeNamesByteForByteAndTheOldDiskOnFailure) {
+  std::string whyNot;
+  const std::string vice = test::RealViceToolsFolder(&whyNot);
+  if (vice.empty()) GTEST_SKIP() << whyNot;
+  const QList<QPair<QString, QString>> path = {{"PATH", Q(vice + ":/usr/bin:/bin")}};
+  test::ScratchFolder folder;
+  test::TapeComposer composer(0, 1, 0, 2);
+  // A comma, a shifted letter and a colour code: none of them pass c1541's own name conversion.
+  composer.AddProgram({.name = "A,B\xC1\x1C", .data = test::ProgramData(40, 1), .leaderPulses = 1500});
+  composer.AddProgram({.name = " LEAD", .data = test::ProgramData(30, 2), .leaderPulses = 1500});
+  composer.AddProgram({.name = "PLAIN", .data = test::ProgramData(300, 3), .leaderPulses = 1500});
+  const std::string tape = folder.Write("names.tap", composer.FileBytes());
+  const std::string disk = folder.File("My Names-9.d64");
+  const CliRun made = ExpectRun({"todisk", Q(tape), Q(disk)}, 0, "", path);
+  EXPECT_TRUE(made.out.starts_with("Disk " + disk + " successfully created with 3 ")) << made.out;
+  // The disk is labelled after its file, and c1541 reads a program back whole
+  // (it takes lower-case names for the PETSCII capitals on the disk).
+  QProcess c1541;
+  c1541.start(Q(vice + "/c1541"), {"-attach", Q(disk), "-list", "-read", "plain", Q(folder.File("plain.prg"))});
+  ASSERT_TRUE(c1541.waitForFinished(30000));
+  EXPECT_NE(c1541.readAll().toLower().indexOf("0 \"my names-9"), -1);
+  EXPECT_EQ(test::ReadFileBytes(folder.File("plain.prg")), Prg(test::ProgramData(300, 3)));
+  std::vector<std::string> names;
+  ASSERT_TRUE(ReadD64Directory(test::ReadFileBytes(disk), names));
+  EXPECT_EQ(names, (std::vector<std::string>{"A,B\xC1\x1C", " LEAD", "PLAIN"}));
+
+  // An existing disk is kept without --force, and kept too when the new one
+  // cannot be completed: seven programs of 30,000 bytes overfill a D64.
+  ExpectRun({"todisk", Q(tape), Q(disk)}, 1, "Use --force", path);
+  test::TapeComposer big(0, 1, 0, 3);
+  for (uint32_t i = 1; i <= 7; ++i) {
+    big.AddProgram({.name = "BIG", .data = test::ProgramData(30000, i), .leaderPulses = 1500});
+  }
+  const std::string bigTape = folder.Write("big.tap", big.TakeFileBytes());
+  const auto before = test::ReadFileBytes(disk);
+  // What c1541 said went wrong, not its line about detaching the image.
+  ExpectRun({"todisk", "--force", Q(bigTape), Q(disk)}, 1, "Error while creating file " + disk + " : ERR = ", path);
+  EXPECT_EQ(test::ReadFileBytes(disk), before);
+  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"My Names-9.d64", "big.tap", "names.tap", "plain.prg"}));
+}
+
+TEST(SplitCli, WritesGroupsWithEditedNamesAndIndexFilesInBothFormats) {
+  test::ScratchFolder folder;
+  test::ScratchFolder out;
+  const std::string tape = ThreeProgramTape(folder);
+  auto run = ExpectRun({"split", Q(tape), Q(out.path()), "--select", "1,3", "--name", "2=Second one", "--tape-name",
+                        "3={RED}G"}, 0);
+  EXPECT_EQ(run.out, out.File("001.ALPHA.tap") + "\n" + out.File("002.Second_one.tap") + "\n" +
+                         "Split Operation Completed !\n");
+  // The tape name went into the copy: listing the second file shows it.
+  run = ExpectRun({"list", "--json", Q(out.File("002.Second_one.tap"))}, 0);
+  EXPECT_NE(run.out.find("\"rawName\": \"\\u001cG\""), std::string::npos) << run.out;
+
+  // The index of the same tape, in both formats (whose lines the index file's own tests pin).
+  const QStringList index = {"index", Q(tape), Q(out.path()), "--select", "2,3", "--name", "3=g;m"};
+  run = ExpectRun(index, 0);
+  EXPECT_EQ(run.out, "Index File " + out.File("three.idx") + " successfully created !\n");
+  EXPECT_NE(test::ReadFileText(out.File("three.idx")).find("\r\n02-G;M,"), std::string::npos);
+  ExpectRun(index + QStringList{"--format", "ultimate64"}, 0);
+  EXPECT_NE(test::ReadFileText(out.File("three.idx")).find(" gm\r\n"), std::string::npos);
+}
+
+TEST(JoinCli, PrintsTheRowsKeepsTheOrderOfItemsAndSortsOnRequest) {
+  test::ScratchFolder folder;
+  const std::string one = folder.Write("one.tap", test::TapBytes(0, 0, 1, 1000, 0x31));
+  const std::string two = folder.Write("two.tap", test::TapBytes(0, 0, 1, 2000, 0x32));
+  const std::string output = folder.File("joined.tap");
+  const CliRun run = ExpectRun({"join", Q(output), Q(one), "--pause", "5s", Q(two)}, 0);
+  for (const std::string cell : {"Size", "Machine", "Video", "Type", "Duration", "1000 Bytes", "1.95 KB", "C64", "PAL",
+                                 " TAP V1", "**  [PAUSE]  **", "0m:0.39s", "0m:0.8s", "5s", "Total Duration: 0m:6.19s",
+                                 "Join operation Executed Correctly !"}) {
+    EXPECT_NE(run.out.find(cell), std::string::npos) << cell << " missing from\n" << run.out;
+  }
+
+  // A folder adds its tapes by name. Joined into that folder, the output is
+  // never one of its own inputs, not even when it is replaced (--force).
+  fs::create_directory(folder.File("dir"));
+  folder.Write("dir/b.TAP", test::TapBytes(0, 0, 1, 22, 'B'));
+  folder.Write("dir/a.tap", test::TapBytes(0, 0, 1, 22, 'A'));
+  folder.Write("dir/skip.txt", std::string("not a tape"));
+  const std::string inside = folder.File("dir/all.tap");
+  // The pulses after the header: a pause of one second is one long pulse.
+  const auto pulses = [&] { return test::ReadFileText(inside).substr(20); };
+  const std::string pause("\0\xA3\x08\x0F", 4), ones(980, '1');
+  ExpectRun({"join", Q(inside), Q(folder.File("dir")), "--pause=1s", Q(one)}, 0);
+  EXPECT_EQ(pulses(), "AABB" + pause + ones);
+  // Pause first, then by path: dir/a.tap, dir/b.TAP, one.tap. The files after
+  // the pause make up the two rows that a join needs.
+  ExpectRun({"join", "--sort", "--force", Q(inside), "--pause", "1s", Q(one), Q(folder.File("dir"))}, 0);
+  EXPECT_EQ(pulses(), pause + "AABB" + ones);
+}
+
+TEST(LauncherCli, OptionsReachTheLaunchersAndAnExistingDiskNeedsForce) {
+  test::ScratchFolder folder;
+  const std::string bin = folder.File("bin"), out = folder.File("out"), tmp = folder.File("tmp");
+  for (const std::string& sub : {bin, out, tmp}) fs::create_directory(sub);
+  test::WriteStandInTools(bin, test::FormatMode::Ok, test::PetcatMode::Ok, test::WriteMode::Ok);
+  std::vector<int64_t> starts;
+  const std::string tape = folder.Write("Arcade.TAP", test::TapeWith({"LOADER", "GAME", "HISCORE"}, &starts));
+  const std::string disk = out + "/arcade.tap.d64";
+  // "launcher TAPE OUTDIR" and `arguments`, with the stand-ins first on PATH.
+  const auto run = [&](const QStringList& arguments, int exitCode) {
+    return ExpectRun(QStringList{"launcher", Q(tape), Q(out)} + arguments, exitCode, "",
+                     {{"PATH", Q(bin + ":/usr/bin:/bin")}, {"TMPDIR", Q(tmp)}});
+  };
+
+  const CliRun made = run({"--select", "2,3", "--device", "11", "--sd-dir", "GAMES\\C64", "--target", "c16",
+                           "--name", "3=Top Scores"}, 0);
+  EXPECT_EQ(made.out, "Index Disk " + disk + " successfully created !\n");
+  EXPECT_TRUE(fs::is_empty(tmp));
+  // The tool calls themselves are the launcher's tests'; here the options reach them.
+  const auto calls = test::RecordedCalls(bin);
+  ASSERT_EQ(calls.size(), 5u);
+  EXPECT_EQ(calls[2].arguments[4] + "|" + calls[4].arguments[4], "01-loader       |02-top scores   ");
+  const auto text = [&](int row) {
+    return "5 open 1,11,15,\"cd:_\":close1\r\n10 open 1,11,15,\"cdgames/c64\":close1\r\n"
+           "20 open 1,11,15,\"xt:arcade.tap," + LowerText(HexPad(static_cast<uint64_t>(starts[row]), 6)) +
+           "\":close1\r\n25 poke1319,76:poke1320,207:poke1321,13:poke239,3\r\n30 new\r\n";
+  };
+  EXPECT_EQ((std::vector{test::TokenisedText(bin, 1), test::TokenisedText(bin, 2)}), (std::vector{text(0), text(2)}));
+
+  // An existing disk needs --force.
+  folder.Write("out/arcade.tap.d64", std::string("old"));
+  run({"--select", "all"}, 1);
+  EXPECT_EQ(test::ReadFileText(disk), "old");
+  EXPECT_EQ(run({"--select", "all", "--force"}, 0).err, "");  // the question that --force answers is not printed
+  EXPECT_EQ(test::ReadFileText(disk).find("d64 image\n"), 0u);
+}
+
+// scan over a small collection: good, damaged, refused and unreadable tapes, a
+// file that is no tape, a nested folder, a link loop and links out of the
+// collection.
+
+std::vector<uint8_t> Tape(uint8_t machine, uint8_t version, std::initializer_list<test::ComposedProgram> programs) {
+  test::TapeComposer composer(machine, version, 0, 3);
+  for (auto program : programs) {
+    program.leaderPulses = 1500;
+    program.data = test::ProgramData(64, 5);
+    composer.AddProgram(program);
+    composer.AddSilence(60000);
+  }
+  return composer.FileBytes();
+}
+
+// The collection.
+struct Collection {
+  test::ScratchFolder root;
+  test::ScratchFolder outside;
+
+  Collection() {
+    fs::create_directories(root.File("nested/deeper"));
+    root.Write("good.tap", Tape(0, 1, {{.name = "ONE"}, {.name = "TWO"}}));
+    root.Write("Upper.TAP", Tape(1, 2, {{.name = "VIC"}}));
+    // The first program's data is unreadable at the same byte in both copies.
+    root.Write("damaged.tap", Tape(0, 0, {{.name = "LOST", .dataParityErrors = {12}, .dataRepeatParityErrors = {12}},
+                                          {.name = "WORN", .wrongRepeatChecksum = true}}));
+    root.Write("refused.tap", std::vector<uint8_t>(40, 0));
+    root.Write("notes.txt", std::string("not a tape"));
+    root.Write("nested/deeper/say \"hi\", you.tap", Tape(2, 1, {{.name = "PLUS"}}));
+    fs::create_directory_symlink("..", root.File("nested/loop"));
+    fs::create_symlink("missing.tap", root.File("gone.tap"));
+    outside.Write("stranger.tap", Tape(0, 1, {{.name = "STRANGER"}}));
+    fs::create_symlink(outside.File("stranger.tap"), root.File("stranger.tap"));
+    fs::create_directory_symlink(outside.path(), root.File("elsewhere"));
+    // A folder beside the collection whose name merely begins with the collection's is outside too.
+    fs::create_directory(root.path() + "-beside");
+    root.Write("../" + fs::path(root.path()).filename().string() + "-beside/near.tap", Tape(0, 1, {{.name = "NEAR"}}));
+    fs::create_symlink(root.path() + "-beside/near.tap", root.File("near.tap"));
+  }
+  ~Collection() { fs::remove_all(root.path() + "-beside"); }
+};
+
+// One collection for all the tests: none of them writes into it.
+const Collection& TheCollection() {
+  static const Collection collection;
+  return collection;
+}
+
+TEST(ScanCli, JsonLinesNameEveryTapeAndDamagedProgramInPathOrderForAnyNumberOfJobs) {
+  const Collection& c = TheCollection();
+  const CliRun run = ExpectRun({"scan", "--json", "--jobs", "3", Q(c.root.path())}, 1);
+  EXPECT_TRUE(run.err.starts_with("6 tapes scanned, 2 refused, 0 without programs, 6 programs, 2 damaged on 1 tapes, "))
+      << run.err;
+  EXPECT_EQ(run.out, RunCli({"scan", "--json", "--jobs", "1", Q(c.root.path())}).out);
+  std::vector<std::string> tapes;
+  QJsonArray damaged;
+  for (const std::string& line : Lines(run.out)) {
+    const QJsonObject tape = Json(line);
+    tapes.push_back(Fields(tape, {"path", "refused", "machine", "version", "programCount", "headerErrors",
+                                  "dataDamaged"}) + std::to_string(tape["programs"].toArray().size()));
+    if (tape["path"].toString().endsWith("damaged.tap")) damaged = tape["programs"].toArray();
+  }
+  // A name as JSON writes it.
+  const auto good = [&](const std::string& name, const std::string& facts, int programs) {
+    return R"([")" + c.root.File(name) + R"(",null,)" + facts + "]" + std::to_string(programs);
+  };
+  const auto refused = [&](const std::string& name, const std::string& why) {
+    return R"([")" + c.root.File(name) + R"(",")" + why + R"(",null,null,null,null,null])" + "0";
+  };
+  EXPECT_EQ(tapes, (std::vector<std::string>{
+                       good("Upper.TAP", R"("VIC-20",2,1,0,0)", 1),
+                       good("damaged.tap", R"("Commodore 64",0,2,1,1)", 2),
+                       refused("gone.tap", "Error while loading file " + c.root.File("gone.tap") +
+                                               " : No such file or directory"),
+                       good("good.tap", R"("Commodore 64",1,2,0,0)", 2),
+                       good(R"(nested/deeper/say \"hi\", you.tap)", R"("C16 and Plus/4",1,1,0,0)", 1),
+                       refused("refused.tap", c.root.File("refused.tap") + " Is not a valid TAP file")}));
+  const QStringList programFields = {"row", "program", "check1", "check2", "dataDamaged"};
+  EXPECT_EQ(Fields(damaged.at(0).toObject(), programFields) + Fields(damaged.at(1).toObject(), programFields),
+            R"([1,"LOST","OK","OK",true][2,"WORN","OK","ERROR",false])");
+}
+
+TEST(ScanCli, CsvHasOneRowPerProgramAndTheTableNamesDamagedProgramsAndRefusals) {
+  const Collection& c = TheCollection();
+  CliRun run = ExpectRun({"scan", "--csv", Q(c.root.path())}, 1);
+  const auto rows = Lines(run.out);
+  ASSERT_EQ(rows.size(), 9u) << run.out;  // header, 6 programs, 2 refused
+  EXPECT_EQ(rows[0], "path,machine,version,video,size,totalDuration,programCount,headerErrors,dataDamaged,row,"
+                     "program,rawName,start,end,duration,check1,check2,data,refused\r");
+  // Nineteen columns to a row (the quoted path holds one comma more), each row ended by CR LF.
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), ','), 9 * 18 + 1);
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\r'), 9);
+  // A program's row with its tape's cells, the quoted path; a refusal.
+  EXPECT_TRUE(rows[7].starts_with("\"" + c.root.path() + "/nested/deeper/say \"\"hi\"\", you.tap\",")) << rows[7];
+  EXPECT_NE(rows[7].find(",1,0,0,1,PLUS,PLUS,"), std::string::npos) << rows[7];
+  EXPECT_EQ(rows[8], c.root.File("refused.tap") + std::string(17, ',') + "," + c.root.File("refused.tap") +
+                         " Is not a valid TAP file\r");
+
+  // The table: a row per tape, a line per damaged program and per refusal.
+  run = ExpectRun({"scan", Q(c.root.path())}, 1);
+  EXPECT_EQ(run.err, "");
+  const auto lines = Lines(run.out);
+  ASSERT_EQ(lines.size(), 10u) << run.out;
+  EXPECT_TRUE(lines[0].ends_with("Header errors  Damaged data  Path"));
+  EXPECT_TRUE(lines[2].ends_with("  2              1             1  " + c.root.File("damaged.tap"))) << lines[2];
+  EXPECT_EQ(lines[3], "    program 1 \"LOST\": header OK, repeat OK, data ERROR");
+  EXPECT_EQ(lines[4], "    program 2 \"WORN\": header OK, repeat ERROR, data OK");
+  EXPECT_EQ(lines[5], "Refused: Error while loading file " + c.root.File("gone.tap") + " : No such file or directory");
+  EXPECT_TRUE(lines[9].starts_with("6 tapes scanned, 2 refused,")) << lines[9];  // the counts as --json gives them
+}
+
+TEST(ScanCli, ExitStatusesAndSummary) {
+  const Collection& c = TheCollection();
+
+  // Good tapes alone (a file and a folder whose link back to the collection is
+  // not followed) are clean; a folder without tapes too.
+  CliRun run =
+      ExpectRun({"scan", "--summary-only", "--json", Q(c.root.File("good.tap")), Q(c.root.File("nested"))}, 0);
+  EXPECT_EQ(Fields(Json(run.out), {"tapes", "refused", "programs", "damagedPrograms"}), "[2,0,3,0]");
+  EXPECT_TRUE(Json(run.out)["seconds"].isDouble());
+  test::ScratchFolder empty;
+  run = ExpectRun({"scan", Q(empty.path())}, 0);
+  EXPECT_EQ(Lines(run.out).size(), 2u);  // the columns' names and the totals
+  EXPECT_TRUE(Lines(run.out).back().starts_with("0 tapes scanned, 0 refused,")) << run.out;
+  ExpectRun({"scan", "--summary-only", Q(c.root.File("damaged.tap"))}, 1);
+  ExpectRun({"scan", "--summary-only", Q(c.root.File("refused.tap"))}, 1);
+}
+
+}  // namespace
+}  // namespace rw
