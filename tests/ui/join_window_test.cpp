@@ -119,15 +119,15 @@ TEST_F(JoinWindowTest, ConflictingFilesAreRefusedAndLeaveJoinPathAlone) {
   EXPECT_EQ(messages.shown.size(), 3u);
 }
 
-TEST_F(JoinWindowTest, MovingKeepsTheRowCurrentAndSortingDisablesTheMoveButtons) {
+TEST_F(JoinWindowTest, AddingAndMovingKeepTheRowCurrentAndSortingDisablesTheMoveButtons) {
   const std::string b = Tap("b.tap"), a = Tap("a.tap");
   AddFile(b);
-  AddFile(a);
-  Select(1);
-  Click("vkCommand5");
-  EXPECT_EQ(Listed(), (Lines{a, b}));
-  EXPECT_EQ(List()->currentItem(), List()->topLevelItem(0));
+  Select(0);
+  AddFile(a);  // the row chosen before stays chosen
   Click("vkCommand6");
+  EXPECT_EQ(Listed(), (Lines{a, b}));
+  EXPECT_EQ(List()->currentItem(), List()->topLevelItem(1));
+  Click("vkCommand5");
   EXPECT_EQ(Listed(), (Lines{b, a}));
 
   QTest::mouseClick(window.findChild<QCheckBox*>("Check1"), Qt::LeftButton);
