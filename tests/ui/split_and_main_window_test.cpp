@@ -20,6 +20,7 @@
 
 #include <filesystem>
 
+#include "platform/qt_file_dialogs.h"
 #include "platform/qt_tool_runner.h"
 #include "support/stand_in_tools.h"
 #include "support/vice_tools.h"
@@ -114,6 +115,7 @@ TEST_F(SplitWindowTest, LoadByDialogAndDropEnablesCommandsOnlyWithTicksAndFolder
   // A drop loads its first file (a refused load is pinned through the first argument,
   // in MainWindowTest below): the rows are replaced, all unticked.
   const std::string bad = desktop.folder.Write("bad.tap", std::string("not a tape image"));
+  EXPECT_FALSE(split->LoadAndParse(QString::fromStdString(bad)));
   const std::string other = desktop.out.Write("other.tap", test::TapeWith({"ONE", "TWO"}));
   test::Drop(list->viewport(), {QString::fromStdString(other), QString::fromStdString(bad)});
   EXPECT_EQ(std::to_string(list->model()->rowCount()) + "|" + Commands(), "2|000");
@@ -127,7 +129,7 @@ TEST_F(SplitWindowTest, LoadByDialogAndDropEnablesCommandsOnlyWithTicksAndFolder
 // buttons split, index and manage the output folder.
 TEST_F(SplitWindowTest, NameEditorAndButtonsOnALoadedTape) {
   ASSERT_TRUE(split->LoadAndParse(QString::fromStdString(tape)));
-  const std::string found = split->model().sections()[1].name;
+  const std::string found = split->model().sections()[0].name;
   const auto box = [](QWidget* editor, const char* name) { return editor->findChild<QLineEdit*>(name); };
   test::ModalAnswers answers({
       [&](QWidget* editor) {
@@ -148,13 +150,13 @@ TEST_F(SplitWindowTest, NameEditorAndButtonsOnALoadedTape) {
       },
   });
   split->PopUp();  // no row selected: nothing opens
-  list->setCurrentIndex(list->model()->index(1, 1));
-  const QPoint row2 = list->visualRect(list->currentIndex()).center();
-  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row2);  // a double click begins with a click
-  QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row2);
+  list->setCurrentIndex(list->model()->index(0, 1));
+  const QPoint row1 = list->visualRect(list->currentIndex()).center();
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row1);  // a double click begins with a click
+  QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row1);
   QTest::keyClick(list, Qt::Key_Return);
   EXPECT_EQ(answers.answered(), 2u);
-  EXPECT_EQ(Cell(2, 1).toStdString() + "|" + split->model().sections()[1].tapeNameText, "ABCDEFGHIJKLMNOP|{RED}X");
+  EXPECT_EQ(Cell(1, 1).toStdString() + "|" + split->model().sections()[0].tapeNameText, "ABCDEFGHIJKLMNOP|{RED}X");
 
   desktop.dialogs.answers = {desktop.out.path()};
   test::Click(split, "vkCommand1");
@@ -187,10 +189,11 @@ TEST_F(SplitWindowTest, ContextMenuExtractsAndCopiesTickedProgramsAndTooltipsTel
   composer.AddSilence(100000);
   composer.AddProgram(
       {.name = "BAD", .data = test::ProgramData(64, 2), .dataParityErrors = {20}, .dataRepeatParityErrors = {20}});
-  const std::string path = desktop.folder.Write("two.tap", composer.FileBytes());
-  ASSERT_TRUE(split->LoadAndParse(QString::fromStdString(path)));
   const auto tip = [&](int row) { return list->model()->index(row - 1, 3).data(Qt::ToolTipRole).toString(); };
-  EXPECT_EQ(tip(1).toStdString(), "Data good: 0801-0841, 64 bytes");
+  // A tape of as many rows loaded before: its tooltips must not outlive it.
+  ASSERT_TRUE(split->LoadAndParse(QString::fromStdString(desktop.folder.Write("ab.tap", test::TapeWith({"A", "B"})))));
+  EXPECT_EQ(tip(2).toStdString(), "Data good: 0801-0841, 64 bytes");
+  ASSERT_TRUE(split->LoadAndParse(QString::fromStdString(desktop.folder.Write("two.tap", composer.FileBytes()))));
 
   auto* extract = split->findChild<QAction*>("extractPrograms");
   auto* toDisk = split->findChild<QAction*>("copyProgramsToDisk");
@@ -265,6 +268,7 @@ TEST_F(SplitWindowTest, IndexD64WithStandInToolsTakesTheAnswersAndShowsProgress)
         test::Click(form5, "Command1");
       },
       [](QWidget* form2) {
+        EXPECT_EQ(form2->width(), 420);  // the fixed width the proposed name fits in
         EXPECT_EQ(form2->findChild<QLabel*>("Label2")->text(), "01-game loader  ");
         form2->findChild<QComboBox*>("Combo1")->setCurrentIndex(1);
         test::Type(form2, "Text1", "MENU");
@@ -309,6 +313,13 @@ TEST(WaitBox, ShowsTheLastStep) {
   box.SetProgress(1, 2);
   box.SetProgress(2, 2);
   EXPECT_EQ(box.findChild<QProgressBar*>("progressBar")->value(), 1000);
+}
+
+// The folder question is asked with a real dialog, opened where it was told to.
+TEST(QtFileDialogs, ChooseFolderShowsTheDialogAtTheFolder) {
+  test::ScratchFolder folder;
+  test::ModalAnswers answers({[](QWidget* dialog) { static_cast<QDialog*>(dialog)->accept(); }});
+  EXPECT_EQ(QtFileDialogs().ChooseFolder("Select a Directory", folder.path()), folder.path());
 }
 
 // The main window over the same desktop: its menus, toolbar, arguments and about box.
@@ -381,7 +392,8 @@ TEST_F(MainWindowTest, FirstArgumentOpensTheTapeAsLoadFileWould) {
   QAbstractItemModel* table = list->model();
   EXPECT_FALSE(table->setData(table->index(0, 1), "X"));
   EXPECT_FALSE(table->setData(table->index(0, 0), Qt::Checked, Qt::DisplayRole));
-  EXPECT_FALSE(split->model().rows()[0].checked);
+  EXPECT_TRUE(table->setData(table->index(1, 0), Qt::Checked, Qt::CheckStateRole));
+  EXPECT_EQ(split->model().CheckStates(), (std::vector<bool>{false, true, false}));
 }
 
 // The about box keeps the main window disabled while it is open; a click on
