@@ -22,6 +22,11 @@ using test::ScratchFolder;
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
+// Numbers are read as a German user's system would read them, with "," for
+// the decimal point: a number the file holds with "." must still read. Set
+// before anything asks for the system locale, which Qt reads only once.
+[[maybe_unused]] const bool kCommaLocale = setenv("LC_ALL", "de_DE.UTF-8", 1) == 0;
+
 // The settings file at `path`, pointed at one key.
 cInifile At(const std::string& path) {
   cInifile ini(Q(path));
@@ -56,6 +61,9 @@ TEST_F(IniFile, MissingKeysReadTheDefaultButEmptyValuesReadEmpty) {
   ini.SetSection("Missing");
   ini.SetKey("K");
   EXPECT_EQ(ini.Value(), "fallback");
+  // A file of exactly the largest size, 16 MiB, is still read.
+  scratch.Write("test.ini", "[S]\nK=v\n;" + std::string(16 * 1024 * 1024 - 9, 'x'));
+  EXPECT_EQ(At(path).Value(), "v");
 }
 
 TEST_F(IniFile, ValuesRoundTripUnchangedAcrossARestart) {
@@ -175,7 +183,7 @@ TEST_F(IniFile, CLngDefaultConvertsOrFallsBack) {
     int32_t expected;
   } cases[] = {{"12", 12},      {" -7 ", -7},  {"2.5", 2},          {"3.5", 4},          {"-2.5", -2},
                {"abc", 99},     {"", 99},      {"FAIL", 99},        {"2147483647", 2147483647},
-               {"2147483648", 99}, {"1e3", 1000}, {"nan", 99}};
+               {"2147483648", 99}, {"1e3", 1000}, {"nan", 99}, {"2,5", 2}};
   for (const auto& c : cases) EXPECT_EQ(cInifile::CLngDefault(c.text, 99), c.expected) << c.text;
   EXPECT_EQ(cInifile::CLngDefault("x"), 0);
 }
