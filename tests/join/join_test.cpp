@@ -315,6 +315,8 @@ TEST_F(JoinTest, FailuresLeaveNoPartialFileAndTheOldOutputIntact) {
   for (const char* name : {"a.tap", "b.tap"}) folder.Write(name, TapBytes(0, 0, 1, 500));
   ASSERT_TRUE(JoinToTapFile(compilation, output, true, messages));
   EXPECT_EQ(ReadFileBytes(output), TapBytes(0, 0, 1, 980));
+  // An input removed after the join began is refused when its turn comes.
+  ExpectRefused(output, true, "No such file or directory", [&](uint64_t, uint64_t) { std::filesystem::remove(b); });
 }
 
 }  // namespace
