@@ -354,6 +354,11 @@ TEST_F(LauncherDiskTest, AnExistingDiskIsKeptWhenTheBuildFails) {
     EXPECT_TRUE(TemporaryFolderEmpty());
   }
   EXPECT_FALSE(fs::exists(missing));
+  // What c1541 says of the disk names it by its own name, not the temporary one.
+  std::ofstream(tools_ + "/c1541") << "#!/bin/sh\necho \"cannot open $4\"; exit 1\n";
+  EXPECT_EQ(Build(), LauncherOutcome::Failed);
+  EXPECT_EQ(test::Shown(user_).back(), "ERROR! | critical | Error while creating file " + disk_ +
+                                           " : c1541 ended with exit status 1:\ncannot open " + disk_);
 }
 
 // A link at the disk's name is replaced as a link: the file it points to,
