@@ -235,9 +235,7 @@ TEST(RomDecoder, ThreeClustersSetTheClassBoundsOtherCountsLeaveThemAlone) {
     const auto before = decoder.Bounds();
     EXPECT_EQ(decoder.AdaptPulseClasses(kTapHeaderSize), c.clusters == 3);
     EXPECT_EQ(decoder.clusters().size(), c.clusters) << c.values.size();
-    if (c.clusters != 3) {
-      EXPECT_EQ(decoder.Bounds(), before);
-    }
+    EXPECT_EQ(decoder.Bounds() == before, c.clusters != 3);  // set only from three clusters
   }
 
   std::vector<int> values;
