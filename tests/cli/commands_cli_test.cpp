@@ -88,13 +88,10 @@ TEST(CommandsCli, UsageErrorsExitWithTwoRefusalsWithOneAndNothingIsWritten) {
   } cases[] = {
       {{"info", Q(notTap)}, 1, notTap + " Is not a valid TAP file\n"},
       {{"list", Q(empty)}, 0, std::string(kNoSectionsMessage) + "\n"},
-      {{"info"}, 2, ""},
-      {{"list", "--csv", Q(notTap)}, 2, ""},
-      {{"help", "nothing"}, 2, ""},
+      {{"info"}, 2, ""}, {{"list", "--csv", Q(notTap)}, 2, ""}, {{"help", "nothing"}, 2, ""},
       {{"split", Q(tape), Q(folder.File("missing")), "--select", "1"}, 2, "is not an existing folder"},
       {{"split", Q(tape), Q(folder.path())}, 2, "--select"},
-      {split + QStringList{"4"}, 2, "--select 4: no row 4"},
-      {split + QStringList{"0"}, 2, "--select 0: no row 0"},
+      {split + QStringList{"4"}, 2, "--select 4: no row 4"}, {split + QStringList{"0"}, 2, "--select 0: no row 0"},
       {split + QStringList{","}, 2, "--select ,: no row is selected"},
       {split + QStringList{"1", "--name", "1=A\nB"}, 2, "--name for row 1"},
       {split + QStringList{"1", "--tape-name", "1=A\x01"}, 2, "--tape-name for row 1"},
@@ -114,11 +111,8 @@ TEST(CommandsCli, UsageErrorsExitWithTwoRefusalsWithOneAndNothingIsWritten) {
       {launcher + QStringList{"--sd-dir", "/a\":rem"}, 2, "--sd-dir /a\":rem: refused, see above.\n"},
       {launcher + QStringList{"--target", "pet"}, 2, "--target pet"},
       {launcher + QStringList{"--name", "1"}, 2, "--name 1: expected ROW=TEXT with an existing row.\n"},
-      {{"scan"}, 2, ""},
-      {{"scan", "--json", "--csv", "x"}, 2, ""},
-      {{"scan", "--jobs", "0", "x"}, 2, ""},
-      {{"scan", "--jobs", "two", "x"}, 2, ""},
-      {{"scan", "--tree", "x"}, 2, ""},
+      {{"scan"}, 2, ""}, {{"scan", "--json", "--csv", "x"}, 2, ""}, {{"scan", "--jobs", "0", "x"}, 2, ""},
+      {{"scan", "--jobs", "two", "x"}, 2, ""}, {{"scan", "--tree", "x"}, 2, ""},
   };
   for (const auto& c : cases) EXPECT_EQ(ExpectRun(c.arguments, c.exitCode, c.message).out, "");
   // A join of one row prints the row before it refuses.
@@ -181,15 +175,14 @@ TEST(ExtractCli, ListJsonReportsTheDataAndExtractWritesOnlyWholePrograms) {
   EXPECT_FALSE(fs::exists(disk));
   // c1541 stand-ins: one that fails printing the label it was given (a file
   // name that is all extension is kept whole), one that leaves no disk behind.
-  const std::string bin = folder.File("bin"), hidden = out + "/.d64";
-  fs::create_directory(bin);
+  const std::string c1541 = folder.File("c1541"), bare = out + "/.d64";
   const std::pair<const char*, const char*> stands[] = {{"echo \"$2\"; exit 1", ".d64,rw"},
                                                         {"rm -f \"$4\"", "the disk made by c1541 cannot be read"}};
   for (const auto& [script, failure] : stands) {
-    std::ofstream(bin + "/c1541") << "#!/bin/sh\n" << script << "\n";
-    fs::permissions(bin + "/c1541", fs::perms::owner_all);
-    ExpectRun({"todisk", "--select", "1", Q(tape), Q(hidden)}, 1,
-              "Error while creating file " + hidden + " : " + failure + "\n", {{"PATH", Q(bin + ":/usr/bin:/bin")}});
+    std::ofstream(c1541) << "#!/bin/sh\n" << script << "\n";
+    fs::permissions(c1541, fs::perms::owner_all);
+    ExpectRun({"todisk", "--select", "1", Q(tape), Q(bare)}, 1, "Error while creating file " + bare + " : " + failure,
+              {{"PATH", Q(folder.path() + ":/usr/bin:/bin")}});
   }
   // Only an image of 683 blocks, with or without its error bytes, has a directory to read.
   std::vector<std::string> names;
