@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 
 #include "cli_runner.h"
 #include "core/pulse_timing.h"
@@ -87,13 +88,10 @@ TEST(CommandsCli, UsageErrorsExitWithTwoRefusalsWithOneAndNothingIsWritten) {
   } cases[] = {
       {{"info", Q(notTap)}, 1, notTap + " Is not a valid TAP file\n"},
       {{"list", Q(empty)}, 0, std::string(kNoSectionsMessage) + "\n"},
-      {{"info"}, 2, ""},
-      {{"list", "--csv", Q(notTap)}, 2, ""},
-      {{"help", "nothing"}, 2, ""},
+      {{"info"}, 2, ""}, {{"list", "--csv", Q(notTap)}, 2, ""}, {{"help", "nothing"}, 2, ""},
       {{"split", Q(tape), Q(folder.File("missing")), "--select", "1"}, 2, "is not an existing folder"},
       {{"split", Q(tape), Q(folder.path())}, 2, "--select"},
-      {split + QStringList{"4"}, 2, "--select 4: no row 4"},
-      {split + QStringList{"0"}, 2, "--select 0: no row 0"},
+      {split + QStringList{"4"}, 2, "--select 4: no row 4"}, {split + QStringList{"0"}, 2, "--select 0: no row 0"},
       {split + QStringList{","}, 2, "--select ,: no row is selected"},
       {split + QStringList{"1", "--name", "1=A\nB"}, 2, "--name for row 1"},
       {split + QStringList{"1", "--tape-name", "1=A\x01"}, 2, "--tape-name for row 1"},
@@ -113,11 +111,8 @@ TEST(CommandsCli, UsageErrorsExitWithTwoRefusalsWithOneAndNothingIsWritten) {
       {launcher + QStringList{"--sd-dir", "/a\":rem"}, 2, "--sd-dir /a\":rem: refused, see above.\n"},
       {launcher + QStringList{"--target", "pet"}, 2, "--target pet"},
       {launcher + QStringList{"--name", "1"}, 2, "--name 1: expected ROW=TEXT with an existing row.\n"},
-      {{"scan"}, 2, ""},
-      {{"scan", "--json", "--csv", "x"}, 2, ""},
-      {{"scan", "--jobs", "0", "x"}, 2, ""},
-      {{"scan", "--jobs", "two", "x"}, 2, ""},
-      {{"scan", "--tree", "x"}, 2, ""},
+      {{"scan"}, 2, ""}, {{"scan", "--json", "--csv", "x"}, 2, ""}, {{"scan", "--jobs", "0", "x"}, 2, ""},
+      {{"scan", "--jobs", "two", "x"}, 2, ""}, {{"scan", "--tree", "x"}, 2, ""},
   };
   for (const auto& c : cases) EXPECT_EQ(ExpectRun(c.arguments, c.exitCode, c.message).out, "");
   // A join of one row prints the row before it refuses.
@@ -178,6 +173,23 @@ TEST(ExtractCli, ListJsonReportsTheDataAndExtractWritesOnlyWholePrograms) {
   ExpectRun({"todisk", "--select", "1,3", Q(tape), Q(disk)}, 1, "Row 3 \"BROKEN\": Data damaged",
             {{"PATH", Q(test::RealViceToolsFolder())}});
   EXPECT_FALSE(fs::exists(disk));
+  // c1541 stand-ins: one that fails printing the label it was given (a file
+  // name that is all extension is kept whole), one that leaves no disk behind.
+  const std::string c1541 = folder.File("c1541"), bare = out + "/.d64";
+  const std::pair<const char*, const char*> stands[] = {{"echo \"$2\"; exit 1", ".d64,rw"},
+                                                        {"rm -f \"$4\"", "the disk made by c1541 cannot be read"}};
+  for (const auto& [script, failure] : stands) {
+    std::ofstream(c1541) << "#!/bin/sh\n" << script << "\n";
+    fs::permissions(c1541, fs::perms::owner_all);
+    ExpectRun({"todisk", "--select", "1", Q(tape), Q(bare)}, 1, "Error while creating file " + bare + " : " + failure,
+              {{"PATH", Q(folder.path() + ":/usr/bin:/bin")}});
+  }
+  // Only an image of 683 blocks, with or without its error bytes, has a directory to read.
+  std::vector<std::string> names;
+  EXPECT_EQ((std::vector{ReadD64Directory(std::vector<uint8_t>(174848), names),
+                         ReadD64Directory(std::vector<uint8_t>(174848 + 683), names),
+                         ReadD64Directory(std::vector<uint8_t>(174848 - 1), names)}),
+            (std::vector{true, true, false}));
 }
 
 TEST(ExtractCli, ToDiskKeepsTapeNamesByteForByteAndTheOldDiskOnFailure) {
@@ -338,7 +350,8 @@ struct Collection {
                                           {.name = "WORN", .wrongRepeatChecksum = true}}));
     root.Write("refused.tap", std::vector<uint8_t>(40, 0));
     root.Write("notes.txt", std::string("not a tape"));
-    root.Write("nested/deeper/say \"hi\", you.tap", Tape(2, 1, {{.name = "PLUS"}}));
+    // Quotes, a comma and U+0800, the lowest character of three UTF-8 bytes: JSON copies it as it is.
+    root.Write("nested/deeper/say \"hi\", you\xE0\xA0\x80.tap", Tape(2, 1, {{.name = "PLUS"}}));
     fs::create_directory_symlink("..", root.File("nested/loop"));
     fs::create_symlink("missing.tap", root.File("gone.tap"));
     outside.Write("stranger.tap", Tape(0, 1, {{.name = "STRANGER"}}));
@@ -385,7 +398,7 @@ TEST(ScanCli, JsonLinesNameEveryTapeAndDamagedProgramInPathOrderForAnyNumberOfJo
                        refused("gone.tap", "Error while loading file " + c.root.File("gone.tap") +
                                                " : No such file or directory"),
                        good("good.tap", R"("Commodore 64",1,2,0,0)", 2),
-                       good(R"(nested/deeper/say \"hi\", you.tap)", R"("C16 and Plus/4",1,1,0,0)", 1),
+                       good(R"(nested/deeper/say \"hi\", you)" "\xE0\xA0\x80.tap", R"("C16 and Plus/4",1,1,0,0)", 1),
                        refused("refused.tap", c.root.File("refused.tap") + " Is not a valid TAP file")}));
   const QStringList programFields = {"row", "program", "check1", "check2", "dataDamaged"};
   EXPECT_EQ(Fields(damaged.at(0).toObject(), programFields) + Fields(damaged.at(1).toObject(), programFields),
@@ -403,7 +416,8 @@ TEST(ScanCli, CsvHasOneRowPerProgramAndTheTableNamesDamagedProgramsAndRefusals) 
   EXPECT_EQ(std::count(run.out.begin(), run.out.end(), ','), 9 * 18 + 1);
   EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\r'), 9);
   // A program's row with its tape's cells, the quoted path; a refusal.
-  EXPECT_TRUE(rows[7].starts_with("\"" + c.root.path() + "/nested/deeper/say \"\"hi\"\", you.tap\",")) << rows[7];
+  EXPECT_TRUE(rows[7].starts_with("\"" + c.root.path() + "/nested/deeper/say \"\"hi\"\", you\xE0\xA0\x80.tap\","))
+      << rows[7];
   EXPECT_NE(rows[7].find(",1,0,0,1,PLUS,PLUS,"), std::string::npos) << rows[7];
   EXPECT_EQ(rows[8], c.root.File("refused.tap") + std::string(17, ',') + "," + c.root.File("refused.tap") +
                          " Is not a valid TAP file\r");
@@ -414,7 +428,8 @@ TEST(ScanCli, CsvHasOneRowPerProgramAndTheTableNamesDamagedProgramsAndRefusals) 
   const auto lines = Lines(run.out);
   ASSERT_EQ(lines.size(), 10u) << run.out;
   EXPECT_TRUE(lines[0].ends_with("Header errors  Damaged data  Path"));
-  EXPECT_TRUE(lines[2].ends_with("  2              1             1  " + c.root.File("damaged.tap"))) << lines[2];
+  EXPECT_EQ(lines[2], "Commodore 64    TAP V0   PAL     35.70 KB    0m:19.38s         2              1             1  " +
+                          c.root.File("damaged.tap"));
   EXPECT_EQ(lines[3], "    program 1 \"LOST\": header OK, repeat OK, data ERROR");
   EXPECT_EQ(lines[4], "    program 2 \"WORN\": header OK, repeat ERROR, data OK");
   EXPECT_EQ(lines[5], "Refused: Error while loading file " + c.root.File("gone.tap") + " : No such file or directory");

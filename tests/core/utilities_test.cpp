@@ -83,9 +83,10 @@ TEST(SafeFileWriter, ReplacesOnlyWhenAskedAndLeavesNoPartialFile) {
   // A folder that cannot exist (under a regular file) reports the system's text.
   EXPECT_EQ(write(folder.File("out.tap/x.tap"), "x", true), "Not a directory | other");
   {
-    // Dropped before Commit: the old file is untouched and no temporary stays.
+    // Nothing is written or committed before Open. Dropped before Commit: the
+    // old file is untouched and no temporary stays.
     SafeFileWriter writer;
-    EXPECT_FALSE(writer.Write("early", 5, error));
+    EXPECT_FALSE(writer.Write("early", 5, error) || writer.Commit(true, error));
     EXPECT_EQ(error, "Bad file descriptor");
     ASSERT_TRUE(writer.Open(target, error));
     ASSERT_TRUE(writer.Open(target, error));  // the first temporary is given up

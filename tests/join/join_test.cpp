@@ -80,8 +80,8 @@ TEST_F(CompilationTest, RefusalsNameTheRefusedFilesOwnValue) {
     EXPECT_FALSE(list.AddTapFile(refused));
     EXPECT_EQ(Shown(shown), Lines{"ERROR! | critical | File " + refused + " Cannot be added since " + c.reason +
                                   " conflicting with previously added files"});
-    EXPECT_EQ(list.rows().size(), 1u);
-    EXPECT_EQ(Settings(list), (std::array<int, 3>{c.machine, c.video, c.version}));
+    EXPECT_EQ(std::pair(list.rows().size(), Settings(list)),
+              std::pair(size_t{1}, std::array<int, 3>{c.machine, c.video, c.version}));
   }
 }
 
@@ -90,8 +90,7 @@ TEST_F(CompilationTest, PausesDoNotFixSettingsAndFollowTheClockOfTheFiles) {
   ASSERT_TRUE(compilation.AddPauseRow("16.5s"));
   EXPECT_EQ(compilation.rows()[0].size, "4");
   ASSERT_TRUE(compilation.AddTapFile(Tap("vic.tap", 1, 0, 1)));
-  EXPECT_EQ(compilation.machine(), 1);
-  EXPECT_EQ(compilation.rows()[0].size, "8");
+  EXPECT_EQ(std::to_string(compilation.machine()) + " " + compilation.rows()[0].size, "1 8");  // machine, pause size
 
   // Once the files are gone, the next file sets the compilation anew.
   Remove({1});
@@ -121,8 +120,7 @@ TEST_F(CompilationTest, PauseRows) {
   EXPECT_EQ(compilation.rows(), (std::vector<CompilationRow>{{"**  [PAUSE]  **", "4", "-", "-", "-", "5s"},
                                                              {"**  [PAUSE]  **", "24", "-", "-", "-", "1m:30s"}}));
   EXPECT_DOUBLE_EQ(compilation.totalSeconds(), 95.0);
-  EXPECT_EQ(compilation.totalText(), "1m:35s");
-  EXPECT_EQ(compilation.CountFileRows(), 0);
+  EXPECT_EQ(std::pair(compilation.totalText(), compilation.CountFileRows()), std::pair(std::string("1m:35s"), 0));
 
   EXPECT_FALSE(compilation.AddPauseRow("1m30"));
   EXPECT_FALSE(compilation.AddPauseRow("40m"));
@@ -131,8 +129,7 @@ TEST_F(CompilationTest, PauseRows) {
   EXPECT_EQ(shown[0], "ERROR! | critical | Pause duration string 1m30 Syntax is Invalid !");
   EXPECT_EQ(shown[1].rfind("ERROR! | critical | Pause duration string 40m is too long ! The longest pause is 36m:", 0), 0u)
       << shown[1];
-  EXPECT_EQ(compilation.rows().size(), 2u);
-  EXPECT_TRUE(compilation.joinAvailable());
+  EXPECT_TRUE(compilation.rows().size() == 2 && compilation.joinAvailable());
 
   RecordedMessages commaMessages;
   Compilation comma(",", commaMessages);
@@ -149,8 +146,7 @@ TEST_F(CompilationTest, VersionZeroAndPausesNeverMeet) {
   ASSERT_TRUE(paused.AddPauseRow("5s"));
   const std::string v0 = Tap("late.tap", 0, 0, 0);
   EXPECT_FALSE(paused.AddTapFile(v0));
-  EXPECT_EQ(compilation.rows().size(), 1u);
-  EXPECT_EQ(paused.rows().size(), 1u);
+  EXPECT_EQ(std::pair(compilation.rows().size(), paused.rows().size()), std::pair(size_t{1}, size_t{1}));
   EXPECT_EQ(Shown(messages), Lines{"ERROR! | critical | Pause duration string 5s Cannot be added since the listed "
                                    "files are in TAP format V0, which cannot hold pauses"});
   EXPECT_EQ(Shown(shown), Lines{"ERROR! | critical | File " + v0 + " Cannot be added since it is in TAP format V0, "
@@ -173,9 +169,8 @@ TEST_F(CompilationTest, RemovalsSubtractAndAnEmptyListIsExactlyZero) {
   EXPECT_NEAR(compilation.totalSeconds(), 0.39 + 0.97, 0.02);
 
   Remove({0, 1});
-  EXPECT_TRUE(compilation.rows().empty());
-  EXPECT_EQ(compilation.totalSeconds(), 0.0);
-  EXPECT_EQ(compilation.totalText(), "0m:0s");
+  EXPECT_EQ(std::tuple(compilation.rows().size(), compilation.totalSeconds(), compilation.totalText()),
+            std::tuple(size_t{0}, 0.0, "0m:0s"));
 }
 
 TEST_F(CompilationTest, MovesCarryTheCurrentRowAndStopAtTheEnds) {
@@ -184,20 +179,18 @@ TEST_F(CompilationTest, MovesCarryTheCurrentRowAndStopAtTheEnds) {
   EXPECT_FALSE(compilation.MoveRowUp());  // no current row
   compilation.SetCurrentRow(0);
   EXPECT_FALSE(compilation.MoveRowUp());
-  ASSERT_TRUE(compilation.MoveRowDown());
-  ASSERT_TRUE(compilation.MoveRowDown());
-  EXPECT_FALSE(compilation.MoveRowDown());
+  EXPECT_EQ((std::vector{compilation.MoveRowDown(), compilation.MoveRowDown(), compilation.MoveRowDown()}),
+            (std::vector{true, true, false}));
   EXPECT_EQ(Paths(compilation), (Lines{b, c, a}));
-  // The selection travels with the moved row and leaves the rows it passed.
-  const auto selected = [&] {
-    return std::vector<bool>{compilation.IsSelected(0), compilation.IsSelected(1), compilation.IsSelected(2)};
+  // The current row; the selection travels with the moved row and leaves the rows it passed.
+  const auto current = [&] {
+    return std::tuple(compilation.currentRow(), compilation.IsSelected(0), compilation.IsSelected(1),
+                      compilation.IsSelected(2));
   };
-  EXPECT_EQ(compilation.currentRow(), 2);
-  EXPECT_EQ(selected(), (std::vector<bool>{false, false, true}));
+  EXPECT_EQ(current(), std::tuple(2, false, false, true));
   ASSERT_TRUE(compilation.MoveRowUp());
   EXPECT_EQ(Paths(compilation), (Lines{b, a, c}));
-  EXPECT_EQ(compilation.currentRow(), 1);
-  EXPECT_EQ(selected(), (std::vector<bool>{false, true, false}));
+  EXPECT_EQ(current(), std::tuple(1, false, true, false));
 }
 
 TEST_F(CompilationTest, SortingPutsPausesFirstAndKeepsNewRowsInPlace) {
@@ -210,10 +203,9 @@ TEST_F(CompilationTest, SortingPutsPausesFirstAndKeepsNewRowsInPlace) {
   compilation.SetSorted(true);
   const std::string pause = kPauseRowPath, a = folder.File("a.tap"), b = folder.File("b.tap"), c = folder.File("c.tap");
   EXPECT_EQ(Paths(compilation), (Lines{pause, a, c}));
-  EXPECT_EQ(compilation.currentRow(), 2);  // c.tap, wherever it went
-  EXPECT_TRUE(compilation.IsSelected(2));
-  EXPECT_FALSE(compilation.CanMoveRows());
-  EXPECT_FALSE(compilation.MoveRowUp());
+  // c.tap stays current and selected, wherever it went; rows cannot be moved.
+  EXPECT_EQ(std::tuple(compilation.currentRow(), compilation.IsSelected(2), compilation.CanMoveRows(),
+                       compilation.MoveRowUp()), std::tuple(2, true, false, false));
 
   ASSERT_TRUE(compilation.AddTapFile(Tap("b.tap", 0, 0, 1)));
   ASSERT_TRUE(compilation.AddPauseRow("1s"));
@@ -315,6 +307,8 @@ TEST_F(JoinTest, FailuresLeaveNoPartialFileAndTheOldOutputIntact) {
   for (const char* name : {"a.tap", "b.tap"}) folder.Write(name, TapBytes(0, 0, 1, 500));
   ASSERT_TRUE(JoinToTapFile(compilation, output, true, messages));
   EXPECT_EQ(ReadFileBytes(output), TapBytes(0, 0, 1, 980));
+  // An input removed after the join began is refused when its turn comes.
+  ExpectRefused(output, true, "No such file or directory", [&](uint64_t, uint64_t) { std::filesystem::remove(b); });
 }
 
 }  // namespace

@@ -224,9 +224,7 @@ TEST_F(LauncherDiskTest, DeviceAndFolderFromTheDialogGiveTheExactToolCallsAndTex
   EXPECT_EQ(calls, (std::vector<ToolCall>{{"c1541", {"-format", "launcher,id", "d64", staged}},
                                           {"petcat", {"-w2", "-l", "1001", "-o", program, "--", text}},
                                           {"c1541", {"-attach", staged, "-write", program, "01-zork         "}}}));
-  EXPECT_EQ(fs::path(staged).parent_path(), fs::path(out_));
-  EXPECT_NE(staged, disk_);
-  EXPECT_EQ(fs::path(program).parent_path(), fs::path(tmp_));
+  EXPECT_TRUE(fs::path(staged).parent_path() == out_ && staged != disk_ && fs::path(program).parent_path() == tmp_);
 
   EXPECT_EQ(test::TokenisedText(tools_, 1), "5 open 1,9,15,\"cd:_\":close1\r\n10 open 1,9,15,\"cd/tapes\":close1\r\n"
                                             "20 open 1,9,15,\"xt:games.tap,0001a4\":close1\r\n"
@@ -275,9 +273,7 @@ TEST_F(LauncherDiskTest, CancellingTheThirdProgramDeletesTheDisk) {
   EXPECT_EQ(Build(), LauncherOutcome::Aborted);
   EXPECT_EQ(EntryNames(), (test::Lines{"01-game 1       ", "02-game 2       "}));
   EXPECT_EQ(user_.asked.size(), 3u);
-  EXPECT_TRUE(fs::is_empty(out_));
-  EXPECT_TRUE(TemporaryFolderEmpty());
-  EXPECT_TRUE(settings_.launcherCancelled);
+  EXPECT_TRUE(fs::is_empty(out_) && TemporaryFolderEmpty() && settings_.launcherCancelled);
   EXPECT_EQ(settings_.petcatOptions, "-w2");  // the cancelled answer's target is not taken
   ExpectOneMessage("INFO | information | Operation Aborted, D64 Index file not created !");
 }
@@ -354,6 +350,11 @@ TEST_F(LauncherDiskTest, AnExistingDiskIsKeptWhenTheBuildFails) {
     EXPECT_TRUE(TemporaryFolderEmpty());
   }
   EXPECT_FALSE(fs::exists(missing));
+  // What c1541 says of the disk names it by its own name, not the temporary one.
+  std::ofstream(tools_ + "/c1541") << "#!/bin/sh\necho \"cannot open $4\"; exit 1\n";
+  EXPECT_EQ(Build(), LauncherOutcome::Failed);
+  EXPECT_EQ(test::Shown(user_).back(), "ERROR! | critical | Error while creating file " + disk_ +
+                                           " : c1541 ended with exit status 1:\ncannot open " + disk_);
 }
 
 // A link at the disk's name is replaced as a link: the file it points to,
@@ -365,8 +366,7 @@ TEST_F(LauncherDiskTest, ALinkAtTheDiskNameIsReplacedNeverFollowed) {
   fs::create_symlink(victim, disk_);
   user_.answer = MessageAnswer::Yes;
   EXPECT_EQ(Build(), LauncherOutcome::Created);
-  EXPECT_EQ(test::ReadFileText(victim), "not yours");
-  EXPECT_FALSE(fs::is_symlink(disk_));
+  EXPECT_TRUE(test::ReadFileText(victim) == "not yours" && !fs::is_symlink(disk_));
   EXPECT_EQ(test::ReadFileText(disk_).find("d64 image\n"), 0u);
 
   // A dangling link takes the name too: asked about, and declined, nothing
@@ -380,8 +380,7 @@ TEST_F(LauncherDiskTest, ALinkAtTheDiskNameIsReplacedNeverFollowed) {
   EXPECT_EQ(Build(), LauncherOutcome::NotStarted);
   ExpectOneMessage(question_);
   EXPECT_EQ(Calls().size(), calls);
-  EXPECT_FALSE(fs::exists(fs::symlink_status(nowhere)));
-  EXPECT_TRUE(fs::is_symlink(disk_));
+  EXPECT_TRUE(!fs::exists(fs::symlink_status(nowhere)) && fs::is_symlink(disk_));
 }
 
 TEST_F(LauncherDiskTest, AMissingToolIsReportedByNameBeforeAnythingHappens) {
@@ -454,9 +453,8 @@ TEST_F(ToolRunnerTest, LooksInTheProgramFolderFirstThenOnThePath) {
   WriteScript(tools_ + "/petcat", "exit 0\n", false);  // not executable: passed over
   WriteScript(path + "/petcat", "exit 0\n");
   const QtToolRunner runner(tools_, std::vector<std::string>{path});
-  EXPECT_EQ(runner.FindTool("c1541"), tools_ + "/c1541");
-  EXPECT_EQ(runner.FindTool("petcat"), path + "/petcat");
-  EXPECT_EQ(runner.FindTool("cartconv"), "");
+  EXPECT_EQ((test::Lines{runner.FindTool("c1541"), runner.FindTool("petcat"), runner.FindTool("cartconv")}),
+            (test::Lines{tools_ + "/c1541", path + "/petcat", ""}));
 }
 
 // True once process `pid` has ended (gone, or a zombie nobody reaped yet).
@@ -481,8 +479,7 @@ long PeakMemoryKb() {
 TEST_F(ToolRunnerTest, ToolsThatCannotRunOrHangFail) {
   QtToolRunner runner(tools_, std::vector<std::string>{}, 300);
   const ToolResult missing = runner.Run(tools_ + "/nothing here", {});
-  EXPECT_FALSE(missing.started);
-  EXPECT_FALSE(missing.error.empty());
+  EXPECT_TRUE(!missing.started && !missing.error.empty());
 
   // The shell starts a child that outlives it; the limit must stop both.
   const std::string pidFile = tools_ + "/child.pid";

@@ -71,17 +71,14 @@ TEST_F(SplitTest, RefusedFileChangesNothingAndEmptyTapeWarns) {
   auto bad = bytes;
   bad[12] = 7;
   EXPECT_FALSE(list.LoadAndParse(folder.Write("bad.tap", bad), messages));
-  EXPECT_EQ(list.loadedPath(), tape);
-  EXPECT_EQ(list.RowCount(), 5);
-  EXPECT_TRUE(list.rows()[0].checked);
-  EXPECT_EQ(list.image().version, 1);
+  EXPECT_EQ(std::tuple(list.loadedPath(), list.RowCount(), list.rows()[0].checked, list.image().version),
+            std::tuple(tape, 5, true, 1));
 
   std::vector<uint8_t> empty(bytes.begin(), bytes.begin() + 20);
   empty.insert(empty.end(), 3000, 48);
   messages.shown.clear();
   ASSERT_TRUE(list.LoadAndParse(folder.Write("empty.tap", empty), messages));
-  EXPECT_EQ(list.RowCount(), 0);
-  EXPECT_TRUE(list.sections().empty());
+  EXPECT_TRUE(list.RowCount() == 0 && list.sections().empty());
   EXPECT_EQ(Shown(messages), Lines{"WARNING! | exclamation | No ROM Loader sections identified inside this TAP file !"});
 }
 
@@ -121,10 +118,9 @@ TEST_F(SplitTest, EditedNamesReachBothHeaderCopiesAndFileNames) {
   ASSERT_TRUE(reread.LoadAndParse(written[1], messages));
   ASSERT_EQ(reread.RowCount(), 2);
   const TapeSection& renamed = reread.sections()[0];
-  EXPECT_EQ(renamed.rawName, std::string("\x1CHI"));
-  EXPECT_TRUE(renamed.headerChecksumOk && renamed.repeatChecksumOk);
-  EXPECT_NE(renamed.repeatPos, 0);
-  EXPECT_EQ(reread.sections()[1].rawName, "DEMO PART2");
+  EXPECT_EQ(std::tuple(renamed.rawName, renamed.headerChecksumOk, renamed.repeatChecksumOk, renamed.repeatPos != 0,
+                       reread.sections()[1].rawName),
+            std::tuple("\x1CHI", true, true, true, "DEMO PART2"));
 }
 
 TEST_F(SplitTest, FailuresStopWithoutClaimingCompletionAndOverwriteNothing) {
@@ -147,9 +143,9 @@ TEST_F(SplitTest, FailuresStopWithoutClaimingCompletionAndOverwriteNothing) {
   EXPECT_FALSE(list.Split(messages));
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].title, "ERROR!");
-  EXPECT_EQ(ReadFileText(full.File("001.GAME_LOADER.tap")), "keep");
-  EXPECT_EQ(full.Names().size(), 1001u);
-  EXPECT_EQ(paths.ReadPersistentPath(PersistentPath::SplitPath), "/program");
+  EXPECT_EQ(std::tuple(ReadFileText(full.File("001.GAME_LOADER.tap")), full.Names().size(),
+                       paths.ReadPersistentPath(PersistentPath::SplitPath)),
+            std::tuple("keep", 1001u, "/program"));
 
   // An output folder under a regular file.
   list.outputDir = folder.File("Game.TAP/sub");
@@ -184,14 +180,13 @@ TEST_F(SplitTest, DefaultFolderCommandsAndIndexFile) {
 }
 
 TEST(OutputNames, SplitStemsAndIndexPaths) {
-  EXPECT_EQ(SplitFileStem(1, "GAME LOADER"), "001.GAME_LOADER");
-  EXPECT_EQ(SplitFileStem(1000, ""), "1000.");
-  EXPECT_EQ(SplitFileStem(12, std::string("A/B\0C", 5)), "012.A_B_C");
-  EXPECT_EQ(SplitFileStem(3, ".."), "003...");
   // The index is named after the tape in lower case, with its extension replaced.
-  EXPECT_EQ(IndexFilePath("/out", "/tapes/Game.TAP"), "/out/game.idx");
-  EXPECT_EQ(IndexFilePath("/out/", "/tapes/game.raw"), "/out/game.raw.idx");
-  EXPECT_EQ(IndexFilePath("/out", "/tapes/.tap"), "/out/.idx");
+  const std::pair<std::string, std::string> cases[] = {
+      {SplitFileStem(1, "GAME LOADER"), "001.GAME_LOADER"}, {SplitFileStem(1000, ""), "1000."},
+      {SplitFileStem(12, std::string("A/B\0C", 5)), "012.A_B_C"}, {SplitFileStem(3, ".."), "003..."},
+      {IndexFilePath("/out", "/tapes/Game.TAP"), "/out/game.idx"}, {IndexFilePath("/out", "/tapes/.tap"), "/out/.idx"},
+      {IndexFilePath("/out/", "/tapes/game.raw"), "/out/game.raw.idx"}};
+  for (const auto& [got, expected] : cases) EXPECT_EQ(got, expected);
 }
 
 TEST(IndexFile, BothLineFormatsWrittenOverEachOtherAndFailuresReported) {
