@@ -107,6 +107,16 @@ TEST_F(DurableWrites, JoinSyncsTheFileBeforeItsNameAndTheFolderAfter) {
   EXPECT_EQ(error, "No such file or directory");
 }
 
+// A file written under its own name at once (never over another) is synced
+// with the folder it went to.
+TEST_F(DurableWrites, ANewFileSyncsItsOwnFolder) {
+  SafeFileWriter writer;
+  std::string error;
+  EXPECT_TRUE(writer.OpenNew(folder.File("new.prg"), error) && writer.Write("x", 1, error) &&
+              writer.Commit(false, error)) << error;
+  EXPECT_EQ(sync.calls, (Lines{"file", "folder " + folder.path()}));
+}
+
 TEST(PosixStorageSync, SyncsRealFilesAndFoldersAndReportsAMissingFolder) {
   ScratchFolder folder;
   PosixStorageSync sync;
