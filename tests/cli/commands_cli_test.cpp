@@ -350,8 +350,9 @@ struct Collection {
                                           {.name = "WORN", .wrongRepeatChecksum = true}}));
     root.Write("refused.tap", std::vector<uint8_t>(40, 0));
     root.Write("notes.txt", std::string("not a tape"));
-    // Quotes, a comma and U+0800, the lowest character of three UTF-8 bytes: JSON copies it as it is.
-    root.Write("nested/deeper/say \"hi\", you\xE0\xA0\x80.tap", Tape(2, 1, {{.name = "PLUS"}}));
+    // Quotes, a comma and U+0800, the lowest character of three UTF-8 bytes: JSON copies it as it is. Two
+    // continuation bytes with no lead byte are no character: JSON writes U+FFFD for each.
+    root.Write("nested/deeper/say \"hi\", you\xE0\xA0\x80\x9F\x80.tap", Tape(2, 1, {{.name = "PLUS"}}));
     fs::create_directory_symlink("..", root.File("nested/loop"));
     fs::create_symlink("missing.tap", root.File("gone.tap"));
     outside.Write("stranger.tap", Tape(0, 1, {{.name = "STRANGER"}}));
@@ -398,7 +399,8 @@ TEST(ScanCli, JsonLinesNameEveryTapeAndDamagedProgramInPathOrderForAnyNumberOfJo
                        refused("gone.tap", "Error while loading file " + c.root.File("gone.tap") +
                                                " : No such file or directory"),
                        good("good.tap", R"("Commodore 64",1,2,0,0)", 2),
-                       good(R"(nested/deeper/say \"hi\", you)" "\xE0\xA0\x80.tap", R"("C16 and Plus/4",1,1,0,0)", 1),
+                       good(R"(nested/deeper/say \"hi\", you)" "\xE0\xA0\x80\uFFFD\uFFFD.tap",
+                            R"("C16 and Plus/4",1,1,0,0)", 1),
                        refused("refused.tap", c.root.File("refused.tap") + " Is not a valid TAP file")}));
   const QStringList programFields = {"row", "program", "check1", "check2", "dataDamaged"};
   EXPECT_EQ(Fields(damaged.at(0).toObject(), programFields) + Fields(damaged.at(1).toObject(), programFields),
@@ -416,7 +418,7 @@ TEST(ScanCli, CsvHasOneRowPerProgramAndTheTableNamesDamagedProgramsAndRefusals) 
   EXPECT_EQ(std::count(run.out.begin(), run.out.end(), ','), 9 * 18 + 1);
   EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\r'), 9);
   // A program's row with its tape's cells, the quoted path; a refusal.
-  EXPECT_TRUE(rows[7].starts_with("\"" + c.root.path() + "/nested/deeper/say \"\"hi\"\", you\xE0\xA0\x80.tap\","))
+  EXPECT_TRUE(rows[7].starts_with("\"" + c.root.path() + "/nested/deeper/say \"\"hi\"\", you\xE0\xA0\x80\x9F\x80.tap\","))
       << rows[7];
   EXPECT_NE(rows[7].find(",1,0,0,1,PLUS,PLUS,"), std::string::npos) << rows[7];
   EXPECT_EQ(rows[8], c.root.File("refused.tap") + std::string(17, ',') + "," + c.root.File("refused.tap") +
