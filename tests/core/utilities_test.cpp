@@ -86,8 +86,9 @@ TEST(SafeFileWriter, ReplacesOnlyWhenAskedAndLeavesNoPartialFile) {
     // Nothing is written or committed before Open. Dropped before Commit: the
     // old file is untouched and no temporary stays.
     SafeFileWriter writer;
-    EXPECT_FALSE(writer.Write("early", 5, error) || writer.Commit(true, error));
-    EXPECT_EQ(error, "Bad file descriptor");
+    std::string early, late;
+    EXPECT_FALSE(writer.Write("early", 5, early) || writer.Commit(true, late));
+    EXPECT_EQ(early + " | " + late, "Bad file descriptor | Bad file descriptor");
     ASSERT_TRUE(writer.Open(target, error));
     ASSERT_TRUE(writer.Open(target, error));  // the first temporary is given up
     ASSERT_TRUE(writer.Write("half", 4, error));
