@@ -30,12 +30,15 @@
 #include "core/safe_file.h"
 #include "join/compilation.h"
 #include "join/join_operation.h"
+#include "launcher/launcher_disk.h"
 #include "platform/interrupt_cleanup.h"
 #include "platform/posix_storage_sync.h"
+#include "platform/qt_tool_runner.h"
 #include "platform/remembered_paths.h"
 #include "split/program_list.h"
 #include "support/scratch_folder.h"
 #include "support/shown_messages.h"
+#include "support/stand_in_tools.h"
 #include "support/tap_bytes.h"
 #include "support/tape_composer.h"
 
@@ -195,6 +198,33 @@ TEST(JoinSafety, AFullDiskKeepsThePreviousOutputAndLeavesNoPartialFile) {
   EXPECT_EQ(Shown(messages), Lines{"Error! | critical | Error while saving file " + output + " : File too large"});
   EXPECT_EQ(ReadFileText(output), "the previous join");
   EXPECT_EQ(out.Names(), Lines{"joined.tap"});
+}
+
+// Every program goes to the Commodore 64.
+struct AnswerEveryTarget : LauncherDialogs {
+  DeviceAnswer AskDevice() override { return {}; }
+  TargetAnswer AskTarget(const std::string&, const std::string& name) override { return {TargetAction::Next, 6, name}; }
+};
+
+TEST(LauncherSafety, AFullDiskKeepsThePreviousDiskAndLeavesNoTemporaryFile) {
+  ScratchFolder root, out, tmp;
+  WriteStandInTools(root.path(), FormatMode::Ok, PetcatMode::Ok, WriteMode::Ok);
+  const TemporaryFolderOverride temporaryFolder(tmp.path());
+  const std::string disk = out.Write("games.tap.d64", std::string("previous disk"));
+  // The stand-in c1541 makes a disk of ten bytes; the launcher text, longer, is what fails.
+  const LauncherDiskInput input{root.File("Games.tap"), out.path(), {{"GAME", "000014"}, {"LEVELS", "00A3FF"}}};
+  RecordedMessages shown;  // answers yes to replacing the disk
+  AnswerEveryTarget dialogs;
+  LauncherSettings settings;
+  QtToolRunner runner(root.path(), std::vector<std::string>{});
+  EXPECT_FALSE(OnFullDisk(32, [&] {
+    return BuildLauncherDiskFor(input, {8, ""}, {dialogs, settings, runner, shown}) == LauncherOutcome::Created;
+  }));
+  EXPECT_EQ(Shown(shown), (Lines{"WARNING | exclamation yes/no | File " + disk + " Already exists ! Would you like to "
+                                  "overwrite it ?",
+                                  "ERROR! | critical | Error while creating file " + disk + " : File too large"}));
+  EXPECT_EQ(std::tuple(ReadFileText(disk), out.Names(), tmp.Names()),
+            std::tuple("previous disk", Lines{"games.tap.d64"}, Lines{}));
 }
 
 // The loaded tape as it is on disk: a rewrite in place with the same bytes shows as well.
