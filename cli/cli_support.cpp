@@ -10,7 +10,6 @@ MessageAnswer StderrMessages::Show(const Message& message) {
     if (answer_ != MessageAnswer::Yes) PrintErr(QString::fromStdString(message.text));
     return answer_;
   }
-  if (message.icon == MessageIcon::Critical) ++errors;
   PrintErr(QString::fromStdString(message.text));
   return MessageAnswer::Ok;
 }

@@ -20,7 +20,6 @@ class StderrMessages : public Messages {
  public:
   explicit StderrMessages(MessageAnswer answer = MessageAnswer::No) : answer_(answer) {}
   MessageAnswer Show(const Message& message) override;
-  int errors = 0;  // critical messages shown
 
  private:
   MessageAnswer answer_;

@@ -8,6 +8,7 @@
 
 #include <QCommandLineParser>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -61,7 +62,7 @@ class Progress {
     // The rate of the last seconds, not since the start, so that a stretch
     // of large tapes shows as it happens.
     if (now - markTime_ >= std::chrono::seconds(2)) {
-      markTime_ = lastDrawn_ > markTime_ ? lastDrawn_ : markTime_;
+      markTime_ = std::max(lastDrawn_, markTime_);
       markDone_ = lastDone_;
     }
     const double seconds = std::chrono::duration<double>(now - markTime_).count();

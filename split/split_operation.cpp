@@ -15,13 +15,6 @@ std::string JoinFolder(const std::string& folder, const std::string& name) {
   return folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 
-// Sixteen name bytes: the tape name text's bytes, padded with spaces or cut.
-std::string SixteenBytes(const std::string& tapeNameText) {
-  std::string name = TextToName(tapeNameText);
-  name.resize(16, ' ');
-  return name;
-}
-
 }  // namespace
 
 std::string SplitFileStem(int counter, const std::string& program) {
@@ -38,7 +31,7 @@ bool ProgramList::Split(Messages& messages, std::vector<std::string>* written, c
   // Edited tape names go into both header copies first, for every row with
   // a tape name text, ticked or not. The image on disk is not touched.
   for (auto& section : sections_) {
-    if (!section.tapeNameText.empty()) RenameSection(image_, section, SixteenBytes(section.tapeNameText));
+    if (!section.tapeNameText.empty()) RenameSection(image_, section, TextToName(section.tapeNameText));
   }
 
   int counter = 1;
