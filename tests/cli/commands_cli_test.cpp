@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <QRegularExpression>
+
 #include "cli_runner.h"
 #include "core/pulse_timing.h"
 #include "core/utilities.h"
@@ -453,6 +455,21 @@ TEST(ScanCli, ExitStatusesAndSummary) {
   EXPECT_TRUE(Lines(run.out).back().starts_with("0 tapes scanned, 0 refused,")) << run.out;
   ExpectRun({"scan", "--summary-only", Q(c.root.File("damaged.tap"))}, 1);
   ExpectRun({"scan", "--summary-only", Q(c.root.File("refused.tap"))}, 1);
+}
+
+// On a terminal a progress line goes to standard error; it is taken away
+// before each record and at the end, so no output lands behind it.
+TEST(ScanCli, ProgressLineOnATerminalIsErasedBeforeEachRecordAndAtTheEnd) {
+  const Collection& c = TheCollection();
+  QProcess terminal;
+  terminal.start("script", {"-qec", Q(REELWRIGHT_CLI " scan " + c.root.File("good.tap") + " " + c.root.File("Upper.TAP")),
+                            "/dev/null"});
+  ASSERT_TRUE(terminal.waitForFinished(60000));
+  const QStringList parts = QString(terminal.readAllStandardOutput()).split("\r\033[K");
+  ASSERT_EQ(parts.size(), 5) << parts.join('|').toStdString();  // records and progress lines by turns, then the totals
+  const QRegularExpression progress("^[12] of 2 tapes, \\d+ tapes/s$");
+  for (int i : {1, 3}) EXPECT_TRUE(progress.match(parts[i]).hasMatch()) << parts[i].toStdString();
+  EXPECT_TRUE(parts[4].startsWith("2 tapes scanned")) << parts[4].toStdString();
 }
 
 }  // namespace

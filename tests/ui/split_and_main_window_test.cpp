@@ -264,6 +264,8 @@ TEST_F(SplitWindowTest, IndexD64WithStandInToolsTakesTheAnswersAndShowsProgress)
       },
       [](QWidget* form2) {
         EXPECT_EQ(form2->width(), 420);  // the fixed width the proposed name fits in
+        const QWidget* owner = form2->parentWidget();  // centred over it
+        EXPECT_LE((form2->mapToGlobal(form2->rect().center()) - owner->mapToGlobal(owner->rect().center())).manhattanLength(), 3);
         EXPECT_EQ(form2->findChild<QLabel*>("Label2")->text(), "01-game loader  ");
         form2->findChild<QComboBox*>("Combo1")->setCurrentIndex(1);
         test::Type(form2, "Text1", "MENU");
