@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 #include <QRegularExpression>
 
@@ -83,11 +84,7 @@ TEST(CommandsCli, UsageErrorsExitWithTwoRefusalsWithOneAndNothingIsWritten) {
   const QString output = Q(folder.File("joined.tap"));
   const QStringList split = {"split", Q(tape), Q(folder.path()), "--select"};
   const QStringList launcher = {"launcher", Q(tape), Q(folder.path()), "--select", "1"};
-  const struct {
-    QStringList arguments;
-    int exitCode;
-    std::string message;
-  } cases[] = {
+  const std::tuple<QStringList, int, std::string> cases[] = {  // arguments, exit code, message
       {{"info", Q(notTap)}, 1, notTap + " Is not a valid TAP file\n"},
       {{"list", Q(empty)}, 0, std::string(kNoSectionsMessage) + "\n"},
       {{"info"}, 2, ""}, {{"list", "--csv", Q(notTap)}, 2, ""}, {{"help", "nothing"}, 2, ""},
@@ -116,7 +113,7 @@ TEST(CommandsCli, UsageErrorsExitWithTwoRefusalsWithOneAndNothingIsWritten) {
       {{"scan"}, 2, ""}, {{"scan", "--json", "--csv", "x"}, 2, ""}, {{"scan", "--jobs", "0", "x"}, 2, ""},
       {{"scan", "--jobs", "two", "x"}, 2, ""}, {{"scan", "--tree", "x"}, 2, ""},
   };
-  for (const auto& c : cases) EXPECT_EQ(ExpectRun(c.arguments, c.exitCode, c.message).out, "");
+  for (const auto& [arguments, exitCode, message] : cases) EXPECT_EQ(ExpectRun(arguments, exitCode, message).out, "");
   // A join of one row prints the row before it refuses.
   ExpectRun({"join", output, Q(one)}, 1, "at least two rows");
   EXPECT_TRUE(Json(ExpectRun({"list", "--json", Q(empty)}, 0).out)["programs"].toArray().isEmpty());

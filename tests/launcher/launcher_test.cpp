@@ -36,29 +36,22 @@ using test::WriteMode;
 const std::string kDeviceError = "Error, Device number of Tapewell must be in the interval 8-11 !";
 
 TEST(LeadingNumber, ReadsTheDecimalNumberAtTheStart) {
-  const struct {
-    const char* text;
-    double value;
-  } cases[] = {{"10", 10},  {" 9", 9},   {"8.5", 8.5}, {"11abc", 11}, {"", 0},    {"abc", 0},
+  const std::pair<const char*, double> cases[] = {{"10", 10},  {" 9", 9},   {"8.5", 8.5}, {"11abc", 11}, {"", 0},    {"abc", 0},
                {"+9", 9},   {"-8", -8},  {".5", 0.5},  {"1e1", 10},   {"2E2", 200}, {"9e", 9},  {"0x9", 0},
                {"9,5", 9},  {"1e400", INFINITY}, {"1e-400", 0}, {"0.00000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000001", 0}};
-  for (const auto& c : cases) EXPECT_EQ(LeadingNumber(c.text), c.value) << c.text;
+  for (const auto& [text, value] : cases) EXPECT_EQ(LeadingNumber(text), value) << text;
 }
 
 TEST(CheckDeviceAnswer, DeviceEightToElevenHalvesToEven) {
-  const struct {
-    const char* text;
-    bool accepted;
-    int device;
-  } cases[] = {{"8", true, 8},      {"10", true, 10},  {"11", true, 11},       {"7.5", true, 8},
+  const std::tuple<const char*, bool, int> cases[] = {{"8", true, 8},      {"10", true, 10},  {"11", true, 11},       {"7.5", true, 8},
                {"8.5", true, 8},    {"10.5", true, 10}, {"11.5", false, 8},    {"7", false, 8},
                {"12", false, 8},    {"", false, 8},    {"tapewell", false, 8}, {"99999999999999999999999", false, 8}};
-  for (const auto& c : cases) {
+  for (const auto& [text, accepted, device] : cases) {
     RecordedMessages messages;
-    const DeviceCheck check = CheckDeviceAnswer(c.text, "", messages);
-    EXPECT_EQ(std::tuple(check.accepted, check.resetDeviceText, check.device),
-              std::tuple(c.accepted, !c.accepted, c.device)) << c.text;
-    EXPECT_EQ(test::Shown(messages), c.accepted ? test::Lines{} : test::Lines{"Error ! | critical | " + kDeviceError});
+    const DeviceCheck check = CheckDeviceAnswer(text, "", messages);
+    EXPECT_EQ(std::tuple(check.accepted, check.resetDeviceText, check.device), std::tuple(accepted, !accepted, device))
+        << text;
+    EXPECT_EQ(test::Shown(messages), accepted ? test::Lines{} : test::Lines{"Error ! | critical | " + kDeviceError});
   }
 }
 
@@ -67,22 +60,19 @@ TEST(CheckDeviceAnswer, DeviceEightToElevenHalvesToEven) {
 TEST(CheckDeviceAnswer, FolderLowerCasedAndRefusedWhenTooLongOrUnsafe) {
   const std::string tooLong = "Error, length of directory cannot exceed 55 charachters !";
   const std::string unsafe = kDirectoryCharacterError;
-  const struct {
-    std::string folder;
-    std::string directory;  // "" when refused
-    std::string error;
-  } cases[] = {{"\\Games\\C64", "/games/c64", ""}, {"GAMES\\C64", "games/c64", ""}, {"Tapes/ÄÖÜ/", "tapes/äöü/", ""},
+  // The folder, the directory it gives ("" when refused) and the error.
+  const std::tuple<std::string, std::string, std::string> cases[] = {{"\\Games\\C64", "/games/c64", ""}, {"GAMES\\C64", "games/c64", ""}, {"Tapes/ÄÖÜ/", "tapes/äöü/", ""},
                {std::string(55, 'A'), std::string(55, 'a'), ""}, {"/games,1", "/games,1", ""}, {"/ü_[]", "/ü_[]", ""},
                {"é" + std::string(54, 'a'), "é" + std::string(54, 'a'), ""}, {std::string(56, 'a'), "", tooLong},
                {"/a\":poke53280,0:rem", "", unsafe}, {"/a\r10 poke", "", unsafe}, {"/a\nb", "", unsafe},
                {"/{clr}", "", unsafe}, {"/a}", "", unsafe}, {"/a\x01", "", unsafe}, {"/a\u0093", "", unsafe}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.folder);
+  for (const auto& [folder, directory, error] : cases) {
+    SCOPED_TRACE(folder);
     RecordedMessages messages;
-    const DeviceCheck check = CheckDeviceAnswer("9", c.folder, messages);
+    const DeviceCheck check = CheckDeviceAnswer("9", folder, messages);
     EXPECT_EQ(std::tuple(check.accepted, check.resetDeviceText, check.accepted ? check.directory : ""),
-              std::tuple(c.error.empty(), false, c.directory));
-    EXPECT_EQ(test::Shown(messages), c.error.empty() ? test::Lines{} : test::Lines{"Error ! | critical | " + c.error});
+              std::tuple(error.empty(), false, directory));
+    EXPECT_EQ(test::Shown(messages), error.empty() ? test::Lines{} : test::Lines{"Error ! | critical | " + error});
   }
   // With both wrong only the device is reported.
   RecordedMessages messages;
@@ -92,17 +82,13 @@ TEST(CheckDeviceAnswer, FolderLowerCasedAndRefusedWhenTooLongOrUnsafe) {
 }
 
 TEST(LauncherEntryName, CounterDashAndThirteenCharactersInLowerCase) {
-  const struct {
-    const char* name;
-    int n;
-    const char* expected;
-  } cases[] = {{"GAME", 1, "01-game         "}, {"SUPERLONGNAME123", 3, "03-superlongname"},
+  const std::tuple<const char*, int, const char*> cases[] = {{"GAME", 1, "01-game         "}, {"SUPERLONGNAME123", 3, "03-superlongname"},
                {"", 12, "12-             "}, {"ABCDEFGHIJKLMNOP", 100, "100-abcdefghijklm"},
                // c1541 refuses , : and reads * ? as patterns; " { } | ~ `,
                // controls and other bytes have no safe form on the disk.
                {"£ÉLAN", 2, "02--elan        "}, {"A\":POKE53280,0:REM", 4, "04-a--poke53280-"},
                {"LINE\r\nTWO*?", 5, "05-line--two--  "}, {"{CLR}|~`ÆØß÷Ω", 6, "06--clr----aos--"}};
-  for (const auto& c : cases) EXPECT_EQ(LauncherEntryName(c.name, c.n), c.expected) << c.name;
+  for (const auto& [name, n, expected] : cases) EXPECT_EQ(LauncherEntryName(name, n), expected) << name;
 }
 
 TEST(LauncherDiskPath, FolderPlusLowerCasedImageNamePlusD64) {

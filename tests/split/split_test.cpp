@@ -233,13 +233,11 @@ TapImage ThreeProgramImage(uint8_t version) {
 
 // Untitled programs are numbered from zero in every parse.
 TEST(SectionParse, RowsTileTheImageFromTheFirstStart) {
-  const struct {
-    uint8_t version;
-    std::vector<std::string> rows;  // name, start, end
-  } cases[] = {{1, {"NO-TITLE-0 000014 009FFF", "TWO 00A000 01EFFF", "NO-TITLE-1 01F000 02FFFF"}},
+  // The version and each row's name, start and end.
+  const std::pair<uint8_t, std::vector<std::string>> cases[] = {{1, {"NO-TITLE-0 000014 009FFF", "TWO 00A000 01EFFF", "NO-TITLE-1 01F000 02FFFF"}},
                {2, {"NO-TITLE-0 000014 009FFE", "TWO 00A000 01EFFE", "NO-TITLE-1 01F000 02FFFF"}}};
-  for (const auto& c : cases) {
-    const TapImage image = ThreeProgramImage(c.version);
+  for (const auto& [version, expected] : cases) {
+    const TapImage image = ThreeProgramImage(version);
     const float usPerCycle = SelectClock(image.machine, image.video);
     std::vector<std::string> rows;
     for (const ProgramRow& row : ParsePrograms(image, usPerCycle)) {
@@ -247,7 +245,7 @@ TEST(SectionParse, RowsTileTheImageFromTheFirstStart) {
       EXPECT_EQ(row.durationUs, PulseDuration(image, row.section.start, row.end, usPerCycle));
       EXPECT_GT(row.durationUs, 0);
     }
-    EXPECT_EQ(rows, c.rows);
+    EXPECT_EQ(rows, expected);
   }
 }
 
@@ -282,12 +280,9 @@ TEST(SectionParse, ImageFactsAreTheWindowsTexts) {
 }
 
 TEST(SectionParse, HexToLongReadsLeadingDigitsAs32Bits) {
-  const struct {
-    const char* text;
-    int32_t value;
-  } cases[] = {{"", 0},          {"000014", 20},   {"01f000", 0x1F000}, {"FFFF", 65535}, {"FFFFFFFF", -1},
+  const std::pair<const char*, int32_t> cases[] = {{"", 0},          {"000014", 20},   {"01f000", 0x1F000}, {"FFFF", 65535}, {"FFFFFFFF", -1},
                {"7FFFFFFF", INT32_MAX}, {"12G4", 0x12}, {"G", 0},          {"abcDEF", 0xABCDEF}};
-  for (const auto& c : cases) EXPECT_EQ(HexToLong(c.text), c.value) << c.text;
+  for (const auto& [text, value] : cases) EXPECT_EQ(HexToLong(text), value) << text;
 }
 
 TEST(SectionParse, TruncatedImagesNeverFail) {
