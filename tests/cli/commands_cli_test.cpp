@@ -101,6 +101,7 @@ TEST(CommandsCli, UsageErrorsExitWithTwoRefusalsWithOneAndNothingIsWritten) {
       {{"split", Q(notTap), Q(folder.path()), "--select", "1"}, 1, notTap + " Is not a valid TAP file"},
       {{"join", output, Q(one), "--pause", "abc", Q(two)}, 2, "--pause abc: "},
       {{"join", output, Q(one), "--pause"}, 2, "--pause needs a duration"},
+      {{"join", output}, 2, "An output file and at least one item are needed"},
       {{"join", "--pause", "5s", output, Q(one), Q(two)}, 2, "The output file comes before the first pause"},
       {{"join", output, Q(one), Q(vic)}, 1, "File " + vic + " Cannot be added since it was created for a machine"},
       {{"join", Q(existing), Q(one), Q(two)}, 1, "File " + existing + " Already exists !"},

@@ -265,12 +265,14 @@ TEST_F(SplitWindowTest, IndexD64WithStandInToolsTakesTheAnswersAndShowsProgress)
       [](QWidget* form2) {
         EXPECT_EQ(form2->width(), 420);  // the fixed width the proposed name fits in
         const QWidget* owner = form2->parentWidget();  // centred over it
-        EXPECT_LE((form2->mapToGlobal(form2->rect().center()) - owner->mapToGlobal(owner->rect().center())).manhattanLength(), 3);
+        EXPECT_LE((form2->mapToGlobal(form2->rect().center()) - owner->mapToGlobal(owner->rect().center()))
+                      .manhattanLength(), 3);
         EXPECT_EQ(form2->findChild<QLabel*>("Label2")->text(), "01-game loader  ");
         form2->findChild<QComboBox*>("Combo1")->setCurrentIndex(1);
         test::Type(form2, "Text1", "MENU");
-        test::Click(form2, "Command1");  // for all remaining: the second group is not asked
+        test::Click(form2, "Command2");  // next: the second group is asked too
       },
+      [](QWidget* form2) { test::Click(form2, "Command1"); },  // for all remaining, as proposed
       [](QWidget* form5) { form5->close(); },
       [](QWidget* form5) { test::Click(form5, "Command1"); },
       [](QWidget* form2) { form2->close(); },
@@ -281,7 +283,7 @@ TEST_F(SplitWindowTest, IndexD64WithStandInToolsTakesTheAnswersAndShowsProgress)
                    "INFO | information | Index Disk " + disk + " successfully created !"}));
   const auto calls = test::RecordedCalls(tools);
   ASSERT_EQ(calls.size(), 5u);
-  EXPECT_EQ(calls[3].arguments[2], "1001");  // the load address of the second target system
+  EXPECT_EQ(calls[1].arguments[2], "1001");  // the load address of the second target system
   EXPECT_EQ(calls[2].arguments.back() + "|" + calls[4].arguments.back(), "01-menu         |02-demo         ");
   const std::string text = test::TokenisedText(tools, 2);
   EXPECT_NE(text.find("10 open 1,9,15,\"cd/games/c64\":close1"), std::string::npos) << text;
@@ -298,7 +300,7 @@ TEST_F(SplitWindowTest, IndexD64WithStandInToolsTakesTheAnswersAndShowsProgress)
   EXPECT_EQ(run(), LauncherOutcome::NotStarted);
   EXPECT_EQ(test::Shown(desktop.messages),
             Lines{"INFO | information | Operation Aborted, D64 Index file not created !"});
-  EXPECT_EQ(answers.answered(), 5u);
+  EXPECT_EQ(answers.answered(), 6u);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
