@@ -382,6 +382,9 @@ TEST(DataBlock, NoDataBlockIsMissingAndWrongBytesFailTheChecksum) {
   // The end address's high byte unreadable, and no repeat to mend it.
   composer.AddProgram({.name = "UNREAD", .data = test::ProgramData(10, 4), .leaderPulses = 1500,
                        .headerRepeat = false, .wrongParityByte = 13});
+  // An end address below the start: no loader could load it.
+  composer.AddProgram(
+      {.name = "BACKWARDS", .startAddress = 0xFFF0, .data = test::ProgramData(50, 5), .leaderPulses = 1500});
   TapImage image = composer.Image();
   const auto flip = [&](int64_t blockPos) {
     // Data byte 5 with its bits 0 and 1 inverted (each pair's two pulses
@@ -395,12 +398,14 @@ TEST(DataBlock, NoDataBlockIsMissingAndWrongBytesFailTheChecksum) {
   flip(layout.dataRepeatPos);
 
   const auto results = ReadAll(image);
-  ASSERT_EQ(results.size(), 4u);
+  ASSERT_EQ(results.size(), 5u);
   EXPECT_EQ((std::vector<int>{results[0].first.found, results[0].repeat.found, results[1].combinedErrors,
                               results[1].checksumOk, results[3].headerRead}),
             (std::vector<int>{false, false, 0, false, false}));
-  EXPECT_EQ((std::vector<DataState>{results[0].state, results[1].state, results[2].state, results[3].state}),
-            (std::vector<DataState>{DataState::Missing, DataState::Damaged, DataState::Good, DataState::Damaged}));
+  EXPECT_EQ((std::vector<DataState>{results[0].state, results[1].state, results[2].state, results[3].state,
+                                    results[4].state}),
+            (std::vector<DataState>{DataState::Missing, DataState::Damaged, DataState::Good, DataState::Damaged,
+                                    DataState::Damaged}));
 }
 
 TEST(RealTapes, GiveTheKnownProgramsAndReadWhole) {

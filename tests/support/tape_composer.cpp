@@ -133,9 +133,10 @@ ComposedLayout TapeComposer::AddProgram(const ComposedProgram& program) {
   if (version_ == 2 && program.strayHalfWave) bytes_.push_back(static_cast<uint8_t>(peaks_.shortPulse / 2));
   AddPulses(peaks_.shortPulse, program.leaderPulses);
 
-  // Loaded at 0801, up to (not including) the end address.
-  const auto end = static_cast<uint16_t>(0x0801 + program.data.size());
-  std::vector<uint8_t> header = {program.fileType, 0x01, 0x08, static_cast<uint8_t>(end & 0xFF),
+  // Loaded at the start address, up to (not including) the end address.
+  const auto end = static_cast<uint16_t>(program.startAddress + program.data.size());
+  std::vector<uint8_t> header = {program.fileType, static_cast<uint8_t>(program.startAddress & 0xFF),
+                                 static_cast<uint8_t>(program.startAddress >> 8), static_cast<uint8_t>(end & 0xFF),
                                  static_cast<uint8_t>(end >> 8)};
   std::string name = program.name.substr(0, 16);
   name.resize(16, ' ');

@@ -29,6 +29,7 @@ PulsePeaks DefaultPeaks(uint8_t machine);
 struct ComposedProgram {
   std::string name;  // name bytes (one char per byte), padded with spaces or cut to 16
   uint8_t fileType = 1;
+  uint16_t startAddress = 0x0801;  // the end address follows from the data's size, wrapping at 64K
   std::vector<uint8_t> data;  // the data block; empty: no data block
   int leaderPulses = 0x6A00;
   int dataLeaderPulses = 0x1500;
