@@ -174,14 +174,17 @@ TEST(ExtractCli, ListJsonReportsTheDataAndExtractWritesOnlyWholePrograms) {
             {{"PATH", Q(test::RealViceToolsFolder())}});
   EXPECT_FALSE(fs::exists(disk));
   // c1541 stand-ins: one that fails printing the label it was given (a file
-  // name that is all extension is kept whole), one that leaves no disk behind.
-  const std::string c1541 = folder.File("c1541"), bare = out + "/.d64";
-  const std::pair<const char*, const char*> stands[] = {{"echo \"$2\"; exit 1", ".d64,rw"},
-                                                        {"rm -f \"$4\"", "the disk made by c1541 cannot be read"}};
-  for (const auto& [script, failure] : stands) {
+  // name that is all extension is kept whole, a long one cut to 16), one that
+  // leaves no disk behind.
+  const std::string c1541 = folder.File("c1541"), bare = out + "/.d64", long17 = out + "/Seventeen Letters.d64";
+  const std::string fail = "echo \"$2\"; exit 1";
+  const std::tuple<std::string, std::string, std::string> stands[] = {
+      {fail, bare, ".d64,rw"}, {fail, long17, "seventeen letter,rw"},
+      {"rm -f \"$4\"", bare, "the disk made by c1541 cannot be read"}};
+  for (const auto& [script, target, failure] : stands) {
     std::ofstream(c1541) << "#!/bin/sh\n" << script << "\n";
     fs::permissions(c1541, fs::perms::owner_all);
-    ExpectRun({"todisk", "--select", "1", Q(tape), Q(bare)}, 1, "Error while creating file " + bare + " : " + failure,
+    ExpectRun({"todisk", "--select", "1", Q(tape), Q(target)}, 1, "Error while creating file " + target + " : " + failure,
               {{"PATH", Q(folder.path() + ":/usr/bin:/bin")}});
   }
   // Only an image of 683 blocks, with or without its error bytes, has a directory to read.

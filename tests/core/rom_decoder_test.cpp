@@ -253,6 +253,12 @@ TEST(RomDecoder, ThreeClustersSetTheClassBoundsOtherCountsLeaveThemAlone) {
   for (const auto& cluster : decoder.clusters()) clusters.push_back({cluster.peak, cluster.first, cluster.end});
   EXPECT_EQ(clusters, (std::vector<std::array<int, 3>>{{30, 30, 46}, {55, 55, 71}, {80, 80, 96}}));
   EXPECT_EQ(decoder.Bounds(), (std::array<uint8_t, 6>{32, 50, 51, 76, 77, 99}));
+  // Each bound inside its class (short S, medium M, long L), the values beyond it outside.
+  std::string classes;
+  for (int v : {31, 32, 50, 51, 76, 77, 99, 100}) {
+    classes += decoder.IsShort(v) ? 'S' : decoder.IsMedium(v) ? 'M' : decoder.IsLong(v) ? 'L' : '-';
+  }
+  EXPECT_EQ(classes, "-SSMMLL-");
 }
 
 TEST(RomDecoder, OnlyShortMediumAndMediumShortAreBits) {

@@ -83,6 +83,7 @@ TEST_F(SplitTest, RefusedFileChangesNothingAndEmptyTapeWarns) {
 }
 
 TEST_F(SplitTest, GroupsBecomeNumberedFilesWithTheImagesHeader) {
+  ASSERT_TRUE(list.LoadAndParse(folder.Write("before.tap", TapeWith({"BEFORE"})), messages));  // leaves nothing behind
   Load({2, 5});
   std::vector<std::string> written;
   ASSERT_TRUE(list.Split(messages, &written));

@@ -121,9 +121,11 @@ TEST_F(JoinWindowTest, AddingAndMovingKeepTheRowCurrentAndSortingDisablesTheMove
   Click("vkCommand5");
   EXPECT_EQ(Listed(), (Lines{b, a}));
 
+  List()->setCurrentItem(List()->topLevelItem(1));  // a, chosen before sorting, stays chosen
   QTest::mouseClick(window.findChild<QCheckBox*>("Check1"), Qt::LeftButton);
   EXPECT_FALSE(Button("vkCommand5")->isEnabled() || Button("vkCommand6")->isEnabled());
   EXPECT_EQ(Listed(), (Lines{a, b}));
+  EXPECT_EQ(List()->currentItem(), List()->topLevelItem(0));
   window.SetSorted(false);
   EXPECT_FALSE(window.findChild<QCheckBox*>("Check1")->isChecked());
   EXPECT_TRUE(Button("vkCommand5")->isEnabled());
