@@ -90,7 +90,7 @@ TEST(CommandsCli, UsageErrorsExitWithTwoRefusalsWithOneAndNothingIsWritten) {
       {{"info"}, 2, ""}, {{"list", "--csv", Q(notTap)}, 2, ""}, {{"help", "nothing"}, 2, ""},
       {{"split", Q(tape), Q(folder.File("missing")), "--select", "1"}, 2, "is not an existing folder"},
       {{"split", Q(tape), Q(folder.path())}, 2, "--select"},
-      {split + QStringList{"4"}, 2, "--select 4: no row 4"}, {split + QStringList{"0"}, 2, "--select 0: no row 0"},
+      {split + QStringList{"1,4"}, 2, "--select 1,4: no row 4"}, {split + QStringList{"0"}, 2, "--select 0: no row 0"},
       {split + QStringList{","}, 2, "--select ,: no row is selected"},
       {split + QStringList{"1", "--name", "1=A\nB"}, 2, "--name for row 1"},
       {split + QStringList{"1", "--tape-name", "1=A\x01"}, 2, "--tape-name for row 1"},

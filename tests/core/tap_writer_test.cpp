@@ -138,18 +138,16 @@ bool InsideRenamedBytes(int64_t pos, const TapeSection& section, int bytePulses)
 }
 
 TEST(TapWriter, RenameRewritesBothCopiesWithMatchingChecksums) {
-  const struct {
-    uint8_t machine, version;
-    std::optional<test::PulsePeaks> peaks;  // with jitter otherwise
-  } cases[] = {{0, 0, {}}, {0, 1, {}}, {0, 2, {}}, {2, 1, {}},
+  // Machine, version and pulse peaks (with jitter when none are given).
+  const std::tuple<uint8_t, uint8_t, std::optional<test::PulsePeaks>> cases[] = {{0, 0, {}}, {0, 1, {}}, {0, 2, {}}, {2, 1, {}},
                // Version-2 short pulses at the lower edge of a VIC-20's class:
                // written as 16 + 16 = 32 they once fell out of it and the name was lost.
                {1, 2, test::PulsePeaks{33, 53, 77}}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << "machine " << int{c.machine} << " version " << int{c.version});
-    TapeComposer composer(c.machine, c.version, 0, 5);
-    if (c.peaks) composer.SetPeaks(*c.peaks);
-    composer.SetJitter(c.peaks ? 0 : 2);
+  for (const auto& [machine, version, peaks] : cases) {
+    SCOPED_TRACE(testing::Message() << "machine " << int{machine} << " version " << int{version});
+    TapeComposer composer(machine, version, 0, 5);
+    if (peaks) composer.SetPeaks(*peaks);
+    composer.SetJitter(peaks ? 0 : 2);
     const auto data = test::ProgramData(50, 1);
     composer.AddProgram({.name = "OLD NAME", .data = data, .leaderPulses = 1500, .wrongChecksum = true});
     composer.AddProgram({.name = "SECOND", .data = data, .leaderPulses = 1500, .silenceBefore = 20000});
@@ -159,7 +157,7 @@ TEST(TapWriter, RenameRewritesBothCopiesWithMatchingChecksums) {
     ASSERT_EQ(sections.size(), 2u);
 
     EXPECT_TRUE(RenameSection(image, sections[0], TextToName("{RED}HI")));
-    const int bytePulses = c.version == 2 ? 40 : 20;
+    const int bytePulses = version == 2 ? 40 : 20;
     for (int64_t pos = 0; pos < image.FileLength(); ++pos) {
       if (InsideRenamedBytes(pos, sections[0], bytePulses)) continue;
       ASSERT_EQ(image.bytes[static_cast<size_t>(pos)], before.bytes[static_cast<size_t>(pos)]) << pos;

@@ -139,12 +139,8 @@ TEST(FormatDuration, RoundsSecondsAfterTakingMinutesHalvesToEven) {
 }
 
 TEST(ParseDuration, GrammarWithEitherSeparator) {
-  struct Case {
-    const char* text;
-    const char* separator;
-    float seconds;
-  };
-  const Case cases[] = {
+  // The text, the decimal separator, the seconds (-1: refused).
+  const std::tuple<const char*, const char*, float> cases[] = {
       {"5s", ".", 5},        {"1m30s", ".", 90},   {"1m:30s", ".", 90},   {"2.5s", ".", 2.5f},
       {"2,5s", ",", 2.5f},   {"10s1m", ".", 70},   {"1m1m", ".", 120},    {"", ".", 0},
       {":::", ".", 0},       {".5s", ".", 0.5f},   {"1m:23.46s", ".", 83.46f},
@@ -158,8 +154,8 @@ TEST(ParseDuration, GrammarWithEitherSeparator) {
       // (the Arabic decimal separator) is one character.
       {"5s1.2.3", ".", 5},   {"2.5s", "", 2.5f},   {"2\xD9\xAB" "5s", "\xD9\xAB", 2.5f},
   };
-  for (const auto& c : cases) {
-    EXPECT_FLOAT_EQ(ParseDuration(c.text, c.separator), c.seconds) << c.text << " with " << c.separator;
+  for (const auto& [text, separator, seconds] : cases) {
+    EXPECT_FLOAT_EQ(ParseDuration(text, separator), seconds) << text << " with " << separator;
   }
 }
 
@@ -171,16 +167,13 @@ TEST(EncodePause, RecordsOfAtMost24BitsAddUpToThePauseToTheCycle) {
   EXPECT_EQ(EncodePause("1s", kC64Pal, "."), (std::vector<uint8_t>{0x00, 0xA3, 0x08, 0x0F}));
   // Long pauses were once timed through a single-precision count of
   // microseconds, exact only up to about 16 s: "35m47s" came out 63 cycles long.
-  const struct {
-    uint8_t machine, video;
-    const char* text;
-    int64_t cycles;  // seconds * 1e6 / the clock's microseconds per cycle, rounded
-  } cases[] = {{0, 0, "0s", 0},           {0, 0, "1m", 59115051},         {0, 0, "35m47s", 2115333573},
+  // Machine, video, the text and its cycles: seconds * 1e6 / the clock's microseconds per cycle, rounded.
+  const std::tuple<uint8_t, uint8_t, const char*, int64_t> cases[] = {{0, 0, "0s", 0},           {0, 0, "1m", 59115051},         {0, 0, "35m47s", 2115333573},
                {2, 0, "35m47s", 1903790668}, {0, 1, "30m", 1840904936}, {0, 0, "16.5s", 16256639}};
-  for (const auto& c : cases) {
-    const float usPerCycle = SelectClock(c.machine, c.video);
-    EXPECT_EQ(PauseCycles(ParseDuration(c.text, "."), usPerCycle), c.cycles) << c.text;
-    EXPECT_EQ(EncodePause(c.text, usPerCycle, "."), EncodePauseCycles(c.cycles)) << c.text;
+  for (const auto& [machine, video, text, cycles] : cases) {
+    const float usPerCycle = SelectClock(machine, video);
+    EXPECT_EQ(PauseCycles(ParseDuration(text, "."), usPerCycle), cycles) << text;
+    EXPECT_EQ(EncodePause(text, usPerCycle, "."), EncodePauseCycles(cycles)) << text;
   }
   // Invalid text, and pauses beyond a signed 32-bit count, are refused instead of wrapping.
   for (const char* refused : {"5", "40m", "99999999999999999999999999999999999999999s"}) {

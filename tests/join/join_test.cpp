@@ -61,27 +61,24 @@ TEST_F(CompilationTest, FirstFileFixesSettingsAndFillsItsRow) {
 }
 
 TEST_F(CompilationTest, RefusalsNameTheRefusedFilesOwnValue) {
-  const struct {
-    uint8_t machine, video, version;  // the compilation
-    uint8_t refusedMachine, refusedVideo, refusedVersion;
-    std::string reason;
-  } cases[] = {
-      {0, 0, 1, 0, 1, 1, "it has a video standard (NTSC)"},
-      {0, 0, 1, 1, 1, 2, "it was created for a machine (VIC-20)"},
-      {0, 0, 0, 0, 0, 1, "it has a TAP format ( TAP V1)"},
-      {2, 1, 2, 2, 1, 0, "it has a TAP format (TAP V0)"},
-      {1, 0, 1, 2, 0, 1, "it was created for a machine (C16-Plus4)"},
+  // The compilation's and the refused file's machine, video and version; the reason.
+  using Kind = std::array<int, 3>;
+  const std::tuple<Kind, Kind, std::string> cases[] = {
+      {{0, 0, 1}, {0, 1, 1}, "it has a video standard (NTSC)"},
+      {{0, 0, 1}, {1, 1, 2}, "it was created for a machine (VIC-20)"},
+      {{0, 0, 0}, {0, 0, 1}, "it has a TAP format ( TAP V1)"},
+      {{2, 1, 2}, {2, 1, 0}, "it has a TAP format (TAP V0)"},
+      {{1, 0, 1}, {2, 0, 1}, "it was created for a machine (C16-Plus4)"},
   };
-  for (const auto& c : cases) {
+  for (const auto& [kind, refusedKind, reason] : cases) {
     RecordedMessages shown;
     Compilation list(".", shown);
-    ASSERT_TRUE(list.AddTapFile(Tap("first.tap", c.machine, c.video, c.version)));
-    const std::string refused = Tap("second.tap", c.refusedMachine, c.refusedVideo, c.refusedVersion);
+    ASSERT_TRUE(list.AddTapFile(Tap("first.tap", kind[0], kind[1], kind[2])));
+    const std::string refused = Tap("second.tap", refusedKind[0], refusedKind[1], refusedKind[2]);
     EXPECT_FALSE(list.AddTapFile(refused));
-    EXPECT_EQ(Shown(shown), Lines{"ERROR! | critical | File " + refused + " Cannot be added since " + c.reason +
+    EXPECT_EQ(Shown(shown), Lines{"ERROR! | critical | File " + refused + " Cannot be added since " + reason +
                                   " conflicting with previously added files"});
-    EXPECT_EQ(std::pair(list.rows().size(), Settings(list)),
-              std::pair(size_t{1}, std::array<int, 3>{c.machine, c.video, c.version}));
+    EXPECT_EQ(std::pair(list.rows().size(), Settings(list)), std::pair(size_t{1}, kind));
   }
 }
 

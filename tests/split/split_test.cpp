@@ -259,19 +259,14 @@ TEST(SectionParse, ImageFactsAreTheWindowsTexts) {
     for (size_t k = 1; k < 4; ++k) image.bytes[kTapHeaderSize + 4 * i + k] = 0xFF;
   }
   image.bytes.push_back(0);
-  const struct {
-    uint8_t machine, version, video;
-    const char* separator;
-    const char* facts;  // machine, version, video, size, duration
-  } cases[] = {{0, 1, 0, ",", "Commodore 64|TAP V1|PAL|1,50 KB|1m:25,14s"},
+  // Machine, version, video, the decimal separator; the facts: machine, version, video, size, duration.
+  const std::tuple<uint8_t, uint8_t, uint8_t, const char*, const char*> cases[] = {{0, 1, 0, ",", "Commodore 64|TAP V1|PAL|1,50 KB|1m:25,14s"},
                {1, 0, 1, ".", "VIC-20|TAP V0|NTSC|1.50 KB|1m:22.02s"},
                {2, 2, 0, ".", "C16 and Plus/4|TAP V2|PAL|1.50 KB|1m:34.6s"}};
-  for (const auto& c : cases) {
-    image.machine = c.machine;
-    image.version = c.version;
-    image.video = c.video;
-    const auto f = DescribeImage(image, SelectClock(c.machine, c.video), c.separator);
-    EXPECT_EQ(f.machine + "|" + f.version + "|" + f.video + "|" + f.size + "|" + f.totalDuration, c.facts);
+  for (const auto& [machine, version, video, separator, facts] : cases) {
+    std::tie(image.machine, image.version, image.video) = std::tie(machine, version, video);
+    const auto f = DescribeImage(image, SelectClock(machine, video), separator);
+    EXPECT_EQ(f.machine + "|" + f.version + "|" + f.video + "|" + f.size + "|" + f.totalDuration, facts);
   }
 
   // The size is the file's length, to the byte.
