@@ -187,12 +187,15 @@ TEST(ExtractCli, ListJsonReportsTheDataAndExtractWritesOnlyWholePrograms) {
     ExpectRun({"todisk", "--select", "1", Q(tape), Q(target)}, 1, "Error while creating file " + target + " : " + failure,
               {{"PATH", Q(folder.path() + ":/usr/bin:/bin")}});
   }
-  // Only an image of 683 blocks, with or without its error bytes, has a directory to read.
+  // Only an image of 683 blocks, with or without its error bytes, has a directory to read,
+  // and only a chain that stays inside the directory's 19 sectors.
   std::vector<std::string> names;
+  std::vector<uint8_t> broken(174848);
+  broken[357 * 256 + 256] = 18, broken[357 * 256 + 257] = 19;  // sector 1 links to track 18 sector 19
   EXPECT_EQ((std::vector{ReadD64Directory(std::vector<uint8_t>(174848), names),
                          ReadD64Directory(std::vector<uint8_t>(174848 + 683), names),
-                         ReadD64Directory(std::vector<uint8_t>(174848 - 1), names)}),
-            (std::vector{true, true, false}));
+                         ReadD64Directory(std::vector<uint8_t>(174848 - 1), names), ReadD64Directory(broken, names)}),
+            (std::vector{true, true, false, false}));
 }
 
 TEST(ExtractCli, ToDiskKeepsTapeNamesByteForByteAndTheOldDiskOnFailure) {
