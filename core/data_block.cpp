@@ -4,10 +4,6 @@
 #include <bit>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace rw {
 namespace {
 
@@ -71,7 +67,7 @@ void DataBlockReader::SetClasses(const std::array<uint8_t, 6>& bounds) {
     disjoint = disjoint && (bits & (bits - 1)) == 0;
   }
   classOf_[0] = 0;
-#if defined(__SSE2__)
+#if defined(REELWRIGHT_SSE2_DECODE)
   fastPath_ = disjoint;
   if (!fastPath_) return;
   // The pulse value 0 is in no class (it stands for an overflow or silence).
@@ -99,7 +95,7 @@ void DataBlockReader::SetClasses(const std::array<uint8_t, 6>& bounds) {
 #endif
 }
 
-#if defined(__SSE2__)
+#if defined(REELWRIGHT_SSE2_DECODE)
 namespace {
 
 // One mask bit per pulse of a byte's 20 (bit i: pulse i) for the pulses that
@@ -121,7 +117,7 @@ inline uint32_t ClassMask(__m128i low, __m128i high, __m128i lo, __m128i hi) {
 
 int DataBlockReader::DecodeByte(int64_t pos) const {
   if (!fastPath_ || pos < 0 || pos + bytePulses_ > size_) return DecodeByteChecked(pos);
-#if defined(__SSE2__)
+#if defined(REELWRIGHT_SSE2_DECODE)
   // All 20 pulses classified at once: a mask per class, bit i for pulse i.
   // The pairs then sit at the even bits: pair k is pulses 2k and 2k+1.
   const auto load = [&](int offset) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes_ + pos + offset)); };
