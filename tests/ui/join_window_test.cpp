@@ -60,6 +60,7 @@ TEST_F(JoinWindowTest, AddsFilesAndPausesAndRemovesOnlyOnYes) {
     EXPECT_FALSE(Button(name)->toolTip().isEmpty() || Button(name)->icon().isNull()) << name;
     EXPECT_EQ(Button(name)->accessibleName(), Button(name)->toolTip()) << name;
   }
+  EXPECT_FALSE(Button("vkCommand3")->isEnabled());  // an empty list is nothing to join
   Click("vkCommand2");  // the file and folder dialogs cancelled: nothing added, nothing said
   Click("vkCommand4");
   const std::string a = Tap("a.tap");
