@@ -182,17 +182,21 @@ TEST(RomDecoder, LeaderMustBeLongerThanAThousandPositions) {
   // (a stray one before the leader) starts one half-wave later. A header near
   // the end (`cut`: the file ends 40 bytes into it) has fewer than 1,025
   // pulses after its leader: the classes are tuned from what remains, and the
-  // name still reads.
+  // name still reads. A leader right after a false one counts from its first pulse.
   const struct {
     int version, pulses;
-    bool stray, found, cut = false;
-  } cases[] = {{0, 1000, false, false}, {0, 1001, false, true},      {1, 1000, false, false},
-               {1, 1001, false, true},  {2, 500, false, false},      {2, 501, false, true},
+    bool stray, found, cut = false, afterFalseLeader = false;
+  } cases[] = {{0, 1000, false, false}, {0, 1001, false, true},      {0, 1001, false, true, false, true},
+               {1, 1000, false, false}, {1, 1001, false, true},  {2, 500, false, false},      {2, 501, false, true},
                {2, 500, true, false},   {2, 1200, true, true},       {0, 1100, false, true, true},
                {1, 1100, false, true, true}, {2, 1100, false, true, true}};
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "version " << c.version << ", " << c.pulses << " pulses, cut " << c.cut);
     TapeComposer composer(1, static_cast<uint8_t>(c.version));
+    if (c.afterFalseLeader) {  // a leader ended by one long pulse with no header after it
+      composer.AddPulses(test::DefaultPeaks(1).shortPulse, 1100);
+      composer.AddPulses(test::DefaultPeaks(1).longPulse, 1);
+    }
     const auto layout = composer.AddProgram({.name = "EDGE", .leaderPulses = c.pulses, .strayHalfWave = c.stray});
     TapImage image = composer.Image();
     if (c.cut) {
@@ -203,7 +207,7 @@ TEST(RomDecoder, LeaderMustBeLongerThanAThousandPositions) {
     ASSERT_EQ(sections.size(), c.found ? 1u : 0u);
     if (c.found) {
       EXPECT_EQ(std::tuple(sections[0].start, sections[0].name, sections[0].headerChecksumOk, sections[0].repeatPos),
-                std::tuple(kTapHeaderSize + (c.stray ? 1 : 0), "EDGE", !c.cut, c.cut ? 0 : layout.repeatPos));
+                std::tuple(layout.start + (c.stray ? 1 : 0), "EDGE", !c.cut, c.cut ? 0 : layout.repeatPos));
     }
   }
 }
