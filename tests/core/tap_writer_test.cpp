@@ -76,8 +76,7 @@ TEST(LoadTapImage, RefusalsGiveExactMessagesAndKeepThePreviousImage) {
     [[maybe_unused]] const auto written = write(fd, bytes.data(), bytes.size());
     close(fd);
   });
-  auto shortHeader = valid;
-  shortHeader.pop_back();
+  const std::vector<uint8_t> shortHeader(valid.begin(), valid.end() - 1);
   const struct {
     std::string path, tail;
     bool loadError = false;  // "Error while loading file <path> : <tail>" rather than "<path> <tail>"
@@ -119,9 +118,7 @@ std::vector<uint8_t> Slice(const std::vector<uint8_t>& bytes, int64_t from, int6
 
 TEST(TapWriter, Version2PulsesAreTwoEqualHalfWavesInsideTheirClass) {
   TapImage image = test::RawImage(2, std::vector<uint8_t>(8, 1));
-  int64_t pos = WritePulse(image, kTapHeaderSize, 49);
-  pos = WritePulse(image, pos, 51);
-  EXPECT_EQ(pos, kTapHeaderSize + 4);
+  EXPECT_EQ(WritePulse(image, WritePulse(image, kTapHeaderSize, 49), 51), kTapHeaderSize + 4);
   EXPECT_EQ(Slice(image.bytes, kTapHeaderSize, 4), (std::vector<uint8_t>{24, 24, 26, 26}));
   // Nothing is written outside the file, not even into the trailing zero.
   WritePulse(image, image.FileLength() - 1, 90);

@@ -305,31 +305,28 @@ TEST_F(LauncherDiskTest, AnExistingDiskIsKeptWhenTheBuildFails) {
   using P = PetcatMode;
   using W = WriteMode;
   const std::string missing = root_.path() + "/no such folder";
-  const struct {
-    F format;
-    P petcat;
-    W write;
-    bool noTemporaryFolder;
-    size_t calls;         // tool runs before the build stopped
-    const char* failure;  // what the message says after "Error while creating file D : "
-  } cases[] = {{F::FailNoFile, P::Ok, W::Ok, false, 1, "c1541 ended with exit status 1:\ncannot format"},
-               {F::Ok, P::NoOutput, W::Ok, false, 2, "petcat ended without making its program file"},
-               {F::Ok, P::EmptyOutput, W::Ok, false, 2, "petcat ended without making its program file"},
-               {F::Ok, P::FailStatus, W::Ok, false, 2, "petcat ended with exit status 1:\nsyntax error"},
-               {F::Ok, P::Ok, W::FailOnThird, false, 7, "c1541 ended with exit status 2:\nno room\ndisk full"},
-               {F::Ok, P::Ok, W::Ok, true, 1, "no file could be made in the temporary folder (TMPDIR)"}};
+  // The tools' modes, no temporary folder, the tool runs before the build stopped, and what the
+  // message says after "Error while creating file D : ".
+  const std::tuple<F, P, W, bool, size_t, const char*> cases[] = {
+      {F::FailNoFile, P::Ok, W::Ok, false, 1, "c1541 ended with exit status 1:\ncannot format"},
+      {F::EmptyFile, P::Ok, W::Ok, false, 1, "c1541 ended without making its disk image"},
+      {F::Ok, P::NoOutput, W::Ok, false, 2, "petcat ended without making its program file"},
+      {F::Ok, P::EmptyOutput, W::Ok, false, 2, "petcat ended without making its program file"},
+      {F::Ok, P::FailStatus, W::Ok, false, 2, "petcat ended with exit status 1:\nsyntax error"},
+      {F::Ok, P::Ok, W::FailOnThird, false, 7, "c1541 ended with exit status 2:\nno room\ndisk full"},
+      {F::Ok, P::Ok, W::Ok, true, 1, "no file could be made in the temporary folder (TMPDIR)"}};
   user_.answer = MessageAnswer::Yes;
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.calls << " " << c.failure);
+  for (const auto& [format, petcat, write, noTemporaryFolder, calls, failure] : cases) {
+    SCOPED_TRACE(testing::Message() << calls << " " << failure);
     fs::remove_all(tools_);  // with the calls recorded so far
     fs::create_directory(tools_);
-    test::WriteStandInTools(tools_, c.format, c.petcat, c.write);
-    temporaryFolder_.Set(c.noTemporaryFolder ? missing : tmp_);
+    test::WriteStandInTools(tools_, format, petcat, write);
+    temporaryFolder_.Set(noTemporaryFolder ? missing : tmp_);
     user_.shown.clear();
     EXPECT_EQ(Build(), LauncherOutcome::Failed);
-    EXPECT_EQ(Calls().size(), c.calls);
+    EXPECT_EQ(Calls().size(), calls);
     EXPECT_EQ(test::Shown(user_),
-              (test::Lines{question_, "ERROR! | critical | Error while creating file " + disk_ + " : " + c.failure}));
+              (test::Lines{question_, "ERROR! | critical | Error while creating file " + disk_ + " : " + failure}));
     EXPECT_FALSE(user_.busyAtMessage);
     EXPECT_EQ(test::ReadFileText(disk_), "old disk");
     EXPECT_EQ(output_.Names(), std::vector<std::string>{"games.tap.d64"});

@@ -27,7 +27,9 @@ void WriteScript(const std::string& path, const std::string& body) {
 
 void WriteStandInTools(const std::string& folder, FormatMode format, PetcatMode petcat, WriteMode write) {
   std::string body = "if [ \"$1\" = -format ]; then\n";
-  body += format == FormatMode::Ok ? "  printf 'd64 image\\n' > \"$4\"; exit 0\n" : "  echo 'cannot format'; exit 1\n";
+  body += format == FormatMode::Ok          ? "  printf 'd64 image\\n' > \"$4\"; exit 0\n"
+          : format == FormatMode::EmptyFile ? "  exit 0\n"
+                                            : "  echo 'cannot format'; exit 1\n";
   body += "fi\n";
   // -attach D -write P NAME: the disk keeps the name and the program.
   // c1541's own attach line comes first; the message keeps only the others.

@@ -10,7 +10,7 @@
 
 namespace rw::test {
 
-enum class FormatMode { Ok, FailNoFile };
+enum class FormatMode { Ok, FailNoFile, EmptyFile };
 enum class PetcatMode { Ok, NoOutput, EmptyOutput, FailStatus };
 enum class WriteMode { Ok, FailStatus, FailOnThird };
 
