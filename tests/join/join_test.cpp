@@ -114,8 +114,10 @@ TEST_F(CompilationTest, PauseRows) {
   ASSERT_TRUE(compilation.AddPauseRow("5s"));
   // 90 s is 88.7 million cycles: six records of at most 16,777,215.
   ASSERT_TRUE(compilation.AddPauseRow("1m:30s"));
+  ASSERT_TRUE(compilation.AddPauseRow("0s"));  // a pause of nothing is no error
   EXPECT_EQ(compilation.rows(), (std::vector<CompilationRow>{{"**  [PAUSE]  **", "4", "-", "-", "-", "5s"},
-                                                             {"**  [PAUSE]  **", "24", "-", "-", "-", "1m:30s"}}));
+                                                             {"**  [PAUSE]  **", "24", "-", "-", "-", "1m:30s"},
+                                                             {"**  [PAUSE]  **", "4", "-", "-", "-", "0s"}}));
   EXPECT_DOUBLE_EQ(compilation.totalSeconds(), 95.0);
   EXPECT_EQ(std::pair(compilation.totalText(), compilation.CountFileRows()), std::pair(std::string("1m:35s"), 0));
 
@@ -126,7 +128,7 @@ TEST_F(CompilationTest, PauseRows) {
   EXPECT_EQ(shown[0], "ERROR! | critical | Pause duration string 1m30 Syntax is Invalid !");
   EXPECT_EQ(shown[1].rfind("ERROR! | critical | Pause duration string 40m is too long ! The longest pause is 36m:", 0), 0u)
       << shown[1];
-  EXPECT_TRUE(compilation.rows().size() == 2 && compilation.joinAvailable());
+  EXPECT_TRUE(compilation.rows().size() == 3 && compilation.joinAvailable());
 
   RecordedMessages commaMessages;
   Compilation comma(",", commaMessages);

@@ -175,7 +175,8 @@ TEST_F(IniFile, AFailedWriteIsReportedAndDestroysNothing) {
 TEST_F(IniFile, CLngDefaultConvertsOrFallsBack) {
   const std::pair<const char*, int32_t> cases[] = {{"12", 12},      {" -7 ", -7},  {"2.5", 2},          {"3.5", 4},          {"-2.5", -2},
                {"abc", 99},     {"", 99},      {"FAIL", 99},        {"2147483647", 2147483647},
-               {"2147483648", 99}, {"1e3", 1000}, {"nan", 99}, {"2,5", 2}};
+               {"2147483648", 99}, {"1e3", 1000}, {"nan", 99}, {"2,5", 2},
+               {"1.000", 1}, {"1,000.5", 99}};  // thousands separators are no part of a number
   for (const auto& [text, expected] : cases) EXPECT_EQ(cInifile::CLngDefault(text, 99), expected) << text;
   EXPECT_EQ(cInifile::CLngDefault("x"), 0);
 }
