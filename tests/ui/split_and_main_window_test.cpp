@@ -100,6 +100,7 @@ TEST_F(SplitWindowTest, LoadByDialogAndDropEnablesCommandsOnlyWithTicksAndFolder
   const auto tick = [&](int row) { return list->model()->index(row - 1, 0).data(Qt::CheckStateRole).toInt(); };
   EXPECT_EQ(std::to_string(tick(1)) + std::to_string(tick(2)), "02");
   EXPECT_TRUE(list->model()->flags(list->model()->index(0, 0)) & Qt::ItemIsUserCheckable);  // by mouse too
+  EXPECT_FALSE(list->model()->setData(list->model()->index(0, 1), Qt::Checked, Qt::CheckStateRole));  // not the name
   EXPECT_EQ(Commands(), "000");  // ticked, but the folder does not exist
   EXPECT_TRUE(outputDir->toolTip().contains("does not exist"));
   test::Type(split, "Text1", QString::fromStdString(desktop.out.path()));
