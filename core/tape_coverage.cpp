@@ -1,6 +1,7 @@
 #include "core/tape_coverage.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace rw {
 namespace {
@@ -39,8 +40,12 @@ std::vector<TapeStretch> RomStretches(const TapImage& image, const std::vector<T
         if (copy->found) end = std::max(end, RomBlockEnd(decoder, copy->pos, blockBytes));
       }
     }
-    // The short pulses the saver writes after a block.
-    while (end < image.FileLength() && decoder.IsShort(decoder.ReadPulse(end))) end += decoder.step();
+    // The short pulses the saver writes after a block: close to the
+    // program's own short pulse, so that a turbo pilot right behind (whose
+    // 0 bits may be short in the ROM's terms too) keeps its first pulse.
+    const int peak = section.peaks[0];
+    const auto trailing = [&](int p) { return decoder.IsShort(p) && 8 * std::abs(p - peak) <= peak; };
+    while (end < image.FileLength() && trailing(decoder.ReadPulse(end))) end += decoder.step();
     stretches.push_back({section.start, std::min<int64_t>(end, image.FileLength())});
   }
   return stretches;

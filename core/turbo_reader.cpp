@@ -61,18 +61,20 @@ constexpr Format kFormats[] = {
      Layout::StartEndName},
     {"Microload", 2, 0x29, 0x1C, 0x36, BitOrder::LsbFirst, PilotKind::RepeatedByte, 0xA0, 16, kCountdown10, 10,
      Layout::StartSize},
-    {"Novaload Special", 3, 0x3D, 0x24, 0x56, BitOrder::LsbFirst, PilotKind::ZeroBits, 0, 400, {0xAA, 0x55}, 2,
+    {"Novaload Special", 3, 0x3D, 0x24, 0x56, BitOrder::LsbFirst, PilotKind::ZeroBits, 0, 1000, {0xAA, 0x55}, 2,
      Layout::NovaloadChain},
-    {"Novaload", 3, 0x3D, 0x24, 0x56, BitOrder::LsbFirst, PilotKind::ZeroBits, 0, 400, {0xAA}, 1, Layout::Novaload},
-    {"Ocean/Imagine", 3, 0x3B, 0x24, 0x56, BitOrder::LsbFirst, PilotKind::ZeroBits, 0, 400, {}, 0,
+    {"Novaload", 3, 0x3D, 0x24, 0x56, BitOrder::LsbFirst, PilotKind::ZeroBits, 0, 1000, {0xAA}, 1, Layout::Novaload},
+    {"Ocean/Imagine", 3, 0x3B, 0x24, 0x56, BitOrder::LsbFirst, PilotKind::ZeroBits, 0, 1000, {}, 0,
      Layout::OceanChain},
 };
+
 constexpr int kGroups = 4;
 
 // The threshold and the limits of a believable pulse for one file, tuned to
 // its pilot.
 struct Bits {
   int threshold = 0;
+  int one = 0;   // the loader's 1 bit
   int low = 0;   // shorter than this: no pulse of this loader
   int high = 0;  // longer than this: no pulse of this loader either
   BitOrder order = BitOrder::MsbFirst;
@@ -81,6 +83,7 @@ struct Bits {
 Bits NominalBits(const Format& format, double scale = 1.0) {
   Bits bits;
   bits.threshold = static_cast<int>(format.threshold * scale + 0.5);
+  bits.one = static_cast<int>(format.bit1 * scale + 0.5);
   bits.low = static_cast<int>(format.bit0 * scale / 2);
   bits.high = static_cast<int>(format.bit1 * scale * 2);
   bits.order = format.order;
@@ -316,15 +319,19 @@ class TurboScanner {
     const Bits lead = NominalBits(FirstOf(group));
     const int first = stream_.Pulse(pos);
     if (first < lead.low || first > lead.high) return pos + 1;
-    int64_t furthest = pos + 1;
+    // A pilot whose sync did not follow is not read again from a position a
+    // whole number of bytes further on: that would read the same bytes.
+    auto& failedUntil = failedPilot_[static_cast<size_t>(group)][static_cast<size_t>(pos % stream_.ByteSpan())];
+    if (pos < failedUntil) return pos + 1;
     for (const Format& format : kFormats) {
       if (format.group != group) continue;
       const auto pilot = BytePilotAt(format, pos);
       if (!pilot) continue;
-      furthest = std::max(furthest, pilot->after);
-      // A pilot that reads as this family's may be another family's read one
-      // pulse off (0x40 and 0x80 share pulses): every family with this pilot
-      // byte gets its try at the sync and header, and a good checksum wins.
+      // Pilot bytes read a pulse or two off are other pilot bytes (0x20,
+      // 0x40 and 0x80 share pulses, and a tone of 0 bits may come before),
+      // so a pilot that gives no file here is tried again a pulse later.
+      // Where families share a pilot byte, each gets its try at the sync and
+      // header, and a good checksum wins.
       std::vector<TurboFile> best;
       int64_t bestEnd = 0;
       for (const Format& candidate : kFormats) {
@@ -344,9 +351,10 @@ class TurboScanner {
         found = true;
         return bestEnd;
       }
-      break;  // the pilot byte decided the family; its sync or header did not read
+      failedUntil = pilot->after;
+      break;
     }
-    return furthest;
+    return pos + 1;
   }
 
   int64_t TryZeroBitPilot(int group, int64_t pos, std::vector<TurboFile>& files, bool& found) {
@@ -359,8 +367,11 @@ class TurboScanner {
     }
     const int64_t runPulses = (q - pos) / stream_.step();
     if (runPulses < lead.minPilot) return q + 1;
+    // The sync bit is a clear 1, nearer the loader's 1 than its threshold:
+    // the pilot of a family with shorter pulses after a long tone is none.
+    const Bits tuned = TuneToPilot(lead, pos, q);
     const int syncPulse = stream_.Pulse(q);
-    if (syncPulse <= nominal.threshold || syncPulse > nominal.high) return q + 1;
+    if (2 * syncPulse < tuned.threshold + tuned.one || syncPulse > tuned.high) return q + 1;
     for (const Format& format : kFormats) {
       if (format.group != group) continue;
       PilotMatch pilot;
@@ -582,6 +593,9 @@ class TurboScanner {
   }
 
   PulseStream stream_;
+  // Per group and position within a byte: where the last pilot that gave no
+  // file ended.
+  std::array<std::array<int64_t, 16>, kGroups> failedPilot_{};
 };
 
 // The trailing tone after a file (pulses below its threshold, as its saver
@@ -607,6 +621,16 @@ const char* TurboChecksumText(TurboChecksum checksum) {
       return "none";
   }
   return "";
+}
+
+std::vector<TurboFamily> TurboFamilies() {
+  std::vector<TurboFamily> families;
+  for (const Format& f : kFormats) {
+    families.push_back({f.name, f.threshold, f.bit0, f.bit1, f.order == BitOrder::MsbFirst,
+                        f.pilot == PilotKind::ZeroBits, f.pilotByte,
+                        std::vector<uint8_t>(f.sync.begin(), f.sync.begin() + f.syncLength)});
+  }
+  return families;
 }
 
 std::vector<TurboFile> FindTurboFiles(const TapImage& image, std::vector<TapeStretch> claimed) {

@@ -53,6 +53,22 @@ struct TurboFile {
   bool usable() const { return readErrors == 0 && checksum != TurboChecksum::Error; }
 };
 
+// How one loader family records, as the reader's table has it: pulse
+// lengths in TAP units, bit order, pilot and sync.
+struct TurboFamily {
+  std::string name;  // e.g. "Freeload"
+  int threshold = 0;
+  int bit0 = 0;
+  int bit1 = 0;
+  bool msbFirst = true;
+  bool zeroBitPilot = false;  // a run of 0 bits and one 1 bit, rather than a repeated pilot byte
+  uint8_t pilotByte = 0;
+  std::vector<uint8_t> sync;
+};
+
+// The families the reader knows, in the order it tries them.
+std::vector<TurboFamily> TurboFamilies();
+
 // Every turbo file of the families the reader knows, in tape order. The
 // reader never reads inside the `claimed` stretches (the ROM-saved blocks);
 // they may come in any order and overlap. Images of machines other than the
