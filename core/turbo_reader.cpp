@@ -332,17 +332,26 @@ class TurboScanner {
       // so a pilot that gives no file here is tried again a pulse later.
       // Where families share a pilot byte, each gets its try at the sync and
       // header, and a good checksum wins.
+      // Without a good checksum, the reading that ends where the file's
+      // pulses do (a tone, a pause or the end of the tape follows) is the
+      // likelier one.
       std::vector<TurboFile> best;
       int64_t bestEnd = 0;
+      int bestScore = -1;
       for (const Format& candidate : kFormats) {
         if (candidate.group != group || candidate.pilotByte != format.pilotByte) continue;
         std::vector<TurboFile> read;
         const int64_t end = ReadAfterPilot(candidate, *pilot, read);
         if (end < 0) continue;
         const bool good = std::all_of(read.begin(), read.end(), [](const TurboFile& f) { return f.usable(); });
-        if (best.empty() || good) {
+        uint8_t next = 0;
+        bool bad = false;
+        const bool endsClean = !stream_.Byte(end, pilot->bits, next, bad) || next == 0;
+        const int score = good ? 2 : endsClean ? 1 : 0;
+        if (score > bestScore) {
           best = std::move(read);
           bestEnd = end;
+          bestScore = score;
         }
         if (good) break;
       }

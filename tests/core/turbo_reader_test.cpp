@@ -157,5 +157,35 @@ TEST(TurboFiles, ComposedFilesReadBack) {
   }
 }
 
+// A byte changed after its checksum was taken gives ERROR where the format
+// has a checksum; a tape cut inside a file gives the file with its missing
+// bytes as read errors, never as good.
+TEST(TurboFiles, DamageIsReported) {
+  const char* families[] = {"Freeload", "Ocean New", "US Gold", "Ace of Aces", "Microload", "Turbotape 250",
+                            "Novaload", "Novaload Special"};
+  for (const char* family : families) {
+    for (const bool cut : {false, true}) {
+      SCOPED_TRACE(std::string(family) + (cut ? " cut" : " corrupt"));
+      TapeComposer composer(0, 1);
+      const auto data = test::ProgramData(512, 9);
+      const auto layout =
+          composer.AddTurboFile({.family = family, .loadAddress = 0x2000, .data = data, .corruptByte = cut ? -1 : 300});
+      auto bytes = composer.FileBytes();
+      if (cut) bytes.resize(static_cast<size_t>(layout.dataEnd - 2000));
+      TapImage image;
+      RecordedMessages messages;
+      ASSERT_TRUE(LoadTapImageFromBytes("t.tap", bytes, image, messages));
+      const auto files = FindTurboFiles(image, {});
+      ASSERT_FALSE(files.empty());
+      const TurboFile& damaged = files.back();  // a chain's second block holds byte 300
+      EXPECT_EQ(damaged.loader, family);
+      EXPECT_EQ(damaged.checksum, TurboChecksum::Error);
+      EXPECT_FALSE(damaged.usable());
+      if (cut) EXPECT_GT(damaged.readErrors, 0);
+      EXPECT_LE(damaged.end, image.FileLength());
+    }
+  }
+}
+
 }  // namespace
 }  // namespace rw
