@@ -125,6 +125,7 @@ class PulseStream {
   }
 
   int64_t ByteSpan() const { return 8 * static_cast<int64_t>(step_); }
+  const uint8_t* data() const { return bytes_; }
 
  private:
   const uint8_t* bytes_;
@@ -232,7 +233,24 @@ int32_t ToPosition(int64_t value) { return static_cast<int32_t>(std::clamp<int64
 
 class TurboScanner {
  public:
-  TurboScanner(const TapImage& image, int64_t limit) : stream_(image, limit) {}
+  TurboScanner(const TapImage& image, int64_t limit) : stream_(image, limit) {
+    // Each group's pulses as bits at its loader's own timing: 0, 1, or 2
+    // for a pulse no loader of the group writes (and the 0 of a pause).
+    for (int g = 0; g < kGroups; ++g) {
+      const Bits bits = NominalBits(FirstOf(g));
+      auto& classes = classes_[static_cast<size_t>(g)];
+      for (int v = 0; v < 256; ++v) {
+        classes[static_cast<size_t>(v)] =
+            v == 0 || v < bits.low || v > bits.high ? 2 : v > bits.threshold ? 1 : 0;
+      }
+    }
+    for (const Format& f : kFormats) {
+      if (f.pilot != PilotKind::RepeatedByte) continue;
+      isPilot_[static_cast<size_t>(f.group)][f.pilotByte] = true;
+      byteGroups_ = std::max(byteGroups_, static_cast<size_t>(f.group) + 1);
+    }
+    for (int g = 0; g < kGroups; ++g) msbFirst_[static_cast<size_t>(g)] = FirstOf(g).order == BitOrder::MsbFirst;
+  }
 
   // Looks for a file of `group` whose pilot starts at `pos`. Adds what it
   // reads to `files` and returns where the search goes on: after the file, or
@@ -245,6 +263,50 @@ class TurboScanner {
   }
 
   const PulseStream& stream() const { return stream_; }
+
+  // The first position from `pos` on that needs a closer look: where a
+  // byte group's window reads a pilot byte, where a run of the 0-bit
+  // group's 0 bits that starts at or after `zeroBitFrom` has become long
+  // enough for a pilot (its first pulse), or a pause. Whole-pulse images
+  // only; in a version-2 image every position is looked at.
+  int64_t NextCandidate(int64_t pos, int64_t zeroBitFrom) const {
+    if (stream_.step() != 1) return pos;
+    const int64_t limit = stream_.limit();
+    std::array<unsigned, kGroups> value{};
+    std::array<int64_t, kGroups> lastBad{};
+    lastBad.fill(-1);
+    const auto add = [&](size_t g, int64_t q) {
+      uint8_t bit = classes_[g][static_cast<size_t>(stream_.Pulse(q))];
+      if (bit > 1) {
+        lastBad[g] = q;
+        bit = 0;
+      }
+      value[g] = msbFirst_[g] ? ((value[g] << 1) | bit) & 0xFF : (value[g] >> 1) | static_cast<unsigned>(bit) << 7;
+    };
+    for (size_t g = 0; g < byteGroups_; ++g) {
+      for (int k = 0; k < 8; ++k) add(g, pos + k);
+    }
+    const Format& zeroBit = FirstOf(kGroups - 1);
+    const Bits zeroBits = NominalBits(zeroBit);
+    int64_t runStart = -1;
+    const uint8_t* bytes = stream_.data();
+    for (int64_t p = pos; p < limit; ++p) {
+      const int pulse = bytes[p];
+      if (pulse == 0) return p;
+      for (size_t g = 0; g < byteGroups_; ++g) {
+        if (lastBad[g] < p && isPilot_[g][value[g]]) return p;
+        add(g, p + 8);
+      }
+      if (pulse >= zeroBits.low && pulse <= zeroBits.threshold) {
+        if (runStart < 0 && p >= zeroBitFrom) runStart = p;
+        if (runStart >= 0 && p - runStart + 1 >= zeroBit.minPilot) return runStart;
+      } else {
+        runStart = -1;
+      }
+    }
+    return limit;
+  }
+
 
  private:
   static const Format& FirstOf(int group) {
@@ -302,6 +364,34 @@ class TurboScanner {
     return true;
   }
 
+  // The byte of the 8 pulses from `pos` at the group's own timing, or -1
+  // when one of them is no pulse of the group. Kept as a window per group
+  // (and per half-wave position in version 2), so that the next position
+  // costs one pulse more, not eight.
+  int WindowByte(int group, int64_t pos) {
+    const int step = stream_.step();
+    Window& w = windows_[static_cast<size_t>(group)][static_cast<size_t>(pos & (step - 1))];
+    const auto& classes = classes_[static_cast<size_t>(group)];
+    const bool msbFirst = msbFirst_[static_cast<size_t>(group)];
+    const auto add = [&](int64_t q) {
+      uint8_t bit = classes[static_cast<size_t>(stream_.Pulse(q))];
+      if (bit > 1) {
+        w.lastBad = q;
+        bit = 0;
+      }
+      w.value = msbFirst ? ((w.value << 1) | bit) & 0xFF : (w.value >> 1) | static_cast<unsigned>(bit) << 7;
+    };
+    if (w.at >= 0 && w.at + step == pos) {
+      add(pos + 7 * static_cast<int64_t>(step));
+    } else {
+      w.value = 0;
+      w.lastBad = -1;
+      for (int k = 0; k < 8; ++k) add(pos + static_cast<int64_t>(k) * step);
+    }
+    w.at = pos;
+    return w.lastBad >= pos ? -1 : static_cast<int>(w.value);
+  }
+
   // A repeated-byte pilot of `format` starting exactly at `pos`.
   std::optional<PilotMatch> BytePilotAt(const Format& format, int64_t pos) const {
     const Bits nominal = NominalBits(format);
@@ -315,16 +405,16 @@ class TurboScanner {
   }
 
   int64_t TryBytePilot(int group, int64_t pos, std::vector<TurboFile>& files, bool& found) {
-    // A quick look first: the first pulse must be one of the group's.
-    const Bits lead = NominalBits(FirstOf(group));
-    const int first = stream_.Pulse(pos);
-    if (first < lead.low || first > lead.high) return pos + 1;
-    // A pilot whose sync did not follow is not read again from a position a
-    // whole number of bytes further on: that would read the same bytes.
-    auto& failedUntil = failedPilot_[static_cast<size_t>(group)][static_cast<size_t>(pos % stream_.ByteSpan())];
+    // A pilot that gave no file is not read again from a position a whole
+    // number of bytes further on: that would read the same bytes.
+    auto& failedUntil = failedPilot_[static_cast<size_t>(group)][static_cast<size_t>(pos & (stream_.ByteSpan() - 1))];
     if (pos < failedUntil) return pos + 1;
+    // Most positions start no pilot: the byte there comes from a window
+    // moved one pulse at a time, and only a pilot byte is looked at further.
+    const int value = WindowByte(group, pos);
+    if (value < 0 || !isPilot_[static_cast<size_t>(group)][static_cast<size_t>(value)]) return pos + 1;
     for (const Format& format : kFormats) {
-      if (format.group != group) continue;
+      if (format.group != group || format.pilotByte != value) continue;
       const auto pilot = BytePilotAt(format, pos);
       if (!pilot) continue;
       // Pilot bytes read a pulse or two off are other pilot bytes (0x20,
@@ -605,6 +695,16 @@ class TurboScanner {
   // Per group and position within a byte: where the last pilot that gave no
   // file ended.
   std::array<std::array<int64_t, 16>, kGroups> failedPilot_{};
+  std::array<std::array<uint8_t, 256>, kGroups> classes_{};
+  std::array<std::array<bool, 256>, kGroups> isPilot_{};
+  std::array<bool, kGroups> msbFirst_{};
+  size_t byteGroups_ = 0;  // the repeated-byte groups come first in the table
+  struct Window {
+    int64_t at = -1;      // the window's first pulse
+    unsigned value = 0;   // its bits as a byte
+    int64_t lastBad = -1;  // the last pulse that is no pulse of the group
+  };
+  std::array<std::array<Window, 2>, kGroups> windows_{};
 };
 
 // The trailing tone after a file (pulses below its threshold, as its saver
@@ -670,6 +770,11 @@ std::vector<TurboFile> FindTurboFiles(const TapImage& image, std::vector<TapeStr
         // A pause: in versions 1 and 2 a zero and a 24-bit count.
         pos += image.version == 0 ? 1 : 4;
         cursors.fill(pos);
+        continue;
+      }
+      constexpr size_t kZeroBitGroup = kGroups - 1;
+      if (const int64_t next = scanner.NextCandidate(pos, cursors[kZeroBitGroup]); next > pos) {
+        pos = next;
         continue;
       }
       bool found = false;
