@@ -69,6 +69,17 @@ constexpr Format kFormats[] = {
 };
 
 constexpr int kGroups = 4;
+// Groups 0..2 have repeated-byte pilots (0 and 1 most significant bit
+// first, 2 least significant first), the last a pilot of 0 bits; the search
+// for pilots relies on it.
+constexpr size_t kByteGroups = 3;
+static_assert([] {
+  for (const Format& f : kFormats) {
+    if ((f.pilot == PilotKind::RepeatedByte) != (static_cast<size_t>(f.group) < kByteGroups)) return false;
+    if (f.group >= kGroups || (f.group < 2) != (f.order == BitOrder::MsbFirst)) return false;
+  }
+  return true;
+}());
 
 // The threshold and the limits of a believable pulse for one file, tuned to
 // its pilot.
@@ -245,9 +256,15 @@ class TurboScanner {
       }
     }
     for (const Format& f : kFormats) {
-      if (f.pilot != PilotKind::RepeatedByte) continue;
-      isPilot_[static_cast<size_t>(f.group)][f.pilotByte] = true;
-      byteGroups_ = std::max(byteGroups_, static_cast<size_t>(f.group) + 1);
+      if (f.pilot == PilotKind::RepeatedByte) isPilot_[static_cast<size_t>(f.group)][f.pilotByte] = true;
+    }
+    for (int v = 0; v < 256; ++v) {
+      unsigned c = 0;
+      for (size_t g = 0; g < kByteGroups; ++g) {
+        const uint8_t cls = classes_[g][static_cast<size_t>(v)];
+        c |= (cls == 1 ? 1u : 0u) << (2 * g) | (cls > 1 ? 1u : 0u) << (2 * g + 1);
+      }
+      combined_[static_cast<size_t>(v)] = static_cast<uint8_t>(c);
     }
     for (int g = 0; g < kGroups; ++g) msbFirst_[static_cast<size_t>(g)] = FirstOf(g).order == BitOrder::MsbFirst;
   }
@@ -271,32 +288,32 @@ class TurboScanner {
   // only; in a version-2 image every position is looked at.
   int64_t NextCandidate(int64_t pos, int64_t zeroBitFrom) const {
     if (stream_.step() != 1) return pos;
+    // This loop runs over every pulse that no file holds, so it is kept
+    // tight: one table look-up gives the pulse's bit and fitness in each
+    // byte group, and each group's window is a byte and a mask of unfit
+    // pulses, shifted along (groups 0 and 1 most significant bit first,
+    // group 2 least significant first).
     const int64_t limit = stream_.limit();
-    std::array<unsigned, kGroups> value{};
-    std::array<int64_t, kGroups> lastBad{};
-    lastBad.fill(-1);
-    const auto add = [&](size_t g, int64_t q) {
-      uint8_t bit = classes_[g][static_cast<size_t>(stream_.Pulse(q))];
-      if (bit > 1) {
-        lastBad[g] = q;
-        bit = 0;
-      }
-      value[g] = msbFirst_[g] ? ((value[g] << 1) | bit) & 0xFF : (value[g] >> 1) | static_cast<unsigned>(bit) << 7;
+    const uint8_t* bytes = stream_.data();
+    unsigned v0 = 0, v1 = 0, v2 = 0, u0 = 0, u1 = 0, u2 = 0;
+    const auto add = [&](int64_t q) {
+      const unsigned c = combined_[q < limit ? bytes[q] : 0];
+      v0 = (v0 << 1 | (c & 1u)) & 0xFF;
+      u0 = (u0 << 1 | (c >> 1 & 1u)) & 0xFF;
+      v1 = (v1 << 1 | (c >> 2 & 1u)) & 0xFF;
+      u1 = (u1 << 1 | (c >> 3 & 1u)) & 0xFF;
+      v2 = v2 >> 1 | (c >> 4 & 1u) << 7;
+      u2 = u2 >> 1 | (c >> 5 & 1u) << 7;
     };
-    for (size_t g = 0; g < byteGroups_; ++g) {
-      for (int k = 0; k < 8; ++k) add(g, pos + k);
-    }
+    for (int k = 0; k < 8; ++k) add(pos + k);
     const Format& zeroBit = FirstOf(kGroups - 1);
     const Bits zeroBits = NominalBits(zeroBit);
     int64_t runStart = -1;
-    const uint8_t* bytes = stream_.data();
     for (int64_t p = pos; p < limit; ++p) {
       const int pulse = bytes[p];
       if (pulse == 0) return p;
-      for (size_t g = 0; g < byteGroups_; ++g) {
-        if (lastBad[g] < p && isPilot_[g][value[g]]) return p;
-        add(g, p + 8);
-      }
+      if ((u0 == 0 && isPilot_[0][v0]) || (u1 == 0 && isPilot_[1][v1]) || (u2 == 0 && isPilot_[2][v2])) return p;
+      add(p + 8);
       if (pulse >= zeroBits.low && pulse <= zeroBits.threshold) {
         if (runStart < 0 && p >= zeroBitFrom) runStart = p;
         if (runStart >= 0 && p - runStart + 1 >= zeroBit.minPilot) return runStart;
@@ -306,7 +323,6 @@ class TurboScanner {
     }
     return limit;
   }
-
 
  private:
   static const Format& FirstOf(int group) {
@@ -698,7 +714,9 @@ class TurboScanner {
   std::array<std::array<uint8_t, 256>, kGroups> classes_{};
   std::array<std::array<bool, 256>, kGroups> isPilot_{};
   std::array<bool, kGroups> msbFirst_{};
-  size_t byteGroups_ = 0;  // the repeated-byte groups come first in the table
+  // Per pulse value, for each repeated-byte group g: bit 2g its bit, bit
+  // 2g+1 set when the group's loaders write no such pulse.
+  std::array<uint8_t, 256> combined_{};
   struct Window {
     int64_t at = -1;      // the window's first pulse
     unsigned value = 0;   // its bits as a byte
