@@ -16,5 +16,7 @@ int RunLauncher(const QStringList& arguments);
 int RunExtract(const QStringList& arguments);
 int RunToDisk(const QStringList& arguments);
 int RunScan(const QStringList& arguments);
+int RunMap(const QStringList& arguments);
+int RunPulses(const QStringList& arguments);
 
 }  // namespace rw::cli

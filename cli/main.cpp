@@ -1,7 +1,11 @@
 // reelwright-cli: the tape tools without windows.
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QStringList>
+
+#include <cstring>
+#include <memory>
 
 #include "cli/cli_support.h"
 #include "cli/commands.h"
@@ -24,6 +28,8 @@ const char* const kUsage =
     "  extract FILE OUTDIR ...   the selected programs as .prg files\n"
     "  todisk FILE DISK.d64 ...  a disk image holding the selected programs (needs VICE's c1541)\n"
     "  scan PATH...              a catalogue of every tape image under the paths\n"
+    "  map FILE -o OUT.svg       a map of the tape (also .png)\n"
+    "  pulses FILE --select ROW -o OUT.svg  a program's pulse widths (also .png)\n"
     "\n"
     "reelwright-cli COMMAND --help (or reelwright-cli help COMMAND) describes a command.\n"
     "Exit status: 0 done, 1 refused or failed, 2 wrong arguments; 128 + N when stopped by signal N.";
@@ -37,17 +43,32 @@ Runner FindCommand(const QString& name) {
     Runner run;
   } commands[] = {{"info", rw::cli::RunInfo},   {"list", rw::cli::RunList}, {"split", rw::cli::RunSplit},
                   {"index", rw::cli::RunIndex}, {"join", rw::cli::RunJoin}, {"launcher", rw::cli::RunLauncher},
-                  {"extract", rw::cli::RunExtract}, {"todisk", rw::cli::RunToDisk}, {"scan", rw::cli::RunScan}};
+                  {"extract", rw::cli::RunExtract}, {"todisk", rw::cli::RunToDisk}, {"scan", rw::cli::RunScan},
+                  {"map", rw::cli::RunMap},     {"pulses", rw::cli::RunPulses}};
   for (const auto& entry : commands) {
     if (name == QLatin1String(entry.name)) return entry.run;
   }
   return nullptr;
 }
 
+// True for a map or pulses command that writes a PNG file.
+bool PaintsPng(int argc, char** argv) {
+  if (argc < 2 || (std::strcmp(argv[1], "map") != 0 && std::strcmp(argv[1], "pulses") != 0)) return false;
+  for (int i = 2; i < argc; ++i) {
+    if (QString::fromLocal8Bit(argv[i]).endsWith(".png", Qt::CaseInsensitive)) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
+  // PNG pictures need fonts, which only a GUI application has; drawn off
+  // screen, so they need no display either. SVG needs neither.
+  const bool drawing = PaintsPng(argc, argv);
+  if (drawing && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  const std::unique_ptr<QCoreApplication> app =
+      drawing ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
   // Written files are on the device before any success message.
   static rw::PosixStorageSync storageSync;
   rw::SetStorageSync(&storageSync);

@@ -24,9 +24,12 @@
 #include "platform/qt_tool_runner.h"
 #include "platform/remembered_paths.h"
 #include "split/program_data.h"
+#include "split/tape_pictures.h"
 #include "ui/controls.h"
 #include "ui/name_editor.h"
 #include "ui/program_table_model.h"
+#include "ui/pulse_window.h"
+#include "ui/tape_map_strip.h"
 #include "ui/wait_box.h"
 
 namespace rw {
@@ -218,6 +221,8 @@ void SplitWindow::BuildControls() {
   commands->addWidget(indexD64_);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top);
+  tapeMap_ = new TapeMapStrip(this);
+  layout->addWidget(tapeMap_);
   layout->addWidget(listView_, 1);
   layout->addLayout(ticks);
   layout->addLayout(outputRow);
@@ -236,6 +241,14 @@ void SplitWindow::BuildControls() {
   listView_->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(listView_, &QWidget::customContextMenuRequested, this, &SplitWindow::ShowListMenu);
   connect(extract_, &QAction::triggered, this, &SplitWindow::ExtractTicked);
+  showPulses_ = new QAction(QString::fromUtf8("Show &pulses\u2026"), this);
+  showPulses_->setObjectName("showPulses");
+  connect(showPulses_, &QAction::triggered, this, &SplitWindow::ShowPulses);
+  connect(tapeMap_, &TapeMapStrip::rowClicked, this, [this](int row) {
+    const QModelIndex index = table_->index(row - 1, 0);
+    listView_->setCurrentIndex(index);
+    listView_->scrollTo(index);
+  });
   connect(toDisk_, &QAction::triggered, this, &SplitWindow::CopyTickedToDisk);
 
   connect(load, &QPushButton::clicked, this, &SplitWindow::LoadFile);
@@ -290,6 +303,7 @@ bool SplitWindow::LoadAndParse(const QString& path) {
   ShowImageInfo();
   listView_->setUpdatesEnabled(false);
   table_->Reload();
+  tapeMap_->ShowTape(list_);
   FitColumns();
   listView_->setUpdatesEnabled(true);
   items_->setText(QString::number(list_.RowCount()));
@@ -390,6 +404,9 @@ void SplitWindow::ShowListMenu(const QPoint& pos) {
   menu.setToolTipsVisible(true);  // a disabled entry says why
   menu.addAction(extract_);
   menu.addAction(toDisk_);
+  menu.addSeparator();
+  showPulses_->setEnabled(SelectedRow() > 0);
+  menu.addAction(showPulses_);
   menu.exec(listView_->viewport()->mapToGlobal(pos));
 }
 
@@ -480,6 +497,20 @@ bool SplitWindow::eventFilter(QObject* watched, QEvent* event) {
     }
   }
   return QWidget::eventFilter(watched, event);
+}
+
+void SplitWindow::ShowPulses() {
+  const int row = SelectedRow();
+  if (row < 1) return;
+  const TapeSection& section = list_.sections()[static_cast<size_t>(row - 1)];
+  const PulseHistogram histogram =
+      ProgramPulses(list_.image(), list_.sections(), row, tapeMap_->survey().turbo.files);
+  const std::string title = "Program " + std::to_string(row) + ": " + section.name + " (" +
+                            OffsetText(histogram.start) + "-" + OffsetText(histogram.end) + ")";
+  auto* window = new PulseWindow(PulsePicture(histogram, title), QString::fromUtf8("Pulses \u2013 ") +
+                                 QString::fromStdString(section.name), this);
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  window->show();
 }
 
 }  // namespace rw

@@ -27,6 +27,7 @@ class FileDialogs;
 class Messages;
 class ProgramTableModel;
 class RememberedPaths;
+class TapeMapStrip;
 class WaitBox;
 
 class SplitWindow : public QWidget {
@@ -73,6 +74,7 @@ class SplitWindow : public QWidget {
   std::string DialogStartFolder() const;
   void ShowListMenu(const QPoint& pos);
   void ExtractTicked();
+  void ShowPulses();
   void CopyTickedToDisk();
   void ToggleCurrentRow();
   int SelectedRow() const;
@@ -100,6 +102,8 @@ class SplitWindow : public QWidget {
   QPushButton* indexD64_;      // vkCommand2
   QAction* extract_;           // the list's context menu
   QAction* toDisk_;
+  QAction* showPulses_;
+  TapeMapStrip* tapeMap_;  // the tape's map above the list
 };
 
 }  // namespace rw

@@ -1,0 +1,187 @@
+#include "split/tape_pictures.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "split/section_parse.h"
+#include "split/turbo_listing.h"
+
+namespace rw {
+namespace {
+
+constexpr Colour kInk{32, 32, 32};
+constexpr Colour kAxis{120, 120, 120};
+
+std::string Seconds(double seconds) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.2fs", seconds);
+  return buffer;
+}
+
+// A tick spacing of 1, 2 or 5 times a power of ten (or whole minutes) that
+// gives at most `most` ticks over `total` seconds.
+double TickSpacing(double total, int most) {
+  const double steps[] = {0.1, 0.2, 0.5, 1, 2, 5, 10, 15, 30, 60, 120, 300, 600, 900, 1800, 3600, 7200};
+  for (const double step : steps) {
+    if (total / step <= most) return step;
+  }
+  return std::ceil(total / most / 3600) * 3600;
+}
+
+}  // namespace
+
+Colour BandColour(BandKind kind) {
+  switch (kind) {
+    case BandKind::Rom:
+      return {49, 110, 196};
+    case BandKind::Turbo:
+      return {56, 160, 82};
+    case BandKind::Pause:
+      return {200, 200, 200};
+    case BandKind::Unrecognised:
+      break;
+  }
+  return {214, 80, 64};
+}
+
+std::string AxisTime(double seconds) {
+  const long tenths = std::lround(seconds * 10);
+  const long whole = tenths / 10;
+  char buffer[32];
+  if (whole >= 3600) {
+    std::snprintf(buffer, sizeof buffer, "%ld:%02ld:%02ld", whole / 3600, whole / 60 % 60, whole % 60);
+  } else if (tenths % 10 != 0) {
+    std::snprintf(buffer, sizeof buffer, "%ld:%02ld.%ld", whole / 60, whole % 60, tenths % 10);
+  } else {
+    std::snprintf(buffer, sizeof buffer, "%ld:%02ld", whole / 60, whole % 60);
+  }
+  return buffer;
+}
+
+std::string DescribeBand(const TapeMap& map, const DrawnBand& drawn, const std::vector<TapeSection>& sections,
+                         const std::vector<TurboFile>& turbo) {
+  const TapeBand& main = map.bands.at(drawn.main);
+  const TapeBand& first = map.bands.at(drawn.first);
+  const TapeBand& last = map.bands.at(drawn.last);
+  std::string text;
+  if (drawn.first == drawn.last) {
+    text = BandKindText(main.kind);
+    if (main.turbo >= 0 && static_cast<size_t>(main.turbo) < turbo.size()) {
+      const TurboFile& file = turbo[static_cast<size_t>(main.turbo)];
+      text += ": " + TurboFileLabel(file) + ", checksum " + TurboChecksumText(file.checksum);
+    }
+  } else {
+    text = std::to_string(drawn.last - drawn.first + 1) + " short stretches, mostly " + BandKindText(drawn.kind);
+  }
+  if (main.row > 0 && static_cast<size_t>(main.row) <= sections.size()) {
+    text += "\nProgram " + std::to_string(main.row) + ": " + sections[static_cast<size_t>(main.row - 1)].name;
+  } else {
+    text += "\nBefore the first program";
+  }
+  const double end = last.startSeconds + last.seconds;
+  text += "\n" + AxisTime(first.startSeconds) + " to " + AxisTime(end) + " (" + Seconds(end - first.startSeconds) +
+          "), offsets " + OffsetText(first.start) + "-" + OffsetText(last.end);
+  return text;
+}
+
+Picture TapeMapPicture(const TapeMap& map, const std::vector<TapeSection>& sections,
+                       const std::vector<TurboFile>& turbo, const std::string& title, double width) {
+  constexpr double kMargin = 24, kStripTop = 44, kStripHeight = 56;
+  Picture picture;
+  picture.width = width;
+  picture.height = 190;
+  picture.texts.push_back({kMargin, 26, title, 15, TextAnchor::Start, kInk});
+  const double stripWidth = std::max(1.0, width - 2 * kMargin);
+  for (const DrawnBand& band : LayOutBands(map, stripWidth)) {
+    picture.rects.push_back({kMargin + band.x0, kStripTop, band.x1 - band.x0, kStripHeight, BandColour(band.kind),
+                             "band", DescribeBand(map, band, sections, turbo)});
+  }
+
+  // The time axis.
+  const double axisY = kStripTop + kStripHeight + 6;
+  picture.lines.push_back({kMargin, axisY, kMargin + stripWidth, axisY, kAxis, false});
+  if (map.totalSeconds > 0) {
+    const double spacing = TickSpacing(map.totalSeconds, std::max(2, static_cast<int>(stripWidth / 90)));
+    for (double t = 0; t <= map.totalSeconds + 1e-9; t += spacing) {
+      const double x = kMargin + t / map.totalSeconds * stripWidth;
+      picture.lines.push_back({x, axisY, x, axisY + 5, kAxis, false});
+      picture.texts.push_back({x, axisY + 18, AxisTime(t), 11, TextAnchor::Middle, kInk});
+    }
+  }
+
+  // The legend, with each kind's share of the playing time.
+  double share[kBandKinds] = {};
+  for (const TapeBand& band : map.bands) share[static_cast<int>(band.kind)] += band.seconds;
+  double x = kMargin;
+  const double legendY = axisY + 44;
+  for (int k = 0; k < kBandKinds; ++k) {
+    const auto kind = static_cast<BandKind>(k);
+    char percent[32];
+    std::snprintf(percent, sizeof percent, " %.1f%%",
+                  map.totalSeconds > 0 ? 100.0 * share[k] / map.totalSeconds : 0.0);
+    picture.rects.push_back({x, legendY - 11, 14, 14, BandColour(kind), "legend", {}});
+    const std::string label = std::string(BandKindText(kind)) + percent;
+    picture.texts.push_back({x + 20, legendY, label, 12, TextAnchor::Start, kInk});
+    x += 40 + 7.0 * static_cast<double>(label.size());
+  }
+  picture.texts.push_back({width - kMargin, legendY, "Total " + AxisTime(map.totalSeconds) +
+                           " (width: playing time)", 12, TextAnchor::End, kAxis});
+  return picture;
+}
+
+Picture PulsePicture(const PulseHistogram& histogram, const std::string& title) {
+  constexpr double kLeft = 64, kRight = 20, kTop = 56, kPlotHeight = 260, kBin = 3;
+  Picture picture;
+  picture.width = kLeft + 256 * kBin + kRight;
+  picture.height = kTop + kPlotHeight + 56;
+  picture.texts.push_back({kLeft, 26, title, 15, TextAnchor::Start, kInk});
+  const double bottom = kTop + kPlotHeight;
+  const auto xOf = [&](double width) { return kLeft + width * kBin; };
+
+  // The readers' bounds first, under the counts.
+  const Colour spans[] = {{49, 110, 196, 0.15}, {56, 160, 82, 0.15}, {214, 130, 40, 0.15}};
+  size_t spanIndex = 0;
+  for (const HistogramMark& mark : histogram.marks) {
+    if (mark.first != mark.last) {
+      if (mark.last < mark.first) continue;  // classes never tuned
+      const Colour colour = spans[spanIndex++ % std::size(spans)];
+      picture.rects.push_back({xOf(mark.first), kTop, (mark.last - mark.first + 1) * kBin, kPlotHeight, colour,
+                               "class", mark.label});
+      picture.texts.push_back({xOf((mark.first + mark.last + 1) / 2.0), kTop - 6, mark.label, 11,
+                               TextAnchor::Middle, kInk});
+    } else {
+      const double x = xOf(mark.first + 0.5);
+      picture.lines.push_back({x, kTop - 14, x, bottom, {200, 40, 40}, true});
+      picture.texts.push_back({x + 3, kTop - 18, mark.label + " threshold", 11, TextAnchor::Start, {200, 40, 40}});
+    }
+  }
+
+  const uint64_t most = *std::max_element(histogram.counts.begin(), histogram.counts.end());
+  const double top = std::log10(1.0 + static_cast<double>(most));
+  for (int w = 1; w < 256; ++w) {
+    const uint64_t count = histogram.counts[static_cast<size_t>(w)];
+    if (count == 0) continue;
+    const double h = std::max(1.0, kPlotHeight * std::log10(1.0 + static_cast<double>(count)) / top);
+    picture.rects.push_back({xOf(w), bottom - h, kBin, h, kInk, "bin",
+                             "$" + std::string(1, "0123456789ABCDEF"[w >> 4]) + "0123456789ABCDEF"[w & 15] +
+                                 " (" + std::to_string(w) + "): " + std::to_string(count) + " pulses"});
+  }
+
+  picture.lines.push_back({kLeft, bottom, xOf(256), bottom, kAxis, false});
+  picture.lines.push_back({kLeft, kTop, kLeft, bottom, kAxis, false});
+  for (int w = 0; w <= 256; w += 32) {
+    picture.lines.push_back({xOf(w), bottom, xOf(w), bottom + 5, kAxis, false});
+    char label[8];
+    std::snprintf(label, sizeof label, "$%02X", w);
+    picture.texts.push_back({xOf(w), bottom + 18, w == 256 ? "$100" : label, 11, TextAnchor::Middle, kInk});
+  }
+  picture.texts.push_back({xOf(128), bottom + 40, "pulse width (TAP units, 8 cycles each)", 12, TextAnchor::Middle,
+                           kInk});
+  picture.texts.push_back({kLeft - 6, kTop + 10, std::to_string(most), 11, TextAnchor::End, kInk});
+  picture.texts.push_back({kLeft - 6, bottom, "0", 11, TextAnchor::End, kInk});
+  picture.texts.push_back({kLeft - 6, kTop + kPlotHeight / 2, "log", 11, TextAnchor::End, kAxis});
+  return picture;
+}
+
+}  // namespace rw

@@ -1,0 +1,132 @@
+// The tape's map and pulse histograms: bands in tape order by kind, in
+// proportion to their playing time, merged below a pixel; pulses counted per
+// width with the readers' bounds.
+
+#include <gtest/gtest.h>
+
+#include "core/pulse_timing.h"
+#include "split/pulse_histogram.h"
+#include "split/tape_map.h"
+#include "support/tape_composer.h"
+#include "support/turbo_tapes.h"
+
+namespace rw {
+namespace {
+
+using test::TapeComposer;
+
+// A boot program with a Freeload file, a pause, pulses no reader knows, and
+// a second program.
+TapImage MixedTape() {
+  TapeComposer composer(0, 1);
+  composer.AddProgram({.name = "BOOT", .data = test::ProgramData(64, 1)});
+  composer.AddTurboFile({.family = "Freeload", .loadAddress = 0x0800, .data = test::ProgramData(2000, 2)});
+  composer.AddSilence(985248);  // a second
+  for (int i = 0; i < 3000; ++i) composer.AddPulses(0x90 + i % 7 * 9, 1);
+  composer.AddProgram({.name = "NEXT", .data = test::ProgramData(64, 3)});
+  return composer.Image();
+}
+
+TEST(TapeMap, BandsTileTheTapeInOrderByKind) {
+  const TapImage image = MixedTape();
+  const float us = SelectClock(0, 0);
+  std::vector<TapeStretch> rom;
+  const auto turbo = test::TurboFilesOf(image, &rom);
+  const auto sections = test::FindAllSections(image);
+  ASSERT_EQ(sections.size(), 2u);
+  ASSERT_EQ(turbo.size(), 1u);
+  const TapeMap map = BuildTapeMap(image, us, sections, rom, turbo);
+
+  std::string kinds;
+  for (const TapeBand& band : map.bands) kinds += BandKindText(band.kind)[0];
+  EXPECT_EQ(kinds, "RTPUR");
+  ASSERT_EQ(map.bands.size(), 5u);
+  EXPECT_EQ(map.bands[1].turbo, 0);
+  const std::vector<int> rows{map.bands[0].row, map.bands[1].row, map.bands[2].row, map.bands[3].row,
+                              map.bands[4].row};
+  EXPECT_EQ(rows, (std::vector<int>{1, 1, 1, 1, 2}));
+
+  // No gap, no overlap, and each band as long as its pulses play.
+  int64_t at = kTapHeaderSize;
+  double seconds = 0;
+  for (const TapeBand& band : map.bands) {
+    EXPECT_EQ(band.start, at);
+    EXPECT_DOUBLE_EQ(band.startSeconds, seconds);
+    EXPECT_NEAR(band.seconds, PulseDuration(image, band.start, band.end - 1, us) / 1e6, 1e-9);
+    at = band.end;
+    seconds += band.seconds;
+  }
+  EXPECT_EQ(at, image.FileLength());
+  EXPECT_NEAR(map.bands[2].seconds, 1.0, 0.01);
+  EXPECT_NEAR(map.totalSeconds, PulseDuration(image, kTapHeaderSize, image.FileLength() - 1, us) / 1e6, 1e-6);
+}
+
+TapeMap HandMadeMap(const std::vector<std::pair<BandKind, double>>& bands) {
+  TapeMap map;
+  for (const auto& [kind, seconds] : bands) {
+    map.bands.push_back({kind, 0, 0, map.totalSeconds, seconds, 1, -1});
+    map.totalSeconds += seconds;
+  }
+  return map;
+}
+
+TEST(TapeMap, BandsNarrowerThanAPixelMerge) {
+  // 100 seconds over 100 pixels: wide bands stand alone where they play; a
+  // thousand short ones between them merge into runs of about a pixel.
+  std::vector<std::pair<BandKind, double>> bands{{BandKind::Rom, 40}};
+  for (int i = 0; i < 1000; ++i) bands.push_back({i % 4 == 0 ? BandKind::Pause : BandKind::Turbo, 0.01});
+  bands.push_back({BandKind::Unrecognised, 50});
+  const TapeMap map = HandMadeMap(bands);
+  const auto drawn = LayOutBands(map, 100);
+
+  ASSERT_EQ(drawn.size(), 12u);
+  EXPECT_DOUBLE_EQ(drawn.front().x0, 0);
+  EXPECT_NEAR(drawn.front().x1, 40, 1e-9);
+  EXPECT_EQ(drawn.back().kind, BandKind::Unrecognised);
+  EXPECT_NEAR(drawn.back().x0, 50, 1e-9);
+  EXPECT_EQ(drawn.back().first, 1001u);
+  for (size_t i = 1; i + 1 < drawn.size(); ++i) {
+    EXPECT_EQ(drawn[i].kind, BandKind::Turbo);  // three quarters of each run's time
+    // A pixel or a band more; the run cut short by the wide band after it may be less.
+    if (i + 2 < drawn.size()) EXPECT_NEAR(drawn[i].x1 - drawn[i].x0, 1.0, 0.02);
+    EXPECT_DOUBLE_EQ(drawn[i].x0, drawn[i - 1].x1);
+    EXPECT_EQ(drawn[i].first, drawn[i - 1].last + 1);
+  }
+
+  EXPECT_EQ(DrawnBandAt(drawn, 0), 0);
+  EXPECT_EQ(DrawnBandAt(drawn, 45.5), 6);
+  EXPECT_EQ(DrawnBandAt(drawn, 100), 11);
+  EXPECT_EQ(DrawnBandAt(drawn, 100.5), -1);
+  EXPECT_TRUE(LayOutBands(TapeMap{}, 100).empty());
+}
+
+TEST(PulseHistogram, CountsPulsesAndMarksTheReadersBounds) {
+  // Pauses are no pulses, in every version; version 2 adds its half-waves.
+  const auto v1 = CountPulses(test::RawImage(1, {0x30, 0x30, 0x40, 0, 1, 2, 3, 0x50}), 0, 1 << 20);
+  EXPECT_EQ(v1.counts[0x30], 2u);
+  EXPECT_EQ(v1.counts[0x40] + v1.counts[0x50], 2u);
+  EXPECT_EQ(v1.counts[1] + v1.counts[2] + v1.counts[3] + v1.counts[0], 0u);
+  const auto v2 = CountPulses(test::RawImage(2, {0x18, 0x18, 0, 9, 9, 9, 0x20, 0x21, 0xF0, 0xF0}), 0, 1 << 20);
+  EXPECT_EQ(v2.counts[0x30], 1u);
+  EXPECT_EQ(v2.counts[0x41], 1u);
+  EXPECT_EQ(v2.counts[255], 1u);
+  EXPECT_EQ(v2.counts[9] + v2.counts[18], 0u);
+
+  const TapImage image = MixedTape();
+  const auto sections = test::FindAllSections(image);
+  const auto turbo = test::TurboFilesOf(image);
+  const PulseHistogram first = ProgramPulses(image, sections, 1, turbo);
+  EXPECT_EQ(first.start, sections[0].start);
+  EXPECT_EQ(first.end, sections[1].start);
+  ASSERT_EQ(first.marks.size(), 4u);
+  EXPECT_EQ(first.marks[0].first, sections[0].bounds[0]);
+  EXPECT_EQ(first.marks[2].last, sections[0].bounds[5]);
+  EXPECT_EQ(first.marks[3].label, "Freeload");
+  EXPECT_EQ(first.marks[3].first, 0x2C);
+  EXPECT_EQ(first.counts[0x90 + 9], 429u);  // the unknown pulses of its stretch
+  EXPECT_EQ(ProgramPulses(image, sections, 2, turbo).marks.size(), 3u);
+  EXPECT_EQ(ProgramPulses(image, sections, 3, turbo).end, 0);
+}
+
+}  // namespace
+}  // namespace rw
