@@ -34,6 +34,10 @@ struct PulseHistogram {
   std::vector<HistogramMark> marks;
 };
 
+// Adds every byte of `bytes` (n of them) to `counts`, as fast as memory
+// gives them.
+void CountBytes(const uint8_t* bytes, size_t n, std::array<uint64_t, 256>& counts);
+
 // The pulses of [start, end) of `image`.
 PulseHistogram CountPulses(const TapImage& image, int64_t start, int64_t end);
 

@@ -131,13 +131,23 @@ Picture TapeMapPicture(const TapeMap& map, const std::vector<TapeSection>& secti
 }
 
 Picture PulsePicture(const PulseHistogram& histogram, const std::string& title) {
-  constexpr double kLeft = 64, kRight = 20, kTop = 56, kPlotHeight = 260, kBin = 3;
+  constexpr double kLeft = 64, kRight = 20, kTop = 56, kPlotHeight = 260, kPlotWidth = 768;
+  // The widths shown: from 0 to a little past the widest pulse or bound, in
+  // steps of $20, so that the few dozen widths a tape uses are not squeezed
+  // into a corner.
+  int widest = 0;
+  for (int w = 1; w < 256; ++w) {
+    if (histogram.counts[static_cast<size_t>(w)] != 0) widest = w;
+  }
+  for (const HistogramMark& mark : histogram.marks) widest = std::max(widest, mark.last);
+  const int range = std::clamp((widest + 8) / 32 * 32 + 32, 64, 256);
+  const double bin = kPlotWidth / range;
   Picture picture;
-  picture.width = kLeft + 256 * kBin + kRight;
+  picture.width = kLeft + kPlotWidth + kRight;
   picture.height = kTop + kPlotHeight + 56;
   picture.texts.push_back({kLeft, 26, title, 15, TextAnchor::Start, kInk});
   const double bottom = kTop + kPlotHeight;
-  const auto xOf = [&](double width) { return kLeft + width * kBin; };
+  const auto xOf = [&](double width) { return kLeft + width * bin; };
 
   // The readers' bounds first, under the counts.
   const Colour spans[] = {{49, 110, 196, 0.15}, {56, 160, 82, 0.15}, {214, 130, 40, 0.15}};
@@ -146,7 +156,7 @@ Picture PulsePicture(const PulseHistogram& histogram, const std::string& title) 
     if (mark.first != mark.last) {
       if (mark.last < mark.first) continue;  // classes never tuned
       const Colour colour = spans[spanIndex++ % std::size(spans)];
-      picture.rects.push_back({xOf(mark.first), kTop, (mark.last - mark.first + 1) * kBin, kPlotHeight, colour,
+      picture.rects.push_back({xOf(mark.first), kTop, (mark.last - mark.first + 1) * bin, kPlotHeight, colour,
                                "class", mark.label});
       picture.texts.push_back({xOf((mark.first + mark.last + 1) / 2.0), kTop - 6, mark.label, 11,
                                TextAnchor::Middle, kInk});
@@ -159,24 +169,24 @@ Picture PulsePicture(const PulseHistogram& histogram, const std::string& title) 
 
   const uint64_t most = *std::max_element(histogram.counts.begin(), histogram.counts.end());
   const double top = std::log10(1.0 + static_cast<double>(most));
-  for (int w = 1; w < 256; ++w) {
+  for (int w = 1; w < range; ++w) {
     const uint64_t count = histogram.counts[static_cast<size_t>(w)];
     if (count == 0) continue;
     const double h = std::max(1.0, kPlotHeight * std::log10(1.0 + static_cast<double>(count)) / top);
-    picture.rects.push_back({xOf(w), bottom - h, kBin, h, kInk, "bin",
+    picture.rects.push_back({xOf(w), bottom - h, bin, h, kInk, "bin",
                              "$" + std::string(1, "0123456789ABCDEF"[w >> 4]) + "0123456789ABCDEF"[w & 15] +
                                  " (" + std::to_string(w) + "): " + std::to_string(count) + " pulses"});
   }
 
-  picture.lines.push_back({kLeft, bottom, xOf(256), bottom, kAxis, false});
+  picture.lines.push_back({kLeft, bottom, xOf(range), bottom, kAxis, false});
   picture.lines.push_back({kLeft, kTop, kLeft, bottom, kAxis, false});
-  for (int w = 0; w <= 256; w += 32) {
+  for (int w = 0; w <= range; w += range > 128 ? 32 : 16) {
     picture.lines.push_back({xOf(w), bottom, xOf(w), bottom + 5, kAxis, false});
     char label[8];
     std::snprintf(label, sizeof label, "$%02X", w);
     picture.texts.push_back({xOf(w), bottom + 18, w == 256 ? "$100" : label, 11, TextAnchor::Middle, kInk});
   }
-  picture.texts.push_back({xOf(128), bottom + 40, "pulse width (TAP units, 8 cycles each)", 12, TextAnchor::Middle,
+  picture.texts.push_back({xOf(range / 2.0), bottom + 40, "pulse width (TAP units, 8 cycles each)", 12, TextAnchor::Middle,
                            kInk});
   picture.texts.push_back({kLeft - 6, kTop + 10, std::to_string(most), 11, TextAnchor::End, kInk});
   picture.texts.push_back({kLeft - 6, bottom, "0", 11, TextAnchor::End, kInk});

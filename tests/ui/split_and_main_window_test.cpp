@@ -208,7 +208,9 @@ TEST_F(SplitWindowTest, ContextMenuExtractsAndCopiesTickedProgramsAndTooltipsTel
   });
   QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5), list->viewport()->mapToGlobal(QPoint(5, 5)));
   QApplication::sendEvent(list->viewport(), &click);
-  EXPECT_EQ(entries, (QList<QAction*>{extract, toDisk}));
+  ASSERT_EQ(entries.size(), 4);  // then a separator and "Show pulses…"
+  EXPECT_EQ(entries.mid(0, 2), (QList<QAction*>{extract, toDisk}));
+  EXPECT_EQ(entries[3], split->findChild<QAction*>("showPulses"));
 
   // The folder dialog opens at the output folder; the damaged program is named, not written.
   outputDir->setText(QString::fromStdString(desktop.folder.path()));
