@@ -78,6 +78,13 @@ env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/reelwright" 
 # Stripped programs whose debug information the -dbgsym package holds under
 # their build ids, where a debugger looks for it.
 dpkg -x "$ddeb" "$scratch/dbgsym"
+# Each package's md5sums names its own files, as debsums and dpkg --verify read them.
+for package in deb ddeb; do
+  contents="$root"
+  [ "$package" = deb ] || contents="$scratch/dbgsym"
+  dpkg-deb -e "${!package}" "$scratch/control-$package"
+  (cd "$contents" && md5sum --check --quiet "$scratch/control-$package/md5sums") || fail "the $package's md5sums"
+done
 for program in reelwright reelwright-cli; do
   id_hex=$(readelf -nW "$root/usr/bin/$program" | sed -n 's/.*Build ID: //p')
   debug="$scratch/dbgsym/usr/lib/debug/.build-id/${id_hex:0:2}/${id_hex:2}.debug"
