@@ -69,7 +69,7 @@ LauncherDeviceDialog::LauncherDeviceDialog(Messages& messages, QWidget* parent)
 
   QPushButton* next = Button("Command1", "&Next >", this);
   next->setDefault(true);
-  QPushButton* cancel = Button("Command2", "Cancel", this);
+  QPushButton* cancel = Button("Command2", "&Cancel", this);
   connect(next, &QPushButton::clicked, this, &LauncherDeviceDialog::Next);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -117,7 +117,7 @@ TargetSystemDialog::TargetSystemDialog(const std::string& proposedDiskName, cons
   QPushButton* forAll = Button("Command1", "For &All remaining", this);
   QPushButton* next = Button("Command2", "N&ext >", this);
   next->setDefault(true);
-  QPushButton* cancel = Button("Command3", "Cancel", this);
+  QPushButton* cancel = Button("Command3", "&Cancel", this);
   connect(forAll, &QPushButton::clicked, this, [this] { Finish(TargetAction::ForAllRemaining); });
   connect(next, &QPushButton::clicked, this, [this] { Finish(TargetAction::Next); });
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
