@@ -17,6 +17,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "core/utilities.h"
 #include "join/join_operation.h"
 #include "platform/file_dialogs.h"
@@ -116,7 +118,10 @@ JoinWindow::JoinWindow(RememberedPaths& paths, Messages& messages, FileDialogs& 
   list_->setAcceptDrops(true);
   list_->setDragDropMode(QAbstractItemView::DropOnly);
   list_->header()->setStretchLastSection(false);
-  for (int column = 0; column < kColumnCount; ++column) list_->setColumnWidth(column, kColumnWidths[column]);
+  // Each column at least as wide as its caption while the list is empty.
+  for (int column = 0; column < kColumnCount; ++column) {
+    list_->setColumnWidth(column, std::max(kColumnWidths[column], list_->header()->sectionSizeHint(column)));
+  }
   auto* removeKey = new QAction(list_);
   removeKey->setShortcut(QKeySequence::Delete);
   removeKey->setShortcutContext(Qt::WidgetShortcut);

@@ -16,6 +16,8 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "core/utilities.h"
 #include "launcher/program_disk.h"
 #include "platform/file_dialogs.h"
@@ -430,6 +432,11 @@ void SplitWindow::ShowListMenu(const QPoint& pos) {
     QAction* copyOne = menu.addAction(QString::fromUtf8("&Copy \u201C%1\u201D to a disk image\u2026").arg(name));
     copyOne->setObjectName("copyProgramToDisk");
     connect(copyOne, &QAction::triggered, this, [this, row] { CopyRowsToDisk({row}); });
+  }
+  if (!offerRow && TickedRows().empty()) {
+    // Rather than two greyed entries and no reason.
+    menu.addAction(QStringLiteral("Tick programs, or right-click one, to act on them"))->setEnabled(false);
+    menu.addSeparator();
   }
   if (!offerRow || !TickedRows().empty()) {
     if (offerRow) menu.addSeparator();
