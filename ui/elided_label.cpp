@@ -14,7 +14,9 @@ void ElidedLabel::SetPath(const QString& path) {
   setToolTip(path);
 }
 
-QSize ElidedLabel::minimumSizeHint() const { return {fontMetrics().averageCharWidth() * 8, QLabel::minimumSizeHint().height()}; }
+QSize ElidedLabel::minimumSizeHint() const {
+  return {fontMetrics().averageCharWidth() * 8, QLabel::minimumSizeHint().height()};
+}
 
 void ElidedLabel::paintEvent(QPaintEvent*) {
   QPainter painter(this);
