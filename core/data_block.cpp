@@ -19,6 +19,8 @@ constexpr int kNameLength = 16;
 // after a byte that did not read: a pulse lost or split by a worn tape moves
 // the bytes after it by a pulse or two.
 constexpr int kResyncPulses = 4;
+// Short pulses in a row that no byte can hold: where they begin, a block is over.
+constexpr int kBlockOverRun = 6;
 
 int32_t ToPosition(int64_t value) { return static_cast<int32_t>(std::clamp<int64_t>(value, 0, INT32_MAX)); }
 
@@ -28,6 +30,8 @@ const char* DataStateText(DataState state) {
   switch (state) {
     case DataState::Good:
       return "good";
+    case DataState::Short:
+      return "short";
     case DataState::Damaged:
       return "damaged";
     case DataState::Missing:
@@ -202,6 +206,23 @@ bool DataBlockReader::IsMarker(int64_t pos) const {
          (classOf_[static_cast<size_t>(Pulse(pos + step_))] & kMediumBit) != 0;
 }
 
+bool DataBlockReader::IsEndMarker(int64_t pos) const {
+  return (classOf_[static_cast<size_t>(Pulse(pos))] & kLongBit) != 0 && BlockOverAt(pos + step_);
+}
+
+bool DataBlockReader::BlockOverAt(int64_t pos) const {
+  // After its last byte a block ends with a long pulse and a short one, and
+  // the short gap before the repeat (or the trailer after it) follows: a run
+  // of short pulses that no byte holds (a byte has at most two shorts in a
+  // row). A leader, silence or the end of the image end a block as well.
+  for (int k = 0; k < kBlockOverRun; ++k) {
+    const int pulse = Pulse(pos + static_cast<int64_t>(k) * step_);
+    if (pulse == 0) return true;
+    if ((classOf_[static_cast<size_t>(pulse)] & kShortBit) == 0) return false;
+  }
+  return true;
+}
+
 int64_t DataBlockReader::Resync(int64_t expected) const {
   if (IsMarker(expected)) return expected;
   // In version 2 a lost half-wave moves the bytes by one position.
@@ -268,34 +289,94 @@ int64_t DataBlockReader::FindBlock(int64_t from, int64_t limit, int countdownSta
 
 int64_t DataBlockReader::ReadCopy(int64_t dataPos, size_t count, DataCopy& copy, std::vector<uint8_t>& bytes,
                                   std::vector<uint8_t>& ok) const {
+  // Reads at most `count` byte places (the header's length and the checksum)
+  // and stops early where the block is over, so that a block shorter than
+  // its header's range never reads into its repeat or what follows.
   bytes.assign(count, 0);
   ok.assign(count, 0);
-  // Counted and summed here rather than in `copy`, which the compiler must
-  // otherwise store back after every byte.
-  int32_t read = 0;
-  uint8_t sum = 0;  // the XOR of the bytes read, the checksum byte included
   int64_t p = dataPos;
-  for (size_t i = 0; i < count; ++i) {
+  size_t i = 0;
+  for (; i < count; ++i) {
     if (p >= size_) break;  // the image ends inside the block: the rest is not read
     const int d = DecodeByte(p);
     if (d >= 0) {
       bytes[i] = static_cast<uint8_t>(d);
       ok[i] = 1;
-      sum ^= static_cast<uint8_t>(d);
-      ++read;
       p += bytePulses_;
     } else if (d == -2) {
       p += bytePulses_;  // the pulses were whole; only the value is wrong
+    } else if (IsEndMarker(p) || BlockOverAt(p)) {
+      break;
     } else {
       p = Resync(p + bytePulses_);
     }
   }
+  copy.places = static_cast<int32_t>(i);
+  copy.endMarker = IsEndMarker(p);
+  const int64_t end = copy.endMarker ? p + 2 * step_ : p;
+  copy.end = ToPosition(end);
+  return end;
+}
+
+namespace {
+
+// A copy's own account of the block's first `places` byte places.
+void CheckCopy(DataCopy& copy, const std::vector<uint8_t>& bytes, const std::vector<uint8_t>& ok, size_t places) {
+  if (!copy.found) {
+    copy.readErrors = static_cast<int32_t>(places);
+    return;
+  }
+  int32_t read = 0;
+  uint8_t sum = 0;  // the XOR of the bytes read, the checksum byte included
+  for (size_t i = 0; i < places; ++i) {
+    read += ok[i];
+    sum ^= bytes[i];  // an unread place holds 0
+  }
   copy.bytesRead = read;
-  copy.readErrors = static_cast<int32_t>(count) - read;
+  copy.readErrors = static_cast<int32_t>(places) - read;
   // With every byte read, the data's XOR equals the checksum byte exactly
   // when the XOR of all of them is zero.
   copy.checksumOk = copy.readErrors == 0 && sum == 0;
-  return p;
+}
+
+}  // namespace
+
+void DataBlockReader::Combine(size_t places, DataResult& data) {
+  CheckCopy(data.first, firstBytes_, firstOk_, places);
+  CheckCopy(data.repeat, repeatBytes_, repeatOk_, places);
+  const size_t length = places - 1;  // the last place holds the checksum
+  if (data.first.found && data.first.readErrors == 0) {
+    // Nothing to mend: the first copy is the data, the repeat only reported.
+    data.bytes.assign(firstBytes_.begin(), firstBytes_.begin() + static_cast<std::ptrdiff_t>(length));
+    data.checksumOk = data.first.checksumOk;
+  } else {
+    // The first copy, mended byte by byte from the repeat.
+    data.bytes.resize(length);
+    uint8_t sum = 0;
+    uint8_t checksum = 0;
+    for (size_t i = 0; i < places; ++i) {
+      uint8_t b = 0;
+      if (data.first.found && firstOk_[i] != 0) {
+        b = firstBytes_[i];
+      } else if (data.repeat.found && repeatOk_[i] != 0) {
+        b = repeatBytes_[i];
+      } else {
+        ++data.combinedErrors;
+      }
+      if (i < length) {
+        data.bytes[i] = b;
+        sum ^= b;
+      } else {
+        checksum = b;
+      }
+    }
+    data.checksumOk = data.combinedErrors == 0 && sum == checksum;
+  }
+  if (!data.checksumOk) {
+    data.state = DataState::Damaged;
+  } else {
+    data.state = static_cast<int32_t>(length) < data.HeaderLength() ? DataState::Short : DataState::Good;
+  }
 }
 
 DataResult DataBlockReader::Read(const TapeSection& section, int64_t limit) {
@@ -315,10 +396,10 @@ DataResult DataBlockReader::Read(const TapeSection& section, int64_t limit) {
     data.state = DataState::Damaged;
     return data;
   }
-  const size_t length = static_cast<size_t>(data.endAddress - data.startAddress);
-  const size_t count = length + 1;  // the checksum byte follows the data
+  const size_t count = static_cast<size_t>(data.HeaderLength()) + 1;  // the checksum byte follows the data
   const int64_t from = section.repeatPos != 0 ? section.afterRepeat : section.afterHeader;
 
+  // The repeat is looked for from where the first copy ended.
   int64_t repeatFrom = from;
   int64_t dataPos = 0;
   const int64_t firstPos = FindBlock(from, limit, kFirstCountdown, dataPos);
@@ -326,54 +407,29 @@ DataResult DataBlockReader::Read(const TapeSection& section, int64_t limit) {
     data.first.found = true;
     data.first.pos = ToPosition(firstPos);
     repeatFrom = ReadCopy(dataPos, count, data.first, firstBytes_, firstOk_);
-  } else {
-    firstOk_.assign(count, 0);
   }
   const int64_t repeatPos = FindBlock(repeatFrom, limit, kRepeatCountdown, dataPos);
   if (repeatPos >= 0) {
     data.repeat.found = true;
     data.repeat.pos = ToPosition(repeatPos);
     ReadCopy(dataPos, count, data.repeat, repeatBytes_, repeatOk_);
-  } else {
-    repeatOk_.assign(count, 0);
   }
-  if (!data.first.found) data.first.readErrors = static_cast<int32_t>(count);
-  if (!data.repeat.found) data.repeat.readErrors = static_cast<int32_t>(count);
   if (!data.first.found && !data.repeat.found) {
+    data.first.readErrors = data.repeat.readErrors = static_cast<int32_t>(count);
     data.state = DataState::Missing;
     data.combinedErrors = static_cast<int32_t>(count);
     return data;
   }
-
-  if (data.first.found && data.first.readErrors == 0) {
-    // Nothing to mend: the first copy is the data, the repeat only reported.
-    data.bytes.assign(firstBytes_.begin(), firstBytes_.begin() + static_cast<std::ptrdiff_t>(length));
-    data.checksumOk = data.first.checksumOk;
-    data.state = data.checksumOk ? DataState::Good : DataState::Damaged;
-    return data;
+  // How long the block is on tape: as a copy that ended at its end marker
+  // shows it (the first copy's word first); otherwise as the header says.
+  size_t places = count;
+  if (data.first.found && data.first.endMarker) {
+    places = static_cast<size_t>(data.first.places);
+  } else if (data.repeat.found && data.repeat.endMarker) {
+    places = static_cast<size_t>(data.repeat.places);
   }
-  // The first copy, mended byte by byte from the repeat.
-  data.bytes.resize(length);
-  uint8_t sum = 0;
-  uint8_t checksum = 0;
-  for (size_t i = 0; i < count; ++i) {
-    uint8_t b = 0;
-    if (firstOk_[i] != 0) {
-      b = firstBytes_[i];
-    } else if (repeatOk_[i] != 0) {
-      b = repeatBytes_[i];
-    } else {
-      ++data.combinedErrors;
-    }
-    if (i < length) {
-      data.bytes[i] = b;
-      sum ^= b;
-    } else {
-      checksum = b;
-    }
-  }
-  data.checksumOk = data.combinedErrors == 0 && sum == checksum;
-  data.state = data.checksumOk ? DataState::Good : DataState::Damaged;
+  // A block without even its checksum byte is not whole: counted as one unread place.
+  Combine(std::max<size_t>(places, 1), data);
   return data;
 }
 

@@ -282,8 +282,26 @@ bool RomDecoder::FindNextSection(int64_t from, TapeSection& section) {
 bool RomDecoder::TrySection(int64_t leaderStart, int64_t pos, TapeSection& section) {
   if (!AdaptPulseClasses(pos)) return false;
   const auto name = ReadHeaderName(pos);
-  if (!name) return false;
+  if (!name || !HeaderLengthBlock(pos)) return false;
   FillSection(leaderStart, pos, *name, section);
+  return true;
+}
+
+bool RomDecoder::HeaderLengthBlock(int64_t pos) const {
+  // A data block starts with the same countdown as a header, so one whose
+  // first byte happens to be a program type (1 or 3) reads like a header up
+  // to its "name". A header holds 192 bytes after its countdown; a block
+  // whose end marker (a long pulse, a short one, then the short gap or
+  // silence) stands in place of one of them is data. A byte that does not
+  // read for another reason is damage and proves nothing: the block is taken
+  // for the header it seems to be.
+  constexpr int kAfterName = 30;  // countdown 9, type 1, addresses 4, name 16
+  for (int i = kAfterName; i < kBlockSize; ++i) {
+    const int64_t p = pos + static_cast<int64_t>(i) * bytePulses_;
+    if (DecodeByte(p) != -1) continue;
+    const int after = ReadPulse(p + 2 * step_);
+    return !(IsLong(ReadPulse(p)) && IsShort(ReadPulse(p + step_)) && (after == 0 || IsShort(after)));
+  }
   return true;
 }
 

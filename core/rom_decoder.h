@@ -139,6 +139,7 @@ class RomDecoder {
   bool FindShortRun(int64_t from, int64_t limit, int64_t length, int64_t& runStart, int64_t& runEnd) const;
   int64_t SkipSilence(int64_t zeroPos);
   bool TrySection(int64_t leaderStart, int64_t pos, TapeSection& section);
+  bool HeaderLengthBlock(int64_t pos) const;
   void FillSection(int64_t leaderStart, int64_t headerPos, const std::string& rawName, TapeSection& section);
 
   const TapImage& image_;
