@@ -53,6 +53,7 @@ QIcon DataStateIcon(DataState state) {
   // Kept to the end of the program: pictures must not outlive the application object.
   static const auto* const icons = new std::map<DataState, QIcon>{
       {DataState::Good, Make(QColor(0x2e, 0x9d, 0x4f), Mark::Tick)},
+      {DataState::Short, Make(QColor(0xe0, 0x8a, 0x00), Mark::Tick)},
       {DataState::Damaged, Make(QColor(0xd3, 0x2f, 0x2f), Mark::Cross)},
       {DataState::Missing, Make(QColor(0x8a, 0x8f, 0x96), Mark::Ring)},
       {DataState::NotProgram, Make(QColor(0x8a, 0x8f, 0x96), Mark::Ring)},

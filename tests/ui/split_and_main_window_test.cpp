@@ -313,10 +313,12 @@ TEST_F(SplitWindowTest, AScreenReaderHearsValuesTickNamesAndDataStates) {
   composer.AddSilence(100000);
   composer.AddProgram(
       {.name = "BAD", .data = test::ProgramData(64, 2), .dataParityErrors = {20}, .dataRepeatParityErrors = {20}});
-  ASSERT_TRUE(split->LoadAndParse(QString::fromStdString(desktop.folder.Write("two.tap", composer.FileBytes()))));
+  composer.AddSilence(100000);
+  composer.AddProgram({.name = "BOOT", .data = test::ProgramData(64, 3), .headerLength = 200});
+  ASSERT_TRUE(split->LoadAndParse(QString::fromStdString(desktop.folder.Write("three.tap", composer.FileBytes()))));
   EXPECT_EQ(spoken(machine, QAccessible::Name) + "|" + spoken(machine, QAccessible::Description),
             "Commodore 64|Machine");
-  EXPECT_EQ(spoken(split->findChild<QLabel*>("Label14"), QAccessible::Name), "2");
+  EXPECT_EQ(spoken(split->findChild<QLabel*>("Label14"), QAccessible::Name), "3");
 
   // The tick boxes are named by their programs; the programs' cells tell their data.
   QAccessibleTableInterface* table = QAccessible::queryAccessibleInterface(list)->tableInterface();
@@ -324,12 +326,12 @@ TEST_F(SplitWindowTest, AScreenReaderHearsValuesTickNamesAndDataStates) {
   EXPECT_EQ(table->cellAt(1, 0)->text(QAccessible::Name), "BAD");
   EXPECT_EQ(QAccessible::queryAccessibleInterface(list)->child(0)->text(QAccessible::Name), "Tick");
   QStringList states;
-  for (int row : {1, 2}) {
+  for (int row : {1, 2, 3}) {
     const QModelIndex program = list->model()->index(row - 1, 1);
     EXPECT_FALSE(program.data(Qt::DecorationRole).value<QIcon>().isNull());
     states << program.data(Qt::AccessibleDescriptionRole).toString();
   }
-  EXPECT_EQ(states, (QStringList{"good", "damaged"}));
+  EXPECT_EQ(states, (QStringList{"good", "damaged", "short"}));
 
   // A dialog's field is announced by its label.
   TargetSystemDialog form2("01-game", "GAME");
