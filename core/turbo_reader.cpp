@@ -124,6 +124,28 @@ class PulseStream {
   bool Byte(int64_t pos, const Bits& bits, uint8_t& value, bool& bad) const {
     unsigned v = 0;
     bad = false;
+    if (step_ == 1 && pos >= 0 && pos + 8 <= limit_) {
+      // Whole pulses inside the stretch: the bytes read directly.
+      const uint8_t* q = bytes_ + pos;
+      const auto span = static_cast<unsigned>(bits.high - bits.low);
+      unsigned unfit = 0;
+      unsigned ones = 0;
+      for (int k = 0; k < 8; ++k) {
+        const int p = q[k];
+        if (p == 0) return false;
+        unfit |= static_cast<unsigned>(p - bits.low) > span ? 1u : 0u;
+        ones |= (p > bits.threshold ? 1u : 0u) << k;
+      }
+      bad = unfit != 0;
+      if (bits.order == BitOrder::MsbFirst) {
+        // Pulse k is bit 7 - k: reverse the eight bits.
+        ones = (ones & 0xF0) >> 4 | (ones & 0x0F) << 4;
+        ones = (ones & 0xCC) >> 2 | (ones & 0x33) << 2;
+        ones = (ones & 0xAA) >> 1 | (ones & 0x55) << 1;
+      }
+      value = static_cast<uint8_t>(ones);
+      return true;
+    }
     for (int k = 0; k < 8; ++k) {
       const int p = Pulse(pos + static_cast<int64_t>(k) * step_);
       if (p == 0) return false;
@@ -256,7 +278,12 @@ class TurboScanner {
       }
     }
     for (const Format& f : kFormats) {
-      if (f.pilot == PilotKind::RepeatedByte) isPilot_[static_cast<size_t>(f.group)][f.pilotByte] = true;
+      if (f.pilot != PilotKind::RepeatedByte) continue;
+      const auto g = static_cast<size_t>(f.group);
+      isPilot_[g][f.pilotByte] = true;
+      for (int turn = 0; turn < 8; ++turn) {
+        isTurnedPilot_[g][static_cast<uint8_t>(f.pilotByte << turn | f.pilotByte >> (8 - turn))] = true;
+      }
     }
     for (int v = 0; v < 256; ++v) {
       unsigned c = 0;
@@ -282,20 +309,67 @@ class TurboScanner {
   const PulseStream& stream() const { return stream_; }
 
   // The first position from `pos` on that needs a closer look: where a
-  // byte group's window reads a pilot byte, where a run of the 0-bit
-  // group's 0 bits that starts at or after `zeroBitFrom` has become long
-  // enough for a pilot (its first pulse), or a pause. Whole-pulse images
-  // only; in a version-2 image every position is looked at.
-  int64_t NextCandidate(int64_t pos, int64_t zeroBitFrom) const {
+  // byte group's window reads one of its pilot bytes at the start of a
+  // pilot long enough to count, or where a run of the 0-bit group's 0 bits,
+  // starting at or after `zeroBitFrom`, is long enough for a pilot (its
+  // first pulse). No real pilot starts before it. Whole-pulse images only;
+  // in a version-2 image every position is looked at.
+  int64_t NextCandidate(int64_t pos, int64_t zeroBitFrom) {
     if (stream_.step() != 1) return pos;
-    // This loop runs over every pulse that no file holds, so it is kept
-    // tight: one table look-up gives the pulse's bit and fitness in each
-    // byte group, and each group's window is a byte and a mask of unfit
-    // pulses, shifted along (groups 0 and 1 most significant bit first,
-    // group 2 least significant first).
+    // Each search remembers its answer: asked again from a position up to
+    // that answer, it is the same.
+    const int64_t zeroFrom = std::max(pos, zeroBitFrom);
+    if (!(zeroFrom >= zeroAsked_ && zeroFrom <= zeroFound_)) {
+      zeroAsked_ = zeroFrom;
+      zeroFound_ = NextZeroBitRun(zeroFrom);
+    }
+    if (!(pos >= byteAsked_ && pos <= byteFound_)) {
+      byteAsked_ = pos;
+      byteFound_ = NextBytePilot(pos);
+    }
+    return std::min(zeroFound_, byteFound_);
+  }
+
+  // The start of the first run of at least minPilot pulses that the 0-bit
+  // group reads as 0 bits, starting at or after `from`. Such a run holds the
+  // pulse minPilot - 1 positions after its start, so one look that far ahead
+  // rules out every run starting before it, or finds the run around it.
+  int64_t NextZeroBitRun(int64_t from) const {
+    const Format& zeroBit = FirstOf(kGroups - 1);
+    const Bits bits = NominalBits(zeroBit);
+    const int64_t limit = stream_.limit();
+    const uint8_t* bytes = stream_.data();
+    const auto isZero = [&](int64_t q) { return bytes[q] >= bits.low && bytes[q] <= bits.threshold; };
+    const int64_t length = zeroBit.minPilot;
+    int64_t q = from;
+    while (q + length <= limit) {
+      const int64_t ahead = q + length - 1;
+      if (!isZero(ahead)) {
+        q = ahead + 1;
+        continue;
+      }
+      int64_t start = ahead;
+      while (start > q && isZero(start - 1)) --start;
+      int64_t end = ahead + 1;
+      while (end < limit && end - start < length && isZero(end)) ++end;
+      if (end - start >= length) return start;
+      q = end + 1;
+    }
+    return limit;
+  }
+
+  // The first position from `from` on where a byte group's window reads a
+  // pilot byte and might start a pilot of at least 16 such bytes. Such a
+  // pilot spans 128 pulses, and every window inside it reads its pilot byte
+  // turned by a few bits: looking at every 64th window meets it within 64
+  // pulses of its start, and only the positions before such a meeting are
+  // then looked at one by one.
+  int64_t NextBytePilot(int64_t from) const {
+    constexpr int64_t kStride = 64;
     const int64_t limit = stream_.limit();
     const uint8_t* bytes = stream_.data();
     unsigned v0 = 0, v1 = 0, v2 = 0, u0 = 0, u1 = 0, u2 = 0;
+    // Groups 0 and 1 read the most significant bit first, group 2 the least.
     const auto add = [&](int64_t q) {
       const unsigned c = combined_[q < limit ? bytes[q] : 0];
       v0 = (v0 << 1 | (c & 1u)) & 0xFF;
@@ -305,20 +379,19 @@ class TurboScanner {
       v2 = v2 >> 1 | (c >> 4 & 1u) << 7;
       u2 = u2 >> 1 | (c >> 5 & 1u) << 7;
     };
-    for (int k = 0; k < 8; ++k) add(pos + k);
-    const Format& zeroBit = FirstOf(kGroups - 1);
-    const Bits zeroBits = NominalBits(zeroBit);
-    int64_t runStart = -1;
-    for (int64_t p = pos; p < limit; ++p) {
-      const int pulse = bytes[p];
-      if (pulse == 0) return p;
-      if ((u0 == 0 && isPilot_[0][v0]) || (u1 == 0 && isPilot_[1][v1]) || (u2 == 0 && isPilot_[2][v2])) return p;
-      add(p + 8);
-      if (pulse >= zeroBits.low && pulse <= zeroBits.threshold) {
-        if (runStart < 0 && p >= zeroBitFrom) runStart = p;
-        if (runStart >= 0 && p - runStart + 1 >= zeroBit.minPilot) return runStart;
-      } else {
-        runStart = -1;
+    const auto windowAt = [&](int64_t q) {
+      for (int k = 0; k < 8; ++k) add(q + k);
+    };
+    for (int64_t sample = from; sample < limit; sample += kStride) {
+      windowAt(sample);
+      const bool turned = (u0 == 0 && isTurnedPilot_[0][v0]) || (u1 == 0 && isTurnedPilot_[1][v1]) ||
+                          (u2 == 0 && isTurnedPilot_[2][v2]);
+      if (!turned) continue;
+      const int64_t first = std::max(from, sample - kStride + 1);
+      windowAt(first);
+      for (int64_t p = first; p <= sample; ++p) {
+        if ((u0 == 0 && isPilot_[0][v0]) || (u1 == 0 && isPilot_[1][v1]) || (u2 == 0 && isPilot_[2][v2])) return p;
+        add(p + 8);
       }
     }
     return limit;
@@ -713,6 +786,9 @@ class TurboScanner {
   std::array<std::array<int64_t, 16>, kGroups> failedPilot_{};
   std::array<std::array<uint8_t, 256>, kGroups> classes_{};
   std::array<std::array<bool, 256>, kGroups> isPilot_{};
+  std::array<std::array<bool, 256>, kGroups> isTurnedPilot_{};  // any rotation of a pilot byte
+  // The last answers of the two searches behind NextCandidate.
+  int64_t zeroAsked_ = -1, zeroFound_ = -1, byteAsked_ = -1, byteFound_ = -1;
   std::array<bool, kGroups> msbFirst_{};
   // Per pulse value, for each repeated-byte group g: bit 2g its bit, bit
   // 2g+1 set when the group's loaders write no such pulse.
