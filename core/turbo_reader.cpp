@@ -584,6 +584,7 @@ class TurboScanner {
     TurboFile file;
     file.loader = format.name;
     file.start = ToPosition(pilot.start);
+    file.threshold = pilot.bits.threshold;
     switch (format.layout) {
       case Layout::StartEnd:
       case Layout::IdStartEnd:
@@ -754,6 +755,7 @@ class TurboScanner {
       TurboFile file;
       file.loader = first.loader;
       file.start = ToPosition(blockStart);
+      file.threshold = first.threshold;
       file.loadAddress = static_cast<uint16_t>(*address << 8);
       file.endAddress = file.loadAddress + 256u;
       if (ocean) {

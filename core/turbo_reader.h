@@ -47,6 +47,7 @@ struct TurboFile {
   TurboChecksum checksum = TurboChecksum::None;
   int32_t readErrors = 0;    // bytes that did not read (cut off by the end of the tape included)
   std::vector<uint8_t> bytes;  // endAddress - loadAddress bytes; 0 where a byte did not read
+  int threshold = 0;           // the bit threshold tuned to the file's pilot, as it was read
 
   // Good enough to be used as the file: nothing unread, and a checksum that
   // matches or none to check.

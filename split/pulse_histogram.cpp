@@ -72,15 +72,24 @@ PulseHistogram ProgramPulses(const TapImage& image, const std::vector<TapeSectio
   const auto& b = section.bounds;
   histogram.marks = {{b[0], b[1], "short"}, {b[2], b[3], "medium"}, {b[4], b[5], "long"}};
 
-  const std::vector<TurboFamily> families = TurboFamilies();
-  std::vector<std::string> loaders;
+  // One line per loader, at the mean of the thresholds its files were read
+  // with: each is tuned to its own pilot, and they differ by a unit or two.
+  struct Loader {
+    std::string name;
+    int64_t sum = 0;
+    int64_t files = 0;
+  };
+  std::vector<Loader> loaders;
   for (const TurboFile& file : turbo) {
-    if (ProgramHolding(sections, file.start) != row) continue;
-    if (std::find(loaders.begin(), loaders.end(), file.loader) != loaders.end()) continue;
-    loaders.push_back(file.loader);
-    const auto family = std::find_if(families.begin(), families.end(),
-                                     [&](const TurboFamily& f) { return f.name == file.loader; });
-    if (family != families.end()) histogram.marks.push_back({family->threshold, family->threshold, file.loader});
+    if (file.threshold <= 0 || ProgramHolding(sections, file.start) != row) continue;
+    auto loader = std::find_if(loaders.begin(), loaders.end(), [&](const Loader& l) { return l.name == file.loader; });
+    if (loader == loaders.end()) loader = loaders.insert(loaders.end(), {file.loader});
+    loader->sum += file.threshold;
+    ++loader->files;
+  }
+  for (const Loader& loader : loaders) {
+    const int threshold = static_cast<int>((loader.sum + loader.files / 2) / loader.files);
+    histogram.marks.push_back({threshold, threshold, loader.name});
   }
   return histogram;
 }

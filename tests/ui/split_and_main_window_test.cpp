@@ -293,7 +293,7 @@ TEST_F(SplitWindowTest, KeyboardAloneLoadsTicksRenamesAndSplits) {
     menu->close();
   });
   QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);
-  EXPECT_EQ(entries, (QStringList{"extractPrograms", "copyProgramsToDisk"}));
+  EXPECT_EQ(entries, (QStringList{"extractPrograms", "copyProgramsToDisk", "", "showPulses"}));
 
   // Alt+O to the output folder, Alt+S to split.
   QApplication::setActiveWindow(&desktop.window);  // back from the menu, as above
