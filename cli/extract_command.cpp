@@ -13,6 +13,7 @@
 #include "platform/remembered_paths.h"
 #include "split/program_data.h"
 #include "split/program_list.h"
+#include "split/turbo_listing.h"
 
 namespace rw::cli {
 
@@ -22,7 +23,10 @@ int RunExtract(const QStringList& arguments) {
       "Writes each selected program of FILE as OUTDIR/NAME.prg: its load address, low byte first, then its data, "
       "read from both copies on tape and checked. Never writes over a file (NAME(1).prg, ...). A program whose "
       "data does not read whole is reported and not written, unless --keep-damaged is given. Exit status 1 when "
-      "any selected program could not be extracted whole.");
+      "any selected program could not be extracted whole. The turbo files (data saved by a faster loader) of the "
+      "selected rows' stretches are written too, as OUTDIR/Tnnn_LOADER_LOAD-END.prg (with --select all also those "
+      "before the first program); one with a bad checksum or read errors only with --keep-damaged, as "
+      "....damaged.prg.");
   parser.addPositionalArgument("FILE", "The tape image.");
   parser.addPositionalArgument("OUTDIR", "An existing folder for the program files.");
   parser.addOption({"select", "The rows to extract: a comma list of row numbers, or \"all\" (the default).", "ROWS",
@@ -44,11 +48,22 @@ int RunExtract(const QStringList& arguments) {
   MemoryPaths paths;
   ProgramList list(paths, DecimalSeparator());
   if (!list.LoadAndParse(positional.at(0).toStdString(), messages)) return kExitFailed;
-  if (list.RowCount() == 0) return kExitFailed;  // already reported
+  // A tape of turbo files alone (its boot program lost) has no rows; its
+  // turbo files are still extracted.
+  const TurboListing turbo = ListTurboFiles(list.image(), list.sections(), ReadListData(list));
+  if (list.RowCount() == 0 && turbo.files.empty()) return kExitFailed;  // already reported
   std::vector<int> rows;
   if (!ParseRows(parser.value("select"), list.RowCount(), rows)) return kExitUsage;
+  const bool all = parser.value("select").trimmed().compare("all", Qt::CaseInsensitive) == 0;
+  std::vector<bool> selected(static_cast<size_t>(list.RowCount()) + 1, all);
+  for (const int row : rows) selected[static_cast<size_t>(row)] = true;
+  std::vector<size_t> turboIndices;
+  for (size_t i = 0; i < turbo.files.size(); ++i) {
+    if (selected[static_cast<size_t>(turbo.rows[i])]) turboIndices.push_back(i);
+  }
 
-  const ExtractReport report = ExtractPrograms(list, rows, outDir, parser.isSet("keep-damaged"), messages);
+  const bool keepDamaged = parser.isSet("keep-damaged");
+  const ExtractReport report = ExtractPrograms(list, rows, outDir, keepDamaged, messages);
   for (const ExtractedProgram& program : report.programs) {
     const QString row = "Row " + QString::number(program.row) + " \"" +
                         QString::fromStdString(list.rows()[static_cast<size_t>(program.row - 1)].program) + "\"";
@@ -72,7 +87,33 @@ int RunExtract(const QStringList& arguments) {
         break;  // the error has been printed
     }
   }
-  return report.allWhole ? kExitOk : kExitFailed;
+  bool turboWhole = true;
+  if (report.programs.empty() || report.programs.back().status != ExtractStatus::Failed) {
+    for (const ExtractedTurboFile& entry : ExtractTurboFiles(turbo, turboIndices, outDir, keepDamaged, messages)) {
+      const TurboFile& file = turbo.files[entry.index];
+      const QString label = "Turbo file " + QString::number(entry.index + 1) + " \"" +
+                            QString::fromStdString(TurboFileLabel(file)) + "\"";
+      const QString state = QString("checksum ") + TurboChecksumText(file.checksum) +
+                            (file.readErrors > 0 ? ", " + QString::number(file.readErrors) + " bytes unread" : "");
+      const QString path = QString::fromStdString(entry.path);
+      turboWhole = turboWhole && entry.status == TurboExtractStatus::Written;
+      switch (entry.status) {
+        case TurboExtractStatus::Written:
+          PrintOut(path + "\t" + label + ", " + state);
+          break;
+        case TurboExtractStatus::WrittenDamaged:
+          PrintOut(path + "\t" + label + ", " + state);
+          PrintErr(label + " is damaged (" + state + "); written as " + path + ".");
+          break;
+        case TurboExtractStatus::NotWritten:
+          PrintErr(label + " is damaged (" + state + "); not written (--keep-damaged writes it).");
+          break;
+        case TurboExtractStatus::Failed:
+          break;  // the error has been printed
+      }
+    }
+  }
+  return report.allWhole && turboWhole ? kExitOk : kExitFailed;
 }
 
 }  // namespace rw::cli

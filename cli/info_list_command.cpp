@@ -6,13 +6,17 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cmath>
+
 #include "cli/cli_support.h"
 #include "cli/commands.h"
 #include "platform/locale.h"
 #include "platform/remembered_paths.h"
+#include "core/pulse_timing.h"
 #include "core/utilities.h"
 #include "split/program_data.h"
 #include "split/program_list.h"
+#include "split/turbo_listing.h"
 
 namespace rw::cli {
 
@@ -74,6 +78,32 @@ int LoadFileArgument(QCommandLineParser& parser, const QStringList& arguments, P
   return list.LoadAndParse(file.toStdString(), messages) ? kGoOn : kExitFailed;
 }
 
+QJsonValue Percent(double value) { return std::round(value * 100.0) / 100.0; }
+
+QJsonObject TurboFileJson(const TurboFile& file, int row) {
+  const std::string name = TurboFileName(file);
+  return QJsonObject{
+      {"loader", Text(file.loader)},
+      {"start", Text(OffsetText(file.start))},
+      {"end", Text(OffsetText(file.end))},
+      {"loadAddress", Address(file.loadAddress)},
+      {"endAddress", Text(TurboEndAddressText(file))},
+      {"name", file.name ? QJsonValue(Text(name)) : QJsonValue()},
+      {"checksum", TurboChecksumText(file.checksum)},
+      {"errors", static_cast<qint64>(file.readErrors)},
+      {"program", row > 0 ? QJsonValue(row) : QJsonValue()},
+  };
+}
+
+// A turbo file as an indented line under its program: no row number, the
+// family and name (or addresses), Start, End, Duration and the checksum state.
+QString TurboLine(const ProgramList& list, const TurboFile& file) {
+  const double us = PulseDuration(list.image(), file.start, file.end - 1, list.usPerCycle());
+  return QStringList{"", "  " + Text(TurboFileLabel(file)), Text(OffsetText(file.start)), Text(OffsetText(file.end)),
+                     Text(DurationText(us, list.decimalSeparator())), TurboChecksumText(file.checksum), ""}
+      .join('\t');
+}
+
 }  // namespace
 
 int RunInfo(const QStringList& arguments) {
@@ -101,7 +131,11 @@ int RunList(const QStringList& arguments) {
       "End, Duration, Check1, Check2.");
   parser.addOption({"json",
                     "Print one JSON object with the image's facts and every program, with its header type, "
-                    "addresses and whether its data reads whole."});
+                    "addresses and whether its data reads whole, the turbo files and the coverage."});
+  parser.addOption({"turbo",
+                    "Also print the turbo files (data saved by a faster loader), each indented under the program "
+                    "whose stretch carries it: Program (loader and name or addresses), Start, End, Duration, "
+                    "Check1 (checksum OK, ERROR or none)."});
   MemoryPaths paths;
   ProgramList list(paths, DecimalSeparator());
   QString file;
@@ -110,17 +144,30 @@ int RunList(const QStringList& arguments) {
   const auto& sections = list.sections();
 
   if (!parser.isSet("json")) {
+    TurboListing turbo;
+    if (parser.isSet("turbo")) turbo = ListTurboFiles(list.image(), sections, ReadListData(list));
+    size_t next = 0;
+    const auto printTurbo = [&](size_t row) {
+      for (; next < turbo.files.size() && turbo.rows[next] == static_cast<int>(row); ++next) {
+        PrintOut(TurboLine(list, turbo.files[next]));
+      }
+    };
+    printTurbo(0);
     for (size_t i = 0; i < rows.size(); ++i) {
       const ListRow& row = rows[i];
       PrintOut(QStringList{QString::number(i + 1), Text(row.program), Text(row.start), Text(row.end),
                            Text(row.duration), Text(row.check1), Text(row.check2)}
                    .join('\t'));
+      printTurbo(i + 1);
     }
     return kExitOk;
   }
 
   const ImageFacts& facts = list.facts();
   const std::vector<DataResult> data = ReadListData(list);
+  const TurboListing turbo = ListTurboFiles(list.image(), sections, data);
+  QJsonArray turboFiles;
+  for (size_t i = 0; i < turbo.files.size(); ++i) turboFiles.append(TurboFileJson(turbo.files[i], turbo.rows[i]));
   QJsonArray programs;
   for (size_t i = 0; i < rows.size(); ++i) {
     const ListRow& row = rows[i];
@@ -148,6 +195,11 @@ int RunList(const QStringList& arguments) {
       {"size", Text(facts.size)},
       {"totalDuration", Text(facts.totalDuration)},
       {"programs", programs},
+      {"turboFiles", turboFiles},
+      {"coverage", QJsonObject{{"romPercent", Percent(turbo.coverage.romPercent)},
+                               {"turboPercent", Percent(turbo.coverage.turboPercent)},
+                               {"pausePercent", Percent(turbo.coverage.pausePercent)},
+                               {"unrecognisedPercent", Percent(turbo.coverage.unrecognisedPercent)}}},
   };
   PrintOut(QString::fromUtf8(QJsonDocument(image).toJson(QJsonDocument::Indented)).trimmed());
   return kExitOk;

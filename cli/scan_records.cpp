@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <optional>
 
+#include "core/tape_coverage.h"
+
 namespace rw::cli {
 namespace {
 
@@ -40,6 +42,34 @@ std::string TableLine(const std::string& machine, const std::string& version, co
   return line + "  " + path + "\n";
 }
 
+std::string PercentText(double value) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.2f", value);
+  return buffer;
+}
+
+// The turbo files and the coverage of a tape that holds any.
+std::string TurboTableLines(const TapeSummary& tape) {
+  if (tape.turboFiles == 0) return {};
+  const TapeCoverage& c = tape.coverage;
+  std::string text = "    turbo files: " + std::to_string(tape.turboFiles) + ", bad checksums: " +
+                     std::to_string(tape.damagedTurboFiles.size()) + "; coverage: ROM " + PercentText(c.romPercent) +
+                     "%, turbo " + PercentText(c.turboPercent) + "%, pauses " + PercentText(c.pausePercent) +
+                     "%, unrecognised " + PercentText(c.unrecognisedPercent) + "%\n";
+  for (const auto& file : tape.damagedTurboFiles) text += "    turbo file " + file + ": checksum ERROR\n";
+  return text;
+}
+
+std::string TurboJsonFields(const TapeSummary& tape) {
+  std::string damaged;
+  for (const auto& file : tape.damagedTurboFiles) damaged += (damaged.empty() ? "" : ",") + JsonString(file);
+  const TapeCoverage& c = tape.coverage;
+  return ",\"turboFiles\":" + std::to_string(tape.turboFiles) + ",\"damagedTurboFiles\":[" + damaged +
+         "],\"coverage\":{\"romPercent\":" + PercentText(c.romPercent) +
+         ",\"turboPercent\":" + PercentText(c.turboPercent) + ",\"pausePercent\":" + PercentText(c.pausePercent) +
+         ",\"unrecognisedPercent\":" + PercentText(c.unrecognisedPercent) + "}";
+}
+
 std::string TableRecord(const TapeSummary& tape) {
   if (tape.Refused()) return "Refused: " + tape.refusal + "\n";
   std::string text = TableLine(tape.machine, "TAP V" + std::to_string(tape.version), tape.video, tape.size,
@@ -54,7 +84,7 @@ std::string TableRecord(const TapeSummary& tape) {
     if (program.dataDamaged) text += ", data " + DataText(program.dataDamaged);
     text += "\n";
   }
-  return text;
+  return text + TurboTableLines(tape);
 }
 
 std::string JsonRecord(const TapeSummary& tape) {
@@ -67,7 +97,8 @@ std::string JsonRecord(const TapeSummary& tape) {
                      ",\"totalDuration\":" + JsonString(tape.duration) +
                      ",\"programCount\":" + std::to_string(tape.programs.size()) +
                      ",\"headerErrors\":" + std::to_string(tape.HeaderErrors()) +
-                     ",\"dataDamaged\":" + JsonNumber(tape.DataDamaged()) + ",\"programs\":[";
+                     ",\"dataDamaged\":" + JsonNumber(tape.DataDamaged()) + TurboJsonFields(tape) +
+                     ",\"programs\":[";
   for (size_t i = 0; i < tape.programs.size(); ++i) {
     const auto& program = tape.programs[i];
     if (i > 0) text += ",";
@@ -151,7 +182,9 @@ void ScanTotals::Add(const TapeSummary& tape) {
   programs += static_cast<int>(tape.programs.size());
   const int damaged = tape.DamagedPrograms();
   damagedPrograms += damaged;
-  if (damaged > 0) ++damagedTapes;
+  turboFiles += tape.turboFiles;
+  damagedTurboFiles += static_cast<int>(tape.damagedTurboFiles.size());
+  if (damaged > 0 || !tape.damagedTurboFiles.empty()) ++damagedTapes;
 }
 
 std::string ScanHeader(ScanFormat format) {
@@ -187,12 +220,16 @@ std::string ScanTotalsText(ScanFormat format, const ScanTotals& totals, const st
     case ScanFormat::Table:
       return n(totals.tapes) + " tapes scanned, " + n(totals.refused) + " refused, " + n(totals.withoutPrograms) +
              " without programs, " + n(totals.programs) + " programs, " + n(totals.damagedPrograms) +
-             " damaged on " + n(totals.damagedTapes) + " tapes, " + Seconds(totals.seconds, decimalSeparator) +
-             " s\n";
+             " damaged on " + n(totals.damagedTapes) + " tapes, " +
+             (totals.turboFiles > 0 ? n(totals.turboFiles) + " turbo files (" + n(totals.damagedTurboFiles) +
+                                          " with a bad checksum), "
+                                    : std::string()) +
+             Seconds(totals.seconds, decimalSeparator) + " s\n";
     case ScanFormat::JsonLines:
       return "{\"tapes\":" + n(totals.tapes) + ",\"refused\":" + n(totals.refused) +
              ",\"withoutPrograms\":" + n(totals.withoutPrograms) + ",\"programs\":" + n(totals.programs) +
              ",\"damagedPrograms\":" + n(totals.damagedPrograms) + ",\"damagedTapes\":" + n(totals.damagedTapes) +
+             ",\"turboFiles\":" + n(totals.turboFiles) + ",\"damagedTurboFiles\":" + n(totals.damagedTurboFiles) +
              ",\"seconds\":" + Seconds(totals.seconds, ".") + "}\n";
     case ScanFormat::Csv:
       return CsvRow({"tapes", "refused", "withoutPrograms", "programs", "damagedPrograms", "damagedTapes", "seconds"}) +

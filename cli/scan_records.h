@@ -18,10 +18,12 @@ struct ScanTotals {
   int programs = 0;
   int damagedPrograms = 0;  // a header error in either copy, or damaged data
   int damagedTapes = 0;
+  int turboFiles = 0;
+  int damagedTurboFiles = 0;
   double seconds = 0;
 
   void Add(const TapeSummary& tape);
-  bool Clean() const { return refused == 0 && damagedPrograms == 0; }
+  bool Clean() const { return refused == 0 && damagedPrograms == 0 && damagedTurboFiles == 0; }
 };
 
 // The column names (table, CSV) or nothing (JSON Lines).

@@ -12,6 +12,7 @@
 #include "fuzz/fuzz_support.h"
 #include "platform/messages.h"
 #include "split/section_parse.h"
+#include "split/turbo_listing.h"
 
 namespace {
 
@@ -26,6 +27,8 @@ void ParseAndDescribe(const rw::TapImage& image) {
   const auto rows = rw::ParsePrograms(image, usPerCycle);
   const int64_t last = image.FileLength() - 1;
   rw::DataBlockReader reader(image);
+  std::vector<rw::TapeSection> sections;
+  std::vector<rw::DataResult> results;
   for (size_t i = 0; i < rows.size(); ++i) {
     const auto& row = rows[i];
     const auto& section = row.section;
@@ -53,7 +56,26 @@ void ParseAndDescribe(const rw::TapImage& image) {
     }
     FUZZ_CHECK(data.first.bytesRead >= 0 && data.first.readErrors >= 0);
     FUZZ_CHECK(data.first.pos <= last && data.repeat.pos <= last);
+    sections.push_back(section);
+    results.push_back(data);
   }
+  // Turbo files: in tape order, inside the image, never over a ROM block,
+  // never usable with a failed checksum, their bytes filling their range.
+  const auto rom = rw::RomStretches(image, sections, results);
+  const rw::TurboListing turbo = rw::ListTurboFiles(image, sections, results);
+  int64_t previousEnd = 0;
+  for (const rw::TurboFile& file : turbo.files) {
+    FUZZ_CHECK(file.start >= previousEnd && file.start < file.end && file.end <= image.FileLength());
+    previousEnd = file.end;
+    for (const auto& stretch : rom) FUZZ_CHECK(file.end <= stretch.start || file.start >= stretch.end);
+    FUZZ_CHECK(file.endAddress > file.loadAddress && file.endAddress <= 0x10000);
+    FUZZ_CHECK(file.bytes.size() == file.endAddress - file.loadAddress);
+    FUZZ_CHECK(!file.usable() || file.checksum != rw::TurboChecksum::Error);
+    CheckText(rw::TurboFileLabel(file));
+  }
+  const auto& c = turbo.coverage;
+  const double total = c.romPercent + c.turboPercent + c.pausePercent + c.unrecognisedPercent;
+  FUZZ_CHECK(image.FileLength() <= rw::kTapHeaderSize || (total > 99.999 && total < 100.001));
   for (const std::string separator : {".", ","}) {
     const rw::ImageFacts facts = rw::DescribeImage(image, usPerCycle, separator);
     CheckText(facts.machine);

@@ -11,6 +11,7 @@
 #include "core/tap_image.h"
 #include "platform/messages.h"
 #include "split/section_parse.h"
+#include "split/turbo_listing.h"
 
 namespace rw {
 
@@ -31,10 +32,10 @@ int TapeSummary::DamagedPrograms() const {
 }
 
 std::vector<ProgramSummary> SummarisePrograms(const TapImage& image, const std::vector<ProgramRow>& rows,
-                                              const std::string& decimalSeparator) {
+                                              const std::string& decimalSeparator, std::vector<DataResult>* data) {
   std::vector<ProgramSummary> programs;
   programs.reserve(rows.size());
-  DataBlockReader data(image);
+  DataBlockReader reader(image);
   for (const ProgramRow& row : rows) {
     ProgramSummary program;
     program.row = static_cast<int>(programs.size()) + 1;
@@ -47,8 +48,9 @@ std::vector<ProgramSummary> SummarisePrograms(const TapImage& image, const std::
     program.repeatOk = row.section.repeatChecksumOk;
     // A program loads only when its data reads whole; a data file or the
     // end-of-tape marker has no program data to judge.
-    const DataResult result = data.Read(row.section, row.end);
+    DataResult result = reader.Read(row.section, row.end);
     program.dataDamaged = result.state != DataState::NotProgram && !result.whole();
+    if (data != nullptr) data->push_back(std::move(result));
     programs.push_back(std::move(program));
   }
   return programs;
@@ -72,7 +74,20 @@ TapeSummary SummariseTape(const std::string& path, const std::string& decimalSep
     summary.video = facts.video;
     summary.size = facts.size;
     summary.duration = facts.totalDuration;
-    summary.programs = SummarisePrograms(image, parsed.rows, decimalSeparator);
+    const std::vector<ProgramRow>& rows = parsed.rows;
+    std::vector<DataResult> data;
+    summary.programs = SummarisePrograms(image, rows, decimalSeparator, &data);
+    std::vector<TapeSection> sections;
+    sections.reserve(rows.size());
+    for (const ProgramRow& row : rows) sections.push_back(row.section);
+    const TurboListing turbo = ListTurboFiles(image, sections, data);
+    summary.turboFiles = static_cast<int>(turbo.files.size());
+    for (size_t i = 0; i < turbo.files.size(); ++i) {
+      if (!turbo.files[i].usable()) {
+        summary.damagedTurboFiles.push_back(std::to_string(i + 1) + " \"" + TurboFileLabel(turbo.files[i]) + "\"");
+      }
+    }
+    summary.coverage = turbo.coverage;
   } catch (const std::bad_alloc&) {
     // A huge image on a machine short of memory is one refused tape, not the
     // end of the whole catalogue.

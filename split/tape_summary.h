@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "core/data_block.h"
+#include "core/tape_coverage.h"
+
 namespace rw {
 
 struct TapImage;
@@ -48,6 +51,12 @@ struct TapeSummary {
   std::string size;      // as the "Current File" frame shows it
   std::string duration;  // total playing time
   std::vector<ProgramSummary> programs;
+  // The turbo files (data saved by a faster loader): how many, and each one
+  // whose checksum fails or whose bytes did not read, as "N \"LABEL\"" (N its
+  // place in tape order).
+  int turboFiles = 0;
+  std::vector<std::string> damagedTurboFiles;
+  TapeCoverage coverage;
 
   bool Refused() const { return !refusal.empty(); }
   int HeaderErrors() const;
@@ -57,9 +66,11 @@ struct TapeSummary {
 };
 
 // The programs of a parsed image as a catalogue lists them. The one place
-// that turns decoder results into the catalogue's per-program facts.
+// that turns decoder results into the catalogue's per-program facts. The
+// data read for each program goes to `data` when given.
 std::vector<ProgramSummary> SummarisePrograms(const TapImage& image, const std::vector<ProgramRow>& rows,
-                                              const std::string& decimalSeparator);
+                                              const std::string& decimalSeparator,
+                                              std::vector<DataResult>* data = nullptr);
 
 // Loads, checks and parses the tape image at `path`. A refused or unreadable
 // file gives a summary whose `refusal` holds the reason; nothing is shown or

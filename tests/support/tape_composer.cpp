@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/turbo_reader.h"
 #include "platform/messages.h"
 
 namespace rw::test {
@@ -205,6 +206,121 @@ std::vector<uint8_t> TapeWith(const std::vector<std::string>& names, std::vector
     composer.AddSilence(100000);
   }
   return composer.TakeFileBytes();
+}
+
+ComposedTurboLayout TapeComposer::AddTurboFile(const ComposedTurboFile& file) {
+  TurboFamily family;
+  for (const auto& f : TurboFamilies()) {
+    if (f.name == file.family) family = f;
+  }
+  const auto pulse = [&](bool one) {
+    Pulse(static_cast<int>((one ? family.bit1 : family.bit0) * speed_ + 0.5));
+    speed_ += drift_;
+  };
+  const auto byte = [&](uint8_t value) {
+    for (int k = 0; k < 8; ++k) pulse(((family.msbFirst ? value >> (7 - k) : value >> k) & 1) != 0);
+  };
+  const auto word = [&](uint32_t value) {
+    byte(static_cast<uint8_t>(value & 0xFF));
+    byte(static_cast<uint8_t>(value >> 8 & 0xFF));
+  };
+  std::string name = file.name.substr(0, std::min<size_t>(file.name.size(), 16));
+  name.resize(16, ' ');
+  const auto nameBytes = [&] {
+    for (char c : name) byte(static_cast<uint8_t>(c));
+  };
+  std::vector<uint8_t> data = file.data;
+  uint8_t xorSum = 0;
+  for (uint8_t b : data) xorSum ^= b;
+  if (file.corruptByte >= 0) data[static_cast<size_t>(file.corruptByte)] ^= 0x10;
+  const uint32_t end = file.loadAddress + static_cast<uint32_t>(data.size());
+  const auto dataWithXor = [&] {
+    for (uint8_t b : data) byte(b);
+    byte(xorSum);
+  };
+  const auto leadIn = [&] {
+    if (family.zeroBitPilot) {
+      for (int i = 0; i < (file.pilot > 0 ? file.pilot : 2000); ++i) pulse(false);
+      pulse(true);
+    } else {
+      for (int i = 0; i < (file.pilot > 0 ? file.pilot : 64); ++i) byte(family.pilotByte);
+    }
+    for (uint8_t b : family.sync) byte(b);
+  };
+
+  ComposedTurboLayout layout;
+  layout.start = size();
+  leadIn();
+  const std::string& f = file.family;
+  if (f == "Freeload" || f == "Ocean New") {
+    if (f == "Ocean New") byte(7);  // the file number
+    word(file.loadAddress);
+    word(end);
+    dataWithXor();
+  } else if (f == "US Gold") {
+    nameBytes();
+    word(file.loadAddress);
+    word(end);
+    dataWithXor();
+  } else if (f == "Ace of Aces") {
+    word(file.loadAddress);
+    word(end);
+    nameBytes();
+    dataWithXor();
+  } else if (f == "Microload") {
+    word(file.loadAddress);
+    word((0x10000 - data.size()) & 0xFFFF);
+    dataWithXor();
+  } else if (f == "Turbotape 250") {
+    byte(1);
+    word(file.loadAddress);
+    word(end);
+    byte(0);
+    nameBytes();
+    for (int i = 22; i < 192; ++i) byte(0x20);
+    for (int i = 0; i < 300; ++i) pulse(false);
+    leadIn();
+    byte(0);
+    dataWithXor();
+  } else if (f == "Novaload") {
+    unsigned sum = 0;
+    const auto counted = [&](uint8_t b) {
+      byte(b);
+      sum += b;
+    };
+    counted(static_cast<uint8_t>(file.name.size()));
+    for (char c : file.name) counted(static_cast<uint8_t>(c));
+    const uint32_t fields[] = {file.loadAddress - 256u, end, static_cast<uint32_t>(file.data.size()) + 256u};
+    for (uint32_t v : fields) {
+      counted(static_cast<uint8_t>(v & 0xFF));
+      counted(static_cast<uint8_t>(v >> 8 & 0xFF));
+    }
+    // The sums run over the true bytes; a corrupt byte is written wrong.
+    for (size_t i = 0;; i += 256) {
+      counted(static_cast<uint8_t>(sum));
+      if (i >= file.data.size()) break;
+      for (size_t n = i; n < std::min(i + 256, file.data.size()); ++n) {
+        byte(data[n]);
+        sum += file.data[n];
+      }
+    }
+  } else if (f == "Novaload Special" || f == "Ocean/Imagine") {
+    if (f == "Ocean/Imagine") byte(0xAA);
+    for (size_t page = 0; page * 256 < data.size(); ++page) {
+      const auto address = static_cast<uint8_t>((file.loadAddress >> 8) + page);
+      if (f == "Ocean/Imagine") byte(0x80);
+      byte(address);
+      unsigned sum = address;
+      for (size_t n = page * 256; n < page * 256 + 256; ++n) {
+        byte(data[n]);
+        sum += file.data[n];
+      }
+      if (f == "Novaload Special") byte(static_cast<uint8_t>(sum));
+    }
+  }
+  layout.dataEnd = size();
+  for (int i = 0; i < 400; ++i) pulse(false);
+  return layout;
 }
 
 }  // namespace rw::test

@@ -59,6 +59,24 @@ struct ComposedLayout {
   int64_t end = 0;        // last position written for the program
 };
 
+// A turbo file as its family's saver writes it (see core/turbo_reader.h).
+struct ComposedTurboFile {
+  std::string family;  // a name from TurboFamilies()
+  uint16_t loadAddress = 0x0801;
+  // The bytes; a chain family (Novaload Special, Ocean/Imagine) loads them
+  // as 256-byte blocks to consecutive pages, so a multiple of 256 there.
+  std::vector<uint8_t> data;
+  std::string name;   // header name where the format has one (16 characters, padded with spaces)
+  int pilot = 0;      // pilot bytes, or 0-bit pulses; 0: the saver's usual length
+  int corruptByte = -1;  // index of a data byte changed after its checksum was taken
+};
+
+// Where the composer put a turbo file.
+struct ComposedTurboLayout {
+  int64_t start = 0;    // first pilot pulse
+  int64_t dataEnd = 0;  // just past the last byte
+};
+
 // Data that looks like a BASIC program: its first byte is never a program
 // file type (1 or 3), so a data block never passes for a header.
 std::vector<uint8_t> ProgramData(size_t size, uint32_t seed);
@@ -89,6 +107,15 @@ class TapeComposer {
   // Silence: a run of zero bytes in version 0, a long-pulse record in 1 and 2.
   void AddSilence(uint32_t cycles);
   void AddRaw(const std::vector<uint8_t>& bytes);
+  // A turbo file, then a short trailing tone of 0 bits. Its pulses follow the
+  // speed set by SetTurboSpeed, with the jitter.
+  ComposedTurboLayout AddTurboFile(const ComposedTurboFile& file);
+  // The tape speed for turbo pulses: each pulse is `factor` times its length,
+  // and the factor grows by `drift` per pulse written.
+  void SetTurboSpeed(double factor, double drift = 0) {
+    speed_ = factor;
+    drift_ = drift;
+  }
 
   int64_t size() const { return static_cast<int64_t>(bytes_.size()); }  // also the next position
   int step() const { return version_ == 2 ? 2 : 1; }
@@ -114,6 +141,8 @@ class TapeComposer {
   uint32_t random_;
   PulsePeaks peaks_;
   int jitter_ = 0;
+  double speed_ = 1.0;
+  double drift_ = 0;
   std::vector<uint8_t> bytes_;
   std::vector<ComposedLayout> layouts_;
 };

@@ -1,0 +1,910 @@
+#include "core/turbo_reader.h"
+
+#include <algorithm>
+#include <array>
+
+namespace rw {
+namespace {
+
+enum class BitOrder : uint8_t { MsbFirst, LsbFirst };
+
+enum class PilotKind : uint8_t {
+  RepeatedByte,  // the pilot byte many times, then the sync bytes
+  ZeroBits,      // a long run of 0 bits, one 1 bit, then the sync bytes
+};
+
+// What follows the sync: the hook that reads a family's header and data.
+enum class Layout : uint8_t {
+  StartEnd,         // start, end (exclusive), data, XOR of the data
+  IdStartEnd,       // a file-number byte, then as StartEnd
+  NameStartEnd,     // 16-byte name, start, end, data, XOR
+  StartEndName,     // start, end, 16-byte name, data, XOR
+  StartSize,        // start, size stored complemented, data, XOR
+  Turbotape,        // a header block (type, start, end, a byte, name), then a data block of its own
+  Novaload,         // name, addresses, data in sub-blocks each led by the running sum so far
+  NovaloadChain,    // blocks of: address high byte, 256 bytes, their sum
+  OceanChain,       // blocks of: address high byte, 256 bytes, a byte telling whether more follow
+};
+
+// One loader family. Figures are TAP pulse bytes (cycles / 8) as its
+// loader's timing gives them; the threshold lies between bit 0 and bit 1.
+struct Format {
+  const char* name;
+  int group;  // families that share pulses and pilot kind are looked for together
+  int threshold;
+  int bit0;
+  int bit1;
+  BitOrder order;
+  PilotKind pilot;
+  uint8_t pilotByte;
+  int minPilot;  // repeated pilot bytes, or 0-bit pulses, needed to take a pilot as one
+  std::array<uint8_t, 10> sync;
+  int syncLength;
+  Layout layout;
+};
+
+constexpr std::array<uint8_t, 10> kCountdown9{9, 8, 7, 6, 5, 4, 3, 2, 1};
+constexpr std::array<uint8_t, 10> kCountdown10{10, 9, 8, 7, 6, 5, 4, 3, 2, 1};
+
+// Within a group, earlier rows are tried first; where two rows read the same
+// pulses, the one whose checksum matches wins.
+constexpr Format kFormats[] = {
+    {"Turbotape 250", 0, 0x20, 0x1A, 0x28, BitOrder::MsbFirst, PilotKind::RepeatedByte, 0x02, 16, kCountdown9, 9,
+     Layout::Turbotape},
+    {"Freeload", 1, 0x2C, 0x24, 0x42, BitOrder::MsbFirst, PilotKind::RepeatedByte, 0x40, 16, {0x5A}, 1,
+     Layout::StartEnd},
+    {"Ocean New", 1, 0x2C, 0x22, 0x42, BitOrder::MsbFirst, PilotKind::RepeatedByte, 0x40, 16, {0x5A}, 1,
+     Layout::IdStartEnd},
+    {"US Gold", 1, 0x2C, 0x24, 0x42, BitOrder::MsbFirst, PilotKind::RepeatedByte, 0x20, 16, {0xFF}, 1,
+     Layout::NameStartEnd},
+    {"Ace of Aces", 1, 0x2C, 0x22, 0x47, BitOrder::MsbFirst, PilotKind::RepeatedByte, 0x80, 16, {0xFF}, 1,
+     Layout::StartEndName},
+    {"Microload", 2, 0x29, 0x1C, 0x36, BitOrder::LsbFirst, PilotKind::RepeatedByte, 0xA0, 16, kCountdown10, 10,
+     Layout::StartSize},
+    {"Novaload Special", 3, 0x3D, 0x24, 0x56, BitOrder::LsbFirst, PilotKind::ZeroBits, 0, 1000, {0xAA, 0x55}, 2,
+     Layout::NovaloadChain},
+    {"Novaload", 3, 0x3D, 0x24, 0x56, BitOrder::LsbFirst, PilotKind::ZeroBits, 0, 1000, {0xAA}, 1, Layout::Novaload},
+    {"Ocean/Imagine", 3, 0x3B, 0x24, 0x56, BitOrder::LsbFirst, PilotKind::ZeroBits, 0, 1000, {}, 0,
+     Layout::OceanChain},
+};
+
+constexpr int kGroups = 4;
+// Groups 0..2 have repeated-byte pilots (0 and 1 most significant bit
+// first, 2 least significant first), the last a pilot of 0 bits; the search
+// for pilots relies on it.
+constexpr size_t kByteGroups = 3;
+static_assert([] {
+  for (const Format& f : kFormats) {
+    if ((f.pilot == PilotKind::RepeatedByte) != (static_cast<size_t>(f.group) < kByteGroups)) return false;
+    if (f.group >= kGroups || (f.group < 2) != (f.order == BitOrder::MsbFirst)) return false;
+  }
+  return true;
+}());
+
+// The threshold and the limits of a believable pulse for one file, tuned to
+// its pilot.
+struct Bits {
+  int threshold = 0;
+  int one = 0;   // the loader's 1 bit
+  int low = 0;   // shorter than this: no pulse of this loader
+  int high = 0;  // longer than this: no pulse of this loader either
+  BitOrder order = BitOrder::MsbFirst;
+};
+
+Bits NominalBits(const Format& format, double scale = 1.0) {
+  Bits bits;
+  bits.threshold = static_cast<int>(format.threshold * scale + 0.5);
+  bits.one = static_cast<int>(format.bit1 * scale + 0.5);
+  bits.low = static_cast<int>(format.bit0 * scale / 2);
+  bits.high = static_cast<int>(format.bit1 * scale * 2);
+  bits.order = format.order;
+  return bits;
+}
+
+// The pulses of one unclaimed stretch, read as bits. A zero byte (a pause or
+// an overlong pulse) and the end of the stretch stop every read.
+class PulseStream {
+ public:
+  PulseStream(const TapImage& image, int64_t limit)
+      : bytes_(image.bytes.data()), limit_(limit), step_(image.version == 2 ? 2 : 1) {}
+
+  int step() const { return step_; }
+  int64_t limit() const { return limit_; }
+
+  // The pulse at `pos`; 0 beyond the stretch or at a pause.
+  int Pulse(int64_t pos) const {
+    if (pos < 0 || pos + step_ > limit_) return 0;
+    if (step_ == 1) return bytes_[pos];
+    if (bytes_[pos] == 0 || bytes_[pos + 1] == 0) return 0;
+    return std::min(255, bytes_[pos] + bytes_[pos + 1]);
+  }
+
+  // The byte at `pos` with `bits`; false when the pulses stop inside it.
+  // `bad` tells that a pulse lay outside the loader's believable lengths.
+  bool Byte(int64_t pos, const Bits& bits, uint8_t& value, bool& bad) const {
+    unsigned v = 0;
+    bad = false;
+    if (step_ == 1 && pos >= 0 && pos + 8 <= limit_) {
+      // Whole pulses inside the stretch: the bytes read directly.
+      const uint8_t* q = bytes_ + pos;
+      const auto span = static_cast<unsigned>(bits.high - bits.low);
+      unsigned unfit = 0;
+      unsigned ones = 0;
+      for (int k = 0; k < 8; ++k) {
+        const int p = q[k];
+        if (p == 0) return false;
+        unfit |= static_cast<unsigned>(p - bits.low) > span ? 1u : 0u;
+        ones |= (p > bits.threshold ? 1u : 0u) << k;
+      }
+      bad = unfit != 0;
+      if (bits.order == BitOrder::MsbFirst) {
+        // Pulse k is bit 7 - k: reverse the eight bits.
+        ones = (ones & 0xF0) >> 4 | (ones & 0x0F) << 4;
+        ones = (ones & 0xCC) >> 2 | (ones & 0x33) << 2;
+        ones = (ones & 0xAA) >> 1 | (ones & 0x55) << 1;
+      }
+      value = static_cast<uint8_t>(ones);
+      return true;
+    }
+    for (int k = 0; k < 8; ++k) {
+      const int p = Pulse(pos + static_cast<int64_t>(k) * step_);
+      if (p == 0) return false;
+      bad = bad || p < bits.low || p > bits.high;
+      const unsigned bit = p > bits.threshold ? 1u : 0u;
+      v = bits.order == BitOrder::MsbFirst ? (v << 1 | bit) : (v | bit << k);
+    }
+    value = static_cast<uint8_t>(v);
+    return true;
+  }
+
+  int64_t ByteSpan() const { return 8 * static_cast<int64_t>(step_); }
+  const uint8_t* data() const { return bytes_; }
+
+ private:
+  const uint8_t* bytes_;
+  int64_t limit_;
+  int step_;
+};
+
+// Bytes read one after another from a position, counting the ones that did
+// not read.
+class ByteCursor {
+ public:
+  ByteCursor(const PulseStream& stream, int64_t pos, const Bits& bits) : stream_(stream), pos_(pos), bits_(bits) {}
+
+  int64_t pos() const { return pos_; }
+  bool stopped() const { return stopped_; }
+
+  // The next byte; false once the pulses have stopped (then it stays so).
+  bool Next(uint8_t& value, bool& bad) {
+    if (stopped_ || !stream_.Byte(pos_, bits_, value, bad)) {
+      stopped_ = true;
+      value = 0;
+      bad = true;
+      return false;
+    }
+    pos_ += stream_.ByteSpan();
+    return true;
+  }
+  // A header byte: nothing when it did not read cleanly.
+  std::optional<uint8_t> Field() {
+    uint8_t value = 0;
+    bool bad = false;
+    if (!Next(value, bad) || bad) return std::nullopt;
+    return value;
+  }
+  std::optional<uint16_t> Word() {
+    const auto low = Field();
+    const auto high = Field();
+    if (!low || !high) return std::nullopt;
+    return static_cast<uint16_t>(*low | *high << 8);
+  }
+  std::optional<std::string> Name(int length) {
+    std::string name;
+    for (int i = 0; i < length; ++i) {
+      const auto c = Field();
+      if (!c) return std::nullopt;
+      name += static_cast<char>(*c);
+    }
+    return name;
+  }
+  // The byte at the cursor without moving on.
+  bool Peek(uint8_t& value) const {
+    bool bad = false;
+    return !stopped_ && stream_.Byte(pos_, bits_, value, bad) && !bad;
+  }
+
+ private:
+  const PulseStream& stream_;
+  int64_t pos_;
+  Bits bits_;
+  bool stopped_ = false;
+};
+
+// Where a pilot was found and the bits tuned to it.
+struct PilotMatch {
+  int64_t start = 0;  // first pilot pulse
+  int64_t after = 0;  // first pulse after the pilot (and after the sync bit of a 0-bit pilot)
+  Bits bits;
+};
+
+// Reads `length` data bytes into `file` and, with `xorChecksum`, the XOR
+// checksum byte after them. A cut or unreadable byte is a read error.
+void ReadData(ByteCursor& cursor, TurboFile& file, size_t length, bool xorChecksum) {
+  file.bytes.assign(length, 0);
+  uint8_t sum = 0;
+  for (size_t i = 0; i < length; ++i) {
+    uint8_t value = 0;
+    bool bad = false;
+    cursor.Next(value, bad);
+    if (bad) ++file.readErrors;
+    file.bytes[i] = value;
+    sum ^= value;
+  }
+  if (!xorChecksum) {
+    file.checksum = TurboChecksum::None;
+    return;
+  }
+  uint8_t check = 0;
+  bool bad = false;
+  cursor.Next(check, bad);
+  if (bad) ++file.readErrors;
+  file.checksum = file.readErrors == 0 && check == sum ? TurboChecksum::Ok : TurboChecksum::Error;
+}
+
+// A start and an end address as a loader takes them: the end is exclusive,
+// and an end of 0 after a start above it is the top of memory.
+bool Range(uint16_t start, uint16_t end, TurboFile& file) {
+  const uint32_t last = end == 0 && start != 0 ? 0x10000 : end;
+  if (last <= start) return false;
+  file.loadAddress = start;
+  file.endAddress = last;
+  return true;
+}
+
+int32_t ToPosition(int64_t value) { return static_cast<int32_t>(std::clamp<int64_t>(value, 0, INT32_MAX)); }
+
+class TurboScanner {
+ public:
+  TurboScanner(const TapImage& image, int64_t limit) : stream_(image, limit) {
+    // Each group's pulses as bits at its loader's own timing: 0, 1, or 2
+    // for a pulse no loader of the group writes (and the 0 of a pause).
+    for (int g = 0; g < kGroups; ++g) {
+      const Bits bits = NominalBits(FirstOf(g));
+      auto& classes = classes_[static_cast<size_t>(g)];
+      for (int v = 0; v < 256; ++v) {
+        classes[static_cast<size_t>(v)] =
+            v == 0 || v < bits.low || v > bits.high ? 2 : v > bits.threshold ? 1 : 0;
+      }
+    }
+    for (const Format& f : kFormats) {
+      if (f.pilot != PilotKind::RepeatedByte) continue;
+      const auto g = static_cast<size_t>(f.group);
+      isPilot_[g][f.pilotByte] = true;
+      for (int turn = 0; turn < 8; ++turn) {
+        isTurnedPilot_[g][static_cast<uint8_t>(f.pilotByte << turn | f.pilotByte >> (8 - turn))] = true;
+      }
+    }
+    for (int v = 0; v < 256; ++v) {
+      unsigned c = 0;
+      for (size_t g = 0; g < kByteGroups; ++g) {
+        const uint8_t cls = classes_[g][static_cast<size_t>(v)];
+        c |= (cls == 1 ? 1u : 0u) << (2 * g) | (cls > 1 ? 1u : 0u) << (2 * g + 1);
+      }
+      combined_[static_cast<size_t>(v)] = static_cast<uint8_t>(c);
+    }
+    for (int g = 0; g < kGroups; ++g) msbFirst_[static_cast<size_t>(g)] = FirstOf(g).order == BitOrder::MsbFirst;
+  }
+
+  // Looks for a file of `group` whose pilot starts at `pos`. Adds what it
+  // reads to `files` and returns where the search goes on: after the file, or
+  // after the stretch at `pos` that cannot start one.
+  int64_t TryGroup(int group, int64_t pos, std::vector<TurboFile>& files, bool& found) {
+    found = false;
+    const Format& lead = FirstOf(group);
+    if (lead.pilot == PilotKind::ZeroBits) return TryZeroBitPilot(group, pos, files, found);
+    return TryBytePilot(group, pos, files, found);
+  }
+
+  const PulseStream& stream() const { return stream_; }
+
+  // The first position from `pos` on that needs a closer look: where a
+  // byte group's window reads one of its pilot bytes at the start of a
+  // pilot long enough to count, or where a run of the 0-bit group's 0 bits,
+  // starting at or after `zeroBitFrom`, is long enough for a pilot (its
+  // first pulse). No real pilot starts before it. Whole-pulse images only;
+  // in a version-2 image every position is looked at.
+  int64_t NextCandidate(int64_t pos, int64_t zeroBitFrom) {
+    if (stream_.step() != 1) return pos;
+    // Each search remembers its answer: asked again from a position up to
+    // that answer, it is the same.
+    const int64_t zeroFrom = std::max(pos, zeroBitFrom);
+    if (!(zeroFrom >= zeroAsked_ && zeroFrom <= zeroFound_)) {
+      zeroAsked_ = zeroFrom;
+      zeroFound_ = NextZeroBitRun(zeroFrom);
+    }
+    if (!(pos >= byteAsked_ && pos <= byteFound_)) {
+      byteAsked_ = pos;
+      byteFound_ = NextBytePilot(pos);
+    }
+    return std::min(zeroFound_, byteFound_);
+  }
+
+  // The start of the first run of at least minPilot pulses that the 0-bit
+  // group reads as 0 bits, starting at or after `from`. Such a run holds the
+  // pulse minPilot - 1 positions after its start, so one look that far ahead
+  // rules out every run starting before it, or finds the run around it.
+  int64_t NextZeroBitRun(int64_t from) const {
+    const Format& zeroBit = FirstOf(kGroups - 1);
+    const Bits bits = NominalBits(zeroBit);
+    const int64_t limit = stream_.limit();
+    const uint8_t* bytes = stream_.data();
+    const auto isZero = [&](int64_t q) { return bytes[q] >= bits.low && bytes[q] <= bits.threshold; };
+    const int64_t length = zeroBit.minPilot;
+    int64_t q = from;
+    while (q + length <= limit) {
+      const int64_t ahead = q + length - 1;
+      if (!isZero(ahead)) {
+        q = ahead + 1;
+        continue;
+      }
+      int64_t start = ahead;
+      while (start > q && isZero(start - 1)) --start;
+      int64_t end = ahead + 1;
+      while (end < limit && end - start < length && isZero(end)) ++end;
+      if (end - start >= length) return start;
+      q = end + 1;
+    }
+    return limit;
+  }
+
+  // The first position from `from` on where a byte group's window reads a
+  // pilot byte and might start a pilot of at least 16 such bytes. Such a
+  // pilot spans 128 pulses, and every window inside it reads its pilot byte
+  // turned by a few bits: looking at every 64th window meets it within 64
+  // pulses of its start, and only the positions before such a meeting are
+  // then looked at one by one.
+  int64_t NextBytePilot(int64_t from) const {
+    constexpr int64_t kStride = 64;
+    const int64_t limit = stream_.limit();
+    const uint8_t* bytes = stream_.data();
+    unsigned v0 = 0, v1 = 0, v2 = 0, u0 = 0, u1 = 0, u2 = 0;
+    // Groups 0 and 1 read the most significant bit first, group 2 the least.
+    const auto add = [&](int64_t q) {
+      const unsigned c = combined_[q < limit ? bytes[q] : 0];
+      v0 = (v0 << 1 | (c & 1u)) & 0xFF;
+      u0 = (u0 << 1 | (c >> 1 & 1u)) & 0xFF;
+      v1 = (v1 << 1 | (c >> 2 & 1u)) & 0xFF;
+      u1 = (u1 << 1 | (c >> 3 & 1u)) & 0xFF;
+      v2 = v2 >> 1 | (c >> 4 & 1u) << 7;
+      u2 = u2 >> 1 | (c >> 5 & 1u) << 7;
+    };
+    const auto windowAt = [&](int64_t q) {
+      for (int k = 0; k < 8; ++k) add(q + k);
+    };
+    for (int64_t sample = from; sample < limit; sample += kStride) {
+      windowAt(sample);
+      const bool turned = (u0 == 0 && isTurnedPilot_[0][v0]) || (u1 == 0 && isTurnedPilot_[1][v1]) ||
+                          (u2 == 0 && isTurnedPilot_[2][v2]);
+      if (!turned) continue;
+      const int64_t first = std::max(from, sample - kStride + 1);
+      windowAt(first);
+      for (int64_t p = first; p <= sample; ++p) {
+        if ((u0 == 0 && isPilot_[0][v0]) || (u1 == 0 && isPilot_[1][v1]) || (u2 == 0 && isPilot_[2][v2])) return p;
+        add(p + 8);
+      }
+    }
+    return limit;
+  }
+
+ private:
+  static const Format& FirstOf(int group) {
+    for (const Format& f : kFormats) {
+      if (f.group == group) return f;
+    }
+    return kFormats[0];
+  }
+
+  // The bits for a pilot, scaled by how far its pulses lie from the
+  // loader's: the loader's own timing, moved with the tape's speed.
+  Bits TuneToPilot(const Format& format, int64_t from, int64_t to) const {
+    const Bits nominal = NominalBits(format);
+    int64_t shortSum = 0, shortCount = 0, longSum = 0, longCount = 0;
+    // The last pulses of the pilot are nearest the data in time.
+    const int64_t first = std::max(from, to - 1024 * stream_.step());
+    for (int64_t q = first; q < to; q += stream_.step()) {
+      const int p = stream_.Pulse(q);
+      if (p == 0) continue;
+      if (p <= nominal.threshold) {
+        shortSum += p;
+        ++shortCount;
+      } else {
+        longSum += p;
+        ++longCount;
+      }
+    }
+    double scale = 1.0;
+    if (shortCount > 0 && longCount > 0) {
+      scale = (static_cast<double>(shortSum) / shortCount + static_cast<double>(longSum) / longCount) /
+              (format.bit0 + format.bit1);
+    } else if (shortCount > 0) {
+      scale = static_cast<double>(shortSum) / shortCount / format.bit0;
+    }
+    return NominalBits(format, std::clamp(scale, 0.75, 1.33));
+  }
+
+  // How many times `value` repeats from `pos`, read with `bits`.
+  int64_t CountRepeats(int64_t pos, const Bits& bits, uint8_t value) const {
+    int64_t count = 0;
+    uint8_t read = 0;
+    bool bad = false;
+    while (stream_.Byte(pos, bits, read, bad) && !bad && read == value) {
+      ++count;
+      pos += stream_.ByteSpan();
+    }
+    return count;
+  }
+
+  bool SyncFollows(const Format& format, ByteCursor& cursor) const {
+    for (int i = 0; i < format.syncLength; ++i) {
+      const auto b = cursor.Field();
+      if (!b || *b != format.sync[static_cast<size_t>(i)]) return false;
+    }
+    return true;
+  }
+
+  // The byte of the 8 pulses from `pos` at the group's own timing, or -1
+  // when one of them is no pulse of the group. Kept as a window per group
+  // (and per half-wave position in version 2), so that the next position
+  // costs one pulse more, not eight.
+  int WindowByte(int group, int64_t pos) {
+    const int step = stream_.step();
+    Window& w = windows_[static_cast<size_t>(group)][static_cast<size_t>(pos & (step - 1))];
+    const auto& classes = classes_[static_cast<size_t>(group)];
+    const bool msbFirst = msbFirst_[static_cast<size_t>(group)];
+    const auto add = [&](int64_t q) {
+      uint8_t bit = classes[static_cast<size_t>(stream_.Pulse(q))];
+      if (bit > 1) {
+        w.lastBad = q;
+        bit = 0;
+      }
+      w.value = msbFirst ? ((w.value << 1) | bit) & 0xFF : (w.value >> 1) | static_cast<unsigned>(bit) << 7;
+    };
+    if (w.at >= 0 && w.at + step == pos) {
+      add(pos + 7 * static_cast<int64_t>(step));
+    } else {
+      w.value = 0;
+      w.lastBad = -1;
+      for (int k = 0; k < 8; ++k) add(pos + static_cast<int64_t>(k) * step);
+    }
+    w.at = pos;
+    return w.lastBad >= pos ? -1 : static_cast<int>(w.value);
+  }
+
+  // A repeated-byte pilot of `format` starting exactly at `pos`.
+  std::optional<PilotMatch> BytePilotAt(const Format& format, int64_t pos) const {
+    const Bits nominal = NominalBits(format);
+    const int64_t count = CountRepeats(pos, nominal, format.pilotByte);
+    if (count < format.minPilot) return std::nullopt;
+    PilotMatch match;
+    match.start = pos;
+    match.after = pos + count * stream_.ByteSpan();
+    match.bits = TuneToPilot(format, pos, match.after);
+    return match;
+  }
+
+  int64_t TryBytePilot(int group, int64_t pos, std::vector<TurboFile>& files, bool& found) {
+    // A pilot that gave no file is not read again from a position a whole
+    // number of bytes further on: that would read the same bytes.
+    auto& failedUntil = failedPilot_[static_cast<size_t>(group)][static_cast<size_t>(pos & (stream_.ByteSpan() - 1))];
+    if (pos < failedUntil) return pos + 1;
+    // Most positions start no pilot: the byte there comes from a window
+    // moved one pulse at a time, and only a pilot byte is looked at further.
+    const int value = WindowByte(group, pos);
+    if (value < 0 || !isPilot_[static_cast<size_t>(group)][static_cast<size_t>(value)]) return pos + 1;
+    for (const Format& format : kFormats) {
+      if (format.group != group || format.pilotByte != value) continue;
+      const auto pilot = BytePilotAt(format, pos);
+      if (!pilot) continue;
+      // Pilot bytes read a pulse or two off are other pilot bytes (0x20,
+      // 0x40 and 0x80 share pulses, and a tone of 0 bits may come before),
+      // so a pilot that gives no file here is tried again a pulse later.
+      // Where families share a pilot byte, each gets its try at the sync and
+      // header, and a good checksum wins.
+      // Without a good checksum, the reading that ends where the file's
+      // pulses do (a tone, a pause or the end of the tape follows) is the
+      // likelier one.
+      std::vector<TurboFile> best;
+      int64_t bestEnd = 0;
+      int bestScore = -1;
+      for (const Format& candidate : kFormats) {
+        if (candidate.group != group || candidate.pilotByte != format.pilotByte) continue;
+        std::vector<TurboFile> read;
+        const int64_t end = ReadAfterPilot(candidate, *pilot, read);
+        if (end < 0) continue;
+        const bool good = std::all_of(read.begin(), read.end(), [](const TurboFile& f) { return f.usable(); });
+        uint8_t next = 0;
+        bool bad = false;
+        const bool endsClean = !stream_.Byte(end, pilot->bits, next, bad) || next == 0;
+        const int score = good ? 2 : endsClean ? 1 : 0;
+        if (score > bestScore) {
+          best = std::move(read);
+          bestEnd = end;
+          bestScore = score;
+        }
+        if (good) break;
+      }
+      if (!best.empty()) {
+        for (auto& f : best) files.push_back(std::move(f));
+        found = true;
+        return bestEnd;
+      }
+      failedUntil = pilot->after;
+      break;
+    }
+    return pos + 1;
+  }
+
+  int64_t TryZeroBitPilot(int group, int64_t pos, std::vector<TurboFile>& files, bool& found) {
+    const Format& lead = FirstOf(group);
+    const Bits nominal = NominalBits(lead);
+    int64_t q = pos;
+    for (;; q += stream_.step()) {
+      const int p = stream_.Pulse(q);
+      if (p < nominal.low || p > nominal.threshold) break;
+    }
+    const int64_t runPulses = (q - pos) / stream_.step();
+    if (runPulses < lead.minPilot) return q + 1;
+    // The sync bit is a clear 1, nearer the loader's 1 than its threshold:
+    // the pilot of a family with shorter pulses after a long tone is none.
+    const Bits tuned = TuneToPilot(lead, pos, q);
+    const int syncPulse = stream_.Pulse(q);
+    if (2 * syncPulse < tuned.threshold + tuned.one || syncPulse > tuned.high) return q + 1;
+    for (const Format& format : kFormats) {
+      if (format.group != group) continue;
+      PilotMatch pilot;
+      pilot.start = pos;
+      pilot.after = q + stream_.step();
+      pilot.bits = TuneToPilot(format, pos, q);
+      std::vector<TurboFile> read;
+      const int64_t end = ReadAfterPilot(format, pilot, read);
+      if (end < 0) continue;
+      for (auto& f : read) files.push_back(std::move(f));
+      found = true;
+      return end;
+    }
+    return q + 1;
+  }
+
+  // Reads the sync and what follows; the position after the last byte, or
+  // -1 when this family's sync or header is not there.
+  int64_t ReadAfterPilot(const Format& format, const PilotMatch& pilot, std::vector<TurboFile>& out) {
+    ByteCursor cursor(stream_, pilot.after, pilot.bits);
+    if (!SyncFollows(format, cursor)) return -1;
+    TurboFile file;
+    file.loader = format.name;
+    file.start = ToPosition(pilot.start);
+    switch (format.layout) {
+      case Layout::StartEnd:
+      case Layout::IdStartEnd:
+      case Layout::NameStartEnd:
+      case Layout::StartEndName:
+      case Layout::StartSize:
+        if (!ReadSimpleFile(format.layout, cursor, file)) return -1;
+        break;
+      case Layout::Turbotape:
+        return ReadTurbotape(format, cursor, file, out);
+      case Layout::Novaload:
+        if (!ReadNovaload(cursor, file)) return -1;
+        break;
+      case Layout::NovaloadChain:
+      case Layout::OceanChain:
+        return ReadChain(format.layout, cursor, file, out);
+    }
+    file.end = ToPosition(cursor.pos());
+    out.push_back(std::move(file));
+    return cursor.pos();
+  }
+
+  static bool ReadSimpleFile(Layout layout, ByteCursor& cursor, TurboFile& file) {
+    std::optional<uint16_t> start, end;
+    if (layout == Layout::IdStartEnd && !cursor.Field()) return false;
+    if (layout == Layout::NameStartEnd) {
+      file.name = cursor.Name(16);
+      if (!file.name) return false;
+    }
+    start = cursor.Word();
+    end = cursor.Word();
+    if (!start || !end) return false;
+    if (layout == Layout::StartSize) {
+      // The size is stored as its two's complement.
+      const uint32_t size = (static_cast<uint32_t>(*end) ^ 0xFFFF) + 1;
+      if (size == 0 || *start + size > 0x10000) return false;
+      file.loadAddress = *start;
+      file.endAddress = *start + size;
+    } else if (!Range(*start, *end, file)) {
+      return false;
+    }
+    if (layout == Layout::StartEndName) {
+      file.name = cursor.Name(16);
+      if (!file.name) return false;
+    }
+    ReadData(cursor, file, file.endAddress - file.loadAddress, true);
+    return true;
+  }
+
+  // Turbotape 250 saves a file as two blocks, each with its own pilot and
+  // sync: a header block (type 1 or 2, start, end, one byte, a 16-character
+  // name, padded with spaces up to 192 bytes or not at all) and then a data
+  // block (type 0, the bytes, their XOR). The file is both.
+  int64_t ReadTurbotape(const Format& format, ByteCursor& cursor, TurboFile& file, std::vector<TurboFile>& out) {
+    const auto type = cursor.Field();
+    if (!type || (*type != 1 && *type != 2)) return -1;
+    const auto start = cursor.Word();
+    const auto end = cursor.Word();
+    if (!start || !end || !cursor.Field() || !Range(*start, *end, file)) return -1;
+    file.name = cursor.Name(16);
+    if (!file.name) return -1;
+    uint8_t pad = 0;
+    for (int i = 22; i < 192 && cursor.Peek(pad) && pad == 0x20; ++i) cursor.Field();
+    // The data block follows after the header's trailing tone (and perhaps
+    // a pause); it is looked for within a few seconds of tape.
+    constexpr int64_t kDataSearchSpan = 200000;
+    const int64_t stop = std::min(stream_.limit(), cursor.pos() + kDataSearchSpan);
+    for (int64_t p = cursor.pos(); p < stop; ++p) {
+      const auto pilot = BytePilotAt(format, p);
+      if (!pilot) continue;
+      ByteCursor data(stream_, pilot->after, pilot->bits);
+      if (!SyncFollows(format, data) || data.Field() != std::optional<uint8_t>(0)) {
+        p = pilot->after;
+        continue;
+      }
+      ReadData(data, file, file.endAddress - file.loadAddress, true);
+      file.end = ToPosition(data.pos());
+      out.push_back(std::move(file));
+      return data.pos();
+    }
+    return -1;
+  }
+
+  // Novaload: a name and the addresses, then the data in sub-blocks of up
+  // to 256 bytes, each led by the sum (modulo 256) of every byte read before
+  // it, and one more such sum at the end. The sum starts with the name's
+  // length byte and takes in each check byte too.
+  static bool ReadNovaload(ByteCursor& cursor, TurboFile& file) {
+    unsigned sum = 0;
+    const auto counted = [&](std::optional<uint8_t> b) {
+      if (b) sum += *b;
+      return b;
+    };
+    const auto nameLength = counted(cursor.Field());
+    if (!nameLength || *nameLength == 0x55) return false;  // 0x55 here marks Novaload Special
+    std::string name;
+    for (int i = 0; i < *nameLength; ++i) {
+      const auto c = counted(cursor.Field());
+      if (!c) return false;
+      name += static_cast<char>(*c);
+    }
+    if (*nameLength > 0) file.name = name;
+    std::optional<uint8_t> header[6];
+    for (auto& b : header) {
+      b = counted(cursor.Field());
+      if (!b) return false;
+    }
+    // The start is stored 256 lower than it is, and the size 256 higher.
+    const uint32_t start = static_cast<uint32_t>(*header[0] | *header[1] << 8) + 256;
+    const uint16_t end = static_cast<uint16_t>(*header[2] | *header[3] << 8);
+    if (start > 0xFFFF || !Range(static_cast<uint16_t>(start), end, file)) return false;
+    const size_t length = file.endAddress - file.loadAddress;
+    file.bytes.assign(length, 0);
+    bool checksOk = true;
+    size_t i = 0;
+    for (bool firstCheck = true;; firstCheck = false) {
+      uint8_t check = 0;
+      bool bad = false;
+      cursor.Next(check, bad);
+      if (bad) ++file.readErrors;
+      if (check != static_cast<uint8_t>(sum)) {
+        // A first check that does not match is no Novaload file at all.
+        if (firstCheck && !bad) return false;
+        checksOk = false;
+      }
+      sum += check;
+      if (i >= length) break;
+      for (size_t n = 0; n < 256 && i < length; ++n, ++i) {
+        uint8_t value = 0;
+        cursor.Next(value, bad);
+        if (bad) ++file.readErrors;
+        file.bytes[i] = value;
+        sum += value;
+      }
+    }
+    file.checksum = checksOk && file.readErrors == 0 ? TurboChecksum::Ok : TurboChecksum::Error;
+    return true;
+  }
+
+  // Novaload Special and Ocean/Imagine load a chain of 256-byte blocks, each
+  // to the page its address byte names, written one after another without a
+  // pilot between them. Each block is a file, as its loader loads it.
+  //   Novaload Special: address byte, 256 bytes, the sum of the address byte
+  //   and the 256 bytes; the chain ends where an address byte reads 0 (the
+  //   trailing tone).
+  //   Ocean/Imagine: an optional 0xAA, then per block a flag byte (for the
+  //   loader's memory set-up), the address byte, 256 bytes; no checksum. An
+  //   address byte of 0 (the trailing tone) ends the chain.
+  int64_t ReadChain(Layout layout, ByteCursor& cursor, TurboFile& first, std::vector<TurboFile>& out) {
+    const bool ocean = layout == Layout::OceanChain;
+    uint8_t peek = 0;
+    if (ocean && cursor.Peek(peek) && peek == 0xAA) cursor.Field();
+    int64_t blockStart = first.start;
+    const size_t before = out.size();
+    for (;;) {
+      if (ocean) {
+        if (!cursor.Field()) break;
+      }
+      // The block begins at its address byte, so the byte before it belongs
+      // to the block before.
+      const int64_t addressPos = cursor.pos();
+      if (out.size() > before) {
+        blockStart = addressPos;
+        out.back().end = ToPosition(addressPos);
+      }
+      const auto address = cursor.Field();
+      if (!address || *address == 0) break;
+      TurboFile file;
+      file.loader = first.loader;
+      file.start = ToPosition(blockStart);
+      file.loadAddress = static_cast<uint16_t>(*address << 8);
+      file.endAddress = file.loadAddress + 256u;
+      if (ocean) {
+        ReadData(cursor, file, 256, false);
+        file.checksum = TurboChecksum::None;
+      } else {
+        ReadData(cursor, file, 256, false);
+        uint8_t sum = *address;
+        for (uint8_t b : file.bytes) sum = static_cast<uint8_t>(sum + b);
+        uint8_t check = 0;
+        bool bad = false;
+        cursor.Next(check, bad);
+        if (bad) ++file.readErrors;
+        file.checksum = file.readErrors == 0 && check == sum ? TurboChecksum::Ok : TurboChecksum::Error;
+      }
+      file.end = ToPosition(cursor.pos());
+      const bool cut = cursor.stopped();
+      out.push_back(std::move(file));
+      if (cut) break;
+    }
+    if (out.size() == before) return -1;
+    // The byte that ended the chain belongs to the last block.
+    out.back().end = ToPosition(cursor.pos());
+    return cursor.pos();
+  }
+
+  PulseStream stream_;
+  // Per group and position within a byte: where the last pilot that gave no
+  // file ended.
+  std::array<std::array<int64_t, 16>, kGroups> failedPilot_{};
+  std::array<std::array<uint8_t, 256>, kGroups> classes_{};
+  std::array<std::array<bool, 256>, kGroups> isPilot_{};
+  std::array<std::array<bool, 256>, kGroups> isTurnedPilot_{};  // any rotation of a pilot byte
+  // The last answers of the two searches behind NextCandidate.
+  int64_t zeroAsked_ = -1, zeroFound_ = -1, byteAsked_ = -1, byteFound_ = -1;
+  std::array<bool, kGroups> msbFirst_{};
+  // Per pulse value, for each repeated-byte group g: bit 2g its bit, bit
+  // 2g+1 set when the group's loaders write no such pulse.
+  std::array<uint8_t, 256> combined_{};
+  struct Window {
+    int64_t at = -1;      // the window's first pulse
+    unsigned value = 0;   // its bits as a byte
+    int64_t lastBad = -1;  // the last pulse that is no pulse of the group
+  };
+  std::array<std::array<Window, 2>, kGroups> windows_{};
+};
+
+// The trailing tone after a file (pulses below its threshold, as its saver
+// wrote them) belongs to it, up to `limit`.
+int64_t ExtendOverTone(const PulseStream& stream, int64_t end, int64_t limit, int threshold) {
+  while (end < limit) {
+    const int p = stream.Pulse(end);
+    if (p == 0 || p > threshold) break;
+    end += stream.step();
+  }
+  return end;
+}
+
+}  // namespace
+
+const char* TurboChecksumText(TurboChecksum checksum) {
+  switch (checksum) {
+    case TurboChecksum::Ok:
+      return "OK";
+    case TurboChecksum::Error:
+      return "ERROR";
+    case TurboChecksum::None:
+      return "none";
+  }
+  return "";
+}
+
+std::vector<TurboFamily> TurboFamilies() {
+  std::vector<TurboFamily> families;
+  for (const Format& f : kFormats) {
+    families.push_back({f.name, f.threshold, f.bit0, f.bit1, f.order == BitOrder::MsbFirst,
+                        f.pilot == PilotKind::ZeroBits, f.pilotByte,
+                        std::vector<uint8_t>(f.sync.begin(), f.sync.begin() + f.syncLength)});
+  }
+  return families;
+}
+
+std::vector<TurboFile> FindTurboFiles(const TapImage& image, std::vector<TapeStretch> claimed) {
+  std::vector<TurboFile> files;
+  if (image.machine != 0 || image.bytes.empty()) return files;
+  const int64_t fileEnd = image.FileLength();
+  std::sort(claimed.begin(), claimed.end(),
+            [](const TapeStretch& a, const TapeStretch& b) { return a.start < b.start; });
+
+  // The unclaimed stretches, read one at a time: a turbo file never reaches
+  // into a ROM block.
+  int64_t from = kTapHeaderSize;
+  size_t next = 0;
+  while (from < fileEnd) {
+    while (next < claimed.size() && claimed[next].end <= from) ++next;
+    if (next < claimed.size() && claimed[next].start <= from) {
+      from = claimed[next].end;
+      continue;
+    }
+    const int64_t limit = next < claimed.size() ? std::min(claimed[next].start, fileEnd) : fileEnd;
+    TurboScanner scanner(image, limit);
+    const PulseStream& stream = scanner.stream();
+    std::array<int64_t, kGroups> cursors;
+    cursors.fill(from);
+    int64_t pos = from;
+    while (pos < limit) {
+      if (image.bytes[static_cast<size_t>(pos)] == 0) {
+        // A pause: in versions 1 and 2 a zero and a 24-bit count.
+        pos += image.version == 0 ? 1 : 4;
+        cursors.fill(pos);
+        continue;
+      }
+      constexpr size_t kZeroBitGroup = kGroups - 1;
+      if (const int64_t next = scanner.NextCandidate(pos, cursors[kZeroBitGroup]); next > pos) {
+        pos = next;
+        continue;
+      }
+      bool found = false;
+      for (int g = 0; g < kGroups && !found; ++g) {
+        if (cursors[static_cast<size_t>(g)] > pos) continue;
+        const int64_t after = scanner.TryGroup(g, pos, files, found);
+        if (found) {
+          // The last file's trailing tone, then the search goes on after it.
+          const Format* format = nullptr;
+          for (const Format& f : kFormats) {
+            if (files.back().loader == f.name) format = &f;
+          }
+          const int64_t end = ExtendOverTone(stream, after, limit, format->threshold);
+          files.back().end = ToPosition(end);
+          pos = after;
+          cursors.fill(pos);
+        } else {
+          cursors[static_cast<size_t>(g)] = std::max(after, pos + 1);
+        }
+      }
+      if (!found) pos = *std::min_element(cursors.begin(), cursors.end());
+    }
+    from = limit;
+  }
+  // A file's trailing tone may be the next file's pilot: the next file keeps it.
+  for (size_t i = 0; i + 1 < files.size(); ++i) files[i].end = std::min(files[i].end, files[i + 1].start);
+  return files;
+}
+
+std::vector<uint8_t> TurboPrgBytes(const TurboFile& file) {
+  std::vector<uint8_t> prg;
+  prg.reserve(file.bytes.size() + 2);
+  prg.push_back(static_cast<uint8_t>(file.loadAddress & 0xFF));
+  prg.push_back(static_cast<uint8_t>(file.loadAddress >> 8));
+  prg.insert(prg.end(), file.bytes.begin(), file.bytes.end());
+  return prg;
+}
+
+}  // namespace rw

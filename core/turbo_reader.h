@@ -1,0 +1,82 @@
+#pragma once
+// Turbo files: what commercial tapes hold beyond the programs the ROM saved.
+//
+// A short ROM-saved boot program brings in a faster loader, which reads the
+// rest of the tape in its own format. These formats record one bit per pulse:
+// a pulse shorter than the format's threshold is a 0, a longer one a 1. A
+// file starts with a pilot (a byte repeated many times, or a long run of 0
+// bits ended by a single 1), then a sync sequence, a header with the load
+// address, and the data, usually closed by a checksum. The formats differ in
+// a handful of parameters (threshold, bit order, pilot, sync, header layout,
+// checksum); the reader keeps them in one table.
+//
+// Pulse lengths drift with the tape and the recorder that saved it, so the
+// threshold is tuned to the pilot of each file before its bytes are read.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/tap_image.h"
+
+namespace rw {
+
+// A stretch of the image, [start, end) in file offsets.
+struct TapeStretch {
+  int64_t start = 0;
+  int64_t end = 0;
+};
+
+enum class TurboChecksum : uint8_t {
+  Ok,     // the file's checksum matches its bytes
+  Error,  // it does not, or bytes did not read
+  None,   // the format has no checksum
+};
+
+// "OK", "ERROR", "none".
+const char* TurboChecksumText(TurboChecksum checksum);
+
+struct TurboFile {
+  std::string loader;        // the loader family, e.g. "Freeload"
+  int32_t start = 0;         // the file's first pilot pulse (a chain block: its first byte)
+  int32_t end = 0;           // just past its last pulse (its trailing tone included)
+  uint16_t loadAddress = 0;
+  uint32_t endAddress = 0;   // one past the last byte; 0x10000 for a file that ends at $FFFF
+  std::optional<std::string> name;  // header name bytes, one char per byte, where the format has one
+  TurboChecksum checksum = TurboChecksum::None;
+  int32_t readErrors = 0;    // bytes that did not read (cut off by the end of the tape included)
+  std::vector<uint8_t> bytes;  // endAddress - loadAddress bytes; 0 where a byte did not read
+
+  // Good enough to be used as the file: nothing unread, and a checksum that
+  // matches or none to check.
+  bool usable() const { return readErrors == 0 && checksum != TurboChecksum::Error; }
+};
+
+// How one loader family records, as the reader's table has it: pulse
+// lengths in TAP units, bit order, pilot and sync.
+struct TurboFamily {
+  std::string name;  // e.g. "Freeload"
+  int threshold = 0;
+  int bit0 = 0;
+  int bit1 = 0;
+  bool msbFirst = true;
+  bool zeroBitPilot = false;  // a run of 0 bits and one 1 bit, rather than a repeated pilot byte
+  uint8_t pilotByte = 0;
+  std::vector<uint8_t> sync;
+};
+
+// The families the reader knows, in the order it tries them.
+std::vector<TurboFamily> TurboFamilies();
+
+// Every turbo file of the families the reader knows, in tape order. The
+// reader never reads inside the `claimed` stretches (the ROM-saved blocks);
+// they may come in any order and overlap. Images of machines other than the
+// C64 hold none of these formats and give nothing.
+std::vector<TurboFile> FindTurboFiles(const TapImage& image, std::vector<TapeStretch> claimed);
+
+// The contents of a ".prg" file of `file`: the load address, low byte first,
+// then the bytes.
+std::vector<uint8_t> TurboPrgBytes(const TurboFile& file);
+
+}  // namespace rw

@@ -1,0 +1,84 @@
+#include "split/turbo_listing.h"
+
+#include "core/commodore_names.h"
+#include "core/safe_file.h"
+#include "core/tap_writer.h"
+#include "core/utilities.h"
+#include "platform/messages.h"
+
+namespace rw {
+
+TurboListing ListTurboFiles(const TapImage& image, const std::vector<TapeSection>& sections,
+                            const std::vector<DataResult>& data) {
+  TurboListing listing;
+  const auto rom = RomStretches(image, sections, data);
+  listing.files = FindTurboFiles(image, rom);
+  listing.rows.reserve(listing.files.size());
+  for (const auto& file : listing.files) listing.rows.push_back(ProgramHolding(sections, file.start));
+  listing.coverage = MeasureCoverage(image, rom, listing.files);
+  return listing;
+}
+
+std::string TurboFileName(const TurboFile& file) {
+  if (!file.name) return {};
+  std::string name = FilterName(*file.name);
+  const auto first = name.find_first_not_of(' ');
+  if (first == std::string::npos) return {};
+  name = name.substr(first, name.find_last_not_of(' ') - first + 1);
+  for (char& c : name) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return Latin1ToUtf8(name);
+}
+
+std::string TurboEndAddressText(const TurboFile& file) { return HexPad(file.endAddress, 4); }
+
+std::string TurboFileLabel(const TurboFile& file) {
+  const std::string name = TurboFileName(file);
+  if (!name.empty()) return file.loader + " \"" + name + "\"";
+  return file.loader + " " + HexPad(file.loadAddress, 4) + "-" + TurboEndAddressText(file);
+}
+
+std::vector<ExtractedTurboFile> ExtractTurboFiles(const TurboListing& listing, const std::vector<size_t>& indices,
+                                                  const std::string& folder, bool keepDamaged, Messages& messages) {
+  std::vector<ExtractedTurboFile> report;
+  for (const size_t index : indices) {
+    const TurboFile& file = listing.files.at(index);
+    ExtractedTurboFile entry{index, TurboExtractStatus::Written, {}};
+    if (!file.usable()) {
+      entry.status = keepDamaged ? TurboExtractStatus::WrittenDamaged : TurboExtractStatus::NotWritten;
+      if (!keepDamaged) {
+        report.push_back(std::move(entry));
+        continue;
+      }
+    }
+    char number[8];
+    std::snprintf(number, sizeof number, "T%03zu_", index + 1);
+    std::string stem = number + file.loader + "_" + HexPad(file.loadAddress, 4) + "-" + TurboEndAddressText(file);
+    for (char& c : stem) {
+      if (c == ' ' || c == '/') c = '_';
+    }
+    const std::string extension = file.usable() ? ".prg" : ".damaged.prg";
+    const std::string unique = UniqueFileName(stem, folder, extension);
+    const std::string path =
+        (folder.empty() || folder.back() == '/' ? folder : folder + "/") + (unique.empty() ? stem : unique) + extension;
+    const std::vector<uint8_t> bytes = TurboPrgBytes(file);
+    std::string error;
+    SafeFileWriter writer;
+    if (unique.empty()) {
+      error = "no free name, " + stem + "(1)" + extension + " to " + stem + "(1000)" + extension + " all exist";
+    } else if (writer.OpenNew(path, error) && writer.Write(bytes.data(), bytes.size(), error) &&
+               writer.Commit(false, error)) {
+      entry.path = path;
+      report.push_back(std::move(entry));
+      continue;
+    }
+    messages.Critical("ERROR!", "Error while creating file " + path + " : " + error);
+    entry.status = TurboExtractStatus::Failed;
+    report.push_back(std::move(entry));
+    break;
+  }
+  return report;
+}
+
+}  // namespace rw

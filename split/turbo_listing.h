@@ -1,0 +1,63 @@
+#pragma once
+// The turbo files of a parsed tape as the lists show them: each with the
+// program whose stretch carries it, the share of the tape that every kind of
+// content takes, and the extraction of turbo files as ".prg" files.
+
+#include <string>
+#include <vector>
+
+#include "core/data_block.h"
+#include "core/rom_decoder.h"
+#include "core/tap_image.h"
+#include "core/tape_coverage.h"
+#include "core/turbo_reader.h"
+
+namespace rw {
+
+class Messages;
+
+struct TurboListing {
+  std::vector<TurboFile> files;  // in tape order
+  // Per file: the 1-based row of the program whose stretch (its leader up to
+  // the next program's leader) holds the file's start; 0 before the first.
+  std::vector<int> rows;
+  TapeCoverage coverage;
+};
+
+// The turbo files of `image`, whose ROM programs are `sections` with their
+// `data` (in the same order): the stretches the ROM blocks take are never
+// read for turbo files.
+TurboListing ListTurboFiles(const TapImage& image, const std::vector<TapeSection>& sections,
+                            const std::vector<DataResult>& data);
+
+// What a list shows of a file: the family and its name, or its address
+// range, e.g. "Freeload 0800-0C40" or "Turbotape 250 \"GAME\"".
+std::string TurboFileLabel(const TurboFile& file);
+// The name as shown: filtered and trimmed as program names are, UTF-8.
+std::string TurboFileName(const TurboFile& file);
+// HexPad(end address, 4): "10000" for a file that ends at $FFFF.
+std::string TurboEndAddressText(const TurboFile& file);
+
+enum class TurboExtractStatus {
+  Written,         // good, or without a checksum: written
+  WrittenDamaged,  // checksum ERROR or bytes unread: written anyway (".damaged.prg")
+  NotWritten,      // damaged and not asked for
+  Failed,          // could not be written (the error has been shown)
+};
+
+struct ExtractedTurboFile {
+  size_t index = 0;  // into TurboListing::files
+  TurboExtractStatus status = TurboExtractStatus::NotWritten;
+  std::string path;
+};
+
+// Writes the files `indices` of `listing` into `folder` as
+// "Tnnn_FAMILY_LOAD-END.prg" (nnn its place in tape order from 1): the load
+// address, low byte first, then the bytes. Never over an existing file
+// ("...(1).prg"). A damaged file is written as ".damaged.prg" only with
+// `keepDamaged`. Stops at the first file that cannot be written, after one
+// "ERROR!" message.
+std::vector<ExtractedTurboFile> ExtractTurboFiles(const TurboListing& listing, const std::vector<size_t>& indices,
+                                                  const std::string& folder, bool keepDamaged, Messages& messages);
+
+}  // namespace rw

@@ -1,0 +1,191 @@
+// Turbo files: the reader's formats composed and read back, and the real
+// commercial tapes compared with the peer analyser's listing of them.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "core/data_block.h"
+#include "core/tape_coverage.h"
+#include "core/turbo_reader.h"
+#include "platform/messages.h"
+#include "support/tape_composer.h"
+#include "support/turbo_tapes.h"
+
+namespace rw {
+namespace {
+
+using test::TapeComposer;
+
+std::string Hex(uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%04X", value);
+  return text;
+}
+
+// Every file of the families read here that the peer lists is found, in
+// order, with its addresses, checksum state and bytes; its start lies within
+// a byte of the peer's (where a pilot begins is a judgement). The ROM
+// programs are not touched: no turbo file reaches into one.
+TEST(RealTurboTapes, MatchThePeersListing) {
+  const std::string folder = test::TurboTapesFolder();
+  if (folder.empty()) GTEST_SKIP() << "the real turbo tapes are not beside the project (../shared/testdata/turbo)";
+  // Each tape and the share of it that stays unrecognised: nothing but a few
+  // stray pulses, except where a family not read yet holds the game.
+  const std::pair<const char*, double> tapes[] = {{"ikplus_freeload.tap", 0.1},
+                                                  {"rambo_ocean.tap", 0.1},
+                                                  {"openroms_turbotape250.tap", 0.1},
+                                                  {"zaxxon_novaload.tap", 0.1},
+                                                  {"adp_cozumel1_visiload.tap", 100}};
+  for (const auto& [tape, unrecognised] : tapes) {
+    SCOPED_TRACE(tape);
+    RecordedMessages messages;
+    TapImage image;
+    ASSERT_TRUE(LoadTapImage(folder + "/" + tape, image, messages));
+    std::vector<TapeStretch> rom;
+    const auto files = test::TurboFilesOf(image, &rom);
+    EXPECT_LE(MeasureCoverage(image, rom, files).unrecognisedPercent, unrecognised);
+    std::vector<test::PeerFile> expected;
+    for (auto& row : test::ReadPeerListing(folder + "/expected/" + tape + std::string(".tsv"))) {
+      // Turbotape 250's header block is part of the file its data block holds.
+      if (row.type == "TURBOTAPE-250 HEADER") {
+        expected.push_back(row);
+        continue;
+      }
+      if (row.type == "TURBOTAPE-250 DATA") {
+        row.start = expected.back().start;
+        expected.back() = row;
+        continue;
+      }
+      if (row.family == "Visiload") continue;  // not read yet
+      expected.push_back(row);
+    }
+    EXPECT_EQ(files.size(), expected.size());
+    for (size_t i = 0; i < std::min(files.size(), expected.size()); ++i) {
+      const TurboFile& f = files[i];
+      const test::PeerFile& e = expected[i];
+      SCOPED_TRACE("file " + std::to_string(i) + " at " + Hex(static_cast<uint32_t>(e.start)));
+      EXPECT_EQ(f.loader, e.family);
+      EXPECT_LE(std::abs(f.start - e.start), 8);
+      EXPECT_EQ(Hex(f.loadAddress), Hex(e.loadAddress));
+      EXPECT_EQ(Hex(f.endAddress), Hex(e.endAddress));
+      EXPECT_EQ(TurboChecksumText(f.checksum),
+                std::string(e.checksum == "PASS" ? "OK" : e.checksum == "FAIL" ? "ERROR" : "none"));
+      EXPECT_EQ(f.readErrors, 0);
+      EXPECT_EQ(test::Sha256Hex(TurboPrgBytes(f)), e.sha256);
+    }
+  }
+}
+
+// One tape holding every family, between and after ROM programs: each file
+// reads back with its family, addresses, name and bytes, with pulse jitter
+// and the tape's speed off by a few percent and drifting. Families that share
+// pulses (Freeload, Ocean New, US Gold, Ace of Aces; Novaload, Novaload
+// Special, Ocean/Imagine) sit side by side, some without a pause between.
+TEST(TurboFiles, ComposedFilesReadBack) {
+  struct Row {
+    const char* family;
+    uint16_t load;
+    size_t size;
+    const char* name;  // expected name; nullptr where the format has none
+    TurboChecksum checksum;
+    bool pauseAfter;
+  };
+  const Row rows[] = {
+      {"Freeload", 0x0800, 700, nullptr, TurboChecksum::Ok, false},
+      {"US Gold", 0xC000, 300, "GOLDEN FILE     ", TurboChecksum::Ok, false},
+      {"Ocean New", 0x4000, 257, nullptr, TurboChecksum::Ok, true},
+      {"Ace of Aces", 0x2000, 1000, "ACES HIGH       ", TurboChecksum::Ok, true},
+      {"Microload", 0x1000, 333, nullptr, TurboChecksum::Ok, true},
+      {"Turbotape 250", 0x0801, 900, "TURBO NAME      ", TurboChecksum::Ok, true},
+      {"Novaload", 0x3000, 600, "NOVA", TurboChecksum::Ok, false},
+      {"Novaload Special", 0xE000, 512, nullptr, TurboChecksum::Ok, true},
+      {"Ocean/Imagine", 0xC000, 768, nullptr, TurboChecksum::None, true},
+      {"Freeload", 0xF000, 0x1000, nullptr, TurboChecksum::Ok, true},  // its last byte at $FFFF
+  };
+  struct Speed {
+    int jitter;
+    double factor;
+    double drift;
+  };
+  for (const Speed speed : {Speed{0, 1.0, 0}, Speed{2, 0.96, 0.0000004}, Speed{3, 1.04, -0.0000004}}) {
+    SCOPED_TRACE(speed.factor);
+    TapeComposer composer(0, 1, 0, 5);
+    composer.SetJitter(speed.jitter);
+    composer.SetTurboSpeed(speed.factor, speed.drift);
+    composer.AddProgram({.name = "BOOT", .data = test::ProgramData(300, 1)});
+    std::vector<std::vector<uint8_t>> data;
+    std::vector<test::ComposedTurboLayout> layouts;
+    for (const Row& row : rows) {
+      data.push_back(test::ProgramData(row.size, static_cast<uint32_t>(row.load)));
+      layouts.push_back(
+          composer.AddTurboFile({.family = row.family, .loadAddress = row.load, .data = data.back(),
+                                 .name = row.name != nullptr ? std::string(row.name).substr(0, 16) : ""}));
+      if (row.pauseAfter) composer.AddSilence(100000);
+      if (&row == &rows[4]) composer.AddProgram({.name = "MIDDLE", .data = test::ProgramData(100, 2)});
+    }
+    const TapImage image = composer.Image();
+    ASSERT_EQ(test::FindAllSections(image).size(), 2u);
+    const auto files = test::TurboFilesOf(image);
+    // A chain family lists one file per 256-byte block.
+    size_t k = 0;
+    for (size_t i = 0; i < std::size(rows); ++i) {
+      const Row& row = rows[i];
+      SCOPED_TRACE(row.family);
+      const bool chain = row.checksum == TurboChecksum::None || std::string(row.family) == "Novaload Special";
+      const size_t blocks = chain ? row.size / 256 : 1;
+      for (size_t b = 0; b < blocks; ++b, ++k) {
+        ASSERT_LT(k, files.size());
+        const TurboFile& f = files[k];
+        const size_t size = chain ? 256 : row.size;
+        EXPECT_EQ(f.loader, row.family);
+        EXPECT_EQ(f.loadAddress, row.load + 256 * b);
+        EXPECT_EQ(f.endAddress, row.load + 256 * b + size);
+        EXPECT_EQ(f.checksum, row.checksum);
+        EXPECT_EQ(f.readErrors, 0);
+        EXPECT_EQ(f.name, row.name != nullptr && b == 0 ? std::optional<std::string>(row.name) : std::nullopt);
+        EXPECT_TRUE(std::equal(f.bytes.begin(), f.bytes.end(), data[i].begin() + static_cast<ptrdiff_t>(256 * b)));
+        // A pilot of 0 bits right after another file's tone takes the tone in.
+        const bool afterTone = i > 0 && !rows[i - 1].pauseAfter;
+        if (b == 0 && afterTone) EXPECT_GE(f.start, layouts[i - 1].dataEnd);
+        if (b == 0) EXPECT_LE(f.start, layouts[i].start);
+        if (b == 0 && !afterTone) EXPECT_EQ(f.start, layouts[i].start);
+        if (b + 1 == blocks) EXPECT_GE(f.end, layouts[i].dataEnd);
+      }
+    }
+    EXPECT_EQ(k, files.size());
+  }
+}
+
+// A byte changed after its checksum was taken gives ERROR where the format
+// has a checksum; a tape cut inside a file gives the file with its missing
+// bytes as read errors, never as good.
+TEST(TurboFiles, DamageIsReported) {
+  const char* families[] = {"Freeload", "Ocean New", "US Gold", "Ace of Aces", "Microload", "Turbotape 250",
+                            "Novaload", "Novaload Special"};
+  for (const char* family : families) {
+    for (const bool cut : {false, true}) {
+      SCOPED_TRACE(std::string(family) + (cut ? " cut" : " corrupt"));
+      TapeComposer composer(0, 1);
+      const auto data = test::ProgramData(512, 9);
+      const auto layout =
+          composer.AddTurboFile({.family = family, .loadAddress = 0x2000, .data = data, .corruptByte = cut ? -1 : 300});
+      auto bytes = composer.FileBytes();
+      if (cut) bytes.resize(static_cast<size_t>(layout.dataEnd - 2000));
+      TapImage image;
+      RecordedMessages messages;
+      ASSERT_TRUE(LoadTapImageFromBytes("t.tap", bytes, image, messages));
+      const auto files = FindTurboFiles(image, {});
+      ASSERT_FALSE(files.empty());
+      const TurboFile& damaged = files.back();  // a chain's second block holds byte 300
+      EXPECT_EQ(damaged.loader, family);
+      EXPECT_EQ(damaged.checksum, TurboChecksum::Error);
+      EXPECT_FALSE(damaged.usable());
+      if (cut) EXPECT_GT(damaged.readErrors, 0);
+      EXPECT_LE(damaged.end, image.FileLength());
+    }
+  }
+}
+
+}  // namespace
+}  // namespace rw
