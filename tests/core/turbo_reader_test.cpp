@@ -8,6 +8,7 @@
 #include "core/data_block.h"
 #include "core/tape_coverage.h"
 #include "core/turbo_reader.h"
+#include "core/turbo_visiload.h"
 #include "platform/messages.h"
 #include "support/tape_composer.h"
 #include "support/turbo_tapes.h"
@@ -31,12 +32,12 @@ TEST(RealTurboTapes, MatchThePeersListing) {
   const std::string folder = test::TurboTapesFolder();
   if (folder.empty()) GTEST_SKIP() << "the real turbo tapes are not beside the project (../shared/testdata/turbo)";
   // Each tape and the share of it that stays unrecognised: nothing but a few
-  // stray pulses, except where a family not read yet holds the game.
+  // stray pulses.
   const std::pair<const char*, double> tapes[] = {{"ikplus_freeload.tap", 0.1},
                                                   {"rambo_ocean.tap", 0.1},
                                                   {"openroms_turbotape250.tap", 0.1},
                                                   {"zaxxon_novaload.tap", 0.1},
-                                                  {"adp_cozumel1_visiload.tap", 100}};
+                                                  {"adp_cozumel1_visiload.tap", 0.1}};
   for (const auto& [tape, unrecognised] : tapes) {
     SCOPED_TRACE(tape);
     RecordedMessages messages;
@@ -57,7 +58,6 @@ TEST(RealTurboTapes, MatchThePeersListing) {
         expected.back() = row;
         continue;
       }
-      if (row.family == "Visiload") continue;  // not read yet
       expected.push_back(row);
     }
     EXPECT_EQ(files.size(), expected.size());
@@ -72,7 +72,8 @@ TEST(RealTurboTapes, MatchThePeersListing) {
       EXPECT_EQ(TurboChecksumText(f.checksum),
                 std::string(e.checksum == "PASS" ? "OK" : e.checksum == "FAIL" ? "ERROR" : "none"));
       EXPECT_EQ(f.readErrors, 0);
-      EXPECT_EQ(test::Sha256Hex(TurboPrgBytes(f)), e.sha256);
+      // The peer writes no file for the blocks a loader loads into itself.
+      if (!e.sha256.empty()) EXPECT_EQ(test::Sha256Hex(TurboPrgBytes(f)), e.sha256);
     }
   }
 }
@@ -184,6 +185,68 @@ TEST(TurboFiles, DamageIsReported) {
       if (cut) EXPECT_GT(damaged.readErrors, 0);
       EXPECT_LE(damaged.end, image.FileLength());
     }
+  }
+}
+
+// A Visiload chain whose blocks change the loader's settings as it plays
+// (two extra bits per byte, the other bit order, filler bytes, a pilot again)
+// reads back block by block, with jitter and drift; a byte whose extra bit is
+// broken, or a tape cut inside a block, leaves that block unusable.
+TEST(Visiload, ChainFollowsItsChangingSettings) {
+  using Block = test::ComposedVisiloadBlock;
+  const auto data = [](size_t size, uint32_t seed) { return test::ProgramData(size, seed); };
+  const std::vector<Block> chain = {
+      {0x0300, data(52, 1)},          {0x0801, data(300, 2)},         {0x034B, {10}},
+      {0x0347, {0x66}},               {0xC000, data(256, 3)},         {0x03A4, {5}, true},
+      {0xC100, data(256, 4)},         {0x0347, {0x26}},               {0x034B, {9}},
+      {0x03BB, data(32, 5)},          {0xFF00, data(256, 6)},
+  };
+  struct Case {
+    const char* what;
+    int jitter;
+    double factor;
+    double drift;
+    int brokenBlock;  // its byte 7 has a broken extra bit
+    bool cut;         // the tape ends inside the last block
+  };
+  const Case cases[] = {{"clean", 0, 1.0, 0, -1, false},
+                        {"slow, drifting", 3, 0.95, 0.0000004, -1, false},
+                        {"fast, drifting back", 3, 1.05, -0.0000004, -1, false},
+                        {"broken byte", 1, 1.0, 0, 4, false},
+                        {"cut", 1, 1.0, 0, -1, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TapeComposer composer(0, 1, 0, 3);
+    composer.SetJitter(c.jitter);
+    composer.SetTurboSpeed(c.factor, c.drift);
+    composer.AddProgram({.name = "BOOT", .data = test::ProgramData(200, 1)});
+    auto blocks = chain;
+    if (c.brokenBlock >= 0) blocks[static_cast<size_t>(c.brokenBlock)].brokenByte = 7;
+    const auto layout = composer.AddVisiloadChain(blocks);
+    composer.AddSilence(100000);
+    auto bytes = composer.FileBytes();
+    if (c.cut) bytes.resize(static_cast<size_t>(layout.dataEnd - 100));
+    TapImage image;
+    RecordedMessages messages;
+    ASSERT_TRUE(LoadTapImageFromBytes("t.tap", bytes, image, messages));
+    const auto files = test::TurboFilesOf(image);
+    ASSERT_EQ(files.size(), blocks.size());
+    EXPECT_EQ(files.front().start, layout.start);
+    for (size_t i = 0; i < blocks.size(); ++i) {
+      SCOPED_TRACE(i);
+      const TurboFile& f = files[i];
+      const Block& b = blocks[i];
+      const bool damaged = static_cast<int>(i) == c.brokenBlock || (c.cut && i + 1 == blocks.size());
+      EXPECT_EQ(f.loader, "Visiload");
+      EXPECT_EQ(f.checksum, TurboChecksum::None);
+      EXPECT_EQ(f.loadAddress, b.loadAddress);
+      EXPECT_EQ(f.endAddress, b.loadAddress + (b.endIsStart ? 0 : b.data.size()));
+      EXPECT_EQ(f.usable(), !damaged);
+      if (!damaged) EXPECT_EQ(f.bytes, b.endIsStart ? std::vector<uint8_t>{} : b.data);
+      if (i > 0) EXPECT_EQ(f.start, files[i - 1].end);
+    }
+    EXPECT_LE(files.back().end, image.FileLength());
+    if (!c.cut) EXPECT_GE(files.back().end, layout.dataEnd);
   }
 }
 
