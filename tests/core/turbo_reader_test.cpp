@@ -188,6 +188,27 @@ TEST(TurboFiles, DamageIsReported) {
   }
 }
 
+// Rounded shares always add up to 100: the hundredths lost in rounding go
+// to the shares that lost the most.
+TEST(TapeCoverage, RoundedSharesAddUpToAHundred) {
+  struct Row {
+    TapeCoverage exact;
+    TapeCoverage rounded;
+  };
+  const Row rows[] = {
+      {{100.0 / 3, 100.0 / 3, 0, 100.0 / 3}, {33.34, 33.33, 0, 33.33}},
+      {{8.974, 91.016, 0.005, 0.005}, {8.97, 91.02, 0.01, 0}},
+      {{50, 50, 0, 0}, {50, 50, 0, 0}},
+      {{0, 0, 0, 0}, {0, 0, 0, 0}},
+  };
+  for (const Row& row : rows) {
+    const TapeCoverage r = RoundedCoverage(row.exact);
+    EXPECT_EQ(std::vector<double>({r.romPercent, r.turboPercent, r.pausePercent, r.unrecognisedPercent}),
+              std::vector<double>({row.rounded.romPercent, row.rounded.turboPercent, row.rounded.pausePercent,
+                                   row.rounded.unrecognisedPercent}));
+  }
+}
+
 // A Visiload chain whose blocks change the loader's settings as it plays
 // (two extra bits per byte, the other bit order, filler bytes, a pilot again)
 // reads back block by block, with jitter and drift; a byte whose extra bit is
