@@ -25,6 +25,7 @@ enum class Layout : uint8_t {
   Novaload,         // name, addresses, data in sub-blocks each led by the running sum so far
   NovaloadChain,    // blocks of: address high byte, 256 bytes, their sum
   OceanChain,       // blocks of: address high byte, 256 bytes, a byte telling whether more follow
+  BlockStartEndRun, // block number, screen flag, start, end, run address, data, XOR
 };
 
 // One loader family. Figures are TAP pulse bytes (cycles / 8) as its
@@ -42,6 +43,11 @@ struct Format {
   std::array<uint8_t, 10> sync;
   int syncLength;
   Layout layout;
+  // The pilot's speed, against this loader's own, at which the pulses are
+  // taken for this family: narrower where another family writes the same
+  // bytes at other pulse lengths.
+  double minScale = 0.75;
+  double maxScale = 1.33;
 };
 
 constexpr std::array<uint8_t, 10> kCountdown9{9, 8, 7, 6, 5, 4, 3, 2, 1};
@@ -60,6 +66,12 @@ constexpr Format kFormats[] = {
      Layout::NameStartEnd},
     {"Ace of Aces", 1, 0x2C, 0x22, 0x47, BitOrder::MsbFirst, PilotKind::RepeatedByte, 0x80, 16, {0xFF}, 1,
      Layout::StartEndName},
+    // Virgin and Hi-Tec write one format at two speeds; they part where the
+    // sums of their bit pulses ($21 + $3B and $25 + $45) meet halfway.
+    {"Virgin", 1, 0x2C, 0x21, 0x3B, BitOrder::MsbFirst, PilotKind::RepeatedByte, 0xAA, 16, {0xA0}, 1,
+     Layout::BlockStartEndRun, 0.75, 99.0 / 92},
+    {"Hi-Tec", 1, 0x2F, 0x25, 0x45, BitOrder::MsbFirst, PilotKind::RepeatedByte, 0xAA, 16, {0xA0}, 1,
+     Layout::BlockStartEndRun, 99.0 / 106, 1.33},
     {"Microload", 2, 0x29, 0x1C, 0x36, BitOrder::LsbFirst, PilotKind::RepeatedByte, 0xA0, 16, kCountdown10, 10,
      Layout::StartSize},
     {"Novaload Special", 3, 0x3D, 0x24, 0x56, BitOrder::LsbFirst, PilotKind::ZeroBits, 0, 1000, {0xAA, 0x55}, 2,
@@ -334,6 +346,11 @@ class TurboScanner {
   // The bits for a pilot, scaled by how far its pulses lie from the
   // loader's: the loader's own timing, moved with the tape's speed.
   Bits TuneToPilot(const Format& format, int64_t from, int64_t to) const {
+    return NominalBits(format, std::clamp(PilotScale(format, from, to), 0.75, 1.33));
+  }
+
+  // How much longer the pilot's pulses are than the loader's own.
+  double PilotScale(const Format& format, int64_t from, int64_t to) const {
     const Bits nominal = NominalBits(format);
     int64_t shortSum = 0, shortCount = 0, longSum = 0, longCount = 0;
     // The last pulses of the pilot are nearest the data in time.
@@ -356,7 +373,7 @@ class TurboScanner {
     } else if (shortCount > 0) {
       scale = static_cast<double>(shortSum) / shortCount / format.bit0;
     }
-    return NominalBits(format, std::clamp(scale, 0.75, 1.33));
+    return scale;
   }
 
   // How many times `value` repeats from `pos`, read with `bits`.
@@ -445,6 +462,8 @@ class TurboScanner {
       int bestScore = -1;
       for (const Format& candidate : kFormats) {
         if (candidate.group != group || candidate.pilotByte != format.pilotByte) continue;
+        const double scale = PilotScale(candidate, pilot->start, pilot->after);
+        if (scale < candidate.minScale || scale > candidate.maxScale) continue;
         std::vector<TurboFile> read;
         const int64_t end = ReadAfterPilot(candidate, *pilot, read);
         if (end < 0) continue;
@@ -516,6 +535,7 @@ class TurboScanner {
       case Layout::NameStartEnd:
       case Layout::StartEndName:
       case Layout::StartSize:
+      case Layout::BlockStartEndRun:
         if (!ReadSimpleFile(format.layout, cursor, file)) return -1;
         break;
       case Layout::Turbotape:
@@ -535,6 +555,12 @@ class TurboScanner {
   static bool ReadSimpleFile(Layout layout, ByteCursor& cursor, TurboFile& file) {
     std::optional<uint16_t> start, end;
     if (layout == Layout::IdStartEnd && !cursor.Field()) return false;
+    if (layout == Layout::BlockStartEndRun) {
+      // The block number, then whether the screen shows while loading.
+      const auto block = cursor.Field();
+      const auto screen = cursor.Field();
+      if (!block || !screen || (*screen != 0x00 && *screen != 0x10)) return false;
+    }
     if (layout == Layout::NameStartEnd) {
       file.name = cursor.Name(16);
       if (!file.name) return false;
@@ -555,6 +581,7 @@ class TurboScanner {
       file.name = cursor.Name(16);
       if (!file.name) return false;
     }
+    if (layout == Layout::BlockStartEndRun && !cursor.Word()) return false;  // where to start it; 0: nowhere
     ReadData(cursor, file, file.endAddress - file.loadAddress, true);
     return true;
   }

@@ -98,15 +98,18 @@ class ChainReader {
     int64_t lastRise = -1, runStart = -1;
     int runPeriod = 0;
     int64_t runCount = 0;
+    // This loop runs over every pulse outside the ROM blocks, so whole-pulse
+    // images are read straight from their bytes.
+    const uint8_t* bytes = stream_.data();
     for (int64_t q = pos; q < stream_.limit();) {
-      if (stream_.IsPause(q)) {
+      if (bytes[q] == 0) {
         q += stream_.pauseLength();
         prev = 0;
         lastRise = -1;
         runCount = 0;
         continue;
       }
-      const int p = stream_.Pulse(q);
+      const int p = step == 1 ? bytes[q] : stream_.Pulse(q);
       if (p == 0) break;
       if (4 * p > 5 * prev) {
         const int64_t distance = lastRise < 0 ? 0 : (q - lastRise) / step;

@@ -82,7 +82,8 @@ TEST(RealTurboTapes, MatchThePeersListing) {
 // reads back with its family, addresses, name and bytes, with pulse jitter
 // and the tape's speed off by a few percent and drifting. Families that share
 // pulses (Freeload, Ocean New, US Gold, Ace of Aces; Novaload, Novaload
-// Special, Ocean/Imagine) sit side by side, some without a pause between.
+// Special, Ocean/Imagine) or a format (Virgin, Hi-Tec) sit side by side, some
+// without a pause between.
 TEST(TurboFiles, ComposedFilesReadBack) {
   struct Row {
     const char* family;
@@ -102,6 +103,8 @@ TEST(TurboFiles, ComposedFilesReadBack) {
       {"Novaload", 0x3000, 600, "NOVA", TurboChecksum::Ok, false},
       {"Novaload Special", 0xE000, 512, nullptr, TurboChecksum::Ok, true},
       {"Ocean/Imagine", 0xC000, 768, nullptr, TurboChecksum::None, true},
+      {"Virgin", 0x0801, 500, nullptr, TurboChecksum::Ok, false},
+      {"Hi-Tec", 0x6000, 400, nullptr, TurboChecksum::Ok, true},
       {"Freeload", 0xF000, 0x1000, nullptr, TurboChecksum::Ok, true},  // its last byte at $FFFF
   };
   struct Speed {
@@ -163,7 +166,7 @@ TEST(TurboFiles, ComposedFilesReadBack) {
 // bytes as read errors, never as good.
 TEST(TurboFiles, DamageIsReported) {
   const char* families[] = {"Freeload", "Ocean New", "US Gold", "Ace of Aces", "Microload", "Turbotape 250",
-                            "Novaload", "Novaload Special"};
+                            "Novaload", "Novaload Special", "Virgin", "Hi-Tec"};
   for (const char* family : families) {
     for (const bool cut : {false, true}) {
       SCOPED_TRACE(std::string(family) + (cut ? " cut" : " corrupt"));

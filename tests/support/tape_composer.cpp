@@ -267,6 +267,13 @@ ComposedTurboLayout TapeComposer::AddTurboFile(const ComposedTurboFile& file) {
     word(end);
     nameBytes();
     dataWithXor();
+  } else if (f == "Virgin" || f == "Hi-Tec") {
+    byte(0);     // the block number
+    byte(0x10);  // the screen shows
+    word(file.loadAddress);
+    word(end);
+    word(0);  // no run address
+    dataWithXor();
   } else if (f == "Microload") {
     word(file.loadAddress);
     word((0x10000 - data.size()) & 0xFFFF);
