@@ -1,17 +1,49 @@
 #include <QApplication>
 
+#include <cstdio>
+#include <cstring>
+
 #include "ui/controls.h"
 #include "core/safe_file.h"
 #include "platform/posix_storage_sync.h"
 #include "ui/main_window.h"
 
+namespace {
+
+const char* const kUsage =
+    "Usage: reelwright [FILE]\n"
+    "\n"
+    "Starts the desktop program; with FILE, a tape image loaded in the split window.\n"
+    "reelwright-cli does the same work without windows (reelwright-cli --help).\n";
+
+// Answered before QApplication exists, which needs a display: a packager or a
+// user on a terminal asks these where there is none.
+bool AnswerInformationRequest(int argc, char** argv, int* status) {
+  if (argc < 2) return false;
+  const char* argument = argv[1];
+  if (std::strcmp(argument, "--version") == 0 || std::strcmp(argument, "-v") == 0) {
+    std::printf("reelwright %s\n", REELWRIGHT_VERSION);
+  } else if (std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0) {
+    std::fputs(kUsage, stdout);
+  } else {
+    return false;
+  }
+  *status = std::fflush(stdout) == 0 ? 0 : 1;
+  return true;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  if (int status = 0; AnswerInformationRequest(argc, argv, &status)) return status;
   QApplication app(argc, argv);
   // Written files are on the device before any success message.
   static rw::PosixStorageSync storageSync;
   rw::SetStorageSync(&storageSync);
   QApplication::setApplicationName("Reelwright");
   QApplication::setApplicationVersion(REELWRIGHT_VERSION);
+  // Wayland compositors match the window to its menu entry by this name.
+  QGuiApplication::setDesktopFileName(QStringLiteral(REELWRIGHT_APP_ID));
   QApplication::setWindowIcon(rw::ProgramIcon("reelwright"));
   rw::MainWindow window;
   window.show();

@@ -51,6 +51,8 @@ void AddDataFields(QJsonObject& program, const DataResult& data) {
                              {"first", CopyJson(data.first)},
                              {"repeat", CopyJson(data.repeat)},
                              {"combined", QJsonObject{{"state", DataStateText(data.state)},
+                                                      {"length", static_cast<qint64>(data.Length())},
+                                                      {"headerLength", static_cast<qint64>(data.HeaderLength())},
                                                       {"errors", static_cast<qint64>(data.combinedErrors)},
                                                       {"checksum", ChecksumText(data.checksumOk)}}},
                              {"summary", Text(DataSummary(data))},

@@ -7,18 +7,18 @@
 namespace rw {
 namespace {
 
-constexpr uint8_t kShortBit = 1, kMediumBit = 2, kLongBit = 4;
-constexpr int kFirstCountdown = 137;
-constexpr int kRepeatCountdown = 9;
-constexpr int kCountdownLength = 9;
-// Header block bytes: the file type, then start and end address, then the name.
-constexpr int kTypeIndex = 9;
-constexpr int kNameIndex = 14;
-constexpr int kNameLength = 16;
+using rom_block::kCountdownLength;
+using rom_block::kFirstCountdown;
+using rom_block::kNameIndex;
+using rom_block::kNameLength;
+using rom_block::kRepeatCountdown;
+using rom_block::kTypeIndex;
 // How far (in pulses) a byte marker is looked for around its expected place
 // after a byte that did not read: a pulse lost or split by a worn tape moves
 // the bytes after it by a pulse or two.
 constexpr int kResyncPulses = 4;
+// Short pulses in a row that no byte can hold: where they begin, a block is over.
+constexpr int kBlockOverRun = 6;
 
 int32_t ToPosition(int64_t value) { return static_cast<int32_t>(std::clamp<int64_t>(value, 0, INT32_MAX)); }
 
@@ -28,6 +28,8 @@ const char* DataStateText(DataState state) {
   switch (state) {
     case DataState::Good:
       return "good";
+    case DataState::Short:
+      return "short";
     case DataState::Damaged:
       return "damaged";
     case DataState::Missing:
@@ -39,34 +41,18 @@ const char* DataStateText(DataState state) {
 }
 
 DataBlockReader::DataBlockReader(const TapImage& image)
-    : bytes_(image.bytes.data()),
-      size_(static_cast<int64_t>(image.bytes.size())),
+    : pulses_(image),
+      bytes_(pulses_.data()),
+      size_(pulses_.size()),
       machine_(image.machine),
-      step_(image.version == 2 ? 2 : 1),
-      bytePulses_(20 * step_) {}
-
-int DataBlockReader::Pulse(int64_t pos) const {
-  // As the header decoding reads pulses: outside the image 0, in no class.
-  if (pos < 0 || pos >= size_) return 0;
-  const int first = bytes_[pos];
-  if (step_ == 1 || pos == size_ - 1) return first;
-  return std::min(255, first + bytes_[pos + 1]);
-}
+      step_(pulses_.step()),
+      bytePulses_(pulses_.bytePulses()) {}
 
 void DataBlockReader::SetClasses(const std::array<uint8_t, 6>& bounds) {
-  if (boundsSet_ && bounds == bounds_) return;
-  bounds_ = bounds;
+  if (boundsSet_ && bounds == classes_.bounds()) return;
+  classes_ = PulseClasses(bounds);
   boundsSet_ = true;
-  bool disjoint = true;
-  for (int v = 0; v < 256; ++v) {
-    uint8_t bits = 0;
-    if (v >= bounds[0] && v <= bounds[1]) bits |= kShortBit;
-    if (v >= bounds[2] && v <= bounds[3]) bits |= kMediumBit;
-    if (v >= bounds[4] && v <= bounds[5]) bits |= kLongBit;
-    classOf_[static_cast<size_t>(v)] = bits;
-    disjoint = disjoint && (bits & (bits - 1)) == 0;
-  }
-  classOf_[0] = 0;
+  const bool disjoint = classes_.Disjoint();
 #if defined(REELWRIGHT_SSE2_DECODE)
   fastPath_ = disjoint;
   if (!fastPath_) return;
@@ -82,13 +68,13 @@ void DataBlockReader::SetClasses(const std::array<uint8_t, 6>& bounds) {
   // second value: 0 and 1 the bits, 2 the byte marker, 3 nothing.
   pairs_.resize(65536);
   for (int second = 0; second < 256; ++second) {
-    const uint8_t b = classOf_[static_cast<size_t>(second)];
+    const uint8_t b = classes_.Of(second);
     for (int first = 0; first < 256; ++first) {
-      const uint8_t a = classOf_[static_cast<size_t>(first)];
+      const uint8_t a = classes_.Of(first);
       uint8_t meaning = 3;
-      if (a == kShortBit && b == kMediumBit) meaning = 0;
-      if (a == kMediumBit && b == kShortBit) meaning = 1;
-      if (a == kLongBit && b == kMediumBit) meaning = 2;
+      if (a == PulseClasses::kShort && b == PulseClasses::kMedium) meaning = 0;
+      if (a == PulseClasses::kMedium && b == PulseClasses::kShort) meaning = 1;
+      if (a == PulseClasses::kLong && b == PulseClasses::kMedium) meaning = 2;
       pairs_[static_cast<size_t>(first | second << 8)] = meaning;
     }
   }
@@ -177,29 +163,25 @@ int DataBlockReader::DecodeByte(int64_t pos) const {
 #endif
 }
 
-int DataBlockReader::DecodeByteChecked(int64_t pos) const {
-  const auto cls = [&](int64_t q) { return classOf_[static_cast<size_t>(Pulse(q))]; };
-  if ((cls(pos) & kLongBit) == 0 || (cls(pos + step_) & kMediumBit) == 0) return -1;
-  int value = 0;
-  int parity = 1;
-  for (int k = 0; k <= 8; ++k) {
-    const int64_t q = pos + 2 * step_ * (k + 1);
-    const uint8_t a = cls(q);
-    const uint8_t b = cls(q + step_);
-    int bit = -1;
-    if ((a & kShortBit) != 0 && (b & kMediumBit) != 0) bit = 0;
-    if ((a & kMediumBit) != 0 && (b & kShortBit) != 0) bit = 1;
-    if (k == 8) return bit == parity ? value : -2;
-    if (bit < 0) return -1;
-    value |= bit << k;
-    parity ^= bit;
-  }
-  return value;
+bool DataBlockReader::IsMarker(int64_t pos) const {
+  return classes_.IsLong(pulses_.Pulse(pos)) && classes_.IsMedium(pulses_.Pulse(pos + step_));
 }
 
-bool DataBlockReader::IsMarker(int64_t pos) const {
-  return (classOf_[static_cast<size_t>(Pulse(pos))] & kLongBit) != 0 &&
-         (classOf_[static_cast<size_t>(Pulse(pos + step_))] & kMediumBit) != 0;
+bool DataBlockReader::IsEndMarker(int64_t pos) const {
+  return classes_.IsLong(pulses_.Pulse(pos)) && BlockOverAt(pos + step_);
+}
+
+bool DataBlockReader::BlockOverAt(int64_t pos) const {
+  // After its last byte a block ends with a long pulse and a short one, and
+  // the short gap before the repeat (or the trailer after it) follows: a run
+  // of short pulses that no byte holds (a byte has at most two shorts in a
+  // row). A leader, silence or the end of the image end a block as well.
+  for (int k = 0; k < kBlockOverRun; ++k) {
+    const int pulse = pulses_.Pulse(pos + static_cast<int64_t>(k) * step_);
+    if (pulse == 0) return true;
+    if (!classes_.IsShort(pulse)) return false;
+  }
+  return true;
 }
 
 int64_t DataBlockReader::Resync(int64_t expected) const {
@@ -237,7 +219,9 @@ bool DataBlockReader::ReadHeader(const TapeSection& section, DataResult& data) {
   data.startAddress = static_cast<uint16_t>(fields[1] | fields[2] << 8);
   data.endAddress = static_cast<uint16_t>(fields[3] | fields[4] << 8);
   data.loadAddress = data.startAddress;
-  if (data.fileType == 1 && machine_ != 1) data.loadAddress = machine_ == 2 ? 0x1001 : 0x0801;
+  if (data.fileType == static_cast<int>(FileType::RelocatableProgram) && machine_ != static_cast<uint8_t>(Machine::Vic20)) {
+    data.loadAddress = machine_ == static_cast<uint8_t>(Machine::C16) ? 0x1001 : 0x0801;
+  }
   return true;
 }
 
@@ -249,7 +233,7 @@ int64_t DataBlockReader::FindBlock(int64_t from, int64_t limit, int countdownSta
   const int last = countdownStart - kCountdownLength + 1;
   const int64_t end = std::min<int64_t>(limit, size_ - 1);
   for (int64_t p = std::max<int64_t>(from, 0); p <= end; ++p) {
-    if ((classOf_[static_cast<size_t>(Pulse(p))] & kLongBit) == 0) continue;
+    if (!classes_.IsLong(pulses_.Pulse(p))) continue;
     const int v = DecodeByte(p);
     if (v <= last || v > countdownStart) continue;
     int64_t q = p;
@@ -268,34 +252,94 @@ int64_t DataBlockReader::FindBlock(int64_t from, int64_t limit, int countdownSta
 
 int64_t DataBlockReader::ReadCopy(int64_t dataPos, size_t count, DataCopy& copy, std::vector<uint8_t>& bytes,
                                   std::vector<uint8_t>& ok) const {
+  // Reads at most `count` byte places (the header's length and the checksum)
+  // and stops early where the block is over, so that a block shorter than
+  // its header's range never reads into its repeat or what follows.
   bytes.assign(count, 0);
   ok.assign(count, 0);
-  // Counted and summed here rather than in `copy`, which the compiler must
-  // otherwise store back after every byte.
-  int32_t read = 0;
-  uint8_t sum = 0;  // the XOR of the bytes read, the checksum byte included
   int64_t p = dataPos;
-  for (size_t i = 0; i < count; ++i) {
+  size_t i = 0;
+  for (; i < count; ++i) {
     if (p >= size_) break;  // the image ends inside the block: the rest is not read
     const int d = DecodeByte(p);
     if (d >= 0) {
       bytes[i] = static_cast<uint8_t>(d);
       ok[i] = 1;
-      sum ^= static_cast<uint8_t>(d);
-      ++read;
       p += bytePulses_;
     } else if (d == -2) {
       p += bytePulses_;  // the pulses were whole; only the value is wrong
+    } else if (IsEndMarker(p) || BlockOverAt(p)) {
+      break;
     } else {
       p = Resync(p + bytePulses_);
     }
   }
+  copy.places = static_cast<int32_t>(i);
+  copy.endMarker = IsEndMarker(p);
+  const int64_t end = copy.endMarker ? p + 2 * step_ : p;
+  copy.end = ToPosition(end);
+  return end;
+}
+
+namespace {
+
+// A copy's own account of the block's first `places` byte places.
+void CheckCopy(DataCopy& copy, const std::vector<uint8_t>& bytes, const std::vector<uint8_t>& ok, size_t places) {
+  if (!copy.found) {
+    copy.readErrors = static_cast<int32_t>(places);
+    return;
+  }
+  int32_t read = 0;
+  uint8_t sum = 0;  // the XOR of the bytes read, the checksum byte included
+  for (size_t i = 0; i < places; ++i) {
+    read += ok[i];
+    sum ^= bytes[i];  // an unread place holds 0
+  }
   copy.bytesRead = read;
-  copy.readErrors = static_cast<int32_t>(count) - read;
+  copy.readErrors = static_cast<int32_t>(places) - read;
   // With every byte read, the data's XOR equals the checksum byte exactly
   // when the XOR of all of them is zero.
   copy.checksumOk = copy.readErrors == 0 && sum == 0;
-  return p;
+}
+
+}  // namespace
+
+void DataBlockReader::Combine(size_t places, DataResult& data) {
+  CheckCopy(data.first, firstBytes_, firstOk_, places);
+  CheckCopy(data.repeat, repeatBytes_, repeatOk_, places);
+  const size_t length = places - 1;  // the last place holds the checksum
+  if (data.first.found && data.first.readErrors == 0) {
+    // Nothing to mend: the first copy is the data, the repeat only reported.
+    data.bytes.assign(firstBytes_.begin(), firstBytes_.begin() + static_cast<std::ptrdiff_t>(length));
+    data.checksumOk = data.first.checksumOk;
+  } else {
+    // The first copy, mended byte by byte from the repeat.
+    data.bytes.resize(length);
+    uint8_t sum = 0;
+    uint8_t checksum = 0;
+    for (size_t i = 0; i < places; ++i) {
+      uint8_t b = 0;
+      if (data.first.found && firstOk_[i] != 0) {
+        b = firstBytes_[i];
+      } else if (data.repeat.found && repeatOk_[i] != 0) {
+        b = repeatBytes_[i];
+      } else {
+        ++data.combinedErrors;
+      }
+      if (i < length) {
+        data.bytes[i] = b;
+        sum ^= b;
+      } else {
+        checksum = b;
+      }
+    }
+    data.checksumOk = data.combinedErrors == 0 && sum == checksum;
+  }
+  if (!data.checksumOk) {
+    data.state = DataState::Damaged;
+  } else {
+    data.state = static_cast<int32_t>(length) < data.HeaderLength() ? DataState::Short : DataState::Good;
+  }
 }
 
 DataResult DataBlockReader::Read(const TapeSection& section, int64_t limit) {
@@ -306,7 +350,7 @@ DataResult DataBlockReader::Read(const TapeSection& section, int64_t limit) {
     data.state = DataState::Damaged;
     return data;
   }
-  if (data.fileType != 1 && data.fileType != 3) {
+  if (!IsProgramType(data.fileType)) {
     data.state = DataState::NotProgram;
     return data;
   }
@@ -315,10 +359,10 @@ DataResult DataBlockReader::Read(const TapeSection& section, int64_t limit) {
     data.state = DataState::Damaged;
     return data;
   }
-  const size_t length = static_cast<size_t>(data.endAddress - data.startAddress);
-  const size_t count = length + 1;  // the checksum byte follows the data
+  const size_t count = static_cast<size_t>(data.HeaderLength()) + 1;  // the checksum byte follows the data
   const int64_t from = section.repeatPos != 0 ? section.afterRepeat : section.afterHeader;
 
+  // The repeat is looked for from where the first copy ended.
   int64_t repeatFrom = from;
   int64_t dataPos = 0;
   const int64_t firstPos = FindBlock(from, limit, kFirstCountdown, dataPos);
@@ -326,54 +370,29 @@ DataResult DataBlockReader::Read(const TapeSection& section, int64_t limit) {
     data.first.found = true;
     data.first.pos = ToPosition(firstPos);
     repeatFrom = ReadCopy(dataPos, count, data.first, firstBytes_, firstOk_);
-  } else {
-    firstOk_.assign(count, 0);
   }
   const int64_t repeatPos = FindBlock(repeatFrom, limit, kRepeatCountdown, dataPos);
   if (repeatPos >= 0) {
     data.repeat.found = true;
     data.repeat.pos = ToPosition(repeatPos);
     ReadCopy(dataPos, count, data.repeat, repeatBytes_, repeatOk_);
-  } else {
-    repeatOk_.assign(count, 0);
   }
-  if (!data.first.found) data.first.readErrors = static_cast<int32_t>(count);
-  if (!data.repeat.found) data.repeat.readErrors = static_cast<int32_t>(count);
   if (!data.first.found && !data.repeat.found) {
+    data.first.readErrors = data.repeat.readErrors = static_cast<int32_t>(count);
     data.state = DataState::Missing;
     data.combinedErrors = static_cast<int32_t>(count);
     return data;
   }
-
-  if (data.first.found && data.first.readErrors == 0) {
-    // Nothing to mend: the first copy is the data, the repeat only reported.
-    data.bytes.assign(firstBytes_.begin(), firstBytes_.begin() + static_cast<std::ptrdiff_t>(length));
-    data.checksumOk = data.first.checksumOk;
-    data.state = data.checksumOk ? DataState::Good : DataState::Damaged;
-    return data;
+  // How long the block is on tape: as a copy that ended at its end marker
+  // shows it (the first copy's word first); otherwise as the header says.
+  size_t places = count;
+  if (data.first.found && data.first.endMarker) {
+    places = static_cast<size_t>(data.first.places);
+  } else if (data.repeat.found && data.repeat.endMarker) {
+    places = static_cast<size_t>(data.repeat.places);
   }
-  // The first copy, mended byte by byte from the repeat.
-  data.bytes.resize(length);
-  uint8_t sum = 0;
-  uint8_t checksum = 0;
-  for (size_t i = 0; i < count; ++i) {
-    uint8_t b = 0;
-    if (firstOk_[i] != 0) {
-      b = firstBytes_[i];
-    } else if (repeatOk_[i] != 0) {
-      b = repeatBytes_[i];
-    } else {
-      ++data.combinedErrors;
-    }
-    if (i < length) {
-      data.bytes[i] = b;
-      sum ^= b;
-    } else {
-      checksum = b;
-    }
-  }
-  data.checksumOk = data.combinedErrors == 0 && sum == checksum;
-  data.state = data.checksumOk ? DataState::Good : DataState::Damaged;
+  // A block without even its checksum byte is not whole: counted as one unread place.
+  Combine(std::max<size_t>(places, 1), data);
   return data;
 }
 

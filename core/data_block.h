@@ -4,12 +4,19 @@
 // After a program's header and its repeat the ROM saver writes the program's
 // bytes as one more block, twice: a short leader, the countdown 137..129 (first
 // copy) or 9..1 (repeat), the bytes from the start address up to the end
-// address (exclusive), their XOR checksum and the end marker, each byte
-// encoded like the header's. The loader reads the first copy, notes every byte
-// it could not read (a pulse outside every class, a broken byte marker, a
-// parity error), takes those bytes from the repeat, and only then checks the
-// checksum. The blocks are read with the pulse classes tuned to the program's
-// header, which belong to the same recording.
+// address (exclusive), their XOR checksum and the end marker (a long pulse and
+// a short one), each byte encoded like the header's. The loader reads the first
+// copy, notes every byte it could not read (a pulse outside every class, a
+// broken byte marker, a parity error), takes those bytes from the repeat, and
+// only then checks the checksum. The blocks are read with the pulse classes
+// tuned to the program's header, which belong to the same recording.
+//
+// A block ends at its end marker, not at the header's end address. Many
+// commercial tapes begin with a boot program whose block is shorter than its
+// header's address range: its bytes overwrite a vector that the machine calls
+// while still loading, so the boot code runs before the range is full. The
+// loader stores what the block holds, checks the checksum (the last byte
+// before the marker) and moves on to the repeat; such a block is whole.
 
 #include <array>
 #include <cstdint>
@@ -25,6 +32,7 @@
 #endif
 
 #include "core/rom_decoder.h"
+#include "core/rom_format.h"
 #include "core/tap_image.h"
 
 namespace rw {
@@ -33,6 +41,9 @@ namespace rw {
 struct DataCopy {
   bool found = false;
   int32_t pos = 0;          // first countdown byte found; 0 when not found
+  int32_t end = 0;          // just past the end marker, or where reading stopped; 0 when not found
+  bool endMarker = false;   // the copy ended at its end marker (rather than a leader, silence or the image's end)
+  int32_t places = 0;       // byte places from the first data byte to where the copy ended, checksum included
   int32_t bytesRead = 0;    // data and checksum bytes read without error
   int32_t readErrors = 0;   // data and checksum bytes not read (beyond the end of the image included)
   bool checksumOk = false;  // every byte read and their XOR matches the checksum byte
@@ -40,12 +51,13 @@ struct DataCopy {
 
 enum class DataState {
   Good,        // both copies together give every byte, and the checksum matches
+  Short,       // as Good, but the block ends before the header's end address (a boot loader's block)
   Damaged,     // bytes that neither copy gives, or a checksum that does not match
   Missing,     // neither copy of the data block was found
   NotProgram,  // the header is not a program file (type 1 or 3): data files, end of tape
 };
 
-// "good", "damaged", "missing", "not a program".
+// "good", "short", "damaged", "missing", "not a program".
 const char* DataStateText(DataState state);
 
 // A program's header facts and the result of reading its data.
@@ -67,11 +79,13 @@ struct DataResult {
   int32_t combinedErrors = 0;  // bytes (checksum byte included) that neither copy gave
   bool checksumOk = false;     // the combined bytes match their checksum
   DataState state = DataState::Missing;
-  std::vector<uint8_t> bytes;  // the combined data, endAddress - startAddress bytes
+  std::vector<uint8_t> bytes;  // the combined data: the block's bytes, at most endAddress - startAddress
 
-  // Whole and checked: the only state in which the data may be used as the program.
-  bool whole() const { return state == DataState::Good; }
+  // Whole and checked: the only states in which the data may be used as the program.
+  bool whole() const { return state == DataState::Good || state == DataState::Short; }
   int32_t Length() const { return static_cast<int32_t>(bytes.size()); }
+  // The length the header's addresses give; a short block holds fewer bytes.
+  int32_t HeaderLength() const { return endAddress < startAddress ? 0 : endAddress - startAddress; }
 };
 
 // Reads the data blocks of the programs found by the section search. Holds
@@ -91,23 +105,25 @@ class DataBlockReader {
   friend struct DataBlockReaderProbe;  // the tests compare the fast byte decode with the pulse-by-pulse one
 
   void SetClasses(const std::array<uint8_t, 6>& bounds);
-  int Pulse(int64_t pos) const;
   int DecodeByte(int64_t pos) const;
-  int DecodeByteChecked(int64_t pos) const;
+  int DecodeByteChecked(int64_t pos) const { return DecodeRomByte(pulses_, classes_, pos); }
   bool IsMarker(int64_t pos) const;
+  bool IsEndMarker(int64_t pos) const;
+  bool BlockOverAt(int64_t pos) const;
   int64_t Resync(int64_t expected) const;
   bool ReadHeader(const TapeSection& section, DataResult& data);
   int64_t FindBlock(int64_t from, int64_t limit, int countdownStart, int64_t& dataPos) const;
   int64_t ReadCopy(int64_t dataPos, size_t count, DataCopy& copy, std::vector<uint8_t>& bytes,
                    std::vector<uint8_t>& ok) const;
+  void Combine(size_t places, DataResult& data);
 
-  const uint8_t* bytes_ = nullptr;
-  int64_t size_ = 0;  // positions readable, the trailing zero included
-  uint8_t machine_ = 0;
-  int step_ = 1;
-  int bytePulses_ = 20;
-  std::array<uint8_t, 256> classOf_{};
-  std::array<uint8_t, 6> bounds_{};
+  PulseStream pulses_;
+  const uint8_t* bytes_;  // the pulse bytes, for the fast decode
+  int64_t size_;          // positions readable, the trailing zero included
+  uint8_t machine_;
+  int step_;
+  int bytePulses_;
+  PulseClasses classes_;
   bool boundsSet_ = false;
   // Disjoint classes: a data block is most of a tape, so its bytes are read
   // on a fast path. With SSE2 the 20 pulses of a byte are classified at once

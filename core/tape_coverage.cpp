@@ -6,26 +6,6 @@
 #include <cstdlib>
 
 namespace rw {
-namespace {
-
-// The end of a ROM block that starts at `pos` (its first countdown byte) and
-// holds at most `maxBytes` bytes: just past its end marker (a long and a
-// short pulse where the next byte's marker would be), or past the last byte
-// before the pulses stop.
-int64_t RomBlockEnd(const RomDecoder& decoder, int64_t pos, int64_t maxBytes) {
-  const int step = decoder.step();
-  int64_t p = pos;
-  for (int64_t i = 0; i <= maxBytes; ++i) {
-    const int first = decoder.ReadPulse(p);
-    if (first == 0) return p;
-    if (decoder.IsLong(first) && decoder.IsShort(decoder.ReadPulse(p + step))) return p + 2 * step;
-    p += decoder.bytePulses();
-  }
-  return p;
-}
-
-}  // namespace
-
 std::vector<TapeStretch> RomStretches(const TapImage& image, const std::vector<TapeSection>& sections,
                                       const std::vector<DataResult>& data) {
   std::vector<TapeStretch> stretches;
@@ -35,11 +15,9 @@ std::vector<TapeStretch> RomStretches(const TapImage& image, const std::vector<T
     const TapeSection& section = sections[i];
     decoder.SetBounds(section.bounds);
     int64_t end = std::max<int64_t>(section.afterHeader, section.afterRepeat);
-    if (i < data.size() && data[i].headerRead && data[i].state != DataState::NotProgram) {
-      // The countdown (9 bytes), the data and the checksum.
-      const int64_t blockBytes = 9 + static_cast<int64_t>(data[i].Length()) + 1;
+    if (i < data.size()) {
       for (const DataCopy* copy : {&data[i].first, &data[i].repeat}) {
-        if (copy->found) end = std::max(end, RomBlockEnd(decoder, copy->pos, blockBytes));
+        if (copy->found) end = std::max<int64_t>(end, copy->end);
       }
     }
     // The short pulses the saver writes after a block: close to the

@@ -16,9 +16,9 @@ namespace rw {
 // The stretches the ROM-saved programs occupy: each program from the first
 // pulse of its leader to the end marker of the last of its blocks found (the
 // header, its repeat, the data block and its repeat), with the trailing tone
-// after it. `data` holds the data read for each of `sections`, in order.
-// A data block ends at its end marker, also where its header promised more
-// bytes, so a short boot block never claims the turbo data after it.
+// after it. `data` holds the data read for each of `sections`, in order; a
+// data block ends at its end marker, so a boot block shorter than its
+// header's range never claims the turbo data after it.
 std::vector<TapeStretch> RomStretches(const TapImage& image, const std::vector<TapeSection>& sections,
                                       const std::vector<DataResult>& data);
 

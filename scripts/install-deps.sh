@@ -6,7 +6,9 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl
           libgtest-dev libgmock-dev googletest libbenchmark-dev
           # the Debian package and the checks of the desktop files
           dpkg-dev desktop-file-utils appstream libxml2-utils shared-mime-info
-          xdg-utils libfile-mimeinfo-perl file)
+          xdg-utils libfile-mimeinfo-perl file lintian
+          # the app icon's PNG sizes, rendered from its SVG
+          librsvg2-bin)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

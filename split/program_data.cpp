@@ -46,6 +46,10 @@ std::string DataSummary(const DataResult& data) {
     case DataState::Good:
       return "Data good: " + range + ", " + std::to_string(data.Length()) + " bytes" +
              (data.loadAddress != data.startAddress ? ", loads at " + HexPad(data.loadAddress, 4) : "");
+    case DataState::Short:
+      return "Data good: " + range + ", " + std::to_string(data.Length()) + " of " +
+             std::to_string(data.HeaderLength()) + " bytes (ends before the header's end address)" +
+             (data.loadAddress != data.startAddress ? ", loads at " + HexPad(data.loadAddress, 4) : "");
     case DataState::Missing:
       return "Data missing: no copy of the data block found (" + range + ")";
     case DataState::Damaged:

@@ -67,13 +67,14 @@ TapeSummary SummariseTape(const std::string& path, const std::string& decimalSep
       return summary;
     }
     const float usPerCycle = SelectClock(image.machine, image.video);
-    const ImageFacts facts = DescribeImage(image, usPerCycle, decimalSeparator);
+    const ParsedTape parsed = ParseTape(image, usPerCycle);
+    const ImageFacts facts = DescribeImage(image, parsed, decimalSeparator);
     summary.machine = facts.machine;
     summary.version = image.version;
     summary.video = facts.video;
     summary.size = facts.size;
     summary.duration = facts.totalDuration;
-    const std::vector<ProgramRow> rows = ParsePrograms(image, usPerCycle);
+    const std::vector<ProgramRow>& rows = parsed.rows;
     std::vector<DataResult> data;
     summary.programs = SummarisePrograms(image, rows, decimalSeparator, &data);
     std::vector<TapeSection> sections;

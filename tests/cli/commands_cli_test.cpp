@@ -124,14 +124,16 @@ TEST(CommandsCli, UsageErrorsExitWithTwoRefusalsWithOneAndNothingIsWritten) {
 }
 
 TEST(ExtractCli, ListJsonReportsTheDataAndExtractWritesOnlyWholePrograms) {
-  // Five programs: whole; first copy mended by the repeat; damaged in both
-  // copies at the same byte; the first name again; a name of full stops.
+  // Six programs: whole; first copy mended by the repeat; damaged in both
+  // copies at the same byte; the first name again; a name of full stops; a
+  // boot program whose block ends before its header's end address.
   std::vector<test::ComposedProgram> composed = {
       {.name = "GOOD ONE"},
       {.name = "MENDED", .dataParityErrors = {12, 40}},
       {.name = "BROKEN", .dataParityErrors = {15}, .dataRepeatParityErrors = {15}},
       {.name = "GOOD ONE"},
       {.name = ".."},
+      {.name = "BOOT", .headerLength = 300},
   };
   test::TapeComposer composer(0, 1, 0, 8);
   composer.SetJitter(2);
@@ -147,19 +149,25 @@ TEST(ExtractCli, ListJsonReportsTheDataAndExtractWritesOnlyWholePrograms) {
   fs::create_directory(out);
   const auto written = [&](const std::string& name) { return test::ReadFileBytes(out + "/" + name); };
   const auto prg = [&](size_t row) { return Prg(composed[row - 1].data); };
-  const QJsonObject mended = Json(ExpectRun({"list", "--json", Q(tape)}, 0).out)["programs"].toArray().at(1).toObject();
+  const QJsonArray programs = Json(ExpectRun({"list", "--json", Q(tape)}, 0).out)["programs"].toArray();
+  const QJsonObject mended = programs.at(1).toObject();
   const auto copy = [&](const char* name) { return Fields(mended["data"][name].toObject(), {"state", "errors"}); };
   EXPECT_EQ(Fields(mended, {"row", "program", "headerType", "startAddress", "endAddress"}) + copy("first") +
                 copy("repeat") + copy("combined"),
             R"([2,"MENDED",1,"0801","0867"]["damaged",2]["good",0]["good",0])");
+  const QJsonObject boot = programs.at(5).toObject()["data"].toObject();
+  EXPECT_EQ(Fields(boot["combined"].toObject(), {"state", "length", "headerLength"}) +
+                boot["summary"].toString().toStdString(),
+            R"(["short",106,300])"
+            "Data good: 0801-092D, 106 of 300 bytes (ends before the header's end address)");
 
   // extract writes whole programs under free names and reports the rest.
   ExpectRun({"extract", Q(tape), Q(out)}, 1, "Row 3 \"BROKEN\" could not be extracted whole; not written");
   EXPECT_EQ((std::vector{written("GOOD_ONE.prg"), written("MENDED.prg"), written("GOOD_ONE(1).prg"),
-                         written("...prg")}),
-            (std::vector{prg(1), prg(2), prg(4), prg(5)}));
+                         written("...prg"), written("BOOT.prg")}),
+            (std::vector{prg(1), prg(2), prg(4), prg(5), prg(6)}));
   EXPECT_EQ(folder.Names(), (std::vector<std::string>{"data.tap", "out"}));  // nothing outside OUTDIR
-  EXPECT_EQ(std::distance(fs::directory_iterator(out), {}), 4);
+  EXPECT_EQ(std::distance(fs::directory_iterator(out), {}), 5);
 
   // Again, only the damaged one, kept: a numbered name never replaces a file.
   const CliRun kept = ExpectRun({"extract", "--select", "3,1", "--keep-damaged", Q(tape), Q(out)}, 1);
@@ -288,6 +296,24 @@ TEST(JoinCli, PrintsTheRowsKeepsTheOrderOfItemsAndSortsOnRequest) {
   // the pause make up the two rows that a join needs.
   ExpectRun({"join", "--sort", "--force", Q(inside), "--pause", "1s", Q(one), Q(folder.File("dir"))}, 0);
   EXPECT_EQ(pulses(), pause + "AABB" + ones);
+}
+
+TEST(JoinCli, AFolderOfNumberedFilesJoinsInNumberOrder) {
+  // The names a split into more than 999 files gives; text order would put
+  // 1000 before 2 and 999.
+  test::ScratchFolder folder;
+  fs::create_directory(folder.File("parts"));
+  const std::vector<std::pair<std::string, char>> parts = {
+      {"1000.E.tap", 'E'}, {"999.D.tap", 'D'}, {"10.C.tap", 'C'}, {"2.B.tap", 'B'}, {"1.A.tap", 'A'}};
+  for (const auto& [name, fill] : parts) folder.Write("parts/" + name, test::TapBytes(0, 0, 1, 21, fill));
+  const std::string output = folder.File("joined.tap");
+  ExpectRun({"join", Q(output), Q(folder.File("parts"))}, 0);
+  EXPECT_EQ(test::ReadFileText(output).substr(20), "ABCDE");
+  // --sort puts single files into the same order.
+  QStringList sorted = {"join", "--sort", "--force", Q(output)};
+  for (const auto& [name, fill] : parts) sorted << Q(folder.File("parts/" + name));
+  ExpectRun(sorted, 0);
+  EXPECT_EQ(test::ReadFileText(output).substr(20), "ABCDE");
 }
 
 TEST(LauncherCli, OptionsReachTheLaunchersAndAnExistingDiskNeedsForce) {

@@ -421,6 +421,61 @@ TEST(DataBlock, NoDataBlockIsMissingAndWrongBytesFailTheChecksum) {
                                             DataState::Damaged, DataState::Damaged, DataState::Missing}));
 }
 
+TEST(DataBlock, ABlockEndsAtItsEndMarkerNotAtTheHeadersEndAddress) {
+  // A boot program's block may hold fewer bytes than its header's range; the
+  // loader stops at the block's end marker and checks the checksum there.
+  const std::vector<uint8_t> data = test::ProgramData(16, 7);
+  std::vector<uint8_t> typeFirst = test::ProgramData(32, 9);
+  typeFirst[0] = 1;  // a program type, as a header's first byte
+  const struct {
+    const char* what;
+    test::ComposedProgram program;
+    DataState state;
+    int firstErrors, combinedErrors;
+    size_t length;
+  } cases[] = {
+      {"short, both copies", {.startAddress = 0x0316, .data = data, .headerLength = 32}, DataState::Short, 0, 0, 16},
+      {"short, first copy mended", {.startAddress = 0x0316, .data = data, .headerLength = 32, .dataParityErrors = {12}},
+       DataState::Short, 1, 0, 16},
+      {"short, damaged in both copies",
+       {.startAddress = 0x0316, .data = data, .headerLength = 32, .dataParityErrors = {12},
+        .dataRepeatParityErrors = {12}},
+       DataState::Damaged, 1, 1, 16},
+      {"short, no repeat", {.startAddress = 0x0316, .data = data, .headerLength = 32, .dataRepeat = false},
+       DataState::Short, 0, 0, 16},
+      // Then a pause and a long run of pulses that are no ROM block: nothing of it is read.
+      {"512 bytes under a 4,000-byte range", {.data = test::ProgramData(512, 8), .headerLength = 4000,
+                                              .dataRepeat = false}, DataState::Short, 0, 0, 512},
+      // A data block whose first byte is a program type is no second program's header.
+      {"data that starts with a type byte", {.data = typeFirst}, DataState::Good, 0, 0, 32},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    test::TapeComposer composer(0, 1, 0, 4);
+    composer.SetJitter(2);
+    test::ComposedProgram program = c.program;
+    program.name = "BOOT";
+    program.fileType = 3;  // absolute: loads at its header's start address
+    program.leaderPulses = 1500;
+    composer.AddProgram(program);
+    composer.AddSilence(100000);
+    for (int i = 0; i < 20000; ++i) composer.AddPulses(i % 2 == 0 ? 26 : 40, 1);
+    const auto results = ReadAll(composer.Image());
+    ASSERT_EQ(results.size(), 1u);
+    const DataResult& r = results[0];
+    EXPECT_EQ((std::vector<int64_t>{static_cast<int>(r.state), r.first.readErrors, r.combinedErrors, r.Length(),
+                                    r.first.endMarker, r.repeat.found}),
+              (std::vector<int64_t>{static_cast<int>(c.state), c.firstErrors, c.combinedErrors,
+                                    static_cast<int64_t>(c.length), true, c.program.dataRepeat}));
+    if (r.whole()) {
+      std::vector<uint8_t> prg = c.program.data;
+      const uint16_t address = c.program.startAddress;
+      prg.insert(prg.begin(), {static_cast<uint8_t>(address), static_cast<uint8_t>(address >> 8)});
+      EXPECT_EQ(PrgFileBytes(r), prg);
+    }
+  }
+}
+
 TEST(RealTapes, GiveTheKnownProgramsAndReadWhole) {
   const std::string folder = test::RealTapesFolder();
   if (folder.empty()) GTEST_SKIP() << "the real tape images are not beside the project";

@@ -136,7 +136,8 @@ ComposedLayout TapeComposer::AddProgram(const ComposedProgram& program) {
   AddPulses(peaks_.shortPulse, program.leaderPulses);
 
   // Loaded at the start address, up to (not including) the end address.
-  const auto end = static_cast<uint16_t>(program.startAddress + program.data.size());
+  const size_t length = program.headerLength >= 0 ? static_cast<size_t>(program.headerLength) : program.data.size();
+  const auto end = static_cast<uint16_t>(program.startAddress + length);
   std::vector<uint8_t> header = {program.fileType, static_cast<uint8_t>(program.startAddress & 0xFF),
                                  static_cast<uint8_t>(program.startAddress >> 8), static_cast<uint8_t>(end & 0xFF),
                                  static_cast<uint8_t>(end >> 8)};

@@ -31,6 +31,7 @@ struct ComposedProgram {
   uint8_t fileType = 1;
   uint16_t startAddress = 0x0801;  // the end address follows from the data's size, wrapping at 64K
   std::vector<uint8_t> data;  // the data block; empty: no data block
+  int headerLength = -1;      // the header's address range in bytes; -1: the data's size
   int leaderPulses = 0x6A00;
   int dataLeaderPulses = 0x1500;
   uint32_t silenceBefore = 0;  // cycles of silence before the leader; 0: none
