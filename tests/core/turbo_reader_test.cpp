@@ -234,15 +234,17 @@ TEST(Visiload, ChainFollowsItsChangingSettings) {
     double drift;
     int brokenBlock;  // its byte 7 has a broken extra bit
     bool cut;         // the tape ends inside the last block
+    uint8_t version = 1;
   };
   const Case cases[] = {{"clean", 0, 1.0, 0, -1, false},
                         {"slow, drifting", 3, 0.95, 0.0000004, -1, false},
                         {"fast, drifting back", 3, 1.05, -0.0000004, -1, false},
                         {"broken byte", 1, 1.0, 0, 4, false},
-                        {"cut", 1, 1.0, 0, -1, true}};
+                        {"cut", 1, 1.0, 0, -1, true},
+                        {"half-waves", 1, 1.0, 0, -1, false, 2}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    TapeComposer composer(0, 1, 0, 3);
+    TapeComposer composer(0, c.version, 0, 3);
     composer.SetJitter(c.jitter);
     composer.SetTurboSpeed(c.factor, c.drift);
     composer.AddProgram({.name = "BOOT", .data = test::ProgramData(200, 1)});
