@@ -183,10 +183,10 @@ class ChainReader {
       }
       TurboFile file;
       std::optional<uint8_t> first;
-      if (!ReadBlock(at, settings, bits, file, first)) break;
+      bool cut = false;
+      if (!ReadBlock(at, settings, bits, file, first, cut)) break;
       file.start = static_cast<int32_t>(blockStart);
       file.end = static_cast<int32_t>(at);
-      const bool cut = file.readErrors > 0 && stream_.Pulse(at) == 0;
       const uint16_t load = file.loadAddress;
       out.push_back(std::move(file));
       if (cut) break;
@@ -243,9 +243,10 @@ class ChainReader {
   }
 
   // The filler bytes, the addresses and the data of one block.
-  // `first` is the first byte sent, where it read cleanly.
+  // `first` is the first byte sent, where it read cleanly; `cut` tells that
+  // the pulses stopped inside the data.
   bool ReadBlock(int64_t& pos, const Settings& settings, const Bits& bits, TurboFile& file,
-                 std::optional<uint8_t>& first) const {
+                 std::optional<uint8_t>& first, bool& cut) const {
     for (int i = 0; i < settings.fillerBytes; ++i) {
       if (!Field(pos, settings, bits)) return false;
     }
@@ -270,6 +271,7 @@ class ChainReader {
       uint8_t value = 0;
       bool bad = false;
       if (!Byte(pos, settings, bits, value, bad)) {
+        cut = true;
         file.readErrors += static_cast<int32_t>(std::max<size_t>(length, 1) - i);
         break;
       }
