@@ -6,10 +6,20 @@
 // instead (each a header without data, as a compilation of many short tapes
 // holds them), with and without header repeats, and prints the time per
 // program: it must stay about the same from 1,000 to 100,000 programs.
+//
+// With "real" as first argument it joins the real tapes beside the project
+// (../shared/testdata, or the folders given) into one image of about the
+// size asked for and measures the same parse against reading the file: real
+// pulses repeat the same value far more often than composed ones, which is
+// what a duration walk with one table of counters stumbles on.
 
 #include <time.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -19,6 +29,8 @@
 #include "bench/bench_support.h"
 #include "core/data_block.h"
 #include "core/pulse_timing.h"
+#include "core/tap_image.h"
+#include "platform/messages.h"
 #include "split/section_parse.h"
 #include "support/tape_composer.h"
 
@@ -90,6 +102,102 @@ int ManyPrograms(int maxCount, uint8_t version, uint8_t machine) {
   return allFound ? 0 : 1;
 }
 
+// Real tapes joined, with a pause between them, until `targetBytes`.
+rw::TapImage JoinedRealTapes(const std::vector<std::string>& folders, size_t targetBytes, size_t& tapes) {
+  std::vector<std::vector<uint8_t>> pulses;
+  for (const std::string& folder : folders) {
+    std::error_code error;
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+      if (entry.path().extension() == ".tap") files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    for (const auto& file : files) {
+      std::ifstream in(file, std::ios::binary);
+      std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      // C64 PAL version-1 images only, so that they join as the join command would.
+      if (bytes.size() > rw::kTapHeaderSize && bytes[12] == 1 && bytes[13] == 0 && bytes[14] == 0) {
+        pulses.emplace_back(bytes.begin() + rw::kTapHeaderSize, bytes.end());
+      }
+    }
+  }
+  rw::TapImage image;
+  tapes = 0;
+  if (pulses.empty()) return image;
+  const auto header = rw::MakeTapHeader("C64-TAPE-RAW", 1, 0, 0, 0);
+  std::vector<uint8_t> file(header.begin(), header.end());
+  file.reserve(targetBytes + 2 * 1024 * 1024);
+  const std::vector<uint8_t> pause = {0, 0x40, 0x0D, 0x03};  // 200,000 cycles
+  while (file.size() < targetBytes) {
+    const auto& next = pulses[tapes++ % pulses.size()];
+    file.insert(file.end(), next.begin(), next.end());
+    file.insert(file.end(), pause.begin(), pause.end());
+  }
+  rw::RecordedMessages messages;
+  rw::LoadTapImageFromBytes("joined.tap", std::move(file), image, messages);
+  return image;
+}
+
+// Seconds to read `path` into memory, as cat does: the baseline a listing is held against.
+double ReadSeconds(const std::string& path) {
+  double best = 1e30;
+  std::vector<char> buffer(1 << 20);
+  for (int round = 0; round < kRounds; ++round) {
+    const auto begin = rw::bench::Clock::now();
+    std::ifstream in(path, std::ios::binary);
+    while (in.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) || in.gcount() > 0) {
+    }
+    best = std::min(best, rw::bench::SecondsSince(begin));
+  }
+  return best;
+}
+
+int RealContent(double targetMegabytes, std::vector<std::string> folders) {
+  if (folders.empty()) folders = {REELWRIGHT_TESTDATA "/real", REELWRIGHT_TESTDATA "/turbo"};
+  size_t tapes = 0;
+  const rw::TapImage image = JoinedRealTapes(folders, static_cast<size_t>(targetMegabytes * 1024 * 1024), tapes);
+  if (tapes == 0) {
+    std::printf("no real tapes found in the folders given\n");
+    return 1;
+  }
+  const double megabytes = static_cast<double>(image.FileLength()) / (1024.0 * 1024.0);
+  // The same bytes in a file, to time reading it back from the page cache.
+  const std::string path =
+      (std::filesystem::temp_directory_path() / ("bench_parse_real_" + std::to_string(getpid()) + ".tap")).string();
+  {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(image.bytes.data()), image.FileLength());
+  }
+  const double read = ReadSeconds(path);
+  std::filesystem::remove(path);
+  const float usPerCycle = rw::SelectClock(image.machine, image.video);
+  double parse = 1e30;
+  double withData = 1e30;
+  size_t programs = 0;
+  size_t whole = 0;
+  for (int round = 0; round < kRounds; ++round) {
+    auto begin = rw::bench::Clock::now();
+    const rw::ParsedTape parsed = rw::ParseTape(image, usPerCycle);
+    const auto facts = rw::DescribeImage(image, parsed, ".");
+    parse = std::min(parse, rw::bench::SecondsSince(begin));
+    begin = rw::bench::Clock::now();
+    rw::DataBlockReader reader(image);
+    whole = 0;
+    for (const auto& row : parsed.rows) whole += reader.Read(row.section, row.end).whole() ? 1 : 0;
+    withData = std::min(withData, parse + rw::bench::SecondsSince(begin));
+    programs = parsed.rows.size();
+    if (round == 0) std::printf("total duration %s, size %s\n", facts.totalDuration.c_str(), facts.size.c_str());
+  }
+  std::printf("real content: %zu tapes joined, %.1f MB, %zu programs, %zu whole\n", tapes, megabytes, programs, whole);
+  std::printf("read the file (cat): %.3f s, %.0f MB/s\n", read, megabytes / read);
+  std::printf("parse with durations: %.3f s, %.0f MB/s, %.1f x reading the file\n", parse, megabytes / parse,
+              parse / read);
+  std::printf("parse with durations and data: %.3f s, %.0f MB/s, %.1f x reading the file\n", withData,
+              megabytes / withData, withData / read);
+  std::printf("peak memory %.1f MB\n", PeakMegabytes());
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -98,6 +206,11 @@ int main(int argc, char** argv) {
     return ManyPrograms(argc > 2 ? std::atoi(argv[2]) : 100000,
                         static_cast<uint8_t>(argc > 3 ? std::atoi(argv[3]) : 1),
                         static_cast<uint8_t>(argc > 4 ? std::atoi(argv[4]) : 0));
+  }
+  // bench_parse real [MEGABYTES [FOLDER...]]
+  if (argc > 1 && std::string(argv[1]) == "real") {
+    return RealContent(argc > 2 ? std::atof(argv[2]) : 200,
+                       std::vector<std::string>(argv + std::min(argc, 3), argv + argc));
   }
   // bench_parse [MEGABYTES [VERSION [MACHINE]]]
   const double targetMegabytes = argc > 1 ? std::atof(argv[1]) : 110;
@@ -136,8 +249,9 @@ int main(int argc, char** argv) {
   for (int round = 0; round < kRounds; ++round) {
     const auto begin = std::chrono::steady_clock::now();
     const double cpu = CpuSeconds();
-    const auto rows = rw::ParsePrograms(image, usPerCycle);
-    const auto facts = rw::DescribeImage(image, usPerCycle, ".");
+    const rw::ParsedTape parsed = rw::ParseTape(image, usPerCycle);
+    const auto facts = rw::DescribeImage(image, parsed, ".");
+    const auto& rows = parsed.rows;
     const auto end = std::chrono::steady_clock::now();
     bestCpu = std::min(bestCpu, CpuSeconds() - cpu);
     best = std::min(best, std::chrono::duration<double>(end - begin).count());
@@ -152,8 +266,9 @@ int main(int argc, char** argv) {
   for (int round = 0; round < kRounds; ++round) {
     const auto begin = std::chrono::steady_clock::now();
     const double cpu = CpuSeconds();
-    const auto rows = rw::ParsePrograms(image, usPerCycle);
-    const auto facts = rw::DescribeImage(image, usPerCycle, ".");
+    const rw::ParsedTape parsed = rw::ParseTape(image, usPerCycle);
+    const auto facts = rw::DescribeImage(image, parsed, ".");
+    const auto& rows = parsed.rows;
     rw::DataBlockReader reader(image);
     whole = 0;
     for (const auto& row : rows) whole += reader.Read(row.section, row.end).whole() ? 1 : 0;

@@ -7,14 +7,12 @@
 namespace rw {
 namespace {
 
-constexpr uint8_t kShortBit = 1, kMediumBit = 2, kLongBit = 4;
-constexpr int kFirstCountdown = 137;
-constexpr int kRepeatCountdown = 9;
-constexpr int kCountdownLength = 9;
-// Header block bytes: the file type, then start and end address, then the name.
-constexpr int kTypeIndex = 9;
-constexpr int kNameIndex = 14;
-constexpr int kNameLength = 16;
+using rom_block::kCountdownLength;
+using rom_block::kFirstCountdown;
+using rom_block::kNameIndex;
+using rom_block::kNameLength;
+using rom_block::kRepeatCountdown;
+using rom_block::kTypeIndex;
 // How far (in pulses) a byte marker is looked for around its expected place
 // after a byte that did not read: a pulse lost or split by a worn tape moves
 // the bytes after it by a pulse or two.
@@ -43,34 +41,18 @@ const char* DataStateText(DataState state) {
 }
 
 DataBlockReader::DataBlockReader(const TapImage& image)
-    : bytes_(image.bytes.data()),
-      size_(static_cast<int64_t>(image.bytes.size())),
+    : pulses_(image),
+      bytes_(pulses_.data()),
+      size_(pulses_.size()),
       machine_(image.machine),
-      step_(image.version == 2 ? 2 : 1),
-      bytePulses_(20 * step_) {}
-
-int DataBlockReader::Pulse(int64_t pos) const {
-  // As the header decoding reads pulses: outside the image 0, in no class.
-  if (pos < 0 || pos >= size_) return 0;
-  const int first = bytes_[pos];
-  if (step_ == 1 || pos == size_ - 1) return first;
-  return std::min(255, first + bytes_[pos + 1]);
-}
+      step_(pulses_.step()),
+      bytePulses_(pulses_.bytePulses()) {}
 
 void DataBlockReader::SetClasses(const std::array<uint8_t, 6>& bounds) {
-  if (boundsSet_ && bounds == bounds_) return;
-  bounds_ = bounds;
+  if (boundsSet_ && bounds == classes_.bounds()) return;
+  classes_ = PulseClasses(bounds);
   boundsSet_ = true;
-  bool disjoint = true;
-  for (int v = 0; v < 256; ++v) {
-    uint8_t bits = 0;
-    if (v >= bounds[0] && v <= bounds[1]) bits |= kShortBit;
-    if (v >= bounds[2] && v <= bounds[3]) bits |= kMediumBit;
-    if (v >= bounds[4] && v <= bounds[5]) bits |= kLongBit;
-    classOf_[static_cast<size_t>(v)] = bits;
-    disjoint = disjoint && (bits & (bits - 1)) == 0;
-  }
-  classOf_[0] = 0;
+  const bool disjoint = classes_.Disjoint();
 #if defined(REELWRIGHT_SSE2_DECODE)
   fastPath_ = disjoint;
   if (!fastPath_) return;
@@ -86,13 +68,13 @@ void DataBlockReader::SetClasses(const std::array<uint8_t, 6>& bounds) {
   // second value: 0 and 1 the bits, 2 the byte marker, 3 nothing.
   pairs_.resize(65536);
   for (int second = 0; second < 256; ++second) {
-    const uint8_t b = classOf_[static_cast<size_t>(second)];
+    const uint8_t b = classes_.Of(second);
     for (int first = 0; first < 256; ++first) {
-      const uint8_t a = classOf_[static_cast<size_t>(first)];
+      const uint8_t a = classes_.Of(first);
       uint8_t meaning = 3;
-      if (a == kShortBit && b == kMediumBit) meaning = 0;
-      if (a == kMediumBit && b == kShortBit) meaning = 1;
-      if (a == kLongBit && b == kMediumBit) meaning = 2;
+      if (a == PulseClasses::kShort && b == PulseClasses::kMedium) meaning = 0;
+      if (a == PulseClasses::kMedium && b == PulseClasses::kShort) meaning = 1;
+      if (a == PulseClasses::kLong && b == PulseClasses::kMedium) meaning = 2;
       pairs_[static_cast<size_t>(first | second << 8)] = meaning;
     }
   }
@@ -181,33 +163,12 @@ int DataBlockReader::DecodeByte(int64_t pos) const {
 #endif
 }
 
-int DataBlockReader::DecodeByteChecked(int64_t pos) const {
-  const auto cls = [&](int64_t q) { return classOf_[static_cast<size_t>(Pulse(q))]; };
-  if ((cls(pos) & kLongBit) == 0 || (cls(pos + step_) & kMediumBit) == 0) return -1;
-  int value = 0;
-  int parity = 1;
-  for (int k = 0; k <= 8; ++k) {
-    const int64_t q = pos + 2 * step_ * (k + 1);
-    const uint8_t a = cls(q);
-    const uint8_t b = cls(q + step_);
-    int bit = -1;
-    if ((a & kShortBit) != 0 && (b & kMediumBit) != 0) bit = 0;
-    if ((a & kMediumBit) != 0 && (b & kShortBit) != 0) bit = 1;
-    if (k == 8) return bit == parity ? value : -2;
-    if (bit < 0) return -1;
-    value |= bit << k;
-    parity ^= bit;
-  }
-  return value;
-}
-
 bool DataBlockReader::IsMarker(int64_t pos) const {
-  return (classOf_[static_cast<size_t>(Pulse(pos))] & kLongBit) != 0 &&
-         (classOf_[static_cast<size_t>(Pulse(pos + step_))] & kMediumBit) != 0;
+  return classes_.IsLong(pulses_.Pulse(pos)) && classes_.IsMedium(pulses_.Pulse(pos + step_));
 }
 
 bool DataBlockReader::IsEndMarker(int64_t pos) const {
-  return (classOf_[static_cast<size_t>(Pulse(pos))] & kLongBit) != 0 && BlockOverAt(pos + step_);
+  return classes_.IsLong(pulses_.Pulse(pos)) && BlockOverAt(pos + step_);
 }
 
 bool DataBlockReader::BlockOverAt(int64_t pos) const {
@@ -216,9 +177,9 @@ bool DataBlockReader::BlockOverAt(int64_t pos) const {
   // of short pulses that no byte holds (a byte has at most two shorts in a
   // row). A leader, silence or the end of the image end a block as well.
   for (int k = 0; k < kBlockOverRun; ++k) {
-    const int pulse = Pulse(pos + static_cast<int64_t>(k) * step_);
+    const int pulse = pulses_.Pulse(pos + static_cast<int64_t>(k) * step_);
     if (pulse == 0) return true;
-    if ((classOf_[static_cast<size_t>(pulse)] & kShortBit) == 0) return false;
+    if (!classes_.IsShort(pulse)) return false;
   }
   return true;
 }
@@ -258,7 +219,9 @@ bool DataBlockReader::ReadHeader(const TapeSection& section, DataResult& data) {
   data.startAddress = static_cast<uint16_t>(fields[1] | fields[2] << 8);
   data.endAddress = static_cast<uint16_t>(fields[3] | fields[4] << 8);
   data.loadAddress = data.startAddress;
-  if (data.fileType == 1 && machine_ != 1) data.loadAddress = machine_ == 2 ? 0x1001 : 0x0801;
+  if (data.fileType == static_cast<int>(FileType::RelocatableProgram) && machine_ != static_cast<uint8_t>(Machine::Vic20)) {
+    data.loadAddress = machine_ == static_cast<uint8_t>(Machine::C16) ? 0x1001 : 0x0801;
+  }
   return true;
 }
 
@@ -270,7 +233,7 @@ int64_t DataBlockReader::FindBlock(int64_t from, int64_t limit, int countdownSta
   const int last = countdownStart - kCountdownLength + 1;
   const int64_t end = std::min<int64_t>(limit, size_ - 1);
   for (int64_t p = std::max<int64_t>(from, 0); p <= end; ++p) {
-    if ((classOf_[static_cast<size_t>(Pulse(p))] & kLongBit) == 0) continue;
+    if (!classes_.IsLong(pulses_.Pulse(p))) continue;
     const int v = DecodeByte(p);
     if (v <= last || v > countdownStart) continue;
     int64_t q = p;
@@ -387,7 +350,7 @@ DataResult DataBlockReader::Read(const TapeSection& section, int64_t limit) {
     data.state = DataState::Damaged;
     return data;
   }
-  if (data.fileType != 1 && data.fileType != 3) {
+  if (!IsProgramType(data.fileType)) {
     data.state = DataState::NotProgram;
     return data;
   }

@@ -32,6 +32,7 @@
 #endif
 
 #include "core/rom_decoder.h"
+#include "core/rom_format.h"
 #include "core/tap_image.h"
 
 namespace rw {
@@ -104,9 +105,8 @@ class DataBlockReader {
   friend struct DataBlockReaderProbe;  // the tests compare the fast byte decode with the pulse-by-pulse one
 
   void SetClasses(const std::array<uint8_t, 6>& bounds);
-  int Pulse(int64_t pos) const;
   int DecodeByte(int64_t pos) const;
-  int DecodeByteChecked(int64_t pos) const;
+  int DecodeByteChecked(int64_t pos) const { return DecodeRomByte(pulses_, classes_, pos); }
   bool IsMarker(int64_t pos) const;
   bool IsEndMarker(int64_t pos) const;
   bool BlockOverAt(int64_t pos) const;
@@ -117,13 +117,13 @@ class DataBlockReader {
                    std::vector<uint8_t>& ok) const;
   void Combine(size_t places, DataResult& data);
 
-  const uint8_t* bytes_ = nullptr;
-  int64_t size_ = 0;  // positions readable, the trailing zero included
-  uint8_t machine_ = 0;
-  int step_ = 1;
-  int bytePulses_ = 20;
-  std::array<uint8_t, 256> classOf_{};
-  std::array<uint8_t, 6> bounds_{};
+  PulseStream pulses_;
+  const uint8_t* bytes_;  // the pulse bytes, for the fast decode
+  int64_t size_;          // positions readable, the trailing zero included
+  uint8_t machine_;
+  int step_;
+  int bytePulses_;
+  PulseClasses classes_;
   bool boundsSet_ = false;
   // Disjoint classes: a data block is most of a tape, so its bytes are read
   // on a fast path. With SSE2 the 20 pulses of a byte are classified at once

@@ -1,7 +1,9 @@
 #include "core/pulse_timing.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <cstdlib>
 
 #include "core/tap_image.h"
@@ -26,39 +28,117 @@ float SelectClock(uint8_t machine, uint8_t video) {
   return video == 1 ? kNtsc[m] : kPal[m];
 }
 
-double PulseDuration(const TapImage& image, int64_t first, int64_t last, float usPerCycle) {
-  const int64_t length = image.FileLength();
-  if (first < 0) first = 0;
-  if (last > length - 1) last = length - 1;
-  const uint8_t* bytes = image.bytes.data();
-  double total = 0;
-  // Pulse bytes are summed per byte value first: one multiplication per
-  // distinct value instead of one per pulse, with the same per-pulse value.
-  uint64_t counts[256] = {};
-  double longCycles = 0;
-  int64_t i = first;
-  while (i <= last) {
+namespace {
+
+// Has one of the eight bytes of `word` the value 0?
+inline bool HasZeroByte(uint64_t word) {
+  return ((word - 0x0101010101010101ULL) & ~word & 0x8080808080808080ULL) != 0;
+}
+
+// Counts the pulses of the walk from position `i` while it stays at or
+// before `last`, and returns where the walk goes on. A zero byte and the
+// three bytes after it are a long-pulse record when they lie inside the
+// file (the record may end exactly at the last byte), so a record that
+// begins at `last` is read whole; a zero too close to the end is passed.
+//
+// Real tapes repeat the same pulse value many times in a row, so one table
+// of counters would make every increment wait for the one before to the
+// same counter; four tables, one per lane of four bytes, keep them apart.
+int64_t CountPulses(const uint8_t* bytes, int64_t length, int64_t i, int64_t last,
+                    std::array<std::array<uint64_t, 256>, 4>& lanes, double& longCycles) {
+  for (;;) {
+    while (i + 8 <= last + 1) {
+      uint64_t word = 0;
+      std::memcpy(&word, bytes + i, 8);
+      if (HasZeroByte(word)) break;
+      for (int k = 0; k < 8; ++k) ++lanes[static_cast<size_t>(k & 3)][word >> (8 * k) & 0xFF];
+      i += 8;
+    }
+    if (i > last) return i;
     const uint8_t b = bytes[i];
     if (b != 0) {
-      ++counts[b];
+      ++lanes[0][b];
       ++i;
     } else if (i + 3 <= length - 1) {
-      // The three count bytes lie inside the file (the record may end
-      // exactly at the last byte).
       longCycles += bytes[i + 1] + 256.0 * bytes[i + 2] + 65536.0 * bytes[i + 3];
       i += 4;
     } else {
       ++i;
     }
   }
-  for (int b = 1; b < 256; ++b) {
-    if (counts[b] == 0) continue;
-    // b * 8 cycles in single precision, as one pulse is timed.
-    const float one = static_cast<float>(b * 8) * usPerCycle;
-    total += static_cast<double>(one) * static_cast<double>(counts[b]);
+}
+
+// The lanes folded into `counts` and cleared.
+void Fold(std::array<std::array<uint64_t, 256>, 4>& lanes, PulseCounts& counts) {
+  for (auto& lane : lanes) {
+    for (size_t b = 0; b < 256; ++b) counts.pulses[b] += lane[b];
+    lane.fill(0);
   }
-  total += longCycles * static_cast<double>(usPerCycle);
-  return total;
+}
+
+}  // namespace
+
+void PulseCounts::Add(const PulseCounts& other) {
+  for (size_t b = 0; b < 256; ++b) pulses[b] += other.pulses[b];
+  longCycles += other.longCycles;
+}
+
+double PulseCounts::Duration(float usPerCycle) const {
+  // One multiplication per distinct value instead of one per pulse, with the
+  // same per-pulse value: b * 8 cycles in single precision, as one pulse is timed.
+  double total = 0;
+  for (int b = 1; b < 256; ++b) {
+    if (pulses[static_cast<size_t>(b)] == 0) continue;
+    const float one = static_cast<float>(b * 8) * usPerCycle;
+    total += static_cast<double>(one) * static_cast<double>(pulses[static_cast<size_t>(b)]);
+  }
+  return total + longCycles * static_cast<double>(usPerCycle);
+}
+
+double PulseDuration(const TapImage& image, int64_t first, int64_t last, float usPerCycle) {
+  const int64_t length = image.FileLength();
+  if (first < 0) first = 0;
+  if (last > length - 1) last = length - 1;
+  PulseCounts counts;
+  std::array<std::array<uint64_t, 256>, 4> lanes{};
+  if (first <= last) CountPulses(image.bytes.data(), length, first, last, lanes, counts.longCycles);
+  Fold(lanes, counts);
+  return counts.Duration(usPerCycle);
+}
+
+StretchTimes MeasureStretches(const TapImage& image, const std::vector<std::pair<int64_t, int64_t>>& stretches,
+                              float usPerCycle) {
+  // One walk from the first pulse to the end; the counts are cut where a
+  // stretch begins and ends. A stretch's own walk would begin at its first
+  // position; the walk of the whole image passes there too unless a
+  // long-pulse record reaches over it, and only then is the stretch walked
+  // again on its own.
+  StretchTimes times;
+  times.stretches.assign(stretches.size(), 0);
+  const int64_t length = image.FileLength();
+  const int64_t last = length - 1;
+  const uint8_t* bytes = image.bytes.data();
+  std::array<std::array<uint64_t, 256>, 4> lanes{};
+  PulseCounts total;
+  int64_t i = kTapHeaderSize;
+  const auto countTo = [&](int64_t end, PulseCounts& counts) {
+    if (i <= end) i = CountPulses(bytes, length, i, std::min(end, last), lanes, counts.longCycles);
+    Fold(lanes, counts);
+    total.Add(counts);
+  };
+  for (size_t k = 0; k < stretches.size(); ++k) {
+    const auto [first, end] = stretches[k];
+    PulseCounts outside;
+    countTo(first - 1, outside);
+    PulseCounts inside;
+    const bool inStep = i == std::max<int64_t>(first, 0);
+    countTo(end, inside);
+    times.stretches[k] = inStep ? inside.Duration(usPerCycle) : PulseDuration(image, first, end, usPerCycle);
+  }
+  PulseCounts rest;
+  countTo(last, rest);
+  times.total = total.Duration(usPerCycle);
+  return times;
 }
 
 namespace {

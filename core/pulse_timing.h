@@ -9,9 +9,11 @@
 //   v1: b = 1..255 as v0; 0 is followed by a 24-bit little-endian cycle count.
 //   v2: as v1, but each byte is one half-wave, so two bytes make a pulse.
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace rw {
@@ -24,6 +26,28 @@ float SelectClock(uint8_t machine, uint8_t video);
 
 // Playing time in microseconds of positions first..last (inclusive) of `image`.
 double PulseDuration(const TapImage& image, int64_t first, int64_t last, float usPerCycle);
+
+// The pulses of a stretch of tape counted by byte value, and the cycles of
+// its long-pulse records: the playing time follows from them alone, so the
+// times of stretches add up by adding their counts.
+struct PulseCounts {
+  std::array<uint64_t, 256> pulses{};
+  double longCycles = 0;  // a sum of 24-bit counts: exact in a double
+
+  void Add(const PulseCounts& other);
+  double Duration(float usPerCycle) const;
+};
+
+// The playing times of the whole image (positions 20..last) and of
+// `stretches` (first..last positions, in ascending order, not overlapping),
+// from one walk over the pulses. Each equals PulseDuration of the same
+// positions exactly.
+struct StretchTimes {
+  std::vector<double> stretches;
+  double total = 0;
+};
+StretchTimes MeasureStretches(const TapImage& image, const std::vector<std::pair<int64_t, int64_t>>& stretches,
+                              float usPerCycle);
 
 // "1m:23.46s": whole minutes, then the seconds rounded to two decimals.
 std::string FormatDuration(double seconds, const std::string& decimalSeparator);

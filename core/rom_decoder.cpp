@@ -9,17 +9,9 @@
 namespace rw {
 namespace {
 
-// Default classes by machine: shortMin..shortMax, mediumMin..mediumMax,
-// longMin..longMax. The C16/Plus-4 classes leave gaps between them.
-constexpr std::array<uint8_t, 6> kDefaultBounds[] = {
-    {32, 60, 61, 76, 77, 99},     // Commodore 64
-    {33, 52, 53, 73, 74, 99},     // VIC-20
-    {33, 63, 94, 122, 192, 254},  // C16 and Plus/4
-};
-
-constexpr int kCountdownStart = 137;  // 0x89, first header copy
-constexpr int kRepeatCountdownStart = 9;
-constexpr int kNameLength = 16;
+using rom_block::kFirstCountdown;
+using rom_block::kNameLength;
+using rom_block::kRepeatCountdown;
 
 int32_t ToPosition(int64_t value) {
   return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
@@ -35,68 +27,22 @@ uint8_t ToByte(double value) { return static_cast<uint8_t>(std::clamp(value, 0.0
 
 }  // namespace
 
-RomDecoder::RomDecoder(const TapImage& image) : image_(image) {
+RomDecoder::RomDecoder(const TapImage& image) : image_(image), pulses_(image) {
   blockBuffer_.reserve(kBlockSize + 1);
   sample_.reserve(kSampleSize);
   histogram_.assign(kHistogramSize, 0);
   SetPulseClasses(image.machine, image.version);
 }
 
-void RomDecoder::SetPulseClasses(uint8_t machine, uint8_t version) {
-  step_ = version == 2 ? 2 : 1;
-  bytePulses_ = 20 * step_;
-  SetBounds(kDefaultBounds[machine <= 2 ? machine : 0]);
+void RomDecoder::SetPulseClasses(uint8_t machine, uint8_t /*version*/) {
+  SetBounds(PulseClasses::DefaultBounds(machine));
 }
 
 void RomDecoder::SetBounds(const std::array<uint8_t, 6>& bounds) {
   // The search resets the classes at every zero byte; skip the table rebuild
   // when nothing changes.
-  if (bounds == bounds_) return;
-  bounds_ = bounds;
-  RebuildClassTable();
-}
-
-void RomDecoder::RebuildClassTable() {
-  for (int v = 0; v < 256; ++v) {
-    uint8_t bits = 0;
-    if (v >= bounds_[0] && v <= bounds_[1]) bits |= kShortBit;
-    if (v >= bounds_[2] && v <= bounds_[3]) bits |= kMediumBit;
-    if (v >= bounds_[4] && v <= bounds_[5]) bits |= kLongBit;
-    classOf_[static_cast<size_t>(v)] = bits;
-  }
-  // Position 0 of the table is never a class: reads outside the image give 0
-  // and must end every decoder cleanly, whatever bounds a caller puts back.
-  classOf_[0] = 0;
-}
-
-int RomDecoder::ReadPulse(int64_t pos) const {
-  const auto size = static_cast<int64_t>(image_.bytes.size());
-  if (pos < 0 || pos >= size) return 0;
-  const int first = image_.bytes[static_cast<size_t>(pos)];
-  if (step_ == 1 || pos == size - 1) return first;
-  return std::min(255, first + image_.bytes[static_cast<size_t>(pos + 1)]);
-}
-
-int RomDecoder::DecodeBit(int64_t pos) const {
-  const int a = ReadPulse(pos);
-  const int b = ReadPulse(pos + step_);
-  if (IsShort(a) && IsMedium(b)) return 0;
-  if (IsMedium(a) && IsShort(b)) return 1;
-  return -1;
-}
-
-int RomDecoder::DecodeByte(int64_t pos) const {
-  if (!IsLong(ReadPulse(pos)) || !IsMedium(ReadPulse(pos + step_))) return -1;
-  int value = 0;
-  int parity = 1;
-  for (int k = 0; k < 8; ++k) {
-    const int bit = DecodeBit(pos + 2 * step_ * (k + 1));
-    if (bit < 0) return -1;
-    value |= bit << k;
-    parity ^= bit;
-  }
-  if (DecodeBit(pos + 18 * step_) != parity) return -2;
-  return value;
+  if (bounds == classes_.bounds()) return;
+  classes_ = PulseClasses(bounds);
 }
 
 int64_t RomDecoder::ReadBlock(int64_t pos, TapeSection& section, int copy) {
@@ -106,10 +52,10 @@ int64_t RomDecoder::ReadBlock(int64_t pos, TapeSection& section, int copy) {
     const int d = DecodeByte(p);
     if (d < 0) break;
     blockBuffer_.push_back(static_cast<uint8_t>(d));
-    p += bytePulses_;
+    p += bytePulses();
   }
-  (copy == 1 ? section.headerChecksumPos : section.repeatChecksumPos) = ToPosition(p - bytePulses_);
-  return p + step_;
+  (copy == 1 ? section.headerChecksumPos : section.repeatChecksumPos) = ToPosition(p - bytePulses());
+  return p + step();
 }
 
 bool RomDecoder::BlockChecksumOk() const {
@@ -122,19 +68,18 @@ bool RomDecoder::BlockChecksumOk() const {
 
 std::optional<std::string> RomDecoder::ReadHeaderName(int64_t pos) const {
   int64_t p = pos;
-  for (int k = 0; k < 9; ++k) {
-    if (DecodeByte(p) != kCountdownStart - k) return std::nullopt;
-    p += bytePulses_;
+  for (int k = 0; k < rom_block::kCountdownLength; ++k) {
+    if (DecodeByte(p) != kFirstCountdown - k) return std::nullopt;
+    p += bytePulses();
   }
-  const int fileType = DecodeByte(p);
-  if (fileType != 1 && fileType != 3) return std::nullopt;
-  p += 5 * static_cast<int64_t>(bytePulses_);
+  if (!IsProgramType(DecodeByte(p))) return std::nullopt;
+  p += (rom_block::kNameIndex - rom_block::kTypeIndex) * static_cast<int64_t>(bytePulses());
   std::string name;
   for (int k = 0; k < kNameLength; ++k) {
     const int d = DecodeByte(p);
     if (d < 0) return std::nullopt;
     name += static_cast<char>(d);
-    p += bytePulses_;
+    p += bytePulses();
   }
   return TrimSpaces(name);
 }
@@ -148,20 +93,20 @@ int64_t RomDecoder::FindRepeat(int64_t from, int gap) const {
   for (;;) {
     int v = 0;
     do {
-      p += step_;
+      p += step();
       v = ReadPulse(p);
     } while (p < stop && IsShort(v));
     if (p >= stop) return -1;
-    if (p - g >= gap / step_) {
+    if (p - g >= gap / step()) {
       r = DecodeByte(p);
       if (r < 0) {
-        g = p + step_;
+        g = p + step();
         r = 0;
       }
     } else {
       g = from;
     }
-    if (r == kRepeatCountdownStart) return p;
+    if (r == kRepeatCountdown) return p;
   }
 }
 
@@ -172,13 +117,13 @@ bool RomDecoder::AdaptPulseClasses(int64_t pos) {
   // The sample is the pulses after the leader. Near the end of the image it
   // is shorter: a header may still fit in what remains.
   const int64_t lastIndex = image_.FileLength();
-  if (pos < 0 || pos + (step_ - 1) > lastIndex) return false;
-  const int64_t available = (lastIndex - (step_ - 1) - pos) / step_ + 1;
+  if (pos < 0 || pos + (step() - 1) > lastIndex) return false;
+  const int64_t available = (lastIndex - (step() - 1) - pos) / step() + 1;
   const int count = static_cast<int>(std::min<int64_t>(kSampleSize, available));
   const uint8_t* bytes = image_.bytes.data();
   for (int k = 0; k < count; ++k) {
-    const int64_t q = pos + static_cast<int64_t>(k) * step_;
-    sample_.push_back(step_ == 1 ? bytes[q] : bytes[q] + bytes[q + 1]);
+    const int64_t q = pos + static_cast<int64_t>(k) * step();
+    sample_.push_back(step() == 1 ? bytes[q] : bytes[q] + bytes[q + 1]);
   }
 
   for (int k = 0; k < count;) {
@@ -227,7 +172,7 @@ bool RomDecoder::AdaptPulseClasses(int64_t pos) {
   }
   if (clusters_.size() != 3) return false;
 
-  std::array<uint8_t, 6> bounds = bounds_;
+  std::array<uint8_t, 6> bounds = classes_.bounds();
   bounds[1] = ToByte(RoundHalfEven((clusters_[0].end + clusters_[1].first) / 2.0));
   bounds[3] = ToByte(RoundHalfEven((clusters_[1].end + clusters_[2].first) / 2.0));
   bounds[2] = ToByte(bounds[1] + 1.0);
@@ -246,8 +191,8 @@ void RomDecoder::FillSection(int64_t leaderStart, int64_t headerPos, const std::
   section.name = Latin1ToUtf8(display);
   section.rawName = rawName;
   section.start = ToPosition(leaderStart);
-  section.leaderEnd = ToPosition(headerPos - step_);
-  section.bounds = bounds_;
+  section.leaderEnd = ToPosition(headerPos - step());
+  section.bounds = classes_.bounds();
   for (size_t i = 0; i < 3; ++i) section.peaks[i] = ToByte(clusters_[i].peak);
   section.headerPos = ToPosition(headerPos);
 
@@ -276,7 +221,7 @@ int64_t RomDecoder::NextZero(int64_t from) {
 
 bool RomDecoder::FindNextSection(int64_t from, TapeSection& section) {
   section = TapeSection{};
-  return step_ == 2 ? FindNextSectionHalfWaves(from, section) : FindNextSectionWholePulses(from, section);
+  return step() == 2 ? FindNextSectionHalfWaves(from, section) : FindNextSectionWholePulses(from, section);
 }
 
 bool RomDecoder::TrySection(int64_t leaderStart, int64_t pos, TapeSection& section) {
@@ -295,12 +240,12 @@ bool RomDecoder::HeaderLengthBlock(int64_t pos) const {
   // silence) stands in place of one of them is data. A byte that does not
   // read for another reason is damage and proves nothing: the block is taken
   // for the header it seems to be.
-  constexpr int kAfterName = 30;  // countdown 9, type 1, addresses 4, name 16
+  constexpr int kAfterName = rom_block::kNameIndex + kNameLength;
   for (int i = kAfterName; i < kBlockSize; ++i) {
-    const int64_t p = pos + static_cast<int64_t>(i) * bytePulses_;
+    const int64_t p = pos + static_cast<int64_t>(i) * bytePulses();
     if (DecodeByte(p) != -1) continue;
-    const int after = ReadPulse(p + 2 * step_);
-    return !(IsLong(ReadPulse(p)) && IsShort(ReadPulse(p + step_)) && (after == 0 || IsShort(after)));
+    const int after = ReadPulse(p + 2 * step());
+    return !(IsLong(ReadPulse(p)) && IsShort(ReadPulse(p + step())) && (after == 0 || IsShort(after)));
   }
   return true;
 }
@@ -326,7 +271,7 @@ bool RomDecoder::FindLongLeaderEnd(int64_t from, int64_t limit, int64_t& leaderS
   // before it (that pulse is not short) or finds the run that covers it, so a
   // data stretch costs one look per thousand positions.
   const uint8_t* bytes = image_.bytes.data();
-  const auto isShort = [&](int64_t q) { return (classOf_[bytes[q]] & kShortBit) != 0; };
+  const auto isShort = [&](int64_t q) { return classes_.IsShort(bytes[q]); };
   int64_t q = from;
   while (q < limit) {
     int64_t runStart = q;
@@ -379,7 +324,7 @@ bool RomDecoder::FindShortRun(int64_t from, int64_t limit, int64_t length, int64
   const uint8_t* bytes = image_.bytes.data();
   const auto isShort = [&](int64_t q) {
     const int value = std::min(255, bytes[q] + bytes[q + 1]);
-    return (classOf_[static_cast<size_t>(value)] & kShortBit) != 0;
+    return classes_.IsShort(value);
   };
   int64_t q = from;
   while (q < limit) {
@@ -422,7 +367,7 @@ bool RomDecoder::FindNextSectionHalfWaves(int64_t from, TapeSection& section) {
   const int64_t last = static_cast<int64_t>(image_.FileLength()) - 1;
   const auto isShort = [&](int64_t q) {
     const int value = std::min(255, bytes[q] + bytes[q + 1]);
-    return (classOf_[static_cast<size_t>(value)] & kShortBit) != 0;
+    return classes_.IsShort(value);
   };
   int64_t p = std::max<int64_t>(from, 0);
   bool inLeader = false;

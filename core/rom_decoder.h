@@ -2,14 +2,10 @@
 // Finding the programs that the Commodore ROM tape routines saved in the pulse
 // stream of a tape image.
 //
-// The ROM writes every bit as a pair of pulses of three lengths (short,
-// medium, long): a byte is a long+medium marker, eight bit pairs (least
-// significant first; short+medium is 0, medium+short is 1) and an odd-parity
-// pair, 20 pulses in all. A block ends with a long+short pair. A saved program
-// starts with a long leader of short pulses, then the header block (countdown
-// 137..129, file type, start and end address, 16-byte name, padding, XOR
-// checksum), then the same block again with the countdown 9..1, then the data
-// in the same form.
+// A saved program starts with a long leader of short pulses, then the header
+// block (countdown 137..129, file type, start and end address, 16-byte name,
+// padding, XOR checksum), then the same block again with the countdown 9..1,
+// then the data in the same form (pulses and bytes: core/rom_format.h).
 //
 // Pulse lengths vary with the machine and with the tape, so the three classes
 // are tuned to each header from a histogram of the pulses after its leader.
@@ -20,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "core/rom_format.h"
 #include "core/tap_image.h"
 
 namespace rw {
@@ -62,7 +59,7 @@ class RomDecoder {
  public:
   inline static constexpr int kSampleSize = 1025;
   inline static constexpr int kHistogramSize = 513;  // values 0..512 (a version-2 pulse is two bytes)
-  inline static constexpr int kBlockSize = 202;      // countdown 9, header 192, checksum 1
+  inline static constexpr int kBlockSize = rom_block::kHeaderBlockSize;
   inline static constexpr int kMinLeader = 1000;     // a leader must be longer than this
   inline static constexpr int kRepeatGap = 78;
   // How far after the first copy's end marker the repeat may start. On real
@@ -76,27 +73,26 @@ class RomDecoder {
   explicit RomDecoder(const TapImage& image);
   explicit RomDecoder(TapImage&&) = delete;  // the decoder keeps a reference
 
-  // Default classes of a machine, and step/bytePulses of a version.
+  // The default classes of a machine (the image's version sets the step).
   void SetPulseClasses(uint8_t machine, uint8_t version);
   // Puts class bounds back in force (in TapeSection::bounds order).
   void SetBounds(const std::array<uint8_t, 6>& bounds);
-  std::array<uint8_t, 6> Bounds() const { return bounds_; }
+  std::array<uint8_t, 6> Bounds() const { return classes_.bounds(); }
+  const PulseClasses& classes() const { return classes_; }
 
-  int step() const { return step_; }
-  int bytePulses() const { return bytePulses_; }
+  int step() const { return pulses_.step(); }
+  int bytePulses() const { return pulses_.bytePulses(); }
   const TapImage& image() const { return image_; }
 
   // The pulse at `pos`: one byte, or in version 2 two half-waves added and
   // capped at 255. Outside the image 0, which is in no class.
-  int ReadPulse(int64_t pos) const;
-  bool IsShort(int value) const { return InClass(value, kShortBit); }
-  bool IsMedium(int value) const { return InClass(value, kMediumBit); }
-  bool IsLong(int value) const { return InClass(value, kLongBit); }
+  int ReadPulse(int64_t pos) const { return pulses_.Pulse(pos); }
+  bool IsShort(int value) const { return classes_.IsShort(value); }
+  bool IsMedium(int value) const { return classes_.IsMedium(value); }
+  bool IsLong(int value) const { return classes_.IsLong(value); }
 
-  // 0 or 1, or -1 when the pulse pair at `pos` is not a bit.
-  int DecodeBit(int64_t pos) const;
   // 0..255; -1 when no byte starts at `pos`; -2 on a parity error.
-  int DecodeByte(int64_t pos) const;
+  int DecodeByte(int64_t pos) const { return DecodeRomByte(pulses_, classes_, pos); }
 
   // Decodes up to 202 bytes from `pos` into blockBuffer() and records where
   // the last byte read (the checksum) begins: headerChecksumPos for copy 1,
@@ -127,12 +123,6 @@ class RomDecoder {
   int untitledCounter = 0;
 
  private:
-  static constexpr uint8_t kShortBit = 1, kMediumBit = 2, kLongBit = 4;
-
-  bool InClass(int value, uint8_t bit) const {
-    return value >= 0 && value < 256 && (classOf_[static_cast<size_t>(value)] & bit) != 0;
-  }
-  void RebuildClassTable();
   bool FindNextSectionWholePulses(int64_t from, TapeSection& section);
   bool FindNextSectionHalfWaves(int64_t from, TapeSection& section);
   bool FindLongLeaderEnd(int64_t from, int64_t limit, int64_t& leaderStart, int64_t& leaderEnd) const;
@@ -143,10 +133,8 @@ class RomDecoder {
   void FillSection(int64_t leaderStart, int64_t headerPos, const std::string& rawName, TapeSection& section);
 
   const TapImage& image_;
-  int step_ = 1;
-  int bytePulses_ = 20;
-  std::array<uint8_t, 6> bounds_{};
-  std::array<uint8_t, 256> classOf_{};  // class bits of every pulse value, rebuilt with the bounds
+  PulseStream pulses_;
+  PulseClasses classes_;
   std::vector<uint8_t> blockBuffer_;
   std::vector<int> sample_;
   std::vector<int> histogram_;

@@ -6,14 +6,15 @@
 #include <system_error>
 
 #include "core/pulse_timing.h"
+#include "core/rom_format.h"
 #include "core/safe_file.h"
 #include "core/utilities.h"
 
 namespace rw {
 namespace {
 
-constexpr size_t kNameLength = 16;
-constexpr int kNameOffset = 14;  // name bytes 14..29 of a header block
+constexpr size_t kNameLength = rom_block::kNameLength;
+constexpr int kNameOffset = rom_block::kNameIndex;
 
 void Store(TapImage& image, int64_t pos, int value) {
   // The trailing zero element is not part of the file and stays 0.

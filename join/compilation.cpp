@@ -8,6 +8,7 @@
 #include "core/pulse_timing.h"
 #include "core/tap_image.h"
 #include "core/utilities.h"
+#include "join/natural_order.h"
 #include "platform/messages.h"
 
 namespace rw {
@@ -22,8 +23,11 @@ const std::string& NameOf(const std::vector<std::string>& names, uint8_t value) 
   return value < names.size() ? names[value] : unknown;
 }
 
-// The list's text order; "**" sorts before "/", so pauses come first.
-bool PathBefore(const CompilationRow& a, const CompilationRow& b) { return a.path < b.path; }
+// Pauses first, then the paths in natural order.
+bool PathBefore(const CompilationRow& a, const CompilationRow& b) {
+  if (a.IsPause() != b.IsPause()) return a.IsPause();
+  return NaturalLess(a.path, b.path);
+}
 
 bool EndsWithTap(const std::string& name) {
   if (name.size() < 4) return false;
@@ -129,7 +133,8 @@ bool Compilation::AddTapDirectory(const std::string& directory, const std::strin
     messages_.Critical(kRefusalTitle, "Error while reading directory " + directory + " : " + error.message());
     return false;
   }
-  std::sort(names.begin(), names.end());
+  std::sort(names.begin(), names.end(),
+            [](const std::string& a, const std::string& b) { return NaturalLess(a, b); });
 
   const std::string folder = !directory.empty() && directory.back() == '/' ? directory : directory + "/";
   std::error_code skipError;

@@ -58,7 +58,7 @@ class Compilation {
   // images already listed (a message has been shown).
   bool AddTapFile(const std::string& path);
   // Adds the tape images (".tap", any case) directly inside `directory`, in
-  // ascending file-name order; stops at the first one that fails.
+  // natural file-name order (NaturalLess); stops at the first one that fails.
   bool AddTapDirectory(const std::string& directory);
   // The same, passing over the file `skipPath` names (the output of the join
   // being made, which must never become one of its own inputs).
@@ -78,7 +78,7 @@ class Compilation {
   // of the list, with no current row, or while sorting is on.
   bool MoveRowUp();
   bool MoveRowDown();
-  // With sorting on, rows are kept in ascending order of their path text
+  // With sorting on, rows are kept in natural order of their paths
   // (pauses first) and cannot be moved; turning it off keeps the order.
   void SetSorted(bool on);
   bool CanMoveRows() const { return !sorted_; }

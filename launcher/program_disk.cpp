@@ -6,6 +6,7 @@
 #include <iterator>
 #include <system_error>
 
+#include "core/rom_format.h"
 #include "core/safe_file.h"
 #include "core/utilities.h"
 #include "launcher/staged_disk_image.h"
@@ -28,7 +29,7 @@ constexpr int kDirectoryTrack = 18;
 constexpr int kDirectoryTrackSectors = 19;
 constexpr size_t kD64Size = 174848;
 constexpr size_t kNameOffset = 5;
-constexpr size_t kNameLength = 16;
+constexpr size_t kNameLength = rom_block::kNameLength;
 constexpr uint8_t kPadding = 0xA0;
 
 // Walks the directory chain; `visit(entryOffset)` for every used entry.

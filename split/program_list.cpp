@@ -34,13 +34,14 @@ bool ProgramList::LoadAndParse(const std::string& path, Messages& messages, cons
   image_ = std::move(loaded);
   usPerCycle_ = SelectClock(image_.machine, image_.video);
   loadedPath_ = path;
-  facts_ = DescribeImage(image_, usPerCycle_, decimalSeparator_);
+  ParsedTape parsed = ParseTape(image_, usPerCycle_, progress);
+  facts_ = DescribeImage(image_, parsed, decimalSeparator_);
 
   sections_.clear();
   starts_.clear();
   ends_.clear();
   rows_.clear();
-  for (auto& program : ParsePrograms(image_, usPerCycle_, progress)) {
+  for (auto& program : parsed.rows) {
     ListRow row;
     row.program = program.section.name;
     row.start = OffsetText(program.section.start);

@@ -11,9 +11,10 @@ const char* const kVideoNames[] = {"PAL", "NTSC"};
 
 }  // namespace
 
-std::vector<ProgramRow> ParsePrograms(const TapImage& image, float usPerCycle, const Progress& progress) {
-  std::vector<ProgramRow> rows;
-  if (image.FileLength() <= kTapHeaderSize) return rows;
+ParsedTape ParseTape(const TapImage& image, float usPerCycle, const Progress& progress) {
+  ParsedTape parsed;
+  std::vector<ProgramRow>& rows = parsed.rows;
+  if (image.FileLength() <= kTapHeaderSize) return parsed;
   RomDecoder decoder(image);
   decoder.untitledCounter = 0;
   int64_t pos = kTapHeaderSize;
@@ -25,20 +26,33 @@ std::vector<ProgramRow> ParsePrograms(const TapImage& image, float usPerCycle, c
     if (progress) progress(pos, image.FileLength());
   }
   if (!rows.empty()) rows.back().end = image.FileLength() - 1;
-  for (auto& row : rows) row.durationUs = PulseDuration(image, row.section.start, row.end, usPerCycle);
+  std::vector<std::pair<int64_t, int64_t>> stretches;
+  stretches.reserve(rows.size());
+  for (const auto& row : rows) stretches.emplace_back(row.section.start, row.end);
+  const StretchTimes times = MeasureStretches(image, stretches, usPerCycle);
+  for (size_t i = 0; i < rows.size(); ++i) rows[i].durationUs = times.stretches[i];
+  parsed.totalUs = times.total;
   if (progress) progress(image.FileLength(), image.FileLength());
-  return rows;
+  return parsed;
+}
+
+std::vector<ProgramRow> ParsePrograms(const TapImage& image, float usPerCycle, const Progress& progress) {
+  return ParseTape(image, usPerCycle, progress).rows;
 }
 
 ImageFacts DescribeImage(const TapImage& image, float usPerCycle, const std::string& decimalSeparator) {
+  ParsedTape measured;
+  measured.totalUs = PulseDuration(image, kTapHeaderSize, image.FileLength() - 1, usPerCycle);
+  return DescribeImage(image, measured, decimalSeparator);
+}
+
+ImageFacts DescribeImage(const TapImage& image, const ParsedTape& parsed, const std::string& decimalSeparator) {
   ImageFacts facts;
   facts.machine = image.machine <= 2 ? kMachineNames[image.machine] : "";
   facts.version = "TAP V" + std::to_string(image.version);
   facts.video = image.video <= 1 ? kVideoNames[image.video] : "";
-  const int32_t lastOffset = image.FileLength() - 1;
   facts.size = FormatSize(image.FileLength(), decimalSeparator);
-  facts.totalDuration =
-      DurationText(PulseDuration(image, kTapHeaderSize, lastOffset, usPerCycle), decimalSeparator);
+  facts.totalDuration = DurationText(parsed.totalUs, decimalSeparator);
   return facts;
 }
 

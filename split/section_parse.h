@@ -30,9 +30,16 @@ struct ProgramRow {
 // Told how far a long piece of work has come: `done` of `total` units.
 using Progress = std::function<void(int64_t done, int64_t total)>;
 
-// Every program of `image`, in the order found. Untitled programs are
+// Every program of `image`, in the order found, and the image's playing
+// time, measured in the same walk over the pulses. Untitled programs are
 // numbered from 0 within this parse. `progress`, when set, hears the file
 // offset reached after each program, of the file's length.
+struct ParsedTape {
+  std::vector<ProgramRow> rows;
+  double totalUs = 0;  // playing time of positions 20..last
+};
+ParsedTape ParseTape(const TapImage& image, float usPerCycle, const Progress& progress = {});
+// The rows alone.
 std::vector<ProgramRow> ParsePrograms(const TapImage& image, float usPerCycle, const Progress& progress = {});
 
 // The image facts of the "Current File" frame.
@@ -45,6 +52,8 @@ struct ImageFacts {
 };
 
 ImageFacts DescribeImage(const TapImage& image, float usPerCycle, const std::string& decimalSeparator);
+// The same with the playing time that the parse measured.
+ImageFacts DescribeImage(const TapImage& image, const ParsedTape& parsed, const std::string& decimalSeparator);
 
 // Cell texts of a row.
 std::string OffsetText(int64_t offset);  // HexPad(offset, 6): "000014"

@@ -65,13 +65,14 @@ TapeSummary SummariseTape(const std::string& path, const std::string& decimalSep
       return summary;
     }
     const float usPerCycle = SelectClock(image.machine, image.video);
-    const ImageFacts facts = DescribeImage(image, usPerCycle, decimalSeparator);
+    const ParsedTape parsed = ParseTape(image, usPerCycle);
+    const ImageFacts facts = DescribeImage(image, parsed, decimalSeparator);
     summary.machine = facts.machine;
     summary.version = image.version;
     summary.video = facts.video;
     summary.size = facts.size;
     summary.duration = facts.totalDuration;
-    summary.programs = SummarisePrograms(image, ParsePrograms(image, usPerCycle), decimalSeparator);
+    summary.programs = SummarisePrograms(image, parsed.rows, decimalSeparator);
   } catch (const std::bad_alloc&) {
     // A huge image on a machine short of memory is one refused tape, not the
     // end of the whole catalogue.

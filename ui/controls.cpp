@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include "ui/palette_icon.h"
+
 namespace rw {
 namespace {
 
@@ -23,7 +25,7 @@ QStringList LocalFiles(const QMimeData* data) {
 
 QPushButton* CommandButton(QWidget* parent, const QString& objectName, const QString& caption,
                            const QString& toolTip, const QIcon& icon) {
-  auto* button = new QPushButton(icon, caption, parent);
+  auto* button = new QPushButton(icon.isNull() ? icon : PaletteIcon(icon), caption, parent);
   button->setObjectName(objectName);
   button->setToolTip(toolTip);
   button->setAutoDefault(true);

@@ -44,7 +44,7 @@ ConvertWindow::ConvertWindow(QWidget* parent) : QWidget(parent) {
   QPushButton* remove = PictureButton(this, "vkCommand2", "Remove one .HTAP file/Directory from the list",
                                       StandardIcon(QStyle::SP_TrashIcon));
 
-  auto* label2 = new QLabel("Output Directory", this);
+  auto* label2 = new QLabel("&Output Directory", this);
   label2->setObjectName("Label2");
   auto* text1 = new QLineEdit(this);
   text1->setObjectName("Text1");

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
@@ -16,12 +17,15 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "core/utilities.h"
 #include "join/join_operation.h"
 #include "platform/file_dialogs.h"
 #include "platform/locale.h"
 #include "platform/messages.h"
 #include "platform/remembered_paths.h"
+#include "ui/palette_icon.h"
 #include "ui/pause_dialog.h"
 #include "ui/wait_box.h"
 #include "ui/wait_messages.h"
@@ -69,7 +73,7 @@ QPushButton* PictureButton(const char* objectName, QStyle::StandardPixmap pixmap
                            QWidget* parent) {
   auto* button = new QPushButton(parent);
   button->setObjectName(objectName);
-  button->setIcon(parent->style()->standardIcon(pixmap, nullptr, button));
+  button->setIcon(PaletteIcon(parent->style()->standardIcon(pixmap, nullptr, button)));
   button->setIconSize(QSize(24, 24));
   button->setToolTip(tooltip);
   button->setAccessibleName(tooltip);
@@ -94,7 +98,7 @@ JoinWindow::JoinWindow(RememberedPaths& paths, Messages& messages, FileDialogs& 
     return dialog.PopUp(window());
   };
 
-  sort_ = new QCheckBox("Sort Automatically", this);
+  sort_ = new QCheckBox("Sort &Automatically", this);
   sort_->setObjectName("Check1");
   connect(sort_, &QCheckBox::toggled, this, &JoinWindow::SetSorted);
 
@@ -114,7 +118,10 @@ JoinWindow::JoinWindow(RememberedPaths& paths, Messages& messages, FileDialogs& 
   list_->setAcceptDrops(true);
   list_->setDragDropMode(QAbstractItemView::DropOnly);
   list_->header()->setStretchLastSection(false);
-  for (int column = 0; column < kColumnCount; ++column) list_->setColumnWidth(column, kColumnWidths[column]);
+  // Each column at least as wide as its caption while the list is empty.
+  for (int column = 0; column < kColumnCount; ++column) {
+    list_->setColumnWidth(column, std::max(kColumnWidths[column], list_->header()->sectionSizeHint(column)));
+  }
   auto* removeKey = new QAction(list_);
   removeKey->setShortcut(QKeySequence::Delete);
   removeKey->setShortcutContext(Qt::WidgetShortcut);
@@ -128,9 +135,9 @@ JoinWindow::JoinWindow(RememberedPaths& paths, Messages& messages, FileDialogs& 
   moveUp_ = PictureButton("vkCommand5", QStyle::SP_ArrowUp, "Move on .TAP file Up in the list", this);
   moveDown_ = PictureButton("vkCommand6", QStyle::SP_ArrowDown, "Move on .TAP file Down in the list", this);
   auto* addPause = PictureButton("vkCommand7", QStyle::SP_MediaPause, "Add a specific Pause", this);
-  join_ = new QPushButton("Join Files", this);
+  join_ = new QPushButton("&Join Files", this);
   join_->setObjectName("vkCommand3");
-  join_->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton, nullptr, join_));
+  join_->setIcon(PaletteIcon(style()->standardIcon(QStyle::SP_DialogSaveButton, nullptr, join_)));
   join_->setToolTip("Join the .TAP files in the list to obtain a single .TAP file");
   join_->setAccessibleName(join_->toolTip());
   connect(remove_, &QPushButton::clicked, this, &JoinWindow::RemoveFiles);
@@ -145,7 +152,8 @@ JoinWindow::JoinWindow(RememberedPaths& paths, Messages& messages, FileDialogs& 
   frame->setObjectName("Frame1");
   total_ = new QLabel(frame);
   total_->setObjectName("Label1");
-  total_->setAccessibleName("Total Duration");
+  // A screen reader reads the total itself, with its caption as description.
+  total_->setAccessibleDescription("Total Duration");
   auto* frameLayout = new QHBoxLayout(frame);
   frameLayout->addWidget(total_);
 
@@ -158,12 +166,29 @@ JoinWindow::JoinWindow(RememberedPaths& paths, Messages& messages, FileDialogs& 
   layout->addWidget(sort_);
   layout->addWidget(list_, 1);
   layout->addLayout(buttons);
-  setTabOrder(sort_, list_);
+  // The order in which they stand on screen.
+  QWidget* order[] = {sort_, list_, addFile, addFolder, addPause, remove_, moveUp_, moveDown_, join_};
+  for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+  addFile->setFocus();  // an empty list: adding is the first thing to do
 
   ShowCompilation();
 }
 
 JoinWindow::~JoinWindow() = default;
+
+bool JoinWindow::HasUnjoinedRows() const {
+  return !compilation_->rows().empty() && compilation_->rows() != joinedRows_;
+}
+
+void JoinWindow::closeEvent(QCloseEvent* event) {
+  if (HasUnjoinedRows() &&
+      !messages_.AskYesNo("WARNING!", MessageIcon::Question,
+                          "Your TAP compilation has not been joined. Are you sure you want to close it and lose it?")) {
+    event->ignore();
+    return;
+  }
+  QWidget::closeEvent(event);
+}
 
 void JoinWindow::TakeSelection() {
   Compilation& c = *compilation_;
@@ -272,9 +297,11 @@ void JoinWindow::SetSorted(bool on) {
 
 void JoinWindow::JoinFiles() {
   if (!compilation_->joinAvailable()) return;
-  const std::string path =
+  std::string path =
       fileDialogs_.SaveFile("Join to TAP file", paths_.ReadPersistentPath(PersistentPath::SavePath), TapFilters());
   if (path.empty()) return;
+  // "joined1" means joined1.tap; a name with an extension is taken as typed.
+  if (FileNameOf(path).find('.') == std::string::npos) path += ".tap";
   // The old file stays until the new image is complete: the join builds it
   // beside the old one and only then puts it in its place.
   const bool replace = FileExists(path);
@@ -292,6 +319,7 @@ void JoinWindow::JoinFiles() {
   const bool joined = JoinToTapFile(*compilation_, path, replace, messages, progress);
   if (waitBox_) waitBox_->ShowWait(QString(), false);
   if (!joined) return;
+  joinedRows_ = compilation_->rows();
   paths_.WritePersistentPath(ParentFolder(path), PersistentPath::SavePath);
   messages_.Info("INFO", "Join operation Executed Correctly !");
 }

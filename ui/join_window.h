@@ -36,6 +36,8 @@ class JoinWindow : public QWidget {
   std::function<std::string()> askPause;
 
   const Compilation& compilation() const { return *compilation_; }
+  // Rows added, removed or moved since the last join (or since opening).
+  bool HasUnjoinedRows() const;
 
  public slots:
   void RemoveFiles();     // vkCommand1
@@ -49,6 +51,10 @@ class JoinWindow : public QWidget {
   // Adds dropped files in the order given; a refused one does not stop the rest.
   void AddDroppedFiles(const QStringList& paths);
 
+ protected:
+  // Asks before a compilation that was never joined is thrown away.
+  void closeEvent(QCloseEvent* event) override;
+
  private:
   // The list's selection and current row go to the compilation before a
   // command that acts on them, and the list is redrawn from it afterwards.
@@ -60,6 +66,7 @@ class JoinWindow : public QWidget {
   FileDialogs& fileDialogs_;
   WaitBox* waitBox_;
   std::unique_ptr<Compilation> compilation_;
+  std::vector<CompilationRow> joinedRows_;  // the rows as last joined
 
   QCheckBox* sort_;
   QTreeWidget* list_;

@@ -50,24 +50,26 @@ LauncherDeviceDialog::LauncherDeviceDialog(Messages& messages, QWidget* parent)
   setWindowTitle("Launcher Disk Creation");
   setModal(true);
 
-  auto* deviceLabel = Label("Label2", "Device number of Tapewell", this);
+  auto* deviceLabel = Label("Label2", "De&vice number of Tapewell", this);
   device_ = new QLineEdit("8", this);
   device_->setObjectName("Text2");
   device_->setAccessibleName("Device number of Tapewell");
   deviceLabel->setBuddy(device_);
   auto* directoryLabel = Label("Label1",
-                               "Directory on the SDCard where the .TAP file is located, leave blank if the index disk "
+                               "&Directory on the SDCard where the .TAP file is located, leave blank if the index disk "
                                "is in the same directory where the .TAP file is",
                                this);
   directoryLabel->setWordWrap(true);
   directory_ = new QLineEdit(this);
   directory_->setObjectName("Text1");
   directory_->setAccessibleName("Directory on the SDCard");
+  directory_->setAccessibleDescription(
+      "Leave blank if the index disk is in the same directory where the .TAP file is");
   directoryLabel->setBuddy(directory_);
 
-  QPushButton* next = Button("Command1", "Next >", this);
+  QPushButton* next = Button("Command1", "&Next >", this);
   next->setDefault(true);
-  QPushButton* cancel = Button("Command2", "Cancel", this);
+  QPushButton* cancel = Button("Command2", "&Cancel", this);
   connect(next, &QPushButton::clicked, this, &LauncherDeviceDialog::Next);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -101,23 +103,21 @@ TargetSystemDialog::TargetSystemDialog(const std::string& proposedDiskName, cons
   auto* programLabel = Label("Label1", "Program named: ", this);
   auto* proposed = Label("Label2", QString::fromStdString(proposedDiskName), this);
   proposed->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  auto* systemLabel = Label("Label3", "Will have to be executed on a: ", this);
+  auto* systemLabel = Label("Label3", "&Will have to be executed on a: ", this);
   systems_ = new QComboBox(this);
   systems_->setObjectName("Combo1");
-  systems_->setAccessibleName("Target system");
   for (const TargetSystem& system : TargetSystems()) systems_->addItem(system.entry);
   systems_->setCurrentIndex(0);
   systemLabel->setBuddy(systems_);
-  auto* nameLabel = Label("Label4", "Name it as:", this);
+  auto* nameLabel = Label("Label4", "&Name it as:", this);
   name_ = new QLineEdit(QString::fromStdString(name), this);
   name_->setObjectName("Text1");
-  name_->setAccessibleName("Name on the disk");
   nameLabel->setBuddy(name_);
 
-  QPushButton* forAll = Button("Command1", "For All remaining", this);
-  QPushButton* next = Button("Command2", "Next >", this);
+  QPushButton* forAll = Button("Command1", "For &All remaining", this);
+  QPushButton* next = Button("Command2", "N&ext >", this);
   next->setDefault(true);
-  QPushButton* cancel = Button("Command3", "Cancel", this);
+  QPushButton* cancel = Button("Command3", "&Cancel", this);
   connect(forAll, &QPushButton::clicked, this, [this] { Finish(TargetAction::ForAllRemaining); });
   connect(next, &QPushButton::clicked, this, [this] { Finish(TargetAction::Next); });
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);

@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <functional>
 #include <QCoreApplication>
 #include <QDir>
@@ -8,6 +9,7 @@
 #include <QLayout>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QToolBar>
 #include <QWindow>
@@ -24,6 +26,8 @@
 #include "ui/index_d64.h"
 #include "ui/join_window.h"
 #include "ui/launcher_dialogs.h"
+#include "ui/palette_icon.h"
+#include "ui/recent_files.h"
 #include "ui/split_window.h"
 #include "ui/wait_box.h"
 
@@ -69,11 +73,13 @@ void MainWindow::StartUp(const Services* services) {
     paths_ = &services->paths;
     messages_ = &services->messages;
     fileDialogs_ = &services->fileDialogs;
+    recent_ = std::make_unique<RecentFiles>(services->settingsFile);
   } else {
     owned_ = std::make_unique<Owned>(this);
     paths_ = &owned_->settings;
     messages_ = &owned_->messages;
     fileDialogs_ = &owned_->fileDialogs;
+    recent_ = std::make_unique<RecentFiles>(&owned_->settings);
   }
   setWindowTitle(QStringLiteral("Reelwright ") + QStringLiteral(REELWRIGHT_VERSION));
 
@@ -100,6 +106,13 @@ void MainWindow::BuildMenusAndToolbar() {
   };
   QMenu* file = menuBar()->addMenu("&File");
   file->setObjectName("menuFile");
+  addItem(file, "menuOpen", QString::fromUtf8("&Open\u2026"), [this] { Split()->LoadFile(); });
+  file->actions().constLast()->setShortcut(QKeySequence::Open);
+  recentMenu_ = file->addMenu("Open &Recent");
+  recentMenu_->setObjectName("menuRecent");
+  connect(recentMenu_, &QMenu::aboutToShow, this, &MainWindow::FillRecentMenu);
+  FillRecentMenu();
+  file->addSeparator();
   addItem(file, "menuExit", "E&xit", [this] { Exit(); });
   QMenu* tools = menuBar()->addMenu("&Tools");
   tools->setObjectName("menuTools");
@@ -129,7 +142,7 @@ void MainWindow::BuildMenusAndToolbar() {
       {"Convert", "Convert HTAP Files", ProgramIcon("convert")},
   };
   for (const Button& button : buttons) {
-    QAction* action = toolbar->addAction(button.icon, button.toolTip);
+    QAction* action = toolbar->addAction(PaletteIcon(button.icon), button.toolTip);
     action->setObjectName(button.key);
     action->setToolTip(button.toolTip);
     if (QWidget* widget = toolbar->widgetForAction(action)) {
@@ -139,6 +152,33 @@ void MainWindow::BuildMenusAndToolbar() {
     const QString key = QString::fromLatin1(button.key);
     connect(action, &QAction::triggered, this, [this, key] { ToolbarButtonClick(key); });
   }
+}
+
+void MainWindow::FillRecentMenu() {
+  // Deleted later: an entry may be refilling the menu from its own click.
+  for (QAction* old : recentMenu_->actions()) {
+    recentMenu_->removeAction(old);
+    old->deleteLater();
+  }
+  const QStringList files = recent_->Files();
+  recentMenu_->setEnabled(!files.isEmpty());
+  for (int i = 0; i < files.size(); ++i) {
+    const QString path = files.at(i);
+    QString caption = QFileInfo(path).fileName().replace('&', "&&");
+    QAction* action = recentMenu_->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(caption));
+    action->setToolTip(path);
+    action->setStatusTip(path);
+    connect(action, &QAction::triggered, this, [this, path] {
+      // A tape that cannot be loaded any more (its message is shown) leaves the list.
+      if (!Split()->LoadAndParse(path)) recent_->Remove(path);
+    });
+  }
+}
+
+void MainWindow::ShowLoadedTape(const QString& path) {
+  recent_->Add(path);
+  FillRecentMenu();
+  setWindowTitle(QFileInfo(path).fileName() + QStringLiteral(" - Reelwright ") + QStringLiteral(REELWRIGHT_VERSION));
 }
 
 void MainWindow::ToolbarButtonClick(const QString& key) {
@@ -154,6 +194,14 @@ void MainWindow::ToolbarButtonClick(const QString& key) {
 }
 
 void MainWindow::Exit() { close(); }
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (!join_.isNull() && !join_->close()) {
+    event->ignore();
+    return;
+  }
+  QMainWindow::closeEvent(event);
+}
 
 QMdiSubWindow* MainWindow::OpenTool(QPointer<QMdiSubWindow>& slot, QWidget* (MainWindow::*create)()) {
   if (slot.isNull()) {
@@ -197,6 +245,10 @@ SplitWindow* MainWindow::splitWindow() const {
 QWidget* MainWindow::CreateSplitWindow() {
   auto* window = new SplitWindow(*paths_, *messages_, *fileDialogs_, *waitBox_);
   window->setWindowIcon(ProgramIcon("split"));
+  connect(window, &SplitWindow::loaded, this, &MainWindow::ShowLoadedTape);
+  // Closing the split window lets its tape go.
+  connect(window, &QObject::destroyed, this,
+          [this] { setWindowTitle(QStringLiteral("Reelwright ") + QStringLiteral(REELWRIGHT_VERSION)); });
   // "Index D64": the launcher disk for the ticked groups; its two dialogs
   // are centred over the main window, the tools found beside the program or
   // on the PATH.

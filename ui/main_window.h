@@ -10,11 +10,14 @@
 #include <memory>
 
 class QMdiArea;
+class QMenu;
 class QMdiSubWindow;
 
 namespace rw {
 
 class AboutBox;
+class cInifile;
+class RecentFiles;
 class ConvertWindow;
 class FileDialogs;
 class Messages;
@@ -29,6 +32,8 @@ struct Services {
   RememberedPaths& paths;
   Messages& messages;
   FileDialogs& fileDialogs;
+  // Where the recently opened tapes are kept; null: for this run only.
+  cInifile* settingsFile = nullptr;
 };
 
 class MainWindow : public QMainWindow {
@@ -66,11 +71,19 @@ class MainWindow : public QMainWindow {
   QMdiArea* mdiArea() { return area_; }
   SplitWindow* splitWindow() const;  // null while closed
 
+ protected:
+  // The join window may keep the program open: it asks before an unjoined
+  // compilation is lost.
+  void closeEvent(QCloseEvent* event) override;
+
  private:
   struct Owned;
 
   void StartUp(const Services* services);
   void BuildMenusAndToolbar();
+  void FillRecentMenu();
+  // The window's caption, naming the tape the split window has loaded.
+  void ShowLoadedTape(const QString& path);
   // Shows `widget` (one of the tool windows) in its child window, creating
   // that on first use, placed by PlaceChild and in front.
   QMdiSubWindow* OpenTool(QPointer<QMdiSubWindow>& slot, QWidget* (MainWindow::*create)());
@@ -80,6 +93,8 @@ class MainWindow : public QMainWindow {
   QWidget* CreateConvertWindow();
 
   std::unique_ptr<Owned> owned_;
+  std::unique_ptr<RecentFiles> recent_;
+  QMenu* recentMenu_ = nullptr;
   RememberedPaths* paths_ = nullptr;
   Messages* messages_ = nullptr;
   FileDialogs* fileDialogs_ = nullptr;

@@ -29,10 +29,10 @@ PauseDialog::PauseDialog(std::string decimalSeparator, Messages& messages, QWidg
   text_->setAccessibleName("Pause duration");
   prompt_->setBuddy(text_);
 
-  auto* add = new QPushButton("Add", this);
+  auto* add = new QPushButton("&Add", this);
   add->setObjectName("Command1");
   add->setDefault(true);
-  auto* cancel = new QPushButton("Cancel", this);
+  auto* cancel = new QPushButton("&Cancel", this);
   cancel->setObjectName("Command2");
   connect(add, &QPushButton::clicked, this, &PauseDialog::Add);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);

@@ -2,6 +2,7 @@
 
 #include "split/program_data.h"
 #include "split/program_list.h"
+#include "ui/data_state_icon.h"
 
 namespace rw {
 namespace {
@@ -19,12 +20,15 @@ int ProgramTableModel::columnCount(const QModelIndex& parent) const { return par
 QVariant ProgramTableModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= list_.RowCount()) return {};
   const ListRow& row = list_.rows()[static_cast<size_t>(index.row())];
-  if (role == Qt::CheckStateRole && index.column() == kTick) return row.checked ? Qt::Checked : Qt::Unchecked;
-  if (role == Qt::ToolTipRole) {
-    if (dataTips_.size() != list_.rows().size()) dataTips_.assign(list_.rows().size(), QString());
-    QString& tip = dataTips_[static_cast<size_t>(index.row())];
-    if (tip.isEmpty()) tip = QString::fromStdString(DataSummary(ReadRowData(list_, index.row() + 1)));
-    return tip;
+  if (index.column() == kTick) {
+    if (role == Qt::CheckStateRole) return row.checked ? Qt::Checked : Qt::Unchecked;
+    // A tick box has no text of its own: a screen reader names it by its program.
+    if (role == Qt::AccessibleTextRole) return QString::fromStdString(row.program);
+  }
+  if (role == Qt::ToolTipRole) return Look(index.row()).tip;
+  if (index.column() == kProgram) {
+    if (role == Qt::DecorationRole) return statesShown_ ? DataStateIcon(Look(index.row()).state) : QVariant();
+    if (role == Qt::AccessibleDescriptionRole) return QString::fromLatin1(DataStateText(Look(index.row()).state));
   }
   if (role != Qt::DisplayRole) return {};
   switch (index.column()) {
@@ -54,15 +58,28 @@ Qt::ItemFlags ProgramTableModel::flags(const QModelIndex& index) const {
 }
 
 QVariant ProgramTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
-  if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+  if (orientation != Qt::Horizontal) return {};
+  if (section == kTick && role == Qt::AccessibleTextRole) return QStringLiteral("Tick");
+  if (section == kTick && role == Qt::ToolTipRole) return QStringLiteral("Tick the last program of each group");
+  if (role != Qt::DisplayRole) return {};
   static const char* const kHeaders[kColumns] = {"", "Program", "Start", "End", "Duration", "Check1", "Check2"};
   return section >= 0 && section < kColumns ? QString::fromLatin1(kHeaders[section]) : QVariant();
 }
 
 void ProgramTableModel::Reload() {
   beginResetModel();
-  dataTips_.clear();
+  looks_.clear();
   endResetModel();
+}
+
+const ProgramTableModel::DataLook& ProgramTableModel::Look(int row) const {
+  if (looks_.size() != list_.rows().size()) looks_.assign(list_.rows().size(), DataLook());
+  DataLook& look = looks_[static_cast<size_t>(row)];
+  if (!look.read) {
+    const DataResult data = ReadRowData(list_, row + 1);
+    look = {true, data.state, QString::fromStdString(DataSummary(data))};
+  }
+  return look;
 }
 
 void ProgramTableModel::ChecksChanged() {

@@ -2,12 +2,15 @@
 // The split window's list as a Qt model: one row per program of the
 // ProgramList, seven columns, the tick in the first. The ProgramList holds
 // everything; this only presents it, so the views stay fast on tapes with
-// thousands of programs. A row's tooltip tells how its program's data reads.
+// thousands of programs. A program's cell shows how its data reads by a
+// picture, its tooltip and its accessible description.
 
 #include <QAbstractTableModel>
 #include <QString>
 
 #include <vector>
+
+#include "core/data_block.h"
 
 namespace rw {
 
@@ -32,6 +35,9 @@ class ProgramTableModel : public QAbstractTableModel {
   void ChecksChanged();
   // After one row (1-based) changed, e.g. by the name editor.
   void RowChanged(int row);
+  // While off, the Program cells have no data state picture: fitting the
+  // column to its contents would otherwise read every program's data.
+  void ShowDataStates(bool on) { statesShown_ = on; }
 
  signals:
   // A tick was set or cleared through the view.
@@ -39,10 +45,18 @@ class ProgramTableModel : public QAbstractTableModel {
 
  private:
   ProgramList& list_;
-  // Each row's data line, read when its tooltip is first asked for: reading
-  // every program's data up front would double the time a long tape takes
-  // to load, for tooltips that are mostly never shown. Empty: not read yet.
-  mutable std::vector<QString> dataTips_;
+  struct DataLook {
+    bool read = false;
+    DataState state = DataState::Missing;
+    QString tip;  // DataSummary
+  };
+  // A row's data, read when its picture or tooltip is first asked for, which
+  // is when the row comes into view: reading every program's data up front
+  // would double the time a long tape takes to load.
+  const DataLook& Look(int row) const;
+
+  mutable std::vector<DataLook> looks_;
+  bool statesShown_ = true;
 };
 
 }  // namespace rw

@@ -16,6 +16,8 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "core/utilities.h"
 #include "launcher/program_disk.h"
 #include "platform/file_dialogs.h"
@@ -25,6 +27,7 @@
 #include "platform/remembered_paths.h"
 #include "split/program_data.h"
 #include "ui/controls.h"
+#include "ui/elided_label.h"
 #include "ui/name_editor.h"
 #include "ui/program_table_model.h"
 #include "ui/wait_box.h"
@@ -54,8 +57,14 @@ QLabel* FactLabel(QWidget* parent, const char* objectName) {
   auto* label = new QLabel(parent);
   label->setObjectName(objectName);
   label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  label->setMinimumWidth(90);
   return label;
+}
+
+// A screen reader names a value label by its value; an empty one would
+// otherwise be named after the frame around it ("Current File").
+void ShowValue(QLabel* label, const QString& value) {
+  label->setText(value);
+  label->setAccessibleName(value.isEmpty() ? QStringLiteral("none") : value);
 }
 
 }  // namespace
@@ -102,21 +111,22 @@ void SplitWindow::BuildControls() {
   auto* frame1 = new QGroupBox("Current File", this);
   frame1->setObjectName("Frame1");
   auto* facts = new QGridLayout(frame1);
-  filePath_ = FactLabel(frame1, "Label3");
+  filePath_ = new ElidedLabel(frame1);
+  filePath_->setObjectName("Label3");
   machine_ = FactLabel(frame1, "Label5");
   version_ = FactLabel(frame1, "Label7");
   video_ = FactLabel(frame1, "Label9");
   fileSize_ = FactLabel(frame1, "Label11");
   totalDuration_ = FactLabel(frame1, "Label13");
   items_ = FactLabel(frame1, "Label14");
-  filePath_->setMinimumWidth(0);
-  filePath_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   const auto addPair = [&](const char* name, const char* caption, QLabel* value, int row, int column, int span) {
     auto* label = new QLabel(caption, frame1);
     label->setObjectName(name);
     QFont bold = label->font();
     bold.setBold(true);
     label->setFont(bold);
+    value->setAccessibleDescription(QString::fromLatin1(caption).chopped(1));
+    ShowValue(value, QString());
     facts->addWidget(label, row, column * 2);
     facts->addWidget(value, row, column * 2 + 1, 1, span);
   };
@@ -128,6 +138,9 @@ void SplitWindow::BuildControls() {
   addPair("Label12", "Total Duration:", totalDuration_, 2, 1, 1);
   addPair("Label15", "Items:", items_, 2, 2, 1);
   for (const int column : {1, 3, 5}) facts->setColumnStretch(column, 1);
+  // A gap between a value and the next caption, however narrow the window.
+  for (const int column : {2, 4}) facts->setColumnMinimumWidth(column - 1, fontMetrics().averageCharWidth() * 14);
+  facts->setHorizontalSpacing(fontMetrics().averageCharWidth() * 2);
 
   QPushButton* load = CommandButton(this, "vkCommand3", "&Load File", "Load the .TAP file to be Split or Indexed",
                                     StandardIcon(QStyle::SP_DialogOpenButton));
@@ -150,7 +163,11 @@ void SplitWindow::BuildControls() {
   listView_->header()->setSectionsMovable(false);
   listView_->setAccessibleName("Programs on the tape");
   listView_->setToolTip("Tick the last program of each group; double click a program to edit its names");
-  for (int column = 0; column < 7; ++column) listView_->setColumnWidth(column, Twips(kColumnTwips[column]));
+  // Each column at least as wide as its caption, so that none is cut before a load.
+  for (int column = 0; column < 7; ++column) {
+    listView_->setColumnWidth(column,
+                              std::max(Twips(kColumnTwips[column]), listView_->header()->sectionSizeHint(column)));
+  }
   listView_->installEventFilter(this);
   new FileDropFilter(listView_->viewport(), [this](const QStringList& paths) {
     if (!paths.first().isEmpty()) LoadAndParse(paths.first());
@@ -227,6 +244,7 @@ void SplitWindow::BuildControls() {
   QWidget* order[] = {load,      listView_,     selectAll, selectNone, outputDir_,   chooseDir, setDefault,
                       removeDefault, marquise_, ultimate,  splitButton_, indexButton_, indexD64_};
   for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+  load->setFocus();  // nothing is loaded yet: loading is the first thing to do
 
   // The list's context menu: the ticked programs' data, out of the tape.
   extract_ = new QAction(QString::fromUtf8("E&xtract programs\u2026"), this);
@@ -235,10 +253,10 @@ void SplitWindow::BuildControls() {
   toDisk_->setObjectName("copyProgramsToDisk");
   listView_->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(listView_, &QWidget::customContextMenuRequested, this, &SplitWindow::ShowListMenu);
-  connect(extract_, &QAction::triggered, this, &SplitWindow::ExtractTicked);
-  connect(toDisk_, &QAction::triggered, this, &SplitWindow::CopyTickedToDisk);
 
   connect(load, &QPushButton::clicked, this, &SplitWindow::LoadFile);
+  connect(extract_, &QAction::triggered, this, [this] { ExtractRows(TickedRows()); });
+  connect(toDisk_, &QAction::triggered, this, [this] { CopyRowsToDisk(TickedRows()); });
   connect(table_, &ProgramTableModel::checksChanged, this, &SplitWindow::UpdateCommands);
   connect(listView_, &QTreeView::doubleClicked, this, &SplitWindow::PopUp);
   connect(selectAll, &QPushButton::clicked, this, [this] {
@@ -272,6 +290,10 @@ void SplitWindow::LoadFile() {
 }
 
 bool SplitWindow::LoadAndParse(const QString& path) {
+  // The commands would act on the tape being replaced.
+  for (QPushButton* command : {splitButton_, indexButton_, indexD64_}) command->setEnabled(false);
+  extract_->setEnabled(false);
+  toDisk_->setEnabled(false);
   waitBox_.ShowWait("Loading TAP file Please Wait!", true);
   bool parsing = false;
   const bool ok = list_.LoadAndParse(path.toStdString(), messages(), [&](int64_t done, int64_t total) {
@@ -285,6 +307,7 @@ bool SplitWindow::LoadAndParse(const QString& path) {
   });
   if (!ok) {
     waitBox_.ShowWait(QString(), false);
+    UpdateCommands();
     return false;
   }
   ShowImageInfo();
@@ -292,27 +315,34 @@ bool SplitWindow::LoadAndParse(const QString& path) {
   table_->Reload();
   FitColumns();
   listView_->setUpdatesEnabled(true);
-  items_->setText(QString::number(list_.RowCount()));
+  ShowValue(items_, QString::number(list_.RowCount()));
   if (waitBox_.isVisible()) waitBox_.ShowWait(QString(), false);
   // The folder of the file becomes the output folder unless a default is set.
   outputDir_->setText(QString::fromStdString(list_.outputDir));
   UpdateCommands();
+  emit loaded(path);
   return true;
 }
 
 void SplitWindow::ShowImageInfo() {
   const ImageFacts& facts = list_.facts();
-  filePath_->setText(QString::fromStdString(list_.loadedPath()));
-  filePath_->setToolTip(filePath_->text());
-  machine_->setText(QString::fromStdString(facts.machine));
-  version_->setText(QString::fromStdString(facts.version));
-  video_->setText(QString::fromStdString(facts.video));
-  fileSize_->setText(QString::fromStdString(facts.size));
-  totalDuration_->setText(QString::fromStdString(facts.totalDuration));
+  filePath_->SetPath(QString::fromStdString(list_.loadedPath()));
+  filePath_->setAccessibleName(filePath_->text());
+  ShowValue(machine_, QString::fromStdString(facts.machine));
+  ShowValue(version_, QString::fromStdString(facts.version));
+  ShowValue(video_, QString::fromStdString(facts.video));
+  ShowValue(fileSize_, QString::fromStdString(facts.size));
+  ShowValue(totalDuration_, QString::fromStdString(facts.totalDuration));
 }
 
 void SplitWindow::FitColumns() {
+  table_->ShowDataStates(false);
   for (int column = 0; column < table_->columnCount(); ++column) listView_->resizeColumnToContents(column);
+  table_->ShowDataStates(true);
+  // The pictures, all of one size, and their gap.
+  constexpr int kProgramColumn = 1;
+  const int picture = listView_->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, listView_);
+  listView_->setColumnWidth(kProgramColumn, listView_->columnWidth(kProgramColumn) + picture + 6);
 }
 
 void SplitWindow::UpdateCommands() {
@@ -388,13 +418,35 @@ std::string SplitWindow::DialogStartFolder() const {
 void SplitWindow::ShowListMenu(const QPoint& pos) {
   QMenu menu(this);
   menu.setToolTipsVisible(true);  // a disabled entry says why
-  menu.addAction(extract_);
-  menu.addAction(toDisk_);
+  // An unticked program under the pointer is offered on its own, as a file
+  // manager offers the file that was clicked.
+  const QModelIndex clicked = listView_->indexAt(pos);
+  const int row = clicked.isValid() ? clicked.row() + 1 : 0;
+  const bool offerRow = row > 0 && !list_.rows()[static_cast<size_t>(row - 1)].checked;
+  if (offerRow) {
+    QString name = QString::fromStdString(list_.rows()[static_cast<size_t>(row - 1)].program);
+    name.replace('&', "&&");  // a name's "&" is no shortcut
+    QAction* extractOne = menu.addAction(QString::fromUtf8("E&xtract \u201C%1\u201D\u2026").arg(name));
+    extractOne->setObjectName("extractProgram");
+    connect(extractOne, &QAction::triggered, this, [this, row] { ExtractRows({row}); });
+    QAction* copyOne = menu.addAction(QString::fromUtf8("&Copy \u201C%1\u201D to a disk image\u2026").arg(name));
+    copyOne->setObjectName("copyProgramToDisk");
+    connect(copyOne, &QAction::triggered, this, [this, row] { CopyRowsToDisk({row}); });
+  }
+  if (!offerRow && TickedRows().empty()) {
+    // Rather than two greyed entries and no reason.
+    menu.addAction(QStringLiteral("Tick programs, or right-click one, to act on them"))->setEnabled(false);
+    menu.addSeparator();
+  }
+  if (!offerRow || !TickedRows().empty()) {
+    if (offerRow) menu.addSeparator();
+    menu.addAction(extract_);
+    menu.addAction(toDisk_);
+  }
   menu.exec(listView_->viewport()->mapToGlobal(pos));
 }
 
-void SplitWindow::ExtractTicked() {
-  const std::vector<int> rows = TickedRows();
+void SplitWindow::ExtractRows(const std::vector<int>& rows) {
   if (rows.empty()) return;
   const std::string folder = fileDialogs_.ChooseFolder("Select a Directory", DialogStartFolder());
   if (folder.empty()) return;
@@ -418,12 +470,14 @@ void SplitWindow::ExtractTicked() {
   }
   std::string text = std::to_string(written) + " of " + std::to_string(rows.size()) + " program" +
                      (rows.size() == 1 ? "" : "s") + " extracted to " + folder;
-  if (!notWhole.empty()) text += "\nNot extracted:" + notWhole;
-  messages().Info("INFO", text);
+  if (notWhole.empty()) {
+    messages().Info("INFO", text);
+  } else {
+    messages().Exclamation("WARNING!", text + "\nNot extracted:" + notWhole);
+  }
 }
 
-void SplitWindow::CopyTickedToDisk() {
-  const std::vector<int> rows = TickedRows();
+void SplitWindow::CopyRowsToDisk(const std::vector<int>& rows) {
   if (rows.empty()) return;
   std::string path =
       fileDialogs_.SaveFile("Copy programs to a disk image", DialogStartFolder(), {"D64 disk image (*.d64)"});
@@ -476,6 +530,13 @@ bool SplitWindow::eventFilter(QObject* watched, QEvent* event) {
     }
     if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_F2) {
       PopUp();
+      return true;
+    }
+    // The menu key reaches the list as a context menu event; Shift+F10, the
+    // other common key for it, does not by itself.
+    if (key == Qt::Key_F10 && static_cast<QKeyEvent*>(event)->modifiers() == Qt::ShiftModifier) {
+      const QModelIndex current = listView_->currentIndex();
+      ShowListMenu(current.isValid() ? listView_->visualRect(current).center() : QPoint(0, 0));
       return true;
     }
   }

@@ -23,6 +23,7 @@ class QTreeView;
 
 namespace rw {
 
+class ElidedLabel;
 class FileDialogs;
 class Messages;
 class ProgramTableModel;
@@ -39,6 +40,9 @@ class SplitWindow : public QWidget {
   // Loads and parses the image at `path` as "Load File" does after its
   // dialog. A refused file changes nothing here.
   bool LoadAndParse(const QString& path);
+
+  // "Load File": the file dialog, then LoadAndParse.
+  void LoadFile();
 
   // Opens the name editor for the selected row; nothing without one.
   void PopUp();
@@ -59,11 +63,14 @@ class SplitWindow : public QWidget {
   // beside the program (then the PATH).
   std::string toolFolder;
 
+ signals:
+  // A tape was loaded and parsed from `path`.
+  void loaded(const QString& path);
+
  private:
   class WaitAwareMessages;
 
   void BuildControls();
-  void LoadFile();
   void ShowImageInfo();
   void FitColumns();
   void ChooseOutputFolder();
@@ -72,8 +79,9 @@ class SplitWindow : public QWidget {
   std::vector<int> TickedRows() const;
   std::string DialogStartFolder() const;
   void ShowListMenu(const QPoint& pos);
-  void ExtractTicked();
-  void CopyTickedToDisk();
+  // Rows are 1-based.
+  void ExtractRows(const std::vector<int>& rows);
+  void CopyRowsToDisk(const std::vector<int>& rows);
   void ToggleCurrentRow();
   int SelectedRow() const;
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -85,7 +93,7 @@ class SplitWindow : public QWidget {
   WaitBox& waitBox_;
   ProgramTableModel* table_;
 
-  QLabel* filePath_;       // Label3
+  ElidedLabel* filePath_;  // Label3
   QLabel* machine_;        // Label5
   QLabel* version_;        // Label7
   QLabel* video_;          // Label9

@@ -1,5 +1,6 @@
 #include "ui/wait_box.h"
 
+#include <QAccessible>
 #include <QCoreApplication>
 #include <QFrame>
 #include <QLabel>
@@ -33,6 +34,7 @@ WaitBox::WaitBox(QWidget* owner)
     : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), owner_(owner) {
   setObjectName("Form1");
   setAttribute(Qt::WA_ShowWithoutActivating);
+  setAccessibleDescription("Please wait");
   auto* frame = new QFrame(this);
   frame->setObjectName("Frame1");
   frame->setFrameShape(QFrame::Box);
@@ -64,8 +66,13 @@ void WaitBox::ShowWait(const QString& message, bool show) {
     bar_->hide();
     adjustSize();
     CenterOver(owner_, this);
+    // Shown without taking the focus, the box would go unheard: it is named
+    // by its message and announced as an alert.
+    setAccessibleName(message);
     QWidget::show();
     raise();
+    QAccessibleEvent alert(this, QAccessible::Alert);
+    QAccessible::updateAccessibility(&alert);
   } else {
     bar_->hide();
     hide();

@@ -298,6 +298,24 @@ TEST(JoinCli, PrintsTheRowsKeepsTheOrderOfItemsAndSortsOnRequest) {
   EXPECT_EQ(pulses(), pause + "AABB" + ones);
 }
 
+TEST(JoinCli, AFolderOfNumberedFilesJoinsInNumberOrder) {
+  // The names a split into more than 999 files gives; text order would put
+  // 1000 before 2 and 999.
+  test::ScratchFolder folder;
+  fs::create_directory(folder.File("parts"));
+  const std::vector<std::pair<std::string, char>> parts = {
+      {"1000.E.tap", 'E'}, {"999.D.tap", 'D'}, {"10.C.tap", 'C'}, {"2.B.tap", 'B'}, {"1.A.tap", 'A'}};
+  for (const auto& [name, fill] : parts) folder.Write("parts/" + name, test::TapBytes(0, 0, 1, 21, fill));
+  const std::string output = folder.File("joined.tap");
+  ExpectRun({"join", Q(output), Q(folder.File("parts"))}, 0);
+  EXPECT_EQ(test::ReadFileText(output).substr(20), "ABCDE");
+  // --sort puts single files into the same order.
+  QStringList sorted = {"join", "--sort", "--force", Q(output)};
+  for (const auto& [name, fill] : parts) sorted << Q(folder.File("parts/" + name));
+  ExpectRun(sorted, 0);
+  EXPECT_EQ(test::ReadFileText(output).substr(20), "ABCDE");
+}
+
 TEST(LauncherCli, OptionsReachTheLaunchersAndAnExistingDiskNeedsForce) {
   test::ScratchFolder folder;
   const std::string bin = folder.File("bin"), out = folder.File("out"), tmp = folder.File("tmp");

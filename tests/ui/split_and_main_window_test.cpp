@@ -3,6 +3,7 @@
 
 #include "ui/split_window.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QComboBox>
 #include <QContextMenuEvent>
@@ -27,7 +28,9 @@
 #include "ui/about_box.h"
 #include "ui/controls.h"
 #include "ui/convert_window.h"
+#include "settings/ini_file.h"
 #include "ui/index_d64.h"
+#include "ui/join_window.h"
 #include "ui/launcher_dialogs.h"
 #include "ui/wait_box.h"
 #include "window_driver.h"
@@ -196,19 +199,34 @@ TEST_F(SplitWindowTest, ContextMenuExtractsAndCopiesTickedProgramsAndTooltipsTel
   auto* extract = split->findChild<QAction*>("extractPrograms");
   auto* toDisk = split->findChild<QAction*>("copyProgramsToDisk");
   EXPECT_FALSE(extract->isEnabled() || toDisk->isEnabled());
+  // The menu's entries, by name, when it opens at the middle of `row` (0: below the rows).
+  const auto menuAt = [&](int row, const char* trigger = nullptr) {
+    QStringList entries;
+    QTimer::singleShot(0, [&] {
+      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+      ASSERT_NE(menu, nullptr);
+      for (QAction* entry : menu->actions()) entries << entry->objectName();
+      menu->close();
+      if (trigger != nullptr) menu->findChild<QAction*>(trigger)->trigger();
+    });
+    const QPoint at = row > 0 ? list->visualRect(list->model()->index(row - 1, 1)).center()
+                              : QPoint(5, list->viewport()->height() - 5);
+    QContextMenuEvent click(QContextMenuEvent::Mouse, at, list->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(list->viewport(), &click);
+    return entries;
+  };
+  // Nothing ticked: a right-click on a program offers that program.
+  EXPECT_EQ(menuAt(0), (QStringList{"", "", "extractPrograms", "copyProgramsToDisk"}));  // a hint first
+  desktop.dialogs.answers = {desktop.folder.path()};
+  EXPECT_EQ(menuAt(1, "extractProgram"), (QStringList{"extractProgram", "copyProgramToDisk"}));
+  EXPECT_TRUE(std::filesystem::exists(desktop.folder.File("GOOD.prg")));
+  desktop.messages.shown.clear();
   Toggle(1);
+  EXPECT_EQ(menuAt(2), (QStringList{"extractProgram", "copyProgramToDisk", "", "extractPrograms",
+                                    "copyProgramsToDisk"}));
   Toggle(2);
   EXPECT_TRUE(extract->isEnabled() && toDisk->isEnabled());
-  QList<QAction*> entries;
-  QTimer::singleShot(0, [&] {
-    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-    ASSERT_NE(menu, nullptr);
-    entries = menu->actions();
-    menu->close();
-  });
-  QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5), list->viewport()->mapToGlobal(QPoint(5, 5)));
-  QApplication::sendEvent(list->viewport(), &click);
-  EXPECT_EQ(entries, (QList<QAction*>{extract, toDisk}));
+  EXPECT_EQ(menuAt(1), (QStringList{"extractPrograms", "copyProgramsToDisk"}));
 
   // The folder dialog opens at the output folder; the damaged program is named, not written.
   outputDir->setText(QString::fromStdString(desktop.folder.path()));
@@ -216,7 +234,7 @@ TEST_F(SplitWindowTest, ContextMenuExtractsAndCopiesTickedProgramsAndTooltipsTel
   extract->trigger();
   EXPECT_EQ(desktop.dialogs.asked.back().folder, desktop.folder.path());
   EXPECT_EQ(desktop.out.Names(), Lines{"GOOD.prg"});
-  EXPECT_EQ(test::Shown(desktop.messages), Lines{"INFO | information | 1 of 2 programs extracted to " +
+  EXPECT_EQ(test::Shown(desktop.messages), Lines{"WARNING! | exclamation | 1 of 2 programs extracted to " +
                                                  desktop.out.path() + "\nNot extracted:\n2 BAD: " +
                                                  tip(2).toStdString()});
 
@@ -237,6 +255,99 @@ TEST_F(SplitWindowTest, ContextMenuExtractsAndCopiesTickedProgramsAndTooltipsTel
   ASSERT_EQ(desktop.messages.shown.size(), 2u);
   EXPECT_EQ(test::Shown(desktop.messages)[1],
             "WARNING | exclamation yes/no | File " + disk + " Already exists ! Would you like to overwrite it ?");
+}
+
+TEST_F(SplitWindowTest, KeyboardAloneLoadsTicksRenamesAndSplits) {
+  desktop.window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&desktop.window));
+  ASSERT_NE(QApplication::focusWidget(), nullptr);
+  EXPECT_EQ(QApplication::focusWidget()->objectName(), "vkCommand3");  // Load File
+  desktop.dialogs.answers = {tape};
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  ASSERT_EQ(list->model()->rowCount(), 3);
+  // The offscreen platform leaves no window active after the please-wait box; a desktop does.
+  QApplication::setActiveWindow(&desktop.window);
+  EXPECT_EQ(test::TabStops(split, 1), std::vector<std::string>{"ListView1"});
+  QTest::keyClick(list, Qt::Key_Home);
+  QTest::keyClick(list, Qt::Key_Down);
+  QTest::keyClick(list, Qt::Key_Space);
+  EXPECT_EQ(split->model().CheckStates(), (std::vector<bool>{false, true, false}));
+
+  // Only Return, Enter and F2 open the name editor; other keys do not.
+  test::ModalAnswers answers({[](QWidget* editor) { test::Click(editor, "Command2"); }});
+  for (const Qt::Key key : {Qt::Key_A, Qt::Key_Delete, Qt::Key_Insert, Qt::Key_F3, Qt::Key_Backspace}) {
+    QTest::keyClick(list, key);
+  }
+  QTest::keyClick(list, Qt::Key_F2);
+  EXPECT_EQ(answers.answered(), 1u);
+
+  // Shift+F10 opens the list's menu at the current row, here a ticked one.
+  QStringList entries;
+  QTimer::singleShot(0, [&] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    for (QAction* entry : menu->actions()) entries << entry->objectName();
+    menu->close();
+  });
+  QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);
+  EXPECT_EQ(entries, (QStringList{"extractPrograms", "copyProgramsToDisk"}));
+
+  // Alt+O to the output folder, Alt+S to split.
+  QApplication::setActiveWindow(&desktop.window);  // back from the menu, as above
+  QTest::keyClick(list, Qt::Key_O, Qt::AltModifier);
+  ASSERT_EQ(QApplication::focusWidget(), outputDir);
+  outputDir->selectAll();
+  QTest::keyClicks(outputDir, QString::fromStdString(desktop.out.path()));
+  QTest::keyClick(outputDir, Qt::Key_S, Qt::AltModifier);  // clicked after a blink
+  EXPECT_TRUE(QTest::qWaitFor([&] { return desktop.out.Names().size() == 1; }));
+}
+
+TEST_F(SplitWindowTest, AScreenReaderHearsValuesTickNamesAndDataStates) {
+  const auto spoken = [](QObject* object, QAccessible::Text what) {
+    return QAccessible::queryAccessibleInterface(object)->text(what);
+  };
+  auto* machine = split->findChild<QLabel*>("Label5");
+  EXPECT_NE(spoken(machine, QAccessible::Name), "Current File");
+  test::TapeComposer composer(0, 1);
+  composer.AddProgram({.name = "GOOD", .data = test::ProgramData(64, 1)});
+  composer.AddSilence(100000);
+  composer.AddProgram(
+      {.name = "BAD", .data = test::ProgramData(64, 2), .dataParityErrors = {20}, .dataRepeatParityErrors = {20}});
+  composer.AddSilence(100000);
+  composer.AddProgram({.name = "BOOT", .data = test::ProgramData(64, 3), .headerLength = 200});
+  ASSERT_TRUE(split->LoadAndParse(QString::fromStdString(desktop.folder.Write("three.tap", composer.FileBytes()))));
+  EXPECT_EQ(spoken(machine, QAccessible::Name) + "|" + spoken(machine, QAccessible::Description),
+            "Commodore 64|Machine");
+  EXPECT_EQ(spoken(split->findChild<QLabel*>("Label14"), QAccessible::Name), "3");
+
+  // The tick boxes are named by their programs; the programs' cells tell their data.
+  QAccessibleTableInterface* table = QAccessible::queryAccessibleInterface(list)->tableInterface();
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(table->cellAt(1, 0)->text(QAccessible::Name), "BAD");
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(list)->child(0)->text(QAccessible::Name), "Tick");
+  QStringList states;
+  for (int row : {1, 2, 3}) {
+    const QModelIndex program = list->model()->index(row - 1, 1);
+    EXPECT_FALSE(program.data(Qt::DecorationRole).value<QIcon>().isNull());
+    states << program.data(Qt::AccessibleDescriptionRole).toString();
+  }
+  EXPECT_EQ(states, (QStringList{"good", "damaged", "short"}));
+
+  // A dialog's field is announced by its label.
+  TargetSystemDialog form2("01-game", "GAME");
+  EXPECT_EQ(spoken(form2.findChild<QLineEdit*>("Text1"), QAccessible::Name), "Name it as:");
+}
+
+TEST_F(SplitWindowTest, TheCommandsWaitWhileATapeLoads) {
+  ASSERT_TRUE(split->LoadAndParse(QString::fromStdString(tape)));
+  outputDir->setText(QString::fromStdString(desktop.out.path()));
+  Toggle(1);
+  ASSERT_EQ(Commands(), "111");
+  std::string duringLoad;
+  QTimer::singleShot(0, [&] { duringLoad = Commands(); });  // runs while the please-wait box is painted
+  const std::string bad = desktop.folder.Write("bad.tap", std::string("not a tape image"));
+  EXPECT_FALSE(split->LoadAndParse(QString::fromStdString(bad)));
+  EXPECT_EQ(duringLoad + "|" + Commands(), "000|111");  // a refused file leaves the old tape's commands
 }
 
 // With stand-in tools: nothing ticked starts nothing; the dialogs' answers reach
@@ -376,6 +487,48 @@ TEST_F(MainWindowTest, StartsWithSplitInFrontOpensEachToolOnceAndTheAboutBoxModa
 
   window.findChild<QAction*>("ExitApp")->trigger();
   EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(MainWindowTest, OpenRemembersRecentTapesInTheSettingsAndTheTitleNamesTheTape) {
+  cInifile ini(QString::fromStdString(desktop.folder.File("Reelwright.ini")));
+  const std::string other = desktop.folder.Write("Other.tap", test::TapeWith({"ONE"}));
+  const auto recent = [](MainWindow& window) {
+    QStringList shown;
+    QMenu* menu = window.findChild<QMenu*>("menuRecent");
+    emit menu->aboutToShow();
+    for (QAction* entry : menu->actions()) shown << entry->text();
+    return shown;
+  };
+  {
+    MainWindow window(Services{desktop.paths, desktop.messages, desktop.dialogs, &ini});
+    EXPECT_EQ(window.findChild<QAction*>("menuOpen")->shortcut(), QKeySequence(QKeySequence::Open));
+    desktop.dialogs.answers = {tape, other};
+    window.findChild<QAction*>("menuOpen")->trigger();
+    window.findChild<QAction*>("menuOpen")->trigger();
+    EXPECT_TRUE(window.windowTitle().startsWith("Other.tap - Reelwright "));
+    EXPECT_EQ(recent(window), (QStringList{"&1 Other.tap", "&2 Game.tap"}));
+  }
+  MainWindow again(Services{desktop.paths, desktop.messages, desktop.dialogs, &ini});
+  ASSERT_EQ(recent(again), (QStringList{"&1 Other.tap", "&2 Game.tap"}));
+  again.findChild<QMenu*>("menuRecent")->actions().at(1)->trigger();
+  EXPECT_EQ(again.splitWindow()->model().loadedPath(), tape);
+  EXPECT_EQ(recent(again), (QStringList{"&1 Game.tap", "&2 Other.tap"}));
+}
+
+TEST_F(MainWindowTest, ClosingTheProgramAsksBeforeAnUnjoinedCompilationIsLost) {
+  auto* join = static_cast<JoinWindow*>(desktop.window.Join());
+  desktop.dialogs.answers = {tape};
+  test::Click(join, "vkCommand2");
+  ASSERT_EQ(join->compilation().rows().size(), 1u);
+  desktop.messages.answer = MessageAnswer::No;
+  EXPECT_FALSE(desktop.window.close());
+  EXPECT_TRUE(desktop.window.isVisible());
+  EXPECT_EQ(join->compilation().rows().size(), 1u);
+  desktop.messages.answer = MessageAnswer::Yes;
+  EXPECT_TRUE(desktop.window.close());
+  EXPECT_EQ(test::Shown(desktop.messages),
+            Lines(2, "WARNING! | question yes/no | Your TAP compilation has not been joined. Are you sure you want "
+                     "to close it and lose it?"));
 }
 
 TEST_F(MainWindowTest, FirstArgumentOpensTheTapeAsLoadFileWould) {

@@ -40,6 +40,17 @@ inline void Type(QWidget* parent, const char* name, const QString& text) {
   QTest::keyClicks(box, text);
 }
 
+// The names of the widgets that Tab reaches, one per press, starting from
+// the focus that `window` has now (shown and active).
+inline std::vector<std::string> TabStops(QWidget* window, int presses) {
+  std::vector<std::string> names;
+  for (int i = 0; i < presses; ++i) {
+    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window, Qt::Key_Tab);
+    names.push_back(QApplication::focusWidget() ? QApplication::focusWidget()->objectName().toStdString() : "");
+  }
+  return names;
+}
+
 // Sends a drag carrying `paths` as local files and drops it; returns the
 // action the drop reported back to its source, or nothing when the target
 // refused the drag on entry (a real drop would not reach it).
