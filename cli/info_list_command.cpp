@@ -78,8 +78,6 @@ int LoadFileArgument(QCommandLineParser& parser, const QStringList& arguments, P
   return list.LoadAndParse(file.toStdString(), messages) ? kGoOn : kExitFailed;
 }
 
-QJsonValue Percent(double value) { return std::round(value * 100.0) / 100.0; }
-
 QJsonObject TurboFileJson(const TurboFile& file, int row) {
   const std::string name = TurboFileName(file);
   return QJsonObject{
@@ -92,6 +90,22 @@ QJsonObject TurboFileJson(const TurboFile& file, int row) {
       {"checksum", TurboChecksumText(file.checksum)},
       {"errors", static_cast<qint64>(file.readErrors)},
       {"program", row > 0 ? QJsonValue(row) : QJsonValue()},
+  };
+}
+
+// A stretch no reader accounts for: where it lies, how long it plays, and its
+// most common pulse bytes, so that a user can tell noise from a format not read.
+QJsonObject UnrecognisedJson(const ProgramList& list, const UnrecognisedStretch& stretch) {
+  QJsonArray pulses;
+  for (const auto& [value, count] : stretch.commonPulses) {
+    pulses.append(QJsonObject{{"value", static_cast<int>(value)}, {"count", static_cast<qint64>(count)}});
+  }
+  const double us = PulseDuration(list.image(), stretch.start, stretch.end - 1, list.usPerCycle());
+  return QJsonObject{
+      {"start", Text(OffsetText(stretch.start))},
+      {"end", Text(OffsetText(stretch.end))},
+      {"duration", Text(DurationText(us, list.decimalSeparator()))},
+      {"commonPulses", pulses},
   };
 }
 
@@ -168,6 +182,10 @@ int RunList(const QStringList& arguments) {
   const TurboListing turbo = ListTurboFiles(list.image(), sections, data);
   QJsonArray turboFiles;
   for (size_t i = 0; i < turbo.files.size(); ++i) turboFiles.append(TurboFileJson(turbo.files[i], turbo.rows[i]));
+  QJsonArray unrecognised;
+  for (const UnrecognisedStretch& stretch : turbo.unrecognised) {
+    unrecognised.append(UnrecognisedJson(list, stretch));
+  }
   QJsonArray programs;
   for (size_t i = 0; i < rows.size(); ++i) {
     const ListRow& row = rows[i];
@@ -187,6 +205,7 @@ int RunList(const QStringList& arguments) {
     AddDataFields(program, data[i]);
     programs.append(program);
   }
+  const TapeCoverage coverage = RoundedCoverage(turbo.coverage);
   const QJsonObject image{
       {"path", file},
       {"machine", Text(facts.machine)},
@@ -196,10 +215,11 @@ int RunList(const QStringList& arguments) {
       {"totalDuration", Text(facts.totalDuration)},
       {"programs", programs},
       {"turboFiles", turboFiles},
-      {"coverage", QJsonObject{{"romPercent", Percent(turbo.coverage.romPercent)},
-                               {"turboPercent", Percent(turbo.coverage.turboPercent)},
-                               {"pausePercent", Percent(turbo.coverage.pausePercent)},
-                               {"unrecognisedPercent", Percent(turbo.coverage.unrecognisedPercent)}}},
+      {"coverage", QJsonObject{{"romPercent", coverage.romPercent},
+                               {"turboPercent", coverage.turboPercent},
+                               {"pausePercent", coverage.pausePercent},
+                               {"unrecognisedPercent", coverage.unrecognisedPercent}}},
+      {"unrecognised", unrecognised},
   };
   PrintOut(QString::fromUtf8(QJsonDocument(image).toJson(QJsonDocument::Indented)).trimmed());
   return kExitOk;

@@ -48,14 +48,26 @@ std::string PercentText(double value) {
   return buffer;
 }
 
-// The turbo files and the coverage of a tape that holds any.
+// "coverage: ROM 10.00%, turbo 89.50%, pauses 0.40%, unrecognised 0.10%",
+// the shares adding up to 100.
+std::string CoverageText(const TapeCoverage& coverage) {
+  const TapeCoverage c = RoundedCoverage(coverage);
+  return "coverage: ROM " + PercentText(c.romPercent) + "%, turbo " + PercentText(c.turboPercent) + "%, pauses " +
+         PercentText(c.pausePercent) + "%, unrecognised " + PercentText(c.unrecognisedPercent) + "%";
+}
+
+std::string CoverageJson(const TapeCoverage& coverage) {
+  const TapeCoverage c = RoundedCoverage(coverage);
+  return "{\"romPercent\":" + PercentText(c.romPercent) + ",\"turboPercent\":" + PercentText(c.turboPercent) +
+         ",\"pausePercent\":" + PercentText(c.pausePercent) +
+         ",\"unrecognisedPercent\":" + PercentText(c.unrecognisedPercent) + "}";
+}
+
+// The turbo files, where the tape holds any, and the coverage.
 std::string TurboTableLines(const TapeSummary& tape) {
-  if (tape.turboFiles == 0) return {};
-  const TapeCoverage& c = tape.coverage;
+  if (tape.turboFiles == 0) return "    " + CoverageText(tape.coverage) + "\n";
   std::string text = "    turbo files: " + std::to_string(tape.turboFiles) + ", bad checksums: " +
-                     std::to_string(tape.damagedTurboFiles.size()) + "; coverage: ROM " + PercentText(c.romPercent) +
-                     "%, turbo " + PercentText(c.turboPercent) + "%, pauses " + PercentText(c.pausePercent) +
-                     "%, unrecognised " + PercentText(c.unrecognisedPercent) + "%\n";
+                     std::to_string(tape.damagedTurboFiles.size()) + "; " + CoverageText(tape.coverage) + "\n";
   for (const auto& file : tape.damagedTurboFiles) text += "    turbo file " + file + ": checksum ERROR\n";
   return text;
 }
@@ -63,11 +75,8 @@ std::string TurboTableLines(const TapeSummary& tape) {
 std::string TurboJsonFields(const TapeSummary& tape) {
   std::string damaged;
   for (const auto& file : tape.damagedTurboFiles) damaged += (damaged.empty() ? "" : ",") + JsonString(file);
-  const TapeCoverage& c = tape.coverage;
   return ",\"turboFiles\":" + std::to_string(tape.turboFiles) + ",\"damagedTurboFiles\":[" + damaged +
-         "],\"coverage\":{\"romPercent\":" + PercentText(c.romPercent) +
-         ",\"turboPercent\":" + PercentText(c.turboPercent) + ",\"pausePercent\":" + PercentText(c.pausePercent) +
-         ",\"unrecognisedPercent\":" + PercentText(c.unrecognisedPercent) + "}";
+         "],\"coverage\":" + CoverageJson(tape.coverage);
 }
 
 std::string TableRecord(const TapeSummary& tape) {
@@ -185,6 +194,25 @@ void ScanTotals::Add(const TapeSummary& tape) {
   turboFiles += tape.turboFiles;
   damagedTurboFiles += static_cast<int>(tape.damagedTurboFiles.size());
   if (damaged > 0 || !tape.damagedTurboFiles.empty()) ++damagedTapes;
+  const TapeCoverage& c = tape.coverage;
+  const auto bytes = static_cast<double>(c.pulseBytes) / 100.0;
+  pulseBytes += c.pulseBytes;
+  romBytes += c.romPercent * bytes;
+  turboBytes += c.turboPercent * bytes;
+  pauseBytes += c.pausePercent * bytes;
+  unrecognisedBytes += c.unrecognisedPercent * bytes;
+}
+
+TapeCoverage ScanTotals::Coverage() const {
+  TapeCoverage c;
+  c.pulseBytes = pulseBytes;
+  if (pulseBytes == 0) return c;
+  const auto share = [&](double bytes) { return 100.0 * bytes / static_cast<double>(pulseBytes); };
+  c.romPercent = share(romBytes);
+  c.turboPercent = share(turboBytes);
+  c.pausePercent = share(pauseBytes);
+  c.unrecognisedPercent = share(unrecognisedBytes);
+  return c;
 }
 
 std::string ScanHeader(ScanFormat format) {
@@ -224,17 +252,23 @@ std::string ScanTotalsText(ScanFormat format, const ScanTotals& totals, const st
              (totals.turboFiles > 0 ? n(totals.turboFiles) + " turbo files (" + n(totals.damagedTurboFiles) +
                                           " with a bad checksum), "
                                     : std::string()) +
-             Seconds(totals.seconds, decimalSeparator) + " s\n";
+             CoverageText(totals.Coverage()) + ", " + Seconds(totals.seconds, decimalSeparator) + " s\n";
     case ScanFormat::JsonLines:
       return "{\"tapes\":" + n(totals.tapes) + ",\"refused\":" + n(totals.refused) +
              ",\"withoutPrograms\":" + n(totals.withoutPrograms) + ",\"programs\":" + n(totals.programs) +
              ",\"damagedPrograms\":" + n(totals.damagedPrograms) + ",\"damagedTapes\":" + n(totals.damagedTapes) +
              ",\"turboFiles\":" + n(totals.turboFiles) + ",\"damagedTurboFiles\":" + n(totals.damagedTurboFiles) +
-             ",\"seconds\":" + Seconds(totals.seconds, ".") + "}\n";
+             ",\"coverage\":" + CoverageJson(totals.Coverage()) + ",\"seconds\":" + Seconds(totals.seconds, ".") + "}\n";
     case ScanFormat::Csv:
-      return CsvRow({"tapes", "refused", "withoutPrograms", "programs", "damagedPrograms", "damagedTapes", "seconds"}) +
+    {
+      const TapeCoverage c = RoundedCoverage(totals.Coverage());
+      return CsvRow({"tapes", "refused", "withoutPrograms", "programs", "damagedPrograms", "damagedTapes",
+                     "romPercent", "turboPercent", "pausePercent", "unrecognisedPercent", "seconds"}) +
              CsvRow({n(totals.tapes), n(totals.refused), n(totals.withoutPrograms), n(totals.programs),
-                     n(totals.damagedPrograms), n(totals.damagedTapes), Seconds(totals.seconds, ".")});
+                     n(totals.damagedPrograms), n(totals.damagedTapes), PercentText(c.romPercent),
+                     PercentText(c.turboPercent), PercentText(c.pausePercent), PercentText(c.unrecognisedPercent),
+                     Seconds(totals.seconds, ".")});
+    }
   }
   return "";
 }

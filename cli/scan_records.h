@@ -20,9 +20,15 @@ struct ScanTotals {
   int damagedTapes = 0;
   int turboFiles = 0;
   int damagedTurboFiles = 0;
+  // The pulse bytes of every tape read, and how many of them each kind of
+  // content takes.
+  int64_t pulseBytes = 0;
+  double romBytes = 0, turboBytes = 0, pauseBytes = 0, unrecognisedBytes = 0;
   double seconds = 0;
 
   void Add(const TapeSummary& tape);
+  // The shares of all the tapes' pulse data together.
+  TapeCoverage Coverage() const;
   bool Clean() const { return refused == 0 && damagedPrograms == 0 && damagedTurboFiles == 0; }
 };
 

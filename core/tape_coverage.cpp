@@ -1,6 +1,8 @@
 #include "core/tape_coverage.h"
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstdlib>
 
 namespace rw {
@@ -29,16 +31,18 @@ std::vector<TapeStretch> RomStretches(const TapImage& image, const std::vector<T
   return stretches;
 }
 
-TapeCoverage MeasureCoverage(const TapImage& image, const std::vector<TapeStretch>& rom,
-                             const std::vector<TurboFile>& turbo) {
-  TapeCoverage coverage;
+namespace {
+
+enum class Kind : uint8_t { Unknown, Rom, Turbo, Pause };
+
+// Calls `visit(kind, start, end)` for consecutive runs of one kind that
+// together cover the pulse data, in order. Where stretches overlap, later
+// ones win, so a turbo file's tone over nothing else counts once.
+template <typename Visit>
+void ForEachRun(const TapImage& image, const std::vector<TapeStretch>& rom, const std::vector<TurboFile>& turbo,
+                Visit visit) {
   const int64_t first = kTapHeaderSize;
   const int64_t last = image.FileLength();
-  if (last <= first) return coverage;
-
-  // Every position is one kind; later entries win, so a turbo file's tone
-  // that overlaps nothing else counts once.
-  enum Kind : uint8_t { kUnknown, kRom, kTurbo };
   struct Mark {
     int64_t start;
     int64_t end;
@@ -46,15 +50,13 @@ TapeCoverage MeasureCoverage(const TapImage& image, const std::vector<TapeStretc
   };
   std::vector<Mark> marks;
   marks.reserve(rom.size() + turbo.size());
-  for (const auto& s : rom) marks.push_back({s.start, s.end, kRom});
-  for (const auto& f : turbo) marks.push_back({f.start, f.end, kTurbo});
-  std::sort(marks.begin(), marks.end(), [](const Mark& a, const Mark& b) { return a.start < b.start; });
+  for (const auto& s : rom) marks.push_back({s.start, s.end, Kind::Rom});
+  for (const auto& f : turbo) marks.push_back({f.start, f.end, Kind::Turbo});
+  std::stable_sort(marks.begin(), marks.end(), [](const Mark& a, const Mark& b) { return a.start < b.start; });
 
-  int64_t counts[3] = {0, 0, 0};
-  int64_t pauses = 0;
   size_t m = 0;
   int64_t markEnd = 0;
-  Kind kind = kUnknown;
+  Kind kind = Kind::Unknown;
   const int pauseLength = image.version == 0 ? 1 : 4;
   for (int64_t p = first; p < last;) {
     while (m < marks.size() && marks[m].start <= p) {
@@ -64,28 +66,111 @@ TapeCoverage MeasureCoverage(const TapImage& image, const std::vector<TapeStretc
       }
       ++m;
     }
-    if (p >= markEnd) kind = kUnknown;
+    if (p >= markEnd) kind = Kind::Unknown;
     if (image.bytes[static_cast<size_t>(p)] == 0) {
       const int64_t n = std::min<int64_t>(pauseLength, last - p);
-      pauses += n;
+      visit(Kind::Pause, p, p + n);
       p += n;
       continue;
     }
     // Up to the next change: the end of the mark, the next mark or a pause.
     int64_t stop = last;
-    if (kind != kUnknown) stop = std::min(stop, markEnd);
+    if (kind != Kind::Unknown) stop = std::min(stop, markEnd);
     if (m < marks.size()) stop = std::min(stop, marks[m].start);
     int64_t q = p;
     while (q < stop && image.bytes[static_cast<size_t>(q)] != 0) ++q;
-    counts[kind] += q - p;
+    visit(kind, p, q);
     p = q;
   }
-  const double total = static_cast<double>(last - first);
-  coverage.romPercent = 100.0 * static_cast<double>(counts[kRom]) / total;
-  coverage.turboPercent = 100.0 * static_cast<double>(counts[kTurbo]) / total;
-  coverage.pausePercent = 100.0 * static_cast<double>(pauses) / total;
-  coverage.unrecognisedPercent = 100.0 * static_cast<double>(counts[kUnknown]) / total;
+}
+
+}  // namespace
+
+TapeCoverage MeasureCoverage(const TapImage& image, const std::vector<TapeStretch>& rom,
+                             const std::vector<TurboFile>& turbo) {
+  TapeCoverage coverage;
+  const int64_t total = image.FileLength() - kTapHeaderSize;
+  if (total <= 0) return coverage;
+  int64_t counts[4] = {0, 0, 0, 0};
+  ForEachRun(image, rom, turbo,
+             [&](Kind kind, int64_t start, int64_t end) { counts[static_cast<size_t>(kind)] += end - start; });
+  const auto share = [&](Kind kind) {
+    return 100.0 * static_cast<double>(counts[static_cast<size_t>(kind)]) / static_cast<double>(total);
+  };
+  coverage.romPercent = share(Kind::Rom);
+  coverage.turboPercent = share(Kind::Turbo);
+  coverage.pausePercent = share(Kind::Pause);
+  coverage.unrecognisedPercent = share(Kind::Unknown);
+  coverage.pulseBytes = total;
   return coverage;
+}
+
+TapeCoverage RoundedCoverage(const TapeCoverage& coverage) {
+  TapeCoverage rounded = coverage;
+  double* parts[] = {&rounded.romPercent, &rounded.turboPercent, &rounded.pausePercent, &rounded.unrecognisedPercent};
+  double sum = 0;
+  for (double* part : parts) sum += *part;
+  if (sum <= 0) {
+    for (double* part : parts) *part = 0;
+    return rounded;
+  }
+  // In hundredths: each share rounded down, then the hundredths still
+  // missing given to the shares that lost the most.
+  int64_t hundredths[4];
+  double remainders[4];
+  int64_t given = 0;
+  for (size_t i = 0; i < 4; ++i) {
+    const double exact = *parts[i] * 100.0 * (100.0 / sum);
+    hundredths[i] = static_cast<int64_t>(std::floor(exact));
+    remainders[i] = exact - static_cast<double>(hundredths[i]);
+    given += hundredths[i];
+  }
+  for (int64_t missing = 10000 - given; missing > 0; --missing) {
+    const size_t i = static_cast<size_t>(std::max_element(remainders, remainders + 4) - remainders);
+    ++hundredths[i];
+    remainders[i] = -1;
+  }
+  for (size_t i = 0; i < 4; ++i) *parts[i] = static_cast<double>(hundredths[i]) / 100.0;
+  return rounded;
+}
+
+std::vector<UnrecognisedStretch> FindUnrecognised(const TapImage& image, const std::vector<TapeStretch>& rom,
+                                                  const std::vector<TurboFile>& turbo) {
+  std::vector<UnrecognisedStretch> stretches;
+  std::array<int64_t, 256> counts{};
+  bool open = false;  // the last stretch may still grow
+  const auto close = [&] {
+    if (!open) return;
+    open = false;
+    std::vector<std::pair<uint8_t, int64_t>> pulses;
+    for (size_t v = 1; v < counts.size(); ++v) {
+      if (counts[v] > 0) pulses.emplace_back(static_cast<uint8_t>(v), counts[v]);
+    }
+    const size_t keep = std::min(kCommonPulses, pulses.size());
+    std::partial_sort(pulses.begin(), pulses.begin() + static_cast<ptrdiff_t>(keep), pulses.end(),
+                      [](const auto& a, const auto& b) { return a.second > b.second || (a.second == b.second && a.first < b.first); });
+    pulses.resize(keep);
+    stretches.back().commonPulses = std::move(pulses);
+    counts.fill(0);
+  };
+  ForEachRun(image, rom, turbo, [&](Kind kind, int64_t start, int64_t end) {
+    if (kind != Kind::Unknown) {
+      close();
+      return;
+    }
+    // Runs of unknown pulses that touch (where a mark ends without a pause)
+    // are one stretch.
+    if (!open || stretches.back().end != start) {
+      close();
+      stretches.push_back({start, end, {}});
+      open = true;
+    } else {
+      stretches.back().end = end;
+    }
+    for (int64_t p = start; p < end; ++p) ++counts[image.bytes[static_cast<size_t>(p)]];
+  });
+  close();
+  return stretches;
 }
 
 int ProgramHolding(const std::vector<TapeSection>& sections, int64_t position) {

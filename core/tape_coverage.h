@@ -2,6 +2,8 @@
 // Which parts of a tape image are accounted for: the ROM-saved blocks, the
 // turbo files, the pauses, and what no reader recognises.
 
+#include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "core/data_block.h"
@@ -26,10 +28,31 @@ struct TapeCoverage {
   double turboPercent = 0;
   double pausePercent = 0;  // zero bytes and their counts
   double unrecognisedPercent = 0;
+  int64_t pulseBytes = 0;  // what the shares are of, so that tapes can be added up
 };
 
 TapeCoverage MeasureCoverage(const TapImage& image, const std::vector<TapeStretch>& rom,
                              const std::vector<TurboFile>& turbo);
+
+// The shares rounded to hundredths so that they add up to exactly 100 (the
+// largest remainders are rounded up); all 0 for an image without pulses.
+TapeCoverage RoundedCoverage(const TapeCoverage& coverage);
+
+// A stretch of pulses that neither a ROM block nor a turbo file accounts for,
+// between pauses.
+struct UnrecognisedStretch {
+  int64_t start = 0;
+  int64_t end = 0;  // just past its last pulse
+  // Its most common pulse bytes (TAP units; half-waves in version 2) and how
+  // often each occurs, most common first, at most kCommonPulses of them.
+  std::vector<std::pair<uint8_t, int64_t>> commonPulses;
+};
+inline constexpr size_t kCommonPulses = 3;
+
+// Every unrecognised stretch, in tape order: with the ROM and turbo
+// stretches and the pauses they account for the whole image.
+std::vector<UnrecognisedStretch> FindUnrecognised(const TapImage& image, const std::vector<TapeStretch>& rom,
+                                                  const std::vector<TurboFile>& turbo);
 
 // The 1-based number of the program whose stretch (its start up to the next
 // program's start) holds `position`, or 0 before the first program.

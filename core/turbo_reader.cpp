@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <array>
 
+#include "core/turbo_pulses.h"
+#include "core/turbo_visiload.h"
+
 namespace rw {
 namespace {
-
-enum class BitOrder : uint8_t { MsbFirst, LsbFirst };
 
 enum class PilotKind : uint8_t {
   RepeatedByte,  // the pilot byte many times, then the sync bytes
@@ -24,6 +25,7 @@ enum class Layout : uint8_t {
   Novaload,         // name, addresses, data in sub-blocks each led by the running sum so far
   NovaloadChain,    // blocks of: address high byte, 256 bytes, their sum
   OceanChain,       // blocks of: address high byte, 256 bytes, a byte telling whether more follow
+  BlockStartEndRun, // block number, screen flag, start, end, run address, data, XOR
 };
 
 // One loader family. Figures are TAP pulse bytes (cycles / 8) as its
@@ -41,6 +43,11 @@ struct Format {
   std::array<uint8_t, 10> sync;
   int syncLength;
   Layout layout;
+  // The pilot's speed, against this loader's own, at which the pulses are
+  // taken for this family: narrower where another family writes the same
+  // bytes at other pulse lengths.
+  double minScale = 0.75;
+  double maxScale = 1.33;
 };
 
 constexpr std::array<uint8_t, 10> kCountdown9{9, 8, 7, 6, 5, 4, 3, 2, 1};
@@ -59,6 +66,12 @@ constexpr Format kFormats[] = {
      Layout::NameStartEnd},
     {"Ace of Aces", 1, 0x2C, 0x22, 0x47, BitOrder::MsbFirst, PilotKind::RepeatedByte, 0x80, 16, {0xFF}, 1,
      Layout::StartEndName},
+    // Virgin and Hi-Tec write one format at two speeds; they part where the
+    // sums of their bit pulses ($21 + $3B and $25 + $45) meet halfway.
+    {"Virgin", 1, 0x2C, 0x21, 0x3B, BitOrder::MsbFirst, PilotKind::RepeatedByte, 0xAA, 16, {0xA0}, 1,
+     Layout::BlockStartEndRun, 0.75, 99.0 / 92},
+    {"Hi-Tec", 1, 0x2F, 0x25, 0x45, BitOrder::MsbFirst, PilotKind::RepeatedByte, 0xAA, 16, {0xA0}, 1,
+     Layout::BlockStartEndRun, 99.0 / 106, 1.33},
     {"Microload", 2, 0x29, 0x1C, 0x36, BitOrder::LsbFirst, PilotKind::RepeatedByte, 0xA0, 16, kCountdown10, 10,
      Layout::StartSize},
     {"Novaload Special", 3, 0x3D, 0x24, 0x56, BitOrder::LsbFirst, PilotKind::ZeroBits, 0, 1000, {0xAA, 0x55}, 2,
@@ -81,16 +94,6 @@ static_assert([] {
   return true;
 }());
 
-// The threshold and the limits of a believable pulse for one file, tuned to
-// its pilot.
-struct Bits {
-  int threshold = 0;
-  int one = 0;   // the loader's 1 bit
-  int low = 0;   // shorter than this: no pulse of this loader
-  int high = 0;  // longer than this: no pulse of this loader either
-  BitOrder order = BitOrder::MsbFirst;
-};
-
 Bits NominalBits(const Format& format, double scale = 1.0) {
   Bits bits;
   bits.threshold = static_cast<int>(format.threshold * scale + 0.5);
@@ -100,71 +103,6 @@ Bits NominalBits(const Format& format, double scale = 1.0) {
   bits.order = format.order;
   return bits;
 }
-
-// The pulses of one unclaimed stretch, read as bits. A zero byte (a pause or
-// an overlong pulse) and the end of the stretch stop every read.
-class PulseStream {
- public:
-  PulseStream(const TapImage& image, int64_t limit)
-      : bytes_(image.bytes.data()), limit_(limit), step_(image.version == 2 ? 2 : 1) {}
-
-  int step() const { return step_; }
-  int64_t limit() const { return limit_; }
-
-  // The pulse at `pos`; 0 beyond the stretch or at a pause.
-  int Pulse(int64_t pos) const {
-    if (pos < 0 || pos + step_ > limit_) return 0;
-    if (step_ == 1) return bytes_[pos];
-    if (bytes_[pos] == 0 || bytes_[pos + 1] == 0) return 0;
-    return std::min(255, bytes_[pos] + bytes_[pos + 1]);
-  }
-
-  // The byte at `pos` with `bits`; false when the pulses stop inside it.
-  // `bad` tells that a pulse lay outside the loader's believable lengths.
-  bool Byte(int64_t pos, const Bits& bits, uint8_t& value, bool& bad) const {
-    unsigned v = 0;
-    bad = false;
-    if (step_ == 1 && pos >= 0 && pos + 8 <= limit_) {
-      // Whole pulses inside the stretch: the bytes read directly.
-      const uint8_t* q = bytes_ + pos;
-      const auto span = static_cast<unsigned>(bits.high - bits.low);
-      unsigned unfit = 0;
-      unsigned ones = 0;
-      for (int k = 0; k < 8; ++k) {
-        const int p = q[k];
-        if (p == 0) return false;
-        unfit |= static_cast<unsigned>(p - bits.low) > span ? 1u : 0u;
-        ones |= (p > bits.threshold ? 1u : 0u) << k;
-      }
-      bad = unfit != 0;
-      if (bits.order == BitOrder::MsbFirst) {
-        // Pulse k is bit 7 - k: reverse the eight bits.
-        ones = (ones & 0xF0) >> 4 | (ones & 0x0F) << 4;
-        ones = (ones & 0xCC) >> 2 | (ones & 0x33) << 2;
-        ones = (ones & 0xAA) >> 1 | (ones & 0x55) << 1;
-      }
-      value = static_cast<uint8_t>(ones);
-      return true;
-    }
-    for (int k = 0; k < 8; ++k) {
-      const int p = Pulse(pos + static_cast<int64_t>(k) * step_);
-      if (p == 0) return false;
-      bad = bad || p < bits.low || p > bits.high;
-      const unsigned bit = p > bits.threshold ? 1u : 0u;
-      v = bits.order == BitOrder::MsbFirst ? (v << 1 | bit) : (v | bit << k);
-    }
-    value = static_cast<uint8_t>(v);
-    return true;
-  }
-
-  int64_t ByteSpan() const { return 8 * static_cast<int64_t>(step_); }
-  const uint8_t* data() const { return bytes_; }
-
- private:
-  const uint8_t* bytes_;
-  int64_t limit_;
-  int step_;
-};
 
 // Bytes read one after another from a position, counting the ones that did
 // not read.
@@ -408,6 +346,11 @@ class TurboScanner {
   // The bits for a pilot, scaled by how far its pulses lie from the
   // loader's: the loader's own timing, moved with the tape's speed.
   Bits TuneToPilot(const Format& format, int64_t from, int64_t to) const {
+    return NominalBits(format, std::clamp(PilotScale(format, from, to), 0.75, 1.33));
+  }
+
+  // How much longer the pilot's pulses are than the loader's own.
+  double PilotScale(const Format& format, int64_t from, int64_t to) const {
     const Bits nominal = NominalBits(format);
     int64_t shortSum = 0, shortCount = 0, longSum = 0, longCount = 0;
     // The last pulses of the pilot are nearest the data in time.
@@ -430,7 +373,7 @@ class TurboScanner {
     } else if (shortCount > 0) {
       scale = static_cast<double>(shortSum) / shortCount / format.bit0;
     }
-    return NominalBits(format, std::clamp(scale, 0.75, 1.33));
+    return scale;
   }
 
   // How many times `value` repeats from `pos`, read with `bits`.
@@ -519,6 +462,8 @@ class TurboScanner {
       int bestScore = -1;
       for (const Format& candidate : kFormats) {
         if (candidate.group != group || candidate.pilotByte != format.pilotByte) continue;
+        const double scale = PilotScale(candidate, pilot->start, pilot->after);
+        if (scale < candidate.minScale || scale > candidate.maxScale) continue;
         std::vector<TurboFile> read;
         const int64_t end = ReadAfterPilot(candidate, *pilot, read);
         if (end < 0) continue;
@@ -591,6 +536,7 @@ class TurboScanner {
       case Layout::NameStartEnd:
       case Layout::StartEndName:
       case Layout::StartSize:
+      case Layout::BlockStartEndRun:
         if (!ReadSimpleFile(format.layout, cursor, file)) return -1;
         break;
       case Layout::Turbotape:
@@ -610,6 +556,12 @@ class TurboScanner {
   static bool ReadSimpleFile(Layout layout, ByteCursor& cursor, TurboFile& file) {
     std::optional<uint16_t> start, end;
     if (layout == Layout::IdStartEnd && !cursor.Field()) return false;
+    if (layout == Layout::BlockStartEndRun) {
+      // The block number, then whether the screen shows while loading.
+      const auto block = cursor.Field();
+      const auto screen = cursor.Field();
+      if (!block || !screen || (*screen != 0x00 && *screen != 0x10)) return false;
+    }
     if (layout == Layout::NameStartEnd) {
       file.name = cursor.Name(16);
       if (!file.name) return false;
@@ -630,6 +582,7 @@ class TurboScanner {
       file.name = cursor.Name(16);
       if (!file.name) return false;
     }
+    if (layout == Layout::BlockStartEndRun && !cursor.Word()) return false;  // where to start it; 0: nowhere
     ReadData(cursor, file, file.endAddress - file.loadAddress, true);
     return true;
   }
@@ -814,6 +767,20 @@ int64_t ExtendOverTone(const PulseStream& stream, int64_t end, int64_t limit, in
   return end;
 }
 
+// The parts of [begin, end) outside every `claimed` stretch (sorted by start).
+std::vector<TapeStretch> Unclaimed(const std::vector<TapeStretch>& claimed, int64_t begin, int64_t end) {
+  std::vector<TapeStretch> free;
+  int64_t from = begin;
+  for (const TapeStretch& c : claimed) {
+    if (c.start > from) free.push_back({from, std::min(c.start, end)});
+    from = std::max(from, c.end);
+    if (from >= end) break;
+  }
+  if (from < end) free.push_back({from, end});
+  std::erase_if(free, [](const TapeStretch& s) { return s.end <= s.start; });
+  return free;
+}
+
 }  // namespace
 
 const char* TurboChecksumText(TurboChecksum checksum) {
@@ -835,6 +802,7 @@ std::vector<TurboFamily> TurboFamilies() {
                         f.pilot == PilotKind::ZeroBits, f.pilotByte,
                         std::vector<uint8_t>(f.sync.begin(), f.sync.begin() + f.syncLength)});
   }
+  families.push_back(VisiloadFamily());
   return families;
 }
 
@@ -844,6 +812,20 @@ std::vector<TurboFile> FindTurboFiles(const TapImage& image, std::vector<TapeStr
   const int64_t fileEnd = image.FileLength();
   std::sort(claimed.begin(), claimed.end(),
             [](const TapeStretch& a, const TapeStretch& b) { return a.start < b.start; });
+
+  // Visiload is read first, chain by chain: its blocks follow one another
+  // without pilots, so only a whole chain tells where its bytes lie, and the
+  // other families are not looked for inside one.
+  std::vector<TurboFile> visiload;
+  for (const TapeStretch& free : Unclaimed(claimed, kTapHeaderSize, fileEnd)) {
+    const PulseStream stream(image, free.end);
+    for (auto& f : ReadVisiloadChains(stream, free.start)) visiload.push_back(std::move(f));
+  }
+  if (!visiload.empty()) {
+    for (const TurboFile& f : visiload) claimed.push_back({f.start, f.end});
+    std::sort(claimed.begin(), claimed.end(),
+              [](const TapeStretch& a, const TapeStretch& b) { return a.start < b.start; });
+  }
 
   // The unclaimed stretches, read one at a time: a turbo file never reaches
   // into a ROM block.
@@ -894,6 +876,10 @@ std::vector<TurboFile> FindTurboFiles(const TapImage& image, std::vector<TapeStr
       if (!found) pos = *std::min_element(cursors.begin(), cursors.end());
     }
     from = limit;
+  }
+  if (!visiload.empty()) {
+    for (auto& f : visiload) files.push_back(std::move(f));
+    std::stable_sort(files.begin(), files.end(), [](const TurboFile& a, const TurboFile& b) { return a.start < b.start; });
   }
   // A file's trailing tone may be the next file's pilot: the next file keeps it.
   for (size_t i = 0; i + 1 < files.size(); ++i) files[i].end = std::min(files[i].end, files[i + 1].start);

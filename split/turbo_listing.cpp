@@ -16,6 +16,7 @@ TurboListing ListTurboFiles(const TapImage& image, const std::vector<TapeSection
   listing.rows.reserve(listing.files.size());
   for (const auto& file : listing.files) listing.rows.push_back(ProgramHolding(sections, file.start));
   listing.coverage = MeasureCoverage(image, rom, listing.files);
+  listing.unrecognised = FindUnrecognised(image, rom, listing.files);
   return listing;
 }
 

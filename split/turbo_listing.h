@@ -22,6 +22,7 @@ struct TurboListing {
   // the next program's leader) holds the file's start; 0 before the first.
   std::vector<int> rows;
   TapeCoverage coverage;
+  std::vector<UnrecognisedStretch> unrecognised;  // in tape order
 };
 
 // The turbo files of `image`, whose ROM programs are `sections` with their

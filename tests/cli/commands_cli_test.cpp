@@ -456,18 +456,21 @@ TEST(ScanCli, CsvHasOneRowPerProgramAndTheTableNamesDamagedProgramsAndRefusals) 
   EXPECT_EQ(rows[8], c.root.File("refused.tap") + std::string(17, ',') + "," + c.root.File("refused.tap") +
                          " Is not a valid TAP file\r");
 
-  // The table: a row per tape, a line per damaged program and per refusal.
+  // The table: a row per tape, a line per damaged program, the tape's
+  // coverage, and a line per refusal; the totals with the coverage of all.
   run = ExpectRun({"scan", Q(c.root.path())}, 1);
   EXPECT_EQ(run.err, "");
   const auto lines = Lines(run.out);
-  ASSERT_EQ(lines.size(), 10u) << run.out;
+  ASSERT_EQ(lines.size(), 14u) << run.out;
   EXPECT_TRUE(lines[0].ends_with("Header errors  Damaged data  Path"));
-  EXPECT_EQ(lines[2], "Commodore 64    TAP V0   PAL     35.70 KB    0m:19.38s         2              1             1  " +
+  EXPECT_EQ(lines[3], "Commodore 64    TAP V0   PAL     35.70 KB    0m:19.38s         2              1             1  " +
                           c.root.File("damaged.tap"));
-  EXPECT_EQ(lines[3], "    program 1 \"LOST\": header OK, repeat OK, data ERROR");
-  EXPECT_EQ(lines[4], "    program 2 \"WORN\": header OK, repeat ERROR, data OK");
-  EXPECT_EQ(lines[5], "Refused: Error while loading file " + c.root.File("gone.tap") + " : No such file or directory");
-  EXPECT_TRUE(lines[9].starts_with("6 tapes scanned, 2 refused,")) << lines[9];  // the counts as --json gives them
+  EXPECT_EQ(lines[4], "    program 1 \"LOST\": header OK, repeat OK, data ERROR");
+  EXPECT_EQ(lines[5], "    program 2 \"WORN\": header OK, repeat ERROR, data OK");
+  EXPECT_EQ(lines[6], "    coverage: ROM 99.84%, turbo 0.00%, pauses 0.16%, unrecognised 0.00%");
+  EXPECT_EQ(lines[7], "Refused: Error while loading file " + c.root.File("gone.tap") + " : No such file or directory");
+  EXPECT_TRUE(lines[13].starts_with("6 tapes scanned, 2 refused,")) << lines[13];  // the counts as --json gives them
+  EXPECT_NE(lines[13].find(", coverage: ROM "), std::string::npos) << lines[13];
 }
 
 TEST(ScanCli, ExitStatusesAndSummary) {

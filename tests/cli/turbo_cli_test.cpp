@@ -1,6 +1,8 @@
 // Turbo files on the command line: listed in JSON and under their program,
 // extracted (damaged ones only when asked), and counted by the scan.
 
+#include <QFileInfo>
+
 #include "cli_runner.h"
 #include "support/scratch_folder.h"
 #include "support/tape_composer.h"
@@ -24,6 +26,12 @@ std::string TurboTape(const test::ScratchFolder& folder) {
   composer.AddSilence(50000);
   composer.AddTurboFile({.family = "US Gold", .loadAddress = 0xC000, .data = test::ProgramData(100, 5),
                          .name = "LEVEL TWO"});
+  composer.AddSilence(50000);
+  // Pulses of no format: mostly $50, some $30.
+  for (int i = 0; i < 100; ++i) {
+    composer.AddPulses(0x50, 3);
+    composer.AddPulses(0x30, 1);
+  }
   return folder.Write("Turbo.tap", composer.FileBytes());
 }
 
@@ -52,8 +60,15 @@ TEST(TurboCli, ListShowsTurboFilesUnderTheirProgramsAndInJson) {
   const QJsonObject coverage = json["coverage"].toObject();
   const double total = coverage["romPercent"].toDouble() + coverage["turboPercent"].toDouble() +
                        coverage["pausePercent"].toDouble() + coverage["unrecognisedPercent"].toDouble();
-  EXPECT_NEAR(total, 100.0, 0.05);
+  EXPECT_DOUBLE_EQ(total, 100.0);
   EXPECT_GT(coverage["turboPercent"].toDouble(), 5.0);
+  // What no reader accounts for: the noise at the end, with its pulses.
+  const QJsonArray unrecognised = json["unrecognised"].toArray();
+  ASSERT_FALSE(unrecognised.isEmpty());
+  const QJsonObject noise = unrecognised.last().toObject();
+  EXPECT_EQ(noise["end"].toString().toInt(nullptr, 16), QFileInfo(QString::fromStdString(tape)).size());
+  EXPECT_EQ(Fields(noise, {"commonPulses"}), R"([[{"count":300,"value":80},{"count":100,"value":48}]])");
+  EXPECT_FALSE(noise["duration"].toString().isEmpty());
 }
 
 TEST(TurboCli, ExtractWritesGoodTurboFilesOfTheSelectedRowsAndDamagedOnesOnRequest) {

@@ -22,8 +22,8 @@ trap 'rm -rf "$scratch"' EXIT
 copy="$scratch/reelwright"
 mkdir "$copy"
 # The tracked files and the new ones not yet committed: what a clone of this
-# tree would hold, without its build folders.
-(cd "$source" && git ls-files -z -co --exclude-standard | tar --null -T - -cf -) | tar -C "$copy" -xf -
+# tree would hold, without its build folders, and as a clone dated now (-m).
+(cd "$source" && git ls-files -z -co --exclude-standard | tar --null -T - -cf -) | tar -C "$copy" -xmf -
 # The copy has no history; the package's time stamps come from the same commit.
 SOURCE_DATE_EPOCH=$(git -C "$source" log -1 --format=%ct)
 export SOURCE_DATE_EPOCH

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/turbo_reader.h"
+#include "core/turbo_visiload.h"
 #include "platform/messages.h"
 
 namespace rw::test {
@@ -267,6 +268,13 @@ ComposedTurboLayout TapeComposer::AddTurboFile(const ComposedTurboFile& file) {
     word(end);
     nameBytes();
     dataWithXor();
+  } else if (f == "Virgin" || f == "Hi-Tec") {
+    byte(0);     // the block number
+    byte(0x10);  // the screen shows
+    word(file.loadAddress);
+    word(end);
+    word(0);  // no run address
+    dataWithXor();
   } else if (f == "Microload") {
     word(file.loadAddress);
     word((0x10000 - data.size()) & 0xFFFF);
@@ -320,6 +328,43 @@ ComposedTurboLayout TapeComposer::AddTurboFile(const ComposedTurboFile& file) {
   }
   layout.dataEnd = size();
   for (int i = 0; i < 400; ++i) pulse(false);
+  return layout;
+}
+
+ComposedTurboLayout TapeComposer::AddVisiloadChain(const std::vector<ComposedVisiloadBlock>& blocks) {
+  const TurboFamily family = VisiloadFamily();
+  int extraBits = 1;
+  int filler = 0;
+  bool msbFirst = true;
+  bool pilot = true;
+  const auto pulse = [&](bool one) {
+    Pulse(static_cast<int>((one ? family.bit1 : family.bit0) * speed_ + 0.5));
+    speed_ += drift_;
+  };
+  const auto byte = [&](uint8_t value, bool broken = false) {
+    for (int k = 0; k < extraBits; ++k) pulse(!(broken && k == 0));
+    for (int k = 0; k < 8; ++k) pulse(((msbFirst ? value >> (7 - k) : value >> k) & 1) != 0);
+  };
+  ComposedTurboLayout layout;
+  layout.start = size();
+  for (const ComposedVisiloadBlock& block : blocks) {
+    if (pilot) {
+      for (int i = 0; i < 256; ++i) byte(0);
+      byte(0x16);
+    }
+    for (int i = 0; i < filler; ++i) byte(0xA5);
+    const unsigned load = block.loadAddress;
+    const unsigned end = (load + (block.endIsStart ? 0 : static_cast<unsigned>(block.data.size()))) & 0xFFFF;
+    for (const unsigned b : {end >> 8, end & 0xFF, load >> 8, load & 0xFF}) byte(static_cast<uint8_t>(b));
+    const std::vector<uint8_t>& sent = block.data;
+    for (size_t i = 0; i < sent.size(); ++i) byte(sent[i], static_cast<int>(i) == block.brokenByte);
+    pilot = block.loadAddress == 0x03BB;
+    if (block.loadAddress == 0x034B) extraBits = sent[0] - 8;
+    if (block.loadAddress == 0x03A4) filler = sent[0] - 3;
+    if (block.loadAddress == 0x0347) msbFirst = sent[0] == 0x26;
+  }
+  layout.dataEnd = size();
+  for (int i = 0; i < 20; ++i) pulse(false);
   return layout;
 }
 

@@ -77,6 +77,16 @@ struct ComposedTurboLayout {
   int64_t dataEnd = 0;  // just past the last byte
 };
 
+// One block of a composed Visiload chain. A block loaded at $034B, $03A4 or
+// $0347 changes how the blocks after it are sent, one at $03BB gives the next
+// block a pilot (see core/turbo_visiload.h).
+struct ComposedVisiloadBlock {
+  uint16_t loadAddress = 0;
+  std::vector<uint8_t> data;
+  bool endIsStart = false;    // its end address is its start: `data`'s one byte is sent, yet no byte of the block
+  int brokenByte = -1;        // index of a data byte whose first extra bit is sent as a 0
+};
+
 // Data that looks like a BASIC program: its first byte is never a program
 // file type (1 or 3), so a data block never passes for a header.
 std::vector<uint8_t> ProgramData(size_t size, uint32_t seed);
@@ -110,6 +120,9 @@ class TapeComposer {
   // A turbo file, then a short trailing tone of 0 bits. Its pulses follow the
   // speed set by SetTurboSpeed, with the jitter.
   ComposedTurboLayout AddTurboFile(const ComposedTurboFile& file);
+  // A Visiload chain, the first block with a pilot, then a short trailing
+  // tone. The layout's start is the first pilot pulse.
+  ComposedTurboLayout AddVisiloadChain(const std::vector<ComposedVisiloadBlock>& blocks);
   // The tape speed for turbo pulses: each pulse is `factor` times its length,
   // and the factor grows by `drift` per pulse written.
   void SetTurboSpeed(double factor, double drift = 0) {

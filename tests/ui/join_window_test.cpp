@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QLabel>
 #include <QTreeWidget>
@@ -75,7 +76,10 @@ TEST_F(JoinWindowTest, AddsFilesAndPausesAndRemovesOnlyOnYes) {
   EXPECT_TRUE(Button("vkCommand3")->isEnabled());
   EXPECT_EQ(Listed(), (Lines{a, kPauseRowPath}));
   EXPECT_EQ(List()->topLevelItem(1)->text(5), "5s");
-  EXPECT_EQ(window.findChild<QLabel*>("Label1")->text().toStdString(), window.compilation().totalText());
+  auto* total = window.findChild<QLabel*>("Label1");
+  EXPECT_EQ(total->text().toStdString(), window.compilation().totalText());
+  // A screen reader reads the total itself, not its caption.
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(total)->text(QAccessible::Name), total->text());
 
   List()->clearSelection();
   Click("vkCommand1");  // nothing selected: nothing asked (the questions are counted below)
