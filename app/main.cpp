@@ -2,6 +2,7 @@
 
 #include "ui/controls.h"
 #include "core/safe_file.h"
+#include "platform/native_path.h"
 #include "platform/posix_storage_sync.h"
 #include "ui/main_window.h"
 
@@ -16,6 +17,8 @@ int main(int argc, char** argv) {
   rw::MainWindow window;
   window.show();
   // "reelwright FILE.tap", as a file manager's "Open with" starts it.
-  window.OpenFromArguments(QApplication::arguments());
+  // The file's name byte for byte: QApplication::arguments() would turn a
+  // name that is not UTF-8 into another name.
+  window.OpenFromArguments(rw::NativeArguments(argc, argv));
   return QApplication::exec();
 }

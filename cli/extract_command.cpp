@@ -34,7 +34,7 @@ int RunExtract(const QStringList& arguments) {
     PrintErr("Expected FILE and OUTDIR; see --help.");
     return kExitUsage;
   }
-  const std::string outDir = positional.at(1).toStdString();
+  const std::string outDir = PathFromQt(positional.at(1));
   if (!FolderExists(outDir)) {
     PrintErr("Output folder " + positional.at(1) + " is not an existing folder.");
     return kExitUsage;
@@ -43,7 +43,7 @@ int RunExtract(const QStringList& arguments) {
   StderrMessages messages;
   MemoryPaths paths;
   ProgramList list(paths, DecimalSeparator());
-  if (!list.LoadAndParse(positional.at(0).toStdString(), messages)) return kExitFailed;
+  if (!list.LoadAndParse(PathFromQt(positional.at(0)), messages)) return kExitFailed;
   if (list.RowCount() == 0) return kExitFailed;  // already reported
   std::vector<int> rows;
   if (!ParseRows(parser.value("select"), list.RowCount(), rows)) return kExitUsage;
@@ -51,9 +51,9 @@ int RunExtract(const QStringList& arguments) {
   const ExtractReport report = ExtractPrograms(list, rows, outDir, parser.isSet("keep-damaged"), messages);
   for (const ExtractedProgram& program : report.programs) {
     const QString row = "Row " + QString::number(program.row) + " \"" +
-                        QString::fromStdString(list.rows()[static_cast<size_t>(program.row - 1)].program) + "\"";
-    const QString summary = QString::fromStdString(program.summary);
-    const QString path = QString::fromStdString(program.path);
+                        PathToQt(list.rows()[static_cast<size_t>(program.row - 1)].program) + "\"";
+    const QString summary = PathToQt(program.summary);
+    const QString path = PathToQt(program.path);
     switch (program.status) {
       case ExtractStatus::Written:
         PrintOut(path + "\t" + summary);

@@ -69,7 +69,7 @@ int LoadFileArgument(QCommandLineParser& parser, const QStringList& arguments, P
   }
   file = positional.first();
   StderrMessages messages;
-  return list.LoadAndParse(file.toStdString(), messages) ? kGoOn : kExitFailed;
+  return list.LoadAndParse(PathFromQt(file), messages) ? kGoOn : kExitFailed;
 }
 
 }  // namespace
@@ -139,7 +139,7 @@ int RunList(const QStringList& arguments) {
     programs.append(program);
   }
   const QJsonObject image{
-      {"path", file},
+      {"path", ForDisplay(file)},
       {"machine", Text(facts.machine)},
       {"version", static_cast<int>(list.image().version)},
       {"video", Text(facts.video)},

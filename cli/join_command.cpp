@@ -116,7 +116,7 @@ void PrintRows(const Compilation& compilation) {
   table.push_back(headings);
   for (const CompilationRow& row : compilation.rows()) {
     std::vector<QString> cells;
-    for (int column = 0; column < kColumnCount; ++column) cells.push_back(QString::fromStdString(row.Text(column)));
+    for (int column = 0; column < kColumnCount; ++column) cells.push_back(PathToQt(row.Text(column)));
     table.push_back(cells);
   }
   // Each column as wide as the wider of its contents and its heading.
@@ -132,7 +132,7 @@ void PrintRows(const Compilation& compilation) {
     }
     PrintOut(line);
   }
-  PrintOut("Total Duration: " + QString::fromStdString(compilation.totalText()));
+  PrintOut("Total Duration: " + PathToQt(compilation.totalText()));
 }
 
 }  // namespace
@@ -157,14 +157,14 @@ int RunJoin(const QStringList& arguments) {
   // before anything is loaded.
   const std::string decimalSeparator = DecimalSeparator();
   for (const Item& item : parsed.items) {
-    if (item.pause && ParseDuration(item.text.toStdString(), decimalSeparator) < 0) {
+    if (item.pause && ParseDuration(PathFromQt(item.text), decimalSeparator) < 0) {
       return UsageError("--pause " + item.text + ": expected a duration such as 5s, 1m:30s or 2" +
-                        QString::fromStdString(decimalSeparator) + "5s.");
+                        PathToQt(decimalSeparator) + "5s.");
     }
   }
 
   StderrMessages messages;
-  const std::string output = parsed.output.toStdString();
+  const std::string output = PathFromQt(parsed.output);
   if (!parsed.force && (FileExists(output) || FolderExists(output))) {
     messages.Critical("WARNING", "File " + output + " Already exists ! Use --force to overwrite it.");
     return kExitFailed;
@@ -173,7 +173,7 @@ int RunJoin(const QStringList& arguments) {
   Compilation compilation(decimalSeparator, messages);
   compilation.SetSorted(parsed.sort);
   for (const Item& item : parsed.items) {
-    const std::string text = item.text.toStdString();
+    const std::string text = PathFromQt(item.text);
     const bool added = item.pause              ? compilation.AddPauseRow(text)
                        : FolderExists(text) ? compilation.AddTapDirectory(text, output)
                                             : compilation.AddTapFile(text);

@@ -145,7 +145,7 @@ int RunScan(const QStringList& arguments) {
 
   const auto start = Clock::now();
   std::vector<std::string> paths;
-  for (const QString& path : positional) paths.push_back(path.toStdString());
+  for (const QString& path : positional) paths.push_back(PathFromQt(path));
   const std::vector<TapeTarget> targets = FindTapeFiles(paths);
 
   Progress progress(targets.size());

@@ -65,6 +65,15 @@ std::string HexDigits(uint64_t value) {
   return text;
 }
 
+std::string AbsolutePath(const std::string& path) {
+  if (path.empty() || path.front() == '/') return path;
+  std::error_code error;
+  const fs::path current = fs::current_path(error);
+  if (error) return path;
+  const std::string folder = current.native();
+  return folder.back() == '/' ? folder + path : folder + "/" + path;
+}
+
 std::string ParentFolder(const std::string& path) {
   const std::string trimmed = WithoutTrailingSlashes(path);
   const auto slash = trimmed.rfind('/');

@@ -1,6 +1,7 @@
 #pragma once
 // Small routines that several windows and commands share: size and hex texts,
-// path questions and temporary files. Paths are UTF-8 with "/" separators.
+// path questions and temporary files. Paths are the file system's bytes
+// (mostly UTF-8, but any bytes but NUL) with "/" separators.
 
 #include <cstdint>
 #include <string>
@@ -25,6 +26,10 @@ std::vector<std::string> SplitSemicolons(std::string_view list);
 
 // Upper-case hex of `value` without padding ("0", "801").
 std::string HexDigits(uint64_t value);
+
+// `path` made absolute against the current folder, as bytes (nothing
+// resolved, no link followed, "." and ".." kept); an absolute path as it is.
+std::string AbsolutePath(const std::string& path);
 
 // "/tapes/a.tap" -> "/tapes"; "/a.tap" -> "/"; "a.tap" -> "".
 std::string ParentFolder(const std::string& path);

@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include "platform/native_path.h"
+
 namespace rw {
 
 namespace {
@@ -69,13 +71,13 @@ QString UnsetFolderDefault(const QString& iniPath, const QString& programFolder,
 }
 
 std::string AppSettings::ReadPersistentPath(PersistentPath which) {
-  return rw::ReadPersistentPath(*this, which).toStdString();
+  return PathFromQt(rw::ReadPersistentPath(*this, which));
 }
 
 void AppSettings::WritePersistentPath(const std::string& path, PersistentPath which) {
   // A folder that cannot be remembered is no reason to interrupt the work
   // that chose it; say so on the console instead.
-  if (!rw::WritePersistentPath(*this, QString::fromStdString(path), which)) {
+  if (!rw::WritePersistentPath(*this, PathToQt(path), which)) {
     qWarning("Cannot remember %s in %s: %s", qPrintable(PersistentPathKey(which)), qPrintable(Path()),
              qPrintable(LastError()));
   }
