@@ -15,11 +15,12 @@
 
 namespace rw {
 
-inline constexpr int kMaxPartialFiles = 64;
+inline constexpr int kMaxPartialFiles = 256;
 inline constexpr size_t kMaxPartialPath = 4096;
 
 // Registers `path`; returns its slot, or -1 when the table is full or the
-// path too long (the file is then written unprotected, as before).
+// path too long. A file is registered before it is created, and one that
+// cannot be registered is not created (SafeFileWriter, TemporaryFiles).
 int RegisterPartialFile(const std::string& path);
 // The file is complete or removed: it is no longer the registry's concern.
 void ForgetPartialFile(int slot);
@@ -44,6 +45,8 @@ class PartialFileGuard {
     ForgetPartialFile(slot_);
     slot_ = -1;
   }
+  // True when a path is registered.
+  bool held() const { return slot_ >= 0; }
 
  private:
   int slot_ = -1;

@@ -4,9 +4,12 @@
 // (mostly UTF-8, but any bytes but NUL) with "/" separators.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "core/partial_files.h"
 
 namespace rw {
 
@@ -48,8 +51,10 @@ std::string FolderOfPath(const std::string& path);
 // text when no file could be created.
 std::string TempFileName(const std::string& prefix);
 
-// Temporary files made with TempFileName for one piece of work, removed
-// however it ends (an early return, a failure, an exception).
+// Temporary files made as by TempFileName for one piece of work, removed
+// however it ends (an early return, a failure, an exception), and registered
+// as partial (core/partial_files.h) before each is created, so that an
+// interrupted run removes them too.
 class TemporaryFiles {
  public:
   TemporaryFiles() = default;
@@ -61,6 +66,7 @@ class TemporaryFiles {
 
  private:
   std::vector<std::string> paths_;
+  std::vector<std::unique_ptr<PartialFileGuard>> guards_;
 };
 
 // Linux has no legacy system to warn about.
