@@ -2,6 +2,7 @@
 
 #include "ui/controls.h"
 #include "core/safe_file.h"
+#include "platform/interrupt_cleanup.h"
 #include "platform/native_path.h"
 #include "platform/posix_storage_sync.h"
 #include "ui/main_window.h"
@@ -11,6 +12,9 @@ int main(int argc, char** argv) {
   // Written files are on the device before any success message.
   static rw::PosixStorageSync storageSync;
   rw::SetStorageSync(&storageSync);
+  // Ctrl+C, a terminating signal or the end of the session leaves no partial
+  // file behind and no VICE tool running.
+  rw::InstallInterruptCleanup();
   QApplication::setApplicationName("Reelwright");
   QApplication::setApplicationVersion(REELWRIGHT_VERSION);
   QApplication::setWindowIcon(rw::ProgramIcon("reelwright"));

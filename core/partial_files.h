@@ -28,6 +28,17 @@ void ForgetPartialFile(int slot);
 // free. Only reads the table.
 const char* PartialFilePath(int slot);
 
+// The external tools running right now (VICE's c1541, petcat), each by its
+// process group: an interrupted run stops them and all they started before
+// it removes the files, since a tool in a group of its own never hears the
+// terminal's Ctrl+C. Read by a signal handler like the paths above.
+inline constexpr int kMaxToolProcesses = 16;
+// Registers the group led by `processGroup`; its slot, or -1 when full.
+int RegisterToolProcess(int processGroup);
+void ForgetToolProcess(int slot);
+// The group in `slot`, or 0 when the slot is free.
+int ToolProcessGroup(int slot);
+
 // Registers a path for as long as it lives, unless released earlier.
 class PartialFileGuard {
  public:

@@ -30,6 +30,8 @@ constexpr size_t kD64Size = 174848;
 constexpr size_t kNameOffset = 5;
 constexpr size_t kNameLength = 16;
 constexpr uint8_t kPadding = 0xA0;
+// Programs written by one c1541 run.
+constexpr size_t kProgramsPerRun = 32;
 
 // Walks the directory chain; `visit(entryOffset)` for every used entry.
 template <typename Visit>
@@ -142,10 +144,13 @@ ProgramDiskOutcome BuildProgramDisk(const std::string& diskPath, const std::vect
   const ToolResult formatted = tools.Run(c1541, {"-format", DiskLabel(diskPath) + ",rw", "d64", work});
   if (!formatted.Succeeded()) return fail(failed + ToolText(formatted));
 
-  if (!programs.empty()) {
+  // The programs go on in batches, each through one c1541 run: few runs, and
+  // few temporary files at any time however many programs there are.
+  for (size_t batch = 0; batch < programs.size(); batch += kProgramsPerRun) {
+    TemporaryFiles files;
     std::vector<std::string> arguments = {"-attach", work};
-    for (size_t i = 0; i < programs.size(); ++i) {
-      const std::string file = temporary.Make("RWP");
+    for (size_t i = batch; i < std::min(programs.size(), batch + kProgramsPerRun); ++i) {
+      const std::string file = files.Make("RWP");
       std::string error;
       if (file.empty() || !WriteWholeFile(file, programs[i].file.data(), programs[i].file.size(), true, error)) {
         return fail(failed + (file.empty() ? "no temporary file could be made" : error));

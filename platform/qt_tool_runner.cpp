@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -13,6 +14,8 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+
+#include "core/partial_files.h"
 
 extern char** environ;
 
@@ -167,8 +170,15 @@ ToolResult QtToolRunner::Run(const std::string& toolPath, const std::vector<std:
   for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
   argv.push_back(nullptr);
 
+  // No interruption between the start and the registration: an interrupted
+  // run must find the tool's group in the table.
+  const sigset_t interrupts = InterruptSignals();
+  sigset_t previous;
+  pthread_sigmask(SIG_BLOCK, &interrupts, &previous);
   pid_t pid = 0;
   const int spawned = posix_spawn(&pid, toolPath.c_str(), &actions, &attributes, argv.data(), environ);
+  const int slot = spawned == 0 ? RegisterToolProcess(pid) : -1;
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
   ::close(pipeFds[1]);
@@ -213,8 +223,11 @@ ToolResult QtToolRunner::Run(const std::string& toolPath, const std::vector<std:
   }
   ::close(output);
   int status = 0;
+  pthread_sigmask(SIG_BLOCK, &interrupts, &previous);
+  ForgetToolProcess(slot);
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 
   result.output = std::move(tail);
   if (timedOut) {
