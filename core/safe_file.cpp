@@ -250,6 +250,12 @@ bool SafeFileWriter::Finish(std::string& error) {
     return false;
   }
   errno = 0;
+  if (permissions_ >= 0 && ::fchmod(::fileno(file_), static_cast<mode_t>(permissions_)) != 0) {
+    error = Describe(errno);
+    Discard();
+    return false;
+  }
+  errno = 0;
   const bool flushed = std::fflush(file_) == 0;
   const int flushErrno = errno;
   // The data reaches the device before the file takes its name, so the name

@@ -74,6 +74,10 @@ class SafeFileWriter {
   // then never replaces what took the name in the meantime.
   bool OpenNew(const std::string& path, std::string& error);
   bool Write(const void* data, size_t size, std::string& error);
+  // The permissions the file is to have (st_mode & 07777), set on the
+  // temporary file before it takes its name; by default the system's for a
+  // new file (0666 less the umask).
+  void SetPermissions(unsigned mode) { permissions_ = static_cast<int>(mode); }
   // Commit leaves the syncing to the caller, who writes many files and then
   // calls SyncFolderContents once before reporting success.
   void DeferSync() { deferSync_ = true; }
@@ -95,6 +99,7 @@ class SafeFileWriter {
   std::FILE* file_ = nullptr;
   bool neverReplace_ = false;  // opened with OpenNew
   bool deferSync_ = false;
+  int permissions_ = -1;
   PartialFileGuard partial_;  // removed by an interruption until the file has its name
 };
 

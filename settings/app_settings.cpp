@@ -76,9 +76,12 @@ std::string AppSettings::ReadPersistentPath(PersistentPath which) {
 
 void AppSettings::WritePersistentPath(const std::string& path, PersistentPath which) {
   // A folder that cannot be remembered is no reason to interrupt the work
-  // that chose it; say so on the console instead.
-  if (!rw::WritePersistentPath(*this, PathToQt(path), which)) {
-    qWarning("Cannot remember %s in %s: %s", qPrintable(PersistentPathKey(which)), qPrintable(Path()),
+  // that chose it; say so on the console instead, once a run: a settings
+  // file that is left alone (a link, read-only, not a regular file, in
+  // another encoding) stays so for the whole run.
+  if (!rw::WritePersistentPath(*this, PathToQt(path), which) && !warned_) {
+    warned_ = true;
+    qWarning("The settings of this run are not saved in %s: %s", qPrintable(ForDisplay(Path())),
              qPrintable(LastError()));
   }
 }

@@ -30,6 +30,7 @@ class AppSettings : public cInifile, public RememberedPaths {
 
  private:
   QString programFolder_;
+  bool warned_ = false;  // a failed write has been reported (once a run)
 };
 
 // The stored directory; the program's folder when none was ever stored, and
