@@ -46,12 +46,9 @@ class Walk {
       else AddError(given, "Error while reading folder " + given + " : " + error.message());
       return;
     }
-    if (fs::exists(status) && !fs::is_regular_file(status)) {
-      AddError(given, "Error while loading file " + given + " : Not a regular file");
-      return;
-    }
-    // A missing or unreadable file is still a tape the user asked for: the
-    // loader reports the system's reason.
+    // A missing or unreadable file is still a tape the user asked for, and a
+    // pipe or a device is none: the loader reports the reason (it opens
+    // nothing but a regular file, without ever blocking).
     fs::path key = fs::weakly_canonical(given, error);
     found_.push_back({given, error ? given : key.string(), false, ""});
   }
@@ -110,12 +107,10 @@ class Walk {
           const fs::path canonical = canonicalFolder / path.filename();
           if (visited_.insert(canonical.string()).second) pending.emplace_back(path, canonical);
         } else if (HasTapExtension(path)) {
-          if (fs::is_regular_file(own)) {
-            found_.push_back({path.string(), (canonicalFolder / path.filename()).string(), false, ""});
-          } else {
-            // A pipe or device would block or never end; it is no tape image.
-            AddError(path.string(), "Error while loading file " + path.string() + " : Not a regular file");
-          }
+          // A pipe or a device is no tape image: the loader refuses it
+          // without opening it, and again should one take a file's place
+          // before it is read.
+          found_.push_back({path.string(), (canonicalFolder / path.filename()).string(), false, ""});
         }
       }
       if (error) AddError(folder.string(), "Error while reading folder " + folder.string() + " : " + error.message());
@@ -135,7 +130,7 @@ class Walk {
     const fs::file_status status = fs::status(target, error);
     if (fs::is_directory(status)) {
       if (visited_.insert(target.string()).second) pending.emplace_back(path, target);
-    } else if (HasTapExtension(path) && fs::is_regular_file(status)) {
+    } else if (HasTapExtension(path)) {
       found_.push_back({path.string(), target.string(), true, ""});
     }
   }

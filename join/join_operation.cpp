@@ -1,5 +1,7 @@
 #include "join/join_operation.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -9,6 +11,7 @@
 #include <system_error>
 #include <vector>
 
+#include "core/file_open.h"
 #include "core/pulse_timing.h"
 #include "core/safe_file.h"
 #include "core/tap_image.h"
@@ -73,10 +76,14 @@ bool PlanRows(const Compilation& compilation, std::vector<RowPlan>& plan, uint64
 bool CopyPulses(const std::string& path, uint64_t count, std::vector<uint8_t>& buffer, SafeFileWriter& writer,
                 std::string& error, const std::function<void(uint64_t)>& copied) {
   if (count == 0) return true;
-  errno = 0;
-  std::FILE* input = std::fopen(path.c_str(), "rb");
+  // Opened without blocking, and only as a regular file: a pipe put in an
+  // input's place since it was added never stalls the join.
+  const int fd = OpenRegularFileForReading(path, error);
+  if (fd < 0) return false;
+  std::FILE* input = ::fdopen(fd, "rb");
   if (input == nullptr) {
     error = Describe(errno);
+    ::close(fd);
     return false;
   }
   bool ok = std::fseek(input, kTapHeaderSize, SEEK_SET) == 0;

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -45,6 +46,17 @@ TEST(NativePathWindow, TheArgumentOpensALatin1NameAndTheSplitWritesBesideIt) {
   test::Click(split, "vkCommand4");  // Split File
   EXPECT_TRUE(fs::exists(folder + "/001.GAME.tap"));
   EXPECT_TRUE(fs::is_empty(sibling));
+}
+
+TEST(NativePathWindow, APipeAsTheArgumentIsRefusedAtOnce) {
+  test::Desktop desktop;
+  const std::string pipe = desktop.folder.File("pipe.tap");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  desktop.window.OpenFromArguments({"reelwright", PathToQt(pipe)});
+  EXPECT_FALSE(desktop.window.splitWindow()->model().loaded());
+  EXPECT_EQ(test::Shown(desktop.messages),
+            Lines{"Error! | critical | Error while loading file " + pipe + " : Not a regular file (a named pipe)"});
+  EXPECT_FALSE(desktop.messages.waitBoxUp);
 }
 
 }  // namespace
