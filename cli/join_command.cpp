@@ -1,6 +1,8 @@
 // reelwright-cli join: gathers tape images, directories of them and pauses,
 // in the order given, into one compilation and writes it as one tape image.
 
+#include <sys/stat.h>
+
 #include <QString>
 #include <QStringList>
 
@@ -19,7 +21,7 @@ namespace rw::cli {
 namespace {
 
 const char* const kJoinUsage =
-    "Usage: reelwright-cli join [--sort] [--force] OUTFILE ITEM...\n"
+    "Usage: reelwright-cli join [--sort] [--force] [--stream] OUTFILE ITEM...\n"
     "\n"
     "Joins tape images into OUTFILE, in the order of the items. Each ITEM is\n"
     "  FILE          a tape image\n"
@@ -30,10 +32,19 @@ const char* const kJoinUsage =
     "\n"
     "Options:\n"
     "  --sort         keep the rows sorted by path, pauses first\n"
-    "  --force        replace OUTFILE if it exists\n"
+    "  --force        replace OUTFILE if it exists (only a regular file)\n"
+    "  --stream       OUTFILE may be a named pipe or a device (/dev/stdout): the\n"
+    "                 image is written into it as it is made, the list goes to\n"
+    "                 standard error\n"
     "  --             the arguments that follow are paths, even if they begin with -\n"
     "  -h, --help     this help\n"
     "  -v, --version  the program's version";
+
+// A named pipe or a character device, which --stream writes into.
+bool IsStream(const std::string& path) {
+  struct stat status {};
+  return ::stat(path.c_str(), &status) == 0 && (S_ISFIFO(status.st_mode) || S_ISCHR(status.st_mode));
+}
 
 struct Item {
   bool pause = false;
@@ -43,6 +54,7 @@ struct Item {
 struct JoinArguments {
   bool sort = false;
   bool force = false;
+  bool stream = false;
   bool help = false;
   bool version = false;
   QString output;
@@ -77,6 +89,10 @@ bool ParseJoinArguments(const QStringList& arguments, JoinArguments& parsed, QSt
         parsed.force = true;
         continue;
       }
+      if (argument == "--stream") {
+        parsed.stream = true;
+        continue;
+      }
       if (argument == "--pause") {
         if (i + 1 >= arguments.size()) {
           error = "--pause needs a duration such as 5s";
@@ -109,7 +125,7 @@ bool ParseJoinArguments(const QStringList& arguments, JoinArguments& parsed, QSt
   return true;
 }
 
-void PrintRows(const Compilation& compilation) {
+void PrintRows(const Compilation& compilation, void (*print)(const QString&)) {
   std::vector<std::vector<QString>> table;
   std::vector<QString> headings;
   for (const char* heading : kColumnHeadings) headings.push_back(QString::fromUtf8(heading));
@@ -130,9 +146,9 @@ void PrintRows(const Compilation& compilation) {
       if (column > 0) line += "  ";
       line += column + 1 < kColumnCount ? cells[column].leftJustified(widths[column]) : cells[column];
     }
-    PrintOut(line);
+    print(line);
   }
-  PrintOut("Total Duration: " + PathToQt(compilation.totalText()));
+  print("Total Duration: " + PathToQt(compilation.totalText()));
 }
 
 }  // namespace
@@ -165,7 +181,9 @@ int RunJoin(const QStringList& arguments) {
 
   StderrMessages messages;
   const std::string output = PathFromQt(parsed.output);
-  if (!parsed.force && (FileExists(output) || FolderExists(output))) {
+  // A stream asked for is written into; a file is replaced only with --force.
+  const bool stream = parsed.stream && IsStream(output);
+  if (!parsed.force && !stream && (FileExists(output) || FolderExists(output))) {
     messages.Critical("WARNING", "File " + output + " Already exists ! Use --force to overwrite it.");
     return kExitFailed;
   }
@@ -179,13 +197,14 @@ int RunJoin(const QStringList& arguments) {
                                             : compilation.AddTapFile(text);
     if (!added) return kExitFailed;
   }
-  PrintRows(compilation);
+  // Standard output may be the stream itself: the list then goes to standard error.
+  PrintRows(compilation, parsed.stream ? PrintErr : PrintOut);
   if (!compilation.joinAvailable()) {
     messages.Critical("ERROR!", "Nothing to join: the list needs at least two rows (tape images or pauses).");
     return kExitFailed;
   }
-  if (!JoinToTapFile(compilation, output, parsed.force, messages)) return kExitFailed;
-  PrintOut("Join operation Executed Correctly !");
+  if (!JoinToTapFile(compilation, output, parsed.force, messages, {}, parsed.stream)) return kExitFailed;
+  (parsed.stream ? PrintErr : PrintOut)("Join operation Executed Correctly !");
   return kExitOk;
 }
 

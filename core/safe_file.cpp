@@ -178,6 +178,10 @@ int RemoveLeftoverTemporaryFiles(const std::string& folder, int64_t minimumAgeSe
   return removed;
 }
 
+std::string NumberedName::Candidate(uint64_t n) const {
+  return InFolder(folder, n == 0 ? stem + extension : stem + "(" + std::to_string(n) + ")" + extension);
+}
+
 SafeFileWriter::~SafeFileWriter() { Discard(); }
 
 bool SafeFileWriter::Open(const std::string& path, std::string& error) {
@@ -305,6 +309,48 @@ bool SafeFileWriter::Commit(bool replace, std::string& error) {
   partial_.Release();
   // The new name itself is an entry of the folder.
   return deferSync_ || installedSync == nullptr || installedSync->SyncFolder(FolderOf(path_), error);
+}
+
+bool SafeFileWriter::CommitUnderFreeName(const NumberedName& names, std::string& chosen, std::string& error) {
+  chosen = names.Candidate(0);
+  if (!Finish(error)) return false;
+  // Where the last writer of this series found its name: the numbers before
+  // it are taken, so a long series is not tried from the start each time.
+  static std::mutex mutex;
+  static std::string lastSeries;
+  static uint64_t lastNumber = 0;
+  uint64_t n = 0;
+  {
+    std::lock_guard lock(mutex);
+    if (lastSeries == chosen) n = lastNumber;
+  }
+  for (;; ++n) {
+    if (names.limit != 0 && n > names.limit) {
+      chosen = names.Candidate(0);
+      error = "no free name, " + names.stem + "(1)" + names.extension + " to " + names.stem + "(" +
+              std::to_string(names.limit) + ")" + names.extension + " all exist";
+      Discard();
+      return false;
+    }
+    chosen = names.Candidate(n);
+    const int renameError = RenameNoReplace(temporaryPath_, chosen);
+    if (renameError == EEXIST) continue;
+    if (renameError != 0) {
+      error = Describe(renameError);
+      Discard();
+      return false;
+    }
+    break;
+  }
+  {
+    std::lock_guard lock(mutex);
+    lastSeries = names.Candidate(0);
+    lastNumber = n;
+  }
+  path_ = chosen;
+  temporaryPath_.clear();
+  partial_.Release();
+  return deferSync_ || installedSync == nullptr || installedSync->SyncFolder(FolderOf(chosen), error);
 }
 
 void SafeFileWriter::Discard() {

@@ -59,6 +59,20 @@ bool IsTemporaryFileName(const std::string& name);
 // that cannot be removed stays.
 int RemoveLeftoverTemporaryFiles(const std::string& folder, int64_t minimumAgeSeconds = kLeftoverAgeSeconds);
 
+// A series of names for a file that must never replace another: "stem.ext"
+// in `folder`, then "stem(1).ext", "stem(2).ext", ...
+struct NumberedName {
+  std::string folder;
+  std::string stem;
+  std::string extension;
+  // The highest number tried; 0 for none. Past it the writer fails with "no
+  // free name, stem(1).ext to stem(N).ext all exist" (and only then: a name
+  // that cannot be written for another reason is reported with that reason).
+  uint64_t limit = 0;
+  // Candidate 0 is "folder/stem.ext", candidate n "folder/stem(n).ext".
+  std::string Candidate(uint64_t n) const;
+};
+
 class SafeFileWriter {
  public:
   SafeFileWriter() = default;
@@ -85,6 +99,13 @@ class SafeFileWriter {
   // existing file of that name is never replaced: Commit fails with "File
   // exists" instead.
   bool Commit(bool replace, std::string& error);
+  // Flushes and gives the file the first free name of `names`, whose folder
+  // is the one given to Open; a name that another writer takes at the same
+  // moment is passed over ("File exists" is never the answer). `chosen` is
+  // the path it got. On failure `error` says why (the system's reason for
+  // the name it tried, "File name too long" for instance), and `chosen` is
+  // that name.
+  bool CommitUnderFreeName(const NumberedName& names, std::string& chosen, std::string& error);
   // Removes the temporary file; the final name is left as it was.
   void Discard();
 
