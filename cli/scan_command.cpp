@@ -223,6 +223,7 @@ int RunScan(const QStringList& arguments) {
     } else {
       scanned.summary.path = target.path;
       scanned.summary.refusal = target.error;
+      scanned.summary.folder = target.folder;
     }
     if (!summaryOnly) scanned.record = ScanRecord(format, scanned.summary);
     return scanned;

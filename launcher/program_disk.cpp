@@ -96,16 +96,19 @@ std::string DiskLabel(const std::string& diskPath) {
 }
 
 std::string ToolText(const ToolResult& result) {
-  std::string text = WithoutC1541Narration(result.output);
+  ToolResult shown = result;
+  shown.output = WithoutC1541Narration(result.output);
+  // Stopped at the time limit or crashed: say so, with the tool's last lines.
+  if (!result.started || !result.finished) return ToolFailureText("c1541", shown);
+  std::string text = shown.output;
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
   // Of what c1541 says beyond its narration, the last line tells what went wrong.
   const auto lastLine = text.rfind('\n');
   if (lastLine != std::string::npos) text = text.substr(lastLine + 1);
-  if (!text.empty()) return text;
-  if (!result.error.empty()) return "c1541: " + result.error;
-  return "c1541 ended with exit status " + std::to_string(result.exitStatus);
+  const std::string cause = C1541FailureCause(shown.output);
+  if (text.empty()) text = "c1541 ended with exit status " + std::to_string(result.exitStatus);
+  return cause.empty() ? text : text + " (" + cause + ")";
 }
-
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
   std::ifstream in(fs::u8path(path), std::ios::binary);
