@@ -13,6 +13,7 @@
 #include "launcher/program_disk.h"
 #include "support/program_run.h"
 #include "support/scratch_folder.h"
+#include "support/stand_in_tools.h"
 #include "support/tap_bytes.h"
 #include "support/tape_composer.h"
 #include "support/vice_tools.h"
@@ -106,6 +107,21 @@ TEST(NativePathsCli, ToDiskWithForceReplacesOnlyTheDiskNamed) {
   std::vector<std::string> entries;
   ASSERT_TRUE(ReadD64Directory(test::ReadFileBytes(disk), entries));
   EXPECT_EQ(entries, (Lines{"ONE", "TWO"}));
+  EXPECT_EQ(Names(names.sibling), Lines{});
+}
+
+// A tape named in Latin-1 is sent to the device by those very bytes, and its
+// launcher disk is named after them, in the folder given.
+TEST(NativePathsCli, TheLauncherSendsALatin1TapeNameByteForByte) {
+  Latin1Names names;
+  test::ScratchFolder tools;
+  test::WriteStandInTools(tools.path(), test::FormatMode::Ok, test::PetcatMode::Ok, test::WriteMode::Ok);
+  const auto run = RunCliBytes({"launcher", names.tape, names.folder, "--select", "1"},
+                               {"PATH=" + tools.path() + ":/usr/bin:/bin"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(Names(names.folder), (Lines{"caf\xE9.tap", "caf\xE9.tap.d64"}));
+  EXPECT_NE(test::TokenisedText(tools.path(), 1).find("\"xt:caf\xE9.tap,"), std::string::npos)
+      << test::TokenisedText(tools.path(), 1);
   EXPECT_EQ(Names(names.sibling), Lines{});
 }
 
