@@ -5,6 +5,8 @@
 
 #include "ui/controls.h"
 #include "core/safe_file.h"
+#include "platform/interrupt_cleanup.h"
+#include "platform/native_path.h"
 #include "platform/posix_storage_sync.h"
 #include "ui/main_window.h"
 
@@ -40,6 +42,9 @@ int main(int argc, char** argv) {
   // Written files are on the device before any success message.
   static rw::PosixStorageSync storageSync;
   rw::SetStorageSync(&storageSync);
+  // Ctrl+C, a terminating signal or the end of the session leaves no partial
+  // file behind and no VICE tool running.
+  rw::InstallInterruptCleanup();
   QApplication::setApplicationName("Reelwright");
   QApplication::setApplicationVersion(REELWRIGHT_VERSION);
   // Wayland compositors match the window to its menu entry by this name.
@@ -48,6 +53,8 @@ int main(int argc, char** argv) {
   rw::MainWindow window;
   window.show();
   // "reelwright FILE.tap", as a file manager's "Open with" starts it.
-  window.OpenFromArguments(QApplication::arguments());
+  // The file's name byte for byte: QApplication::arguments() would turn a
+  // name that is not UTF-8 into another name.
+  window.OpenFromArguments(rw::NativeArguments(argc, argv));
   return QApplication::exec();
 }

@@ -7,10 +7,10 @@ namespace rw::cli {
 
 MessageAnswer StderrMessages::Show(const Message& message) {
   if (message.buttons == MessageButtons::YesNo) {
-    if (answer_ != MessageAnswer::Yes) PrintErr(QString::fromStdString(message.text));
+    if (answer_ != MessageAnswer::Yes) PrintErr(PathToQt(message.text));
     return answer_;
   }
-  PrintErr(QString::fromStdString(message.text));
+  PrintErr(PathToQt(message.text));
   return MessageAnswer::Ok;
 }
 
@@ -50,16 +50,42 @@ bool HasControlCharacter(const QString& text) {
   return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F || (c.unicode() >= 0x80 && c.unicode() < 0xA0); });
 }
 
+std::string TerminalText(const std::string& bytes) {
+  std::string shown;
+  shown.reserve(bytes.size());
+  for (size_t i = 0; i < bytes.size();) {
+    char32_t value = 0;
+    const size_t length = native_path_detail::Utf8Sequence(bytes, i, value);
+    char escape[16];
+    if (length == 0) {
+      shown += "\xEF\xBF\xBD";
+      ++i;
+      continue;
+    }
+    if ((value < 0x20 && value != '\n' && value != '\t') || value == 0x7F) {
+      std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned>(value));
+      shown += escape;
+    } else if (value >= 0x80 && value < 0xA0) {
+      std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(value));
+      shown += escape;
+    } else {
+      shown.append(bytes, i, length);
+    }
+    i += length;
+  }
+  return shown;
+}
+
 void PrintOut(const QString& line) {
-  const QByteArray bytes = line.toUtf8();
-  std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+  const std::string bytes = PathFromQt(line);
+  std::fwrite(bytes.data(), 1, bytes.size(), stdout);
   std::fputc('\n', stdout);
 }
 
 void PrintErr(const QString& line) {
   std::fflush(stdout);
-  const QByteArray bytes = line.toUtf8();
-  std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
+  const std::string bytes = TerminalText(PathFromQt(line));
+  std::fwrite(bytes.data(), 1, bytes.size(), stderr);
   std::fputc('\n', stderr);
 }
 

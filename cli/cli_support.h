@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include "platform/messages.h"
+#include "platform/native_path.h"
 
 namespace rw::cli {
 
@@ -40,7 +41,14 @@ int UsageError(const QString& text);
 // no name, path part or label on the command line may carry.
 bool HasControlCharacter(const QString& text);
 
-void PrintOut(const QString& line);  // a line on standard output (UTF-8)
-void PrintErr(const QString& line);  // a line on standard error (UTF-8)
+// A line on standard output: the bytes it stands for (PathToQt), so that a
+// file name printed there is the file's own name, byte for byte.
+void PrintOut(const QString& line);
+// A line on standard error, for a person to read (TerminalText).
+void PrintErr(const QString& line);
+// `bytes` for a terminal: UTF-8 kept, each other byte as U+FFFD, and control
+// characters other than line breaks and tabs (which would move the cursor,
+// clear the screen or change colours) as "\xNN" (C1 controls "\u0080").
+std::string TerminalText(const std::string& bytes);
 
 }  // namespace rw::cli

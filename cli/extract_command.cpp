@@ -38,7 +38,7 @@ int RunExtract(const QStringList& arguments) {
     PrintErr("Expected FILE and OUTDIR; see --help.");
     return kExitUsage;
   }
-  const std::string outDir = positional.at(1).toStdString();
+  const std::string outDir = PathFromQt(positional.at(1));
   if (!FolderExists(outDir)) {
     PrintErr("Output folder " + positional.at(1) + " is not an existing folder.");
     return kExitUsage;
@@ -47,7 +47,7 @@ int RunExtract(const QStringList& arguments) {
   StderrMessages messages;
   MemoryPaths paths;
   ProgramList list(paths, DecimalSeparator());
-  if (!list.LoadAndParse(positional.at(0).toStdString(), messages)) return kExitFailed;
+  if (!list.LoadAndParse(PathFromQt(positional.at(0)), messages)) return kExitFailed;
   // A tape of turbo files alone (its boot program lost) has no rows; its
   // turbo files are still extracted.
   const TurboListing turbo = ListTurboFiles(list.image(), list.sections(), ReadListData(list));
@@ -66,9 +66,9 @@ int RunExtract(const QStringList& arguments) {
   const ExtractReport report = ExtractPrograms(list, rows, outDir, keepDamaged, messages);
   for (const ExtractedProgram& program : report.programs) {
     const QString row = "Row " + QString::number(program.row) + " \"" +
-                        QString::fromStdString(list.rows()[static_cast<size_t>(program.row - 1)].program) + "\"";
-    const QString summary = QString::fromStdString(program.summary);
-    const QString path = QString::fromStdString(program.path);
+                        PathToQt(list.rows()[static_cast<size_t>(program.row - 1)].program) + "\"";
+    const QString summary = PathToQt(program.summary);
+    const QString path = PathToQt(program.path);
     switch (program.status) {
       case ExtractStatus::Written:
         PrintOut(path + "\t" + summary);

@@ -75,7 +75,7 @@ int LoadFileArgument(QCommandLineParser& parser, const QStringList& arguments, P
   }
   file = positional.first();
   StderrMessages messages;
-  return list.LoadAndParse(file.toStdString(), messages) ? kGoOn : kExitFailed;
+  return list.LoadAndParse(PathFromQt(file), messages) ? kGoOn : kExitFailed;
 }
 
 QJsonObject TurboFileJson(const TurboFile& file, int row) {
@@ -207,7 +207,7 @@ int RunList(const QStringList& arguments) {
   }
   const TapeCoverage coverage = RoundedCoverage(turbo.coverage);
   const QJsonObject image{
-      {"path", file},
+      {"path", ForDisplay(file)},
       {"machine", Text(facts.machine)},
       {"version", static_cast<int>(list.image().version)},
       {"video", Text(facts.video)},

@@ -1,6 +1,8 @@
 // reelwright-cli join: gathers tape images, directories of them and pauses,
 // in the order given, into one compilation and writes it as one tape image.
 
+#include <sys/stat.h>
+
 #include <QString>
 #include <QStringList>
 
@@ -19,7 +21,7 @@ namespace rw::cli {
 namespace {
 
 const char* const kJoinUsage =
-    "Usage: reelwright-cli join [--sort] [--force] OUTFILE ITEM...\n"
+    "Usage: reelwright-cli join [--sort] [--force] [--stream] OUTFILE ITEM...\n"
     "\n"
     "Joins tape images into OUTFILE, in the order of the items. Each ITEM is\n"
     "  FILE          a tape image\n"
@@ -31,10 +33,19 @@ const char* const kJoinUsage =
     "\n"
     "Options:\n"
     "  --sort         keep the rows sorted by path in the same order, pauses first\n"
-    "  --force        replace OUTFILE if it exists\n"
+    "  --force        replace OUTFILE if it exists (only a regular file)\n"
+    "  --stream       OUTFILE may be a named pipe or a device (/dev/stdout): the\n"
+    "                 image is written into it as it is made, the list goes to\n"
+    "                 standard error\n"
     "  --             the arguments that follow are paths, even if they begin with -\n"
     "  -h, --help     this help\n"
     "  -v, --version  the program's version";
+
+// A named pipe or a character device, which --stream writes into.
+bool IsStream(const std::string& path) {
+  struct stat status {};
+  return ::stat(path.c_str(), &status) == 0 && (S_ISFIFO(status.st_mode) || S_ISCHR(status.st_mode));
+}
 
 struct Item {
   bool pause = false;
@@ -44,6 +55,7 @@ struct Item {
 struct JoinArguments {
   bool sort = false;
   bool force = false;
+  bool stream = false;
   bool help = false;
   bool version = false;
   QString output;
@@ -78,6 +90,10 @@ bool ParseJoinArguments(const QStringList& arguments, JoinArguments& parsed, QSt
         parsed.force = true;
         continue;
       }
+      if (argument == "--stream") {
+        parsed.stream = true;
+        continue;
+      }
       if (argument == "--pause") {
         if (i + 1 >= arguments.size()) {
           error = "--pause needs a duration such as 5s";
@@ -110,14 +126,14 @@ bool ParseJoinArguments(const QStringList& arguments, JoinArguments& parsed, QSt
   return true;
 }
 
-void PrintRows(const Compilation& compilation) {
+void PrintRows(const Compilation& compilation, void (*print)(const QString&)) {
   std::vector<std::vector<QString>> table;
   std::vector<QString> headings;
   for (const char* heading : kColumnHeadings) headings.push_back(QString::fromUtf8(heading));
   table.push_back(headings);
   for (const CompilationRow& row : compilation.rows()) {
     std::vector<QString> cells;
-    for (int column = 0; column < kColumnCount; ++column) cells.push_back(QString::fromStdString(row.Text(column)));
+    for (int column = 0; column < kColumnCount; ++column) cells.push_back(PathToQt(row.Text(column)));
     table.push_back(cells);
   }
   // Each column as wide as the wider of its contents and its heading.
@@ -131,9 +147,9 @@ void PrintRows(const Compilation& compilation) {
       if (column > 0) line += "  ";
       line += column + 1 < kColumnCount ? cells[column].leftJustified(widths[column]) : cells[column];
     }
-    PrintOut(line);
+    print(line);
   }
-  PrintOut("Total Duration: " + QString::fromStdString(compilation.totalText()));
+  print("Total Duration: " + PathToQt(compilation.totalText()));
 }
 
 }  // namespace
@@ -158,15 +174,17 @@ int RunJoin(const QStringList& arguments) {
   // before anything is loaded.
   const std::string decimalSeparator = DecimalSeparator();
   for (const Item& item : parsed.items) {
-    if (item.pause && ParseDuration(item.text.toStdString(), decimalSeparator) < 0) {
+    if (item.pause && ParseDuration(PathFromQt(item.text), decimalSeparator) < 0) {
       return UsageError("--pause " + item.text + ": expected a duration such as 5s, 1m:30s or 2" +
-                        QString::fromStdString(decimalSeparator) + "5s.");
+                        PathToQt(decimalSeparator) + "5s.");
     }
   }
 
   StderrMessages messages;
-  const std::string output = parsed.output.toStdString();
-  if (!parsed.force && (FileExists(output) || FolderExists(output))) {
+  const std::string output = PathFromQt(parsed.output);
+  // A stream asked for is written into; a file is replaced only with --force.
+  const bool stream = parsed.stream && IsStream(output);
+  if (!parsed.force && !stream && (FileExists(output) || FolderExists(output))) {
     messages.Critical("WARNING", "File " + output + " Already exists ! Use --force to overwrite it.");
     return kExitFailed;
   }
@@ -174,19 +192,20 @@ int RunJoin(const QStringList& arguments) {
   Compilation compilation(decimalSeparator, messages);
   compilation.SetSorted(parsed.sort);
   for (const Item& item : parsed.items) {
-    const std::string text = item.text.toStdString();
+    const std::string text = PathFromQt(item.text);
     const bool added = item.pause              ? compilation.AddPauseRow(text)
                        : FolderExists(text) ? compilation.AddTapDirectory(text, output)
                                             : compilation.AddTapFile(text);
     if (!added) return kExitFailed;
   }
-  PrintRows(compilation);
+  // Standard output may be the stream itself: the list then goes to standard error.
+  PrintRows(compilation, parsed.stream ? PrintErr : PrintOut);
   if (!compilation.joinAvailable()) {
     messages.Critical("ERROR!", "Nothing to join: the list needs at least two rows (tape images or pauses).");
     return kExitFailed;
   }
-  if (!JoinToTapFile(compilation, output, parsed.force, messages)) return kExitFailed;
-  PrintOut("Join operation Executed Correctly !");
+  if (!JoinToTapFile(compilation, output, parsed.force, messages, {}, parsed.stream)) return kExitFailed;
+  (parsed.stream ? PrintErr : PrintOut)("Join operation Executed Correctly !");
   return kExitOk;
 }
 

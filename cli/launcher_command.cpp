@@ -43,7 +43,7 @@ class LauncherMessages : public StderrMessages {
   using StderrMessages::StderrMessages;
   MessageAnswer Show(const Message& message) override {
     if (message.icon == MessageIcon::Information) {
-      PrintOut(QString::fromStdString(message.text));
+      PrintOut(PathToQt(message.text));
       return MessageAnswer::Ok;
     }
     return StderrMessages::Show(message);

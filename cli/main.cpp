@@ -11,6 +11,7 @@
 #include "cli/commands.h"
 #include "core/safe_file.h"
 #include "platform/interrupt_cleanup.h"
+#include "platform/native_path.h"
 #include "platform/posix_storage_sync.h"
 
 namespace {
@@ -76,7 +77,9 @@ int main(int argc, char** argv) {
   rw::InstallInterruptCleanup();
   QCoreApplication::setApplicationName("reelwright-cli");
   QCoreApplication::setApplicationVersion(REELWRIGHT_VERSION);
-  const QStringList arguments = QCoreApplication::arguments();
+  // The arguments as given, byte for byte: a file name that is not UTF-8
+  // must reach the file system unchanged (see platform/native_path.h).
+  const QStringList arguments = rw::NativeArguments(argc, argv);
   if (arguments.size() < 2) {
     rw::cli::PrintErr(kUsage);
     return rw::cli::kExitUsage;

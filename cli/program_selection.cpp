@@ -61,12 +61,12 @@ int PrepareProgramList(const QCommandLineParser& parser, bool tapeNames, Program
     PrintErr("--select ROWS is required (row numbers such as 1,3,4, or all).");
     return kExitUsage;
   }
-  const std::string outDir = positional.at(1).toStdString();
+  const std::string outDir = PathFromQt(positional.at(1));
   if (!FolderExists(outDir)) {
     PrintErr("Output folder " + positional.at(1) + " is not an existing folder.");
     return kExitUsage;
   }
-  if (!list.LoadAndParse(positional.at(0).toStdString(), messages)) return kExitFailed;
+  if (!list.LoadAndParse(PathFromQt(positional.at(0)), messages)) return kExitFailed;
   list.outputDir = outDir;
 
   std::vector<int> selected;
@@ -88,7 +88,7 @@ int PrepareProgramList(const QCommandLineParser& parser, bool tapeNames, Program
       PrintErr("--name " + value + ": a file name has at most 16 characters.");
       return kExitUsage;
     }
-    list.SetFileName(row, text.toStdString());
+    list.SetFileName(row, PathFromQt(text));
   }
   if (tapeNames) {
     for (const QString& value : parser.values("tape-name")) {

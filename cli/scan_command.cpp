@@ -4,6 +4,7 @@
 // collection print the same records.
 
 #include <sched.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCommandLineParser>
@@ -11,6 +12,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -95,6 +99,57 @@ class Progress {
   bool shown_ = false;
 };
 
+// The bytes of tape images held in memory at once by all the workers
+// together, whatever --jobs says: a worker waits for its turn rather than go
+// beyond it. One image larger than this is still read, alone.
+constexpr uint64_t kImageMemoryBudget = 512ULL << 20;
+
+class MemoryBudget {
+ public:
+  explicit MemoryBudget(uint64_t limit) : limit_(limit) {}
+
+  // A share of the budget held for as long as it lives.
+  class Share {
+   public:
+    Share(MemoryBudget& budget, uint64_t bytes) : budget_(budget), bytes_(budget.Take(bytes)) {}
+    ~Share() { budget_.Give(bytes_); }
+    Share(const Share&) = delete;
+    Share& operator=(const Share&) = delete;
+
+   private:
+    MemoryBudget& budget_;
+    uint64_t bytes_;
+  };
+
+ private:
+  uint64_t Take(uint64_t bytes) {
+    bytes = std::min(bytes, limit_);
+    std::unique_lock lock(mutex_);
+    freed_.wait(lock, [&] { return held_ == 0 || held_ + bytes <= limit_; });
+    held_ += bytes;
+    return bytes;
+  }
+  void Give(uint64_t bytes) {
+    {
+      std::lock_guard lock(mutex_);
+      held_ -= bytes;
+    }
+    freed_.notify_all();
+  }
+
+  const uint64_t limit_;
+  std::mutex mutex_;
+  std::condition_variable freed_;
+  uint64_t held_ = 0;
+};
+
+// What loading `path` will hold: its size (an image is read whole), or 0
+// when it cannot be looked at (the loader then says why, holding nothing).
+uint64_t FileSizeOf(const std::string& path) {
+  struct stat status {};
+  return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) ? static_cast<uint64_t>(status.st_size) : 0;
+}
+
 // One tape as a worker leaves it: the summary for the totals and the record
 // already formatted, so the writing thread only writes.
 struct ScannedTape {
@@ -145,10 +200,11 @@ int RunScan(const QStringList& arguments) {
 
   const auto start = Clock::now();
   std::vector<std::string> paths;
-  for (const QString& path : positional) paths.push_back(path.toStdString());
+  for (const QString& path : positional) paths.push_back(PathFromQt(path));
   const std::vector<TapeTarget> targets = FindTapeFiles(paths);
 
   Progress progress(targets.size());
+  MemoryBudget budget(kImageMemoryBudget);
   ScanTotals totals;
   bool writeFailed = false;
   int writeError = 0;
@@ -161,10 +217,13 @@ int RunScan(const QStringList& arguments) {
     const TapeTarget& target = targets[index];
     ScannedTape scanned;
     if (target.error.empty()) {
+      // The image is held while it is summarised: within the budget.
+      const MemoryBudget::Share share(budget, FileSizeOf(target.path));
       scanned.summary = SummariseTape(target.path, decimalSeparator);
     } else {
       scanned.summary.path = target.path;
       scanned.summary.refusal = target.error;
+      scanned.summary.folder = target.folder;
     }
     if (!summaryOnly) scanned.record = ScanRecord(format, scanned.summary);
     return scanned;

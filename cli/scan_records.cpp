@@ -80,15 +80,15 @@ std::string TurboJsonFields(const TapeSummary& tape) {
 }
 
 std::string TableRecord(const TapeSummary& tape) {
-  if (tape.Refused()) return "Refused: " + tape.refusal + "\n";
+  if (tape.Refused()) return "Refused: " + TableText(tape.refusal) + "\n";
   std::string text = TableLine(tape.machine, "TAP V" + std::to_string(tape.version), tape.video, tape.size,
                                tape.duration, std::to_string(tape.programs.size()),
-                               std::to_string(tape.HeaderErrors()), Number(tape.DataDamaged()), tape.path);
+                               std::to_string(tape.HeaderErrors()), Number(tape.DataDamaged()), TableText(tape.path));
   // Every damaged program by row and name, so that the table alone says
   // which programs to look at.
   for (const auto& program : tape.programs) {
     if (!program.Damaged()) continue;
-    text += "    program " + std::to_string(program.row) + " \"" + program.name +
+    text += "    program " + std::to_string(program.row) + " \"" + TableText(program.name) +
             "\": header " + CheckText(program.headerOk) + ", repeat " + CheckText(program.repeatOk);
     if (program.dataDamaged) text += ", data " + DataText(program.dataDamaged);
     text += "\n";
@@ -98,7 +98,8 @@ std::string TableRecord(const TapeSummary& tape) {
 
 std::string JsonRecord(const TapeSummary& tape) {
   if (tape.Refused()) {
-    return "{\"path\":" + JsonString(tape.path) + ",\"refused\":" + JsonString(tape.refusal) + "}\n";
+    return "{\"path\":" + JsonString(tape.path) + ",\"refused\":" + JsonString(tape.refusal) +
+           (tape.folder ? ",\"folder\":true}\n" : "}\n");
   }
   std::string text = "{\"path\":" + JsonString(tape.path) + ",\"refused\":null,\"machine\":" +
                      JsonString(tape.machine) + ",\"version\":" + std::to_string(tape.version) +
@@ -182,6 +183,10 @@ std::string Seconds(double seconds, const std::string& decimalSeparator) {
 }  // namespace
 
 void ScanTotals::Add(const TapeSummary& tape) {
+  if (tape.folder) {
+    ++foldersNotRead;
+    return;
+  }
   ++tapes;
   if (tape.Refused()) {
     ++refused;
@@ -246,7 +251,9 @@ std::string ScanTotalsText(ScanFormat format, const ScanTotals& totals, const st
   const auto n = [](int value) { return std::to_string(value); };
   switch (format) {
     case ScanFormat::Table:
-      return n(totals.tapes) + " tapes scanned, " + n(totals.refused) + " refused, " + n(totals.withoutPrograms) +
+      return n(totals.tapes) + " tapes scanned, " + n(totals.refused) + " refused, " +
+             (totals.foldersNotRead > 0 ? n(totals.foldersNotRead) + " folders not read, " : "") +
+             n(totals.withoutPrograms) +
              " without programs, " + n(totals.programs) + " programs, " + n(totals.damagedPrograms) +
              " damaged on " + n(totals.damagedTapes) + " tapes, " +
              (totals.turboFiles > 0 ? n(totals.turboFiles) + " turbo files (" + n(totals.damagedTurboFiles) +
@@ -255,6 +262,7 @@ std::string ScanTotalsText(ScanFormat format, const ScanTotals& totals, const st
              CoverageText(totals.Coverage()) + ", " + Seconds(totals.seconds, decimalSeparator) + " s\n";
     case ScanFormat::JsonLines:
       return "{\"tapes\":" + n(totals.tapes) + ",\"refused\":" + n(totals.refused) +
+             ",\"foldersNotRead\":" + n(totals.foldersNotRead) +
              ",\"withoutPrograms\":" + n(totals.withoutPrograms) + ",\"programs\":" + n(totals.programs) +
              ",\"damagedPrograms\":" + n(totals.damagedPrograms) + ",\"damagedTapes\":" + n(totals.damagedTapes) +
              ",\"turboFiles\":" + n(totals.turboFiles) + ",\"damagedTurboFiles\":" + n(totals.damagedTurboFiles) +
@@ -263,11 +271,12 @@ std::string ScanTotalsText(ScanFormat format, const ScanTotals& totals, const st
     {
       const TapeCoverage c = RoundedCoverage(totals.Coverage());
       return CsvRow({"tapes", "refused", "withoutPrograms", "programs", "damagedPrograms", "damagedTapes",
-                     "romPercent", "turboPercent", "pausePercent", "unrecognisedPercent", "seconds"}) +
+                     "romPercent", "turboPercent", "pausePercent", "unrecognisedPercent", "seconds",
+                     "foldersNotRead"}) +
              CsvRow({n(totals.tapes), n(totals.refused), n(totals.withoutPrograms), n(totals.programs),
                      n(totals.damagedPrograms), n(totals.damagedTapes), PercentText(c.romPercent),
                      PercentText(c.turboPercent), PercentText(c.pausePercent), PercentText(c.unrecognisedPercent),
-                     Seconds(totals.seconds, ".")});
+                     Seconds(totals.seconds, "."), n(totals.foldersNotRead)});
     }
   }
   return "";
@@ -288,7 +297,7 @@ std::string JsonString(const std::string& text) {
         case '\r': out += "\\r"; break;
         case '\t': out += "\\t"; break;
         default:
-          if (c < 0x20) {
+          if (c < 0x20 || c == 0x7F) {
             char escape[8];
             std::snprintf(escape, sizeof escape, "\\u%04x", c);
             out += escape;
@@ -313,7 +322,13 @@ std::string JsonString(const std::string& text) {
       else value = value << 6 | (bytes[i + k] & 0x3F);
     }
     valid = valid && value >= minimum && value <= 0x10FFFF && (value < 0xD800 || value > 0xDFFF);
-    if (valid) {
+    if (valid && value < 0xA0) {
+      // A C1 control: escaped like the others.
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\u%04x", value);
+      out += escape;
+      i += length;
+    } else if (valid) {
       out.append(text, i, length);
       i += length;
     } else {
@@ -322,6 +337,52 @@ std::string JsonString(const std::string& text) {
     }
   }
   return out + "\"";
+}
+
+std::string TableText(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  char escape[8];
+  for (size_t i = 0; i < text.size();) {
+    const unsigned char c = bytes[i];
+    if (c < 0x20 || c == 0x7F) {
+      std::snprintf(escape, sizeof escape, "\\x%02X", c);
+      out += escape;
+      ++i;
+      continue;
+    }
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+      ++i;
+      continue;
+    }
+    size_t length = 0;
+    unsigned minimum = 0;
+    unsigned value = 0;
+    if (c >= 0xC2 && c <= 0xDF) length = 2, minimum = 0x80, value = c & 0x1F;
+    else if (c >= 0xE0 && c <= 0xEF) length = 3, minimum = 0x800, value = c & 0x0F;
+    else if (c >= 0xF0 && c <= 0xF4) length = 4, minimum = 0x10000, value = c & 0x07;
+    bool valid = length > 0 && i + length <= text.size();
+    for (size_t k = 1; valid && k < length; ++k) {
+      if ((bytes[i + k] & 0xC0) != 0x80) valid = false;
+      else value = value << 6 | (bytes[i + k] & 0x3F);
+    }
+    valid = valid && value >= minimum && value <= 0x10FFFF && (value < 0xD800 || value > 0xDFFF);
+    if (!valid) {
+      std::snprintf(escape, sizeof escape, "\\x%02X", c);
+      out += escape;
+      ++i;
+    } else if (value < 0xA0) {
+      std::snprintf(escape, sizeof escape, "\\u%04X", value);
+      out += escape;
+      i += length;
+    } else {
+      out.append(text, i, length);
+      i += length;
+    }
+  }
+  return out;
 }
 
 std::string CsvField(const std::string& text) {

@@ -14,6 +14,7 @@ enum class ScanFormat { Table, JsonLines, Csv };
 struct ScanTotals {
   int tapes = 0;            // every file scanned, refused ones too
   int refused = 0;
+  int foldersNotRead = 0;   // folders that could not be read: no tapes, counted apart
   int withoutPrograms = 0;  // read, but no program found
   int programs = 0;
   int damagedPrograms = 0;  // a header error in either copy, or damaged data
@@ -29,7 +30,7 @@ struct ScanTotals {
   void Add(const TapeSummary& tape);
   // The shares of all the tapes' pulse data together.
   TapeCoverage Coverage() const;
-  bool Clean() const { return refused == 0 && damagedPrograms == 0 && damagedTurboFiles == 0; }
+  bool Clean() const { return refused == 0 && foldersNotRead == 0 && damagedPrograms == 0 && damagedTurboFiles == 0; }
 };
 
 // The column names (table, CSV) or nothing (JSON Lines).
@@ -41,7 +42,13 @@ std::string ScanTotalsText(ScanFormat format, const ScanTotals& totals, const st
 
 // A JSON string literal of UTF-8 `text`; bytes that are not UTF-8 (a file
 // name in another encoding) become U+FFFD, so that every line stays JSON.
+// Control characters (C0, DEL and C1) are written as \u00XX escapes.
 std::string JsonString(const std::string& text);
+// `text` for the table, read on a terminal: control characters (C0, DEL) as
+// "\xNN", C1 controls as "\u0080"..., and bytes that are not UTF-8 as
+// "\xNN", so that a file name can neither move the cursor nor change
+// colours, and shows which bytes it holds.
+std::string TableText(const std::string& text);
 // The field as RFC 4180 writes it: quoted when it holds a comma, a quote or
 // a line end, quotes doubled.
 std::string CsvField(const std::string& text);

@@ -31,9 +31,9 @@ int RunSplit(const QStringList& arguments) {
   // Messages go to standard error; the completion text also ends the output.
   RecordedMessages outcome;
   const bool ok = list.Split(outcome, &written);
-  for (const auto& path : written) PrintOut(QString::fromStdString(path));
+  for (const auto& path : written) PrintOut(PathToQt(path));
   for (const auto& message : outcome.shown) {
-    if (ok) PrintOut(QString::fromStdString(message.text));
+    if (ok) PrintOut(PathToQt(message.text));
     else messages.Show(message);
   }
   return ok ? kExitOk : kExitFailed;
@@ -61,7 +61,7 @@ int RunIndex(const QStringList& arguments) {
   const bool ok =
       list.WriteIndex(format == "marquise" ? IndexFormat::Marquise : IndexFormat::Ultimate64, outcome);
   for (const auto& message : outcome.shown) {
-    if (ok) PrintOut(QString::fromStdString(message.text));
+    if (ok) PrintOut(PathToQt(message.text));
     else messages.Show(message);
   }
   return ok ? kExitOk : kExitFailed;

@@ -23,6 +23,7 @@ struct Found {
   std::string key;  // the file itself (its canonical path), so that it is scanned once
   bool viaLink = false;
   std::string error;
+  bool folder = false;
 };
 
 class Walk {
@@ -43,15 +44,12 @@ class Walk {
     if (fs::is_directory(status)) {
       const fs::path canonical = fs::canonical(given, error);
       if (!error) WalkFolder(given, canonical);
-      else AddError(given, "Error while reading folder " + given + " : " + error.message());
+      else AddError(given, "Error while reading folder " + given + " : " + error.message(), true);
       return;
     }
-    if (fs::exists(status) && !fs::is_regular_file(status)) {
-      AddError(given, "Error while loading file " + given + " : Not a regular file");
-      return;
-    }
-    // A missing or unreadable file is still a tape the user asked for: the
-    // loader reports the system's reason.
+    // A missing or unreadable file is still a tape the user asked for, and a
+    // pipe or a device is none: the loader reports the reason (it opens
+    // nothing but a regular file, without ever blocking).
     fs::path key = fs::weakly_canonical(given, error);
     found_.push_back({given, error ? given : key.string(), false, ""});
   }
@@ -67,7 +65,7 @@ class Walk {
     std::sort(found_.begin(), found_.end(), [](const Found& a, const Found& b) { return a.path < b.path; });
     std::vector<TapeTarget> targets;
     targets.reserve(found_.size());
-    for (auto& entry : found_) targets.push_back({std::move(entry.path), std::move(entry.error)});
+    for (auto& entry : found_) targets.push_back({std::move(entry.path), std::move(entry.error), entry.folder});
     return targets;
   }
 
@@ -80,9 +78,9 @@ class Walk {
     });
   }
 
-  void AddError(const std::string& path, const std::string& reason) {
+  void AddError(const std::string& path, const std::string& reason, bool folder = false) {
     // An error is its own entry: never merged with a file of the same path.
-    found_.push_back({path, "\x01" + path, false, reason});
+    found_.push_back({path, "\x01" + path, false, reason, folder});
   }
 
   // Walks with an explicit list rather than recursion, so that a very deep
@@ -94,6 +92,7 @@ class Walk {
       const auto [folder, canonicalFolder] = std::move(pending.back());
       pending.pop_back();
       std::error_code error;
+      bool entryReported = false;  // one entry that cannot be looked at is reported per folder
       fs::directory_iterator it(folder, error);
       const fs::directory_iterator end;
       for (; !error && it != end; it.increment(error)) {
@@ -101,7 +100,16 @@ class Walk {
         std::error_code entryError;
         const fs::file_status own = it->symlink_status(entryError);
         if (entryError) {
-          if (HasTapExtension(path)) found_.push_back({path.string(), path.string(), false, ""});
+          if (HasTapExtension(path)) {
+            // The loader reports the system's reason for the file.
+            found_.push_back({path.string(), path.string(), false, ""});
+          } else if (entryError != std::errc::no_such_file_or_directory && !entryReported) {
+            // Perhaps a folder of tapes that cannot be reached (its path too
+            // long, for instance): said, never passed over in silence.
+            entryReported = true;
+            AddError(path.string(), "Error while reading folder " + path.string() + " : " + entryError.message(),
+                     true);
+          }
           continue;
         }
         if (fs::is_symlink(own)) {
@@ -110,15 +118,15 @@ class Walk {
           const fs::path canonical = canonicalFolder / path.filename();
           if (visited_.insert(canonical.string()).second) pending.emplace_back(path, canonical);
         } else if (HasTapExtension(path)) {
-          if (fs::is_regular_file(own)) {
-            found_.push_back({path.string(), (canonicalFolder / path.filename()).string(), false, ""});
-          } else {
-            // A pipe or device would block or never end; it is no tape image.
-            AddError(path.string(), "Error while loading file " + path.string() + " : Not a regular file");
-          }
+          // A pipe or a device is no tape image: the loader refuses it
+          // without opening it, and again should one take a file's place
+          // before it is read.
+          found_.push_back({path.string(), (canonicalFolder / path.filename()).string(), false, ""});
         }
       }
-      if (error) AddError(folder.string(), "Error while reading folder " + folder.string() + " : " + error.message());
+      if (error) {
+        AddError(folder.string(), "Error while reading folder " + folder.string() + " : " + error.message(), true);
+      }
     }
   }
 
@@ -135,7 +143,7 @@ class Walk {
     const fs::file_status status = fs::status(target, error);
     if (fs::is_directory(status)) {
       if (visited_.insert(target.string()).second) pending.emplace_back(path, target);
-    } else if (HasTapExtension(path) && fs::is_regular_file(status)) {
+    } else if (HasTapExtension(path)) {
       found_.push_back({path.string(), target.string(), true, ""});
     }
   }

@@ -2,7 +2,6 @@
 // new D64 disk image under their tape names, through VICE's c1541.
 
 #include <QCommandLineParser>
-#include <QFileInfo>
 #include <QString>
 #include <QStringList>
 
@@ -10,6 +9,7 @@
 #include "cli/commands.h"
 #include "cli/program_selection.h"
 #include "launcher/program_disk.h"
+#include "launcher/staged_disk_image.h"
 #include "platform/locale.h"
 #include "platform/qt_tool_runner.h"
 #include "platform/remembered_paths.h"
@@ -23,7 +23,7 @@ class DiskMessages : public StderrMessages {
  public:
   MessageAnswer Show(const Message& message) override {
     if (message.icon == MessageIcon::Information) {
-      PrintOut(QString::fromStdString(message.text));
+      PrintOut(PathToQt(message.text));
       return MessageAnswer::Ok;
     }
     return StderrMessages::Show(message);
@@ -53,16 +53,16 @@ int RunToDisk(const QStringList& arguments) {
   DiskMessages messages;
   MemoryPaths paths;
   ProgramList list(paths, DecimalSeparator());
-  if (!list.LoadAndParse(positional.at(0).toStdString(), messages)) return kExitFailed;
+  if (!list.LoadAndParse(PathFromQt(positional.at(0)), messages)) return kExitFailed;
   if (list.RowCount() == 0) return kExitFailed;  // already reported
   std::vector<int> rows;
   if (!ParseRows(parser.value("select"), list.RowCount(), rows)) return kExitUsage;
 
   QtToolRunner tools;
   const ProgramDiskOutcome outcome =
-      CopyProgramsToDisk(list, rows, positional.at(1).toStdString(), parser.isSet("force"), tools, messages);
+      CopyProgramsToDisk(list, rows, PathFromQt(positional.at(1)), parser.isSet("force"), tools, messages);
   if (outcome == ProgramDiskOutcome::Refused && !parser.isSet("force") &&
-      QFileInfo::exists(positional.at(1))) {
+      NameTaken(PathFromQt(positional.at(1)))) {
     PrintErr("Use --force to replace it.");
   }
   return outcome == ProgramDiskOutcome::Created ? kExitOk : kExitFailed;

@@ -15,6 +15,10 @@ Slot slots[kMaxPartialFiles];
 
 static_assert(std::atomic<bool>::is_always_lock_free, "a signal handler reads the flags");
 
+std::atomic<int> toolGroups[kMaxToolProcesses];
+
+static_assert(std::atomic<int>::is_always_lock_free, "a signal handler reads the tool groups");
+
 }  // namespace
 
 int RegisterPartialFile(const std::string& path) {
@@ -38,6 +42,23 @@ void ForgetPartialFile(int slot) {
 const char* PartialFilePath(int slot) {
   if (slot < 0 || slot >= kMaxPartialFiles || !slots[slot].filled.load()) return nullptr;
   return slots[slot].path;
+}
+
+int RegisterToolProcess(int processGroup) {
+  if (processGroup <= 0) return -1;
+  for (int i = 0; i < kMaxToolProcesses; ++i) {
+    int expected = 0;
+    if (toolGroups[i].compare_exchange_strong(expected, processGroup)) return i;
+  }
+  return -1;
+}
+
+void ForgetToolProcess(int slot) {
+  if (slot >= 0 && slot < kMaxToolProcesses) toolGroups[slot].store(0);
+}
+
+int ToolProcessGroup(int slot) {
+  return slot >= 0 && slot < kMaxToolProcesses ? toolGroups[slot].load() : 0;
 }
 
 }  // namespace rw

@@ -15,17 +15,29 @@
 
 namespace rw {
 
-inline constexpr int kMaxPartialFiles = 64;
+inline constexpr int kMaxPartialFiles = 256;
 inline constexpr size_t kMaxPartialPath = 4096;
 
 // Registers `path`; returns its slot, or -1 when the table is full or the
-// path too long (the file is then written unprotected, as before).
+// path too long. A file is registered before it is created, and one that
+// cannot be registered is not created (SafeFileWriter, TemporaryFiles).
 int RegisterPartialFile(const std::string& path);
 // The file is complete or removed: it is no longer the registry's concern.
 void ForgetPartialFile(int slot);
 // For a signal handler: the path in `slot`, or nullptr when the slot is
 // free. Only reads the table.
 const char* PartialFilePath(int slot);
+
+// The external tools running right now (VICE's c1541, petcat), each by its
+// process group: an interrupted run stops them and all they started before
+// it removes the files, since a tool in a group of its own never hears the
+// terminal's Ctrl+C. Read by a signal handler like the paths above.
+inline constexpr int kMaxToolProcesses = 16;
+// Registers the group led by `processGroup`; its slot, or -1 when full.
+int RegisterToolProcess(int processGroup);
+void ForgetToolProcess(int slot);
+// The group in `slot`, or 0 when the slot is free.
+int ToolProcessGroup(int slot);
 
 // Registers a path for as long as it lives, unless released earlier.
 class PartialFileGuard {
@@ -44,6 +56,8 @@ class PartialFileGuard {
     ForgetPartialFile(slot_);
     slot_ = -1;
   }
+  // True when a path is registered.
+  bool held() const { return slot_ >= 0; }
 
  private:
   int slot_ = -1;

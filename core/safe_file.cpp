@@ -1,13 +1,19 @@
 #include "core/safe_file.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
+#include <ctime>
+#include <mutex>
 #include <random>
-#include <system_error>
+#include <set>
 
 namespace rw {
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -15,9 +21,74 @@ std::string Describe(int error) { return std::strerror(error != 0 ? error : EIO)
 
 StorageSync* installedSync = nullptr;
 
+constexpr const char* kTemporaryEnding = ".rwpart";
+constexpr size_t kSuffixDigits = 16;
+
 std::string FolderOf(const std::string& path) {
-  const fs::path target = fs::u8path(path);
-  return target.has_parent_path() ? target.parent_path().string() : std::string(".");
+  const auto slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string InFolder(const std::string& folder, const std::string& name) {
+  return folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+std::string RandomSuffix() {
+  static thread_local std::mt19937_64 random{std::random_device{}()};
+  static const char kDigits[] = "0123456789abcdef";
+  uint64_t value = random();
+  std::string digits(kSuffixDigits, '0');
+  for (char& digit : digits) {
+    digit = kDigits[value & 0xF];
+    value >>= 4;
+  }
+  return digits;
+}
+
+// Gives `from` the name `to` only if nothing (not even a dangling link) has
+// it; 0 or the system's error (EEXIST when the name is taken).
+int RenameNoReplace(const std::string& from, const std::string& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  int error = errno;
+  if (error != EINVAL && error != ENOSYS && error != EOPNOTSUPP) return error;
+  // A file system that cannot refuse in a rename: a hard link takes the
+  // name only if it is free, in one step.
+  if (::link(from.c_str(), to.c_str()) == 0) {
+    ::unlink(from.c_str());
+    return 0;
+  }
+  error = errno;
+  if (error != EPERM && error != EOPNOTSUPP && error != ENOSYS && error != EMLINK) return error;
+  // Without links either (FAT on SD cards): check, then rename.
+  struct stat status {};
+  if (::lstat(to.c_str(), &status) == 0) return EEXIST;
+  if (errno != ENOENT) return errno;
+  return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+// Leftovers are looked for once per folder and run.
+void RemoveLeftoversOnce(const std::string& folder) {
+  static std::mutex mutex;
+  static std::set<std::string> done;
+  {
+    std::lock_guard lock(mutex);
+    if (!done.insert(folder).second) return;
+  }
+  RemoveLeftoverTemporaryFiles(folder);
+}
+
+bool IsHexDigits(const std::string& text, size_t from, size_t count) {
+  for (size_t i = from; i < from + count; ++i) {
+    const char c = text[i];
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -27,10 +98,22 @@ StorageSync* InstalledStorageSync() { return installedSync; }
 
 bool SyncWrittenFile(const std::string& path, std::string& error) {
   if (installedSync == nullptr) return true;
-  errno = 0;
-  std::FILE* file = std::fopen(fs::u8path(path).c_str(), "rb");
+  // Never a blocking open: a pipe put in the file's place is no file to sync.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    error = Describe(errno);
+    return false;
+  }
+  struct stat status {};
+  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    error = S_ISREG(status.st_mode) ? Describe(errno) : "Not a regular file";
+    ::close(fd);
+    return false;
+  }
+  std::FILE* file = ::fdopen(fd, "rb");
   if (file == nullptr) {
     error = Describe(errno);
+    ::close(fd);
     return false;
   }
   const bool synced = installedSync->SyncFile(file, error);
@@ -42,42 +125,125 @@ bool SyncFolderContents(const std::string& folder, std::string& error) {
   return installedSync == nullptr || installedSync->SyncAllIn(folder.empty() ? "." : folder, error);
 }
 
+std::string TemporaryFileName(const std::string& finalName, const std::string& suffix) {
+  // "." + NAME + "." + suffix + ".rwpart" within NAME_MAX: NAME is cut, at
+  // the start of a UTF-8 character, never the final name itself.
+  const size_t fixed = 2 + suffix.size() + std::strlen(kTemporaryEnding);
+  size_t keep = finalName.size();
+  if (fixed + keep > kMaxFileNameBytes) {
+    keep = kMaxFileNameBytes - fixed;
+    while (keep > 0 && (static_cast<unsigned char>(finalName[keep]) & 0xC0) == 0x80) --keep;
+  }
+  return "." + finalName.substr(0, keep) + "." + suffix + kTemporaryEnding;
+}
+
+bool IsTemporaryFileName(const std::string& name) {
+  const size_t ending = std::strlen(kTemporaryEnding);
+  // "." + NAME (possibly empty) + "." + digits + ending.
+  if (name.size() < 2 + kSuffixDigits + ending || name.size() > kMaxFileNameBytes || name.front() != '.') return false;
+  if (name.compare(name.size() - ending, ending, kTemporaryEnding) != 0) return false;
+  const size_t digits = name.size() - ending - kSuffixDigits;
+  return name[digits - 1] == '.' && IsHexDigits(name, digits, kSuffixDigits);
+}
+
+int RemoveLeftoverTemporaryFiles(const std::string& folder, int64_t minimumAgeSeconds) {
+  const int folderFd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folderFd < 0) return 0;
+  DIR* entries = ::fdopendir(folderFd);
+  if (entries == nullptr) {
+    ::close(folderFd);
+    return 0;
+  }
+  const time_t now = std::time(nullptr);
+  int removed = 0;
+  while (const dirent* entry = ::readdir(entries)) {
+    const std::string name = entry->d_name;
+    if (!IsTemporaryFileName(name)) continue;
+    struct stat before {};
+    if (::fstatat(folderFd, name.c_str(), &before, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(before.st_mode)) continue;
+    if (now - before.st_mtim.tv_sec < minimumAgeSeconds) continue;
+    const int fd = ::openat(folderFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) continue;
+    // A writer still at work holds the lock; a killed one holds nothing.
+    struct stat opened {};
+    struct stat still {};
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &opened) == 0 &&
+        ::fstatat(folderFd, name.c_str(), &still, AT_SYMLINK_NOFOLLOW) == 0 && opened.st_dev == still.st_dev &&
+        opened.st_ino == still.st_ino && ::unlinkat(folderFd, name.c_str(), 0) == 0) {
+      ++removed;
+    }
+    ::close(fd);
+  }
+  ::closedir(entries);
+  return removed;
+}
+
+std::string NumberedName::Candidate(uint64_t n) const {
+  return InFolder(folder, n == 0 ? stem + extension : stem + "(" + std::to_string(n) + ")" + extension);
+}
+
 SafeFileWriter::~SafeFileWriter() { Discard(); }
 
 bool SafeFileWriter::Open(const std::string& path, std::string& error) {
   Discard();
   path_ = path;
-  const fs::path target = fs::u8path(path);
-  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  static thread_local std::mt19937_64 random{std::random_device{}()};
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const fs::path candidate = folder / ("." + target.filename().string() + "." + std::to_string(random() % 1000000000) + ".part");
-    errno = 0;
-    // "x": never reuse a file that is already there.
-    file_ = std::fopen(candidate.c_str(), "wbx");
-    if (file_ != nullptr) {
-      temporaryPath_ = candidate.string();
-      partial_.Hold(temporaryPath_);
-      return true;
-    }
-    if (errno != EEXIST) break;
+  neverReplace_ = false;
+  const std::string folder = FolderOf(path);
+  const std::string name = NameOf(path);
+  if (name.empty()) {
+    error = Describe(EISDIR);
+    return false;
   }
-  error = Describe(errno);
+  RemoveLeftoversOnce(folder);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string candidate = InFolder(path.find('/') == std::string::npos ? "" : folder,
+                                           TemporaryFileName(name, RandomSuffix()));
+    // Registered before it exists: an interruption between the two would
+    // otherwise leave the new file behind.
+    partial_.Hold(candidate);
+    if (!partial_.held()) {
+      error = candidate.size() >= kMaxPartialPath ? Describe(ENAMETOOLONG) : "too many files are being written at once";
+      return false;
+    }
+    // Exclusive: never a file that is already there, nor through a link.
+    const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) {
+      const int openError = errno;
+      partial_.Release();
+      if (openError == EEXIST) continue;
+      error = Describe(openError);
+      return false;
+    }
+    // In use for as long as it is open: no other run takes it for a leftover.
+    ::flock(fd, LOCK_EX | LOCK_NB);
+    file_ = ::fdopen(fd, "wb");
+    if (file_ == nullptr) {
+      error = Describe(errno);
+      ::close(fd);
+      ::unlink(candidate.c_str());
+      partial_.Release();
+      return false;
+    }
+    temporaryPath_ = candidate;
+    return true;
+  }
+  error = Describe(EEXIST);
   return false;
 }
 
 bool SafeFileWriter::OpenNew(const std::string& path, std::string& error) {
   Discard();
-  path_ = path;
-  errno = 0;
-  file_ = std::fopen(fs::u8path(path).c_str(), "wbx");
-  if (file_ == nullptr) {
+  struct stat status {};
+  if (::lstat(path.c_str(), &status) == 0) {
+    error = Describe(EEXIST);
+    return false;
+  }
+  if (errno != ENOENT) {
     error = Describe(errno);
     return false;
   }
-  temporaryPath_ = path;
-  partial_.Hold(path);
-  direct_ = true;
+  if (!Open(path, error)) return false;
+  neverReplace_ = true;
   return true;
 }
 
@@ -94,9 +260,15 @@ bool SafeFileWriter::Write(const void* data, size_t size, std::string& error) {
   return true;
 }
 
-bool SafeFileWriter::Commit(bool replace, std::string& error) {
+bool SafeFileWriter::Finish(std::string& error) {
   if (file_ == nullptr) {
     error = Describe(EBADF);
+    return false;
+  }
+  errno = 0;
+  if (permissions_ >= 0 && ::fchmod(::fileno(file_), static_cast<mode_t>(permissions_)) != 0) {
+    error = Describe(errno);
+    Discard();
     return false;
   }
   errno = 0;
@@ -105,11 +277,10 @@ bool SafeFileWriter::Commit(bool replace, std::string& error) {
   // The data reaches the device before the file takes its name, so the name
   // never stands for bytes still in the write cache.
   if (flushed && !deferSync_ && installedSync != nullptr && !installedSync->SyncFile(file_, error)) {
-    std::fclose(file_);
-    file_ = nullptr;
     Discard();
     return false;
   }
+  errno = 0;
   const bool closed = std::fclose(file_) == 0;
   const int closeErrno = errno;
   file_ = nullptr;
@@ -118,40 +289,68 @@ bool SafeFileWriter::Commit(bool replace, std::string& error) {
     Discard();
     return false;
   }
-  std::error_code code;
-  const fs::path target = fs::u8path(path_);
-  if (direct_) {
-    // Already under its final name.
-  } else if (replace) {
-    fs::rename(temporaryPath_, target, code);
+  return true;
+}
+
+bool SafeFileWriter::Commit(bool replace, std::string& error) {
+  if (!Finish(error)) return false;
+  int renameError = 0;
+  if (replace && !neverReplace_) {
+    if (::rename(temporaryPath_.c_str(), path_.c_str()) != 0) renameError = errno;
   } else {
-    // A hard link takes the name only if it is free, in one step. File
-    // systems without links (FAT on SD cards) fall back to check-then-rename.
-    fs::create_hard_link(temporaryPath_, target, code);
-    if (!code) {
-      fs::remove(temporaryPath_, code);
-      code.clear();
-    } else if (code != std::errc::file_exists) {
-      std::error_code exists;
-      if (fs::exists(target, exists)) {
-        code = std::make_error_code(std::errc::file_exists);
-      } else {
-        code.clear();
-        fs::rename(temporaryPath_, target, code);
-      }
-    }
+    renameError = RenameNoReplace(temporaryPath_, path_);
   }
-  if (code) {
-    error = code.message();
+  if (renameError != 0) {
+    error = Describe(renameError);
     Discard();
     return false;
   }
   temporaryPath_.clear();
-  direct_ = false;
   partial_.Release();
   // The new name itself is an entry of the folder.
-  if (!deferSync_ && installedSync != nullptr && !installedSync->SyncFolder(FolderOf(path_), error)) return false;
-  return true;
+  return deferSync_ || installedSync == nullptr || installedSync->SyncFolder(FolderOf(path_), error);
+}
+
+bool SafeFileWriter::CommitUnderFreeName(const NumberedName& names, std::string& chosen, std::string& error) {
+  chosen = names.Candidate(0);
+  if (!Finish(error)) return false;
+  // Where the last writer of this series found its name: the numbers before
+  // it are taken, so a long series is not tried from the start each time.
+  static std::mutex mutex;
+  static std::string lastSeries;
+  static uint64_t lastNumber = 0;
+  uint64_t n = 0;
+  {
+    std::lock_guard lock(mutex);
+    if (lastSeries == chosen) n = lastNumber;
+  }
+  for (;; ++n) {
+    if (names.limit != 0 && n > names.limit) {
+      chosen = names.Candidate(0);
+      error = "no free name, " + names.stem + "(1)" + names.extension + " to " + names.stem + "(" +
+              std::to_string(names.limit) + ")" + names.extension + " all exist";
+      Discard();
+      return false;
+    }
+    chosen = names.Candidate(n);
+    const int renameError = RenameNoReplace(temporaryPath_, chosen);
+    if (renameError == EEXIST) continue;
+    if (renameError != 0) {
+      error = Describe(renameError);
+      Discard();
+      return false;
+    }
+    break;
+  }
+  {
+    std::lock_guard lock(mutex);
+    lastSeries = names.Candidate(0);
+    lastNumber = n;
+  }
+  path_ = chosen;
+  temporaryPath_.clear();
+  partial_.Release();
+  return deferSync_ || installedSync == nullptr || installedSync->SyncFolder(FolderOf(chosen), error);
 }
 
 void SafeFileWriter::Discard() {
@@ -160,12 +359,10 @@ void SafeFileWriter::Discard() {
     file_ = nullptr;
   }
   if (!temporaryPath_.empty()) {
-    std::error_code ignored;
-    fs::remove(temporaryPath_, ignored);
+    ::unlink(temporaryPath_.c_str());
     temporaryPath_.clear();
   }
   partial_.Release();
-  direct_ = false;
 }
 
 bool WriteWholeFile(const std::string& path, const void* data, size_t size, bool replace, std::string& error) {

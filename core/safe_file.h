@@ -1,14 +1,27 @@
 #pragma once
-// Writing a file so that a failure never leaves a half-written file in its
-// place: the bytes go to a temporary file in the same folder, which takes the
-// final name only when complete. Until then an existing file of that name is
-// untouched; a writer dropped without Commit removes its temporary file.
+// Writing a file so that a failure or an interruption never leaves a
+// half-written file under its final name: the bytes go to a temporary file in
+// the same folder, which takes the final name only when complete, in one
+// rename. Until then an existing file of that name is untouched; a writer
+// dropped without Commit removes its temporary file.
+//
+// The temporary file is registered as partial (core/partial_files.h) before
+// it is created and until it has its final name, so an interrupted run
+// (SIGINT, SIGTERM, SIGHUP) removes it. A run that is killed outright
+// (SIGKILL, a crash, a power cut) cannot: its leftovers carry a name of
+// their own,
+//
+//   .NAME.XXXXXXXXXXXXXXXX.rwpart
+//
+// (a dot, the final name, or its beginning when it is long, a dot, sixteen
+// hexadecimal digits and ".rwpart"; at most 255 bytes whatever NAME is), and
+// the next writer into that folder removes those that are older than an hour
+// and not in use: a writer holds an advisory lock (flock) on its temporary
+// file for as long as it writes.
 //
 // Commit also puts the data on the storage device before the file takes its
 // name, and the folder's entry after, through the StorageSync the program
 // installed with SetStorageSync: a success message may follow at once.
-// Until Commit has succeeded the file is registered as partial
-// (core/partial_files.h), so an interrupted run removes it.
 
 #include <cstdint>
 #include <cstdio>
@@ -31,6 +44,35 @@ bool SyncWrittenFile(const std::string& path, std::string& error);
 // files with deferred syncs (see SafeFileWriter::DeferSync).
 bool SyncFolderContents(const std::string& folder, std::string& error);
 
+// The longest file name the file systems take (NAME_MAX).
+inline constexpr size_t kMaxFileNameBytes = 255;
+// A leftover temporary file older than this, and not locked, is removed.
+inline constexpr int64_t kLeftoverAgeSeconds = 3600;
+
+// The temporary name for the final name `finalName` (a name, not a path)
+// with `suffix` (16 hexadecimal digits) as in the pattern above.
+std::string TemporaryFileName(const std::string& finalName, const std::string& suffix);
+// True when `name` has the pattern above.
+bool IsTemporaryFileName(const std::string& name);
+// Removes the leftovers in `folder` that are older than `minimumAgeSeconds`
+// and that no writer holds; returns how many. Errors are ignored: a leftover
+// that cannot be removed stays.
+int RemoveLeftoverTemporaryFiles(const std::string& folder, int64_t minimumAgeSeconds = kLeftoverAgeSeconds);
+
+// A series of names for a file that must never replace another: "stem.ext"
+// in `folder`, then "stem(1).ext", "stem(2).ext", ...
+struct NumberedName {
+  std::string folder;
+  std::string stem;
+  std::string extension;
+  // The highest number tried; 0 for none. Past it the writer fails with "no
+  // free name, stem(1).ext to stem(N).ext all exist" (and only then: a name
+  // that cannot be written for another reason is reported with that reason).
+  uint64_t limit = 0;
+  // Candidate 0 is "folder/stem.ext", candidate n "folder/stem(n).ext".
+  std::string Candidate(uint64_t n) const;
+};
+
 class SafeFileWriter {
  public:
   SafeFileWriter() = default;
@@ -41,12 +83,15 @@ class SafeFileWriter {
   // Creates the temporary file beside `path`. On failure `error` holds the
   // system's description (for example "No such file or directory").
   bool Open(const std::string& path, std::string& error);
-  // For a file that must not exist yet: creates it under its final name at
-  // once ("File exists" when taken). Cheaper than Open for many small files,
-  // and as safe: the name held nothing, and Discard (or a failed Commit)
-  // removes the incomplete file again.
+  // For a file that must not exist yet: fails at once with "File exists"
+  // when the name is taken (even by a dangling link), else as Open. Commit
+  // then never replaces what took the name in the meantime.
   bool OpenNew(const std::string& path, std::string& error);
   bool Write(const void* data, size_t size, std::string& error);
+  // The permissions the file is to have (st_mode & 07777), set on the
+  // temporary file before it takes its name; by default the system's for a
+  // new file (0666 less the umask).
+  void SetPermissions(unsigned mode) { permissions_ = static_cast<int>(mode); }
   // Commit leaves the syncing to the caller, who writes many files and then
   // calls SyncFolderContents once before reporting success.
   void DeferSync() { deferSync_ = true; }
@@ -54,18 +99,29 @@ class SafeFileWriter {
   // existing file of that name is never replaced: Commit fails with "File
   // exists" instead.
   bool Commit(bool replace, std::string& error);
+  // Flushes and gives the file the first free name of `names`, whose folder
+  // is the one given to Open; a name that another writer takes at the same
+  // moment is passed over ("File exists" is never the answer). `chosen` is
+  // the path it got. On failure `error` says why (the system's reason for
+  // the name it tried, "File name too long" for instance), and `chosen` is
+  // that name.
+  bool CommitUnderFreeName(const NumberedName& names, std::string& chosen, std::string& error);
   // Removes the temporary file; the final name is left as it was.
   void Discard();
 
   const std::string& temporaryPath() const { return temporaryPath_; }
 
  private:
+  // Flush, sync and close; false (with the file discarded) on failure.
+  bool Finish(std::string& error);
+
   std::string path_;
   std::string temporaryPath_;
   std::FILE* file_ = nullptr;
-  bool direct_ = false;  // opened with OpenNew: temporaryPath_ is the final name
+  bool neverReplace_ = false;  // opened with OpenNew
   bool deferSync_ = false;
-  PartialFileGuard partial_;  // removed by an interruption until Commit ends
+  int permissions_ = -1;
+  PartialFileGuard partial_;  // removed by an interruption until the file has its name
 };
 
 // The whole of `data` as the file `path`, written safely as above.

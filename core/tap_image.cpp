@@ -1,5 +1,8 @@
 #include "core/tap_image.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <algorithm>
@@ -8,6 +11,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "core/file_open.h"
 #include "platform/messages.h"
 
 namespace rw {
@@ -78,16 +82,26 @@ bool LoadTapImage(const std::string& path, TapImage& image, Messages& messages, 
   const auto fail = [&](int error) {
     return Refuse(messages, "Error while loading file " + path + " : " + std::strerror(error));
   };
-  errno = 0;
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return fail(errno != 0 ? errno : EIO);
+  // Never a blocking open, and nothing but a regular file: a pipe or a
+  // device (put in the file's place even after a scan found it) is refused
+  // before anything is read.
+  std::string openError;
+  int64_t size = 0;
+  const int fd = OpenRegularFileForReading(path, openError, &size);
+  if (fd < 0) return Refuse(messages, "Error while loading file " + path + " : " + openError);
+  std::FILE* file = ::fdopen(fd, "rb");
+  if (file == nullptr) {
+    const int error = errno;
+    ::close(fd);
+    return fail(error != 0 ? error : EIO);
+  }
   struct Closer {
     std::FILE* file;
     ~Closer() { std::fclose(file); }
   } closer{file};
 
   // The header first: a file that is no tape image is refused before any
-  // more of it is read, whatever its size (/dev/zero, a huge foreign file).
+  // more of it is read, whatever its size.
   std::vector<uint8_t> data(kTapHeaderSize);
   errno = 0;
   const size_t headerRead = std::fread(data.data(), 1, data.size(), file);
@@ -95,20 +109,14 @@ bool LoadTapImage(const std::string& path, TapImage& image, Messages& messages, 
   if (headerRead < data.size()) return Refuse(messages, path + " Is not a valid TAP file");
   if (!HeaderAccepted(path, data.data(), messages)) return false;
 
-  // A regular file is refused from its size; its size also lets a large
-  // image be held once, without regrowth copies. Anything else is read in
-  // chunks up to the limit.
-  std::error_code statusError;
-  const auto status = std::filesystem::status(path, statusError);
-  if (!statusError && std::filesystem::is_regular_file(status)) {
-    std::error_code sizeError;
-    const auto size = std::filesystem::file_size(path, sizeError);
-    if (!sizeError && size > static_cast<uintmax_t>(sizeLimit)) return RefuseTooLarge(path, messages);
-    try {
-      if (!sizeError) data.reserve(size + 1);
-    } catch (const std::bad_alloc&) {
-      return fail(ENOMEM);
-    }
+  // Refused from its size (of the file that was opened); the size also lets
+  // a large image be held once, without regrowth copies. It is read in
+  // chunks up to the limit all the same, should it grow meanwhile.
+  if (size > sizeLimit) return RefuseTooLarge(path, messages);
+  try {
+    data.reserve(static_cast<size_t>(size) + 1);
+  } catch (const std::bad_alloc&) {
+    return fail(ENOMEM);
   }
   try {
     uint8_t buffer[1 << 16];

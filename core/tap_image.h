@@ -45,9 +45,11 @@ inline constexpr int64_t kMaxTapFileSize = INT32_MAX - 1;
 
 // Reads and validates the file at `path` into `image`. On failure shows exactly
 // one message (title "Error!") and returns false; `image` is then left as it was.
-// The 20-byte header is checked before anything else is read; a regular file
-// larger than `sizeLimit` is refused from its size, and anything else (a pipe,
-// a device) is read only up to that limit, so a refused file costs little.
+// Only a regular file is read: a named pipe or a device is refused without
+// being opened, and without blocking should one be put in the file's place
+// (core/file_open.h). The 20-byte header is checked before anything else is
+// read; a file larger than `sizeLimit` is refused from its size, so a
+// refused file costs little.
 bool LoadTapImage(const std::string& path, TapImage& image, Messages& messages);
 bool LoadTapImage(const std::string& path, TapImage& image, Messages& messages, int64_t sizeLimit);
 

@@ -104,19 +104,41 @@ bool RenameSection(TapImage& image, TapeSection& section, std::string_view nameB
   return whole;
 }
 
-bool WriteSectionFile(const TapImage& image, const std::string& path, int64_t first, int64_t last, bool replace,
-                      std::string& error, bool deferSync) {
+namespace {
+
+bool SectionInImage(const TapImage& image, int64_t first, int64_t last, std::string& error) {
   if (first < 0 || last > static_cast<int64_t>(image.FileLength()) - 1 || last < first - 1) {
     error = std::strerror(EINVAL);
     return false;
   }
+  return true;
+}
+
+bool WriteSection(const TapImage& image, SafeFileWriter& writer, int64_t first, int64_t last, std::string& error) {
   const auto count = static_cast<uint32_t>(last - first + 1);
   const auto header = MakeTapHeader(image.signature, image.version, image.machine, image.video, count);
+  return writer.Write(header.data(), header.size(), error) && writer.Write(image.bytes.data() + first, count, error);
+}
+
+}  // namespace
+
+bool WriteSectionFile(const TapImage& image, const std::string& path, int64_t first, int64_t last, bool replace,
+                      std::string& error, bool deferSync) {
+  if (!SectionInImage(image, first, last, error)) return false;
   SafeFileWriter writer;
   const bool opened = replace ? writer.Open(path, error) : writer.OpenNew(path, error);
   if (deferSync) writer.DeferSync();
-  return opened && writer.Write(header.data(), header.size(), error) &&
-         writer.Write(image.bytes.data() + first, count, error) && writer.Commit(replace, error);
+  return opened && WriteSection(image, writer, first, last, error) && writer.Commit(replace, error);
+}
+
+bool WriteSectionFileUnderFreeName(const TapImage& image, const NumberedName& names, int64_t first, int64_t last,
+                                   std::string& written, std::string& error, bool deferSync) {
+  written = names.Candidate(0);
+  if (!SectionInImage(image, first, last, error)) return false;
+  SafeFileWriter writer;
+  if (deferSync) writer.DeferSync();
+  return writer.Open(written, error) && WriteSection(image, writer, first, last, error) &&
+         writer.CommitUnderFreeName(names, written, error);
 }
 
 namespace {

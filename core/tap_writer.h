@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "core/rom_decoder.h"
+#include "core/safe_file.h"
 #include "core/tap_image.h"
 
 namespace rw {
@@ -41,6 +42,12 @@ bool RenameSection(TapImage& image, TapeSection& section, std::string_view nameB
 bool WriteSectionFile(const TapImage& image, const std::string& path, int64_t first, int64_t last, bool replace,
                       std::string& error,
                       bool deferSync = false);
+
+// The same under the first free name of `names` ("stem.tap", "stem(1).tap",
+// ... without end; a name another writer takes at the same moment is passed
+// over). `written` is the path it got, or on failure the name it tried.
+bool WriteSectionFileUnderFreeName(const TapImage& image, const NumberedName& names, int64_t first, int64_t last,
+                                   std::string& written, std::string& error, bool deferSync = false);
 
 // `base` when nothing (not even a dangling link) is named "folder/base.tap", otherwise the first free
 // "base(n)" for n = 1..1000; empty when all are taken. The caller appends ".tap".

@@ -1,10 +1,17 @@
 #include "core/utilities.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <random>
 #include <system_error>
+
+#include "core/partial_files.h"
 
 namespace rw {
 namespace fs = std::filesystem;
@@ -65,6 +72,15 @@ std::string HexDigits(uint64_t value) {
   return text;
 }
 
+std::string AbsolutePath(const std::string& path) {
+  if (path.empty() || path.front() == '/') return path;
+  std::error_code error;
+  const fs::path current = fs::current_path(error);
+  if (error) return path;
+  const std::string folder = current.native();
+  return folder.back() == '/' ? folder + path : folder + "/" + path;
+}
+
 std::string ParentFolder(const std::string& path) {
   const std::string trimmed = WithoutTrailingSlashes(path);
   const auto slash = trimmed.rfind('/');
@@ -100,7 +116,12 @@ std::string FolderOfPath(const std::string& path) {
   return "";
 }
 
-std::string TempFileName(const std::string& prefix) {
+namespace {
+
+// A new empty file in the temporary folder; with `guard` its name is
+// registered as partial before the file exists, so that an interruption
+// removes it (an empty text, and nothing made, when it cannot be registered).
+std::string MakeTemporaryFile(const std::string& prefix, PartialFileGuard* guard) {
   std::error_code error;
   const fs::path folder = fs::temp_directory_path(error);
   if (error || folder.empty() || folder.native().size() >= 512) return "";
@@ -111,26 +132,39 @@ std::string TempFileName(const std::string& prefix) {
     std::string name = head;
     for (int i = 0; i < 8; ++i) name += kNameChars[random() & 0xF];
     const std::string path = (folder / (name + ".tmp")).string();
-    // "x": fail rather than reuse a file that already exists.
-    if (std::FILE* file = std::fopen(path.c_str(), "wbx")) {
-      std::fclose(file);
+    if (guard != nullptr) {
+      guard->Hold(path);
+      if (!guard->held()) return "";
+    }
+    // Exclusive: fail rather than reuse a file that already exists.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+      ::close(fd);
       return path;
     }
-    if (fs::exists(path, error) == false && !FolderExists(folder.string())) break;
+    const int openError = errno;
+    if (guard != nullptr) guard->Release();
+    if (openError != EEXIST) break;
   }
   return "";
 }
 
+}  // namespace
+
+std::string TempFileName(const std::string& prefix) { return MakeTemporaryFile(prefix, nullptr); }
+
 TemporaryFiles::~TemporaryFiles() {
-  for (const std::string& path : paths_) {
-    std::error_code ignored;
-    std::filesystem::remove(path, ignored);
-  }
+  for (const std::string& path : paths_) ::unlink(path.c_str());
+  // The registrations go after the files (guards_ is destroyed after this body).
 }
 
 std::string TemporaryFiles::Make(const std::string& prefix) {
-  std::string path = TempFileName(prefix);
-  if (!path.empty()) paths_.push_back(path);
+  auto guard = std::make_unique<PartialFileGuard>();
+  std::string path = MakeTemporaryFile(prefix, guard.get());
+  if (!path.empty()) {
+    paths_.push_back(path);
+    guards_.push_back(std::move(guard));
+  }
   return path;
 }
 

@@ -1,11 +1,15 @@
 #pragma once
 // Small routines that several windows and commands share: size and hex texts,
-// path questions and temporary files. Paths are UTF-8 with "/" separators.
+// path questions and temporary files. Paths are the file system's bytes
+// (mostly UTF-8, but any bytes but NUL) with "/" separators.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "core/partial_files.h"
 
 namespace rw {
 
@@ -26,6 +30,10 @@ std::vector<std::string> SplitSemicolons(std::string_view list);
 // Upper-case hex of `value` without padding ("0", "801").
 std::string HexDigits(uint64_t value);
 
+// `path` made absolute against the current folder, as bytes (nothing
+// resolved, no link followed, "." and ".." kept); an absolute path as it is.
+std::string AbsolutePath(const std::string& path);
+
 // "/tapes/a.tap" -> "/tapes"; "/a.tap" -> "/"; "a.tap" -> "".
 std::string ParentFolder(const std::string& path);
 // "/tapes/a.tap" -> "a.tap"; a trailing "/" is ignored ("/tapes/" -> "tapes").
@@ -43,8 +51,10 @@ std::string FolderOfPath(const std::string& path);
 // text when no file could be created.
 std::string TempFileName(const std::string& prefix);
 
-// Temporary files made with TempFileName for one piece of work, removed
-// however it ends (an early return, a failure, an exception).
+// Temporary files made as by TempFileName for one piece of work, removed
+// however it ends (an early return, a failure, an exception), and registered
+// as partial (core/partial_files.h) before each is created, so that an
+// interrupted run removes them too.
 class TemporaryFiles {
  public:
   TemporaryFiles() = default;
@@ -56,6 +66,7 @@ class TemporaryFiles {
 
  private:
   std::vector<std::string> paths_;
+  std::vector<std::unique_ptr<PartialFileGuard>> guards_;
 };
 
 // Linux has no legacy system to warn about.

@@ -1,5 +1,9 @@
 #include "join/join_operation.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -9,6 +13,7 @@
 #include <system_error>
 #include <vector>
 
+#include "core/file_open.h"
 #include "core/pulse_timing.h"
 #include "core/safe_file.h"
 #include "core/tap_image.h"
@@ -70,13 +75,19 @@ bool PlanRows(const Compilation& compilation, std::vector<RowPlan>& plan, uint64
 // Appends `count` bytes of `path` from offset 20. The file must still hold
 // exactly that many: one that changed since it was sized would make the
 // header's length wrong.
-bool CopyPulses(const std::string& path, uint64_t count, std::vector<uint8_t>& buffer, SafeFileWriter& writer,
+using Sink = std::function<bool(const void* data, size_t size, std::string& error)>;
+
+bool CopyPulses(const std::string& path, uint64_t count, std::vector<uint8_t>& buffer, const Sink& write,
                 std::string& error, const std::function<void(uint64_t)>& copied) {
   if (count == 0) return true;
-  errno = 0;
-  std::FILE* input = std::fopen(path.c_str(), "rb");
+  // Opened without blocking, and only as a regular file: a pipe put in an
+  // input's place since it was added never stalls the join.
+  const int fd = OpenRegularFileForReading(path, error);
+  if (fd < 0) return false;
+  std::FILE* input = ::fdopen(fd, "rb");
   if (input == nullptr) {
     error = Describe(errno);
+    ::close(fd);
     return false;
   }
   bool ok = std::fseek(input, kTapHeaderSize, SEEK_SET) == 0;
@@ -90,7 +101,7 @@ bool CopyPulses(const std::string& path, uint64_t count, std::vector<uint8_t>& b
       ok = false;
       break;
     }
-    ok = writer.Write(buffer.data(), got, error);
+    ok = write(buffer.data(), got, error);
     count -= got;
     copied(got);
   }
@@ -102,26 +113,12 @@ bool CopyPulses(const std::string& path, uint64_t count, std::vector<uint8_t>& b
   return ok;
 }
 
-}  // namespace
-
-bool JoinToTapFile(const Compilation& compilation, const std::string& outputPath, bool replaceExisting,
-                   Messages& messages, const JoinProgress& progress) {
-  const auto fail = [&](const std::string& error) {
-    messages.Critical("Error!", "Error while saving file " + outputPath + " : " + error);
-    return false;
-  };
-  std::string error;
-  std::vector<RowPlan> plan;
-  uint64_t total = 0;
-  if (!PlanRows(compilation, plan, total, error)) return fail(error);
-
-  // The writer removes its temporary file on every early return.
-  SafeFileWriter writer;
-  if (!writer.Open(outputPath, error)) return fail(error);
+// The whole joined image, header first, through `write`.
+bool WriteJoin(const Compilation& compilation, const std::vector<RowPlan>& plan, uint64_t total, const Sink& write,
+               std::string& error, const JoinProgress& progress) {
   const auto header = MakeTapHeader(compilation.signature(), compilation.version(), compilation.machine(),
                                     compilation.video(), static_cast<uint32_t>(total));
-  if (!writer.Write(header.data(), header.size(), error)) return fail(error);
-
+  if (!write(header.data(), header.size(), error)) return false;
   uint64_t done = 0;
   const auto copied = [&](uint64_t count) {
     done += count;
@@ -131,15 +128,66 @@ bool JoinToTapFile(const Compilation& compilation, const std::string& outputPath
   const auto& rows = compilation.rows();
   for (size_t i = 0; i < rows.size(); ++i) {
     const RowPlan& block = plan[i];
-    bool written = false;
     if (rows[i].IsPause()) {
-      written = writer.Write(block.pauseRecords.data(), block.pauseRecords.size(), error);
-      if (written) copied(block.pauseRecords.size());
-    } else {
-      written = CopyPulses(rows[i].path, block.pulseBytes, buffer, writer, error, copied);
+      if (!write(block.pauseRecords.data(), block.pauseRecords.size(), error)) return false;
+      copied(block.pauseRecords.size());
+    } else if (!CopyPulses(rows[i].path, block.pulseBytes, buffer, write, error, copied)) {
+      return false;
     }
-    if (!written) return fail(error);
   }
+  return true;
+}
+
+}  // namespace
+
+bool JoinToTapFile(const Compilation& compilation, const std::string& outputPath, bool replaceExisting,
+                   Messages& messages, const JoinProgress& progress, bool allowStream) {
+  const auto fail = [&](const std::string& error) {
+    messages.Critical("Error!", "Error while saving file " + outputPath + " : " + error);
+    return false;
+  };
+  std::string error;
+  // The output is a file: a named pipe, a device or a folder at its name
+  // (or at the end of a link there) is refused, never replaced by a file,
+  // unless a stream was asked for (a pipe or a character device).
+  struct stat status {};
+  const bool exists = ::stat(outputPath.c_str(), &status) == 0;
+  const bool stream = exists && allowStream && (S_ISFIFO(status.st_mode) || S_ISCHR(status.st_mode));
+  if (exists && !S_ISREG(status.st_mode) && !stream) return fail(NotRegularFileReason(status.st_mode));
+  std::vector<RowPlan> plan;
+  uint64_t total = 0;
+  if (!PlanRows(compilation, plan, total, error)) return fail(error);
+
+  if (stream) {
+    const int fd = ::open(outputPath.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return fail(Describe(errno));
+    const Sink write = [fd](const void* data, size_t size, std::string& writeError) {
+      const auto* bytes = static_cast<const uint8_t*>(data);
+      while (size > 0) {
+        const ssize_t wrote = ::write(fd, bytes, size);
+        if (wrote < 0 && errno == EINTR) continue;
+        if (wrote <= 0) {
+          writeError = Describe(wrote < 0 ? errno : EIO);
+          return false;
+        }
+        bytes += wrote;
+        size -= static_cast<size_t>(wrote);
+      }
+      return true;
+    };
+    const bool written = WriteJoin(compilation, plan, total, write, error, progress);
+    const bool closed = ::close(fd) == 0;
+    if (written && !closed) error = Describe(errno);
+    return written && closed ? true : fail(error);
+  }
+
+  // The writer removes its temporary file on every early return.
+  SafeFileWriter writer;
+  if (!writer.Open(outputPath, error)) return fail(error);
+  const Sink write = [&writer](const void* data, size_t size, std::string& writeError) {
+    return writer.Write(data, size, writeError);
+  };
+  if (!WriteJoin(compilation, plan, total, write, error, progress)) return fail(error);
   if (!writer.Commit(replaceExisting, error)) return fail(error);
   return true;
 }

@@ -36,9 +36,12 @@ std::string LauncherEntryName(const std::string& name, int n);
 // {control code} names, and a character outside Latin-1 has no byte at all.
 std::string QuotedTextProblem(std::string_view text);
 
-// The tape image's file name, lower-cased and with its extension kept.
+// The tape image's file name, lower-cased and with its extension kept, as
+// UTF-8 text; a name that is not UTF-8 is read as Latin-1 (its bytes are what
+// the launcher then sends, byte for byte).
 std::string LauncherImageName(const std::string& imagePath);
-// output folder + "/" + LauncherImageName + ".d64" ("/out/games.tap.d64").
+// output folder + "/" + the file name lower-cased + ".d64" ("/out/games.tap.d64"),
+// a name that is not UTF-8 lower-cased as Latin-1 bytes.
 std::string LauncherDiskPath(const std::string& outputFolder, const std::string& imagePath);
 
 // The launcher text: lines 5 and 10 (only with an SD-card folder), 20, the

@@ -31,6 +31,8 @@ constexpr size_t kD64Size = 174848;
 constexpr size_t kNameOffset = 5;
 constexpr size_t kNameLength = rom_block::kNameLength;
 constexpr uint8_t kPadding = 0xA0;
+// Programs written by one c1541 run.
+constexpr size_t kProgramsPerRun = 32;
 
 // Walks the directory chain; `visit(entryOffset)` for every used entry.
 template <typename Visit>
@@ -95,16 +97,19 @@ std::string DiskLabel(const std::string& diskPath) {
 }
 
 std::string ToolText(const ToolResult& result) {
-  std::string text = WithoutC1541Narration(result.output);
+  ToolResult shown = result;
+  shown.output = WithoutC1541Narration(result.output);
+  // Stopped at the time limit or crashed: say so, with the tool's last lines.
+  if (!result.started || !result.finished) return ToolFailureText("c1541", shown);
+  std::string text = shown.output;
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
   // Of what c1541 says beyond its narration, the last line tells what went wrong.
   const auto lastLine = text.rfind('\n');
   if (lastLine != std::string::npos) text = text.substr(lastLine + 1);
-  if (!text.empty()) return text;
-  if (!result.error.empty()) return "c1541: " + result.error;
-  return "c1541 ended with exit status " + std::to_string(result.exitStatus);
+  const std::string cause = C1541FailureCause(shown.output);
+  if (text.empty()) text = "c1541 ended with exit status " + std::to_string(result.exitStatus);
+  return cause.empty() ? text : text + " (" + cause + ")";
 }
-
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
   std::ifstream in(fs::u8path(path), std::ios::binary);
@@ -143,10 +148,13 @@ ProgramDiskOutcome BuildProgramDisk(const std::string& diskPath, const std::vect
   const ToolResult formatted = tools.Run(c1541, {"-format", DiskLabel(diskPath) + ",rw", "d64", work});
   if (!formatted.Succeeded()) return fail(failed + ToolText(formatted));
 
-  if (!programs.empty()) {
+  // The programs go on in batches, each through one c1541 run: few runs, and
+  // few temporary files at any time however many programs there are.
+  for (size_t batch = 0; batch < programs.size(); batch += kProgramsPerRun) {
+    TemporaryFiles files;
     std::vector<std::string> arguments = {"-attach", work};
-    for (size_t i = 0; i < programs.size(); ++i) {
-      const std::string file = temporary.Make("RWP");
+    for (size_t i = batch; i < std::min(programs.size(), batch + kProgramsPerRun); ++i) {
+      const std::string file = files.Make("RWP");
       std::string error;
       if (file.empty() || !WriteWholeFile(file, programs[i].file.data(), programs[i].file.size(), true, error)) {
         return fail(failed + (file.empty() ? "no temporary file could be made" : error));

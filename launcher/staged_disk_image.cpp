@@ -36,6 +36,13 @@ std::string LastLines(const std::string& output) {
 
 }  // namespace
 
+std::string C1541FailureCause(const std::string& output) {
+  for (const char* code : {"ERR = 72", "ERR = 67"}) {
+    if (output.find(code) != std::string::npos) return "the disk is full";
+  }
+  return "";
+}
+
 std::string ToolFailureText(const std::string& tool, const ToolResult& result, const std::string& missing) {
   std::string text;
   if (!result.started) {
@@ -44,6 +51,8 @@ std::string ToolFailureText(const std::string& tool, const ToolResult& result, c
     text = tool + " " + (result.error.empty() ? "ended abnormally" : result.error);
   } else if (result.exitStatus != 0) {
     text = tool + " ended with exit status " + std::to_string(result.exitStatus);
+    const std::string cause = tool == "c1541" ? C1541FailureCause(result.output) : "";
+    if (!cause.empty()) text += " (" + cause + ")";
   } else {
     text = tool + " ended without making its " + (missing.empty() ? "output" : missing);
   }

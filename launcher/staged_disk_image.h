@@ -23,6 +23,12 @@ namespace rw {
 // ("program file").
 std::string ToolFailureText(const std::string& tool, const ToolResult& result, const std::string& missing = {});
 
+// What c1541's error channel says in `output`, in words, when it is a
+// cause a user can act on: "the disk is full" for 72 (DISK FULL) and for 67
+// (ILLEGAL SYSTEM T OR S, which c1541 says when a file runs out of free
+// sectors), else an empty text.
+std::string C1541FailureCause(const std::string& output);
+
 // c1541's output without the lines it prints on every run (the image
 // attached, recognised, detached): what is left says what went wrong.
 std::string WithoutC1541Narration(const std::string& output);

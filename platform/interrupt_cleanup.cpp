@@ -1,7 +1,9 @@
 #include "platform/interrupt_cleanup.h"
 
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 
 #include "core/partial_files.h"
@@ -10,11 +12,24 @@ namespace rw {
 namespace {
 
 extern "C" void OnInterrupt(int signalNumber) {
+  StopToolProcesses();
   RemovePartialFiles();
   ::_exit(128 + signalNumber);
 }
 
 }  // namespace
+
+void StopToolProcesses() {
+  for (int slot = 0; slot < kMaxToolProcesses; ++slot) {
+    const int group = ToolProcessGroup(slot);
+    if (group <= 0) continue;
+    ::kill(-group, SIGKILL);
+    // Its leader ended (and reaped), it can write no file any more: what it
+    // was writing can now be removed for good.
+    while (::waitpid(group, nullptr, 0) < 0 && errno == EINTR) {
+    }
+  }
+}
 
 void RemovePartialFiles() {
   for (int slot = 0; slot < kMaxPartialFiles; ++slot) {

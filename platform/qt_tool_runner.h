@@ -1,7 +1,11 @@
 #pragma once
-// ToolRunner on QProcess: the tool is started directly with its argument list,
-// in a process group of its own, and waited for; its standard output and
-// error are read together while it runs, and only their end is kept.
+// ToolRunner for this system: the tool is started directly (posix_spawn) with
+// its argument list as bytes, so that a path that is not UTF-8 reaches it
+// unchanged, in a process group of its own, and waited for; its standard
+// output and error are read together while it runs, and only their end is
+// kept. While it runs its process group is registered (core/partial_files.h),
+// so that an interrupted run stops the tool and everything it started too.
+// (The name is historical: the runner once stood on QProcess.)
 
 #include <optional>
 #include <string>

@@ -19,7 +19,7 @@ struct ToolResult {
   bool finished = false;  // it ended by itself (not crashed, not stopped for taking too long)
   int exitStatus = -1;    // meaningful when finished
   std::string output;     // the end of what it printed (kMaxToolOutput bytes at most), standard
-                          // output and error together (UTF-8)
+                          // output and error together, as printed (bytes)
   std::string error;      // why it did not start or finish ("ended abnormally", "was stopped
                           // after 120 seconds without finishing"), empty otherwise
 

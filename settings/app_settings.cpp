@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include "platform/native_path.h"
+
 namespace rw {
 
 namespace {
@@ -69,14 +71,17 @@ QString UnsetFolderDefault(const QString& iniPath, const QString& programFolder,
 }
 
 std::string AppSettings::ReadPersistentPath(PersistentPath which) {
-  return rw::ReadPersistentPath(*this, which).toStdString();
+  return PathFromQt(rw::ReadPersistentPath(*this, which));
 }
 
 void AppSettings::WritePersistentPath(const std::string& path, PersistentPath which) {
   // A folder that cannot be remembered is no reason to interrupt the work
-  // that chose it; say so on the console instead.
-  if (!rw::WritePersistentPath(*this, QString::fromStdString(path), which)) {
-    qWarning("Cannot remember %s in %s: %s", qPrintable(PersistentPathKey(which)), qPrintable(Path()),
+  // that chose it; say so on the console instead, once a run: a settings
+  // file that is left alone (a link, read-only, not a regular file, in
+  // another encoding) stays so for the whole run.
+  if (!rw::WritePersistentPath(*this, PathToQt(path), which) && !warned_) {
+    warned_ = true;
+    qWarning("The settings of this run are not saved in %s: %s", qPrintable(ForDisplay(Path())),
              qPrintable(LastError()));
   }
 }

@@ -21,7 +21,8 @@ class AppSettings : public cInifile, public RememberedPaths {
   // empty text means the folder of the running program.
   explicit AppSettings(const QString& iniPath, const QString& programFolder = QString());
 
-  // The remembered folders for the tape logic, in UTF-8.
+  // The remembered folders for the tape logic, as the file system's bytes
+  // (a folder whose name is not UTF-8 is stored and read back exactly).
   std::string ReadPersistentPath(PersistentPath which) override;
   void WritePersistentPath(const std::string& path, PersistentPath which) override;
 
@@ -29,6 +30,7 @@ class AppSettings : public cInifile, public RememberedPaths {
 
  private:
   QString programFolder_;
+  bool warned_ = false;  // a failed write has been reported (once a run)
 };
 
 // The stored directory; the program's folder when none was ever stored, and

@@ -9,6 +9,13 @@
 // Failures are not shown to the user: a failed write, delete or position
 // operation leaves 0 in LastReturnCode, so Success is false, and LastError
 // holds the system's description.
+//
+// The file is only ever the user's own settings file: it is read only when
+// it is a regular file (a named pipe or a device is ignored, never opened in
+// a way that blocks), and left exactly as it is, never written, when it is a
+// symbolic link, read-only, or in an encoding this program does not read
+// (UTF-16, UTF-32). Its values then read as their defaults (unless it is only
+// a link or read-only, which are read as usual).
 
 #include <QString>
 #include <QStringList>
@@ -81,6 +88,9 @@ class cInifile {
   // false when the change cannot be written, and sets `changed`.
   void Edit(const std::function<bool(IniText&, bool& changed)>& edit);
   void Fail(const QString& error);
+  // Why the file must not be written, or empty when it may: a symbolic link
+  // (never written through), not a regular file, or read-only.
+  QString WriteRefusal() const;
 
   QString path_;
   QString key_;

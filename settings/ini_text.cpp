@@ -1,6 +1,6 @@
 #include "settings/ini_text.h"
 
-#include <QStringDecoder>
+#include "platform/native_path.h"
 
 namespace rw {
 
@@ -8,14 +8,14 @@ namespace {
 
 const QByteArray kUtf8Bom("\xEF\xBB\xBF");
 
-// QString::fromUtf8 drops a byte order mark at the start of what it decodes,
-// which would make a line that begins with one read differently from how it
-// was written. Only the file's own mark, on the first line, is not text.
-QString DecodeLine(const QByteArray& bytes) {
-  QStringDecoder decoder(QStringConverter::Utf8,
-                         QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
-  return decoder(bytes);
-}
+// A line's text, losslessly: a value may be a path whose bytes are not UTF-8
+// (platform/native_path.h), and it must read back as those bytes. (Unlike
+// QString::fromUtf8 this keeps a byte order mark at the start of what it
+// decodes, so a line that begins with one reads as it was written; only the
+// file's own mark, on the first line, is not text.)
+QString DecodeLine(const QByteArray& bytes) { return PathToQt(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size()))); }
+
+QByteArray EncodeLine(const QString& text) { return QByteArray::fromStdString(PathFromQt(text)); }
 
 bool IsBlank(QChar c) { return c == u' ' || c == u'\t'; }
 
@@ -140,7 +140,7 @@ bool IniText::IsValidKeyName(const QString& key) {
 bool IniText::IsValidValue(const QString& value) { return !HasLineBreak(value); }
 
 QByteArray IniText::EntryLine(const QString& key, const QString& value) {
-  return (key + u'=' + EncodeValue(value)).toUtf8();
+  return EncodeLine(key + u'=' + EncodeValue(value));
 }
 
 bool IniText::Set(const QString& section, const QString& key, const QString& value) {
@@ -157,7 +157,7 @@ bool IniText::Set(const QString& section, const QString& key, const QString& val
   }
   size_t at = lines_.size();
   if (bodies.empty()) {
-    lines_.push_back(Parse(('[' + section + ']').toUtf8() + lineEnd, lines_.empty()));
+    lines_.push_back(Parse(EncodeLine('[' + section + ']') + lineEnd, lines_.empty()));
     at = lines_.size();
   } else {
     // Behind the section's last entry, before the blank lines or comments

@@ -8,10 +8,6 @@
 namespace rw {
 namespace {
 
-std::string JoinFolder(const std::string& folder, const std::string& name) {
-  return folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
-}
-
 int64_t RowEnd(const ProgramList& list, size_t index) {
   return static_cast<uint32_t>(HexToLong(list.rows()[index].end));
 }
@@ -92,15 +88,15 @@ ExtractReport ExtractPrograms(const ProgramList& list, const std::vector<int>& r
     }
     const std::string extension = data.whole() ? ".prg" : ".damaged.prg";
     const std::string stem = ProgramFileStem(list.rows()[index].program);
-    const std::string unique = UniqueFileName(stem, folder, extension);
-    std::string error;
-    const std::string path = JoinFolder(folder, (unique.empty() ? stem : unique) + extension);
     const std::vector<uint8_t> bytes = PrgFileBytes(data);
+    // The first free name, without a limit, passing over a name that another
+    // run takes at the same moment.
+    const NumberedName names{folder, stem, extension};
+    std::string path = names.Candidate(0);
+    std::string error;
     SafeFileWriter writer;
-    if (unique.empty()) {
-      error = "no free name, " + stem + "(1)" + extension + " to " + stem + "(1000)" + extension + " all exist";
-    } else if (writer.OpenNew(path, error) && writer.Write(bytes.data(), bytes.size(), error) &&
-               writer.Commit(false, error)) {
+    if (writer.Open(path, error) && writer.Write(bytes.data(), bytes.size(), error) &&
+        writer.CommitUnderFreeName(names, path, error)) {
       program.path = path;
       report.programs.push_back(std::move(program));
       continue;

@@ -11,9 +11,7 @@ namespace rw {
 
 namespace {
 
-std::string JoinFolder(const std::string& folder, const std::string& name) {
-  return folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
-}
+constexpr uint64_t kMaxSplitCopies = 1000;
 
 }  // namespace
 
@@ -39,17 +37,14 @@ bool ProgramList::Split(Messages& messages, std::vector<std::string>* written, c
   const auto groups = Groups();
   for (const auto& group : groups) {
     const std::string stem = SplitFileStem(counter, rows_[static_cast<size_t>(group.firstRow - 1)].program);
-    const std::string unique = UniqueTapName(stem, outputDir);
-    if (unique.empty()) {
-      // Every numbered form is taken: write over nothing.
-      messages.Critical("ERROR!", "Error while creating file " + JoinFolder(outputDir, stem + ".tap") +
-                                      " : no free name, " + stem + "(1).tap to " + stem + "(1000).tap all exist");
-      return false;
-    }
-    const std::string path = JoinFolder(outputDir, unique + ".tap");
+    // The first free name: "stem.tap", "stem(1).tap", ... never over a file,
+    // nor over one another run writes into the folder at the same time. A
+    // thousand copies of one split in a folder are surely a mistake: no more.
+    std::string path;
     std::string error;
-    if (!WriteSectionFile(image_, path, starts_[static_cast<size_t>(group.firstRow - 1)],
-                          ends_[static_cast<size_t>(group.lastRow - 1)], false, error, true)) {
+    if (!WriteSectionFileUnderFreeName(image_, {outputDir, stem, ".tap", kMaxSplitCopies},
+                                       starts_[static_cast<size_t>(group.firstRow - 1)],
+                                       ends_[static_cast<size_t>(group.lastRow - 1)], path, error, true)) {
       messages.Critical("ERROR!", "Error while creating file " + path + " : " + error);
       return false;
     }

@@ -45,6 +45,9 @@ struct TapeSummary {
   // The loader's message when the file is not a usable tape image (it names
   // the file); empty when the tape was read.
   std::string refusal;
+  // The path is a folder that could not be read (the refusal says why): no
+  // tape at all, and counted apart from the tapes.
+  bool folder = false;
   std::string machine;   // "Commodore 64", "VIC-20", "C16 and Plus/4"
   int version = 0;
   std::string video;     // "PAL", "NTSC"

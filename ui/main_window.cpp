@@ -16,6 +16,7 @@
 
 #include "core/commodore_names.h"
 #include "core/utilities.h"
+#include "platform/native_path.h"
 #include "platform/qt_file_dialogs.h"
 #include "platform/qt_messages.h"
 #include "platform/qt_tool_runner.h"
@@ -302,7 +303,9 @@ void MainWindow::CenterChild(QWidget* parent, QWidget* child) {
 void MainWindow::OpenFromArguments(const QStringList& arguments) {
   if (arguments.size() < 2 || arguments.at(1).isEmpty()) return;
   // As from a file dialog: a full path, so that its folder can be remembered.
-  Split()->LoadAndParse(QFileInfo(arguments.at(1)).absoluteFilePath());
+  // The argument is the file's name byte for byte (NativeArguments), made
+  // absolute without a lossy conversion.
+  Split()->LoadAndParse(PathToQt(AbsolutePath(PathFromQt(arguments.at(1)))));
 }
 
 }  // namespace rw

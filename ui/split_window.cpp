@@ -23,6 +23,7 @@
 #include "platform/file_dialogs.h"
 #include "platform/locale.h"
 #include "platform/messages.h"
+#include "platform/native_path.h"
 #include "platform/qt_tool_runner.h"
 #include "platform/remembered_paths.h"
 #include "split/program_data.h"
@@ -101,7 +102,7 @@ SplitWindow::SplitWindow(RememberedPaths& paths, Messages& messages, FileDialogs
   setWindowTitle("Split TAP File");
   BuildControls();
   // The window opens with the default output folder, when one is set.
-  outputDir_->setText(QString::fromStdString(list_.outputDir));
+  outputDir_->setText(PathToQt(list_.outputDir));
   UpdateCommands();
 }
 
@@ -187,7 +188,7 @@ void SplitWindow::BuildControls() {
   outputDir_->setAccessibleName("Output Directory");
   label1->setBuddy(outputDir_);
   new FileDropFilter(outputDir_, [this](const QStringList& paths) {
-    if (!paths.first().isEmpty()) outputDir_->setText(QString::fromStdString(FolderOfPath(paths.first().toStdString())));
+    if (!paths.first().isEmpty()) outputDir_->setText(PathToQt(FolderOfPath(PathFromQt(paths.first()))));
   });
   QPushButton* chooseDir = PictureButton(this, "vkCommand1", "Select destination directory for the resulting .TAP files",
                                          StandardIcon(QStyle::SP_DirOpenIcon));
@@ -283,7 +284,7 @@ void SplitWindow::BuildControls() {
     UpdateCommands();
   });
   connect(outputDir_, &QLineEdit::textChanged, this, [this](const QString& text) {
-    list_.outputDir = text.toStdString();
+    list_.outputDir = PathFromQt(text);
     UpdateCommands();
   });
   connect(chooseDir, &QPushButton::clicked, this, &SplitWindow::ChooseOutputFolder);
@@ -299,7 +300,7 @@ void SplitWindow::BuildControls() {
 void SplitWindow::LoadFile() {
   const std::string path = fileDialogs_.OpenFile("Load TAP file", paths_.ReadPersistentPath(PersistentPath::LoadPath),
                                                  {"Commodore TAP File (*.tap)", "Tutti i Files (*)"});
-  if (!path.empty()) LoadAndParse(QString::fromStdString(path));
+  if (!path.empty()) LoadAndParse(PathToQt(path));
 }
 
 bool SplitWindow::LoadAndParse(const QString& path) {
@@ -309,7 +310,7 @@ bool SplitWindow::LoadAndParse(const QString& path) {
   toDisk_->setEnabled(false);
   waitBox_.ShowWait("Loading TAP file Please Wait!", true);
   bool parsing = false;
-  const bool ok = list_.LoadAndParse(path.toStdString(), messages(), [&](int64_t done, int64_t total) {
+  const bool ok = list_.LoadAndParse(PathFromQt(path), messages(), [&](int64_t done, int64_t total) {
     if (!parsing) {
       // The file is in: show its facts while its programs are searched.
       parsing = true;
@@ -332,7 +333,7 @@ bool SplitWindow::LoadAndParse(const QString& path) {
   ShowValue(items_, QString::number(list_.RowCount()));
   if (waitBox_.isVisible()) waitBox_.ShowWait(QString(), false);
   // The folder of the file becomes the output folder unless a default is set.
-  outputDir_->setText(QString::fromStdString(list_.outputDir));
+  outputDir_->setText(PathToQt(list_.outputDir));
   UpdateCommands();
   emit loaded(path);
   return true;
@@ -340,7 +341,7 @@ bool SplitWindow::LoadAndParse(const QString& path) {
 
 void SplitWindow::ShowImageInfo() {
   const ImageFacts& facts = list_.facts();
-  filePath_->SetPath(QString::fromStdString(list_.loadedPath()));
+  filePath_->SetPath(ForDisplay(list_.loadedPath()));
   filePath_->setAccessibleName(filePath_->text());
   ShowValue(machine_, QString::fromStdString(facts.machine));
   ShowValue(version_, QString::fromStdString(facts.version));
@@ -376,20 +377,20 @@ void SplitWindow::UpdateCommands() {
   const QString folder = outputDir_->text();
   if (folder.isEmpty()) {
     outputDir_->setToolTip("Choose the folder for the resulting files");
-  } else if (!FolderExists(folder.toStdString())) {
-    outputDir_->setToolTip("This folder does not exist: " + folder);
+  } else if (!FolderExists(PathFromQt(folder))) {
+    outputDir_->setToolTip("This folder does not exist: " + ForDisplay(folder));
   } else {
-    outputDir_->setToolTip("The resulting files are written to " + folder);
+    outputDir_->setToolTip("The resulting files are written to " + ForDisplay(folder));
   }
 }
 
 void SplitWindow::ChooseOutputFolder() {
   // Start where the output folder is, or where the last split wrote.
-  std::string start = outputDir_->text().toStdString();
+  std::string start = PathFromQt(outputDir_->text());
   const std::string remembered = paths_.ReadPersistentPath(PersistentPath::SplitPath);
   if (start.empty() || !FolderExists(start)) start = remembered;
   const std::string chosen = fileDialogs_.ChooseFolder("Select a Directory", start);
-  if (!chosen.empty()) outputDir_->setText(QString::fromStdString(chosen));
+  if (!chosen.empty()) outputDir_->setText(PathToQt(chosen));
 }
 
 void SplitWindow::SplitFile() {
@@ -425,7 +426,7 @@ std::vector<int> SplitWindow::TickedRows() const {
 }
 
 std::string SplitWindow::DialogStartFolder() const {
-  const std::string folder = outputDir_->text().toStdString();
+  const std::string folder = PathFromQt(outputDir_->text());
   return folder.empty() || !FolderExists(folder) ? paths_.ReadPersistentPath(PersistentPath::SplitPath) : folder;
 }
 

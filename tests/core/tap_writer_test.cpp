@@ -65,17 +65,10 @@ TEST(LoadTapImage, RefusalsGiveExactMessagesAndKeepThePreviousImage) {
   // A sparse file of 3 GB behind a valid header: refused from its size.
   const std::string huge = file(valid);
   std::filesystem::resize_file(huge, 3ULL << 30);
-  // A pipe that delivers more than the limit: read up to it, then refused.
+  // A pipe (which would block the open until someone writes to it) and a
+  // device (which may never end) are refused before anything is read.
   const std::string pipe = folder.File("pipe.tap");
   ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
-  std::signal(SIGPIPE, SIG_IGN);
-  std::thread writer([&] {
-    const int fd = open(pipe.c_str(), O_WRONLY);
-    std::vector<uint8_t> bytes = valid;
-    bytes.resize(20000, 0x30);
-    [[maybe_unused]] const auto written = write(fd, bytes.data(), bytes.size());
-    close(fd);
-  });
   const std::vector<uint8_t> shortHeader(valid.begin(), valid.end() - 1);
   const struct {
     std::string path, tail;
@@ -94,8 +87,8 @@ TEST(LoadTapImage, RefusalsGiveExactMessagesAndKeepThePreviousImage) {
       {folder.File("nothing.tap"), "No such file or directory", true},
       {folder.path(), "Is a directory", true},
       {huge, "File too large", true},
-      {pipe, "File too large", true, 10000},
-      {"/dev/zero", "Is not a valid TAP file"},
+      {pipe, "Not a regular file (a named pipe)", true},
+      {"/dev/zero", "Not a regular file (a device)", true},
   };
   TapImage image;
   RecordedMessages loaded;
@@ -107,8 +100,6 @@ TEST(LoadTapImage, RefusalsGiveExactMessagesAndKeepThePreviousImage) {
         c.loadError ? "Error while loading file " + c.path + " : " + c.tail : c.path + " " + c.tail;
     EXPECT_EQ(test::Shown(messages), test::Lines{"Error! | critical | " + text});
   }
-  writer.join();
-  std::signal(SIGPIPE, SIG_DFL);
   EXPECT_EQ(std::tuple(image.version, image.FileLength()), std::tuple(1, 20));
 }
 

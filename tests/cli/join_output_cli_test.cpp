@@ -1,0 +1,59 @@
+// join writes files: a named pipe, a device or a folder at OUTFILE (or at the
+// end of a link there) is refused, even with --force, and stays as it is;
+// only --stream writes into a pipe or a device, as the image is made.
+
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "support/program_run.h"
+#include "support/scratch_folder.h"
+#include "support/tap_bytes.h"
+
+namespace rw {
+namespace {
+
+namespace fs = std::filesystem;
+using test::RunCliBytes;
+
+TEST(JoinOutput, APipeOrADeviceIsRefusedEvenWithForceAndAStreamIsWrittenIntoOnlyWhenAskedFor) {
+  test::ScratchFolder folder;
+  const std::string a = folder.Write("a.tap", test::TapBytes(0, 0, 1, 120));
+  const std::string pipe = folder.File("pipe.tap");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  const std::string link = folder.File("link.tap");
+  fs::create_symlink(pipe, link);
+  for (const std::string& output : {pipe, link, std::string("/dev/null")}) {
+    const auto run = RunCliBytes({"join", "--force", output, a, a}, {}, 20000);
+    EXPECT_EQ(run.exitCode, 1) << output;
+    const std::string reason = output == "/dev/null" ? "(a device)" : "(a named pipe)";
+    EXPECT_NE(run.err.find("Error while saving file " + output + " : Not a regular file " + reason), std::string::npos)
+        << run.err;
+  }
+  EXPECT_TRUE(fs::is_symlink(link) && fs::is_fifo(pipe));
+  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"a.tap", "link.tap", "pipe.tap"}));
+
+  // Asked for: the image goes into the pipe as it is made.
+  std::string received;
+  std::thread reader([&] {
+    const int fd = ::open(pipe.c_str(), O_RDONLY);
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(fd, buffer, sizeof buffer)) > 0;) received.append(buffer, static_cast<size_t>(got));
+    ::close(fd);
+  });
+  const auto streamed = RunCliBytes({"join", "--stream", link, a, a}, {}, 20000);
+  reader.join();
+  EXPECT_EQ(streamed.exitCode, 0) << streamed.err;
+  EXPECT_EQ(received.size(), 20u + 2 * 100u);
+  EXPECT_EQ(received.substr(0, 12), "C64-TAPE-RAW");
+  EXPECT_EQ(streamed.out, "");  // the list went to standard error
+  EXPECT_NE(streamed.err.find("Join operation Executed Correctly !"), std::string::npos);
+  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"a.tap", "link.tap", "pipe.tap"}));
+}
+
+}  // namespace
+}  // namespace rw

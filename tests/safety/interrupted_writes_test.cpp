@@ -1,0 +1,206 @@
+// Interrupted writes leave nothing half-done under a final name.
+//
+// A file is written under a temporary name in its folder, registered for
+// removal before it exists, and renamed into place when complete: a signal
+// right after the file was created removes it; a run killed outright
+// (SIGKILL) leaves no incomplete file under a final name, and its leftover,
+// recognisable by its name, is removed by a later run that writes into the
+// folder once it is old and no writer holds it. A signal during a VICE tool
+// run stops the tool's whole process group and removes the temporary files.
+
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <fstream>
+#include <filesystem>
+#include <thread>
+
+#include "core/safe_file.h"
+#include "core/tap_image.h"
+#include "platform/interrupt_cleanup.h"
+#include "platform/remembered_paths.h"
+#include "split/program_data.h"
+#include "split/program_list.h"
+#include "support/program_run.h"
+#include "support/scratch_folder.h"
+#include "support/shown_messages.h"
+#include "support/tape_composer.h"
+
+// Stands in for the C library's flock in this test program: with a signal
+// set, that signal arrives the moment a writer has created its file (it
+// locks the file right after), before the writer has even returned.
+static std::atomic<int> signalAtLock{0};
+extern "C" int flock(int fd, int operation) {
+  if (const int signalNumber = signalAtLock.load(); signalNumber != 0) std::raise(signalNumber);
+  return static_cast<int>(::syscall(SYS_flock, fd, operation));
+}
+
+namespace rw {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ScratchFolder;
+using Lines = std::vector<std::string>;
+
+test::TapeComposer Programs(int count, uint32_t bytes) {
+  test::TapeComposer composer(0, 1);
+  for (int i = 0; i < count; ++i) {
+    composer.AddProgram({.name = "PART" + std::to_string(i + 1), .data = test::ProgramData(bytes, static_cast<uint32_t>(i + 1)),
+                         .leaderPulses = 1500});
+    composer.AddSilence(60000);
+  }
+  return composer;
+}
+
+// Moves the file's times back by `seconds`, as if written that long ago.
+void Age(const std::string& path, int seconds) {
+  struct stat status {};
+  ASSERT_EQ(::lstat(path.c_str(), &status), 0);
+  timespec times[2] = {status.st_atim, status.st_mtim};
+  times[0].tv_sec -= seconds;
+  times[1].tv_sec -= seconds;
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
+}
+
+Lines TemporaryNames(const ScratchFolder& folder) {
+  Lines names;
+  for (const std::string& name : folder.Names()) {
+    if (IsTemporaryFileName(name)) names.push_back(name);
+  }
+  return names;
+}
+
+TEST(InterruptedWrite, ASignalRightAfterTheFileIsCreatedLeavesNothing) {
+  for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+    ScratchFolder folder;
+    const std::string kept = folder.Write("kept.tap", std::string("old"));
+    EXPECT_EXIT(
+        {
+          InstallInterruptCleanup();
+          signalAtLock = signalNumber;
+          std::string error;
+          SafeFileWriter writer;
+          writer.Open(kept, error);  // the signal comes inside
+          std::_Exit(0);
+        },
+        ::testing::ExitedWithCode(128 + signalNumber), "");
+    EXPECT_EQ(folder.Names(), Lines{"kept.tap"});
+    EXPECT_EQ(test::ReadFileText(kept), "old");
+  }
+}
+
+// A split and an extraction interrupted as their second file is created:
+// the first file is complete, the second is nowhere, not even empty.
+TEST(InterruptedWrite, SplitAndExtractLeaveNoFileUnderTheNameTheyWereWriting) {
+  ScratchFolder in;
+  const std::string tape = in.Write("parts.tap", Programs(3, 64).FileBytes());
+  for (const bool extract : {false, true}) {
+    ScratchFolder out;
+    EXPECT_EXIT(
+        {
+          InstallInterruptCleanup();
+          MemoryPaths paths;
+          RecordedMessages messages;
+          ProgramList list(paths, ".");
+          if (!list.LoadAndParse(tape, messages)) std::_Exit(1);
+          list.SelectAll();
+          list.outputDir = out.path();
+          // The first file's own lock passes; the second's brings the signal.
+          if (extract) {
+            ExtractPrograms(list, {1}, out.path(), false, messages);
+            signalAtLock = SIGTERM;
+            ExtractPrograms(list, {2}, out.path(), false, messages);
+          } else {
+            list.Split(messages, nullptr, [&](int64_t, int64_t) { signalAtLock = SIGTERM; });
+          }
+          std::_Exit(0);
+        },
+        ::testing::ExitedWithCode(128 + SIGTERM), "");
+    EXPECT_EQ(out.Names(), extract ? Lines{"PART1.prg"} : Lines{"001.PART1.tap"});
+  }
+}
+
+TEST(KilledWrite, ASplitKilledOutrightLeavesNoIncompleteFileAndTheNextSplitRemovesItsLeftovers) {
+  ScratchFolder in, reference;
+  const std::string tape = in.Write("parts.tap", Programs(4, 60000).TakeFileBytes());
+  ASSERT_EQ(test::RunCliBytes({"split", tape, reference.path(), "--select", "all"}).exitCode, 0);
+  ScratchFolder out;
+  // Killed at different moments of its run.
+  for (const int afterMs : {0, 20, 40, 80, 120, 200}) {
+    test::RunningProgram split(REELWRIGHT_CLI, {"split", tape, out.path(), "--select", "all"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(afterMs));
+    split.Signal(SIGKILL);
+    split.Wait();
+  }
+  // A writer killed half-way through its file, for certain.
+  EXPECT_EXIT(
+      {
+        std::string error;
+        SafeFileWriter writer;
+        if (writer.Open(out.File("001.PART1.tap"), error) && writer.Write("half", 4, error)) std::raise(SIGKILL);
+        std::_Exit(0);
+      },
+      ::testing::KilledBySignal(SIGKILL), "");
+  // Every file under a final name is one of the split's whole files
+  // ("001.PART1(2).tap" is a copy of "001.PART1.tap").
+  for (const std::string& name : out.Names()) {
+    if (IsTemporaryFileName(name)) continue;
+    const auto number = name.find('(');
+    const std::string whole = reference.File(number == std::string::npos ? name : name.substr(0, number) + ".tap");
+    EXPECT_EQ(test::ReadFileBytes(out.File(name)), test::ReadFileBytes(whole)) << name;
+  }
+  const Lines leftovers = TemporaryNames(out);
+  ASSERT_FALSE(leftovers.empty());
+  // Still young: a later split leaves them, as it would a writer's at work.
+  ASSERT_EQ(test::RunCliBytes({"split", tape, out.path(), "--select", "1"}).exitCode, 0);
+  EXPECT_EQ(TemporaryNames(out), leftovers);
+  for (const std::string& name : leftovers) Age(out.File(name), 2 * 3600);
+  ASSERT_EQ(test::RunCliBytes({"split", tape, out.path(), "--select", "1"}).exitCode, 0);
+  EXPECT_EQ(TemporaryNames(out), Lines{});
+}
+
+TEST(Leftovers, OnlyOldOnesThatNoWriterHoldsAreRemoved) {
+  ScratchFolder folder;
+  // One of a writer still at work, old all the same (it holds the lock).
+  std::string error;
+  SafeFileWriter working;
+  ASSERT_TRUE(working.Open(folder.File("busy.tap"), error)) << error;
+  const std::string busy = working.temporaryPath();
+  Age(busy, 7200);
+  // One of a killed writer, old; one just made; a user's file of a like name.
+  const std::string dead = folder.Write(TemporaryFileName("dead.tap", "0123456789abcdef"), std::string("x"));
+  Age(dead, 7200);
+  const std::string young = folder.Write(TemporaryFileName("young.tap", "fedcba9876543210"), std::string("x"));
+  const std::string own = folder.Write(".notes.0123456789abcdef.part", std::string("mine"));
+  Age(own, 7200);
+  EXPECT_EQ(RemoveLeftoverTemporaryFiles(folder.path()), 1);
+  EXPECT_FALSE(fs::exists(dead));
+  EXPECT_TRUE(fs::exists(busy) && fs::exists(young) && fs::exists(own));
+  EXPECT_TRUE(working.Write("more", 4, error) && working.Commit(false, error)) << error;
+  EXPECT_EQ(test::ReadFileText(folder.File("busy.tap")), "more");
+}
+
+TEST(Leftovers, TemporaryNamesFitIn255BytesWhateverTheFinalName) {
+  const std::string suffix = "0123456789abcdef";
+  EXPECT_EQ(TemporaryFileName("game.tap", suffix), ".game.tap.0123456789abcdef.rwpart");
+  for (const size_t length : {1u, 200u, 229u, 230u, 231u, 250u, 255u}) {
+    const std::string name = TemporaryFileName(std::string(length, 'a'), suffix);
+    EXPECT_LE(name.size(), kMaxFileNameBytes) << length;
+    EXPECT_TRUE(IsTemporaryFileName(name)) << length;
+  }
+  // Cut at the start of a character, never inside one.
+  const std::string accents = TemporaryFileName(std::string(229, 'a') + "\xC3\xA9\xC3\xA9", suffix);
+  EXPECT_EQ(accents, "." + std::string(229, 'a') + "." + suffix + ".rwpart");
+  EXPECT_FALSE(IsTemporaryFileName(".game.tap.0123456789ABCDEF.rwpart"));
+  EXPECT_FALSE(IsTemporaryFileName("game.tap.0123456789abcdef.rwpart"));
+  EXPECT_FALSE(IsTemporaryFileName(".game.tap.123.part"));
+}
+
+}  // namespace
+}  // namespace rw

@@ -1,0 +1,108 @@
+// Messages say the cause: no permission (the tests run as root, so the step
+// runs as "nobody"), a tool stopped at its time limit with its last lines, a
+// disk image that is full (c1541's error 72, or 67 as it says when a file runs
+// out of sectors).
+
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "launcher/program_disk.h"
+#include "platform/qt_tool_runner.h"
+#include "platform/remembered_paths.h"
+#include "split/program_data.h"
+#include "split/program_list.h"
+#include "support/scratch_folder.h"
+#include "support/shown_messages.h"
+#include "support/tape_composer.h"
+#include "support/vice_tools.h"
+
+namespace rw {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ScratchFolder;
+using Lines = std::vector<std::string>;
+
+std::vector<uint8_t> Tape(int programs, uint32_t bytes = 40, const std::string& name = "") {
+  test::TapeComposer composer(0, 1);
+  for (int i = 0; i < programs; ++i) {
+    composer.AddProgram({.name = name.empty() ? "PART" + std::to_string(i + 1) : name,
+                         .data = test::ProgramData(bytes, static_cast<uint32_t>(i + 1)), .leaderPulses = 1500});
+    composer.AddSilence(60000);
+  }
+  return composer.TakeFileBytes();
+}
+
+// Runs `step` as the unprivileged user "nobody" in a child process: the
+// tests run as root, who may write anywhere.
+template <typename Step>
+void AsNobody(const Step& step) {
+  EXPECT_EXIT(
+      {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) std::_Exit(3);
+        std::_Exit(step() ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+TEST(CausedMessages, NoPermissionIsSaidAsSuch) {
+  ScratchFolder in, out;
+  const std::string tape = in.Write("one.tap", Tape(2));
+  ASSERT_EQ(::chmod(in.path().c_str(), 0755), 0);
+  ASSERT_EQ(::chmod(in.File("one.tap").c_str(), 0644), 0);
+  ASSERT_EQ(::chmod(out.path().c_str(), 0755), 0);  // not writable for nobody
+  AsNobody([&] {
+    MemoryPaths paths;
+    RecordedMessages messages;
+    ProgramList list(paths, ".");
+    if (!list.LoadAndParse(tape, messages)) return false;
+    ExtractPrograms(list, {1}, out.path(), false, messages);
+    list.SelectAll();
+    list.outputDir = out.path();
+    list.Split(messages);
+    return test::Shown(messages) ==
+           Lines{"ERROR! | critical | Error while creating file " + out.File("PART1.prg") + " : Permission denied",
+                 "ERROR! | critical | Error while creating file " + out.File("001.PART1.tap") + " : Permission denied"};
+  });
+  EXPECT_EQ(out.Names(), Lines{});
+}
+
+TEST(CausedMessages, AToolStoppedAtItsTimeLimitIsSaidWithItsLastLines) {
+  ScratchFolder tools, out;
+  const std::string c1541 = tools.File("c1541");
+  std::ofstream(c1541) << "#!/bin/sh\necho 'first line'\necho 'writing p001'\nexec sleep 30\n";
+  fs::permissions(c1541, fs::perms::owner_all);
+  QtToolRunner runner(tools.path(), std::vector<std::string>{}, 500);
+  RecordedMessages messages;
+  const std::string disk = out.File("d.d64");
+  EXPECT_EQ(BuildProgramDisk(disk, {}, false, runner, messages), ProgramDiskOutcome::Failed);
+  EXPECT_EQ(test::Shown(messages),
+            Lines{"ERROR! | critical | Error while creating file " + disk +
+                  " : c1541 was stopped after 1 seconds without finishing:\nfirst line\nwriting p001"});
+}
+
+TEST(CausedMessages, AFullDiskIsSaidAsSuch) {
+  std::string whyNot;
+  const std::string vice = test::RealViceToolsFolder(&whyNot);
+  if (vice.empty()) GTEST_SKIP() << whyNot;
+  ScratchFolder out;
+  QtToolRunner runner(vice, std::vector<std::string>{});
+  // Seven programs of 30,000 bytes overfill a D64 (664 blocks of 254 bytes).
+  std::vector<DiskProgram> programs;
+  for (int i = 0; i < 7; ++i) programs.push_back({"BIG", std::vector<uint8_t>(30002, static_cast<uint8_t>(i))});
+  RecordedMessages messages;
+  const std::string disk = out.File("full.d64");
+  EXPECT_EQ(BuildProgramDisk(disk, programs, false, runner, messages), ProgramDiskOutcome::Failed);
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_NE(messages.shown[0].text.find("(the disk is full)"), std::string::npos) << messages.shown[0].text;
+  EXPECT_EQ(out.Names(), Lines{});
+}
+
+}  // namespace
+}  // namespace rw

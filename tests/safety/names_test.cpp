@@ -1,0 +1,114 @@
+// Names: writers into one folder at once take distinct free names (a name
+// taken at the last moment is passed over, never answered with "File
+// exists"), extraction numbers without a limit, and names up to the system's
+// limit of 255 bytes are written (the temporary name is shortened, never the
+// final one) while longer ones are refused with the system's reason.
+
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "core/safe_file.h"
+#include "platform/remembered_paths.h"
+#include "split/program_data.h"
+#include "split/program_list.h"
+#include "support/program_run.h"
+#include "support/scratch_folder.h"
+#include "support/shown_messages.h"
+#include "support/tap_bytes.h"
+#include "support/tape_composer.h"
+
+namespace rw {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ScratchFolder;
+using Lines = std::vector<std::string>;
+
+std::vector<uint8_t> Tape(int programs, uint32_t bytes = 40, const std::string& name = "") {
+  test::TapeComposer composer(0, 1);
+  for (int i = 0; i < programs; ++i) {
+    composer.AddProgram({.name = name.empty() ? "PART" + std::to_string(i + 1) : name,
+                         .data = test::ProgramData(bytes, static_cast<uint32_t>(i + 1)), .leaderPulses = 1500});
+    composer.AddSilence(60000);
+  }
+  return composer.TakeFileBytes();
+}
+
+TEST(FreeNames, ANameTakenAtTheLastMomentIsPassedOver) {
+  ScratchFolder folder;
+  std::string error, chosen;
+  SafeFileWriter writer;
+  ASSERT_TRUE(writer.Open(folder.File("x.tap"), error)) << error;
+  ASSERT_TRUE(writer.Write("mine", 4, error));
+  // Another writer takes the first two names meanwhile; a dangling link counts.
+  folder.Write("x.tap", std::string("theirs"));
+  fs::create_symlink(folder.File("nowhere"), folder.File("x(1).tap"));
+  ASSERT_TRUE(writer.CommitUnderFreeName({folder.path(), "x", ".tap"}, chosen, error)) << error;
+  EXPECT_EQ(chosen, folder.File("x(2).tap"));
+  EXPECT_EQ(test::ReadFileText(chosen) + test::ReadFileText(folder.File("x.tap")), "minetheirs");
+}
+
+TEST(FreeNames, ThreeSplitsIntoOneFolderAtOnceAllSucceedUnderDistinctNames) {
+  ScratchFolder in, out;
+  const std::string tape = in.Write("parts.tap", Tape(6, 2000));
+  std::vector<std::unique_ptr<test::RunningProgram>> runs;
+  for (int i = 0; i < 3; ++i) {
+    runs.push_back(std::make_unique<test::RunningProgram>(
+        REELWRIGHT_CLI, std::vector<std::string>{"split", tape, out.path(), "--select", "all"}));
+  }
+  for (auto& run : runs) EXPECT_EQ(run->Wait(), 0) << run->err();
+  const Lines names = out.Names();
+  EXPECT_EQ(names.size(), 18u);
+  for (int part = 1; part <= 6; ++part) {
+    const std::string stem = "00" + std::to_string(part) + ".PART" + std::to_string(part);
+    const auto whole = test::ReadFileBytes(out.File(stem + ".tap"));
+    for (const char* copy : {"(1)", "(2)"}) EXPECT_EQ(test::ReadFileBytes(out.File(stem + copy + ".tap")), whole);
+  }
+}
+
+TEST(FreeNames, ExtractNumbersPastAThousand) {
+  ScratchFolder in, out;
+  const std::string tape = in.Write("one.tap", Tape(1, 40, "SAME"));
+  out.Write("SAME.prg", std::string("x"));
+  for (int n = 1; n <= 1000; ++n) out.Write("SAME(" + std::to_string(n) + ").prg", std::string("x"));
+  MemoryPaths paths;
+  RecordedMessages messages;
+  ProgramList list(paths, ".");
+  ASSERT_TRUE(list.LoadAndParse(tape, messages));
+  const ExtractReport report = ExtractPrograms(list, {1, 1}, out.path(), false, messages);
+  ASSERT_EQ(report.programs.size(), 2u);
+  EXPECT_EQ(report.programs[0].path, out.File("SAME(1001).prg"));
+  EXPECT_EQ(report.programs[1].path, out.File("SAME(1002).prg"));
+  EXPECT_EQ(test::Shown(messages), Lines{});
+}
+
+TEST(LongNames, NamesUpTo255BytesAreWrittenAndLongerOnesRefusedWithTheReason) {
+  ScratchFolder folder;
+  for (const size_t length : {240u, 250u, 255u}) {
+    const std::string name = std::string(length - 4, 'n') + ".tap";
+    std::string error;
+    EXPECT_TRUE(WriteWholeFile(folder.File(name), "x", 1, false, error)) << length << ": " << error;
+  }
+  std::string error;
+  EXPECT_FALSE(WriteWholeFile(folder.File(std::string(256, 'n')), "x", 1, false, error));
+  EXPECT_EQ(error, "File name too long");
+  // A join to a name of 250 bytes, and one of 256.
+  const std::string a = folder.Write("a.tap", test::TapBytes(0, 0, 1, 120));
+  const auto joined = test::RunCliBytes({"join", folder.File(std::string(246, 'j') + ".tap"), a, a});
+  EXPECT_EQ(joined.exitCode, 0) << joined.err;
+  const std::string tooLong = folder.File(std::string(252, 'j') + ".tap");
+  const auto refused = test::RunCliBytes({"join", tooLong, a, a});
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_NE(refused.err.find("Error while saving file " + tooLong + " : File name too long"), std::string::npos)
+      << refused.err;
+  EXPECT_EQ(folder.Names().size(), 5u);  // three, a.tap and the join: nothing else
+}
+
+}  // namespace
+}  // namespace rw

@@ -1,0 +1,101 @@
+#include "support/program_run.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <thread>
+
+extern char** environ;
+
+namespace rw::test {
+
+RunningProgram::RunningProgram(const std::string& program, const std::vector<std::string>& arguments,
+                               const std::vector<std::string>& environment) {
+  std::vector<std::string> variables;
+  const auto nameOf = [](const std::string& entry) { return entry.substr(0, entry.find('=')); };
+  std::vector<std::string> added = environment;
+  added.push_back("LC_ALL=C");
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    const std::string text = *entry;
+    bool replaced = false;
+    for (const std::string& add : added) replaced = replaced || nameOf(add) == nameOf(text);
+    if (!replaced) variables.push_back(text);
+  }
+  variables.insert(variables.end(), added.begin(), added.end());
+  std::vector<char*> envp;
+  for (std::string& variable : variables) envp.push_back(variable.data());
+  envp.push_back(nullptr);
+  std::vector<std::string> argvText{program};
+  argvText.insert(argvText.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& argument : argvText) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, files_.File("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0600);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, files_.File("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0600);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t none;
+  sigemptyset(&none);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), envp.data()) == 0) pid_ = pid;
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+}
+
+RunningProgram::~RunningProgram() {
+  if (pid_ > 0 && status_ < 0) {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+  }
+}
+
+void RunningProgram::Signal(int signalNumber) const {
+  if (pid_ > 0 && status_ < 0) ::kill(pid_, signalNumber);
+}
+
+bool RunningProgram::Running() {
+  if (pid_ <= 0 || status_ >= 0) return false;
+  int status = 0;
+  if (::waitpid(pid_, &status, WNOHANG) != pid_) return true;
+  status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return false;
+}
+
+int RunningProgram::Wait(int timeoutMs) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (Running()) {
+    if (std::chrono::steady_clock::now() > end) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+      status_ = 1000;  // reaped; reported as not ended
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return status_ == 1000 ? -1 : status_;
+}
+
+std::string RunningProgram::out() const { return ReadFileText(files_.File("out")); }
+std::string RunningProgram::err() const { return ReadFileText(files_.File("err")); }
+
+ProgramOutcome RunCliBytes(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
+                           int timeoutMs) {
+  RunningProgram program(REELWRIGHT_CLI, arguments, environment);
+  const int code = program.Wait(timeoutMs);
+  return {code, program.out(), program.err()};
+}
+
+}  // namespace rw::test

@@ -1,0 +1,63 @@
+// The desktop program's "Open with" argument is the file's name byte for
+// byte: a tape in a folder whose name is not UTF-8 opens, its folder is
+// remembered exactly, and the split writes there, never into the
+// folder a lossy conversion would name. A named pipe given as the argument is
+// refused at once, without the window waiting on it.
+
+#include <QLineEdit>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "platform/native_path.h"
+#include "ui/split_window.h"
+#include "window_driver.h"
+
+namespace rw {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Lines;
+
+TEST(NativePathWindow, TheArgumentOpensALatin1NameAndTheSplitWritesBesideIt) {
+  test::Desktop desktop;
+  const std::string folder = desktop.folder.File("bad\xFF" "dir");
+  const std::string sibling = desktop.folder.File("bad\xEF\xBF\xBD" "dir");
+  fs::create_directory(folder);
+  fs::create_directory(sibling);
+  const std::string tape = desktop.folder.Write("bad\xFF" "dir/caf\xE9.tap", test::TapeWith({"GAME", "DEMO"}));
+  // As main() hands them on: each argument's bytes, losslessly.
+  char program[] = "reelwright";
+  std::string argument = tape;
+  char* argv[] = {program, argument.data()};
+  desktop.window.OpenFromArguments(NativeArguments(2, argv));
+  SplitWindow* split = desktop.window.splitWindow();
+  ASSERT_TRUE(split->model().loaded()) << test::Shown(desktop.messages).front();
+  EXPECT_EQ(split->model().loadedPath(), tape);
+  EXPECT_EQ(desktop.paths.ReadPersistentPath(PersistentPath::LoadPath), folder);
+  // The folder in the output box (as the folder dialog puts it there) is the
+  // folder the split writes to, byte for byte.
+  split->findChild<QLineEdit*>("Text1")->setText(PathToQt(folder));
+  EXPECT_EQ(split->model().outputDir, folder);
+  split->model().SelectAll();
+  split->UpdateCommands();
+  test::Click(split, "vkCommand4");  // Split File
+  EXPECT_TRUE(fs::exists(folder + "/001.GAME.tap"));
+  EXPECT_TRUE(fs::is_empty(sibling));
+}
+
+TEST(NativePathWindow, APipeAsTheArgumentIsRefusedAtOnce) {
+  test::Desktop desktop;
+  const std::string pipe = desktop.folder.File("pipe.tap");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  desktop.window.OpenFromArguments({"reelwright", PathToQt(pipe)});
+  EXPECT_FALSE(desktop.window.splitWindow()->model().loaded());
+  EXPECT_EQ(test::Shown(desktop.messages),
+            Lines{"Error! | critical | Error while loading file " + pipe + " : Not a regular file (a named pipe)"});
+  EXPECT_FALSE(desktop.messages.waitBoxUp);
+}
+
+}  // namespace
+}  // namespace rw
