@@ -42,16 +42,16 @@ int PreparePicture(const QCommandLineParser& parser, ProgramList& list, PictureF
   format = suffix == "svg" ? PictureFormat::Svg : PictureFormat::Png;
 
   StderrMessages messages;
-  const std::string path = output.toStdString();
+  const std::string path = PathFromQt(output);
   if (FolderExists(path) || (!parser.isSet("force") && FileExists(path))) {
     messages.Critical("WARNING", "File " + path + " Already exists ! Use --force to overwrite it.");
     return kExitFailed;
   }
-  return list.LoadAndParse(positional.first().toStdString(), messages) ? kGoOn : kExitFailed;
+  return list.LoadAndParse(PathFromQt(positional.first()), messages) ? kGoOn : kExitFailed;
 }
 
 int WritePicture(const QCommandLineParser& parser, const Picture& picture, PictureFormat format) {
-  const std::string path = parser.value("output").toStdString();
+  const std::string path = PathFromQt(parser.value("output"));
   std::string error;
   bool written = false;
   if (format == PictureFormat::Svg) {
