@@ -1,5 +1,7 @@
 #include "core/safe_file.h"
 
+#include "core/file_open.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -295,6 +297,15 @@ bool SafeFileWriter::Finish(std::string& error) {
 bool SafeFileWriter::Commit(bool replace, std::string& error) {
   if (!Finish(error)) return false;
   int renameError = 0;
+  // Only a file (or a link, which is replaced as a link) is ever replaced:
+  // a rename over a named pipe or a device node would remove it.
+  struct stat status {};
+  if (replace && !neverReplace_ && ::lstat(path_.c_str(), &status) == 0 && !S_ISREG(status.st_mode) &&
+      !S_ISLNK(status.st_mode)) {
+    error = NotRegularFileReason(status.st_mode);
+    Discard();
+    return false;
+  }
   if (replace && !neverReplace_) {
     if (::rename(temporaryPath_.c_str(), path_.c_str()) != 0) renameError = errno;
   } else {

@@ -97,7 +97,9 @@ class SafeFileWriter {
   void DeferSync() { deferSync_ = true; }
   // Flushes and gives the file its final name. With `replace` false an
   // existing file of that name is never replaced: Commit fails with "File
-  // exists" instead.
+  // exists" instead. With `replace` true a regular file or a symbolic link
+  // (the link itself) is replaced; a named pipe, a device or a folder never
+  // is (Commit fails with the reason).
   bool Commit(bool replace, std::string& error);
   // Flushes and gives the file the first free name of `names`, whose folder
   // is the one given to Open; a name that another writer takes at the same

@@ -10,9 +10,11 @@
 #include <filesystem>
 #include <thread>
 
+#include "core/safe_file.h"
 #include "support/program_run.h"
 #include "support/scratch_folder.h"
 #include "support/tap_bytes.h"
+#include "support/tape_composer.h"
 
 namespace rw {
 namespace {
@@ -53,6 +55,27 @@ TEST(JoinOutput, APipeOrADeviceIsRefusedEvenWithForceAndAStreamIsWrittenIntoOnly
   EXPECT_EQ(streamed.out, "");  // the list went to standard error
   EXPECT_NE(streamed.err.find("Join operation Executed Correctly !"), std::string::npos);
   EXPECT_EQ(folder.Names(), (std::vector<std::string>{"a.tap", "link.tap", "pipe.tap"}));
+}
+
+// Whatever writes with leave to replace (an index file, a disk image with
+// --force) replaces files and links, never a pipe or a device node.
+TEST(OtherOutputs, APipeAtAnOutputsNameIsRefusedNotReplaced) {
+  test::ScratchFolder folder;
+  test::TapeComposer composer(0, 1);
+  composer.AddProgram({.name = "GAME", .data = test::ProgramData(40, 1), .leaderPulses = 1500});
+  const std::string tape = folder.Write("game.tap", composer.FileBytes());
+  const std::string index = folder.File("game.idx");
+  ASSERT_EQ(::mkfifo(index.c_str(), 0600), 0);
+  const auto run = RunCliBytes({"index", tape, folder.path(), "--select", "all"}, {}, 20000);
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find("Error while creating file " + index + " : Not a regular file (a named pipe)"),
+            std::string::npos)
+      << run.err;
+  std::string error;
+  EXPECT_FALSE(WriteWholeFile(index, "x", 1, true, error));
+  EXPECT_EQ(error, "Not a regular file (a named pipe)");
+  EXPECT_TRUE(fs::is_fifo(index));
+  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"game.idx", "game.tap"}));
 }
 
 }  // namespace
