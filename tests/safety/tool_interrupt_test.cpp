@@ -35,10 +35,15 @@ bool Ended(pid_t pid) {
   return false;
 }
 
-// Waits for `path` to appear (up to ten seconds).
+// Waits (up to ten seconds) for `path` to hold a whole line: the shell
+// creates the file before it writes the number into it.
 bool Appears(const std::string& path) {
-  for (int i = 0; i < 200 && !fs::exists(path); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  return fs::exists(path);
+  const auto whole = [&] {
+    const std::string text = test::ReadFileText(path);
+    return !text.empty() && text.back() == '\n';
+  };
+  for (int i = 0; i < 200 && !whole(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  return whole();
 }
 
 // A c1541 and a petcat that note their process and a child they start, make
