@@ -28,19 +28,11 @@ namespace fs = std::filesystem;
 using test::ScratchFolder;
 using Lines = std::vector<std::string>;
 
-std::vector<uint8_t> Tape(int programs, uint32_t bytes = 40, const std::string& name = "") {
-  test::TapeComposer composer(0, 1);
-  for (int i = 0; i < programs; ++i) {
-    composer.AddProgram({.name = name.empty() ? "PART" + std::to_string(i + 1) : name,
-                         .data = test::ProgramData(bytes, static_cast<uint32_t>(i + 1)), .leaderPulses = 1500});
-    composer.AddSilence(60000);
-  }
-  return composer.TakeFileBytes();
-}
+using test::PartsTape;
 
 TEST(Hangs, APipeThatTakesATapesPlaceIsRefusedWithoutBlocking) {
   ScratchFolder folder;
-  const std::string tape = folder.Write("real.tap", Tape(1));
+  const std::string tape = folder.Write("real.tap", PartsTape(1));
   const std::string pipe = folder.File("pipe");
   ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
   const std::string place = folder.File("game.tap");

@@ -29,15 +29,7 @@ namespace fs = std::filesystem;
 using test::ScratchFolder;
 using Lines = std::vector<std::string>;
 
-std::vector<uint8_t> Tape(int programs, uint32_t bytes = 40, const std::string& name = "") {
-  test::TapeComposer composer(0, 1);
-  for (int i = 0; i < programs; ++i) {
-    composer.AddProgram({.name = name.empty() ? "PART" + std::to_string(i + 1) : name,
-                         .data = test::ProgramData(bytes, static_cast<uint32_t>(i + 1)), .leaderPulses = 1500});
-    composer.AddSilence(60000);
-  }
-  return composer.TakeFileBytes();
-}
+using test::PartsTape;
 
 // Runs `step` as the unprivileged user "nobody" in a child process: the
 // tests run as root, who may write anywhere.
@@ -53,7 +45,7 @@ void AsNobody(const Step& step) {
 
 TEST(CausedMessages, NoPermissionIsSaidAsSuch) {
   ScratchFolder in, out;
-  const std::string tape = in.Write("one.tap", Tape(2));
+  const std::string tape = in.Write("one.tap", PartsTape(2));
   ASSERT_EQ(::chmod(in.path().c_str(), 0755), 0);
   ASSERT_EQ(::chmod(in.File("one.tap").c_str(), 0644), 0);
   ASSERT_EQ(::chmod(out.path().c_str(), 0755), 0);  // not writable for nobody

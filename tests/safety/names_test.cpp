@@ -30,15 +30,7 @@ namespace fs = std::filesystem;
 using test::ScratchFolder;
 using Lines = std::vector<std::string>;
 
-std::vector<uint8_t> Tape(int programs, uint32_t bytes = 40, const std::string& name = "") {
-  test::TapeComposer composer(0, 1);
-  for (int i = 0; i < programs; ++i) {
-    composer.AddProgram({.name = name.empty() ? "PART" + std::to_string(i + 1) : name,
-                         .data = test::ProgramData(bytes, static_cast<uint32_t>(i + 1)), .leaderPulses = 1500});
-    composer.AddSilence(60000);
-  }
-  return composer.TakeFileBytes();
-}
+using test::PartsTape;
 
 TEST(FreeNames, ANameTakenAtTheLastMomentIsPassedOver) {
   ScratchFolder folder;
@@ -56,7 +48,7 @@ TEST(FreeNames, ANameTakenAtTheLastMomentIsPassedOver) {
 
 TEST(FreeNames, ThreeSplitsIntoOneFolderAtOnceAllSucceedUnderDistinctNames) {
   ScratchFolder in, out;
-  const std::string tape = in.Write("parts.tap", Tape(6, 2000));
+  const std::string tape = in.Write("parts.tap", PartsTape(6, 2000));
   std::vector<std::unique_ptr<test::RunningProgram>> runs;
   for (int i = 0; i < 3; ++i) {
     runs.push_back(std::make_unique<test::RunningProgram>(
@@ -74,7 +66,7 @@ TEST(FreeNames, ThreeSplitsIntoOneFolderAtOnceAllSucceedUnderDistinctNames) {
 
 TEST(FreeNames, ExtractNumbersPastAThousand) {
   ScratchFolder in, out;
-  const std::string tape = in.Write("one.tap", Tape(1, 40, "SAME"));
+  const std::string tape = in.Write("one.tap", PartsTape(1, 40, "SAME"));
   out.Write("SAME.prg", std::string("x"));
   for (int n = 1; n <= 1000; ++n) out.Write("SAME(" + std::to_string(n) + ").prg", std::string("x"));
   MemoryPaths paths;

@@ -35,6 +35,16 @@ std::vector<uint8_t> ProgramData(size_t size, uint32_t seed) {
   return data;
 }
 
+std::vector<uint8_t> PartsTape(int programs, uint32_t bytes, const std::string& name) {
+  TapeComposer composer(0, 1);
+  for (int i = 0; i < programs; ++i) {
+    composer.AddProgram({.name = name.empty() ? "PART" + std::to_string(i + 1) : name,
+                         .data = ProgramData(bytes, static_cast<uint32_t>(i + 1)), .leaderPulses = 1500});
+    composer.AddSilence(60000);
+  }
+  return composer.TakeFileBytes();
+}
+
 TapImage RawImage(uint8_t version, const std::vector<uint8_t>& pulses) {
   TapeComposer composer(0, version);
   composer.AddRaw(pulses);

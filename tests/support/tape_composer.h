@@ -95,6 +95,10 @@ std::vector<uint8_t> ProgramData(size_t size, uint32_t seed);
 // bytes of data and followed by silence. `starts` receives where each begins.
 std::vector<uint8_t> TapeWith(const std::vector<std::string>& names, std::vector<int64_t>* starts = nullptr);
 
+// A C64 version-1 tape of `programs` programs named PART1, PART2, ... (or all
+// `name`), each with `bytes` bytes of data and followed by silence.
+std::vector<uint8_t> PartsTape(int programs, uint32_t bytes = 40, const std::string& name = "");
+
 // A C64 image of the given version whose pulse bytes are exactly `pulses`.
 TapImage RawImage(uint8_t version, const std::vector<uint8_t>& pulses);
 
