@@ -74,6 +74,7 @@ class SplitWindow : public QWidget {
   void BuildControls();
   void ShowImageInfo();
   void FitColumns();
+  void WidenColumns();
   void ChooseOutputFolder();
   void SplitFile();
   void WriteIndexFile();
