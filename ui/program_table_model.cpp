@@ -85,10 +85,10 @@ QVariant ProgramTableModel::FileData(const QModelIndex& index, int role) const {
   const TurboFile& turbo = survey_->turbo.files[file];
   if (role == Qt::ToolTipRole) return QString::fromStdString(TurboFileSummary(turbo));
   if (index.column() == kProgram && role == Qt::DecorationRole && statesShown_) {
-    // Good only when a checksum says so; a format without one gets no picture.
+    // Good only when a checksum says so; a format without one gets the grey
+    // ring of what cannot be told, which keeps the names in line.
     if (!turbo.usable()) return DataStateIcon(DataState::Damaged);
-    if (turbo.checksum == TurboChecksum::Ok) return DataStateIcon(DataState::Good);
-    return {};
+    return DataStateIcon(turbo.checksum == TurboChecksum::Ok ? DataState::Good : DataState::Missing);
   }
   return role == Qt::DisplayRole ? CellText(fileRows_[file], index.column()) : QVariant();
 }

@@ -276,7 +276,8 @@ void SplitWindow::BuildControls() {
   // Every change goes through the model, which tells the commands.
   connect(table_, &ProgramTableModel::changed, this, &SplitWindow::UpdateCommands);
   connect(listView_, &QTreeView::doubleClicked, this, &SplitWindow::PopUp);
-  connect(listView_, &QTreeView::expanded, this, &SplitWindow::WidenColumns);
+  // The turbo files' texts, now in view, may be wider than the programs'.
+  connect(listView_, &QTreeView::expanded, this, [this] { FitColumns(false); });
   connect(selectAll, &QPushButton::clicked, table_, &ProgramTableModel::SelectAll);
   connect(selectNone, &QPushButton::clicked, table_, &ProgramTableModel::SelectNone);
   connect(outputDir_, &QLineEdit::textChanged, this,
@@ -347,22 +348,20 @@ void SplitWindow::ShowImageInfo() {
   ShowValue(totalDuration_, QString::fromStdString(facts.totalDuration));
 }
 
-void SplitWindow::FitColumns() {
+void SplitWindow::FitColumns(bool shrink) {
+  // Without the pictures, which would read the data of every program in
+  // reach of the fit; their room is added to the Program column after.
   table_->ShowDataStates(false);
-  for (int column = 0; column < table_->columnCount(); ++column) listView_->resizeColumnToContents(column);
-  table_->ShowDataStates(true);
-  // The pictures, all of one size, and their gap.
   const int picture = listView_->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, listView_);
-  listView_->setColumnWidth(kProgramColumn, listView_->columnWidth(kProgramColumn) + picture + 6);
-}
-
-void SplitWindow::WidenColumns() {
-  // The turbo files' texts, now in view, may be wider than the programs'.
   for (int column = 0; column < table_->columnCount(); ++column) {
     const int before = listView_->columnWidth(column);
     listView_->resizeColumnToContents(column);
-    if (listView_->columnWidth(column) < before) listView_->setColumnWidth(column, before);
+    // The pictures, all of one size, and their gap.
+    int width = listView_->columnWidth(column) + (column == kProgramColumn ? picture + 6 : 0);
+    if (!shrink) width = std::max(width, before);
+    listView_->setColumnWidth(column, width);
   }
+  table_->ShowDataStates(true);
 }
 
 void SplitWindow::UpdateCommands() {

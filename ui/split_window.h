@@ -73,8 +73,9 @@ class SplitWindow : public QWidget {
 
   void BuildControls();
   void ShowImageInfo();
-  void FitColumns();
-  void WidenColumns();
+  // Fits every column to its header and the rows in reach; without `shrink`
+  // a column already wider keeps its width.
+  void FitColumns(bool shrink = true);
   void ChooseOutputFolder();
   void SplitFile();
   void WriteIndexFile();
