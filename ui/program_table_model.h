@@ -4,7 +4,8 @@
 // turbo files its stretch of tape carries, as rows without a tick. The
 // ProgramList holds everything; this presents it, so the views stay fast on
 // tapes with thousands of programs, and it is the one way the window changes
-// it, so that every view and command hears of each change. A program's cell
+// the rows, their ticks and names and the output folder, so that every view
+// and command hears of each change. A program's cell
 // shows how its data reads by a picture, its tooltip and its accessible
 // description.
 
