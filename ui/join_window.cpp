@@ -198,7 +198,8 @@ void JoinWindow::AddDroppedFiles(const QStringList& dropped) {
   FitColumns(rowsBefore);
 }
 
-void JoinWindow::Move(bool up) {
+void JoinWindow::Move(Direction direction) {
+  const bool up = direction == Direction::Up;
   const int row = ChosenRow();
   Compilation& compilation = model_->compilation();
   if (!(up ? compilation.MoveRowUp(row) : compilation.MoveRowDown(row))) return;
@@ -209,9 +210,9 @@ void JoinWindow::Move(bool up) {
   list_->scrollTo(moved);
 }
 
-void JoinWindow::MoveUp() { Move(true); }
+void JoinWindow::MoveUp() { Move(Direction::Up); }
 
-void JoinWindow::MoveDown() { Move(false); }
+void JoinWindow::MoveDown() { Move(Direction::Down); }
 
 void JoinWindow::AddPause() {
   const std::string text = askPause ? askPause() : std::string();

@@ -59,7 +59,8 @@ class JoinWindow : public QWidget {
   // The row the move commands act on: the current row when it is selected,
   // else the first selected row; -1 with none selected.
   int ChosenRow() const;
-  void Move(bool up);
+  enum class Direction { Up, Down };
+  void Move(Direction direction);
   // Fits the columns to their texts when rows were added since `rowsBefore`
   // (only then, so that a column the user resized keeps its width).
   void FitColumns(int rowsBefore);
