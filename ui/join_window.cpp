@@ -13,12 +13,12 @@
 
 #include <algorithm>
 
+#include "core/ports/file_dialogs.h"
+#include "core/ports/messages.h"
+#include "core/ports/remembered_paths.h"
 #include "core/utilities.h"
 #include "join/join_operation.h"
-#include "platform/file_dialogs.h"
 #include "platform/locale.h"
-#include "platform/messages.h"
-#include "platform/remembered_paths.h"
 #include "ui/compilation_table_model.h"
 #include "ui/controls.h"
 #include "ui/pause_dialog.h"
