@@ -12,11 +12,13 @@ namespace {
 enum class PilotKind : uint8_t {
   RepeatedByte,  // the pilot byte many times, then the sync bytes
   ZeroBits,      // a long run of 0 bits, one 1 bit, then the sync bytes
+  SyncOnly,      // a few 0 bits, which the loader does not look for, then the sync bytes
 };
 
 // What follows the sync: the hook that reads a family's header and data.
 enum class Layout : uint8_t {
   StartEnd,         // start, end (exclusive), data, XOR of the data
+  StartEndPlain,    // start, end (exclusive), data; no checksum
   IdStartEnd,       // a file-number byte, then as StartEnd
   NameStartEnd,     // 16-byte name, start, end, data, XOR
   StartEndName,     // start, end, 16-byte name, data, XOR
@@ -48,10 +50,16 @@ struct Format {
   // bytes at other pulse lengths.
   double minScale = 0.75;
   double maxScale = 1.33;
+  // Bits some savers leave after the data, of no meaning to the loader
+  // (first bit in the highest place): part of the file where they are found.
+  int trailerBits = 0;
+  uint32_t trailer = 0;
 };
 
 constexpr std::array<uint8_t, 10> kCountdown9{9, 8, 7, 6, 5, 4, 3, 2, 1};
 constexpr std::array<uint8_t, 10> kCountdown10{10, 9, 8, 7, 6, 5, 4, 3, 2, 1};
+// The group of a family looked for apart from the others, after them.
+constexpr int kApart = -1;
 
 // Within a group, earlier rows are tried first; where two rows read the same
 // pulses, the one whose checksum matches wins.
@@ -79,7 +87,21 @@ constexpr Format kFormats[] = {
     {"Novaload", 3, 0x3D, 0x24, 0x56, BitOrder::LsbFirst, PilotKind::ZeroBits, 0, 1000, {0xAA}, 1, Layout::Novaload},
     {"Ocean/Imagine", 3, 0x3B, 0x24, 0x56, BitOrder::LsbFirst, PilotKind::ZeroBits, 0, 1000, {}, 0,
      Layout::OceanChain},
+    // Its saver writes two $00 bytes before the sync, and the loader looks
+    // only for the sync: the pulses must fit its own timing closely, both
+    // the 0 bits and the 1 bits of the sync.
+    {"Jetload", kApart, 0x3B, 0x33, 0x58, BitOrder::LsbFirst, PilotKind::SyncOnly, 0, 16, {0xD1, 0x2E}, 2,
+     Layout::StartEndPlain, 0.85, 1.18},
 };
+
+// Burner: the boot program sets the bit order, pilot byte and sync byte;
+// the pulses and the header are always the same. Read with the group whose
+// pulses it shares.
+constexpr int kBurnerGroup = 1;
+constexpr Format BurnerFormat(const BurnerSettings& settings) {
+  return {"Burner", kBurnerGroup, 0x2F, 0x22, 0x42, settings.msbFirst ? BitOrder::MsbFirst : BitOrder::LsbFirst, PilotKind::RepeatedByte, settings.pilot, 16,
+          {settings.sync}, 1, Layout::StartEndPlain, 0.75, 1.33, 15, 0b001000100010101};
+}
 
 constexpr int kGroups = 4;
 // Groups 0..2 have repeated-byte pilots (0 and 1 most significant bit
@@ -88,6 +110,10 @@ constexpr int kGroups = 4;
 constexpr size_t kByteGroups = 3;
 static_assert([] {
   for (const Format& f : kFormats) {
+    if (f.pilot == PilotKind::SyncOnly) {
+      if (f.group != kApart) return false;
+      continue;
+    }
     if ((f.pilot == PilotKind::RepeatedByte) != (static_cast<size_t>(f.group) < kByteGroups)) return false;
     if (f.group >= kGroups || (f.group < 2) != (f.order == BitOrder::MsbFirst)) return false;
   }
@@ -204,7 +230,13 @@ int32_t ToPosition(int64_t value) { return static_cast<int32_t>(std::clamp<int64
 
 class TurboScanner {
  public:
-  TurboScanner(const TapImage& image, int64_t limit) : stream_(image, limit) {
+  // `burner`: the settings of the Burner loader that the boot program
+  // before this stretch set up, if it did; tried before the other families
+  // of its group, as the boot program says which loader reads on.
+  TurboScanner(const TapImage& image, int64_t limit, const std::optional<BurnerSettings>& burner = std::nullopt)
+      : stream_(image, limit) {
+    if (burner) formats_.push_back(BurnerFormat(*burner));
+    formats_.insert(formats_.end(), std::begin(kFormats), std::end(kFormats));
     // Each group's pulses as bits at its loader's own timing: 0, 1, or 2
     // for a pulse no loader of the group writes (and the 0 of a pause).
     for (int g = 0; g < kGroups; ++g) {
@@ -215,12 +247,13 @@ class TurboScanner {
             v == 0 || v < bits.low || v > bits.high ? 2 : v > bits.threshold ? 1 : 0;
       }
     }
-    for (const Format& f : kFormats) {
+    for (const Format& f : formats_) {
       if (f.pilot != PilotKind::RepeatedByte) continue;
       const auto g = static_cast<size_t>(f.group);
-      isPilot_[g][f.pilotByte] = true;
+      const uint8_t pilot = WindowPilot(f);
+      isPilot_[g][pilot] = true;
       for (int turn = 0; turn < 8; ++turn) {
-        isTurnedPilot_[g][static_cast<uint8_t>(f.pilotByte << turn | f.pilotByte >> (8 - turn))] = true;
+        isTurnedPilot_[g][static_cast<uint8_t>(pilot << turn | pilot >> (8 - turn))] = true;
       }
     }
     for (int v = 0; v < 256; ++v) {
@@ -245,6 +278,7 @@ class TurboScanner {
   }
 
   const PulseStream& stream() const { return stream_; }
+  const std::vector<Format>& formats() const { return formats_; }
 
   // The first position from `pos` on that needs a closer look: where a
   // byte group's window reads one of its pilot bytes at the start of a
@@ -341,6 +375,16 @@ class TurboScanner {
       if (f.group == group) return f;
     }
     return kFormats[0];
+  }
+
+  // The pilot byte as the group's window reads it: in the group's bit order,
+  // which a family set up by its boot program need not share.
+  static uint8_t WindowPilot(const Format& format) {
+    const uint8_t p = format.pilotByte;
+    if (format.order == FirstOf(format.group).order) return p;
+    uint8_t reversed = 0;
+    for (int k = 0; k < 8; ++k) reversed = static_cast<uint8_t>(reversed | ((p >> k) & 1) << (7 - k));
+    return reversed;
   }
 
   // The bits for a pilot, scaled by how far its pulses lie from the
@@ -445,8 +489,8 @@ class TurboScanner {
     // moved one pulse at a time, and only a pilot byte is looked at further.
     const int value = WindowByte(group, pos);
     if (value < 0 || !isPilot_[static_cast<size_t>(group)][static_cast<size_t>(value)]) return pos + 1;
-    for (const Format& format : kFormats) {
-      if (format.group != group || format.pilotByte != value) continue;
+    for (const Format& format : formats_) {
+      if (format.group != group || WindowPilot(format) != value) continue;
       const auto pilot = BytePilotAt(format, pos);
       if (!pilot) continue;
       // Pilot bytes read a pulse or two off are other pilot bytes (0x20,
@@ -460,8 +504,8 @@ class TurboScanner {
       std::vector<TurboFile> best;
       int64_t bestEnd = 0;
       int bestScore = -1;
-      for (const Format& candidate : kFormats) {
-        if (candidate.group != group || candidate.pilotByte != format.pilotByte) continue;
+      for (const Format& candidate : formats_) {
+        if (candidate.group != group || WindowPilot(candidate) != value) continue;
         const double scale = PilotScale(candidate, pilot->start, pilot->after);
         if (scale < candidate.minScale || scale > candidate.maxScale) continue;
         std::vector<TurboFile> read;
@@ -488,6 +532,34 @@ class TurboScanner {
       break;
     }
     return pos + 1;
+  }
+
+  // A file of the sync-only `format` whose 0 bits run from `start` to
+  // `sync`; the position after it, or -1.
+  int64_t TrySyncAt(const Format& format, int64_t start, int64_t sync, std::vector<TurboFile>& files) {
+    const double scale = PilotScale(format, start, sync);
+    if (scale < format.minScale || scale > format.maxScale) return -1;
+    PilotMatch pilot;
+    pilot.start = start;
+    pilot.after = sync;
+    pilot.bits = NominalBits(format, scale);
+    // The sync's 1 bits as long as the loader's, at the 0 bits' speed.
+    int64_t longSum = 0, longCount = 0;
+    for (int k = 0; k < 8 * format.syncLength; ++k) {
+      const int p = stream_.Pulse(sync + k * static_cast<int64_t>(stream_.step()));
+      if (p > pilot.bits.threshold) {
+        longSum += p;
+        ++longCount;
+      }
+    }
+    if (longCount == 0) return -1;
+    const double ones = static_cast<double>(longSum) / static_cast<double>(longCount) / format.bit1;
+    if (ones < scale * format.minScale || ones > scale * format.maxScale) return -1;
+    std::vector<TurboFile> read;
+    const int64_t end = ReadAfterPilot(format, pilot, read);
+    if (end < 0) return -1;
+    for (auto& f : read) files.push_back(std::move(f));
+    return end;
   }
 
   int64_t TryZeroBitPilot(int group, int64_t pos, std::vector<TurboFile>& files, bool& found) {
@@ -521,6 +593,41 @@ class TurboScanner {
     return q + 1;
   }
 
+
+ public:
+  // Every file of the families whose loader looks for no pilot, from
+  // `from` to the end of the stretch. Their lead-in, a few 0 bits, is no
+  // more than a pause in other loaders' pulses, so a run of 0 bits is taken
+  // as one only when its pulses and the sync's 1 bits fit the loader's own
+  // timing closely.
+  void FindSyncOnly(int64_t from, std::vector<TurboFile>& files) {
+    const int step = stream_.step();
+    for (const Format& format : formats_) {
+      if (format.pilot != PilotKind::SyncOnly) continue;
+      const Bits nominal = NominalBits(format);
+      const int zeroLow = static_cast<int>(format.bit0 * format.minScale);
+      int64_t run = 0;  // 0 bits right before q
+      for (int64_t q = from; q < stream_.limit(); q += step) {
+        const int p = stream_.Pulse(q);
+        if (p >= zeroLow && p <= nominal.threshold) {
+          ++run;
+          continue;
+        }
+        if (p > nominal.threshold && run >= format.minPilot) {
+          const int64_t end = TrySyncAt(format, q - run * step, q, files);
+          if (end > q) {
+            q = end - step;
+            run = 0;
+            continue;
+          }
+        }
+        run = 0;
+        if (p == 0 && stream_.IsPause(q)) q += stream_.pauseLength() - step;
+      }
+    }
+  }
+
+ private:
   // Reads the sync and what follows; the position after the last byte, or
   // -1 when this family's sync or header is not there.
   int64_t ReadAfterPilot(const Format& format, const PilotMatch& pilot, std::vector<TurboFile>& out) {
@@ -532,6 +639,7 @@ class TurboScanner {
     file.threshold = pilot.bits.threshold;
     switch (format.layout) {
       case Layout::StartEnd:
+      case Layout::StartEndPlain:
       case Layout::IdStartEnd:
       case Layout::NameStartEnd:
       case Layout::StartEndName:
@@ -548,9 +656,19 @@ class TurboScanner {
       case Layout::OceanChain:
         return ReadChain(format.layout, cursor, file, out);
     }
-    file.end = ToPosition(cursor.pos());
+    int64_t end = cursor.pos();
+    if (format.trailerBits > 0 && !cursor.stopped()) {
+      bool trailer = true;
+      for (int k = 0; k < format.trailerBits && trailer; ++k) {
+        const int p = stream_.Pulse(end + static_cast<int64_t>(k) * stream_.step());
+        const bool one = p > pilot.bits.threshold;
+        trailer = p >= pilot.bits.low && p <= pilot.bits.high && one == ((format.trailer >> (format.trailerBits - 1 - k) & 1) != 0);
+      }
+      if (trailer) end += static_cast<int64_t>(format.trailerBits) * stream_.step();
+    }
+    file.end = ToPosition(end);
     out.push_back(std::move(file));
-    return cursor.pos();
+    return end;
   }
 
   static bool ReadSimpleFile(Layout layout, ByteCursor& cursor, TurboFile& file) {
@@ -583,7 +701,7 @@ class TurboScanner {
       if (!file.name) return false;
     }
     if (layout == Layout::BlockStartEndRun && !cursor.Word()) return false;  // where to start it; 0: nowhere
-    ReadData(cursor, file, file.endAddress - file.loadAddress, true);
+    ReadData(cursor, file, file.endAddress - file.loadAddress, layout != Layout::StartEndPlain);
     return true;
   }
 
@@ -736,6 +854,7 @@ class TurboScanner {
   }
 
   PulseStream stream_;
+  std::vector<Format> formats_;  // the table, after the families that the boot program set up
   // Per group and position within a byte: where the last pilot that gave no
   // file ended.
   std::array<std::array<int64_t, 16>, kGroups> failedPilot_{};
@@ -795,8 +914,29 @@ const char* TurboChecksumText(TurboChecksum checksum) {
   return "";
 }
 
+std::optional<BurnerSettings> BurnerSettingsIn(const std::vector<uint8_t>& header) {
+  if (header.size() <= kBurnerSyncAt) return std::nullopt;
+  const auto at = [&](size_t offset) { return static_cast<uint8_t>(header[offset] ^ kBurnerCipher); };
+  BurnerSettings settings;
+  switch (at(kBurnerOrderAt)) {
+    case 0x26:  // the loader's "rotate left" of each bit into the byte
+      settings.msbFirst = true;
+      break;
+    case 0x66:  // "rotate right"
+      settings.msbFirst = false;
+      break;
+    default:
+      return std::nullopt;
+  }
+  settings.pilot = at(kBurnerPilotAt);
+  settings.sync = at(kBurnerSyncAt);
+  return settings;
+}
+
 std::vector<TurboFamily> TurboFamilies() {
   std::vector<TurboFamily> families;
+  const Format burner = BurnerFormat({});
+  families.push_back({burner.name, burner.threshold, burner.bit0, burner.bit1, true, false, 0, {}});
   for (const Format& f : kFormats) {
     families.push_back({f.name, f.threshold, f.bit0, f.bit1, f.order == BitOrder::MsbFirst,
                         f.pilot == PilotKind::ZeroBits, f.pilotByte,
@@ -806,12 +946,25 @@ std::vector<TurboFamily> TurboFamilies() {
   return families;
 }
 
-std::vector<TurboFile> FindTurboFiles(const TapImage& image, std::vector<TapeStretch> claimed) {
+std::vector<TurboFile> FindTurboFiles(const TapImage& image, std::vector<TapeStretch> claimed,
+                                      const std::vector<BootHeader>& boots) {
   std::vector<TurboFile> files;
   if (image.machine != 0 || image.bytes.empty()) return files;
   const int64_t fileEnd = image.FileLength();
   std::sort(claimed.begin(), claimed.end(),
             [](const TapeStretch& a, const TapeStretch& b) { return a.start < b.start; });
+  // The Burner loader, if any, that the last boot program before `pos` set up.
+  std::vector<std::pair<int64_t, BurnerSettings>> burners;
+  for (const BootHeader& boot : boots) {
+    if (const auto settings = BurnerSettingsIn(boot.bytes)) burners.emplace_back(boot.start, *settings);
+  }
+  const auto burnerAt = [&](int64_t pos) -> std::optional<BurnerSettings> {
+    std::optional<BurnerSettings> last;
+    for (const auto& [start, settings] : burners) {
+      if (start < pos) last = settings;
+    }
+    return last;
+  };
 
   // Visiload is read first, chain by chain: its blocks follow one another
   // without pilots, so only a whole chain tells where its bytes lie, and the
@@ -838,7 +991,7 @@ std::vector<TurboFile> FindTurboFiles(const TapImage& image, std::vector<TapeStr
       continue;
     }
     const int64_t limit = next < claimed.size() ? std::min(claimed[next].start, fileEnd) : fileEnd;
-    TurboScanner scanner(image, limit);
+    TurboScanner scanner(image, limit, burnerAt(from));
     const PulseStream& stream = scanner.stream();
     std::array<int64_t, kGroups> cursors;
     cursors.fill(from);
@@ -862,7 +1015,7 @@ std::vector<TurboFile> FindTurboFiles(const TapImage& image, std::vector<TapeStr
         if (found) {
           // The last file's trailing tone, then the search goes on after it.
           const Format* format = nullptr;
-          for (const Format& f : kFormats) {
+          for (const Format& f : scanner.formats()) {
             if (files.back().loader == f.name) format = &f;
           }
           const int64_t end = ExtendOverTone(stream, after, limit, format->threshold);
@@ -877,7 +1030,27 @@ std::vector<TurboFile> FindTurboFiles(const TapImage& image, std::vector<TapeStr
     }
     from = limit;
   }
-  if (!visiload.empty()) {
+
+  // The families that look for no pilot, where no other file lies.
+  for (const TurboFile& f : files) claimed.push_back({f.start, f.end});
+  std::sort(claimed.begin(), claimed.end(),
+            [](const TapeStretch& a, const TapeStretch& b) { return a.start < b.start; });
+  const size_t piloted = files.size();
+  for (const TapeStretch& free : Unclaimed(claimed, kTapHeaderSize, fileEnd)) {
+    TurboScanner scanner(image, free.end);
+    const size_t before = files.size();
+    scanner.FindSyncOnly(free.start, files);
+    for (size_t i = before; i < files.size(); ++i) {
+      const Format* format = nullptr;
+      for (const Format& f : scanner.formats()) {
+        if (files[i].loader == f.name) format = &f;
+      }
+      const int64_t next = i + 1 < files.size() ? files[i + 1].start : free.end;
+      files[i].end = ToPosition(ExtendOverTone(scanner.stream(), files[i].end, next, format->threshold));
+    }
+  }
+
+  if (!visiload.empty() || files.size() > piloted) {
     for (auto& f : visiload) files.push_back(std::move(f));
     std::stable_sort(files.begin(), files.end(), [](const TurboFile& a, const TurboFile& b) { return a.start < b.start; });
   }

@@ -85,7 +85,9 @@ TEST(RealTurboTapes, MatchThePeersListing) {
 // and the tape's speed off by a few percent and drifting. Families that share
 // pulses (Freeload, Ocean New, US Gold, Ace of Aces; Novaload, Novaload
 // Special, Ocean/Imagine) or a format (Virgin, Hi-Tec) sit side by side, some
-// without a pause between.
+// without a pause between. Burner reads as the boot program before it set
+// its loader up: most significant bit first after the first, least after the
+// second; Jetload, without a pilot to speak of, right after another file.
 TEST(TurboFiles, ComposedFilesReadBack) {
   struct Row {
     const char* family;
@@ -100,8 +102,11 @@ TEST(TurboFiles, ComposedFilesReadBack) {
       {"US Gold", 0xC000, 300, "GOLDEN FILE     ", TurboChecksum::Ok, false},
       {"Ocean New", 0x4000, 257, nullptr, TurboChecksum::Ok, true},
       {"Ace of Aces", 0x2000, 1000, "ACES HIGH       ", TurboChecksum::Ok, true},
+      {"Burner", 0x3000, 600, nullptr, TurboChecksum::None, true},
       {"Microload", 0x1000, 333, nullptr, TurboChecksum::Ok, true},
       {"Turbotape 250", 0x0801, 900, "TURBO NAME      ", TurboChecksum::Ok, true},
+      {"Burner", 0x5000, 450, nullptr, TurboChecksum::None, false},
+      {"Jetload", 0x9000, 350, nullptr, TurboChecksum::None, true},
       {"Novaload", 0x3000, 600, "NOVA", TurboChecksum::Ok, false},
       {"Novaload Special", 0xE000, 512, nullptr, TurboChecksum::Ok, true},
       {"Ocean/Imagine", 0xC000, 768, nullptr, TurboChecksum::None, true},
@@ -119,16 +124,22 @@ TEST(TurboFiles, ComposedFilesReadBack) {
     TapeComposer composer(0, 1, 0, 5);
     composer.SetJitter(speed.jitter);
     composer.SetTurboSpeed(speed.factor, speed.drift);
-    composer.AddProgram({.name = "BOOT", .data = test::ProgramData(300, 1)});
+    const BurnerSettings burners[] = {{true, 0x33, 0x5C}, {false, 0x47, 0xCB}};
+    composer.AddProgram(
+        {.name = "BOOT", .data = test::ProgramData(300, 1), .headerTail = test::BurnerHeaderTail(burners[0])});
     std::vector<std::vector<uint8_t>> data;
     std::vector<test::ComposedTurboLayout> layouts;
     for (const Row& row : rows) {
       data.push_back(test::ProgramData(row.size, static_cast<uint32_t>(row.load)));
       layouts.push_back(
           composer.AddTurboFile({.family = row.family, .loadAddress = row.load, .data = data.back(),
-                                 .name = row.name != nullptr ? std::string(row.name).substr(0, 16) : ""}));
+                                 .name = row.name != nullptr ? std::string(row.name).substr(0, 16) : "",
+                                 .burner = burners[&row < &rows[6] ? 0 : 1]}));
       if (row.pauseAfter) composer.AddSilence(100000);
-      if (&row == &rows[4]) composer.AddProgram({.name = "MIDDLE", .data = test::ProgramData(100, 2)});
+      if (&row == &rows[5]) {
+        composer.AddProgram({.name = "MIDDLE", .data = test::ProgramData(100, 2),
+                             .headerTail = test::BurnerHeaderTail(burners[1])});
+      }
     }
     const TapImage image = composer.Image();
     ASSERT_EQ(test::FindAllSections(image).size(), 2u);
@@ -138,7 +149,8 @@ TEST(TurboFiles, ComposedFilesReadBack) {
     for (size_t i = 0; i < std::size(rows); ++i) {
       const Row& row = rows[i];
       SCOPED_TRACE(row.family);
-      const bool chain = row.checksum == TurboChecksum::None || std::string(row.family) == "Novaload Special";
+      const std::string family = row.family;
+      const bool chain = family == "Ocean/Imagine" || family == "Novaload Special";
       const size_t blocks = chain ? row.size / 256 : 1;
       for (size_t b = 0; b < blocks; ++b, ++k) {
         ASSERT_LT(k, files.size());
@@ -167,25 +179,31 @@ TEST(TurboFiles, ComposedFilesReadBack) {
 // has a checksum; a tape cut inside a file gives the file with its missing
 // bytes as read errors, never as good.
 TEST(TurboFiles, DamageIsReported) {
-  const char* families[] = {"Freeload", "Ocean New", "US Gold", "Ace of Aces", "Microload", "Turbotape 250",
-                            "Novaload", "Novaload Special", "Virgin", "Hi-Tec"};
+  const char* families[] = {"Freeload", "Ocean New", "US Gold",          "Ace of Aces", "Microload", "Turbotape 250",
+                            "Novaload", "Novaload Special", "Virgin", "Hi-Tec",      "Burner",    "Jetload"};
+  const BurnerSettings burner{false, 0x95, 0x6A};
+  std::vector<uint8_t> boot(21, 0);
+  for (uint8_t b : test::BurnerHeaderTail(burner)) boot.push_back(b);
   for (const char* family : families) {
+    const bool checked = std::string(family) != "Burner" && std::string(family) != "Jetload";
     for (const bool cut : {false, true}) {
+      if (!checked && !cut) continue;
       SCOPED_TRACE(std::string(family) + (cut ? " cut" : " corrupt"));
       TapeComposer composer(0, 1);
       const auto data = test::ProgramData(512, 9);
       const auto layout =
-          composer.AddTurboFile({.family = family, .loadAddress = 0x2000, .data = data, .corruptByte = cut ? -1 : 300});
+          composer.AddTurboFile({.family = family, .loadAddress = 0x2000, .data = data, .corruptByte = cut ? -1 : 300,
+                                 .burner = burner});
       auto bytes = composer.FileBytes();
       if (cut) bytes.resize(static_cast<size_t>(layout.dataEnd - 2000));
       TapImage image;
       RecordedMessages messages;
       ASSERT_TRUE(LoadTapImageFromBytes("t.tap", bytes, image, messages));
-      const auto files = FindTurboFiles(image, {});
+      const auto files = FindTurboFiles(image, {}, {{0, boot}});
       ASSERT_FALSE(files.empty());
       const TurboFile& damaged = files.back();  // a chain's second block holds byte 300
       EXPECT_EQ(damaged.loader, family);
-      EXPECT_EQ(damaged.checksum, TurboChecksum::Error);
+      EXPECT_EQ(damaged.checksum, checked ? TurboChecksum::Error : TurboChecksum::None);
       EXPECT_FALSE(damaged.usable());
       if (cut) EXPECT_GT(damaged.readErrors, 0);
       EXPECT_LE(damaged.end, image.FileLength());

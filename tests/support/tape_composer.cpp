@@ -154,6 +154,7 @@ ComposedLayout TapeComposer::AddProgram(const ComposedProgram& program) {
   std::string name = program.name.substr(0, 16);
   name.resize(16, ' ');
   header.insert(header.end(), name.begin(), name.end());
+  header.insert(header.end(), program.headerTail.begin(), program.headerTail.end());
   header.resize(192, ' ');
 
   layout.headerPos = size();
@@ -219,10 +220,25 @@ std::vector<uint8_t> TapeWith(const std::vector<std::string>& names, std::vector
   return composer.TakeFileBytes();
 }
 
+std::vector<uint8_t> BurnerHeaderTail(const BurnerSettings& settings) {
+  constexpr size_t kNameEnd = 21;  // file type, start, end, 16-byte name
+  std::vector<uint8_t> tail(192 - kNameEnd, ' ');
+  const auto set = [&](size_t offset, uint8_t value) { tail[offset - kNameEnd] = value ^ kBurnerCipher; };
+  set(kBurnerOrderAt, settings.msbFirst ? 0x26 : 0x66);
+  set(kBurnerPilotAt, settings.pilot);
+  set(kBurnerSyncAt, settings.sync);
+  return tail;
+}
+
 ComposedTurboLayout TapeComposer::AddTurboFile(const ComposedTurboFile& file) {
   TurboFamily family;
   for (const auto& f : TurboFamilies()) {
     if (f.name == file.family) family = f;
+  }
+  if (file.family == "Burner") {
+    family.msbFirst = file.burner.msbFirst;
+    family.pilotByte = file.burner.pilot;
+    family.sync = {file.burner.sync};
   }
   const auto pulse = [&](bool one) {
     Pulse(static_cast<int>((one ? family.bit1 : family.bit0) * speed_ + 0.5));
@@ -254,7 +270,9 @@ ComposedTurboLayout TapeComposer::AddTurboFile(const ComposedTurboFile& file) {
       for (int i = 0; i < (file.pilot > 0 ? file.pilot : 2000); ++i) pulse(false);
       pulse(true);
     } else {
-      for (int i = 0; i < (file.pilot > 0 ? file.pilot : 64); ++i) byte(family.pilotByte);
+      // Jetload's saver writes just two pilot bytes.
+      const int usual = file.family == "Jetload" ? 2 : 64;
+      for (int i = 0; i < (file.pilot > 0 ? file.pilot : usual); ++i) byte(family.pilotByte);
     }
     for (uint8_t b : family.sync) byte(b);
   };
@@ -263,7 +281,15 @@ ComposedTurboLayout TapeComposer::AddTurboFile(const ComposedTurboFile& file) {
   layout.start = size();
   leadIn();
   const std::string& f = file.family;
-  if (f == "Freeload" || f == "Ocean New") {
+  if (f == "Burner" || f == "Jetload") {
+    word(file.loadAddress);
+    word(end);
+    for (uint8_t b : data) byte(b);
+    // Burner's saver often leaves 15 pulses of no meaning after the data.
+    if (f == "Burner") {
+      for (const char bit : std::string("001000100010101")) pulse(bit == '1');
+    }
+  } else if (f == "Freeload" || f == "Ocean New") {
     if (f == "Ocean New") byte(7);  // the file number
     word(file.loadAddress);
     word(end);
