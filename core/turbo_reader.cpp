@@ -28,6 +28,8 @@ enum class Layout : uint8_t {
   NovaloadChain,    // blocks of: address high byte, 256 bytes, their sum
   OceanChain,       // blocks of: address high byte, 256 bytes, a byte telling whether more follow
   BlockStartEndRun, // block number, screen flag, start, end, run address, data, XOR
+  WildloadChain,    // sub-blocks loaded backwards, one after another, until an empty one
+  BleeploadChain,   // blocks each with its own pilot and sync, each naming the next one's pilot
 };
 
 // One loader family. Figures are TAP pulse bytes (cycles / 8) as its
@@ -80,12 +82,17 @@ constexpr Format kFormats[] = {
      Layout::BlockStartEndRun, 0.75, 99.0 / 92},
     {"Hi-Tec", 1, 0x2F, 0x25, 0x45, BitOrder::MsbFirst, PilotKind::RepeatedByte, 0xAA, 16, {0xA0}, 1,
      Layout::BlockStartEndRun, 99.0 / 106, 1.33},
-    {"Microload", 2, 0x29, 0x1C, 0x36, BitOrder::LsbFirst, PilotKind::RepeatedByte, 0xA0, 16, kCountdown10, 10,
+    {"Bleepload", 2, 0x45, 0x2F, 0x5A, BitOrder::MsbFirst, PilotKind::RepeatedByte, 0xFF, 16, {}, 0,
+     Layout::BleeploadChain},
+    {"Microload", 3, 0x29, 0x1C, 0x36, BitOrder::LsbFirst, PilotKind::RepeatedByte, 0xA0, 16, kCountdown10, 10,
      Layout::StartSize},
-    {"Novaload Special", 3, 0x3D, 0x24, 0x56, BitOrder::LsbFirst, PilotKind::ZeroBits, 0, 1000, {0xAA, 0x55}, 2,
+    // Microload's pilot and sync at slower pulses.
+    {"Wildload", 4, 0x3C, 0x30, 0x47, BitOrder::LsbFirst, PilotKind::RepeatedByte, 0xA0, 16, kCountdown10, 10,
+     Layout::WildloadChain},
+    {"Novaload Special", 5, 0x3D, 0x24, 0x56, BitOrder::LsbFirst, PilotKind::ZeroBits, 0, 1000, {0xAA, 0x55}, 2,
      Layout::NovaloadChain},
-    {"Novaload", 3, 0x3D, 0x24, 0x56, BitOrder::LsbFirst, PilotKind::ZeroBits, 0, 1000, {0xAA}, 1, Layout::Novaload},
-    {"Ocean/Imagine", 3, 0x3B, 0x24, 0x56, BitOrder::LsbFirst, PilotKind::ZeroBits, 0, 1000, {}, 0,
+    {"Novaload", 5, 0x3D, 0x24, 0x56, BitOrder::LsbFirst, PilotKind::ZeroBits, 0, 1000, {0xAA}, 1, Layout::Novaload},
+    {"Ocean/Imagine", 5, 0x3B, 0x24, 0x56, BitOrder::LsbFirst, PilotKind::ZeroBits, 0, 1000, {}, 0,
      Layout::OceanChain},
     // Its saver writes two $00 bytes before the sync, and the loader looks
     // only for the sync: the pulses must fit its own timing closely, both
@@ -99,15 +106,17 @@ constexpr Format kFormats[] = {
 // pulses it shares.
 constexpr int kBurnerGroup = 1;
 constexpr Format BurnerFormat(const BurnerSettings& settings) {
-  return {"Burner", kBurnerGroup, 0x2F, 0x22, 0x42, settings.msbFirst ? BitOrder::MsbFirst : BitOrder::LsbFirst, PilotKind::RepeatedByte, settings.pilot, 16,
+  const BitOrder order = settings.msbFirst ? BitOrder::MsbFirst : BitOrder::LsbFirst;
+  return {"Burner", kBurnerGroup, 0x2F, 0x22, 0x42, order, PilotKind::RepeatedByte, settings.pilot, 16,
           {settings.sync}, 1, Layout::StartEndPlain, 0.75, 1.33, 15, 0b001000100010101};
 }
 
-constexpr int kGroups = 4;
-// Groups 0..2 have repeated-byte pilots (0 and 1 most significant bit
-// first, 2 least significant first), the last a pilot of 0 bits; the search
+constexpr int kGroups = 6;
+// Groups 0..4 have repeated-byte pilots (0 to 2 most significant bit first,
+// 3 and 4 least significant first), the last a pilot of 0 bits; the search
 // for pilots relies on it.
-constexpr size_t kByteGroups = 3;
+constexpr size_t kByteGroups = 5;
+constexpr size_t kMsbFirstGroups = 3;
 static_assert([] {
   for (const Format& f : kFormats) {
     if (f.pilot == PilotKind::SyncOnly) {
@@ -115,7 +124,8 @@ static_assert([] {
       continue;
     }
     if ((f.pilot == PilotKind::RepeatedByte) != (static_cast<size_t>(f.group) < kByteGroups)) return false;
-    if (f.group >= kGroups || (f.group < 2) != (f.order == BitOrder::MsbFirst)) return false;
+    const bool msbFirst = static_cast<size_t>(f.group) < kMsbFirstGroups;
+    if (f.group >= kGroups || msbFirst != (f.order == BitOrder::MsbFirst)) return false;
   }
   return true;
 }());
@@ -138,6 +148,12 @@ class ByteCursor {
 
   int64_t pos() const { return pos_; }
   bool stopped() const { return stopped_; }
+  const Bits& bits() const { return bits_; }
+  // Reads on from `pos`, as after a pause.
+  void MoveTo(int64_t pos) {
+    pos_ = pos;
+    stopped_ = false;
+  }
 
   // The next byte; false once the pulses have stopped (then it stays so).
   bool Next(uint8_t& value, bool& bad) {
@@ -262,7 +278,7 @@ class TurboScanner {
         const uint8_t cls = classes_[g][static_cast<size_t>(v)];
         c |= (cls == 1 ? 1u : 0u) << (2 * g) | (cls > 1 ? 1u : 0u) << (2 * g + 1);
       }
-      combined_[static_cast<size_t>(v)] = static_cast<uint8_t>(c);
+      combined_[static_cast<size_t>(v)] = static_cast<uint16_t>(c);
     }
     for (int g = 0; g < kGroups; ++g) msbFirst_[static_cast<size_t>(g)] = FirstOf(g).order == BitOrder::MsbFirst;
   }
@@ -340,29 +356,39 @@ class TurboScanner {
     constexpr int64_t kStride = 64;
     const int64_t limit = stream_.limit();
     const uint8_t* bytes = stream_.data();
-    unsigned v0 = 0, v1 = 0, v2 = 0, u0 = 0, u1 = 0, u2 = 0;
-    // Groups 0 and 1 read the most significant bit first, group 2 the least.
+    // Per group, the window's bits (v) and its pulses that are none of the
+    // group's (u).
+    std::array<unsigned, kByteGroups> v{}, u{};
     const auto add = [&](int64_t q) {
       const unsigned c = combined_[q < limit ? bytes[q] : 0];
-      v0 = (v0 << 1 | (c & 1u)) & 0xFF;
-      u0 = (u0 << 1 | (c >> 1 & 1u)) & 0xFF;
-      v1 = (v1 << 1 | (c >> 2 & 1u)) & 0xFF;
-      u1 = (u1 << 1 | (c >> 3 & 1u)) & 0xFF;
-      v2 = v2 >> 1 | (c >> 4 & 1u) << 7;
-      u2 = u2 >> 1 | (c >> 5 & 1u) << 7;
+      for (size_t g = 0; g < kByteGroups; ++g) {
+        const unsigned bit = c >> (2 * g) & 1u;
+        const unsigned unfit = c >> (2 * g + 1) & 1u;
+        if (g < kMsbFirstGroups) {
+          v[g] = (v[g] << 1 | bit) & 0xFF;
+          u[g] = (u[g] << 1 | unfit) & 0xFF;
+        } else {
+          v[g] = v[g] >> 1 | bit << 7;
+          u[g] = u[g] >> 1 | unfit << 7;
+        }
+      }
     };
     const auto windowAt = [&](int64_t q) {
       for (int k = 0; k < 8; ++k) add(q + k);
     };
+    const auto reads = [&](const std::array<std::array<bool, 256>, kGroups>& table) {
+      for (size_t g = 0; g < kByteGroups; ++g) {
+        if (u[g] == 0 && table[g][v[g]]) return true;
+      }
+      return false;
+    };
     for (int64_t sample = from; sample < limit; sample += kStride) {
       windowAt(sample);
-      const bool turned = (u0 == 0 && isTurnedPilot_[0][v0]) || (u1 == 0 && isTurnedPilot_[1][v1]) ||
-                          (u2 == 0 && isTurnedPilot_[2][v2]);
-      if (!turned) continue;
+      if (!reads(isTurnedPilot_)) continue;
       const int64_t first = std::max(from, sample - kStride + 1);
       windowAt(first);
       for (int64_t p = first; p <= sample; ++p) {
-        if ((u0 == 0 && isPilot_[0][v0]) || (u1 == 0 && isPilot_[1][v1]) || (u2 == 0 && isPilot_[2][v2])) return p;
+        if (reads(isPilot_)) return p;
         add(p + 8);
       }
     }
@@ -416,6 +442,8 @@ class TurboScanner {
               (format.bit0 + format.bit1);
     } else if (shortCount > 0) {
       scale = static_cast<double>(shortSum) / shortCount / format.bit0;
+    } else if (longCount > 0) {
+      scale = static_cast<double>(longSum) / longCount / format.bit1;  // a tone of 1 bits
     }
     return scale;
   }
@@ -655,6 +683,10 @@ class TurboScanner {
       case Layout::NovaloadChain:
       case Layout::OceanChain:
         return ReadChain(format.layout, cursor, file, out);
+      case Layout::WildloadChain:
+        return ReadWildload(cursor, file, out);
+      case Layout::BleeploadChain:
+        return ReadBleepload(pilot, file, out);
     }
     int64_t end = cursor.pos();
     if (format.trailerBits > 0 && !cursor.stopped()) {
@@ -662,7 +694,8 @@ class TurboScanner {
       for (int k = 0; k < format.trailerBits && trailer; ++k) {
         const int p = stream_.Pulse(end + static_cast<int64_t>(k) * stream_.step());
         const bool one = p > pilot.bits.threshold;
-        trailer = p >= pilot.bits.low && p <= pilot.bits.high && one == ((format.trailer >> (format.trailerBits - 1 - k) & 1) != 0);
+        const bool expected = (format.trailer >> (format.trailerBits - 1 - k) & 1) != 0;
+        trailer = p >= pilot.bits.low && p <= pilot.bits.high && one == expected;
       }
       if (trailer) end += static_cast<int64_t>(format.trailerBits) * stream_.step();
     }
@@ -853,6 +886,185 @@ class TurboScanner {
     return cursor.pos();
   }
 
+  // Wildload: after the sync, sub-blocks one after another, each: the
+  // address of its last byte, its size, a byte of no meaning here, the data
+  // (the last byte first, down to the first, each XOR the low byte of its
+  // address) and the XOR of the true bytes. An empty sub-block at address 0
+  // ends the file: its bytes, one more byte and 7 pulses belong to it. Each
+  // sub-block is a file, as its loader loads it.
+  int64_t ReadWildload(ByteCursor& cursor, TurboFile& first, std::vector<TurboFile>& out) {
+    const size_t before = out.size();
+    int64_t blockStart = first.start;
+    for (;;) {
+      const auto last = cursor.Word();
+      const auto size = cursor.Word();
+      if (!last || !size) break;
+      if (*last == 0 && *size == 0) {
+        if (out.size() == before) return -1;
+        // The ending block: its fields, then a byte and 7 pulses of no meaning.
+        int64_t end = cursor.pos();
+        const Bits bits = cursor.bits();
+        for (int k = 0; k < 15; ++k, end += stream_.step()) {
+          const int p = stream_.Pulse(end);
+          if (p < bits.low || p > bits.high) break;
+        }
+        out.back().end = ToPosition(end);
+        return end;
+      }
+      // The first byte lands at the sub-block's last address, so the
+      // sub-block starts size - 1 below it.
+      if (*size == 0 || *size > *last + 1u || !cursor.Field()) break;
+      TurboFile file;
+      file.loader = first.loader;
+      file.start = ToPosition(blockStart);
+      file.threshold = first.threshold;
+      file.loadAddress = static_cast<uint16_t>(*last + 1u - *size);
+      file.endAddress = *last + 1u;
+      file.bytes.assign(*size, 0);
+      uint8_t sum = 0;
+      for (uint32_t i = 0; i < *size; ++i) {
+        uint8_t value = 0;
+        bool bad = false;
+        cursor.Next(value, bad);
+        if (bad) ++file.readErrors;
+        const uint32_t address = *last - i;
+        value ^= static_cast<uint8_t>(address & 0xFF);
+        file.bytes[address - file.loadAddress] = value;
+        sum ^= value;
+      }
+      uint8_t check = 0;
+      bool bad = false;
+      cursor.Next(check, bad);
+      if (bad) ++file.readErrors;
+      file.checksum = file.readErrors == 0 && check == sum ? TurboChecksum::Ok : TurboChecksum::Error;
+      file.end = ToPosition(cursor.pos());
+      blockStart = cursor.pos();
+      out.push_back(std::move(file));
+      if (cursor.stopped()) break;
+    }
+    // Cut off, or a sub-block that does not read: the file ends there.
+    if (out.size() == before) return -1;
+    return out.back().end;
+  }
+
+  // Bleepload: a chain of blocks, the first led by a long tone of 1 bits.
+  // Each block has a pilot of a few bytes pb and a sync of pb XOR $FF, pb;
+  // pb is $0F for the first block and named by the block before for the
+  // next. A block (usually after a short pause):
+  //   pb of the next block, block number (from 0), load address, the data
+  //   (64 bytes in block 0, else 256), a count of filler bytes and the
+  //   fillers, the XOR of the data, a start address, one more byte.
+  // The "special" chains, whose first block's first byte is 0, follow one
+  // another without pauses, all with the same pb:
+  //   block number, load address, a byte of no meaning here, a byte equal
+  //   to the load address's high byte + 1 in the last block, a start
+  //   address, 256 bytes of data, their XOR.
+  // Each block is a file, as its loader loads it.
+  int64_t ReadBleepload(const PilotMatch& tone, TurboFile& first, std::vector<TurboFile>& out) {
+    const int step = stream_.step();
+    const Bits& bits = tone.bits;
+    // The first pilot byte starts with its 1 bits, if any, at the tone's end.
+    int64_t zero = tone.after - 8 * static_cast<int64_t>(step);
+    while (zero < stream_.limit() && stream_.Pulse(zero) > bits.threshold) zero += step;
+    int64_t pos = -1;
+    uint8_t pb = 0;
+    for (int lead = 0; lead < 8 && pos < 0; ++lead) {
+      const int64_t at = zero - static_cast<int64_t>(lead) * step;
+      uint8_t value = 0;
+      bool bad = false;
+      if (!stream_.Byte(at, bits, value, bad) || bad || value == 0xFF || value == 0) continue;
+      if (const auto after = BleepSyncAfter(at, value, bits)) {
+        pos = *after;
+        pb = value;
+      }
+    }
+    if (pos < 0) return -1;
+    ByteCursor cursor(stream_, pos, bits);
+    uint8_t peek = 0;
+    if (!cursor.Peek(peek)) return -1;
+    const bool special = peek == 0;
+    const size_t before = out.size();
+    int64_t blockStart = first.start;
+    for (int number = 0;; ++number) {
+      TurboFile file;
+      file.loader = first.loader;
+      file.start = ToPosition(blockStart);
+      file.threshold = first.threshold;
+      std::optional<uint8_t> nextPb = pb;
+      if (!special) nextPb = cursor.Field();
+      const auto block = cursor.Field();
+      const auto load = cursor.Word();
+      if (!nextPb || !block || !load || *block != static_cast<uint8_t>(number)) break;
+      bool last = false;
+      if (special) {
+        const auto ignored = cursor.Field();
+        const auto flag = cursor.Field();
+        if (!ignored || !flag || !cursor.Word()) break;
+        last = *flag == static_cast<uint8_t>((*load >> 8) + 1);
+      }
+      const uint32_t size = !special && number == 0 ? 64 : 256;
+      if (*load + size > 0x10000) break;
+      file.loadAddress = *load;
+      file.endAddress = *load + size;
+      file.bytes.assign(size, 0);
+      uint8_t sum = 0;
+      for (uint8_t& b : file.bytes) {
+        bool bad = false;
+        cursor.Next(b, bad);
+        if (bad) ++file.readErrors;
+        sum ^= b;
+      }
+      if (!special) {
+        uint8_t fillers = 0;
+        bool bad = false;
+        cursor.Next(fillers, bad);
+        if (bad) ++file.readErrors;
+        for (int i = 0; i < fillers && !cursor.stopped(); ++i) cursor.Next(peek, bad);
+      }
+      uint8_t check = 0;
+      bool bad = false;
+      cursor.Next(check, bad);
+      if (bad) ++file.readErrors;
+      if (!special) {
+        cursor.Word();  // where the loader goes on
+        cursor.Field();
+      }
+      if (cursor.stopped()) file.readErrors = std::max(file.readErrors, 1);
+      file.checksum = file.readErrors == 0 && check == sum ? TurboChecksum::Ok : TurboChecksum::Error;
+      file.end = ToPosition(cursor.pos());
+      out.push_back(std::move(file));
+      if (last || cursor.stopped()) break;
+      // The next block's pilot, after a short pause or none.
+      pb = *nextPb;
+      int64_t next = -1;
+      constexpr int64_t kNextBlockSpan = 4096;
+      const int64_t stop = std::min(stream_.limit(), cursor.pos() + kNextBlockSpan * step);
+      for (int64_t p = cursor.pos(); p < stop && next < 0; p += step) {
+        if (const auto after = BleepSyncAfter(p, pb, bits)) {
+          blockStart = p;
+          next = *after;
+        }
+      }
+      if (next < 0) break;
+      cursor.MoveTo(next);
+    }
+    if (out.size() == before) return -1;
+    return out.back().end;
+  }
+
+  // Where a Bleepload block's data begins when its pilot (at least two
+  // bytes `pb`) and sync start at `pos`.
+  std::optional<int64_t> BleepSyncAfter(int64_t pos, uint8_t pb, const Bits& bits) const {
+    const int64_t count = CountRepeats(pos, bits, pb);
+    if (count < 2) return std::nullopt;
+    ByteCursor cursor(stream_, pos + count * stream_.ByteSpan(), bits);
+    if (cursor.Field() != std::optional<uint8_t>(static_cast<uint8_t>(pb ^ 0xFF)) ||
+        cursor.Field() != std::optional<uint8_t>(pb)) {
+      return std::nullopt;
+    }
+    return cursor.pos();
+  }
+
   PulseStream stream_;
   std::vector<Format> formats_;  // the table, after the families that the boot program set up
   // Per group and position within a byte: where the last pilot that gave no
@@ -866,7 +1078,7 @@ class TurboScanner {
   std::array<bool, kGroups> msbFirst_{};
   // Per pulse value, for each repeated-byte group g: bit 2g its bit, bit
   // 2g+1 set when the group's loaders write no such pulse.
-  std::array<uint8_t, 256> combined_{};
+  std::array<uint16_t, 256> combined_{};
   struct Window {
     int64_t at = -1;      // the window's first pulse
     unsigned value = 0;   // its bits as a byte

@@ -96,6 +96,7 @@ TEST(TurboFiles, ComposedFilesReadBack) {
     const char* name;  // expected name; nullptr where the format has none
     TurboChecksum checksum;
     bool pauseAfter;
+    bool special = false;  // Bleepload's special chain
   };
   const Row rows[] = {
       {"Freeload", 0x0800, 700, nullptr, TurboChecksum::Ok, false},
@@ -112,6 +113,9 @@ TEST(TurboFiles, ComposedFilesReadBack) {
       {"Ocean/Imagine", 0xC000, 768, nullptr, TurboChecksum::None, true},
       {"Virgin", 0x0801, 500, nullptr, TurboChecksum::Ok, false},
       {"Hi-Tec", 0x6000, 400, nullptr, TurboChecksum::Ok, true},
+      {"Wildload", 0xA000, 768, nullptr, TurboChecksum::Ok, true},
+      {"Bleepload", 0x4000, 64 + 512, nullptr, TurboChecksum::Ok, true},
+      {"Bleepload", 0x7000, 512, nullptr, TurboChecksum::Ok, true, true},
       {"Freeload", 0xF000, 0x1000, nullptr, TurboChecksum::Ok, true},  // its last byte at $FFFF
   };
   struct Speed {
@@ -134,7 +138,7 @@ TEST(TurboFiles, ComposedFilesReadBack) {
       layouts.push_back(
           composer.AddTurboFile({.family = row.family, .loadAddress = row.load, .data = data.back(),
                                  .name = row.name != nullptr ? std::string(row.name).substr(0, 16) : "",
-                                 .burner = burners[&row < &rows[6] ? 0 : 1]}));
+                                 .burner = burners[&row < &rows[6] ? 0 : 1], .special = row.special}));
       if (row.pauseAfter) composer.AddSilence(100000);
       if (&row == &rows[5]) {
         composer.AddProgram({.name = "MIDDLE", .data = test::ProgramData(100, 2),
@@ -150,19 +154,24 @@ TEST(TurboFiles, ComposedFilesReadBack) {
       const Row& row = rows[i];
       SCOPED_TRACE(row.family);
       const std::string family = row.family;
-      const bool chain = family == "Ocean/Imagine" || family == "Novaload Special";
-      const size_t blocks = chain ? row.size / 256 : 1;
-      for (size_t b = 0; b < blocks; ++b, ++k) {
+      const bool chain = family == "Ocean/Imagine" || family == "Novaload Special" || family == "Wildload" ||
+                         family == "Bleepload";
+      // A chain lists one file per block: 256 bytes, Bleepload's first 64.
+      std::vector<size_t> sizes;
+      for (size_t n = 0; n < row.size; n += sizes.back()) {
+        sizes.push_back(!chain ? row.size : family == "Bleepload" && !row.special && n == 0 ? 64 : 256);
+      }
+      const size_t blocks = sizes.size();
+      for (size_t b = 0, offset = 0; b < blocks; offset += sizes[b], ++b, ++k) {
         ASSERT_LT(k, files.size());
         const TurboFile& f = files[k];
-        const size_t size = chain ? 256 : row.size;
         EXPECT_EQ(f.loader, row.family);
-        EXPECT_EQ(f.loadAddress, row.load + 256 * b);
-        EXPECT_EQ(f.endAddress, row.load + 256 * b + size);
+        EXPECT_EQ(f.loadAddress, row.load + offset);
+        EXPECT_EQ(f.endAddress, row.load + offset + sizes[b]);
         EXPECT_EQ(f.checksum, row.checksum);
         EXPECT_EQ(f.readErrors, 0);
         EXPECT_EQ(f.name, row.name != nullptr && b == 0 ? std::optional<std::string>(row.name) : std::nullopt);
-        EXPECT_TRUE(std::equal(f.bytes.begin(), f.bytes.end(), data[i].begin() + static_cast<ptrdiff_t>(256 * b)));
+        EXPECT_TRUE(std::equal(f.bytes.begin(), f.bytes.end(), data[i].begin() + static_cast<ptrdiff_t>(offset)));
         // A pilot of 0 bits right after another file's tone takes the tone in.
         const bool afterTone = i > 0 && !rows[i - 1].pauseAfter;
         if (b == 0 && afterTone) EXPECT_GE(f.start, layouts[i - 1].dataEnd);
@@ -180,7 +189,8 @@ TEST(TurboFiles, ComposedFilesReadBack) {
 // bytes as read errors, never as good.
 TEST(TurboFiles, DamageIsReported) {
   const char* families[] = {"Freeload", "Ocean New", "US Gold",          "Ace of Aces", "Microload", "Turbotape 250",
-                            "Novaload", "Novaload Special", "Virgin", "Hi-Tec",      "Burner",    "Jetload"};
+                            "Novaload", "Novaload Special", "Virgin", "Hi-Tec",      "Burner",    "Jetload",
+                            "Wildload", "Bleepload"};
   const BurnerSettings burner{false, 0x95, 0x6A};
   std::vector<uint8_t> boot(21, 0);
   for (uint8_t b : test::BurnerHeaderTail(burner)) boot.push_back(b);
@@ -190,10 +200,11 @@ TEST(TurboFiles, DamageIsReported) {
       if (!checked && !cut) continue;
       SCOPED_TRACE(std::string(family) + (cut ? " cut" : " corrupt"));
       TapeComposer composer(0, 1);
-      const auto data = test::ProgramData(512, 9);
-      const auto layout =
-          composer.AddTurboFile({.family = family, .loadAddress = 0x2000, .data = data, .corruptByte = cut ? -1 : 300,
-                                 .burner = burner});
+      // Bleepload's first block holds 64 bytes.
+      const auto data = test::ProgramData(std::string(family) == "Bleepload" ? 576 : 512, 9);
+      const int corrupt = cut ? -1 : static_cast<int>(data.size()) - 212;  // in the last 256-byte block
+      const auto layout = composer.AddTurboFile(
+          {.family = family, .loadAddress = 0x2000, .data = data, .corruptByte = corrupt, .burner = burner});
       auto bytes = composer.FileBytes();
       if (cut) bytes.resize(static_cast<size_t>(layout.dataEnd - 2000));
       TapImage image;

@@ -271,7 +271,7 @@ ComposedTurboLayout TapeComposer::AddTurboFile(const ComposedTurboFile& file) {
       pulse(true);
     } else {
       // Jetload's saver writes just two pilot bytes.
-      const int usual = file.family == "Jetload" ? 2 : 64;
+      const int usual = file.family == "Jetload" ? 2 : file.family == "Wildload" ? 256 : 64;
       for (int i = 0; i < (file.pilot > 0 ? file.pilot : usual); ++i) byte(family.pilotByte);
     }
     for (uint8_t b : family.sync) byte(b);
@@ -279,8 +279,8 @@ ComposedTurboLayout TapeComposer::AddTurboFile(const ComposedTurboFile& file) {
 
   ComposedTurboLayout layout;
   layout.start = size();
-  leadIn();
   const std::string& f = file.family;
+  if (f != "Bleepload") leadIn();
   if (f == "Burner" || f == "Jetload") {
     word(file.loadAddress);
     word(end);
@@ -347,6 +347,67 @@ ComposedTurboLayout TapeComposer::AddTurboFile(const ComposedTurboFile& file) {
         byte(data[n]);
         sum += file.data[n];
       }
+    }
+  } else if (f == "Wildload") {
+    for (size_t first = 0; first < data.size(); first += 256) {
+      const size_t size = std::min<size_t>(256, data.size() - first);
+      const uint32_t last = file.loadAddress + static_cast<uint32_t>(first + size - 1);
+      word(last);
+      word(static_cast<uint32_t>(size));
+      byte(0);
+      uint8_t sum = 0;
+      // Loaded backwards, each byte XOR the low byte of its address.
+      for (size_t i = 0; i < size; ++i) {
+        const size_t n = first + size - 1 - i;
+        byte(static_cast<uint8_t>(data[n] ^ ((last - i) & 0xFF)));
+        sum ^= file.data[n];
+      }
+      byte(sum);
+    }
+    word(0);
+    word(0);
+    byte(0);
+    for (int i = 0; i < 7; ++i) pulse(false);
+  } else if (f == "Bleepload") {
+    // A long tone of 1 bits, then the blocks.
+    for (int i = 0; i < 2000; ++i) pulse(true);
+    uint8_t pb = file.special ? 0x50 : 0x0F;
+    size_t offset = 0;
+    for (int number = 0; offset < data.size(); ++number) {
+      const size_t size = !file.special && number == 0 ? 64 : 256;
+      const uint32_t load = file.loadAddress + static_cast<uint32_t>(offset);
+      const bool last = offset + size >= data.size();
+      if (!file.special && number > 0) AddSilence(20000);
+      for (int i = 0; i < 10; ++i) byte(pb);
+      byte(static_cast<uint8_t>(pb ^ 0xFF));
+      byte(pb);
+      // Each block names the pilot byte of the next.
+      const auto nextPb = static_cast<uint8_t>(pb + 0x11 == 0xFF ? 0x12 : pb + 0x11);
+      if (!file.special) byte(nextPb);
+      byte(static_cast<uint8_t>(number));
+      word(load);
+      if (file.special) {
+        byte(0);
+        byte(last ? static_cast<uint8_t>((load >> 8) + 1) : 0);
+        word(0x0800);
+      }
+      uint8_t sum = 0;
+      for (size_t n = offset; n < offset + size; ++n) {
+        byte(data[n]);
+        sum ^= file.data[n];
+      }
+      if (!file.special) {
+        byte(2);  // filler bytes
+        byte(0xAA);
+        byte(0x55);
+      }
+      byte(sum);
+      if (!file.special) {
+        word(0x0800);
+        byte(0);
+      }
+      if (!file.special) pb = nextPb;
+      offset += size;
     }
   } else if (f == "Novaload Special" || f == "Ocean/Imagine") {
     if (f == "Ocean/Imagine") byte(0xAA);

@@ -65,13 +65,16 @@ struct ComposedLayout {
 struct ComposedTurboFile {
   std::string family;  // a name from TurboFamilies()
   uint16_t loadAddress = 0x0801;
-  // The bytes; a chain family (Novaload Special, Ocean/Imagine) loads them
-  // as 256-byte blocks to consecutive pages, so a multiple of 256 there.
+  // The bytes; a chain family (Novaload Special, Ocean/Imagine, Wildload)
+  // loads them as 256-byte blocks to consecutive pages, so a multiple of 256
+  // there; Bleepload as a 64-byte block and then 256-byte ones (its special
+  // chain: only 256-byte ones).
   std::vector<uint8_t> data;
   std::string name;   // header name where the format has one (16 characters, padded with spaces)
   int pilot = 0;      // pilot bytes, or 0-bit pulses; 0: the saver's usual length
   int corruptByte = -1;  // index of a data byte changed after its checksum was taken
   BurnerSettings burner;  // Burner: as its boot program's header sets them (BurnerHeaderTail)
+  bool special = false;   // Bleepload: a "special" chain
 };
 
 // The bytes after the name of a Burner boot program's header, enciphered as
