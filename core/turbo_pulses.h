@@ -22,9 +22,9 @@ struct Bits {
 
 // The pulses of one unclaimed stretch, read as bits. A zero byte (a pause or
 // an overlong pulse) and the end of the stretch stop every read.
-class PulseStream {
+class TurboPulses {
  public:
-  PulseStream(const TapImage& image, int64_t limit)
+  TurboPulses(const TapImage& image, int64_t limit)
       : bytes_(image.bytes.data()), limit_(limit), step_(image.version == 2 ? 2 : 1),
         pauseLength_(image.version == 0 ? 1 : 4) {}
 

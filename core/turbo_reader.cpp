@@ -144,7 +144,7 @@ Bits NominalBits(const Format& format, double scale = 1.0) {
 // not read.
 class ByteCursor {
  public:
-  ByteCursor(const PulseStream& stream, int64_t pos, const Bits& bits) : stream_(stream), pos_(pos), bits_(bits) {}
+  ByteCursor(const TurboPulses& stream, int64_t pos, const Bits& bits) : stream_(stream), pos_(pos), bits_(bits) {}
 
   int64_t pos() const { return pos_; }
   bool stopped() const { return stopped_; }
@@ -195,7 +195,7 @@ class ByteCursor {
   }
 
  private:
-  const PulseStream& stream_;
+  const TurboPulses& stream_;
   int64_t pos_;
   Bits bits_;
   bool stopped_ = false;
@@ -293,7 +293,7 @@ class TurboScanner {
     return TryBytePilot(group, pos, files, found);
   }
 
-  const PulseStream& stream() const { return stream_; }
+  const TurboPulses& stream() const { return stream_; }
   const std::vector<Format>& formats() const { return formats_; }
 
   // The first position from `pos` on that needs a closer look: where a
@@ -1065,7 +1065,7 @@ class TurboScanner {
     return cursor.pos();
   }
 
-  PulseStream stream_;
+  TurboPulses stream_;
   std::vector<Format> formats_;  // the table, after the families that the boot program set up
   // Per group and position within a byte: where the last pilot that gave no
   // file ended.
@@ -1089,7 +1089,7 @@ class TurboScanner {
 
 // The trailing tone after a file (pulses below its threshold, as its saver
 // wrote them) belongs to it, up to `limit`.
-int64_t ExtendOverTone(const PulseStream& stream, int64_t end, int64_t limit, int threshold) {
+int64_t ExtendOverTone(const TurboPulses& stream, int64_t end, int64_t limit, int threshold) {
   while (end < limit) {
     const int p = stream.Pulse(end);
     if (p == 0 || p > threshold) break;
@@ -1183,7 +1183,7 @@ std::vector<TurboFile> FindTurboFiles(const TapImage& image, std::vector<TapeStr
   // other families are not looked for inside one.
   std::vector<TurboFile> visiload;
   for (const TapeStretch& free : Unclaimed(claimed, kTapHeaderSize, fileEnd)) {
-    const PulseStream stream(image, free.end);
+    const TurboPulses stream(image, free.end);
     for (auto& f : ReadVisiloadChains(stream, free.start)) visiload.push_back(std::move(f));
   }
   if (!visiload.empty()) {
@@ -1204,7 +1204,7 @@ std::vector<TurboFile> FindTurboFiles(const TapImage& image, std::vector<TapeStr
     }
     const int64_t limit = next < claimed.size() ? std::min(claimed[next].start, fileEnd) : fileEnd;
     TurboScanner scanner(image, limit, burnerAt(from));
-    const PulseStream& stream = scanner.stream();
+    const TurboPulses& stream = scanner.stream();
     std::array<int64_t, kGroups> cursors;
     cursors.fill(from);
     int64_t pos = from;

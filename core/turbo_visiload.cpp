@@ -37,7 +37,7 @@ constexpr uint8_t kMsbFirstMark = 0x26;
 
 class ChainReader {
  public:
-  explicit ChainReader(const PulseStream& stream) : stream_(stream) {}
+  explicit ChainReader(const TurboPulses& stream) : stream_(stream) {}
 
   // One byte from `pos` (moved past it): false once the pulses stop. `bad`
   // tells that an extra bit was no 1 or a pulse was none of the loader's.
@@ -282,7 +282,7 @@ class ChainReader {
     return true;
   }
 
-  const PulseStream& stream_;
+  const TurboPulses& stream_;
 };
 
 }  // namespace
@@ -291,7 +291,7 @@ TurboFamily VisiloadFamily() {
   return {kVisiloadName, 0x35, 0x25, 0x48, true, false, 0x00, {kSync}};
 }
 
-std::vector<TurboFile> ReadVisiloadChains(const PulseStream& stream, int64_t from) {
+std::vector<TurboFile> ReadVisiloadChains(const TurboPulses& stream, int64_t from) {
   std::vector<TurboFile> files;
   ChainReader reader(stream);
   for (int64_t pos = from; pos < stream.limit();) {

@@ -23,7 +23,7 @@
 
 namespace rw {
 
-class PulseStream;
+class TurboPulses;
 
 inline constexpr const char* kVisiloadName = "Visiload";
 
@@ -33,6 +33,6 @@ TurboFamily VisiloadFamily();
 
 // Every Visiload block from `from` to the end of `stream`, in tape order, one
 // file per block as the loader loads them.
-std::vector<TurboFile> ReadVisiloadChains(const PulseStream& stream, int64_t from);
+std::vector<TurboFile> ReadVisiloadChains(const TurboPulses& stream, int64_t from);
 
 }  // namespace rw

@@ -5,10 +5,13 @@
 # build-fuzz/findings/.
 #   FUZZ_SECONDS  seconds per target (default 60)
 #   FUZZ_TARGETS  the targets to run (default all)
+#   FUZZ_SEED     libFuzzer's random seed (default 1)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 seconds=${FUZZ_SECONDS:-60}
+# One seed, so that a finding in CI comes back the same on a developer's machine.
+seed=${FUZZ_SEED:-1}
 targets=${FUZZ_TARGETS:-"fuzz_tape_parse fuzz_rename fuzz_duration fuzz_ini"}
 build=${FUZZ_BUILD:-build-fuzz}
 
@@ -48,7 +51,7 @@ for target in $targets; do
   seeds=("$corpus/$target")
   [ -d "fuzz/regressions/$target" ] && seeds+=("fuzz/regressions/$target")
   echo "== $target: ${seconds}s"
-  if ! "$build/fuzz/$target" -max_total_time="$seconds" -max_len="$max_len" -timeout=20 \
+  if ! "$build/fuzz/$target" -seed="$seed" -max_total_time="$seconds" -max_len="$max_len" -timeout=20 \
       -artifact_prefix="$findings/$target-" -print_final_stats=1 "${seeds[@]}" \
       >"$build/$target.log" 2>&1; then
     echo "FINDING in $target (input in $findings, log $build/$target.log):"
