@@ -630,27 +630,38 @@ class TurboScanner {
   // timing closely.
   void FindSyncOnly(int64_t from, std::vector<TurboFile>& files) {
     const int step = stream_.step();
+    const int64_t limit = stream_.limit();
     for (const Format& format : formats_) {
       if (format.pilot != PilotKind::SyncOnly) continue;
       const Bits nominal = NominalBits(format);
       const int zeroLow = static_cast<int>(format.bit0 * format.minScale);
-      int64_t run = 0;  // 0 bits right before q
-      for (int64_t q = from; q < stream_.limit(); q += step) {
+      const auto isZero = [&](int64_t q) {
         const int p = stream_.Pulse(q);
-        if (p >= zeroLow && p <= nominal.threshold) {
-          ++run;
+        return p >= zeroLow && p <= nominal.threshold;
+      };
+      // A run of minPilot 0 bits holds the pulse minPilot - 1 after its
+      // start: one look that far ahead rules out every run starting before
+      // it, or finds the run around it.
+      const int64_t reach = static_cast<int64_t>(format.minPilot - 1) * step;
+      int64_t q = from;
+      while (q + reach < limit) {
+        const int64_t ahead = q + reach;
+        if (!isZero(ahead)) {
+          q = ahead + step;
           continue;
         }
-        if (p > nominal.threshold && run >= format.minPilot) {
-          const int64_t end = TrySyncAt(format, q - run * step, q, files);
-          if (end > q) {
-            q = end - step;
-            run = 0;
+        int64_t start = ahead;
+        while (start > q && isZero(start - step)) start -= step;
+        int64_t end = ahead + step;
+        while (end < limit && isZero(end)) end += step;
+        if ((end - start) / step >= format.minPilot) {
+          const int64_t after = TrySyncAt(format, start, end, files);
+          if (after > end) {
+            q = after;
             continue;
           }
         }
-        run = 0;
-        if (p == 0 && stream_.IsPause(q)) q += stream_.pauseLength() - step;
+        q = stream_.IsPause(end) ? end + stream_.pauseLength() : end + step;
       }
     }
   }
