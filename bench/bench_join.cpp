@@ -22,7 +22,7 @@
 #include "bench/bench_support.h"
 #include "core/safe_file.h"
 #include "platform/posix_storage_sync.h"
-#include "platform/messages.h"
+#include "core/ports/messages.h"
 
 namespace {
 namespace fs = std::filesystem;

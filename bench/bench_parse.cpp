@@ -30,7 +30,6 @@
 #include "core/data_block.h"
 #include "core/pulse_timing.h"
 #include "core/tap_image.h"
-#include "platform/messages.h"
 #include "split/section_parse.h"
 #include "support/tape_composer.h"
 
@@ -133,8 +132,7 @@ rw::TapImage JoinedRealTapes(const std::vector<std::string>& folders, size_t tar
     file.insert(file.end(), next.begin(), next.end());
     file.insert(file.end(), pause.begin(), pause.end());
   }
-  rw::RecordedMessages messages;
-  rw::LoadTapImageFromBytes("joined.tap", std::move(file), image, messages);
+  (void)rw::LoadTapImageFromBytes("joined.tap", std::move(file), image);
   return image;
 }
 

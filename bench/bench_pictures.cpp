@@ -19,7 +19,6 @@
 #include "core/data_block.h"
 #include "core/pulse_timing.h"
 #include "core/tape_coverage.h"
-#include "platform/messages.h"
 #include "split/program_data.h"
 #include "split/pulse_histogram.h"
 #include "split/section_parse.h"
@@ -28,11 +27,6 @@
 #include "split/turbo_listing.h"
 
 namespace {
-
-class QuietMessages : public rw::Messages {
- public:
-  rw::MessageAnswer Show(const rw::Message&) override { return rw::MessageAnswer::Ok; }
-};
 
 // CPU time of this process: on a shared machine the fair measure, as it
 // does not count time spent waiting for a core.
@@ -61,9 +55,8 @@ std::vector<uint8_t> RealPulses() {
   for (const char* name : {"turbo/ikplus_freeload.tap", "turbo/rambo_ocean.tap", "turbo/openroms_turbotape250.tap",
                            "turbo/zaxxon_novaload.tap", "turbo/adp_cozumel1_visiload.tap", "real/bender.tap",
                            "real/salmon.tap", "real/print_h.tap", "real/fileabcdef.tap"}) {
-    QuietMessages messages;
     rw::TapImage image;
-    if (!rw::LoadTapImage(shared + "/" + name, image, messages) || image.machine != 0 || image.version != 1) continue;
+    if (!rw::LoadTapImage(shared + "/" + name, image) || image.machine != 0 || image.version != 1) continue;
     pulses.insert(pulses.end(), image.bytes.begin() + rw::kTapHeaderSize, image.bytes.end() - 1);
     pulses.insert(pulses.end(), {0, 0x00, 0x00, 0x10});  // about a second's pause
   }

@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "bench/bench_support.h"
-#include "platform/messages.h"
-#include "platform/remembered_paths.h"
+#include "core/ports/messages.h"
+#include "core/ports/remembered_paths.h"
 #include "split/program_list.h"
 #include "support/tape_composer.h"
 

@@ -5,7 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "platform/messages.h"
+#include "core/ports/messages.h"
 #include "platform/native_path.h"
 
 namespace rw::cli {

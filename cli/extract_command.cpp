@@ -10,7 +10,7 @@
 #include "cli/program_selection.h"
 #include "core/utilities.h"
 #include "platform/locale.h"
-#include "platform/remembered_paths.h"
+#include "core/ports/remembered_paths.h"
 #include "split/program_data.h"
 #include "split/program_list.h"
 #include "split/turbo_listing.h"

@@ -11,7 +11,7 @@
 #include "cli/cli_support.h"
 #include "cli/commands.h"
 #include "platform/locale.h"
-#include "platform/remembered_paths.h"
+#include "core/ports/remembered_paths.h"
 #include "core/pulse_timing.h"
 #include "core/utilities.h"
 #include "split/program_data.h"

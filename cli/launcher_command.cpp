@@ -16,7 +16,7 @@
 #include "launcher/launcher_input.h"
 #include "platform/locale.h"
 #include "platform/qt_tool_runner.h"
-#include "platform/remembered_paths.h"
+#include "core/ports/remembered_paths.h"
 #include "split/program_list.h"
 
 namespace rw::cli {

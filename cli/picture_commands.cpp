@@ -12,7 +12,7 @@
 #include "core/utilities.h"
 #include "platform/locale.h"
 #include "platform/picture_painter.h"
-#include "platform/remembered_paths.h"
+#include "core/ports/remembered_paths.h"
 #include "split/program_list.h"
 #include "split/tape_pictures.h"
 #include "split/tape_survey.h"

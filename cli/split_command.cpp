@@ -6,7 +6,7 @@
 #include "cli/commands.h"
 #include "cli/program_selection.h"
 #include "platform/locale.h"
-#include "platform/remembered_paths.h"
+#include "core/ports/remembered_paths.h"
 
 namespace rw::cli {
 

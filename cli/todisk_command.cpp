@@ -12,7 +12,7 @@
 #include "launcher/staged_disk_image.h"
 #include "platform/locale.h"
 #include "platform/qt_tool_runner.h"
-#include "platform/remembered_paths.h"
+#include "core/ports/remembered_paths.h"
 #include "split/program_list.h"
 
 namespace rw::cli {

@@ -96,32 +96,6 @@ bool IsHexDigits(const std::string& text, size_t from, size_t count) {
 }  // namespace
 
 void SetStorageSync(StorageSync* sync) { installedSync = sync; }
-StorageSync* InstalledStorageSync() { return installedSync; }
-
-bool SyncWrittenFile(const std::string& path, std::string& error) {
-  if (installedSync == nullptr) return true;
-  // Never a blocking open: a pipe put in the file's place is no file to sync.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) {
-    error = Describe(errno);
-    return false;
-  }
-  struct stat status {};
-  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-    error = S_ISREG(status.st_mode) ? Describe(errno) : "Not a regular file";
-    ::close(fd);
-    return false;
-  }
-  std::FILE* file = ::fdopen(fd, "rb");
-  if (file == nullptr) {
-    error = Describe(errno);
-    ::close(fd);
-    return false;
-  }
-  const bool synced = installedSync->SyncFile(file, error);
-  std::fclose(file);
-  return synced && installedSync->SyncFolder(FolderOf(path), error);
-}
 
 bool SyncFolderContents(const std::string& folder, std::string& error) {
   return installedSync == nullptr || installedSync->SyncAllIn(folder.empty() ? "." : folder, error);

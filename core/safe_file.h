@@ -28,18 +28,14 @@
 #include <string>
 
 #include "core/partial_files.h"
-#include "platform/storage_sync.h"
+#include "core/ports/storage_sync.h"
 
 namespace rw {
 
 // The process's way of syncing (nullptr: none, the default). Set once at
 // start, before any file is written.
 void SetStorageSync(StorageSync* sync);
-StorageSync* InstalledStorageSync();
 
-// Syncs a file written by someone else (an external tool) and its folder
-// entry; true at once without an installed StorageSync.
-bool SyncWrittenFile(const std::string& path, std::string& error);
 // One sync of everything written into `folder`, for callers that write many
 // files with deferred syncs (see SafeFileWriter::DeferSync).
 bool SyncFolderContents(const std::string& folder, std::string& error);

@@ -12,55 +12,47 @@
 #include <system_error>
 
 #include "core/file_open.h"
-#include "platform/messages.h"
 
 namespace rw {
 namespace {
 
-const char* const kLoadTitle = "Error!";
-
-bool Refuse(Messages& messages, const std::string& text) {
-  messages.Critical(kLoadTitle, text);
-  return false;
-}
+Outcome Refuse(const std::string& text) { return Outcome::Failure(FailureKind::Refused, text); }
 
 // The header checks, in the order that names only the first fault. `header`
 // holds at least kTapHeaderSize bytes.
-bool HeaderAccepted(const std::string& path, const uint8_t* header, Messages& messages) {
+Outcome HeaderAccepted(const std::string& path, const uint8_t* header) {
   const std::string_view signature(reinterpret_cast<const char*>(header), 12);
   const uint8_t version = header[12];
   const uint8_t machine = header[13];
   const uint8_t video = header[14];
-  if (signature.substr(3) != "-TAPE-RAW") return Refuse(messages, path + " Is not a valid TAP file");
+  if (signature.substr(3) != "-TAPE-RAW") return Refuse(path + " Is not a valid TAP file");
   if (version > 2) {
-    return Refuse(messages, path + " Is in a TAP format (V" + std::to_string(version) + ") that is not supported");
+    return Refuse(path + " Is in a TAP format (V" + std::to_string(version) + ") that is not supported");
   }
   if (video > 1) {
-    return Refuse(messages,
-                  path + " TAP file has a video format (" + std::to_string(video) + ") that is not supported");
+    return Refuse(path + " TAP file has a video format (" + std::to_string(video) + ") that is not supported");
   }
   if (machine > 2) {
-    return Refuse(messages, path + " TAP file is for a Commodore Machine (" + std::to_string(machine) +
-                                ") that is not supported");
+    return Refuse(path + " TAP file is for a Commodore Machine (" + std::to_string(machine) +
+                  ") that is not supported");
   }
-  return true;
+  return Outcome::Success();
 }
 
-bool RefuseTooLarge(const std::string& path, Messages& messages) {
-  return Refuse(messages, "Error while loading file " + path + " : " + std::strerror(EFBIG));
+Outcome RefuseTooLarge(const std::string& path) {
+  return Outcome::Failure(FailureKind::SystemError, "Error while loading file " + path + " : " + std::strerror(EFBIG));
 }
 
 }  // namespace
 
-bool LoadTapImageFromBytes(const std::string& path, std::vector<uint8_t> fileBytes, TapImage& image,
-                           Messages& messages) {
+Outcome LoadTapImageFromBytes(const std::string& path, std::vector<uint8_t> fileBytes, TapImage& image) {
   // A file shorter than the header cannot be a tape image; reading its
   // missing header fields would mean reading past the end of the file.
   if (fileBytes.size() < static_cast<size_t>(kTapHeaderSize)) {
-    return Refuse(messages, path + " Is not a valid TAP file");
+    return Refuse(path + " Is not a valid TAP file");
   }
-  if (!HeaderAccepted(path, fileBytes.data(), messages)) return false;
-  if (fileBytes.size() > static_cast<size_t>(kMaxTapFileSize)) return RefuseTooLarge(path, messages);
+  if (Outcome header = HeaderAccepted(path, fileBytes.data()); !header) return header;
+  if (fileBytes.size() > static_cast<size_t>(kMaxTapFileSize)) return RefuseTooLarge(path);
 
   image.signature.assign(reinterpret_cast<const char*>(fileBytes.data()), 12);
   image.version = fileBytes[12];
@@ -71,16 +63,12 @@ bool LoadTapImageFromBytes(const std::string& path, std::vector<uint8_t> fileByt
                      static_cast<uint32_t>(fileBytes[18]) << 16 | static_cast<uint32_t>(fileBytes[19]) << 24;
   fileBytes.push_back(0);
   image.bytes = std::move(fileBytes);
-  return true;
+  return Outcome::Success();
 }
 
-bool LoadTapImage(const std::string& path, TapImage& image, Messages& messages) {
-  return LoadTapImage(path, image, messages, kMaxTapFileSize);
-}
-
-bool LoadTapImage(const std::string& path, TapImage& image, Messages& messages, int64_t sizeLimit) {
+Outcome LoadTapImage(const std::string& path, TapImage& image, int64_t sizeLimit) {
   const auto fail = [&](int error) {
-    return Refuse(messages, "Error while loading file " + path + " : " + std::strerror(error));
+    return Outcome::Failure(FailureKind::SystemError, "Error while loading file " + path + " : " + std::strerror(error));
   };
   // Never a blocking open, and nothing but a regular file: a pipe or a
   // device (put in the file's place even after a scan found it) is refused
@@ -88,7 +76,7 @@ bool LoadTapImage(const std::string& path, TapImage& image, Messages& messages, 
   std::string openError;
   int64_t size = 0;
   const int fd = OpenRegularFileForReading(path, openError, &size);
-  if (fd < 0) return Refuse(messages, "Error while loading file " + path + " : " + openError);
+  if (fd < 0) return Outcome::Failure(FailureKind::SystemError, "Error while loading file " + path + " : " + openError);
   std::FILE* file = ::fdopen(fd, "rb");
   if (file == nullptr) {
     const int error = errno;
@@ -106,13 +94,13 @@ bool LoadTapImage(const std::string& path, TapImage& image, Messages& messages, 
   errno = 0;
   const size_t headerRead = std::fread(data.data(), 1, data.size(), file);
   if (std::ferror(file) != 0) return fail(errno != 0 ? errno : EIO);
-  if (headerRead < data.size()) return Refuse(messages, path + " Is not a valid TAP file");
-  if (!HeaderAccepted(path, data.data(), messages)) return false;
+  if (headerRead < data.size()) return Refuse(path + " Is not a valid TAP file");
+  if (Outcome header = HeaderAccepted(path, data.data()); !header) return header;
 
   // Refused from its size (of the file that was opened); the size also lets
   // a large image be held once, without regrowth copies. It is read in
   // chunks up to the limit all the same, should it grow meanwhile.
-  if (size > sizeLimit) return RefuseTooLarge(path, messages);
+  if (size > sizeLimit) return RefuseTooLarge(path);
   try {
     data.reserve(static_cast<size_t>(size) + 1);
   } catch (const std::bad_alloc&) {
@@ -123,7 +111,7 @@ bool LoadTapImage(const std::string& path, TapImage& image, Messages& messages, 
     for (;;) {
       errno = 0;
       const size_t got = std::fread(buffer, 1, sizeof buffer, file);
-      if (static_cast<int64_t>(data.size() + got) > sizeLimit) return RefuseTooLarge(path, messages);
+      if (static_cast<int64_t>(data.size() + got) > sizeLimit) return RefuseTooLarge(path);
       data.insert(data.end(), buffer, buffer + got);
       if (got < sizeof buffer) break;
     }
@@ -131,7 +119,7 @@ bool LoadTapImage(const std::string& path, TapImage& image, Messages& messages, 
     return fail(ENOMEM);
   }
   if (std::ferror(file) != 0) return fail(errno != 0 ? errno : EIO);
-  return LoadTapImageFromBytes(path, std::move(data), image, messages);
+  return LoadTapImageFromBytes(path, std::move(data), image);
 }
 
 }  // namespace rw

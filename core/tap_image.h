@@ -15,9 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "core/outcome.h"
+
 namespace rw {
 
-class Messages;
 
 inline constexpr int32_t kTapHeaderSize = 20;
 
@@ -43,19 +44,17 @@ struct TapImage {
 // `bytes` holds one element more than the file.
 inline constexpr int64_t kMaxTapFileSize = INT32_MAX - 1;
 
-// Reads and validates the file at `path` into `image`. On failure shows exactly
-// one message (title "Error!") and returns false; `image` is then left as it was.
-// Only a regular file is read: a named pipe or a device is refused without
-// being opened, and without blocking should one be put in the file's place
-// (core/file_open.h). The 20-byte header is checked before anything else is
-// read; a file larger than `sizeLimit` is refused from its size, so a
-// refused file costs little.
-bool LoadTapImage(const std::string& path, TapImage& image, Messages& messages);
-bool LoadTapImage(const std::string& path, TapImage& image, Messages& messages, int64_t sizeLimit);
+// Reads and validates the file at `path` into `image`. On failure `image` is
+// left as it was and the outcome says why, in the words the user reads
+// (a file that is no tape image is Refused). Only a regular file is read: a
+// named pipe or a device is refused without being opened, and without
+// blocking should one be put in the file's place (core/file_open.h). The
+// 20-byte header is checked before anything else is read; a file larger than
+// `sizeLimit` is refused from its size, so a refused file costs little.
+Outcome LoadTapImage(const std::string& path, TapImage& image, int64_t sizeLimit = kMaxTapFileSize);
 
-// The same checks on bytes already in memory; `path` is used only in messages.
-bool LoadTapImageFromBytes(const std::string& path, std::vector<uint8_t> fileBytes, TapImage& image,
-                           Messages& messages);
+// The same checks on bytes already in memory; `path` is used only in the text.
+Outcome LoadTapImageFromBytes(const std::string& path, std::vector<uint8_t> fileBytes, TapImage& image);
 
 }  // namespace rw
 

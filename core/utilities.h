@@ -23,10 +23,6 @@ std::vector<std::string> SplitSemicolons(std::string_view list);
 // Upper-case hex of `value`, at least one digit, padded with "0" to `width`
 // on the left and never cut ("000014", "1000000").
 std::string HexPad(uint64_t value, int width);
-// The pieces of a ";"-separated list, kept as they are (no trimming):
-// "a;;b" gives "a", "", "b".
-std::vector<std::string> SplitSemicolons(std::string_view list);
-
 // Upper-case hex of `value` without padding ("0", "801").
 std::string HexDigits(uint64_t value);
 
@@ -68,8 +64,5 @@ class TemporaryFiles {
   std::vector<std::string> paths_;
   std::vector<std::unique_ptr<PartialFileGuard>> guards_;
 };
-
-// Linux has no legacy system to warn about.
-inline bool IsLegacyWindows() { return false; }
 
 }  // namespace rw

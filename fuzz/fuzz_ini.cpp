@@ -6,7 +6,6 @@
 #include <QString>
 
 #include "fuzz/fuzz_support.h"
-#include "settings/ini_file.h"
 #include "settings/ini_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -16,17 +15,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!expected.isEmpty() && !expected.endsWith('\n')) expected += '\n';
   FUZZ_CHECK(text.Bytes() == expected);
 
-  const QStringList sections = text.SectionNames();
-  for (const QString& section : sections) {
-    for (const QString& key : text.Keys(section)) FUZZ_CHECK(text.Find(section, key).has_value());
-  }
-  (void)text.Keys(QString());
   (void)text.Find(QString(), QStringLiteral("key"));
 
   // An edit named by the content itself: pieces of the first line's bytes
   // (cut as bytes, so that no piece holds half a UTF-16 surrogate pair).
   const QByteArray firstBytes = bytes.left(bytes.indexOf('\n') < 0 ? 64 : bytes.indexOf('\n'));
-  const QString firstLine = QString::fromUtf8(firstBytes);
   const QString section = QString::fromUtf8(firstBytes.left(8));
   const QString key = QString::fromUtf8(firstBytes.mid(8, 8));
   const QString value = QString::fromUtf8(firstBytes.mid(16));
@@ -40,9 +33,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } else {
     FUZZ_CHECK(edited.Bytes() == text.Bytes());
   }
-  for (const QString& name : edited.SectionNames()) edited.RemoveSection(name);
-  FUZZ_CHECK(edited.SectionNames().isEmpty());
-
-  (void)rw::cInifile::CLngDefault(firstLine, 7);
   return 0;
 }

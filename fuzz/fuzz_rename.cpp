@@ -13,7 +13,6 @@
 #include "core/rom_decoder.h"
 #include "core/tap_writer.h"
 #include "fuzz/fuzz_support.h"
-#include "platform/messages.h"
 #include "split/section_parse.h"
 
 namespace {
@@ -52,10 +51,10 @@ void CheckCopy(rw::RomDecoder& decoder, const rw::TapeSection& found, int64_t bl
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < kNameLength) return 0;
   const std::string name(reinterpret_cast<const char*>(data), kNameLength);
-  rw::RecordedMessages messages;
   rw::TapImage original;
-  FUZZ_CHECK(rw::LoadTapImageFromBytes("fuzz.tap", rw::fuzz::MendedTapFile(data + kNameLength, size - kNameLength),
-                                       original, messages));
+  FUZZ_CHECK(
+      rw::LoadTapImageFromBytes("fuzz.tap", rw::fuzz::MendedTapFile(data + kNameLength, size - kNameLength), original)
+          .ok());
   const auto rows = rw::ParsePrograms(original, rw::SelectClock(original.machine, original.video));
   for (const auto& row : rows) {
     // Copies that read as whole blocks before the rename must do so after it.

@@ -9,7 +9,7 @@
 #include "core/tap_image.h"
 #include "core/utilities.h"
 #include "join/natural_order.h"
-#include "platform/messages.h"
+#include "core/ports/messages.h"
 
 namespace rw {
 namespace fs = std::filesystem;
@@ -62,7 +62,10 @@ const std::string& Compilation::signature() const {
 
 bool Compilation::AddTapFile(const std::string& path) {
   TapImage image;
-  if (!LoadTapImage(path, image, messages_)) return false;
+  if (const Outcome outcome = LoadTapImage(path, image); !outcome) {
+    ShowFailure(outcome, messages_);
+    return false;
+  }
 
   const std::string prefix = "File " + path + " Cannot be added since ";
   // A version-0 image has no long-pulse record: a pause written into it

@@ -18,7 +18,7 @@
 #include "core/safe_file.h"
 #include "core/tap_image.h"
 #include "join/compilation.h"
-#include "platform/messages.h"
+#include "core/ports/messages.h"
 
 namespace rw {
 namespace fs = std::filesystem;

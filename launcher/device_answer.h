@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/messages.h"
+#include "core/ports/messages.h"
 
 namespace rw {
 

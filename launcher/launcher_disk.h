@@ -10,8 +10,8 @@
 
 #include "launcher/launcher_dialogs.h"
 #include "launcher/target_systems.h"
-#include "platform/messages.h"
-#include "platform/tool_runner.h"
+#include "core/ports/messages.h"
+#include "core/ports/tool_runner.h"
 
 namespace rw {
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/messages.h"
-#include "platform/tool_runner.h"
+#include "core/ports/messages.h"
+#include "core/ports/tool_runner.h"
 #include "split/program_list.h"
 
 namespace rw {

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "core/safe_file.h"
-#include "platform/tool_runner.h"
+#include "core/ports/tool_runner.h"
 
 namespace rw {
 

@@ -1,7 +1,7 @@
 #pragma once
 // StorageSync through fsync and syncfs.
 
-#include "platform/storage_sync.h"
+#include "core/ports/storage_sync.h"
 
 namespace rw {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/tool_runner.h"
+#include "core/ports/tool_runner.h"
 
 namespace rw {
 

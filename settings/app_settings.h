@@ -7,7 +7,7 @@
 #include <QString>
 #include <cstdint>
 
-#include "platform/remembered_paths.h"
+#include "core/ports/remembered_paths.h"
 #include "settings/ini_file.h"
 
 namespace rw {

@@ -6,9 +6,8 @@
 // A write that changes nothing (deleting what is not there) leaves the file,
 // or its absence, alone.
 //
-// Failures are not shown to the user: a failed write, delete or position
-// operation leaves 0 in LastReturnCode, so Success is false, and LastError
-// holds the system's description.
+// Failures are not shown to the user: after a failed write or delete,
+// Success is false and LastError holds the system's description.
 //
 // The file is only ever the user's own settings file: it is read only when
 // it is a regular file (a named pipe or a device is ignored, never opened in
@@ -19,11 +18,8 @@
 
 #include <QString>
 #include <QStringList>
-#include <cstdint>
 #include <functional>
 #include <optional>
-
-class QWidget;
 
 namespace rw {
 
@@ -32,52 +28,26 @@ class IniText;
 class cInifile {
  public:
   cInifile() = default;
-  explicit cInifile(const QString& sPath) : path_(sPath) {}
-  virtual ~cInifile() = default;
+  explicit cInifile(const QString& path) : path_(path) {}
 
   const QString& Path() const { return path_; }
-  void SetPath(const QString& sPath) { path_ = sPath; }
   const QString& Section() const { return section_; }
-  void SetSection(const QString& sSection) { section_ = sSection; }
+  void SetSection(const QString& section) { section_ = section; }
   const QString& Key() const { return key_; }
-  void SetKey(const QString& sKey) { key_ = sKey; }
+  void SetKey(const QString& key) { key_ = key; }
   const QString& Default() const { return default_; }
-  void SetDefault(const QString& sDefault) { default_ = sDefault; }
+  void SetDefault(const QString& fallback) { default_ = fallback; }
 
   // The current key's value, whatever its length; Default when the file,
   // the section or the key is missing. An empty value is returned as such.
   QString Value() const;
   // Removes every NUL from the caller's text, then stores it.
-  void SetValue(QString& sValue);
-  void SetValue(const QString& sValue);
+  void SetValue(QString& value);
+  void SetValue(const QString& value);
 
   void DeleteKey();
-  void DeleteSection();
 
-  // The current section's key names, each followed by a NUL.
-  QString INISection() const;
-  // Replaces the current section's content with the "key=value" entries of
-  // `sEntries`, each followed by a NUL; an empty text removes the section.
-  void SetINISection(const QString& sEntries);
-  // The file's section names, each followed by a NUL.
-  QString Sections() const;
-
-  void EnumerateCurrentSection(QStringList& sKey, int32_t& iCount) const;
-  void EnumerateAllSections(QStringList& sSections, int32_t& iCount) const;
-
-  // Window geometry in twips (15 per pixel) under the current section, keys
-  // "Maximised", "Left", "Top", "Width" and "Height".
-  void SaveFormPosition(QWidget& frmThis);
-  // Restores what SaveFormPosition stored, at least lMinWidth by lMinHeight,
-  // kept on the window's screen with a margin of four pixels.
-  void LoadFormPosition(QWidget& frmThis, int32_t lMinWidth, int32_t lMinHeight);
-
-  // `sString` as a whole number (a fraction rounds half to even), or lDefault
-  // when it is not a number or does not fit 32 bits.
-  static int32_t CLngDefault(const QString& sString, int32_t lDefault = 0);
-
-  int32_t LastReturnCode() const { return lastReturnCode_; }
-  bool Success() const { return lastReturnCode_ != 0; }
+  bool Success() const { return ok_; }
   const QString& LastError() const { return lastError_; }
 
  private:
@@ -96,7 +66,7 @@ class cInifile {
   QString key_;
   QString section_;
   QString default_;
-  int32_t lastReturnCode_ = 0;
+  bool ok_ = false;
   QString lastError_;
 };
 

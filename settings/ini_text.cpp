@@ -108,26 +108,6 @@ std::optional<QString> IniText::Find(const QString& section, const QString& key)
   return std::nullopt;
 }
 
-QStringList IniText::Keys(const QString& section) const {
-  QStringList keys;
-  for (const auto& [begin, end] : Bodies(section)) {
-    for (size_t i = begin; i < end; ++i) {
-      if (lines_[i].kind == Line::Kind::Entry && !keys.contains(lines_[i].name, Qt::CaseInsensitive)) {
-        keys.append(lines_[i].name);
-      }
-    }
-  }
-  return keys;
-}
-
-QStringList IniText::SectionNames() const {
-  QStringList names;
-  for (const Line& line : lines_) {
-    if (line.kind == Line::Kind::Section && !names.contains(line.name, Qt::CaseInsensitive)) names.append(line.name);
-  }
-  return names;
-}
-
 bool IniText::IsValidSectionName(const QString& section) {
   return !HasLineBreak(section) && !section.contains(u']') && TrimBlanks(section) == section;
 }
@@ -185,15 +165,6 @@ bool IniText::RemoveKey(const QString& section, const QString& key) {
     }
   }
   return removed;
-}
-
-bool IniText::RemoveSection(const QString& section) {
-  const auto bodies = Bodies(section);
-  for (auto body = bodies.rbegin(); body != bodies.rend(); ++body) {
-    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(body->first - 1),
-                 lines_.begin() + static_cast<std::ptrdiff_t>(body->second));
-  }
-  return !bodies.empty();
 }
 
 }  // namespace rw

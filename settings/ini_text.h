@@ -29,16 +29,12 @@ class IniText {
 
   // The value of `key` in the first section of that name that holds it.
   std::optional<QString> Find(const QString& section, const QString& key) const;
-  // Key names of every section called `section`, each once, in file order.
-  QStringList Keys(const QString& section) const;
-  QStringList SectionNames() const;
 
   // Each returns false, changing nothing, when the name or value cannot be
   // written as one INI line (a line break, or a key holding "=").
   bool Set(const QString& section, const QString& key, const QString& value);
   // True when something was removed.
   bool RemoveKey(const QString& section, const QString& key);
-  bool RemoveSection(const QString& section);
 
   static bool IsValidSectionName(const QString& section);
   static bool IsValidKeyName(const QString& key);

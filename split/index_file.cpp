@@ -5,7 +5,7 @@
 #include "core/commodore_names.h"
 #include "core/safe_file.h"
 #include "core/utilities.h"
-#include "platform/messages.h"
+#include "core/ports/messages.h"
 #include "split/program_groups.h"
 
 namespace rw {

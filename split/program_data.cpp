@@ -3,7 +3,7 @@
 #include "core/safe_file.h"
 #include "core/tap_writer.h"
 #include "core/utilities.h"
-#include "platform/messages.h"
+#include "core/ports/messages.h"
 
 namespace rw {
 namespace {

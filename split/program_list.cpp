@@ -3,8 +3,8 @@
 #include "core/commodore_names.h"
 #include "core/pulse_timing.h"
 #include "core/utilities.h"
-#include "platform/messages.h"
-#include "platform/remembered_paths.h"
+#include "core/ports/messages.h"
+#include "core/ports/remembered_paths.h"
 
 namespace rw {
 
@@ -28,7 +28,10 @@ bool ProgramList::LoadAndParse(const std::string& path, Messages& messages, cons
   // Load into a fresh image so that a refused file leaves the loaded one,
   // its rows and its header facts exactly as they were.
   TapImage loaded;
-  if (!LoadTapImage(path, loaded, messages)) return false;
+  if (const Outcome outcome = LoadTapImage(path, loaded); !outcome) {
+    ShowFailure(outcome, messages);
+    return false;
+  }
   paths_.WritePersistentPath(ParentFolder(path), PersistentPath::LoadPath);
 
   image_ = std::move(loaded);

@@ -3,8 +3,8 @@
 #include "core/commodore_names.h"
 #include "core/safe_file.h"
 #include "core/tap_writer.h"
-#include "platform/messages.h"
-#include "platform/remembered_paths.h"
+#include "core/ports/messages.h"
+#include "core/ports/remembered_paths.h"
 #include "split/program_list.h"
 
 namespace rw {

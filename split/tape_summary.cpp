@@ -9,7 +9,6 @@
 #include "core/data_block.h"
 #include "core/pulse_timing.h"
 #include "core/tap_image.h"
-#include "platform/messages.h"
 #include "split/section_parse.h"
 #include "split/turbo_listing.h"
 
@@ -60,10 +59,9 @@ TapeSummary SummariseTape(const std::string& path, const std::string& decimalSep
   TapeSummary summary;
   summary.path = path;
   try {
-    RecordedMessages messages;
     TapImage image;
-    if (!LoadTapImage(path, image, messages)) {
-      summary.refusal = messages.shown.empty() ? path + " Is not a valid TAP file" : messages.shown.front().text;
+    if (const Outcome outcome = LoadTapImage(path, image); !outcome) {
+      summary.refusal = outcome.text();
       return summary;
     }
     const float usPerCycle = SelectClock(image.machine, image.video);

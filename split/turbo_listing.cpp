@@ -4,7 +4,7 @@
 #include "core/safe_file.h"
 #include "core/tap_writer.h"
 #include "core/utilities.h"
-#include "platform/messages.h"
+#include "core/ports/messages.h"
 
 namespace rw {
 
@@ -53,9 +53,9 @@ std::vector<ExtractedTurboFile> ExtractTurboFiles(const TurboListing& listing, c
         continue;
       }
     }
-    char number[8];
-    std::snprintf(number, sizeof number, "T%03zu_", index + 1);
-    std::string stem = number + file.loader + "_" + HexPad(file.loadAddress, 4) + "-" + TurboEndAddressText(file);
+    std::string number = std::to_string(index + 1);
+    if (number.size() < 3) number.insert(0, 3 - number.size(), '0');
+    std::string stem = "T" + number + "_" + file.loader + "_" + HexPad(file.loadAddress, 4) + "-" + TurboEndAddressText(file);
     for (char& c : stem) {
       if (c == ' ' || c == '/') c = '_';
     }

@@ -21,10 +21,10 @@
 
 #include "core/utilities.h"
 #include "join/join_operation.h"
-#include "platform/file_dialogs.h"
+#include "core/ports/file_dialogs.h"
 #include "platform/locale.h"
-#include "platform/messages.h"
-#include "platform/remembered_paths.h"
+#include "core/ports/messages.h"
+#include "core/ports/remembered_paths.h"
 #include "ui/palette_icon.h"
 #include "ui/pause_dialog.h"
 #include "ui/wait_box.h"

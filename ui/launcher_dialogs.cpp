@@ -10,7 +10,7 @@
 
 #include "launcher/device_answer.h"
 #include "launcher/target_systems.h"
-#include "platform/messages.h"
+#include "core/ports/messages.h"
 #include "ui/wait_box.h"
 
 namespace rw {

@@ -17,8 +17,8 @@
 #include "core/commodore_names.h"
 #include "core/utilities.h"
 #include "platform/native_path.h"
-#include "platform/qt_file_dialogs.h"
-#include "platform/qt_messages.h"
+#include "platform/widgets/qt_file_dialogs.h"
+#include "platform/widgets/qt_messages.h"
 #include "platform/qt_tool_runner.h"
 #include "settings/app_settings.h"
 #include "ui/about_box.h"
@@ -95,7 +95,6 @@ void MainWindow::StartUp(const Services* services) {
                  Qt::WindowCloseButtonHint);
   setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
   layout()->activate();  // the client area has its size before the first tool window is placed
-  legacyLayout_ = IsLegacyWindows();
   Split();
 }
 
@@ -224,7 +223,7 @@ void MainWindow::PlaceChild(QMdiSubWindow* child) {
   // The area's own size: its viewport follows only once the window is shown.
   const QSize client = area_->contentsRect().size();
   // The standard size, but never beyond the client area, where it would be cut off.
-  const QSize size = legacyLayout_ ? client : QSize(kToolWidth, kToolHeight).boundedTo(client);
+  const QSize size = QSize(kToolWidth, kToolHeight).boundedTo(client);
   child->resize(size);
   child->move(0, 0);
 }

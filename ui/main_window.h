@@ -100,7 +100,6 @@ class MainWindow : public QMainWindow {
   FileDialogs* fileDialogs_ = nullptr;
   WaitBox* waitBox_ = nullptr;
   QMdiArea* area_ = nullptr;
-  bool legacyLayout_ = false;
   QPointer<QMdiSubWindow> split_;
   QPointer<QMdiSubWindow> join_;
   QPointer<QMdiSubWindow> convert_;

@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 
 #include "core/pulse_timing.h"
-#include "platform/messages.h"
+#include "core/ports/messages.h"
 #include "ui/wait_box.h"
 
 namespace rw {

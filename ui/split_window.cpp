@@ -20,12 +20,12 @@
 
 #include "core/utilities.h"
 #include "launcher/program_disk.h"
-#include "platform/file_dialogs.h"
+#include "core/ports/file_dialogs.h"
 #include "platform/locale.h"
-#include "platform/messages.h"
+#include "core/ports/messages.h"
 #include "platform/native_path.h"
 #include "platform/qt_tool_runner.h"
-#include "platform/remembered_paths.h"
+#include "core/ports/remembered_paths.h"
 #include "split/program_data.h"
 #include "split/tape_pictures.h"
 #include "ui/controls.h"
@@ -47,14 +47,14 @@ const char* const kIndexToolTip =
 constexpr int kSplitBoxAfterMs = 300;
 const char* const kNothingTicked = "Tick the programs to work on first";
 
-void RestoreCursor() {
-  while (QApplication::overrideCursor() != nullptr) QApplication::restoreOverrideCursor();
-}
-
-// The busy pointer while a command writes files.
+// The busy pointer while a command writes files. Qt keeps override cursors
+// on a stack: each holder takes away only its own, so a busy command inside
+// another leaves the outer one's pointer as it found it.
 struct BusyCursor {
   BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~BusyCursor() { RestoreCursor(); }
+  ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
 };
 
 QLabel* FactLabel(QWidget* parent, const char* objectName) {
@@ -81,8 +81,13 @@ class SplitWindow::WaitAwareMessages : public Messages {
   WaitAwareMessages(Messages& shown, WaitBox& waitBox) : shown_(shown), waitBox_(waitBox) {}
   MessageAnswer Show(const Message& message) override {
     if (waitBox_.isVisible()) waitBox_.ShowWait(QString(), false);
-    RestoreCursor();
-    return shown_.Show(message);
+    // The box waits for the user: an ordinary pointer over it, and the busy
+    // one back after, for the rest of the command.
+    const bool busy = QApplication::overrideCursor() != nullptr;
+    if (busy) QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const MessageAnswer answer = shown_.Show(message);
+    if (busy) QApplication::restoreOverrideCursor();
+    return answer;
   }
 
  private:

@@ -3,7 +3,7 @@
 // every window, so a message box shown while it is up (a failure in the
 // middle of a join or a disk build) would sit behind it.
 
-#include "platform/messages.h"
+#include "core/ports/messages.h"
 #include "ui/wait_box.h"
 
 namespace rw {

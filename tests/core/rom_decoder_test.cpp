@@ -9,7 +9,7 @@
 
 #include "core/data_block.h"
 #include "core/rom_decoder.h"
-#include "platform/messages.h"
+#include "core/ports/messages.h"
 #include "support/scratch_folder.h"
 #include "support/tape_composer.h"
 
@@ -492,9 +492,8 @@ TEST(RealTapes, GiveTheKnownProgramsAndReadWhole) {
                       {"2", 0x02FBAF, true, true, 0x0801, 0x0D01 - 0x0801},
                       {"3", 0x0448BF, true, true, 0x0801, 0x08CD - 0x0801}}}};
   for (const auto& [file, programs] : tapes) {
-    RecordedMessages messages;
     TapImage image;
-    ASSERT_TRUE(LoadTapImage(folder + "/" + file, image, messages)) << file;
+    ASSERT_TRUE(LoadTapImage(folder + "/" + file, image)) << file;
     const auto sections = test::FindAllSections(image);
     const auto results = ReadAll(image);
     std::vector<Program> found;

@@ -9,7 +9,7 @@
 #include "core/tape_coverage.h"
 #include "core/turbo_reader.h"
 #include "core/turbo_visiload.h"
-#include "platform/messages.h"
+#include "core/ports/messages.h"
 #include "support/tape_composer.h"
 #include "support/turbo_tapes.h"
 
@@ -40,9 +40,8 @@ TEST(RealTurboTapes, MatchThePeersListing) {
                                                    {"adp_cozumel1_visiload.tap", 0}};
   for (const auto& [tape, peerUnaccounted] : tapes) {
     SCOPED_TRACE(tape);
-    RecordedMessages messages;
     TapImage image;
-    ASSERT_TRUE(LoadTapImage(folder + "/" + tape, image, messages));
+    ASSERT_TRUE(LoadTapImage(folder + "/" + tape, image));
     std::vector<TapeStretch> rom;
     const auto files = test::TurboFilesOf(image, &rom);
     int64_t unaccounted = 0;
@@ -208,8 +207,7 @@ TEST(TurboFiles, DamageIsReported) {
       auto bytes = composer.FileBytes();
       if (cut) bytes.resize(static_cast<size_t>(layout.dataEnd - 2000));
       TapImage image;
-      RecordedMessages messages;
-      ASSERT_TRUE(LoadTapImageFromBytes("t.tap", bytes, image, messages));
+      ASSERT_TRUE(LoadTapImageFromBytes("t.tap", bytes, image));
       const auto files = FindTurboFiles(image, {}, {{0, boot}});
       ASSERT_FALSE(files.empty());
       const TurboFile& damaged = files.back();  // a chain's second block holds byte 300
@@ -284,8 +282,7 @@ TEST(Visiload, ChainFollowsItsChangingSettings) {
     auto bytes = composer.FileBytes();
     if (c.cut) bytes.resize(static_cast<size_t>(layout.dataEnd - 100));
     TapImage image;
-    RecordedMessages messages;
-    ASSERT_TRUE(LoadTapImageFromBytes("t.tap", bytes, image, messages));
+    ASSERT_TRUE(LoadTapImageFromBytes("t.tap", bytes, image));
     const auto files = test::TurboFilesOf(image);
     ASSERT_EQ(files.size(), blocks.size());
     EXPECT_EQ(files.front().start, layout.start);

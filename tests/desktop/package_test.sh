@@ -42,6 +42,8 @@ metainfo="usr/share/metainfo/$id.metainfo.xml"
 for file in usr/bin/reelwright usr/bin/reelwright-cli; do
   [ -x "$root/$file" ] || fail "$file is missing or not executable"
 done
+# The command line runs on a machine without a desktop: no widget library.
+if ldd "$root/usr/bin/reelwright-cli" | grep -q libQt6Widgets; then fail "reelwright-cli links Qt Widgets"; fi
 icons=usr/share/icons/hicolor
 for file in "$desktop" "$mime" "$metainfo" "$icons/scalable/apps/$id.svg" \
             usr/share/man/man1/reelwright-cli.1.gz usr/share/man/man1/reelwright.1.gz \

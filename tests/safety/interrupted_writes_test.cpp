@@ -24,7 +24,7 @@
 #include "core/safe_file.h"
 #include "core/tap_image.h"
 #include "platform/interrupt_cleanup.h"
-#include "platform/remembered_paths.h"
+#include "core/ports/remembered_paths.h"
 #include "split/program_data.h"
 #include "split/program_list.h"
 #include "support/program_run.h"

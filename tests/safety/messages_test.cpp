@@ -14,7 +14,7 @@
 
 #include "launcher/program_disk.h"
 #include "platform/qt_tool_runner.h"
-#include "platform/remembered_paths.h"
+#include "core/ports/remembered_paths.h"
 #include "split/program_data.h"
 #include "split/program_list.h"
 #include "support/scratch_folder.h"

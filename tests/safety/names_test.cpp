@@ -14,7 +14,7 @@
 #include <thread>
 
 #include "core/safe_file.h"
-#include "platform/remembered_paths.h"
+#include "core/ports/remembered_paths.h"
 #include "split/program_data.h"
 #include "split/program_list.h"
 #include "support/program_run.h"

@@ -6,7 +6,7 @@
 
 #include "core/pulse_timing.h"
 #include "core/utilities.h"
-#include "platform/remembered_paths.h"
+#include "core/ports/remembered_paths.h"
 #include "support/scratch_folder.h"
 #include "support/shown_messages.h"
 #include "support/tape_composer.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/messages.h"
+#include "core/ports/messages.h"
 
 namespace rw::test {
 

@@ -4,7 +4,6 @@
 
 #include "core/turbo_reader.h"
 #include "core/turbo_visiload.h"
-#include "platform/messages.h"
 
 namespace rw::test {
 namespace {
@@ -203,8 +202,7 @@ std::vector<uint8_t> TapeComposer::TakeFileBytes() {
 
 TapImage TapeComposer::Image() const {
   TapImage image;
-  RecordedMessages messages;
-  LoadTapImageFromBytes("composed.tap", FileBytes(), image, messages);
+  (void)LoadTapImageFromBytes("composed.tap", FileBytes(), image);
   return image;
 }
 

@@ -21,7 +21,7 @@
 
 #include <filesystem>
 
-#include "platform/qt_file_dialogs.h"
+#include "platform/widgets/qt_file_dialogs.h"
 #include "platform/qt_tool_runner.h"
 #include "support/stand_in_tools.h"
 #include "support/vice_tools.h"

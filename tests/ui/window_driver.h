@@ -18,9 +18,9 @@
 #include <optional>
 #include <vector>
 
-#include "platform/file_dialogs.h"
-#include "platform/messages.h"
-#include "platform/remembered_paths.h"
+#include "core/ports/file_dialogs.h"
+#include "core/ports/messages.h"
+#include "core/ports/remembered_paths.h"
 #include "support/scratch_folder.h"
 #include "support/shown_messages.h"
 #include "support/tape_composer.h"

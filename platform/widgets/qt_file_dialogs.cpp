@@ -1,4 +1,4 @@
-#include "platform/qt_file_dialogs.h"
+#include "platform/widgets/qt_file_dialogs.h"
 
 #include <QFileDialog>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "platform/qt_messages.h"
+#include "platform/widgets/qt_messages.h"
 
 #include <QMessageBox>
 #include <QString>

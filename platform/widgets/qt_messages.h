@@ -1,7 +1,7 @@
 #pragma once
 // Messages shown as modal QMessageBoxes over a parent window.
 
-#include "platform/messages.h"
+#include "core/ports/messages.h"
 
 class QWidget;
 

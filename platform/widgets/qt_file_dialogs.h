@@ -1,7 +1,7 @@
 #pragma once
 // File and folder dialogs shown with QFileDialog over a parent window.
 
-#include "platform/file_dialogs.h"
+#include "core/ports/file_dialogs.h"
 
 class QWidget;
 
