@@ -112,9 +112,9 @@ QJsonObject UnrecognisedJson(const ProgramList& list, const UnrecognisedStretch&
 // A turbo file as an indented line under its program: no row number, the
 // family and name (or addresses), Start, End, Duration and the checksum state.
 QString TurboLine(const ProgramList& list, const TurboFile& file) {
-  const double us = PulseDuration(list.image(), file.start, file.end - 1, list.usPerCycle());
-  return QStringList{"", "  " + Text(TurboFileLabel(file)), Text(OffsetText(file.start)), Text(OffsetText(file.end)),
-                     Text(DurationText(us, list.decimalSeparator())), TurboChecksumText(file.checksum), ""}
+  const ListRow row = TurboListRow(list, file);
+  return QStringList{"", "  " + Text(row.program), Text(row.start), Text(row.end), Text(row.duration),
+                     Text(row.check1), ""}
       .join('\t');
 }
 

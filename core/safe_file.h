@@ -38,7 +38,7 @@ void SetStorageSync(StorageSync* sync);
 
 // One sync of everything written into `folder`, for callers that write many
 // files with deferred syncs (see SafeFileWriter::DeferSync).
-bool SyncFolderContents(const std::string& folder, std::string& error);
+[[nodiscard]] bool SyncFolderContents(const std::string& folder, std::string& error);
 
 // The longest file name the file systems take (NAME_MAX).
 inline constexpr size_t kMaxFileNameBytes = 255;
@@ -78,12 +78,12 @@ class SafeFileWriter {
 
   // Creates the temporary file beside `path`. On failure `error` holds the
   // system's description (for example "No such file or directory").
-  bool Open(const std::string& path, std::string& error);
+  [[nodiscard]] bool Open(const std::string& path, std::string& error);
   // For a file that must not exist yet: fails at once with "File exists"
   // when the name is taken (even by a dangling link), else as Open. Commit
   // then never replaces what took the name in the meantime.
-  bool OpenNew(const std::string& path, std::string& error);
-  bool Write(const void* data, size_t size, std::string& error);
+  [[nodiscard]] bool OpenNew(const std::string& path, std::string& error);
+  [[nodiscard]] bool Write(const void* data, size_t size, std::string& error);
   // The permissions the file is to have (st_mode & 07777), set on the
   // temporary file before it takes its name; by default the system's for a
   // new file (0666 less the umask).
@@ -96,14 +96,14 @@ class SafeFileWriter {
   // exists" instead. With `replace` true a regular file or a symbolic link
   // (the link itself) is replaced; a named pipe, a device or a folder never
   // is (Commit fails with the reason).
-  bool Commit(bool replace, std::string& error);
+  [[nodiscard]] bool Commit(bool replace, std::string& error);
   // Flushes and gives the file the first free name of `names`, whose folder
   // is the one given to Open; a name that another writer takes at the same
   // moment is passed over ("File exists" is never the answer). `chosen` is
   // the path it got. On failure `error` says why (the system's reason for
   // the name it tried, "File name too long" for instance), and `chosen` is
   // that name.
-  bool CommitUnderFreeName(const NumberedName& names, std::string& chosen, std::string& error);
+  [[nodiscard]] bool CommitUnderFreeName(const NumberedName& names, std::string& chosen, std::string& error);
   // Removes the temporary file; the final name is left as it was.
   void Discard();
 
@@ -111,7 +111,7 @@ class SafeFileWriter {
 
  private:
   // Flush, sync and close; false (with the file discarded) on failure.
-  bool Finish(std::string& error);
+  [[nodiscard]] bool Finish(std::string& error);
 
   std::string path_;
   std::string temporaryPath_;
@@ -123,6 +123,6 @@ class SafeFileWriter {
 };
 
 // The whole of `data` as the file `path`, written safely as above.
-bool WriteWholeFile(const std::string& path, const void* data, size_t size, bool replace, std::string& error);
+[[nodiscard]] bool WriteWholeFile(const std::string& path, const void* data, size_t size, bool replace, std::string& error);
 
 }  // namespace rw

@@ -32,21 +32,21 @@ int64_t WriteName(TapImage& image, int64_t pos, std::string_view nameBytes, cons
 // A copy that does not read back as a whole 202-byte block keeps its
 // checksum byte: rewriting it would overwrite whatever byte decoding stopped
 // at. Returns false when that happened to either copy.
-bool RenameSection(TapImage& image, TapeSection& section, std::string_view nameBytes);
+[[nodiscard]] bool RenameSection(TapImage& image, TapeSection& section, std::string_view nameBytes);
 
 // Writes positions first..last (inclusive) of `image` as a new tape image
 // file: the image's signature, version, machine and video, then the bytes.
 // Never replaces an existing file unless `replace` is true, and never leaves
 // a half-written file. On failure `error` holds the system's description.
 // With `deferSync` the caller syncs once after many files (SyncFolderContents).
-bool WriteSectionFile(const TapImage& image, const std::string& path, int64_t first, int64_t last, bool replace,
+[[nodiscard]] bool WriteSectionFile(const TapImage& image, const std::string& path, int64_t first, int64_t last, bool replace,
                       std::string& error,
                       bool deferSync = false);
 
 // The same under the first free name of `names` ("stem.tap", "stem(1).tap",
 // ... without end; a name another writer takes at the same moment is passed
 // over). `written` is the path it got, or on failure the name it tried.
-bool WriteSectionFileUnderFreeName(const TapImage& image, const NumberedName& names, int64_t first, int64_t last,
+[[nodiscard]] bool WriteSectionFileUnderFreeName(const TapImage& image, const NumberedName& names, int64_t first, int64_t last,
                                    std::string& written, std::string& error, bool deferSync = false);
 
 // `base` when nothing (not even a dangling link) is named "folder/base.tap", otherwise the first free

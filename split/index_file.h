@@ -34,7 +34,7 @@ std::string IndexFileText(const std::vector<IndexEntry>& entries, IndexFormat fo
 // Writes the index file, replacing one of the same name, and reports the
 // outcome ("INFO" on success, "ERROR!" with the system's description on
 // failure). A failed write leaves any earlier file of that name as it was.
-bool WriteIndexFile(const std::string& outputDir, const std::string& loadedPath,
+[[nodiscard]] bool WriteIndexFile(const std::string& outputDir, const std::string& loadedPath,
                     const std::vector<IndexEntry>& entries, IndexFormat format, Messages& messages);
 
 }  // namespace rw

@@ -27,9 +27,12 @@ std::string SplitFileStem(int counter, const std::string& program) {
 
 bool ProgramList::Split(Messages& messages, std::vector<std::string>* written, const Progress& progress) {
   // Edited tape names go into both header copies first, for every row with
-  // a tape name text, ticked or not. The image on disk is not touched.
+  // a tape name text, ticked or not. The image on disk is not touched. A
+  // header copy that was already damaged keeps its (wrong) checksum byte:
+  // the split still writes the program as it is on the tape, as the list
+  // shows it.
   for (auto& section : sections_) {
-    if (!section.tapeNameText.empty()) RenameSection(image_, section, TextToName(section.tapeNameText));
+    if (!section.tapeNameText.empty()) (void)RenameSection(image_, section, TextToName(section.tapeNameText));
   }
 
   int counter = 1;

@@ -1,6 +1,9 @@
 #include "split/turbo_listing.h"
 
+#include <algorithm>
+
 #include "core/commodore_names.h"
+#include "core/pulse_timing.h"
 #include "core/safe_file.h"
 #include "core/tap_writer.h"
 #include "core/utilities.h"
@@ -38,6 +41,38 @@ std::string TurboFileLabel(const TurboFile& file) {
   const std::string name = TurboFileName(file);
   if (!name.empty()) return file.loader + " \"" + name + "\"";
   return file.loader + " " + HexPad(file.loadAddress, 4) + "-" + TurboEndAddressText(file);
+}
+
+ListRow TurboListRow(const ProgramList& list, const TurboFile& file) {
+  const double us = PulseDuration(list.image(), file.start, file.end - 1, list.usPerCycle());
+  ListRow row;
+  row.program = TurboFileLabel(file);
+  row.start = OffsetText(file.start);
+  row.end = OffsetText(file.end);
+  row.duration = DurationText(us, list.decimalSeparator());
+  row.check1 = TurboChecksumText(file.checksum);
+  return row;
+}
+
+std::string TurboFileSummary(const TurboFile& file) {
+  std::string text = file.loader;
+  if (const std::string name = TurboFileName(file); !name.empty()) text += " \"" + name + "\"";
+  text += "\nLoads to $" + HexPad(file.loadAddress, 4) + "-$" + TurboEndAddressText(file) + " (end exclusive)";
+  text += file.checksum == TurboChecksum::None ? "\nNo checksum: the format has none"
+                                               : "\nChecksum " + std::string(TurboChecksumText(file.checksum));
+  if (file.readErrors > 0) {
+    text += "\n" + std::to_string(file.readErrors) + (file.readErrors == 1 ? " byte" : " bytes") + " did not read";
+  }
+  return text;
+}
+
+std::vector<std::vector<size_t>> FilesByRow(const TurboListing& listing, int rowCount) {
+  std::vector<std::vector<size_t>> byRow(static_cast<size_t>(std::max(rowCount, 0)));
+  for (size_t i = 0; i < listing.files.size() && i < listing.rows.size(); ++i) {
+    const int row = listing.rows[i];
+    if (row >= 1 && row <= rowCount) byRow[static_cast<size_t>(row - 1)].push_back(i);
+  }
+  return byRow;
 }
 
 std::vector<ExtractedTurboFile> ExtractTurboFiles(const TurboListing& listing, const std::vector<size_t>& indices,

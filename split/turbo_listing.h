@@ -11,6 +11,7 @@
 #include "core/tap_image.h"
 #include "core/tape_coverage.h"
 #include "core/turbo_reader.h"
+#include "split/program_list.h"
 
 namespace rw {
 
@@ -38,6 +39,18 @@ std::string TurboFileLabel(const TurboFile& file);
 std::string TurboFileName(const TurboFile& file);
 // HexPad(end address, 4): "10000" for a file that ends at $FFFF.
 std::string TurboEndAddressText(const TurboFile& file);
+
+// A file as a row under its program: Program is its label, Start its first
+// pilot pulse, End just past its last pulse, Duration the time it plays, and
+// Check1 its checksum state ("OK", "ERROR" or "none"); it has no tick.
+ListRow TurboListRow(const ProgramList& list, const TurboFile& file);
+// What a file is, for a tooltip: its loader, name, the addresses it loads to
+// (hexadecimal, the end exclusive), its checksum state and any unread bytes.
+std::string TurboFileSummary(const TurboFile& file);
+// The files each program carries: element k lists the indices into
+// `listing.files` of the files in row k+1's stretch, in tape order. Files
+// before the first program belong to no row and are left out.
+std::vector<std::vector<size_t>> FilesByRow(const TurboListing& listing, int rowCount);
 
 enum class TurboExtractStatus {
   Written,         // good, or without a checksum: written

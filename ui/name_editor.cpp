@@ -7,17 +7,19 @@
 #include <QPushButton>
 
 #include "split/program_list.h"
+#include "ui/program_table_model.h"
 #include "ui/controls.h"
 
 namespace rw {
 
-NameEditor::NameEditor(ProgramList& list, int row, QWidget* parent) : QDialog(parent), list_(list), row_(row) {
+NameEditor::NameEditor(ProgramTableModel& table, int row, QWidget* parent)
+    : QDialog(parent), table_(table), row_(row) {
   setObjectName("Form7");
   setWindowTitle("Edit TAP names");
   setModal(true);
 
-  const NameEditorFields fields = list_.OpenNameEditor(row_);
-  const QString decoderName = QString::fromStdString(list_.sections()[static_cast<size_t>(row_ - 1)].name);
+  const NameEditorFields fields = table_.OpenNameEditor(row_);
+  const QString decoderName = QString::fromStdString(table_.list().sections()[static_cast<size_t>(row_ - 1)].name);
 
   auto* fileNameLabel = new QLabel("&File name", this);
   fileNameLabel->setObjectName("Label2");
@@ -66,7 +68,7 @@ NameEditor::NameEditor(ProgramList& list, int row, QWidget* parent) : QDialog(pa
 }
 
 void NameEditor::Save() {
-  list_.SaveNameEditor(row_, tapeName_->text().toStdString(), fileName_->text().toStdString());
+  table_.SaveNameEditor(row_, tapeName_->text().toStdString(), fileName_->text().toStdString());
   accept();
 }
 

@@ -10,19 +10,20 @@ class QLineEdit;
 
 namespace rw {
 
-class ProgramList;
+class ProgramTableModel;
 
 class NameEditor : public QDialog {
   Q_OBJECT
  public:
   // Opens for `row` (1-based): an empty tape name is filled from the header,
   // which marks the program for the next split's rewrite even on "Exit".
-  NameEditor(ProgramList& list, int row, QWidget* parent);
+  // The names are changed through `table`, so that the list shows them.
+  NameEditor(ProgramTableModel& table, int row, QWidget* parent);
 
  private:
   void Save();
 
-  ProgramList& list_;
+  ProgramTableModel& table_;
   int row_;
   QLineEdit* fileName_;  // Text2
   QLineEdit* tapeName_;  // Text1

@@ -1,7 +1,7 @@
 #include "ui/program_table_model.h"
 
 #include "split/program_data.h"
-#include "split/program_list.h"
+#include "split/turbo_listing.h"
 #include "ui/data_state_icon.h"
 
 namespace rw {
@@ -9,16 +9,63 @@ namespace {
 
 enum Column { kTick, kProgram, kStart, kEnd, kDuration, kCheck1, kCheck2, kColumns };
 
+// An index's internal id: 0 on a program's row; on a turbo file's row, the
+// 1-based row of the program that carries it.
+constexpr quintptr kProgramRow = 0;
+
+QVariant CellText(const ListRow& row, int column) {
+  switch (column) {
+    case kProgram: return QString::fromStdString(row.program);
+    case kStart: return QString::fromStdString(row.start);
+    case kEnd: return QString::fromStdString(row.end);
+    case kDuration: return QString::fromStdString(row.duration);
+    case kCheck1: return QString::fromStdString(row.check1);
+    case kCheck2: return QString::fromStdString(row.check2);
+    default: return {};
+  }
+}
+
 }  // namespace
 
-ProgramTableModel::ProgramTableModel(ProgramList& list, QObject* parent) : QAbstractTableModel(parent), list_(list) {}
+ProgramTableModel::ProgramTableModel(ProgramList& list, QObject* parent) : QAbstractItemModel(parent), list_(list) {}
 
-int ProgramTableModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : list_.RowCount(); }
+QModelIndex ProgramTableModel::index(int row, int column, const QModelIndex& parent) const {
+  if (!hasIndex(row, column, parent)) return {};
+  if (!parent.isValid()) return createIndex(row, column, kProgramRow);
+  return createIndex(row, column, static_cast<quintptr>(parent.row() + 1));
+}
 
-int ProgramTableModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kColumns; }
+QModelIndex ProgramTableModel::parent(const QModelIndex& child) const {
+  if (!child.isValid() || child.internalId() == kProgramRow) return {};
+  return createIndex(static_cast<int>(child.internalId()) - 1, 0, kProgramRow);
+}
+
+int ProgramTableModel::rowCount(const QModelIndex& parent) const {
+  if (!parent.isValid()) return list_.RowCount();
+  // Only a program's first cell has children, as a tree view asks.
+  if (parent.internalId() != kProgramRow || parent.column() != 0) return 0;
+  const auto row = static_cast<size_t>(parent.row());
+  return row < files_.size() ? static_cast<int>(files_[row].size()) : 0;
+}
+
+int ProgramTableModel::columnCount(const QModelIndex&) const { return kColumns; }
+
+int ProgramTableModel::ProgramRow(const QModelIndex& index) {
+  return index.isValid() && index.internalId() == kProgramRow ? index.row() + 1 : 0;
+}
+
+size_t ProgramTableModel::FileOf(const QModelIndex& index) const {
+  return files_.at(index.internalId() - 1).at(static_cast<size_t>(index.row()));
+}
 
 QVariant ProgramTableModel::data(const QModelIndex& index, int role) const {
-  if (!index.isValid() || index.row() >= list_.RowCount()) return {};
+  if (!index.isValid()) return {};
+  if (index.internalId() != kProgramRow) return FileData(index, role);
+  if (index.row() >= list_.RowCount()) return {};
+  return ProgramData(index, role);
+}
+
+QVariant ProgramTableModel::ProgramData(const QModelIndex& index, int role) const {
   const ListRow& row = list_.rows()[static_cast<size_t>(index.row())];
   if (index.column() == kTick) {
     if (role == Qt::CheckStateRole) return row.checked ? Qt::Checked : Qt::Unchecked;
@@ -30,30 +77,35 @@ QVariant ProgramTableModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::DecorationRole) return statesShown_ ? DataStateIcon(Look(index.row()).state) : QVariant();
     if (role == Qt::AccessibleDescriptionRole) return QString::fromLatin1(DataStateText(Look(index.row()).state));
   }
-  if (role != Qt::DisplayRole) return {};
-  switch (index.column()) {
-    case kProgram: return QString::fromStdString(row.program);
-    case kStart: return QString::fromStdString(row.start);
-    case kEnd: return QString::fromStdString(row.end);
-    case kDuration: return QString::fromStdString(row.duration);
-    case kCheck1: return QString::fromStdString(row.check1);
-    case kCheck2: return QString::fromStdString(row.check2);
-    default: return {};
+  return role == Qt::DisplayRole ? CellText(row, index.column()) : QVariant();
+}
+
+QVariant ProgramTableModel::FileData(const QModelIndex& index, int role) const {
+  const size_t file = FileOf(index);
+  const TurboFile& turbo = survey_->turbo.files[file];
+  if (role == Qt::ToolTipRole) return QString::fromStdString(TurboFileSummary(turbo));
+  if (index.column() == kProgram && role == Qt::DecorationRole && statesShown_) {
+    // Good only when a checksum says so; a format without one gets the grey
+    // ring of what cannot be told, which keeps the names in line.
+    if (!turbo.usable()) return DataStateIcon(DataState::Damaged);
+    return DataStateIcon(turbo.checksum == TurboChecksum::Ok ? DataState::Good : DataState::Missing);
   }
+  return role == Qt::DisplayRole ? CellText(fileRows_[file], index.column()) : QVariant();
 }
 
 bool ProgramTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-  if (role != Qt::CheckStateRole || index.column() != kTick || index.row() >= list_.RowCount()) return false;
-  list_.SetChecked(index.row() + 1, value.toInt() == Qt::Checked);
-  emit dataChanged(index, index, {Qt::CheckStateRole});
-  emit checksChanged();
+  const int row = ProgramRow(index);
+  if (role != Qt::CheckStateRole || index.column() != kTick || row < 1 || row > list_.RowCount()) return false;
+  SetChecked(row, value.toInt() == Qt::Checked);
   return true;
 }
 
 Qt::ItemFlags ProgramTableModel::flags(const QModelIndex& index) const {
   if (!index.isValid()) return Qt::NoItemFlags;
-  Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
-  if (index.column() == kTick) flags |= Qt::ItemIsUserCheckable;
+  Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+  const int row = ProgramRow(index);
+  if (row == 0 || rowCount(this->index(row - 1, 0)) == 0) flags |= Qt::ItemNeverHasChildren;
+  if (row > 0 && index.column() == kTick) flags |= Qt::ItemIsUserCheckable;
   return flags;
 }
 
@@ -66,11 +118,56 @@ QVariant ProgramTableModel::headerData(int section, Qt::Orientation orientation,
   return section >= 0 && section < kColumns ? QString::fromLatin1(kHeaders[section]) : QVariant();
 }
 
-void ProgramTableModel::Reload() {
+bool ProgramTableModel::LoadAndParse(const std::string& path, Messages& messages, const Progress& progress) {
+  if (!list_.LoadAndParse(path, messages, progress)) return false;
   beginResetModel();
+  survey_ = std::make_shared<const TapeSurvey>(SurveyTape(list_));
+  files_ = FilesByRow(survey_->turbo, list_.RowCount());
+  fileRows_.clear();
+  for (const TurboFile& file : survey_->turbo.files) fileRows_.push_back(TurboListRow(list_, file));
   looks_.clear();
   endResetModel();
+  emit changed();
+  return true;
 }
+
+int ProgramTableModel::CarriedFileCount() const {
+  size_t count = 0;
+  for (const auto& files : files_) count += files.size();
+  return static_cast<int>(count);
+}
+
+void ProgramTableModel::SetChecked(int row, bool checked) {
+  list_.SetChecked(row, checked);
+  emit dataChanged(index(row - 1, kTick), index(row - 1, kTick), {Qt::CheckStateRole});
+  emit changed();
+}
+
+void ProgramTableModel::SelectAll() {
+  list_.SelectAll();
+  ChecksChanged();
+}
+
+void ProgramTableModel::SelectNone() {
+  list_.SelectNone();
+  ChecksChanged();
+}
+
+NameEditorFields ProgramTableModel::OpenNameEditor(int row) { return list_.OpenNameEditor(row); }
+
+void ProgramTableModel::SaveNameEditor(int row, const std::string& tapeName, const std::string& fileName) {
+  list_.SaveNameEditor(row, tapeName, fileName);
+  RowChanged(row);
+}
+
+void ProgramTableModel::SetOutputDir(const std::string& folder) {
+  list_.outputDir = folder;
+  emit changed();
+}
+
+void ProgramTableModel::SetDefaultOutputDir(Messages& messages) { list_.SetDefaultOutputDir(messages); }
+
+void ProgramTableModel::RemoveDefaultOutputDir(Messages& messages) { list_.RemoveDefaultOutputDir(messages); }
 
 const ProgramTableModel::DataLook& ProgramTableModel::Look(int row) const {
   if (looks_.size() != list_.rows().size()) looks_.assign(list_.rows().size(), DataLook());
@@ -83,11 +180,14 @@ const ProgramTableModel::DataLook& ProgramTableModel::Look(int row) const {
 }
 
 void ProgramTableModel::ChecksChanged() {
+  // Keeps the view's position and selection, which a reset would not.
   if (list_.RowCount() > 0) emit dataChanged(index(0, kTick), index(list_.RowCount() - 1, kTick), {Qt::CheckStateRole});
+  emit changed();
 }
 
 void ProgramTableModel::RowChanged(int row) {
   emit dataChanged(index(row - 1, 0), index(row - 1, kColumns - 1));
+  emit changed();
 }
 
 }  // namespace rw

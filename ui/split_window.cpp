@@ -40,6 +40,7 @@ namespace rw {
 namespace {
 
 constexpr int kColumnTwips[] = {300, 2500, 900, 900, 900, 400, 400};
+constexpr int kProgramColumn = 1;
 const char* const kIndexToolTip =
     "Create an Index file for the loaded .TAP file in order to be used with Tapewell Marquise";
 // A split of a few files is over before a box could be read; longer ones
@@ -155,13 +156,14 @@ void SplitWindow::BuildControls() {
                                     StandardIcon(QStyle::SP_DialogOpenButton));
   load->setMinimumHeight(48);
 
-  // ListView1: the programs, a tick in the first column.
+  // ListView1: the programs, a tick in the first column; each program opens
+  // onto the turbo files it carries, drawn as a tree in the Program column.
   table_ = new ProgramTableModel(list_, this);
   listView_ = new QTreeView(this);
   listView_->setObjectName("ListView1");
   listView_->setModel(table_);
-  listView_->setRootIsDecorated(false);
-  listView_->setItemsExpandable(false);
+  listView_->setTreePosition(kProgramColumn);
+  listView_->setExpandsOnDoubleClick(false);  // a double click edits the names
   listView_->setUniformRowHeights(true);  // keeps tapes of thousands of programs smooth
   listView_->setAlternatingRowColors(true);
   listView_->setAllColumnsShowFocus(true);
@@ -268,7 +270,7 @@ void SplitWindow::BuildControls() {
   showPulses_->setObjectName("showPulses");
   connect(showPulses_, &QAction::triggered, this, &SplitWindow::ShowPulses);
   connect(tapeMap_, &TapeMapStrip::rowClicked, this, [this](int row) {
-    const QModelIndex index = table_->index(row - 1, 0);
+    const QModelIndex index = table_->index(row - 1, 0);  // the program's own row, even for a turbo file
     listView_->setCurrentIndex(index);
     listView_->scrollTo(index);
   });
@@ -276,25 +278,18 @@ void SplitWindow::BuildControls() {
   connect(load, &QPushButton::clicked, this, &SplitWindow::LoadFile);
   connect(extract_, &QAction::triggered, this, [this] { ExtractRows(TickedRows()); });
   connect(toDisk_, &QAction::triggered, this, [this] { CopyRowsToDisk(TickedRows()); });
-  connect(table_, &ProgramTableModel::checksChanged, this, &SplitWindow::UpdateCommands);
+  // Every change goes through the model, which tells the commands.
+  connect(table_, &ProgramTableModel::changed, this, &SplitWindow::UpdateCommands);
   connect(listView_, &QTreeView::doubleClicked, this, &SplitWindow::PopUp);
-  connect(selectAll, &QPushButton::clicked, this, [this] {
-    list_.SelectAll();
-    table_->ChecksChanged();
-    UpdateCommands();
-  });
-  connect(selectNone, &QPushButton::clicked, this, [this] {
-    list_.SelectNone();
-    table_->ChecksChanged();
-    UpdateCommands();
-  });
-  connect(outputDir_, &QLineEdit::textChanged, this, [this](const QString& text) {
-    list_.outputDir = PathFromQt(text);
-    UpdateCommands();
-  });
+  // The turbo files' texts, now in view, may be wider than the programs'.
+  connect(listView_, &QTreeView::expanded, this, [this] { FitColumns(false); });
+  connect(selectAll, &QPushButton::clicked, table_, &ProgramTableModel::SelectAll);
+  connect(selectNone, &QPushButton::clicked, table_, &ProgramTableModel::SelectNone);
+  connect(outputDir_, &QLineEdit::textChanged, this,
+          [this](const QString& text) { table_->SetOutputDir(PathFromQt(text)); });
   connect(chooseDir, &QPushButton::clicked, this, &SplitWindow::ChooseOutputFolder);
-  connect(setDefault, &QPushButton::clicked, this, [this] { list_.SetDefaultOutputDir(messages()); });
-  connect(removeDefault, &QPushButton::clicked, this, [this] { list_.RemoveDefaultOutputDir(messages()); });
+  connect(setDefault, &QPushButton::clicked, this, [this] { table_->SetDefaultOutputDir(messages()); });
+  connect(removeDefault, &QPushButton::clicked, this, [this] { table_->RemoveDefaultOutputDir(messages()); });
   connect(splitButton_, &QPushButton::clicked, this, &SplitWindow::SplitFile);
   connect(indexButton_, &QPushButton::clicked, this, &SplitWindow::WriteIndexFile);
   connect(indexD64_, &QPushButton::clicked, this, [this] {
@@ -315,7 +310,7 @@ bool SplitWindow::LoadAndParse(const QString& path) {
   toDisk_->setEnabled(false);
   waitBox_.ShowWait("Loading TAP file Please Wait!", true);
   bool parsing = false;
-  const bool ok = list_.LoadAndParse(PathFromQt(path), messages(), [&](int64_t done, int64_t total) {
+  const bool ok = table_->LoadAndParse(PathFromQt(path), messages(), [&](int64_t done, int64_t total) {
     if (!parsing) {
       // The file is in: show its facts while its programs are searched.
       parsing = true;
@@ -331,15 +326,18 @@ bool SplitWindow::LoadAndParse(const QString& path) {
   }
   ShowImageInfo();
   listView_->setUpdatesEnabled(false);
-  table_->Reload();
-  tapeMap_->ShowTape(list_);
+  tapeMap_->ShowTape(list_, table_->survey());
   FitColumns();
   listView_->setUpdatesEnabled(true);
-  ShowValue(items_, QString::number(list_.RowCount()));
+  // The programs, as ever, and what they carry besides.
+  QString items = QString::number(list_.RowCount());
+  if (const int files = table_->CarriedFileCount(); files > 0) {
+    items += QString(", with %1 turbo file%2").arg(files).arg(files == 1 ? "" : "s");
+  }
+  ShowValue(items_, items);
   if (waitBox_.isVisible()) waitBox_.ShowWait(QString(), false);
   // The folder of the file becomes the output folder unless a default is set.
   outputDir_->setText(PathToQt(list_.outputDir));
-  UpdateCommands();
   emit loaded(path);
   return true;
 }
@@ -355,14 +353,20 @@ void SplitWindow::ShowImageInfo() {
   ShowValue(totalDuration_, QString::fromStdString(facts.totalDuration));
 }
 
-void SplitWindow::FitColumns() {
+void SplitWindow::FitColumns(bool shrink) {
+  // Without the pictures, which would read the data of every program in
+  // reach of the fit; their room is added to the Program column after.
   table_->ShowDataStates(false);
-  for (int column = 0; column < table_->columnCount(); ++column) listView_->resizeColumnToContents(column);
-  table_->ShowDataStates(true);
-  // The pictures, all of one size, and their gap.
-  constexpr int kProgramColumn = 1;
   const int picture = listView_->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, listView_);
-  listView_->setColumnWidth(kProgramColumn, listView_->columnWidth(kProgramColumn) + picture + 6);
+  for (int column = 0; column < table_->columnCount(); ++column) {
+    const int before = listView_->columnWidth(column);
+    listView_->resizeColumnToContents(column);
+    // The pictures, all of one size, and their gap.
+    int width = listView_->columnWidth(column) + (column == kProgramColumn ? picture + 6 : 0);
+    if (!shrink) width = std::max(width, before);
+    listView_->setColumnWidth(column, width);
+  }
+  table_->ShowDataStates(true);
 }
 
 void SplitWindow::UpdateCommands() {
@@ -441,7 +445,7 @@ void SplitWindow::ShowListMenu(const QPoint& pos) {
   // An unticked program under the pointer is offered on its own, as a file
   // manager offers the file that was clicked.
   const QModelIndex clicked = listView_->indexAt(pos);
-  const int row = clicked.isValid() ? clicked.row() + 1 : 0;
+  const int row = ProgramTableModel::ProgramRow(clicked);
   const bool offerRow = row > 0 && !list_.rows()[static_cast<size_t>(row - 1)].checked;
   if (offerRow) {
     QString name = QString::fromStdString(list_.rows()[static_cast<size_t>(row - 1)].program);
@@ -524,25 +528,21 @@ void SplitWindow::CopyRowsToDisk(const std::vector<int>& rows) {
 
 int SplitWindow::SelectedRow() const {
   const QModelIndexList selected = listView_->selectionModel()->selectedRows();
-  return selected.isEmpty() ? 0 : selected.first().row() + 1;
+  return selected.isEmpty() ? 0 : ProgramTableModel::ProgramRow(selected.first());
 }
 
 void SplitWindow::PopUp() {
   const int row = SelectedRow();
   if (row < 1) return;
-  NameEditor editor(list_, row, this);
+  NameEditor editor(*table_, row, this);
   CenterOver(window(), &editor);
   editor.exec();
-  table_->RowChanged(row);
 }
 
 void SplitWindow::ToggleCurrentRow() {
-  const QModelIndex current = listView_->currentIndex();
-  if (!current.isValid()) return;
-  const int row = current.row() + 1;
-  list_.SetChecked(row, !list_.rows()[static_cast<size_t>(row - 1)].checked);
-  table_->RowChanged(row);
-  UpdateCommands();
+  const int row = ProgramTableModel::ProgramRow(listView_->currentIndex());
+  if (row < 1) return;  // a turbo file has no tick
+  table_->SetChecked(row, !list_.rows()[static_cast<size_t>(row - 1)].checked);
 }
 
 bool SplitWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -574,7 +574,7 @@ void SplitWindow::ShowPulses() {
   if (row < 1) return;
   const TapeSection& section = list_.sections()[static_cast<size_t>(row - 1)];
   const PulseHistogram histogram =
-      ProgramPulses(list_.image(), list_.sections(), row, tapeMap_->survey().turbo.files);
+      ProgramPulses(list_.image(), list_.sections(), row, table_->survey()->turbo.files);
   const std::string title = "Program " + std::to_string(row) + ": " + section.name + " (" +
                             OffsetText(histogram.start) + "-" + OffsetText(histogram.end) + ")";
   auto* window = new PulseWindow(PulsePicture(histogram, title), QString::fromUtf8("Pulses \u2013 ") +

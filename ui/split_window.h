@@ -73,7 +73,9 @@ class SplitWindow : public QWidget {
 
   void BuildControls();
   void ShowImageInfo();
-  void FitColumns();
+  // Fits every column to its header and the rows in reach; without `shrink`
+  // a column already wider keeps its width.
+  void FitColumns(bool shrink = true);
   void ChooseOutputFolder();
   void SplitFile();
   void WriteIndexFile();

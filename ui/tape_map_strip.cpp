@@ -20,14 +20,14 @@ TapeMapStrip::TapeMapStrip(QWidget* parent) : QWidget(parent) {
   setMouseTracking(false);
 }
 
-void TapeMapStrip::ShowTape(const ProgramList& list) {
+void TapeMapStrip::ShowTape(const ProgramList& list, std::shared_ptr<const TapeSurvey> survey) {
   list_ = &list;
-  survey_ = list.loaded() ? SurveyTape(list) : TapeSurvey{};
+  survey_ = list.loaded() && survey ? std::move(survey) : std::make_shared<TapeSurvey>();
   LayOut();
   update();
 }
 
-void TapeMapStrip::LayOut() { drawn_ = LayOutBands(survey_.map, width()); }
+void TapeMapStrip::LayOut() { drawn_ = LayOutBands(survey_->map, width()); }
 
 int TapeMapStrip::BandAt(int x) const { return DrawnBandAt(drawn_, x + 0.5); }
 
@@ -50,7 +50,7 @@ void TapeMapStrip::resizeEvent(QResizeEvent* event) {
 void TapeMapStrip::mousePressEvent(QMouseEvent* event) {
   const int index = event->button() == Qt::LeftButton ? BandAt(event->position().toPoint().x()) : -1;
   if (index < 0) return QWidget::mousePressEvent(event);
-  const int row = survey_.map.bands[drawn_[static_cast<size_t>(index)].main].row;
+  const int row = survey_->map.bands[drawn_[static_cast<size_t>(index)].main].row;
   if (row > 0) emit rowClicked(row);
 }
 
@@ -64,7 +64,7 @@ bool TapeMapStrip::event(QEvent* event) {
     return true;
   }
   const DrawnBand& band = drawn_[static_cast<size_t>(index)];
-  const std::string text = DescribeBand(survey_.map, band, list_->sections(), survey_.turbo.files);
+  const std::string text = DescribeBand(survey_->map, band, list_->sections(), survey_->turbo.files);
   QToolTip::showText(help->globalPos(), QString::fromStdString(text), this,
                      QRect(static_cast<int>(band.x0), 0, std::max(1, static_cast<int>(band.x1 - band.x0)), height()));
   return true;

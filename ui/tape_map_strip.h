@@ -5,6 +5,7 @@
 
 #include <QWidget>
 
+#include <memory>
 #include <vector>
 
 #include "split/tape_map.h"
@@ -19,9 +20,10 @@ class TapeMapStrip : public QWidget {
  public:
   explicit TapeMapStrip(QWidget* parent = nullptr);
 
-  // Surveys the tape `list` holds (or clears the strip when none is loaded).
-  void ShowTape(const ProgramList& list);
-  const TapeSurvey& survey() const { return survey_; }
+  // Shows the tape `list` holds as `survey` found it (or clears the strip
+  // when none is loaded).
+  void ShowTape(const ProgramList& list, std::shared_ptr<const TapeSurvey> survey);
+  const TapeSurvey& survey() const { return *survey_; }
 
   // The band drawn at `x` (pixels from the left), -1 where there is none.
   int BandAt(int x) const;
@@ -43,7 +45,7 @@ class TapeMapStrip : public QWidget {
   void LayOut();
 
   const ProgramList* list_ = nullptr;
-  TapeSurvey survey_;
+  std::shared_ptr<const TapeSurvey> survey_ = std::make_shared<TapeSurvey>();
   std::vector<DrawnBand> drawn_;  // for the current width
 };
 

@@ -155,7 +155,9 @@ TEST(TapWriter, RenameRewritesBothCopiesWithMatchingChecksums) {
       // In version 2 a pulse is written as two equal half-waves, unless that leaves its class.
       if (InsideRenamedBytes(pos, sections[0], bytePulses)) {
         const bool pairStart = (pos - sections[0].headerPos) % 2 == 0;
-        if (version == 2 && machine != 1 && pairStart) EXPECT_EQ(at(pos), at(pos + 1)) << pos;
+        if (version == 2 && machine != 1 && pairStart) {
+          EXPECT_EQ(at(pos), at(pos + 1)) << pos;
+        }
         continue;
       }
       ASSERT_EQ(at(pos), before.bytes[static_cast<size_t>(pos)]) << pos;

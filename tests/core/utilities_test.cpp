@@ -154,7 +154,7 @@ TEST(PulseDuration, OneWalkGivesEachStretchAndTheTotalAsThePlainWalkDoes) {
   };
   for (int trial = 0; trial < 300; ++trial) {
     std::vector<uint8_t> pulses;
-    while (pulses.size() < 40 + trial * 7) pulses.insert(pulses.end(), 1 + next(12), next(20) == 0 ? 0 : 1 + next(255));
+    while (pulses.size() < static_cast<size_t>(40 + trial * 7)) pulses.insert(pulses.end(), 1 + next(12), next(20) == 0 ? 0 : 1 + next(255));
     const TapImage image = RawImage(static_cast<uint8_t>(trial % 3), pulses);
     std::vector<std::pair<int64_t, int64_t>> stretches;
     for (int64_t p = kTapHeaderSize + next(4); p < image.FileLength() + 2; p += 1 + next(9)) {

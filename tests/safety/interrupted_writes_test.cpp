@@ -86,7 +86,7 @@ TEST(InterruptedWrite, ASignalRightAfterTheFileIsCreatedLeavesNothing) {
           signalAtLock = signalNumber;
           std::string error;
           SafeFileWriter writer;
-          writer.Open(kept, error);  // the signal comes inside
+          (void)writer.Open(kept, error);  // the signal comes inside
           std::_Exit(0);
         },
         ::testing::ExitedWithCode(128 + signalNumber), "");

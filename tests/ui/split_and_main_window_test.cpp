@@ -32,6 +32,7 @@
 #include "ui/index_d64.h"
 #include "ui/join_window.h"
 #include "ui/launcher_dialogs.h"
+#include "ui/tape_map_strip.h"
 #include "ui/wait_box.h"
 #include "window_driver.h"
 
@@ -339,6 +340,46 @@ TEST_F(SplitWindowTest, AScreenReaderHearsValuesTickNamesAndDataStates) {
   // A dialog's field is announced by its label.
   TargetSystemDialog form2("01-game", "GAME");
   EXPECT_EQ(spoken(form2.findChild<QLineEdit*>("Text1"), QAccessible::Name), "Name it as:");
+}
+
+// A program opens onto the turbo files its stretch carries: rows without a
+// tick, counted in Items; a file before the first program has no row.
+TEST_F(SplitWindowTest, ProgramRowsOpenOntoTheirTurboFiles) {
+  test::TapeComposer composer(0, 1);
+  composer.AddTurboFile({.family = "Freeload", .loadAddress = 0x0800, .data = test::ProgramData(300, 1)});
+  composer.AddSilence(50000);
+  composer.AddProgram({.name = "BOOT", .data = test::ProgramData(64, 2)});
+  composer.AddSilence(50000);
+  const auto gold = composer.AddTurboFile(
+      {.family = "US Gold", .loadAddress = 0xC000, .data = test::ProgramData(100, 3), .name = "LEVEL"});
+  composer.AddSilence(50000);
+  const auto bad = composer.AddTurboFile(
+      {.family = "Freeload", .loadAddress = 0x4000, .data = test::ProgramData(300, 4), .corruptByte = 5});
+  composer.AddSilence(50000);
+  ASSERT_TRUE(split->LoadAndParse(QString::fromStdString(desktop.folder.Write("turbo.tap", composer.FileBytes()))));
+  EXPECT_EQ(Label("Label14"), "1, with 2 turbo files");
+
+  const QModelIndex boot = list->model()->index(0, 0);
+  EXPECT_FALSE(list->isExpanded(boot));
+  list->expand(boot);
+  const auto cell = [&](int row, int column, int role = Qt::DisplayRole) {
+    return list->model()->index(row, column, boot).data(role).toString().toStdString();
+  };
+  ASSERT_EQ(list->model()->rowCount(boot), 2);
+  EXPECT_EQ(cell(0, 1) + "|" + cell(0, 2) + "|" + cell(0, 5), "US Gold \"LEVEL\"|" + OffsetText(gold.start) + "|OK");
+  EXPECT_EQ(cell(1, 1) + "|" + cell(1, 2) + "|" + cell(1, 5), "Freeload 4000-412C|" + OffsetText(bad.start) + "|ERROR");
+  EXPECT_FALSE(cell(1, 3).empty() || cell(1, 4).empty());  // End and Duration
+  EXPECT_EQ(cell(0, 2, Qt::ToolTipRole), "US Gold \"LEVEL\"\nLoads to $C000-$C064 (end exclusive)\nChecksum OK");
+
+  // No tick, by mouse or keyboard; the map selects the program's own row.
+  const QModelIndex file = list->model()->index(0, 0, boot);
+  EXPECT_FALSE(list->model()->flags(file) & Qt::ItemIsUserCheckable);
+  EXPECT_FALSE(list->model()->setData(file, Qt::Checked, Qt::CheckStateRole));
+  list->setCurrentIndex(file);
+  QTest::keyClick(list, Qt::Key_Space);
+  EXPECT_EQ(split->model().CheckStates(), std::vector<bool>{false});
+  emit split->findChild<TapeMapStrip*>("tapeMap")->rowClicked(1);
+  EXPECT_EQ(list->currentIndex(), boot);
 }
 
 TEST_F(SplitWindowTest, TheCommandsWaitWhileATapeLoads) {
