@@ -210,6 +210,8 @@ TEST(TurboFiles, DamageIsReported) {
       ASSERT_TRUE(LoadTapImageFromBytes("t.tap", bytes, image));
       const auto files = FindTurboFiles(image, {}, {{0, boot}});
       ASSERT_FALSE(files.empty());
+      // Without the boot program that sets it up, no Burner file is read.
+      if (std::string(family) == "Burner") EXPECT_TRUE(FindTurboFiles(image, {}).empty());
       const TurboFile& damaged = files.back();  // a chain's second block holds byte 300
       EXPECT_EQ(damaged.loader, family);
       EXPECT_EQ(damaged.checksum, checked ? TurboChecksum::Error : TurboChecksum::None);
