@@ -278,8 +278,6 @@ void Compilation::SetSorted(bool on) {
   if (listener_) listener_->AfterReorder(order);
 }
 
-int Compilation::CountFileRows() const { return fileRows_; }
-
 void Compilation::SubtractDuration(const std::string& text) {
   const float seconds = ParseDuration(text, decimalSeparator_);
   if (seconds > 0) totalSeconds_ -= static_cast<double>(seconds);

@@ -104,7 +104,6 @@ class Compilation {
   void SetSorted(bool on);
   bool CanMoveRows() const { return !sorted_; }
 
-  int CountFileRows() const;
   void SubtractDuration(const std::string& text);
   void UpdateTotalDuration();
   void UpdateJoinAvailability();

@@ -74,7 +74,9 @@ TEST(RealTurboTapes, MatchThePeersListing) {
                 std::string(e.checksum == "PASS" ? "OK" : e.checksum == "FAIL" ? "ERROR" : "none"));
       EXPECT_EQ(f.readErrors, 0);
       // The peer writes no file for the blocks a loader loads into itself.
-      if (!e.sha256.empty()) EXPECT_EQ(test::Sha256Hex(TurboPrgBytes(f)), e.sha256);
+      if (!e.sha256.empty()) {
+        EXPECT_EQ(test::Sha256Hex(TurboPrgBytes(f)), e.sha256);
+      }
     }
   }
 }
@@ -173,10 +175,18 @@ TEST(TurboFiles, ComposedFilesReadBack) {
         EXPECT_TRUE(std::equal(f.bytes.begin(), f.bytes.end(), data[i].begin() + static_cast<ptrdiff_t>(offset)));
         // A pilot of 0 bits right after another file's tone takes the tone in.
         const bool afterTone = i > 0 && !rows[i - 1].pauseAfter;
-        if (b == 0 && afterTone) EXPECT_GE(f.start, layouts[i - 1].dataEnd);
-        if (b == 0) EXPECT_LE(f.start, layouts[i].start);
-        if (b == 0 && !afterTone) EXPECT_EQ(f.start, layouts[i].start);
-        if (b + 1 == blocks) EXPECT_GE(f.end, layouts[i].dataEnd);
+        if (b == 0 && afterTone) {
+          EXPECT_GE(f.start, layouts[i - 1].dataEnd);
+        }
+        if (b == 0) {
+          EXPECT_LE(f.start, layouts[i].start);
+        }
+        if (b == 0 && !afterTone) {
+          EXPECT_EQ(f.start, layouts[i].start);
+        }
+        if (b + 1 == blocks) {
+          EXPECT_GE(f.end, layouts[i].dataEnd);
+        }
       }
     }
     EXPECT_EQ(k, files.size());
@@ -211,12 +221,16 @@ TEST(TurboFiles, DamageIsReported) {
       const auto files = FindTurboFiles(image, {}, {{0, boot}});
       ASSERT_FALSE(files.empty());
       // Without the boot program that sets it up, no Burner file is read.
-      if (std::string(family) == "Burner") EXPECT_TRUE(FindTurboFiles(image, {}).empty());
+      if (std::string(family) == "Burner") {
+        EXPECT_TRUE(FindTurboFiles(image, {}).empty());
+      }
       const TurboFile& damaged = files.back();  // a chain's second block holds byte 300
       EXPECT_EQ(damaged.loader, family);
       EXPECT_EQ(damaged.checksum, checked ? TurboChecksum::Error : TurboChecksum::None);
       EXPECT_FALSE(damaged.usable());
-      if (cut) EXPECT_GT(damaged.readErrors, 0);
+      if (cut) {
+        EXPECT_GT(damaged.readErrors, 0);
+      }
       EXPECT_LE(damaged.end, image.FileLength());
     }
   }
@@ -298,11 +312,17 @@ TEST(Visiload, ChainFollowsItsChangingSettings) {
       EXPECT_EQ(f.loadAddress, b.loadAddress);
       EXPECT_EQ(f.endAddress, b.loadAddress + (b.endIsStart ? 0 : b.data.size()));
       EXPECT_EQ(f.usable(), !damaged);
-      if (!damaged) EXPECT_EQ(f.bytes, b.endIsStart ? std::vector<uint8_t>{} : b.data);
-      if (i > 0) EXPECT_EQ(f.start, files[i - 1].end);
+      if (!damaged) {
+        EXPECT_EQ(f.bytes, b.endIsStart ? std::vector<uint8_t>{} : b.data);
+      }
+      if (i > 0) {
+        EXPECT_EQ(f.start, files[i - 1].end);
+      }
     }
     EXPECT_LE(files.back().end, image.FileLength());
-    if (!c.cut) EXPECT_GE(files.back().end, layout.dataEnd);
+    if (!c.cut) {
+      EXPECT_GE(files.back().end, layout.dataEnd);
+    }
   }
 }
 

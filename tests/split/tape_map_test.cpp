@@ -88,7 +88,9 @@ TEST(TapeMap, BandsNarrowerThanAPixelMerge) {
   for (size_t i = 1; i + 1 < drawn.size(); ++i) {
     EXPECT_EQ(drawn[i].kind, BandKind::Turbo);  // three quarters of each run's time
     // A pixel or a band more; the run cut short by the wide band after it may be less.
-    if (i + 2 < drawn.size()) EXPECT_NEAR(drawn[i].x1 - drawn[i].x0, 1.0, 0.02);
+    if (i + 2 < drawn.size()) {
+      EXPECT_NEAR(drawn[i].x1 - drawn[i].x0, 1.0, 0.02);
+    }
     EXPECT_DOUBLE_EQ(drawn[i].x0, drawn[i - 1].x1);
     EXPECT_EQ(drawn[i].first, drawn[i - 1].last + 1);
   }
