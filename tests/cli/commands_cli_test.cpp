@@ -29,12 +29,7 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string ThreeProgramTape(const test::ScratchFolder& folder) {
-  test::TapeComposer composer(0, 1);
-  for (const char* name : {"ALPHA", "BETA", "GAMMA ONE"}) {
-    composer.AddProgram({.name = name, .data = test::ProgramData(32, 7)});
-    composer.AddSilence(80000);
-  }
-  return folder.Write("Three.tap", composer.FileBytes());
+  return folder.Write("Three.tap", test::TapeWith({"ALPHA", "BETA", "GAMMA ONE"}));
 }
 
 // A program's .prg file: the BASIC start address, low byte first, then its bytes.

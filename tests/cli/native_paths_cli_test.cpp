@@ -14,7 +14,6 @@
 #include "support/program_run.h"
 #include "support/scratch_folder.h"
 #include "support/stand_in_tools.h"
-#include "support/tap_bytes.h"
 #include "support/tape_composer.h"
 #include "support/vice_tools.h"
 
@@ -26,15 +25,6 @@ using test::RunCliBytes;
 using Lines = std::vector<std::string>;
 
 const std::string kReplacement = "\xEF\xBF\xBD";  // what U+FFFD is in UTF-8
-
-std::vector<uint8_t> TwoProgramTape() {
-  test::TapeComposer composer(0, 1);
-  for (const char* name : {"ONE", "TWO"}) {
-    composer.AddProgram({.name = name, .data = test::ProgramData(40, 3), .leaderPulses = 1500});
-    composer.AddSilence(60000);
-  }
-  return composer.FileBytes();
-}
 
 Lines Names(const std::string& folder) {
   Lines names;
@@ -53,31 +43,26 @@ struct Latin1Names {
   Latin1Names() {
     fs::create_directory(folder);
     fs::create_directory(sibling);
-    tape = root.Write("bad\xFF" "dir/caf\xE9.tap", TwoProgramTape());
+    tape = root.Write("bad\xFF" "dir/caf\xE9.tap", test::PartsTape(2));
   }
 };
 
-TEST(NativePathsCli, SplitReadsAndWritesLatin1NamesExactly) {
+TEST(NativePathsCli, SplitAndExtractReadAndWriteLatin1NamesExactly) {
   Latin1Names names;
-  const auto run = RunCliBytes({"split", names.tape, names.folder, "--select", "all"});
-  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const auto split = RunCliBytes({"split", names.tape, names.folder, "--select", "all"});
+  ASSERT_EQ(split.exitCode, 0) << split.err;
   // The written paths are printed byte for byte.
-  EXPECT_EQ(run.out, names.folder + "/001.ONE.tap\n" + names.folder + "/002.TWO.tap\nSplit Operation Completed !\n");
-  EXPECT_EQ(Names(names.folder), (Lines{"001.ONE.tap", "002.TWO.tap", "caf\xE9.tap"}));
+  EXPECT_EQ(split.out,
+            names.folder + "/001.PART1.tap\n" + names.folder + "/002.PART2.tap\nSplit Operation Completed !\n");
+  const auto extract = RunCliBytes({"extract", names.tape, names.folder});
+  ASSERT_EQ(extract.exitCode, 0) << extract.err;
+  EXPECT_EQ(extract.out.substr(0, names.folder.size() + 11), names.folder + "/PART1.prg\t");
+  EXPECT_EQ(Names(names.folder), (Lines{"001.PART1.tap", "002.PART2.tap", "PART1.prg", "PART2.prg", "caf\xE9.tap"}));
   EXPECT_EQ(Names(names.sibling), Lines{});
   // An argument that names nothing is reported as missing, not as another name.
   const auto missing = RunCliBytes({"info", names.folder + "/gone\xE9.tap"});
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_NE(missing.err.find("No such file or directory"), std::string::npos) << missing.err;
-}
-
-TEST(NativePathsCli, ExtractWritesIntoTheFolderGivenNotASiblingOfASimilarName) {
-  Latin1Names names;
-  const auto run = RunCliBytes({"extract", names.tape, names.folder});
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(Names(names.folder), (Lines{"ONE.prg", "TWO.prg", "caf\xE9.tap"}));
-  EXPECT_EQ(Names(names.sibling), Lines{});
-  EXPECT_EQ(run.out.substr(0, names.folder.size() + 9), names.folder + "/ONE.prg\t");
 }
 
 TEST(NativePathsCli, JoinWithForceReplacesOnlyTheFileNamedAndReadsLatin1Folders) {
@@ -106,7 +91,7 @@ TEST(NativePathsCli, ToDiskWithForceReplacesOnlyTheDiskNamed) {
   EXPECT_EQ(test::ReadFileText(similar), "unrelated");
   std::vector<std::string> entries;
   ASSERT_TRUE(ReadD64Directory(test::ReadFileBytes(disk), entries));
-  EXPECT_EQ(entries, (Lines{"ONE", "TWO"}));
+  EXPECT_EQ(entries, (Lines{"PART1", "PART2"}));
   EXPECT_EQ(Names(names.sibling), Lines{});
 }
 

@@ -12,8 +12,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/program_run.h"
@@ -23,34 +23,24 @@
 namespace rw {
 namespace {
 
-namespace fs = std::filesystem;
 using test::RunCliBytes;
-
-std::vector<uint8_t> OneProgramTape() {
-  test::TapeComposer composer(0, 1);
-  composer.AddProgram({.name = "GAME", .data = test::ProgramData(40, 1), .leaderPulses = 1500});
-  return composer.FileBytes();
-}
 
 TEST(ScanNames, ControlCharactersAreEscapedInTheTableAndInJson) {
   test::ScratchFolder folder;
-  folder.Write("esc\x1B[2Jred\x07.tap", OneProgramTape());
-  folder.Write("caf\xE9.tap", OneProgramTape());
-  folder.Write("del\x7F" "c1\xC2\x9B.tap", OneProgramTape());
+  // Each name, as the table shows it and as JSON writes it.
+  const std::tuple<std::string, std::string, std::string> names[] = {
+      {"esc\x1B[2Jred\x07.tap", "esc\\x1B[2Jred\\x07.tap", "esc\\u001b[2Jred\\u0007.tap"},
+      {"caf\xE9.tap", "caf\\xE9.tap", "caf\xEF\xBF\xBD.tap"},
+      {"del\x7F" "c1\xC2\x9B.tap", "del\\x7Fc1\\u009B.tap", "del\\u007fc1\\u009b.tap"}};
+  for (const auto& [name, shown, written] : names) folder.Write(name, test::PartsTape(1));
   const auto table = RunCliBytes({"scan", folder.path()});
-  ASSERT_EQ(table.exitCode, 0) << table.err;
-  EXPECT_NE(table.out.find(folder.File("esc\\x1B[2Jred\\x07.tap") + "\n"), std::string::npos) << table.out;
-  EXPECT_NE(table.out.find(folder.File("caf\\xE9.tap") + "\n"), std::string::npos) << table.out;
-  EXPECT_NE(table.out.find(folder.File("del\\x7Fc1\\u009B.tap") + "\n"), std::string::npos) << table.out;
-  for (const char raw : {'\x1B', '\x07', '\x7F'}) EXPECT_EQ(table.out.find(raw), std::string::npos) << int(raw);
-
   const auto json = RunCliBytes({"scan", "--json", folder.path()});
-  ASSERT_EQ(json.exitCode, 0) << json.err;
-  EXPECT_NE(json.out.find("\"path\":\"" + folder.File("esc\\u001b[2Jred\\u0007.tap") + "\""), std::string::npos)
-      << json.out;
-  EXPECT_NE(json.out.find("\"path\":\"" + folder.File("caf\xEF\xBF\xBD.tap") + "\""), std::string::npos) << json.out;
-  EXPECT_NE(json.out.find("\"path\":\"" + folder.File("del\\u007fc1\\u009b.tap") + "\""), std::string::npos)
-      << json.out;
+  ASSERT_EQ(std::pair(table.exitCode, json.exitCode), std::pair(0, 0)) << table.err << json.err;
+  for (const auto& [name, shown, written] : names) {
+    EXPECT_NE(table.out.find(folder.File(shown) + "\n"), std::string::npos) << table.out;
+    EXPECT_NE(json.out.find("\"path\":\"" + folder.File(written) + "\""), std::string::npos) << json.out;
+  }
+  for (const char raw : {'\x1B', '\x07', '\x7F'}) EXPECT_EQ(table.out.find(raw), std::string::npos) << int(raw);
   // Every line is JSON, and the escapes read back as the characters.
   size_t lines = 0;
   for (size_t begin = 0; begin < json.out.size(); ++lines) {
@@ -71,7 +61,7 @@ TEST(ScanNames, ControlCharactersAreEscapedInTheTableAndInJson) {
 // tape in each.
 void MakeDeepTree(const std::string& root, const std::string& name, int depth) {
   int folder = ::open(root.c_str(), O_RDONLY | O_DIRECTORY);
-  const auto tape = OneProgramTape();
+  const auto tape = test::PartsTape(1);
   for (int level = 0; level < depth && folder >= 0; ++level) {
     ASSERT_EQ(::mkdirat(folder, name.c_str(), 0755), 0);
     const int next = ::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY);

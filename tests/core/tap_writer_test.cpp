@@ -1,15 +1,11 @@
 // Tape image files: loading and refusing them, rewriting names in place, and
 // writing sections out as files of their own.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <csignal>
 #include <filesystem>
 #include <optional>
-#include <thread>
 
 #include "core/commodore_names.h"
 #include "core/tap_image.h"

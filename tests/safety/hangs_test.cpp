@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <thread>
 
 #include <atomic>
@@ -26,7 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::ScratchFolder;
-using Lines = std::vector<std::string>;
 
 using test::PartsTape;
 

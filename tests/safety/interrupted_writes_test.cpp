@@ -17,7 +17,6 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
-#include <fstream>
 #include <filesystem>
 #include <thread>
 
@@ -47,16 +46,6 @@ namespace {
 namespace fs = std::filesystem;
 using test::ScratchFolder;
 using Lines = std::vector<std::string>;
-
-test::TapeComposer Programs(int count, uint32_t bytes) {
-  test::TapeComposer composer(0, 1);
-  for (int i = 0; i < count; ++i) {
-    composer.AddProgram({.name = "PART" + std::to_string(i + 1), .data = test::ProgramData(bytes, static_cast<uint32_t>(i + 1)),
-                         .leaderPulses = 1500});
-    composer.AddSilence(60000);
-  }
-  return composer;
-}
 
 // Moves the file's times back by `seconds`, as if written that long ago.
 void Age(const std::string& path, int seconds) {
@@ -99,7 +88,7 @@ TEST(InterruptedWrite, ASignalRightAfterTheFileIsCreatedLeavesNothing) {
 // the first file is complete, the second is nowhere, not even empty.
 TEST(InterruptedWrite, SplitAndExtractLeaveNoFileUnderTheNameTheyWereWriting) {
   ScratchFolder in;
-  const std::string tape = in.Write("parts.tap", Programs(3, 64).FileBytes());
+  const std::string tape = in.Write("parts.tap", test::PartsTape(3, 64));
   for (const bool extract : {false, true}) {
     ScratchFolder out;
     EXPECT_EXIT(
@@ -128,7 +117,7 @@ TEST(InterruptedWrite, SplitAndExtractLeaveNoFileUnderTheNameTheyWereWriting) {
 
 TEST(KilledWrite, ASplitKilledOutrightLeavesNoIncompleteFileAndTheNextSplitRemovesItsLeftovers) {
   ScratchFolder in, reference;
-  const std::string tape = in.Write("parts.tap", Programs(4, 60000).TakeFileBytes());
+  const std::string tape = in.Write("parts.tap", test::PartsTape(4, 60000));
   ASSERT_EQ(test::RunCliBytes({"split", tape, reference.path(), "--select", "all"}).exitCode, 0);
   ScratchFolder out;
   // Killed at different moments of its run.

@@ -4,13 +4,11 @@
 // out of sectors).
 
 #include <gtest/gtest.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 #include "launcher/program_disk.h"
 #include "platform/qt_tool_runner.h"

@@ -5,13 +5,8 @@
 // final one) while longer ones are refused with the system's reason.
 
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <thread>
 
 #include "core/safe_file.h"
 #include "core/ports/remembered_paths.h"

@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "platform/widgets/qt_file_dialogs.h"
 #include "platform/qt_tool_runner.h"
@@ -66,6 +67,19 @@ class SplitWindowTest : public ::testing::Test {
     QTest::keyClick(list, Qt::Key_Space);
   }
   QString Cell(int row, int column) { return list->model()->index(row - 1, column).data().toString(); }
+  // The entries, by name, of the menu that `open` pops up; then `trigger`, if given, is chosen.
+  QStringList MenuEntries(const std::function<void()>& open, const char* trigger = nullptr) {
+    QStringList entries;
+    QTimer::singleShot(0, [&] {
+      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+      ASSERT_NE(menu, nullptr);
+      for (QAction* entry : menu->actions()) entries << entry->objectName();
+      menu->close();
+      if (trigger != nullptr) menu->findChild<QAction*>(trigger)->trigger();
+    });
+    open();
+    return entries;
+  }
 
   test::Desktop desktop;
   std::string tape;
@@ -202,21 +216,13 @@ TEST_F(SplitWindowTest, ContextMenuExtractsAndCopiesTickedProgramsAndTooltipsTel
   EXPECT_FALSE(extract->isEnabled() || toDisk->isEnabled());
   // The menu's entries, by name, when it opens at the middle of `row` (0: below the rows).
   const auto menuAt = [&](int row, const char* trigger = nullptr) {
-    QStringList entries;
-    QTimer::singleShot(0, [&] {
-      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-      ASSERT_NE(menu, nullptr);
-      for (QAction* entry : menu->actions()) entries << entry->objectName();
-      // Every menu ends with the selected program's pulses.
-      EXPECT_EQ(entries.mid(entries.size() - 2), (QStringList{"", "showPulses"}));
-      entries.resize(std::max<qsizetype>(0, entries.size() - 2));
-      menu->close();
-      if (trigger != nullptr) menu->findChild<QAction*>(trigger)->trigger();
-    });
     const QPoint at = row > 0 ? list->visualRect(list->model()->index(row - 1, 1)).center()
                               : QPoint(5, list->viewport()->height() - 5);
     QContextMenuEvent click(QContextMenuEvent::Mouse, at, list->viewport()->mapToGlobal(at));
-    QApplication::sendEvent(list->viewport(), &click);
+    QStringList entries = MenuEntries([&] { QApplication::sendEvent(list->viewport(), &click); }, trigger);
+    // Every menu ends with the selected program's pulses.
+    EXPECT_EQ(entries.mid(entries.size() - 2), (QStringList{"", "showPulses"}));
+    entries.resize(std::max<qsizetype>(0, entries.size() - 2));
     return entries;
   };
   // Nothing ticked: a right-click on a program offers that program.
@@ -286,15 +292,8 @@ TEST_F(SplitWindowTest, KeyboardAloneLoadsTicksRenamesAndSplits) {
   EXPECT_EQ(answers.answered(), 1u);
 
   // Shift+F10 opens the list's menu at the current row, here a ticked one.
-  QStringList entries;
-  QTimer::singleShot(0, [&] {
-    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-    ASSERT_NE(menu, nullptr);
-    for (QAction* entry : menu->actions()) entries << entry->objectName();
-    menu->close();
-  });
-  QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);
-  EXPECT_EQ(entries, (QStringList{"extractPrograms", "copyProgramsToDisk", "", "showPulses"}));
+  EXPECT_EQ(MenuEntries([&] { QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier); }),
+            (QStringList{"extractPrograms", "copyProgramsToDisk", "", "showPulses"}));
 
   // Alt+O to the output folder, Alt+S to split.
   QApplication::setActiveWindow(&desktop.window);  // back from the menu, as above
