@@ -153,10 +153,6 @@ bool NameTaken(const std::string& path) {
 
 }  // namespace
 
-std::string UniqueTapName(const std::string& base, const std::string& folder) {
-  return UniqueFileName(base, folder, ".tap");
-}
-
 std::string UniqueFileName(const std::string& base, const std::string& folder, const std::string& extension) {
   const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
   if (!NameTaken(prefix + base + extension)) return base;

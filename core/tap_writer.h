@@ -49,10 +49,9 @@ int64_t WriteName(TapImage& image, int64_t pos, std::string_view nameBytes, cons
 [[nodiscard]] bool WriteSectionFileUnderFreeName(const TapImage& image, const NumberedName& names, int64_t first, int64_t last,
                                    std::string& written, std::string& error, bool deferSync = false);
 
-// `base` when nothing (not even a dangling link) is named "folder/base.tap", otherwise the first free
-// "base(n)" for n = 1..1000; empty when all are taken. The caller appends ".tap".
-std::string UniqueTapName(const std::string& base, const std::string& folder);
-// The same for any ending, such as ".prg".
+// `base` when nothing (not even a dangling link) is named "folder/base" plus
+// `extension` (".prg"), otherwise the first free "base(n)" for n = 1..1000;
+// empty when all are taken. The caller appends the extension.
 std::string UniqueFileName(const std::string& base, const std::string& folder, const std::string& extension);
 
 }  // namespace rw

@@ -219,16 +219,16 @@ TEST(TapWriter, SectionFileHoldsTheHeaderAndTheBytes) {
   EXPECT_EQ(folder.Names(), std::vector<std::string>{"part.tap"});
 }
 
-TEST(TapWriter, UniqueTapNameFindsTheFirstFreeNumber) {
+TEST(TapWriter, UniqueFileNameFindsTheFirstFreeNumber) {
   test::ScratchFolder folder;
-  EXPECT_EQ(UniqueTapName("game", folder.path()), "game");
+  EXPECT_EQ(UniqueFileName("game", folder.path(), ".tap"), "game");
   folder.Write("game.tap", std::string("x"));
-  EXPECT_EQ(UniqueTapName("game", folder.path()), "game(1)");
+  EXPECT_EQ(UniqueFileName("game", folder.path(), ".tap"), "game(1)");
   folder.Write("game(1).tap", std::string("x"));
-  EXPECT_EQ(UniqueTapName("game", folder.path() + "/"), "game(2)");
-  EXPECT_EQ(UniqueTapName("Game", folder.path()), "Game");  // names compare as the file system does
+  EXPECT_EQ(UniqueFileName("game", folder.path() + "/", ".tap"), "game(2)");
+  EXPECT_EQ(UniqueFileName("Game", folder.path(), ".tap"), "Game");  // names compare as the file system does
   for (int n = 2; n <= 1000; ++n) folder.Write("game(" + std::to_string(n) + ").tap", std::string("x"));
-  EXPECT_EQ(UniqueTapName("game", folder.path()), "");
+  EXPECT_EQ(UniqueFileName("game", folder.path(), ".tap"), "");
 }
 
 }  // namespace
