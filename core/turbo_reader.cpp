@@ -208,6 +208,16 @@ struct PilotMatch {
   Bits bits;
 };
 
+// Reads the checksum byte after a file's data and compares it with `sum`,
+// the loader's own sum of the bytes: good only when every byte read too.
+void ReadChecksum(ByteCursor& cursor, TurboFile& file, uint8_t sum) {
+  uint8_t check = 0;
+  bool bad = false;
+  cursor.Next(check, bad);
+  if (bad) ++file.readErrors;
+  file.checksum = file.readErrors == 0 && check == sum ? TurboChecksum::Ok : TurboChecksum::Error;
+}
+
 // Reads `length` data bytes into `file` and, with `xorChecksum`, the XOR
 // checksum byte after them. A cut or unreadable byte is a read error.
 void ReadData(ByteCursor& cursor, TurboFile& file, size_t length, bool xorChecksum) {
@@ -225,11 +235,7 @@ void ReadData(ByteCursor& cursor, TurboFile& file, size_t length, bool xorChecks
     file.checksum = TurboChecksum::None;
     return;
   }
-  uint8_t check = 0;
-  bool bad = false;
-  cursor.Next(check, bad);
-  if (bad) ++file.readErrors;
-  file.checksum = file.readErrors == 0 && check == sum ? TurboChecksum::Ok : TurboChecksum::Error;
+  ReadChecksum(cursor, file, sum);
 }
 
 // A start and an end address as a loader takes them: the end is exclusive,
@@ -880,11 +886,7 @@ class TurboScanner {
         ReadData(cursor, file, 256, false);
         uint8_t sum = *address;
         for (uint8_t b : file.bytes) sum = static_cast<uint8_t>(sum + b);
-        uint8_t check = 0;
-        bool bad = false;
-        cursor.Next(check, bad);
-        if (bad) ++file.readErrors;
-        file.checksum = file.readErrors == 0 && check == sum ? TurboChecksum::Ok : TurboChecksum::Error;
+        ReadChecksum(cursor, file, sum);
       }
       file.end = ToPosition(cursor.pos());
       const bool cut = cursor.stopped();
@@ -943,11 +945,7 @@ class TurboScanner {
         file.bytes[address - file.loadAddress] = value;
         sum ^= value;
       }
-      uint8_t check = 0;
-      bool bad = false;
-      cursor.Next(check, bad);
-      if (bad) ++file.readErrors;
-      file.checksum = file.readErrors == 0 && check == sum ? TurboChecksum::Ok : TurboChecksum::Error;
+      ReadChecksum(cursor, file, sum);
       file.end = ToPosition(cursor.pos());
       blockStart = cursor.pos();
       out.push_back(std::move(file));
