@@ -187,6 +187,7 @@ class ChainReader {
       if (!ReadBlock(at, settings, bits, file, first, cut)) break;
       file.start = static_cast<int32_t>(blockStart);
       file.end = static_cast<int32_t>(at);
+      file.threshold = bits.threshold;  // tuned to the last pilot, so it follows the loader's speed
       const uint16_t load = file.loadAddress;
       out.push_back(std::move(file));
       if (cut) break;

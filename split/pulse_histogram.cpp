@@ -2,10 +2,27 @@
 
 #include <algorithm>
 #include <cstring>
+#include <tuple>
 
 #include "core/tape_coverage.h"
+#include "core/turbo_visiload.h"
+#include "core/utilities.h"
 
 namespace rw {
+namespace {
+
+// The threshold a family's files are most often read at, 0 for no family
+// the reader knows.
+int UsualThreshold(const std::string& loader) {
+  for (const TurboFamily& family : TurboFamilies()) {
+    if (family.name == loader) return family.threshold;
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::string WidthText(int width) { return "$" + HexPad(static_cast<uint64_t>(width), 2); }
 
 void CountBytes(const uint8_t* bytes, size_t n, std::array<uint64_t, 256>& counts) {
   // Four tables, so that a run of equal bytes (a leader, a pilot) does not
@@ -70,26 +87,68 @@ PulseHistogram ProgramPulses(const TapImage& image, const std::vector<TapeSectio
                                                                : image.FileLength();
   PulseHistogram histogram = CountPulses(image, section.start, end);
   const auto& b = section.bounds;
-  histogram.marks = {{b[0], b[1], "short"}, {b[2], b[3], "medium"}, {b[4], b[5], "long"}};
+  histogram.marks = {{b[0], b[1], "short", {}}, {b[2], b[3], "medium", {}}, {b[4], b[5], "long", {}}};
 
   // One line per loader, at the mean of the thresholds its files were read
   // with: each is tuned to its own pilot, and they differ by a unit or two.
-  struct Loader {
+  // Visiload changes its speed as the tape plays, so its thresholds are kept
+  // apart where they differ by more: one line per speed.
+  struct Setting {
     std::string name;
     int64_t sum = 0;
     int64_t files = 0;
+    int last = 0;  // the highest threshold so far
+    bool guessed = false;  // no threshold known: the family's most common one
   };
-  std::vector<Loader> loaders;
+  struct Read {
+    std::string name;
+    int threshold = 0;
+    bool guessed = false;
+  };
+  std::vector<Read> reads;
   for (const TurboFile& file : turbo) {
-    if (file.threshold <= 0 || ProgramHolding(sections, file.start) != row) continue;
-    auto loader = std::find_if(loaders.begin(), loaders.end(), [&](const Loader& l) { return l.name == file.loader; });
-    if (loader == loaders.end()) loader = loaders.insert(loaders.end(), {file.loader});
-    loader->sum += file.threshold;
-    ++loader->files;
+    if (ProgramHolding(sections, file.start) != row) continue;
+    if (file.threshold > 0) {
+      reads.push_back({file.loader, file.threshold, false});
+    } else if (const int usual = UsualThreshold(file.loader); usual > 0) {
+      reads.push_back({file.loader, usual, true});
+    }
   }
-  for (const Loader& loader : loaders) {
-    const int threshold = static_cast<int>((loader.sum + loader.files / 2) / loader.files);
-    histogram.marks.push_back({threshold, threshold, loader.name});
+  // By loader in order of first appearance, the known thresholds first, then
+  // by threshold.
+  std::vector<std::string> order;
+  for (const Read& read : reads) {
+    if (std::find(order.begin(), order.end(), read.name) == order.end()) order.push_back(read.name);
+  }
+  const auto key = [&](const Read& r) {
+    return std::make_tuple(std::find(order.begin(), order.end(), r.name) - order.begin(), r.guessed, r.threshold);
+  };
+  std::stable_sort(reads.begin(), reads.end(), [&](const Read& a, const Read& b) { return key(a) < key(b); });
+  constexpr int kSameSpeed = 2;  // thresholds this close were read at one speed
+  std::vector<Setting> settings;
+  for (const Read& read : reads) {
+    const bool speeds = read.name == kVisiloadName;
+    if (settings.empty() || settings.back().name != read.name || settings.back().guessed != read.guessed ||
+        (speeds && read.threshold - settings.back().last > kSameSpeed)) {
+      settings.push_back({read.name, 0, 0, 0, read.guessed});
+    }
+    Setting& setting = settings.back();
+    setting.sum += read.threshold;
+    ++setting.files;
+    setting.last = read.threshold;
+  }
+  for (const Setting& setting : settings) {
+    const int threshold = static_cast<int>((setting.sum + setting.files / 2) / setting.files);
+    HistogramMark mark{threshold, threshold, setting.name, {}};
+    const auto count = [](int64_t n) { return std::to_string(n) + (n == 1 ? " file" : " files"); };
+    if (setting.guessed) {
+      mark.note = setting.name + " threshold: its most common speed's (" + WidthText(threshold) +
+                  "); the speeds of its " + count(setting.files) + " here are not known";
+    } else if (setting.name == kVisiloadName) {
+      mark.note = setting.name + " threshold " + WidthText(threshold) + ": " + count(setting.files) +
+                  " read at this speed";
+    }
+    histogram.marks.push_back(std::move(mark));
   }
   return histogram;
 }

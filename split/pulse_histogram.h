@@ -23,6 +23,7 @@ struct HistogramMark {
   int first = 0;
   int last = 0;
   std::string label;  // "short", "medium", "long", or the loader's name
+  std::string note;   // a line for the picture's legend, where the mark needs one
 };
 
 struct PulseHistogram {
@@ -34,6 +35,9 @@ struct PulseHistogram {
   std::vector<HistogramMark> marks;
 };
 
+// A pulse width as the pictures write it: "$2C".
+std::string WidthText(int width);
+
 // Adds every byte of `bytes` (n of them) to `counts`, as fast as memory
 // gives them.
 void CountBytes(const uint8_t* bytes, size_t n, std::array<uint64_t, 256>& counts);
@@ -44,7 +48,10 @@ PulseHistogram CountPulses(const TapImage& image, int64_t start, int64_t end);
 // The histogram of program `row` (1-based) of `sections`: its stretch runs
 // from its leader to the next program's leader (or the end of the tape), as
 // the split cuts it, and the marks are its ROM classes and the thresholds of
-// the loaders of `turbo` files that start in it.
+// the loaders of `turbo` files that start in it: one per loader, or, for a
+// loader that changes its speed as the tape plays, one per speed its files
+// were read at. A file read at no known threshold stands for its family's
+// most common one, which the mark's note says.
 PulseHistogram ProgramPulses(const TapImage& image, const std::vector<TapeSection>& sections, int row,
                              const std::vector<TurboFile>& turbo);
 

@@ -12,6 +12,7 @@ namespace {
 
 constexpr Colour kInk{32, 32, 32};
 constexpr Colour kAxis{120, 120, 120};
+constexpr Colour kThreshold{200, 40, 40};
 
 std::string Seconds(double seconds) {
   char buffer[32];
@@ -131,7 +132,7 @@ Picture TapeMapPicture(const TapeMap& map, const std::vector<TapeSection>& secti
 }
 
 Picture PulsePicture(const PulseHistogram& histogram, const std::string& title) {
-  constexpr double kLeft = 64, kRight = 20, kTop = 56, kPlotHeight = 260, kPlotWidth = 768;
+  constexpr double kLeft = 64, kRight = 20, kPlotHeight = 260, kPlotWidth = 768, kLabelRow = 13, kNoteRow = 17;
   // The widths shown: from 0 to a little past the widest pulse or bound, in
   // steps of $20, so that the few dozen widths a tape uses are not squeezed
   // into a corner.
@@ -142,12 +143,46 @@ Picture PulsePicture(const PulseHistogram& histogram, const std::string& title) 
   for (const HistogramMark& mark : histogram.marks) widest = std::max(widest, mark.last);
   const int range = std::clamp((widest + 8) / 32 * 32 + 32, 64, 256);
   const double bin = kPlotWidth / range;
+  const auto xOf = [&](double width) { return kLeft + width * bin; };
+
+  // The thresholds' captions, each on the first row above the plot where it
+  // clears the captions already placed (a loader that changed its speed, or
+  // two loaders, may have lines a few units apart). A loader with several
+  // lines names each by its value.
+  struct Caption {
+    double x0 = 0, x1 = 0;
+    int row = 0;
+    std::string text;
+  };
+  std::vector<Caption> captions;
+  std::vector<std::string> notes;
+  int rows = 1;
+  for (const HistogramMark& mark : histogram.marks) {
+    if (!mark.note.empty()) notes.push_back(mark.note);
+    if (mark.first != mark.last) continue;
+    const auto sameLoader = std::count_if(histogram.marks.begin(), histogram.marks.end(), [&](const HistogramMark& m) {
+      return m.first == m.last && m.label == mark.label;
+    });
+    Caption caption;
+    caption.text = mark.label + (sameLoader > 1 ? " " + WidthText(mark.first) : std::string(" threshold"));
+    caption.x0 = xOf(mark.first + 0.5);
+    caption.x1 = caption.x0 + 3 + 6.5 * static_cast<double>(caption.text.size());  // about 11-pixel type
+    const auto clashes = [&](int row) {
+      return std::any_of(captions.begin(), captions.end(), [&](const Caption& c) {
+        return c.row == row && caption.x0 < c.x1 && c.x0 < caption.x1;
+      });
+    };
+    while (clashes(caption.row)) ++caption.row;
+    rows = std::max(rows, caption.row + 1);
+    captions.push_back(caption);
+  }
+  const double plotTop = 56 + kLabelRow * (rows - 1);
+
   Picture picture;
   picture.width = kLeft + kPlotWidth + kRight;
-  picture.height = kTop + kPlotHeight + 56;
+  picture.height = plotTop + kPlotHeight + 56 + kNoteRow * static_cast<double>(notes.size());
   picture.texts.push_back({kLeft, 26, title, 15, TextAnchor::Start, kInk});
-  const double bottom = kTop + kPlotHeight;
-  const auto xOf = [&](double width) { return kLeft + width * bin; };
+  const double bottom = plotTop + kPlotHeight;
 
   // The readers' bounds first, under the counts.
   const Colour spans[] = {{49, 110, 196, 0.15}, {56, 160, 82, 0.15}, {214, 130, 40, 0.15}};
@@ -156,15 +191,16 @@ Picture PulsePicture(const PulseHistogram& histogram, const std::string& title) 
     if (mark.first != mark.last) {
       if (mark.last < mark.first) continue;  // classes never tuned
       const Colour colour = spans[spanIndex++ % std::size(spans)];
-      picture.rects.push_back({xOf(mark.first), kTop, (mark.last - mark.first + 1) * bin, kPlotHeight, colour,
+      picture.rects.push_back({xOf(mark.first), plotTop, (mark.last - mark.first + 1) * bin, kPlotHeight, colour,
                                "class", mark.label});
-      picture.texts.push_back({xOf((mark.first + mark.last + 1) / 2.0), kTop - 6, mark.label, 11,
+      picture.texts.push_back({xOf((mark.first + mark.last + 1) / 2.0), plotTop - 6, mark.label, 11,
                                TextAnchor::Middle, kInk});
-    } else {
-      const double x = xOf(mark.first + 0.5);
-      picture.lines.push_back({x, kTop - 14, x, bottom, {200, 40, 40}, true});
-      picture.texts.push_back({x + 3, kTop - 18, mark.label + " threshold", 11, TextAnchor::Start, {200, 40, 40}});
     }
+  }
+  for (const Caption& caption : captions) {
+    const double y = plotTop - 18 - kLabelRow * caption.row;
+    picture.lines.push_back({caption.x0, y + 4, caption.x0, bottom, kThreshold, true});
+    picture.texts.push_back({caption.x0 + 3, y, caption.text, 11, TextAnchor::Start, kThreshold});
   }
 
   const uint64_t most = *std::max_element(histogram.counts.begin(), histogram.counts.end());
@@ -174,23 +210,25 @@ Picture PulsePicture(const PulseHistogram& histogram, const std::string& title) 
     if (count == 0) continue;
     const double h = std::max(1.0, kPlotHeight * std::log10(1.0 + static_cast<double>(count)) / top);
     picture.rects.push_back({xOf(w), bottom - h, bin, h, kInk, "bin",
-                             "$" + std::string(1, "0123456789ABCDEF"[w >> 4]) + "0123456789ABCDEF"[w & 15] +
-                                 " (" + std::to_string(w) + "): " + std::to_string(count) + " pulses"});
+                             WidthText(w) + " (" + std::to_string(w) + "): " + std::to_string(count) + " pulses"});
   }
 
   picture.lines.push_back({kLeft, bottom, xOf(range), bottom, kAxis, false});
-  picture.lines.push_back({kLeft, kTop, kLeft, bottom, kAxis, false});
+  picture.lines.push_back({kLeft, plotTop, kLeft, bottom, kAxis, false});
   for (int w = 0; w <= range; w += range > 128 ? 32 : 16) {
     picture.lines.push_back({xOf(w), bottom, xOf(w), bottom + 5, kAxis, false});
-    char label[8];
-    std::snprintf(label, sizeof label, "$%02X", w);
-    picture.texts.push_back({xOf(w), bottom + 18, w == 256 ? "$100" : label, 11, TextAnchor::Middle, kInk});
+    picture.texts.push_back({xOf(w), bottom + 18, WidthText(w), 11, TextAnchor::Middle, kInk});
   }
   picture.texts.push_back({xOf(range / 2.0), bottom + 40, "pulse width (TAP units, 8 cycles each)", 12, TextAnchor::Middle,
                            kInk});
-  picture.texts.push_back({kLeft - 6, kTop + 10, std::to_string(most), 11, TextAnchor::End, kInk});
+  picture.texts.push_back({kLeft - 6, plotTop + 10, std::to_string(most), 11, TextAnchor::End, kInk});
   picture.texts.push_back({kLeft - 6, bottom, "0", 11, TextAnchor::End, kInk});
-  picture.texts.push_back({kLeft - 6, kTop + kPlotHeight / 2, "log", 11, TextAnchor::End, kAxis});
+  picture.texts.push_back({kLeft - 6, plotTop + kPlotHeight / 2, "log", 11, TextAnchor::End, kAxis});
+  // The legend: what a line needs said beyond its caption.
+  for (size_t i = 0; i < notes.size(); ++i) {
+    picture.texts.push_back({kLeft, bottom + 62 + kNoteRow * static_cast<double>(i), notes[i], 12, TextAnchor::Start,
+                             kThreshold});
+  }
   return picture;
 }
 

@@ -54,6 +54,11 @@ int ProgramTableModel::ProgramRow(const QModelIndex& index) {
   return index.isValid() && index.internalId() == kProgramRow ? index.row() + 1 : 0;
 }
 
+int ProgramTableModel::OwningProgramRow(const QModelIndex& index) {
+  if (!index.isValid()) return 0;
+  return index.internalId() == kProgramRow ? index.row() + 1 : static_cast<int>(index.internalId());
+}
+
 size_t ProgramTableModel::FileOf(const QModelIndex& index) const {
   return files_.at(index.internalId() - 1).at(static_cast<size_t>(index.row()));
 }

@@ -58,6 +58,9 @@ class ProgramTableModel : public QAbstractItemModel {
   // The 1-based program row of `index`: its own for a program's row, 0 for a
   // turbo file's row or no row.
   static int ProgramRow(const QModelIndex& index);
+  // The 1-based row of the program whose stretch of tape holds `index`: its
+  // own for a program, the program it lies under for a turbo file; 0 for no row.
+  static int OwningProgramRow(const QModelIndex& index);
   // What the loaded tape holds besides its programs, read once per load and
   // shared with the other views of the tape.
   std::shared_ptr<const TapeSurvey> survey() const { return survey_; }

@@ -239,10 +239,12 @@ void SplitWindow::BuildControls() {
   layout->addLayout(outputRow);
   layout->addLayout(commands);
 
-  // Reading order: load, the list and its ticks, the folder, the format, the commands.
-  QWidget* order[] = {load,      listView_,     selectAll, selectNone, outputDir_,   chooseDir, setDefault,
-                      removeDefault, marquise_, ultimate,  splitButton_, indexButton_, indexD64_};
+  // Reading order: load, the tape's map, the list and its ticks, the folder,
+  // the format, the commands.
+  QWidget* order[] = {load,       tapeMap_,      listView_, selectAll, selectNone,   outputDir_,   chooseDir,
+                      setDefault, removeDefault, marquise_, ultimate,  splitButton_, indexButton_, indexD64_};
   for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+  tapeMap_->ShowTape(list_, nullptr);  // empty, and no tab stop, until a tape is loaded
   load->setFocus();  // nothing is loaded yet: loading is the first thing to do
 
   // The list's context menu: the ticked programs' data, out of the tape.
@@ -455,9 +457,10 @@ void SplitWindow::ShowListMenu(const QPoint& pos) {
   }
   // The selected program's pulses, which a right-click on a row selects.
   menu.addSeparator();
-  showPulses_->setEnabled(SelectedRow() > 0);
-  showPulses_->setToolTip(SelectedRow() > 0 ? "The pulse widths of the selected program's stretch of tape"
-                                            : "Select a program first");
+  const bool selected = PulsesRow() > 0;
+  showPulses_->setEnabled(selected);
+  showPulses_->setToolTip(selected ? "The pulse widths of the selected program's stretch of tape"
+                                   : "Select a program first");
   menu.addAction(showPulses_);
   menu.exec(listView_->viewport()->mapToGlobal(pos));
 }
@@ -517,6 +520,12 @@ int SplitWindow::SelectedRow() const {
   return selected.isEmpty() ? 0 : ProgramTableModel::ProgramRow(selected.first());
 }
 
+int SplitWindow::PulsesRow() const {
+  // A turbo file lies in its program's stretch: that stretch is what shows.
+  const QModelIndexList selected = listView_->selectionModel()->selectedRows();
+  return selected.isEmpty() ? 0 : ProgramTableModel::OwningProgramRow(selected.first());
+}
+
 void SplitWindow::PopUp() {
   const int row = SelectedRow();
   if (row < 1) return;
@@ -556,7 +565,7 @@ bool SplitWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void SplitWindow::ShowPulses() {
-  const int row = SelectedRow();
+  const int row = PulsesRow();
   if (row < 1) return;
   const TapeSection& section = list_.sections()[static_cast<size_t>(row - 1)];
   const PulseHistogram histogram =

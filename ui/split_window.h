@@ -88,6 +88,9 @@ class SplitWindow : public QWidget {
   void ShowPulses();
   void ToggleCurrentRow();
   int SelectedRow() const;
+  // The program whose pulses "Show pulses…" shows: the selected one, or the
+  // one the selected turbo file lies under.
+  int PulsesRow() const;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
   ProgramList list_;

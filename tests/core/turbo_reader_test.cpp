@@ -318,6 +318,8 @@ TEST(Visiload, ChainFollowsItsChangingSettings) {
       if (i > 0) {
         EXPECT_EQ(f.start, files[i - 1].end);
       }
+      // Read between the bits' pulses, which the speed stretches.
+      EXPECT_NEAR(f.threshold, (0x25 + 0x48) / 2 * c.factor, 3);
     }
     EXPECT_LE(files.back().end, image.FileLength());
     if (!c.cut) {

@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include "core/pulse_timing.h"
+#include "core/turbo_visiload.h"
 #include "split/pulse_histogram.h"
 #include "split/tape_map.h"
+#include "split/tape_pictures.h"
 #include "support/tape_composer.h"
 #include "support/turbo_tapes.h"
 
@@ -128,6 +130,43 @@ TEST(PulseHistogram, CountsPulsesAndMarksTheReadersBounds) {
   EXPECT_EQ(first.counts[0x90 + 9], 429u);  // the unknown pulses of its stretch
   EXPECT_EQ(ProgramPulses(image, sections, 2, turbo).marks.size(), 3u);
   EXPECT_EQ(ProgramPulses(image, sections, 3, turbo).end, 0);
+}
+
+// Visiload's speed changes as the tape plays: a line per speed its blocks
+// were read at, each named by its value; where the reader kept no
+// threshold, its most common speed's, with a note that says so.
+TEST(PulseHistogram, VisiloadHasALinePerSpeed) {
+  TapeComposer composer(0, 1);
+  composer.AddProgram({.name = "BOOT", .data = test::ProgramData(64, 1)});
+  for (const double speed : {1.0, 1.25}) {
+    composer.SetTurboSpeed(speed);
+    composer.AddVisiloadChain({{0x0801, test::ProgramData(300, 2)}, {0x03BB, {1}}, {0xC000, test::ProgramData(256, 3)}});
+    composer.AddSilence(100000);
+  }
+  const TapImage image = composer.Image();
+  const auto sections = test::FindAllSections(image);
+  auto turbo = test::TurboFilesOf(image);
+  ASSERT_EQ(turbo.size(), 6u);
+  auto marks = ProgramPulses(image, sections, 1, turbo).marks;
+  ASSERT_EQ(marks.size(), 5u);
+  EXPECT_NEAR(marks[3].first, (0x25 + 0x48) / 2, 2);
+  EXPECT_NEAR(marks[4].first, (0x25 + 0x48) / 2 * 1.25, 2);
+  EXPECT_EQ(marks[4].label, "Visiload");
+  EXPECT_NE(marks[4].note.find(": 3 files read at this speed"), std::string::npos) << marks[4].note;
+  std::vector<std::string> texts;
+  for (const PictureText& text : PulsePicture(ProgramPulses(image, sections, 1, turbo), "T").texts) {
+    texts.push_back(text.text);
+  }
+  for (const HistogramMark& mark : {marks[3], marks[4]}) {
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "Visiload " + WidthText(mark.first)), texts.end());
+    EXPECT_NE(std::find(texts.begin(), texts.end(), mark.note), texts.end());
+  }
+
+  for (TurboFile& file : turbo) file.threshold = 0;
+  marks = ProgramPulses(image, sections, 1, turbo).marks;
+  ASSERT_EQ(marks.size(), 4u);
+  EXPECT_EQ(marks[3].first, VisiloadFamily().threshold);
+  EXPECT_NE(marks[3].note.find("not known"), std::string::npos) << marks[3].note;
 }
 
 }  // namespace

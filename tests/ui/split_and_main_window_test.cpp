@@ -277,7 +277,7 @@ TEST_F(SplitWindowTest, KeyboardAloneLoadsTicksRenamesAndSplits) {
   ASSERT_EQ(list->model()->rowCount(), 3);
   // The offscreen platform leaves no window active after the please-wait box; a desktop does.
   QApplication::setActiveWindow(&desktop.window);
-  EXPECT_EQ(test::TabStops(split, 1), std::vector<std::string>{"ListView1"});
+  EXPECT_EQ(test::TabStops(split, 2), (std::vector<std::string>{"tapeMap", "ListView1"}));
   QTest::keyClick(list, Qt::Key_Home);
   QTest::keyClick(list, Qt::Key_Down);
   QTest::keyClick(list, Qt::Key_Space);

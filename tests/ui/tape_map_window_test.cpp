@@ -1,10 +1,13 @@
-// The tape's map above the split list, and the pulse picture of a program.
+// The tape's map above the split list, by pointer and by keyboard, and the
+// pulse picture of a program.
 
 #include <QAction>
 #include <QApplication>
 #include <QTreeView>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include "ui/pulse_window.h"
 #include "ui/split_window.h"
@@ -50,6 +53,59 @@ TEST(TapeMapWindow, ClickingABandSelectsItsProgramAndPulsesShowTheSelectedOne) {
   const auto* view = window->findChild<PictureView*>("pulsePicture");
   ASSERT_NE(view, nullptr);
   EXPECT_TRUE(QString::fromStdString(view->picture().texts.front().text).contains("Program 2: TWO"));
+  window->close();
+}
+
+// The keyboard walks the bands as drawn and selects a band's program as a
+// click does; a screen reader hears each band as its tooltip tells it. A
+// turbo file's row shows the pulses of the program it lies under.
+TEST(TapeMapWindow, KeyboardWalksTheBandsAndATurboFileRowShowsItsProgramsPulses) {
+  test::Desktop desktop;
+  desktop.window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&desktop.window));
+  SplitWindow* split = desktop.window.splitWindow();
+  auto* list = split->findChild<QTreeView*>("ListView1");
+  auto* strip = split->findChild<TapeMapStrip*>("tapeMap");
+  EXPECT_EQ(strip->focusPolicy(), Qt::NoFocus);  // nothing to walk before a load
+  test::TapeComposer composer(0, 1);
+  composer.AddProgram({.name = "BOOT", .data = test::ProgramData(64, 1)});
+  composer.AddTurboFile({.family = "Freeload", .loadAddress = 0x0800, .data = test::ProgramData(2000, 2)});
+  composer.AddSilence(985248);
+  composer.AddProgram({.name = "NEXT", .data = test::ProgramData(64, 3)});
+  ASSERT_TRUE(split->LoadAndParse(QString::fromStdString(desktop.folder.Write("Game.tap", composer.FileBytes()))));
+  QApplication::setActiveWindow(&desktop.window);  // the offscreen platform leaves none after the wait box
+  strip->setFocus(Qt::TabFocusReason);
+  ASSERT_TRUE(strip->hasFocus());
+
+  const auto described = [&] { return strip->accessibleDescription().toStdString(); };
+  const int last = static_cast<int>(strip->drawnBands().size()) - 1;
+  QTest::keyClick(strip, Qt::Key_End);
+  EXPECT_EQ(strip->currentBand(), last);
+  QTest::keyClick(strip, Qt::Key_Right);
+  EXPECT_EQ(strip->currentBand(), last);
+  QTest::keyClick(strip, Qt::Key_Home);
+  QTest::keyClick(strip, Qt::Key_Left);
+  EXPECT_EQ(strip->currentBand(), 0);
+  while (described().find("Turbo file") != 0 && strip->currentBand() < last) QTest::keyClick(strip, Qt::Key_Right);
+  EXPECT_EQ(described().find("Turbo file: "), 0u) << described();
+  EXPECT_NE(described().find("\nProgram 1: BOOT\n"), std::string::npos) << described();
+  QTest::keyClick(strip, Qt::Key_Return);
+  EXPECT_EQ(list->currentIndex(), list->model()->index(0, 0));
+  QTest::keyClick(strip, Qt::Key_End);
+  QTest::keyClick(strip, Qt::Key_Space);
+  EXPECT_EQ(list->currentIndex(), list->model()->index(1, 0));
+  EXPECT_TRUE(strip->hasFocus());
+
+  const QModelIndex file = list->model()->index(0, 0, list->model()->index(0, 0));
+  ASSERT_TRUE(file.isValid());
+  list->setCurrentIndex(file);
+  split->findChild<QAction*>("showPulses")->trigger();
+  auto* window = split->findChild<PulseWindow*>("pulseWindow");
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(window->windowTitle().contains("BOOT"));
+  const Picture& picture = window->findChild<PictureView*>("pulsePicture")->picture();
+  EXPECT_TRUE(std::any_of(picture.texts.begin(), picture.texts.end(),
+                          [](const PictureText& t) { return t.text == "Freeload threshold"; }));
   window->close();
 }
 
