@@ -101,6 +101,7 @@ std::vector<ExtractedTurboFile> ExtractTurboFiles(const TurboListing& listing, c
     const std::vector<uint8_t> bytes = TurboPrgBytes(file);
     std::string error;
     SafeFileWriter writer;
+    writer.DeferSync();
     if (unique.empty()) {
       error = "no free name, " + stem + "(1)" + extension + " to " + stem + "(1000)" + extension + " all exist";
     } else if (writer.OpenNew(path, error) && writer.Write(bytes.data(), bytes.size(), error) &&
