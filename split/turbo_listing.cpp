@@ -1,6 +1,7 @@
 #include "split/turbo_listing.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "core/commodore_names.h"
 #include "core/pulse_timing.h"
@@ -18,8 +19,9 @@ TurboListing ListTurboFiles(const TapImage& image, const std::vector<TapeSection
   listing.files = FindTurboFiles(image, rom);
   listing.rows.reserve(listing.files.size());
   for (const auto& file : listing.files) listing.rows.push_back(ProgramHolding(sections, file.start));
-  listing.coverage = MeasureCoverage(image, rom, listing.files);
-  listing.unrecognised = FindUnrecognised(image, rom, listing.files);
+  CoverageSurvey survey = SurveyCoverage(image, rom, listing.files);
+  listing.coverage = survey.coverage;
+  listing.unrecognised = std::move(survey.unrecognised);
   return listing;
 }
 
