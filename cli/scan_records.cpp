@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <optional>
+#include <utility>
 
 #include "core/tape_coverage.h"
 
@@ -180,6 +181,25 @@ std::string Seconds(double seconds, const std::string& decimalSeparator) {
   return text;
 }
 
+// The well-formed UTF-8 sequence at `i` (no overlong form, no surrogate,
+// nothing past U+10FFFF): its length and code point; length 0 where none is.
+std::pair<size_t, unsigned> Utf8SequenceAt(const unsigned char* bytes, size_t size, size_t i) {
+  const unsigned char c = bytes[i];
+  size_t length = 0;
+  unsigned minimum = 0;
+  unsigned value = 0;
+  if (c >= 0xC2 && c <= 0xDF) length = 2, minimum = 0x80, value = c & 0x1F;
+  else if (c >= 0xE0 && c <= 0xEF) length = 3, minimum = 0x800, value = c & 0x0F;
+  else if (c >= 0xF0 && c <= 0xF4) length = 4, minimum = 0x10000, value = c & 0x07;
+  if (length == 0 || i + length > size) return {0, 0};
+  for (size_t k = 1; k < length; ++k) {
+    if ((bytes[i + k] & 0xC0) != 0x80) return {0, 0};
+    value = value << 6 | (bytes[i + k] & 0x3F);
+  }
+  if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return {0, 0};
+  return {length, value};
+}
+
 }  // namespace
 
 void ScanTotals::Add(const TapeSummary& tape) {
@@ -310,18 +330,8 @@ std::string JsonString(const std::string& text) {
     }
     // A well-formed UTF-8 sequence is copied; anything else is one U+FFFD
     // per byte.
-    size_t length = 0;
-    unsigned minimum = 0;
-    unsigned value = 0;
-    if (c >= 0xC2 && c <= 0xDF) length = 2, minimum = 0x80, value = c & 0x1F;
-    else if (c >= 0xE0 && c <= 0xEF) length = 3, minimum = 0x800, value = c & 0x0F;
-    else if (c >= 0xF0 && c <= 0xF4) length = 4, minimum = 0x10000, value = c & 0x07;
-    bool valid = length > 0 && i + length <= size;
-    for (size_t k = 1; valid && k < length; ++k) {
-      if ((bytes[i + k] & 0xC0) != 0x80) valid = false;
-      else value = value << 6 | (bytes[i + k] & 0x3F);
-    }
-    valid = valid && value >= minimum && value <= 0x10FFFF && (value < 0xD800 || value > 0xDFFF);
+    const auto [length, value] = Utf8SequenceAt(bytes, size, i);
+    const bool valid = length > 0;
     if (valid && value < 0xA0) {
       // A C1 control: escaped like the others.
       char escape[8];
@@ -357,18 +367,8 @@ std::string TableText(const std::string& text) {
       ++i;
       continue;
     }
-    size_t length = 0;
-    unsigned minimum = 0;
-    unsigned value = 0;
-    if (c >= 0xC2 && c <= 0xDF) length = 2, minimum = 0x80, value = c & 0x1F;
-    else if (c >= 0xE0 && c <= 0xEF) length = 3, minimum = 0x800, value = c & 0x0F;
-    else if (c >= 0xF0 && c <= 0xF4) length = 4, minimum = 0x10000, value = c & 0x07;
-    bool valid = length > 0 && i + length <= text.size();
-    for (size_t k = 1; valid && k < length; ++k) {
-      if ((bytes[i + k] & 0xC0) != 0x80) valid = false;
-      else value = value << 6 | (bytes[i + k] & 0x3F);
-    }
-    valid = valid && value >= minimum && value <= 0x10FFFF && (value < 0xD800 || value > 0xDFFF);
+    const auto [length, value] = Utf8SequenceAt(bytes, text.size(), i);
+    const bool valid = length > 0;
     if (!valid) {
       std::snprintf(escape, sizeof escape, "\\x%02X", c);
       out += escape;

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "core/rom_format.h"
+
 namespace rw {
 std::vector<TapeStretch> RomStretches(const TapImage& image, const std::vector<TapeSection>& sections,
                                       const std::vector<DataResult>& data) {
@@ -29,6 +31,27 @@ std::vector<TapeStretch> RomStretches(const TapImage& image, const std::vector<T
     stretches.push_back({section.start, std::min<int64_t>(end, image.FileLength())});
   }
   return stretches;
+}
+
+std::vector<BootHeader> BootHeaders(const TapImage& image, const std::vector<TapeSection>& sections) {
+  std::vector<BootHeader> headers;
+  RomDecoder decoder(image);
+  for (TapeSection section : sections) {
+    decoder.SetBounds(section.bounds);
+    for (const int copy : {1, 2}) {
+      const int64_t pos = copy == 1 ? section.headerPos : section.repeatPos;
+      if (pos <= 0) continue;
+      decoder.ReadBlock(pos, section, copy);
+      const auto& block = decoder.blockBuffer();
+      // The countdown, the header, its checksum.
+      constexpr size_t kCountdown = rom_block::kCountdownLength;
+      if (block.size() < kCountdown + rom_block::kHeaderLength + 1 || !decoder.BlockChecksumOk()) continue;
+      headers.push_back({section.start, std::vector<uint8_t>(block.begin() + kCountdown,
+                                                             block.begin() + kCountdown + rom_block::kHeaderLength)});
+      break;
+    }
+  }
+  return headers;
 }
 
 namespace {

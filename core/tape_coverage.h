@@ -22,6 +22,11 @@ namespace rw {
 std::vector<TapeStretch> RomStretches(const TapImage& image, const std::vector<TapeSection>& sections,
                                       const std::vector<DataResult>& data);
 
+// The header block of each program of `sections` (its first copy, or the
+// repeat where only the repeat's checksum matches; none where neither does),
+// for the loaders that keep their settings in it.
+std::vector<BootHeader> BootHeaders(const TapImage& image, const std::vector<TapeSection>& sections);
+
 // Shares of the pulse data (positions 20 to the end of the file), in percent.
 struct TapeCoverage {
   double romPercent = 0;

@@ -12,11 +12,13 @@ namespace {
 enum class PilotKind : uint8_t {
   RepeatedByte,  // the pilot byte many times, then the sync bytes
   ZeroBits,      // a long run of 0 bits, one 1 bit, then the sync bytes
+  SyncOnly,      // a few 0 bits, which the loader does not look for, then the sync bytes
 };
 
 // What follows the sync: the hook that reads a family's header and data.
 enum class Layout : uint8_t {
   StartEnd,         // start, end (exclusive), data, XOR of the data
+  StartEndPlain,    // start, end (exclusive), data; no checksum
   IdStartEnd,       // a file-number byte, then as StartEnd
   NameStartEnd,     // 16-byte name, start, end, data, XOR
   StartEndName,     // start, end, 16-byte name, data, XOR
@@ -26,6 +28,8 @@ enum class Layout : uint8_t {
   NovaloadChain,    // blocks of: address high byte, 256 bytes, their sum
   OceanChain,       // blocks of: address high byte, 256 bytes, a byte telling whether more follow
   BlockStartEndRun, // block number, screen flag, start, end, run address, data, XOR
+  WildloadChain,    // sub-blocks loaded backwards, one after another, until an empty one
+  BleeploadChain,   // blocks each with its own pilot and sync, each naming the next one's pilot
 };
 
 // One loader family. Figures are TAP pulse bytes (cycles / 8) as its
@@ -48,10 +52,16 @@ struct Format {
   // bytes at other pulse lengths.
   double minScale = 0.75;
   double maxScale = 1.33;
+  // Bits some savers leave after the data, of no meaning to the loader
+  // (first bit in the highest place): part of the file where they are found.
+  int trailerBits = 0;
+  uint32_t trailer = 0;
 };
 
 constexpr std::array<uint8_t, 10> kCountdown9{9, 8, 7, 6, 5, 4, 3, 2, 1};
 constexpr std::array<uint8_t, 10> kCountdown10{10, 9, 8, 7, 6, 5, 4, 3, 2, 1};
+// The group of a family looked for apart from the others, after them.
+constexpr int kApart = -1;
 
 // Within a group, earlier rows are tried first; where two rows read the same
 // pulses, the one whose checksum matches wins.
@@ -72,24 +82,50 @@ constexpr Format kFormats[] = {
      Layout::BlockStartEndRun, 0.75, 99.0 / 92},
     {"Hi-Tec", 1, 0x2F, 0x25, 0x45, BitOrder::MsbFirst, PilotKind::RepeatedByte, 0xAA, 16, {0xA0}, 1,
      Layout::BlockStartEndRun, 99.0 / 106, 1.33},
-    {"Microload", 2, 0x29, 0x1C, 0x36, BitOrder::LsbFirst, PilotKind::RepeatedByte, 0xA0, 16, kCountdown10, 10,
+    {"Bleepload", 2, 0x45, 0x2F, 0x5A, BitOrder::MsbFirst, PilotKind::RepeatedByte, 0xFF, 16, {}, 0,
+     Layout::BleeploadChain},
+    {"Microload", 3, 0x29, 0x1C, 0x36, BitOrder::LsbFirst, PilotKind::RepeatedByte, 0xA0, 16, kCountdown10, 10,
      Layout::StartSize},
-    {"Novaload Special", 3, 0x3D, 0x24, 0x56, BitOrder::LsbFirst, PilotKind::ZeroBits, 0, 1000, {0xAA, 0x55}, 2,
+    // Microload's pilot and sync at slower pulses.
+    {"Wildload", 4, 0x3C, 0x30, 0x47, BitOrder::LsbFirst, PilotKind::RepeatedByte, 0xA0, 16, kCountdown10, 10,
+     Layout::WildloadChain},
+    {"Novaload Special", 5, 0x3D, 0x24, 0x56, BitOrder::LsbFirst, PilotKind::ZeroBits, 0, 1000, {0xAA, 0x55}, 2,
      Layout::NovaloadChain},
-    {"Novaload", 3, 0x3D, 0x24, 0x56, BitOrder::LsbFirst, PilotKind::ZeroBits, 0, 1000, {0xAA}, 1, Layout::Novaload},
-    {"Ocean/Imagine", 3, 0x3B, 0x24, 0x56, BitOrder::LsbFirst, PilotKind::ZeroBits, 0, 1000, {}, 0,
+    {"Novaload", 5, 0x3D, 0x24, 0x56, BitOrder::LsbFirst, PilotKind::ZeroBits, 0, 1000, {0xAA}, 1, Layout::Novaload},
+    {"Ocean/Imagine", 5, 0x3B, 0x24, 0x56, BitOrder::LsbFirst, PilotKind::ZeroBits, 0, 1000, {}, 0,
      Layout::OceanChain},
+    // Its saver writes two $00 bytes before the sync, and the loader looks
+    // only for the sync: the pulses must fit its own timing closely, both
+    // the 0 bits and the 1 bits of the sync.
+    {"Jetload", kApart, 0x3B, 0x33, 0x58, BitOrder::LsbFirst, PilotKind::SyncOnly, 0, 16, {0xD1, 0x2E}, 2,
+     Layout::StartEndPlain, 0.85, 1.18},
 };
 
-constexpr int kGroups = 4;
-// Groups 0..2 have repeated-byte pilots (0 and 1 most significant bit
-// first, 2 least significant first), the last a pilot of 0 bits; the search
+// Burner: the boot program sets the bit order, pilot byte and sync byte;
+// the pulses and the header are always the same. Read with the group whose
+// pulses it shares.
+constexpr int kBurnerGroup = 1;
+constexpr Format BurnerFormat(const BurnerSettings& settings) {
+  const BitOrder order = settings.msbFirst ? BitOrder::MsbFirst : BitOrder::LsbFirst;
+  return {"Burner", kBurnerGroup, 0x2F, 0x22, 0x42, order, PilotKind::RepeatedByte, settings.pilot, 16,
+          {settings.sync}, 1, Layout::StartEndPlain, 0.75, 1.33, 15, 0b001000100010101};
+}
+
+constexpr int kGroups = 6;
+// Groups 0..4 have repeated-byte pilots (0 to 2 most significant bit first,
+// 3 and 4 least significant first), the last a pilot of 0 bits; the search
 // for pilots relies on it.
-constexpr size_t kByteGroups = 3;
+constexpr size_t kByteGroups = 5;
+constexpr size_t kMsbFirstGroups = 3;
 static_assert([] {
   for (const Format& f : kFormats) {
+    if (f.pilot == PilotKind::SyncOnly) {
+      if (f.group != kApart) return false;
+      continue;
+    }
     if ((f.pilot == PilotKind::RepeatedByte) != (static_cast<size_t>(f.group) < kByteGroups)) return false;
-    if (f.group >= kGroups || (f.group < 2) != (f.order == BitOrder::MsbFirst)) return false;
+    const bool msbFirst = static_cast<size_t>(f.group) < kMsbFirstGroups;
+    if (f.group >= kGroups || msbFirst != (f.order == BitOrder::MsbFirst)) return false;
   }
   return true;
 }());
@@ -112,6 +148,12 @@ class ByteCursor {
 
   int64_t pos() const { return pos_; }
   bool stopped() const { return stopped_; }
+  const Bits& bits() const { return bits_; }
+  // Reads on from `pos`, as after a pause.
+  void MoveTo(int64_t pos) {
+    pos_ = pos;
+    stopped_ = false;
+  }
 
   // The next byte; false once the pulses have stopped (then it stays so).
   bool Next(uint8_t& value, bool& bad) {
@@ -204,7 +246,13 @@ int32_t ToPosition(int64_t value) { return static_cast<int32_t>(std::clamp<int64
 
 class TurboScanner {
  public:
-  TurboScanner(const TapImage& image, int64_t limit) : stream_(image, limit) {
+  // `burner`: the settings of the Burner loader that the boot program
+  // before this stretch set up, if it did; tried before the other families
+  // of its group, as the boot program says which loader reads on.
+  TurboScanner(const TapImage& image, int64_t limit, const std::optional<BurnerSettings>& burner = std::nullopt)
+      : stream_(image, limit) {
+    if (burner) formats_.push_back(BurnerFormat(*burner));
+    formats_.insert(formats_.end(), std::begin(kFormats), std::end(kFormats));
     // Each group's pulses as bits at its loader's own timing: 0, 1, or 2
     // for a pulse no loader of the group writes (and the 0 of a pause).
     for (int g = 0; g < kGroups; ++g) {
@@ -215,12 +263,13 @@ class TurboScanner {
             v == 0 || v < bits.low || v > bits.high ? 2 : v > bits.threshold ? 1 : 0;
       }
     }
-    for (const Format& f : kFormats) {
+    for (const Format& f : formats_) {
       if (f.pilot != PilotKind::RepeatedByte) continue;
       const auto g = static_cast<size_t>(f.group);
-      isPilot_[g][f.pilotByte] = true;
+      const uint8_t pilot = WindowPilot(f);
+      isPilot_[g][pilot] = true;
       for (int turn = 0; turn < 8; ++turn) {
-        isTurnedPilot_[g][static_cast<uint8_t>(f.pilotByte << turn | f.pilotByte >> (8 - turn))] = true;
+        isTurnedPilot_[g][static_cast<uint8_t>(pilot << turn | pilot >> (8 - turn))] = true;
       }
     }
     for (int v = 0; v < 256; ++v) {
@@ -229,7 +278,7 @@ class TurboScanner {
         const uint8_t cls = classes_[g][static_cast<size_t>(v)];
         c |= (cls == 1 ? 1u : 0u) << (2 * g) | (cls > 1 ? 1u : 0u) << (2 * g + 1);
       }
-      combined_[static_cast<size_t>(v)] = static_cast<uint8_t>(c);
+      combined_[static_cast<size_t>(v)] = static_cast<uint16_t>(c);
     }
     for (int g = 0; g < kGroups; ++g) msbFirst_[static_cast<size_t>(g)] = FirstOf(g).order == BitOrder::MsbFirst;
   }
@@ -245,6 +294,7 @@ class TurboScanner {
   }
 
   const TurboPulses& stream() const { return stream_; }
+  const std::vector<Format>& formats() const { return formats_; }
 
   // The first position from `pos` on that needs a closer look: where a
   // byte group's window reads one of its pilot bytes at the start of a
@@ -306,29 +356,39 @@ class TurboScanner {
     constexpr int64_t kStride = 64;
     const int64_t limit = stream_.limit();
     const uint8_t* bytes = stream_.data();
-    unsigned v0 = 0, v1 = 0, v2 = 0, u0 = 0, u1 = 0, u2 = 0;
-    // Groups 0 and 1 read the most significant bit first, group 2 the least.
+    // Per group, the window's bits (v) and its pulses that are none of the
+    // group's (u).
+    std::array<unsigned, kByteGroups> v{}, u{};
     const auto add = [&](int64_t q) {
       const unsigned c = combined_[q < limit ? bytes[q] : 0];
-      v0 = (v0 << 1 | (c & 1u)) & 0xFF;
-      u0 = (u0 << 1 | (c >> 1 & 1u)) & 0xFF;
-      v1 = (v1 << 1 | (c >> 2 & 1u)) & 0xFF;
-      u1 = (u1 << 1 | (c >> 3 & 1u)) & 0xFF;
-      v2 = v2 >> 1 | (c >> 4 & 1u) << 7;
-      u2 = u2 >> 1 | (c >> 5 & 1u) << 7;
+      for (size_t g = 0; g < kByteGroups; ++g) {
+        const unsigned bit = c >> (2 * g) & 1u;
+        const unsigned unfit = c >> (2 * g + 1) & 1u;
+        if (g < kMsbFirstGroups) {
+          v[g] = (v[g] << 1 | bit) & 0xFF;
+          u[g] = (u[g] << 1 | unfit) & 0xFF;
+        } else {
+          v[g] = v[g] >> 1 | bit << 7;
+          u[g] = u[g] >> 1 | unfit << 7;
+        }
+      }
     };
     const auto windowAt = [&](int64_t q) {
       for (int k = 0; k < 8; ++k) add(q + k);
     };
+    const auto reads = [&](const std::array<std::array<bool, 256>, kGroups>& table) {
+      for (size_t g = 0; g < kByteGroups; ++g) {
+        if (u[g] == 0 && table[g][v[g]]) return true;
+      }
+      return false;
+    };
     for (int64_t sample = from; sample < limit; sample += kStride) {
       windowAt(sample);
-      const bool turned = (u0 == 0 && isTurnedPilot_[0][v0]) || (u1 == 0 && isTurnedPilot_[1][v1]) ||
-                          (u2 == 0 && isTurnedPilot_[2][v2]);
-      if (!turned) continue;
+      if (!reads(isTurnedPilot_)) continue;
       const int64_t first = std::max(from, sample - kStride + 1);
       windowAt(first);
       for (int64_t p = first; p <= sample; ++p) {
-        if ((u0 == 0 && isPilot_[0][v0]) || (u1 == 0 && isPilot_[1][v1]) || (u2 == 0 && isPilot_[2][v2])) return p;
+        if (reads(isPilot_)) return p;
         add(p + 8);
       }
     }
@@ -341,6 +401,16 @@ class TurboScanner {
       if (f.group == group) return f;
     }
     return kFormats[0];
+  }
+
+  // The pilot byte as the group's window reads it: in the group's bit order,
+  // which a family set up by its boot program need not share.
+  static uint8_t WindowPilot(const Format& format) {
+    const uint8_t p = format.pilotByte;
+    if (format.order == FirstOf(format.group).order) return p;
+    uint8_t reversed = 0;
+    for (int k = 0; k < 8; ++k) reversed = static_cast<uint8_t>(reversed | ((p >> k) & 1) << (7 - k));
+    return reversed;
   }
 
   // The bits for a pilot, scaled by how far its pulses lie from the
@@ -372,6 +442,8 @@ class TurboScanner {
               (format.bit0 + format.bit1);
     } else if (shortCount > 0) {
       scale = static_cast<double>(shortSum) / shortCount / format.bit0;
+    } else if (longCount > 0) {
+      scale = static_cast<double>(longSum) / longCount / format.bit1;  // a tone of 1 bits
     }
     return scale;
   }
@@ -445,8 +517,8 @@ class TurboScanner {
     // moved one pulse at a time, and only a pilot byte is looked at further.
     const int value = WindowByte(group, pos);
     if (value < 0 || !isPilot_[static_cast<size_t>(group)][static_cast<size_t>(value)]) return pos + 1;
-    for (const Format& format : kFormats) {
-      if (format.group != group || format.pilotByte != value) continue;
+    for (const Format& format : formats_) {
+      if (format.group != group || WindowPilot(format) != value) continue;
       const auto pilot = BytePilotAt(format, pos);
       if (!pilot) continue;
       // Pilot bytes read a pulse or two off are other pilot bytes (0x20,
@@ -460,8 +532,8 @@ class TurboScanner {
       std::vector<TurboFile> best;
       int64_t bestEnd = 0;
       int bestScore = -1;
-      for (const Format& candidate : kFormats) {
-        if (candidate.group != group || candidate.pilotByte != format.pilotByte) continue;
+      for (const Format& candidate : formats_) {
+        if (candidate.group != group || WindowPilot(candidate) != value) continue;
         const double scale = PilotScale(candidate, pilot->start, pilot->after);
         if (scale < candidate.minScale || scale > candidate.maxScale) continue;
         std::vector<TurboFile> read;
@@ -488,6 +560,34 @@ class TurboScanner {
       break;
     }
     return pos + 1;
+  }
+
+  // A file of the sync-only `format` whose 0 bits run from `start` to
+  // `sync`; the position after it, or -1.
+  int64_t TrySyncAt(const Format& format, int64_t start, int64_t sync, std::vector<TurboFile>& files) {
+    const double scale = PilotScale(format, start, sync);
+    if (scale < format.minScale || scale > format.maxScale) return -1;
+    PilotMatch pilot;
+    pilot.start = start;
+    pilot.after = sync;
+    pilot.bits = NominalBits(format, scale);
+    // The sync's 1 bits as long as the loader's, at the 0 bits' speed.
+    int64_t longSum = 0, longCount = 0;
+    for (int k = 0; k < 8 * format.syncLength; ++k) {
+      const int p = stream_.Pulse(sync + k * static_cast<int64_t>(stream_.step()));
+      if (p > pilot.bits.threshold) {
+        longSum += p;
+        ++longCount;
+      }
+    }
+    if (longCount == 0) return -1;
+    const double ones = static_cast<double>(longSum) / static_cast<double>(longCount) / format.bit1;
+    if (ones < scale * format.minScale || ones > scale * format.maxScale) return -1;
+    std::vector<TurboFile> read;
+    const int64_t end = ReadAfterPilot(format, pilot, read);
+    if (end < 0) return -1;
+    for (auto& f : read) files.push_back(std::move(f));
+    return end;
   }
 
   int64_t TryZeroBitPilot(int group, int64_t pos, std::vector<TurboFile>& files, bool& found) {
@@ -521,6 +621,52 @@ class TurboScanner {
     return q + 1;
   }
 
+
+ public:
+  // Every file of the families whose loader looks for no pilot, from
+  // `from` to the end of the stretch. Their lead-in, a few 0 bits, is no
+  // more than a pause in other loaders' pulses, so a run of 0 bits is taken
+  // as one only when its pulses and the sync's 1 bits fit the loader's own
+  // timing closely.
+  void FindSyncOnly(int64_t from, std::vector<TurboFile>& files) {
+    const int step = stream_.step();
+    const int64_t limit = stream_.limit();
+    for (const Format& format : formats_) {
+      if (format.pilot != PilotKind::SyncOnly) continue;
+      const Bits nominal = NominalBits(format);
+      const int zeroLow = static_cast<int>(format.bit0 * format.minScale);
+      const auto isZero = [&](int64_t q) {
+        const int p = stream_.Pulse(q);
+        return p >= zeroLow && p <= nominal.threshold;
+      };
+      // A run of minPilot 0 bits holds the pulse minPilot - 1 after its
+      // start: one look that far ahead rules out every run starting before
+      // it, or finds the run around it.
+      const int64_t reach = static_cast<int64_t>(format.minPilot - 1) * step;
+      int64_t q = from;
+      while (q + reach < limit) {
+        const int64_t ahead = q + reach;
+        if (!isZero(ahead)) {
+          q = ahead + step;
+          continue;
+        }
+        int64_t start = ahead;
+        while (start > q && isZero(start - step)) start -= step;
+        int64_t end = ahead + step;
+        while (end < limit && isZero(end)) end += step;
+        if ((end - start) / step >= format.minPilot) {
+          const int64_t after = TrySyncAt(format, start, end, files);
+          if (after > end) {
+            q = after;
+            continue;
+          }
+        }
+        q = stream_.IsPause(end) ? end + stream_.pauseLength() : end + step;
+      }
+    }
+  }
+
+ private:
   // Reads the sync and what follows; the position after the last byte, or
   // -1 when this family's sync or header is not there.
   int64_t ReadAfterPilot(const Format& format, const PilotMatch& pilot, std::vector<TurboFile>& out) {
@@ -532,6 +678,7 @@ class TurboScanner {
     file.threshold = pilot.bits.threshold;
     switch (format.layout) {
       case Layout::StartEnd:
+      case Layout::StartEndPlain:
       case Layout::IdStartEnd:
       case Layout::NameStartEnd:
       case Layout::StartEndName:
@@ -547,10 +694,25 @@ class TurboScanner {
       case Layout::NovaloadChain:
       case Layout::OceanChain:
         return ReadChain(format.layout, cursor, file, out);
+      case Layout::WildloadChain:
+        return ReadWildload(cursor, file, out);
+      case Layout::BleeploadChain:
+        return ReadBleepload(pilot, file, out);
     }
-    file.end = ToPosition(cursor.pos());
+    int64_t end = cursor.pos();
+    if (format.trailerBits > 0 && !cursor.stopped()) {
+      bool trailer = true;
+      for (int k = 0; k < format.trailerBits && trailer; ++k) {
+        const int p = stream_.Pulse(end + static_cast<int64_t>(k) * stream_.step());
+        const bool one = p > pilot.bits.threshold;
+        const bool expected = (format.trailer >> (format.trailerBits - 1 - k) & 1) != 0;
+        trailer = p >= pilot.bits.low && p <= pilot.bits.high && one == expected;
+      }
+      if (trailer) end += static_cast<int64_t>(format.trailerBits) * stream_.step();
+    }
+    file.end = ToPosition(end);
     out.push_back(std::move(file));
-    return cursor.pos();
+    return end;
   }
 
   static bool ReadSimpleFile(Layout layout, ByteCursor& cursor, TurboFile& file) {
@@ -583,7 +745,7 @@ class TurboScanner {
       if (!file.name) return false;
     }
     if (layout == Layout::BlockStartEndRun && !cursor.Word()) return false;  // where to start it; 0: nowhere
-    ReadData(cursor, file, file.endAddress - file.loadAddress, true);
+    ReadData(cursor, file, file.endAddress - file.loadAddress, layout != Layout::StartEndPlain);
     return true;
   }
 
@@ -735,7 +897,187 @@ class TurboScanner {
     return cursor.pos();
   }
 
+  // Wildload: after the sync, sub-blocks one after another, each: the
+  // address of its last byte, its size, a byte of no meaning here, the data
+  // (the last byte first, down to the first, each XOR the low byte of its
+  // address) and the XOR of the true bytes. An empty sub-block at address 0
+  // ends the file: its bytes, one more byte and 7 pulses belong to it. Each
+  // sub-block is a file, as its loader loads it.
+  int64_t ReadWildload(ByteCursor& cursor, TurboFile& first, std::vector<TurboFile>& out) {
+    const size_t before = out.size();
+    int64_t blockStart = first.start;
+    for (;;) {
+      const auto last = cursor.Word();
+      const auto size = cursor.Word();
+      if (!last || !size) break;
+      if (*last == 0 && *size == 0) {
+        if (out.size() == before) return -1;
+        // The ending block: its fields, then a byte and 7 pulses of no meaning.
+        int64_t end = cursor.pos();
+        const Bits bits = cursor.bits();
+        for (int k = 0; k < 15; ++k, end += stream_.step()) {
+          const int p = stream_.Pulse(end);
+          if (p < bits.low || p > bits.high) break;
+        }
+        out.back().end = ToPosition(end);
+        return end;
+      }
+      // The first byte lands at the sub-block's last address, so the
+      // sub-block starts size - 1 below it.
+      if (*size == 0 || *size > *last + 1u || !cursor.Field()) break;
+      TurboFile file;
+      file.loader = first.loader;
+      file.start = ToPosition(blockStart);
+      file.threshold = first.threshold;
+      file.loadAddress = static_cast<uint16_t>(*last + 1u - *size);
+      file.endAddress = *last + 1u;
+      file.bytes.assign(*size, 0);
+      uint8_t sum = 0;
+      for (uint32_t i = 0; i < *size; ++i) {
+        uint8_t value = 0;
+        bool bad = false;
+        cursor.Next(value, bad);
+        if (bad) ++file.readErrors;
+        const uint32_t address = *last - i;
+        value ^= static_cast<uint8_t>(address & 0xFF);
+        file.bytes[address - file.loadAddress] = value;
+        sum ^= value;
+      }
+      uint8_t check = 0;
+      bool bad = false;
+      cursor.Next(check, bad);
+      if (bad) ++file.readErrors;
+      file.checksum = file.readErrors == 0 && check == sum ? TurboChecksum::Ok : TurboChecksum::Error;
+      file.end = ToPosition(cursor.pos());
+      blockStart = cursor.pos();
+      out.push_back(std::move(file));
+      if (cursor.stopped()) break;
+    }
+    // Cut off, or a sub-block that does not read: the file ends there.
+    if (out.size() == before) return -1;
+    return out.back().end;
+  }
+
+  // Bleepload: a chain of blocks, the first led by a long tone of 1 bits.
+  // Each block has a pilot of a few bytes pb and a sync of pb XOR $FF, pb;
+  // pb is $0F for the first block and named by the block before for the
+  // next. A block (usually after a short pause):
+  //   pb of the next block, block number (from 0), load address, the data
+  //   (64 bytes in block 0, else 256), a count of filler bytes and the
+  //   fillers, the XOR of the data, a start address, one more byte.
+  // The "special" chains, whose first block's first byte is 0, follow one
+  // another without pauses, all with the same pb:
+  //   block number, load address, a byte of no meaning here, a byte equal
+  //   to the load address's high byte + 1 in the last block, a start
+  //   address, 256 bytes of data, their XOR.
+  // Each block is a file, as its loader loads it.
+  int64_t ReadBleepload(const PilotMatch& tone, TurboFile& first, std::vector<TurboFile>& out) {
+    const int step = stream_.step();
+    const Bits& bits = tone.bits;
+    // The first pilot byte starts with its 1 bits, if any, at the tone's end.
+    int64_t zero = tone.after - 8 * static_cast<int64_t>(step);
+    while (zero < stream_.limit() && stream_.Pulse(zero) > bits.threshold) zero += step;
+    int64_t pos = -1;
+    uint8_t pb = 0;
+    for (int lead = 0; lead < 8 && pos < 0; ++lead) {
+      const int64_t at = zero - static_cast<int64_t>(lead) * step;
+      uint8_t value = 0;
+      bool bad = false;
+      if (!stream_.Byte(at, bits, value, bad) || bad || value == 0xFF || value == 0) continue;
+      if (const auto after = BleepSyncAfter(at, value, bits)) {
+        pos = *after;
+        pb = value;
+      }
+    }
+    if (pos < 0) return -1;
+    ByteCursor cursor(stream_, pos, bits);
+    uint8_t peek = 0;
+    if (!cursor.Peek(peek)) return -1;
+    const bool special = peek == 0;
+    const size_t before = out.size();
+    int64_t blockStart = first.start;
+    for (int number = 0;; ++number) {
+      TurboFile file;
+      file.loader = first.loader;
+      file.start = ToPosition(blockStart);
+      file.threshold = first.threshold;
+      std::optional<uint8_t> nextPb = pb;
+      if (!special) nextPb = cursor.Field();
+      const auto block = cursor.Field();
+      const auto load = cursor.Word();
+      if (!nextPb || !block || !load || *block != static_cast<uint8_t>(number)) break;
+      bool last = false;
+      if (special) {
+        const auto ignored = cursor.Field();
+        const auto flag = cursor.Field();
+        if (!ignored || !flag || !cursor.Word()) break;
+        last = *flag == static_cast<uint8_t>((*load >> 8) + 1);
+      }
+      const uint32_t size = !special && number == 0 ? 64 : 256;
+      if (*load + size > 0x10000) break;
+      file.loadAddress = *load;
+      file.endAddress = *load + size;
+      file.bytes.assign(size, 0);
+      uint8_t sum = 0;
+      for (uint8_t& b : file.bytes) {
+        bool bad = false;
+        cursor.Next(b, bad);
+        if (bad) ++file.readErrors;
+        sum ^= b;
+      }
+      if (!special) {
+        uint8_t fillers = 0;
+        bool bad = false;
+        cursor.Next(fillers, bad);
+        if (bad) ++file.readErrors;
+        for (int i = 0; i < fillers && !cursor.stopped(); ++i) cursor.Next(peek, bad);
+      }
+      uint8_t check = 0;
+      bool bad = false;
+      cursor.Next(check, bad);
+      if (bad) ++file.readErrors;
+      if (!special) {
+        cursor.Word();  // where the loader goes on
+        cursor.Field();
+      }
+      if (cursor.stopped()) file.readErrors = std::max(file.readErrors, 1);
+      file.checksum = file.readErrors == 0 && check == sum ? TurboChecksum::Ok : TurboChecksum::Error;
+      file.end = ToPosition(cursor.pos());
+      out.push_back(std::move(file));
+      if (last || cursor.stopped()) break;
+      // The next block's pilot, after a short pause or none.
+      pb = *nextPb;
+      int64_t next = -1;
+      constexpr int64_t kNextBlockSpan = 4096;
+      const int64_t stop = std::min(stream_.limit(), cursor.pos() + kNextBlockSpan * step);
+      for (int64_t p = cursor.pos(); p < stop && next < 0; p += step) {
+        if (const auto after = BleepSyncAfter(p, pb, bits)) {
+          blockStart = p;
+          next = *after;
+        }
+      }
+      if (next < 0) break;
+      cursor.MoveTo(next);
+    }
+    if (out.size() == before) return -1;
+    return out.back().end;
+  }
+
+  // Where a Bleepload block's data begins when its pilot (at least two
+  // bytes `pb`) and sync start at `pos`.
+  std::optional<int64_t> BleepSyncAfter(int64_t pos, uint8_t pb, const Bits& bits) const {
+    const int64_t count = CountRepeats(pos, bits, pb);
+    if (count < 2) return std::nullopt;
+    ByteCursor cursor(stream_, pos + count * stream_.ByteSpan(), bits);
+    if (cursor.Field() != std::optional<uint8_t>(static_cast<uint8_t>(pb ^ 0xFF)) ||
+        cursor.Field() != std::optional<uint8_t>(pb)) {
+      return std::nullopt;
+    }
+    return cursor.pos();
+  }
+
   TurboPulses stream_;
+  std::vector<Format> formats_;  // the table, after the families that the boot program set up
   // Per group and position within a byte: where the last pilot that gave no
   // file ended.
   std::array<std::array<int64_t, 16>, kGroups> failedPilot_{};
@@ -747,7 +1089,7 @@ class TurboScanner {
   std::array<bool, kGroups> msbFirst_{};
   // Per pulse value, for each repeated-byte group g: bit 2g its bit, bit
   // 2g+1 set when the group's loaders write no such pulse.
-  std::array<uint8_t, 256> combined_{};
+  std::array<uint16_t, 256> combined_{};
   struct Window {
     int64_t at = -1;      // the window's first pulse
     unsigned value = 0;   // its bits as a byte
@@ -795,8 +1137,29 @@ const char* TurboChecksumText(TurboChecksum checksum) {
   return "";
 }
 
+std::optional<BurnerSettings> BurnerSettingsIn(const std::vector<uint8_t>& header) {
+  if (header.size() <= kBurnerSyncAt) return std::nullopt;
+  const auto at = [&](size_t offset) { return static_cast<uint8_t>(header[offset] ^ kBurnerCipher); };
+  BurnerSettings settings;
+  switch (at(kBurnerOrderAt)) {
+    case 0x26:  // the loader's "rotate left" of each bit into the byte
+      settings.msbFirst = true;
+      break;
+    case 0x66:  // "rotate right"
+      settings.msbFirst = false;
+      break;
+    default:
+      return std::nullopt;
+  }
+  settings.pilot = at(kBurnerPilotAt);
+  settings.sync = at(kBurnerSyncAt);
+  return settings;
+}
+
 std::vector<TurboFamily> TurboFamilies() {
   std::vector<TurboFamily> families;
+  const Format burner = BurnerFormat({});
+  families.push_back({burner.name, burner.threshold, burner.bit0, burner.bit1, true, false, 0, {}});
   for (const Format& f : kFormats) {
     families.push_back({f.name, f.threshold, f.bit0, f.bit1, f.order == BitOrder::MsbFirst,
                         f.pilot == PilotKind::ZeroBits, f.pilotByte,
@@ -806,12 +1169,25 @@ std::vector<TurboFamily> TurboFamilies() {
   return families;
 }
 
-std::vector<TurboFile> FindTurboFiles(const TapImage& image, std::vector<TapeStretch> claimed) {
+std::vector<TurboFile> FindTurboFiles(const TapImage& image, std::vector<TapeStretch> claimed,
+                                      const std::vector<BootHeader>& boots) {
   std::vector<TurboFile> files;
   if (image.machine != 0 || image.bytes.empty()) return files;
   const int64_t fileEnd = image.FileLength();
   std::sort(claimed.begin(), claimed.end(),
             [](const TapeStretch& a, const TapeStretch& b) { return a.start < b.start; });
+  // The Burner loader, if any, that the last boot program before `pos` set up.
+  std::vector<std::pair<int64_t, BurnerSettings>> burners;
+  for (const BootHeader& boot : boots) {
+    if (const auto settings = BurnerSettingsIn(boot.bytes)) burners.emplace_back(boot.start, *settings);
+  }
+  const auto burnerAt = [&](int64_t pos) -> std::optional<BurnerSettings> {
+    std::optional<BurnerSettings> last;
+    for (const auto& [start, settings] : burners) {
+      if (start < pos) last = settings;
+    }
+    return last;
+  };
 
   // Visiload is read first, chain by chain: its blocks follow one another
   // without pilots, so only a whole chain tells where its bytes lie, and the
@@ -838,7 +1214,7 @@ std::vector<TurboFile> FindTurboFiles(const TapImage& image, std::vector<TapeStr
       continue;
     }
     const int64_t limit = next < claimed.size() ? std::min(claimed[next].start, fileEnd) : fileEnd;
-    TurboScanner scanner(image, limit);
+    TurboScanner scanner(image, limit, burnerAt(from));
     const TurboPulses& stream = scanner.stream();
     std::array<int64_t, kGroups> cursors;
     cursors.fill(from);
@@ -862,7 +1238,7 @@ std::vector<TurboFile> FindTurboFiles(const TapImage& image, std::vector<TapeStr
         if (found) {
           // The last file's trailing tone, then the search goes on after it.
           const Format* format = nullptr;
-          for (const Format& f : kFormats) {
+          for (const Format& f : scanner.formats()) {
             if (files.back().loader == f.name) format = &f;
           }
           const int64_t end = ExtendOverTone(stream, after, limit, format->threshold);
@@ -877,7 +1253,27 @@ std::vector<TurboFile> FindTurboFiles(const TapImage& image, std::vector<TapeStr
     }
     from = limit;
   }
-  if (!visiload.empty()) {
+
+  // The families that look for no pilot, where no other file lies.
+  for (const TurboFile& f : files) claimed.push_back({f.start, f.end});
+  std::sort(claimed.begin(), claimed.end(),
+            [](const TapeStretch& a, const TapeStretch& b) { return a.start < b.start; });
+  const size_t piloted = files.size();
+  for (const TapeStretch& free : Unclaimed(claimed, kTapHeaderSize, fileEnd)) {
+    TurboScanner scanner(image, free.end);
+    const size_t before = files.size();
+    scanner.FindSyncOnly(free.start, files);
+    for (size_t i = before; i < files.size(); ++i) {
+      const Format* format = nullptr;
+      for (const Format& f : scanner.formats()) {
+        if (files[i].loader == f.name) format = &f;
+      }
+      const int64_t next = i + 1 < files.size() ? files[i + 1].start : free.end;
+      files[i].end = ToPosition(ExtendOverTone(scanner.stream(), files[i].end, next, format->threshold));
+    }
+  }
+
+  if (!visiload.empty() || files.size() > piloted) {
     for (auto& f : visiload) files.push_back(std::move(f));
     std::stable_sort(files.begin(), files.end(), [](const TurboFile& a, const TurboFile& b) { return a.start < b.start; });
   }

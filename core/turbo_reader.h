@@ -67,14 +67,40 @@ struct TurboFamily {
   std::vector<uint8_t> sync;
 };
 
-// The families the reader knows, in the order it tries them.
+// The families the reader knows, in the order it tries them. A family whose
+// pilot, sync and bit order its boot program sets (Burner) is listed with
+// pilot byte 0 and no sync.
 std::vector<TurboFamily> TurboFamilies();
+
+// The header block of a ROM-saved program: some loaders keep their settings
+// in it, and so read the turbo files after it in a way of its own.
+struct BootHeader {
+  int64_t start = 0;           // the program's first leader pulse
+  std::vector<uint8_t> bytes;  // the 192 bytes between the countdown and the checksum
+};
+
+// Burner's loader is stored in its boot program's header, each byte XOR
+// $59; deciphered, three of its bytes set the bit order, the pilot byte and
+// the sync byte. Nothing when `header` holds no such loader.
+struct BurnerSettings {
+  bool msbFirst = true;
+  uint8_t pilot = 0;
+  uint8_t sync = 0;
+};
+std::optional<BurnerSettings> BurnerSettingsIn(const std::vector<uint8_t>& header);
+inline constexpr uint8_t kBurnerCipher = 0x59;
+inline constexpr size_t kBurnerOrderAt = 0x83;  // $26: most significant bit first; $66: least
+inline constexpr size_t kBurnerPilotAt = 0x88;
+inline constexpr size_t kBurnerSyncAt = 0x93;
 
 // Every turbo file of the families the reader knows, in tape order. The
 // reader never reads inside the `claimed` stretches (the ROM-saved blocks);
-// they may come in any order and overlap. Images of machines other than the
-// C64 hold none of these formats and give nothing.
-std::vector<TurboFile> FindTurboFiles(const TapImage& image, std::vector<TapeStretch> claimed);
+// they may come in any order and overlap. `boots` are the headers of the
+// ROM-saved programs, in tape order: a loader set up by one reads the
+// stretches after it. Images of machines other than the C64 hold none of
+// these formats and give nothing.
+std::vector<TurboFile> FindTurboFiles(const TapImage& image, std::vector<TapeStretch> claimed,
+                                      const std::vector<BootHeader>& boots = {});
 
 // The contents of a ".prg" file of `file`: the load address, low byte first,
 // then the bytes.

@@ -191,9 +191,13 @@ bool Compilation::AddPauseRow(const std::string& text) {
 }
 
 void Compilation::RefreshPauseSizes() {
+  bool anyPause = false;
   for (CompilationRow& row : rows_) {
-    if (row.IsPause()) row.size = PauseSize(row.duration);
+    if (!row.IsPause()) continue;
+    row.size = PauseSize(row.duration);
+    anyPause = true;
   }
+  if (anyPause && listener_) listener_->RowsChanged(0, static_cast<int>(rows_.size()) - 1);
 }
 
 void Compilation::InsertRow(CompilationRow row) {
@@ -201,49 +205,33 @@ void Compilation::InsertRow(CompilationRow row) {
   if (sorted_) {
     index = static_cast<size_t>(std::upper_bound(rows_.begin(), rows_.end(), row, PathBefore) - rows_.begin());
   }
-  InsertRowAt(index, std::move(row), false);
+  InsertRowAt(index, std::move(row));
 }
 
-void Compilation::InsertRowAt(size_t index, CompilationRow row, bool selected) {
+void Compilation::InsertRowAt(size_t index, CompilationRow row) {
+  if (listener_) listener_->BeforeInsert(static_cast<int>(index));
   if (!row.IsPause()) ++fileRows_;
   rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(index), std::move(row));
-  selected_.insert(selected_.begin() + static_cast<std::ptrdiff_t>(index), selected ? 1 : 0);
-  if (currentRow_ >= static_cast<int>(index)) ++currentRow_;
+  if (listener_) listener_->AfterInsert();
 }
 
 void Compilation::EraseRow(size_t index) {
+  if (listener_) listener_->BeforeRemove(static_cast<int>(index));
   if (!rows_[index].IsPause()) --fileRows_;
   rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(index));
-  selected_.erase(selected_.begin() + static_cast<std::ptrdiff_t>(index));
-  if (currentRow_ == static_cast<int>(index)) {
-    currentRow_ = -1;
-  } else if (currentRow_ > static_cast<int>(index)) {
-    --currentRow_;
-  }
+  if (listener_) listener_->AfterRemove();
 }
 
-void Compilation::SelectRow(int index, bool selected) {
-  if (index >= 0 && index < static_cast<int>(rows_.size())) selected_[static_cast<size_t>(index)] = selected ? 1 : 0;
-}
-
-bool Compilation::IsSelected(int index) const {
-  return index >= 0 && index < static_cast<int>(rows_.size()) && selected_[static_cast<size_t>(index)] != 0;
-}
-
-void Compilation::SetCurrentRow(int index) {
-  currentRow_ = index >= 0 && index < static_cast<int>(rows_.size()) ? index : -1;
-}
-
-void Compilation::RemoveSelectedRows() {
-  size_t i = 0;
-  while (i < rows_.size()) {
-    if (selected_[i] != 0) {
-      SubtractDuration(rows_[i].duration);
-      EraseRow(i);
-    } else {
-      ++i;
-    }
-  }
+void Compilation::RemoveSelectedRows(std::vector<int> selectedRows) {
+  std::sort(selectedRows.begin(), selectedRows.end());
+  selectedRows.erase(std::unique(selectedRows.begin(), selectedRows.end()), selectedRows.end());
+  const auto outside = [this](int row) { return row < 0 || row >= static_cast<int>(rows_.size()); };
+  selectedRows.erase(std::remove_if(selectedRows.begin(), selectedRows.end(), outside), selectedRows.end());
+  // Durations leave the total in display order, so that its rounding does
+  // not depend on the order the rows were selected in; rows are erased from
+  // the end so that the indices still to come stay valid.
+  for (const int row : selectedRows) SubtractDuration(rows_[static_cast<size_t>(row)].duration);
+  for (auto row = selectedRows.rbegin(); row != selectedRows.rend(); ++row) EraseRow(static_cast<size_t>(*row));
   // With the last file gone the pauses count cycles of the C64 PAL clock again.
   if (fileRows_ == 0) RefreshPauseSizes();
   // Durations are shown rounded to hundredths, so subtracting them leaves a
@@ -255,47 +243,39 @@ void Compilation::RemoveSelectedRows() {
   UpdateJoinAvailability();
 }
 
-bool Compilation::MoveRowUp() {
-  if (sorted_ || currentRow_ <= 0) return false;
-  const size_t k = static_cast<size_t>(currentRow_);
-  std::swap(rows_[k - 1], rows_[k]);
-  std::swap(selected_[k - 1], selected_[k]);
-  selected_[k - 1] = 1;
-  currentRow_ = static_cast<int>(k - 1);
+void Compilation::SwapWithNext(size_t index) {
+  if (listener_) listener_->BeforeMove(static_cast<int>(index), static_cast<int>(index) + 1);
+  std::swap(rows_[index], rows_[index + 1]);
+  if (listener_) listener_->AfterMove();
+}
+
+bool Compilation::MoveRowUp(int row) {
+  if (sorted_ || row <= 0 || row >= static_cast<int>(rows_.size())) return false;
+  SwapWithNext(static_cast<size_t>(row - 1));
   return true;
 }
 
-bool Compilation::MoveRowDown() {
-  if (sorted_ || currentRow_ < 0 || currentRow_ + 1 >= static_cast<int>(rows_.size())) return false;
-  const size_t k = static_cast<size_t>(currentRow_);
-  std::swap(rows_[k + 1], rows_[k]);
-  std::swap(selected_[k + 1], selected_[k]);
-  selected_[k + 1] = 1;
-  currentRow_ = static_cast<int>(k + 1);
+bool Compilation::MoveRowDown(int row) {
+  if (sorted_ || row < 0 || row + 1 >= static_cast<int>(rows_.size())) return false;
+  SwapWithNext(static_cast<size_t>(row));
   return true;
 }
 
 void Compilation::SetSorted(bool on) {
   sorted_ = on;
   if (!on) return;
-  // Sort indices so that selection and the current row follow their rows.
-  std::vector<size_t> order(rows_.size());
-  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::stable_sort(order.begin(), order.end(),
-                   [this](size_t a, size_t b) { return PathBefore(rows_[a], rows_[b]); });
+  if (listener_) listener_->BeforeReorder();
+  // Sort indices so that a listener can follow each row to its new place.
+  std::vector<int> order(rows_.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
+  std::stable_sort(order.begin(), order.end(), [this](int a, int b) {
+    return PathBefore(rows_[static_cast<size_t>(a)], rows_[static_cast<size_t>(b)]);
+  });
   std::vector<CompilationRow> rows;
-  std::vector<char> selected;
   rows.reserve(rows_.size());
-  selected.reserve(rows_.size());
-  int current = -1;
-  for (size_t i = 0; i < order.size(); ++i) {
-    rows.push_back(std::move(rows_[order[i]]));
-    selected.push_back(selected_[order[i]]);
-    if (static_cast<int>(order[i]) == currentRow_) current = static_cast<int>(i);
-  }
+  for (const int previous : order) rows.push_back(std::move(rows_[static_cast<size_t>(previous)]));
   rows_ = std::move(rows);
-  selected_ = std::move(selected);
-  currentRow_ = current;
+  if (listener_) listener_->AfterReorder(order);
 }
 
 int Compilation::CountFileRows() const { return fileRows_; }
@@ -306,8 +286,14 @@ void Compilation::SubtractDuration(const std::string& text) {
   UpdateTotalDuration();
 }
 
-void Compilation::UpdateTotalDuration() { totalText_ = FormatDuration(totalSeconds_, decimalSeparator_); }
+void Compilation::UpdateTotalDuration() {
+  totalText_ = FormatDuration(totalSeconds_, decimalSeparator_);
+  if (listener_) listener_->TotalsChanged();
+}
 
-void Compilation::UpdateJoinAvailability() { joinAvailable_ = rows_.size() >= 2; }
+void Compilation::UpdateJoinAvailability() {
+  joinAvailable_ = rows_.size() >= 2;
+  if (listener_) listener_->TotalsChanged();
+}
 
 }  // namespace rw

@@ -48,11 +48,36 @@ struct CompilationRow {
   bool operator==(const CompilationRow&) const = default;
 };
 
+// Hears of every change to the rows, before and after it is made, so that a
+// view can keep its selection and current row on the rows they belong to.
+// Rows count from 0.
+class CompilationListener {
+ public:
+  virtual ~CompilationListener() = default;
+  virtual void BeforeInsert(int row) = 0;
+  virtual void AfterInsert() = 0;
+  virtual void BeforeRemove(int row) = 0;
+  virtual void AfterRemove() = 0;
+  // The row at `row` is about to be at `newRow`, next to where it was.
+  virtual void BeforeMove(int row, int newRow) = 0;
+  virtual void AfterMove() = 0;
+  virtual void BeforeReorder() = 0;
+  // `previousRow[i]` is where the row now at i was before.
+  virtual void AfterReorder(const std::vector<int>& previousRow) = 0;
+  // The texts of rows `first` to `last` changed.
+  virtual void RowsChanged(int first, int last) = 0;
+  // The total or the availability of the join may have changed.
+  virtual void TotalsChanged() = 0;
+};
+
 class Compilation {
  public:
   // `decimalSeparator` is the user's, used for sizes, durations and pause
   // texts; `messages` hears of every refusal.
   Compilation(std::string decimalSeparator, Messages& messages);
+
+  // The one listener to every change, or none (nullptr).
+  void SetListener(CompilationListener* listener) { listener_ = listener; }
 
   // Adds one tape image; false when it cannot be read or conflicts with the
   // images already listed (a message has been shown).
@@ -67,17 +92,13 @@ class Compilation {
   // overlong text (a message has been shown).
   bool AddPauseRow(const std::string& text);
 
-  // Selection and current row of the list, by 0-based row index.
-  void SelectRow(int index, bool selected);
-  bool IsSelected(int index) const;
-  void SetCurrentRow(int index);  // -1 for none
-  int currentRow() const { return currentRow_; }
-
-  void RemoveSelectedRows();
-  // Move the current row one place; false (and nothing changed) at the end
-  // of the list, with no current row, or while sorting is on.
-  bool MoveRowUp();
-  bool MoveRowDown();
+  // Removes the rows at these indices (in any order; repeated or unknown
+  // indices are passed over).
+  void RemoveSelectedRows(std::vector<int> selectedRows);
+  // Move the row at `row` one place; false (and nothing changed) at the end
+  // of the list, for a row not in it, or while sorting is on.
+  bool MoveRowUp(int row);
+  bool MoveRowDown(int row);
   // With sorting on, rows are kept in natural order of their paths
   // (pauses first) and cannot be moved; turning it off keeps the order.
   void SetSorted(bool on);
@@ -111,16 +132,16 @@ class Compilation {
 
  private:
   void InsertRow(CompilationRow row);
-  void InsertRowAt(size_t index, CompilationRow row, bool selected);
+  void InsertRowAt(size_t index, CompilationRow row);
   void EraseRow(size_t index);
+  void SwapWithNext(size_t index);
   void RefreshPauseSizes();
   std::string PauseSize(const std::string& text) const;
 
   std::string decimalSeparator_;
   Messages& messages_;
   std::vector<CompilationRow> rows_;
-  std::vector<char> selected_;  // parallel to rows_
-  int currentRow_ = -1;
+  CompilationListener* listener_ = nullptr;
   uint8_t machine_ = 0;
   uint8_t video_ = 0;
   uint8_t version_ = 0;

@@ -16,7 +16,7 @@ TurboListing ListTurboFiles(const TapImage& image, const std::vector<TapeSection
                             const std::vector<DataResult>& data) {
   TurboListing listing;
   const auto rom = RomStretches(image, sections, data);
-  listing.files = FindTurboFiles(image, rom);
+  listing.files = FindTurboFiles(image, rom, BootHeaders(image, sections));
   listing.rows.reserve(listing.files.size());
   for (const auto& file : listing.files) listing.rows.push_back(ProgramHolding(sections, file.start));
   CoverageSurvey survey = SurveyCoverage(image, rom, listing.files);

@@ -64,7 +64,8 @@ bool FileDropFilter::eventFilter(QObject* watched, QEvent* event) {
       auto* drop = static_cast<QDropEvent*>(event);
       const QStringList paths = LocalFiles(drop->mimeData());
       if (paths.isEmpty()) return false;
-      drop->setDropAction(Qt::CopyAction);
+      // The files were only read: tell the source nothing was copied or moved.
+      drop->setDropAction(Qt::IgnoreAction);
       drop->accept();
       dropped_(paths);
       return true;

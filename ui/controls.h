@@ -35,7 +35,8 @@ constexpr int Twips(int twips) { return twips / 15; }
 
 // Lets `target` take files dropped on it: a drop that carries local files
 // calls `dropped` with their paths in the order delivered; any other drop is
-// left to the widget itself. Nothing is moved or deleted at the source.
+// left to the widget itself. The drop is reported back as no action, so
+// that the source never moves or deletes what it dragged.
 class FileDropFilter : public QObject {
   Q_OBJECT
  public:

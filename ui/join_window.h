@@ -6,7 +6,6 @@
 #include <QWidget>
 
 #include <functional>
-#include <memory>
 #include <string>
 
 #include "join/compilation.h"
@@ -14,10 +13,11 @@
 class QCheckBox;
 class QLabel;
 class QPushButton;
-class QTreeWidget;
+class QTreeView;
 
 namespace rw {
 
+class CompilationTableModel;
 class FileDialogs;
 class Messages;
 class RememberedPaths;
@@ -35,7 +35,7 @@ class JoinWindow : public QWidget {
   // over the main window unless replaced (the tests answer it directly).
   std::function<std::string()> askPause;
 
-  const Compilation& compilation() const { return *compilation_; }
+  const Compilation& compilation() const;
   // Rows added, removed or moved since the last join (or since opening).
   bool HasUnjoinedRows() const;
 
@@ -56,20 +56,25 @@ class JoinWindow : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  // The list's selection and current row go to the compilation before a
-  // command that acts on them, and the list is redrawn from it afterwards.
-  void TakeSelection();
-  void ShowCompilation();
+  // The row the move commands act on: the current row when it is selected,
+  // else the first selected row; -1 with none selected.
+  int ChosenRow() const;
+  enum class Direction { Up, Down };
+  void Move(Direction direction);
+  // Fits the columns to their texts when rows were added since `rowsBefore`
+  // (only then, so that a column the user resized keeps its width).
+  void FitColumns(int rowsBefore);
+  void ShowTotals();
 
   RememberedPaths& paths_;
   Messages& messages_;
   FileDialogs& fileDialogs_;
   WaitBox* waitBox_;
-  std::unique_ptr<Compilation> compilation_;
+  CompilationTableModel* model_;
   std::vector<CompilationRow> joinedRows_;  // the rows as last joined
 
   QCheckBox* sort_;
-  QTreeWidget* list_;
+  QTreeView* list_;
   QPushButton* remove_;
   QPushButton* moveUp_;
   QPushButton* moveDown_;

@@ -31,6 +31,7 @@
 #include "ui/controls.h"
 #include "ui/elided_label.h"
 #include "ui/name_editor.h"
+#include "ui/output_folder_row.h"
 #include "ui/program_table_model.h"
 #include "ui/pulse_window.h"
 #include "ui/tape_map_strip.h"
@@ -188,21 +189,14 @@ void SplitWindow::BuildControls() {
   QPushButton* selectNone = PictureButton(this, "vkCommand6", "Select None", ProgramIcon("select-none"));
 
   // The output folder and its three buttons.
-  auto* label1 = new QLabel("&Output Directory", this);
-  label1->setObjectName("Label1");
-  outputDir_ = new QLineEdit(this);
-  outputDir_->setObjectName("Text1");
-  outputDir_->setAccessibleName("Output Directory");
-  label1->setBuddy(outputDir_);
+  auto* folderRow = new OutputFolderRow("Label1", this);
+  outputDir_ = folderRow->folderEdit();
   new FileDropFilter(outputDir_, [this](const QStringList& paths) {
     if (!paths.first().isEmpty()) outputDir_->setText(PathToQt(FolderOfPath(PathFromQt(paths.first()))));
   });
-  QPushButton* chooseDir = PictureButton(this, "vkCommand1", "Select destination directory for the resulting .TAP files",
-                                         StandardIcon(QStyle::SP_DirOpenIcon));
-  QPushButton* setDefault =
-      PictureButton(this, "vkCommand8", "Set as Default Output Directory", StandardIcon(QStyle::SP_DialogApplyButton));
-  QPushButton* removeDefault = PictureButton(this, "vkCommand9", "Remove Default Output Directory",
-                                             StandardIcon(QStyle::SP_DialogDiscardButton));
+  QPushButton* chooseDir = folderRow->chooseButton();
+  QPushButton* setDefault = folderRow->setDefaultButton();
+  QPushButton* removeDefault = folderRow->removeDefaultButton();
 
   auto* frame2 = new QGroupBox("IDX Format", this);
   frame2->setObjectName("Frame2");
@@ -228,16 +222,8 @@ void SplitWindow::BuildControls() {
   ticks->addWidget(selectAll);
   ticks->addWidget(selectNone);
   ticks->addStretch();
-  auto* folderRow = new QHBoxLayout;
-  folderRow->addWidget(outputDir_, 1);
-  folderRow->addWidget(chooseDir);
-  folderRow->addWidget(setDefault);
-  folderRow->addWidget(removeDefault);
-  auto* folderBox = new QVBoxLayout;
-  folderBox->addWidget(label1);
-  folderBox->addLayout(folderRow);
   auto* outputRow = new QHBoxLayout;
-  outputRow->addLayout(folderBox, 1);
+  outputRow->addWidget(folderRow, 1);
   outputRow->addWidget(frame2);
   auto* commands = new QHBoxLayout;
   commands->addStretch();

@@ -12,7 +12,8 @@ namespace rw {
 namespace {
 
 // A boot program, a good Freeload file and one with a corrupt byte, then a
-// second program carrying a US Gold file.
+// second program carrying a US Gold file and a Burner file, read as the
+// second program's header sets up the Burner loader.
 std::string TurboTape(const test::ScratchFolder& folder) {
   test::TapeComposer composer(0, 1);
   composer.AddProgram({.name = "BOOT", .data = test::ProgramData(64, 1)});
@@ -22,10 +23,15 @@ std::string TurboTape(const test::ScratchFolder& folder) {
   composer.AddTurboFile(
       {.family = "Freeload", .loadAddress = 0x4000, .data = test::ProgramData(300, 3), .corruptByte = 5});
   composer.AddSilence(50000);
-  composer.AddProgram({.name = "LEVEL", .data = test::ProgramData(64, 4)});
+  const BurnerSettings burner{false, 0x95, 0x6A};
+  composer.AddProgram(
+      {.name = "LEVEL", .data = test::ProgramData(64, 4), .headerTail = test::BurnerHeaderTail(burner)});
   composer.AddSilence(50000);
   composer.AddTurboFile({.family = "US Gold", .loadAddress = 0xC000, .data = test::ProgramData(100, 5),
                          .name = "LEVEL TWO"});
+  composer.AddSilence(50000);
+  composer.AddTurboFile(
+      {.family = "Burner", .loadAddress = 0x6000, .data = test::ProgramData(200, 6), .burner = burner});
   composer.AddSilence(50000);
   // Pulses of no format: mostly $50, some $30.
   for (int i = 0; i < 100; ++i) {
@@ -41,21 +47,23 @@ TEST(TurboCli, ListShowsTurboFilesUnderTheirProgramsAndInJson) {
   const auto plain = Lines(ExpectRun({"list", Q(tape)}, 0).out);
   ASSERT_EQ(plain.size(), 2u);  // the programs alone, as before
   const auto lines = Lines(ExpectRun({"list", "--turbo", Q(tape)}, 0).out);
-  ASSERT_EQ(lines.size(), 5u);
+  ASSERT_EQ(lines.size(), 6u);
   EXPECT_EQ(lines[0], plain[0]);
   EXPECT_EQ(lines[1].substr(0, 22), "\t  Freeload 0800-092C\t");
   EXPECT_NE(lines[2].find("\t  Freeload 4000-412C\t"), std::string::npos);
   EXPECT_NE(lines[2].find("\tERROR\t"), std::string::npos);
   EXPECT_EQ(lines[3], plain[1]);
   EXPECT_NE(lines[4].find("\t  US Gold \"LEVEL TWO\"\t"), std::string::npos);
+  EXPECT_NE(lines[5].find("\t  Burner 6000-60C8\t"), std::string::npos);
 
   const QJsonObject json = Json(ExpectRun({"list", "--json", Q(tape)}, 0).out);
   const QJsonArray files = json["turboFiles"].toArray();
-  ASSERT_EQ(files.size(), 3);
+  ASSERT_EQ(files.size(), 4);
   const QStringList fields{"loader", "loadAddress", "endAddress", "name", "checksum", "errors", "program"};
   EXPECT_EQ(Fields(files[0].toObject(), fields), R"(["Freeload","0800","092C",null,"OK",0,1])");
   EXPECT_EQ(Fields(files[1].toObject(), fields), R"(["Freeload","4000","412C",null,"ERROR",0,1])");
   EXPECT_EQ(Fields(files[2].toObject(), fields), R"(["US Gold","C000","C064","LEVEL TWO","OK",0,2])");
+  EXPECT_EQ(Fields(files[3].toObject(), fields), R"(["Burner","6000","60C8",null,"none",0,2])");
   EXPECT_EQ(files[0].toObject()["start"].toString().size(), 6);
   const QJsonObject coverage = json["coverage"].toObject();
   const double total = coverage["romPercent"].toDouble() + coverage["turboPercent"].toDouble() +
@@ -76,12 +84,15 @@ TEST(TurboCli, ExtractWritesGoodTurboFilesOfTheSelectedRowsAndDamagedOnesOnReque
   const std::string tape = TurboTape(folder);
   test::ScratchFolder outFolder;
   const std::string& out = outFolder.path();
-  // Row 2's stretch: its program and its US Gold file.
+  // Row 2's stretch: its program, its US Gold and Burner files.
   ExpectRun({"extract", "--select", "2", Q(tape), Q(out)}, 0);
   const auto gold = test::ReadFileBytes(out + "/T003_US_Gold_C000-C064.prg");
   auto expected = test::ProgramData(100, 5);
   expected.insert(expected.begin(), {0x00, 0xC0});
   EXPECT_EQ(gold, expected);
+  expected = test::ProgramData(200, 6);
+  expected.insert(expected.begin(), {0x00, 0x60});
+  EXPECT_EQ(test::ReadFileBytes(out + "/T004_Burner_6000-60C8.prg"), expected);
   // Row 1: the bad file is named and not written; asked for, it is, and
   // nothing is written over.
   ExpectRun({"extract", "--select", "1", Q(tape), Q(out)}, 1,
@@ -89,7 +100,7 @@ TEST(TurboCli, ExtractWritesGoodTurboFilesOfTheSelectedRowsAndDamagedOnesOnReque
   ExpectRun({"extract", "--select", "1", "--keep-damaged", Q(tape), Q(out)}, 1);
   EXPECT_EQ(outFolder.Names(), (std::vector<std::string>{"BOOT(1).prg", "BOOT.prg", "LEVEL.prg", "T001_Freeload_0800-092C(1).prg",
                                              "T001_Freeload_0800-092C.prg", "T002_Freeload_4000-412C.damaged.prg",
-                                             "T003_US_Gold_C000-C064.prg"}));
+                                             "T003_US_Gold_C000-C064.prg", "T004_Burner_6000-60C8.prg"}));
 }
 
 // A tape of turbo files without its boot program: listed, extracted and

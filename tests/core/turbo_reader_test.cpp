@@ -84,7 +84,9 @@ TEST(RealTurboTapes, MatchThePeersListing) {
 // and the tape's speed off by a few percent and drifting. Families that share
 // pulses (Freeload, Ocean New, US Gold, Ace of Aces; Novaload, Novaload
 // Special, Ocean/Imagine) or a format (Virgin, Hi-Tec) sit side by side, some
-// without a pause between.
+// without a pause between. Burner reads as the boot program before it set
+// its loader up: most significant bit first after the first, least after the
+// second; Jetload, without a pilot to speak of, right after another file.
 TEST(TurboFiles, ComposedFilesReadBack) {
   struct Row {
     const char* family;
@@ -93,19 +95,26 @@ TEST(TurboFiles, ComposedFilesReadBack) {
     const char* name;  // expected name; nullptr where the format has none
     TurboChecksum checksum;
     bool pauseAfter;
+    bool special = false;  // Bleepload's special chain
   };
   const Row rows[] = {
       {"Freeload", 0x0800, 700, nullptr, TurboChecksum::Ok, false},
       {"US Gold", 0xC000, 300, "GOLDEN FILE     ", TurboChecksum::Ok, false},
       {"Ocean New", 0x4000, 257, nullptr, TurboChecksum::Ok, true},
       {"Ace of Aces", 0x2000, 1000, "ACES HIGH       ", TurboChecksum::Ok, true},
+      {"Burner", 0x3000, 600, nullptr, TurboChecksum::None, true},
       {"Microload", 0x1000, 333, nullptr, TurboChecksum::Ok, true},
       {"Turbotape 250", 0x0801, 900, "TURBO NAME      ", TurboChecksum::Ok, true},
+      {"Burner", 0x5000, 450, nullptr, TurboChecksum::None, false},
+      {"Jetload", 0x9000, 350, nullptr, TurboChecksum::None, true},
       {"Novaload", 0x3000, 600, "NOVA", TurboChecksum::Ok, false},
       {"Novaload Special", 0xE000, 512, nullptr, TurboChecksum::Ok, true},
       {"Ocean/Imagine", 0xC000, 768, nullptr, TurboChecksum::None, true},
       {"Virgin", 0x0801, 500, nullptr, TurboChecksum::Ok, false},
       {"Hi-Tec", 0x6000, 400, nullptr, TurboChecksum::Ok, true},
+      {"Wildload", 0xA000, 768, nullptr, TurboChecksum::Ok, true},
+      {"Bleepload", 0x4000, 64 + 512, nullptr, TurboChecksum::Ok, true},
+      {"Bleepload", 0x7000, 512, nullptr, TurboChecksum::Ok, true, true},
       {"Freeload", 0xF000, 0x1000, nullptr, TurboChecksum::Ok, true},  // its last byte at $FFFF
   };
   struct Speed {
@@ -118,16 +127,22 @@ TEST(TurboFiles, ComposedFilesReadBack) {
     TapeComposer composer(0, 1, 0, 5);
     composer.SetJitter(speed.jitter);
     composer.SetTurboSpeed(speed.factor, speed.drift);
-    composer.AddProgram({.name = "BOOT", .data = test::ProgramData(300, 1)});
+    const BurnerSettings burners[] = {{true, 0x33, 0x5C}, {false, 0x47, 0xCB}};
+    composer.AddProgram(
+        {.name = "BOOT", .data = test::ProgramData(300, 1), .headerTail = test::BurnerHeaderTail(burners[0])});
     std::vector<std::vector<uint8_t>> data;
     std::vector<test::ComposedTurboLayout> layouts;
     for (const Row& row : rows) {
       data.push_back(test::ProgramData(row.size, static_cast<uint32_t>(row.load)));
       layouts.push_back(
           composer.AddTurboFile({.family = row.family, .loadAddress = row.load, .data = data.back(),
-                                 .name = row.name != nullptr ? std::string(row.name).substr(0, 16) : ""}));
+                                 .name = row.name != nullptr ? std::string(row.name).substr(0, 16) : "",
+                                 .burner = burners[&row < &rows[6] ? 0 : 1], .special = row.special}));
       if (row.pauseAfter) composer.AddSilence(100000);
-      if (&row == &rows[4]) composer.AddProgram({.name = "MIDDLE", .data = test::ProgramData(100, 2)});
+      if (&row == &rows[5]) {
+        composer.AddProgram({.name = "MIDDLE", .data = test::ProgramData(100, 2),
+                             .headerTail = test::BurnerHeaderTail(burners[1])});
+      }
     }
     const TapImage image = composer.Image();
     ASSERT_EQ(test::FindAllSections(image).size(), 2u);
@@ -137,19 +152,25 @@ TEST(TurboFiles, ComposedFilesReadBack) {
     for (size_t i = 0; i < std::size(rows); ++i) {
       const Row& row = rows[i];
       SCOPED_TRACE(row.family);
-      const bool chain = row.checksum == TurboChecksum::None || std::string(row.family) == "Novaload Special";
-      const size_t blocks = chain ? row.size / 256 : 1;
-      for (size_t b = 0; b < blocks; ++b, ++k) {
+      const std::string family = row.family;
+      const bool chain = family == "Ocean/Imagine" || family == "Novaload Special" || family == "Wildload" ||
+                         family == "Bleepload";
+      // A chain lists one file per block: 256 bytes, Bleepload's first 64.
+      std::vector<size_t> sizes;
+      for (size_t n = 0; n < row.size; n += sizes.back()) {
+        sizes.push_back(!chain ? row.size : family == "Bleepload" && !row.special && n == 0 ? 64 : 256);
+      }
+      const size_t blocks = sizes.size();
+      for (size_t b = 0, offset = 0; b < blocks; offset += sizes[b], ++b, ++k) {
         ASSERT_LT(k, files.size());
         const TurboFile& f = files[k];
-        const size_t size = chain ? 256 : row.size;
         EXPECT_EQ(f.loader, row.family);
-        EXPECT_EQ(f.loadAddress, row.load + 256 * b);
-        EXPECT_EQ(f.endAddress, row.load + 256 * b + size);
+        EXPECT_EQ(f.loadAddress, row.load + offset);
+        EXPECT_EQ(f.endAddress, row.load + offset + sizes[b]);
         EXPECT_EQ(f.checksum, row.checksum);
         EXPECT_EQ(f.readErrors, 0);
         EXPECT_EQ(f.name, row.name != nullptr && b == 0 ? std::optional<std::string>(row.name) : std::nullopt);
-        EXPECT_TRUE(std::equal(f.bytes.begin(), f.bytes.end(), data[i].begin() + static_cast<ptrdiff_t>(256 * b)));
+        EXPECT_TRUE(std::equal(f.bytes.begin(), f.bytes.end(), data[i].begin() + static_cast<ptrdiff_t>(offset)));
         // A pilot of 0 bits right after another file's tone takes the tone in.
         const bool afterTone = i > 0 && !rows[i - 1].pauseAfter;
         if (b == 0 && afterTone) EXPECT_GE(f.start, layouts[i - 1].dataEnd);
@@ -166,24 +187,34 @@ TEST(TurboFiles, ComposedFilesReadBack) {
 // has a checksum; a tape cut inside a file gives the file with its missing
 // bytes as read errors, never as good.
 TEST(TurboFiles, DamageIsReported) {
-  const char* families[] = {"Freeload", "Ocean New", "US Gold", "Ace of Aces", "Microload", "Turbotape 250",
-                            "Novaload", "Novaload Special", "Virgin", "Hi-Tec"};
+  const char* families[] = {"Freeload", "Ocean New", "US Gold",          "Ace of Aces", "Microload", "Turbotape 250",
+                            "Novaload", "Novaload Special", "Virgin", "Hi-Tec",      "Burner",    "Jetload",
+                            "Wildload", "Bleepload"};
+  const BurnerSettings burner{false, 0x95, 0x6A};
+  std::vector<uint8_t> boot(21, 0);
+  for (uint8_t b : test::BurnerHeaderTail(burner)) boot.push_back(b);
   for (const char* family : families) {
+    const bool checked = std::string(family) != "Burner" && std::string(family) != "Jetload";
     for (const bool cut : {false, true}) {
+      if (!checked && !cut) continue;
       SCOPED_TRACE(std::string(family) + (cut ? " cut" : " corrupt"));
       TapeComposer composer(0, 1);
-      const auto data = test::ProgramData(512, 9);
-      const auto layout =
-          composer.AddTurboFile({.family = family, .loadAddress = 0x2000, .data = data, .corruptByte = cut ? -1 : 300});
+      // Bleepload's first block holds 64 bytes.
+      const auto data = test::ProgramData(std::string(family) == "Bleepload" ? 576 : 512, 9);
+      const int corrupt = cut ? -1 : static_cast<int>(data.size()) - 212;  // in the last 256-byte block
+      const auto layout = composer.AddTurboFile(
+          {.family = family, .loadAddress = 0x2000, .data = data, .corruptByte = corrupt, .burner = burner});
       auto bytes = composer.FileBytes();
       if (cut) bytes.resize(static_cast<size_t>(layout.dataEnd - 2000));
       TapImage image;
       ASSERT_TRUE(LoadTapImageFromBytes("t.tap", bytes, image));
-      const auto files = FindTurboFiles(image, {});
+      const auto files = FindTurboFiles(image, {}, {{0, boot}});
       ASSERT_FALSE(files.empty());
+      // Without the boot program that sets it up, no Burner file is read.
+      if (std::string(family) == "Burner") EXPECT_TRUE(FindTurboFiles(image, {}).empty());
       const TurboFile& damaged = files.back();  // a chain's second block holds byte 300
       EXPECT_EQ(damaged.loader, family);
-      EXPECT_EQ(damaged.checksum, TurboChecksum::Error);
+      EXPECT_EQ(damaged.checksum, checked ? TurboChecksum::Error : TurboChecksum::None);
       EXPECT_FALSE(damaged.usable());
       if (cut) EXPECT_GT(damaged.readErrors, 0);
       EXPECT_LE(damaged.end, image.FileLength());

@@ -41,10 +41,7 @@ class CompilationTest : public ::testing::Test {
   std::string Tap(const std::string& name, uint8_t machine, uint8_t video, uint8_t version, size_t length = 1000) {
     return folder.Write(name, TapBytes(machine, video, version, length));
   }
-  void Remove(std::initializer_list<int> rows) {
-    for (const int row : rows) compilation.SelectRow(row, true);
-    compilation.RemoveSelectedRows();
-  }
+  void Remove(std::initializer_list<int> rows) { compilation.RemoveSelectedRows(rows); }
 };
 
 TEST_F(CompilationTest, FirstFileFixesSettingsAndFillsItsRow) {
@@ -172,39 +169,28 @@ TEST_F(CompilationTest, RemovalsSubtractAndAnEmptyListIsExactlyZero) {
             std::tuple(size_t{0}, 0.0, "0m:0s"));
 }
 
-TEST_F(CompilationTest, MovesCarryTheCurrentRowAndStopAtTheEnds) {
+TEST_F(CompilationTest, MovesStopAtTheEnds) {
   for (const char* name : {"a.tap", "b.tap", "c.tap"}) ASSERT_TRUE(compilation.AddTapFile(Tap(name, 0, 0, 1)));
   const std::string a = folder.File("a.tap"), b = folder.File("b.tap"), c = folder.File("c.tap");
-  EXPECT_FALSE(compilation.MoveRowUp());  // no current row
-  compilation.SetCurrentRow(0);
-  EXPECT_FALSE(compilation.MoveRowUp());
-  EXPECT_EQ((std::vector{compilation.MoveRowDown(), compilation.MoveRowDown(), compilation.MoveRowDown()}),
-            (std::vector{true, true, false}));
+  EXPECT_EQ((std::vector{compilation.MoveRowUp(-1), compilation.MoveRowUp(0), compilation.MoveRowDown(2),
+                         compilation.MoveRowDown(3)}),
+            (std::vector{false, false, false, false}));
+  EXPECT_EQ((std::vector{compilation.MoveRowDown(0), compilation.MoveRowDown(1)}), (std::vector{true, true}));
   EXPECT_EQ(Paths(compilation), (Lines{b, c, a}));
-  // The current row; the selection travels with the moved row and leaves the rows it passed.
-  const auto current = [&] {
-    return std::tuple(compilation.currentRow(), compilation.IsSelected(0), compilation.IsSelected(1),
-                      compilation.IsSelected(2));
-  };
-  EXPECT_EQ(current(), std::tuple(2, false, false, true));
-  ASSERT_TRUE(compilation.MoveRowUp());
+  ASSERT_TRUE(compilation.MoveRowUp(2));
   EXPECT_EQ(Paths(compilation), (Lines{b, a, c}));
-  EXPECT_EQ(current(), std::tuple(1, false, true, false));
 }
 
 TEST_F(CompilationTest, SortingPutsPausesFirstAndKeepsNewRowsInPlace) {
   ASSERT_TRUE(compilation.AddTapFile(Tap("c.tap", 0, 0, 1)));
   ASSERT_TRUE(compilation.AddTapFile(Tap("a.tap", 0, 0, 1)));
   ASSERT_TRUE(compilation.AddPauseRow("5s"));
-  compilation.SetCurrentRow(0);
-  compilation.SelectRow(0, true);
 
   compilation.SetSorted(true);
   const std::string pause = kPauseRowPath, a = folder.File("a.tap"), b = folder.File("b.tap"), c = folder.File("c.tap");
   EXPECT_EQ(Paths(compilation), (Lines{pause, a, c}));
-  // c.tap stays current and selected, wherever it went; rows cannot be moved.
-  EXPECT_EQ(std::tuple(compilation.currentRow(), compilation.IsSelected(2), compilation.CanMoveRows(),
-                       compilation.MoveRowUp()), std::tuple(2, true, false, false));
+  // Rows cannot be moved while sorted.
+  EXPECT_EQ(std::pair(compilation.CanMoveRows(), compilation.MoveRowUp(2)), std::pair(false, false));
 
   ASSERT_TRUE(compilation.AddTapFile(Tap("b.tap", 0, 0, 1)));
   ASSERT_TRUE(compilation.AddPauseRow("1s"));

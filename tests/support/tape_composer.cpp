@@ -153,6 +153,7 @@ ComposedLayout TapeComposer::AddProgram(const ComposedProgram& program) {
   std::string name = program.name.substr(0, 16);
   name.resize(16, ' ');
   header.insert(header.end(), name.begin(), name.end());
+  header.insert(header.end(), program.headerTail.begin(), program.headerTail.end());
   header.resize(192, ' ');
 
   layout.headerPos = size();
@@ -217,10 +218,25 @@ std::vector<uint8_t> TapeWith(const std::vector<std::string>& names, std::vector
   return composer.TakeFileBytes();
 }
 
+std::vector<uint8_t> BurnerHeaderTail(const BurnerSettings& settings) {
+  constexpr size_t kNameEnd = 21;  // file type, start, end, 16-byte name
+  std::vector<uint8_t> tail(192 - kNameEnd, ' ');
+  const auto set = [&](size_t offset, uint8_t value) { tail[offset - kNameEnd] = value ^ kBurnerCipher; };
+  set(kBurnerOrderAt, settings.msbFirst ? 0x26 : 0x66);
+  set(kBurnerPilotAt, settings.pilot);
+  set(kBurnerSyncAt, settings.sync);
+  return tail;
+}
+
 ComposedTurboLayout TapeComposer::AddTurboFile(const ComposedTurboFile& file) {
   TurboFamily family;
   for (const auto& f : TurboFamilies()) {
     if (f.name == file.family) family = f;
+  }
+  if (file.family == "Burner") {
+    family.msbFirst = file.burner.msbFirst;
+    family.pilotByte = file.burner.pilot;
+    family.sync = {file.burner.sync};
   }
   const auto pulse = [&](bool one) {
     Pulse(static_cast<int>((one ? family.bit1 : family.bit0) * speed_ + 0.5));
@@ -252,16 +268,26 @@ ComposedTurboLayout TapeComposer::AddTurboFile(const ComposedTurboFile& file) {
       for (int i = 0; i < (file.pilot > 0 ? file.pilot : 2000); ++i) pulse(false);
       pulse(true);
     } else {
-      for (int i = 0; i < (file.pilot > 0 ? file.pilot : 64); ++i) byte(family.pilotByte);
+      // Jetload's saver writes just two pilot bytes.
+      const int usual = file.family == "Jetload" ? 2 : file.family == "Wildload" ? 256 : 64;
+      for (int i = 0; i < (file.pilot > 0 ? file.pilot : usual); ++i) byte(family.pilotByte);
     }
     for (uint8_t b : family.sync) byte(b);
   };
 
   ComposedTurboLayout layout;
   layout.start = size();
-  leadIn();
   const std::string& f = file.family;
-  if (f == "Freeload" || f == "Ocean New") {
+  if (f != "Bleepload") leadIn();
+  if (f == "Burner" || f == "Jetload") {
+    word(file.loadAddress);
+    word(end);
+    for (uint8_t b : data) byte(b);
+    // Burner's saver often leaves 15 pulses of no meaning after the data.
+    if (f == "Burner") {
+      for (const char bit : std::string("001000100010101")) pulse(bit == '1');
+    }
+  } else if (f == "Freeload" || f == "Ocean New") {
     if (f == "Ocean New") byte(7);  // the file number
     word(file.loadAddress);
     word(end);
@@ -319,6 +345,67 @@ ComposedTurboLayout TapeComposer::AddTurboFile(const ComposedTurboFile& file) {
         byte(data[n]);
         sum += file.data[n];
       }
+    }
+  } else if (f == "Wildload") {
+    for (size_t first = 0; first < data.size(); first += 256) {
+      const size_t size = std::min<size_t>(256, data.size() - first);
+      const uint32_t last = file.loadAddress + static_cast<uint32_t>(first + size - 1);
+      word(last);
+      word(static_cast<uint32_t>(size));
+      byte(0);
+      uint8_t sum = 0;
+      // Loaded backwards, each byte XOR the low byte of its address.
+      for (size_t i = 0; i < size; ++i) {
+        const size_t n = first + size - 1 - i;
+        byte(static_cast<uint8_t>(data[n] ^ ((last - i) & 0xFF)));
+        sum ^= file.data[n];
+      }
+      byte(sum);
+    }
+    word(0);
+    word(0);
+    byte(0);
+    for (int i = 0; i < 7; ++i) pulse(false);
+  } else if (f == "Bleepload") {
+    // A long tone of 1 bits, then the blocks.
+    for (int i = 0; i < 2000; ++i) pulse(true);
+    uint8_t pb = file.special ? 0x50 : 0x0F;
+    size_t offset = 0;
+    for (int number = 0; offset < data.size(); ++number) {
+      const size_t size = !file.special && number == 0 ? 64 : 256;
+      const uint32_t load = file.loadAddress + static_cast<uint32_t>(offset);
+      const bool last = offset + size >= data.size();
+      if (!file.special && number > 0) AddSilence(20000);
+      for (int i = 0; i < 10; ++i) byte(pb);
+      byte(static_cast<uint8_t>(pb ^ 0xFF));
+      byte(pb);
+      // Each block names the pilot byte of the next.
+      const auto nextPb = static_cast<uint8_t>(pb + 0x11 == 0xFF ? 0x12 : pb + 0x11);
+      if (!file.special) byte(nextPb);
+      byte(static_cast<uint8_t>(number));
+      word(load);
+      if (file.special) {
+        byte(0);
+        byte(last ? static_cast<uint8_t>((load >> 8) + 1) : 0);
+        word(0x0800);
+      }
+      uint8_t sum = 0;
+      for (size_t n = offset; n < offset + size; ++n) {
+        byte(data[n]);
+        sum ^= file.data[n];
+      }
+      if (!file.special) {
+        byte(2);  // filler bytes
+        byte(0xAA);
+        byte(0x55);
+      }
+      byte(sum);
+      if (!file.special) {
+        word(0x0800);
+        byte(0);
+      }
+      if (!file.special) pb = nextPb;
+      offset += size;
     }
   } else if (f == "Novaload Special" || f == "Ocean/Imagine") {
     if (f == "Ocean/Imagine") byte(0xAA);

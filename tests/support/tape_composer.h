@@ -14,6 +14,7 @@
 
 #include "core/rom_decoder.h"
 #include "core/tap_image.h"
+#include "core/turbo_reader.h"
 
 namespace rw::test {
 
@@ -32,6 +33,7 @@ struct ComposedProgram {
   uint16_t startAddress = 0x0801;  // the end address follows from the data's size, wrapping at 64K
   std::vector<uint8_t> data;  // the data block; empty: no data block
   int headerLength = -1;      // the header's address range in bytes; -1: the data's size
+  std::vector<uint8_t> headerTail;  // the header's bytes after the name (up to 171), then spaces
   int leaderPulses = 0x6A00;
   int dataLeaderPulses = 0x1500;
   uint32_t silenceBefore = 0;  // cycles of silence before the leader; 0: none
@@ -63,13 +65,21 @@ struct ComposedLayout {
 struct ComposedTurboFile {
   std::string family;  // a name from TurboFamilies()
   uint16_t loadAddress = 0x0801;
-  // The bytes; a chain family (Novaload Special, Ocean/Imagine) loads them
-  // as 256-byte blocks to consecutive pages, so a multiple of 256 there.
+  // The bytes; a chain family (Novaload Special, Ocean/Imagine, Wildload)
+  // loads them as 256-byte blocks to consecutive pages, so a multiple of 256
+  // there; Bleepload as a 64-byte block and then 256-byte ones (its special
+  // chain: only 256-byte ones).
   std::vector<uint8_t> data;
   std::string name;   // header name where the format has one (16 characters, padded with spaces)
   int pilot = 0;      // pilot bytes, or 0-bit pulses; 0: the saver's usual length
   int corruptByte = -1;  // index of a data byte changed after its checksum was taken
+  BurnerSettings burner;  // Burner: as its boot program's header sets them (BurnerHeaderTail)
+  bool special = false;   // Bleepload: a "special" chain
 };
+
+// The bytes after the name of a Burner boot program's header, enciphered as
+// its saver stores them, that set up its loader with `settings`.
+std::vector<uint8_t> BurnerHeaderTail(const BurnerSettings& settings);
 
 // Where the composer put a turbo file.
 struct ComposedTurboLayout {

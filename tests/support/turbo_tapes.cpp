@@ -94,7 +94,7 @@ std::vector<TurboFile> TurboFilesOf(const TapImage& image, std::vector<TapeStret
   }
   auto claimed = RomStretches(image, sections, data);
   if (rom != nullptr) *rom = claimed;
-  return FindTurboFiles(image, std::move(claimed));
+  return FindTurboFiles(image, std::move(claimed), BootHeaders(image, sections));
 }
 
 }  // namespace rw::test

@@ -5,7 +5,7 @@
 #include <QAccessible>
 #include <QCheckBox>
 #include <QLabel>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <filesystem>
 
@@ -29,11 +29,14 @@ class JoinWindowTest : public ::testing::Test {
   }
   QPushButton* Button(const char* name) { return window.findChild<QPushButton*>(name); }
   void Click(const char* name) { test::Click(&window, name); }
-  QTreeWidget* List() { return window.findChild<QTreeWidget*>("ListView1"); }
+  QTreeView* List() { return window.findChild<QTreeView*>("ListView1"); }
+  QString Text(int row, int column) { return List()->model()->index(row, column).data().toString(); }
+  // Makes `row` the current row, selected alone, as a click on it does.
+  void Choose(int row) { List()->setCurrentIndex(List()->model()->index(row, 0)); }
   // The first column of the list: each file's path, or the pause marker.
   Lines Listed() {
     Lines all;
-    for (int i = 0; i < List()->topLevelItemCount(); ++i) all.push_back(List()->topLevelItem(i)->text(0).toStdString());
+    for (int row = 0; row < List()->model()->rowCount(); ++row) all.push_back(Text(row, 0).toStdString());
     return all;
   }
   void AddFile(const std::string& path) {
@@ -75,7 +78,7 @@ TEST_F(JoinWindowTest, AddsFilesAndPausesAndRemovesOnlyOnYes) {
   AddPause("5s");
   EXPECT_TRUE(Button("vkCommand3")->isEnabled());
   EXPECT_EQ(Listed(), (Lines{a, kPauseRowPath}));
-  EXPECT_EQ(List()->topLevelItem(1)->text(5), "5s");
+  EXPECT_EQ(Text(1, 5), "5s");
   auto* total = window.findChild<QLabel*>("Label1");
   EXPECT_EQ(total->text().toStdString(), window.compilation().totalText());
   // A screen reader reads the total itself, not its caption.
@@ -83,7 +86,7 @@ TEST_F(JoinWindowTest, AddsFilesAndPausesAndRemovesOnlyOnYes) {
 
   List()->clearSelection();
   Click("vkCommand1");  // nothing selected: nothing asked (the questions are counted below)
-  List()->setCurrentItem(List()->topLevelItem(0));  // selects it alone
+  Choose(0);
   messages.answer = MessageAnswer::No;
   Click("vkCommand1");
   EXPECT_EQ(Listed().size(), 2u);
@@ -118,22 +121,55 @@ TEST_F(JoinWindowTest, ConflictingFilesAreRefusedAndLeaveJoinPathAlone) {
 TEST_F(JoinWindowTest, AddingAndMovingKeepTheRowCurrentAndSortingDisablesTheMoveButtons) {
   const std::string b = Tap("b.tap"), a = Tap("a.tap");
   AddFile(b);
-  List()->setCurrentItem(List()->topLevelItem(0));
+  Choose(0);
   AddFile(a);  // the row chosen before stays chosen
   Click("vkCommand6");
   EXPECT_EQ(Listed(), (Lines{a, b}));
-  EXPECT_EQ(List()->currentItem(), List()->topLevelItem(1));
+  EXPECT_EQ(List()->currentIndex().row(), 1);
   Click("vkCommand5");
   EXPECT_EQ(Listed(), (Lines{b, a}));
 
-  List()->setCurrentItem(List()->topLevelItem(1));  // a, chosen before sorting, stays chosen
+  Choose(1);  // a, chosen before sorting, stays chosen
   QTest::mouseClick(window.findChild<QCheckBox*>("Check1"), Qt::LeftButton);
   EXPECT_FALSE(Button("vkCommand5")->isEnabled() || Button("vkCommand6")->isEnabled());
   EXPECT_EQ(Listed(), (Lines{a, b}));
-  EXPECT_EQ(List()->currentItem(), List()->topLevelItem(0));
+  EXPECT_EQ(List()->currentIndex().row(), 0);
   window.SetSorted(false);
   EXPECT_FALSE(window.findChild<QCheckBox*>("Check1")->isChecked());
   EXPECT_TRUE(Button("vkCommand5")->isEnabled());
+}
+
+TEST_F(JoinWindowTest, SelectionAndCurrentRowStayOnTheirRowsThroughMovesAndRemovals) {
+  const std::string a = Tap("a.tap"), b = Tap("b.tap"), c = Tap("c.tap");
+  for (const std::string& path : {a, b, c}) AddFile(path);
+  AddPause("1s");
+  const auto selected = [&] {
+    std::vector<int> rows;
+    for (const QModelIndex& index : List()->selectionModel()->selectedRows()) rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    return std::pair(rows, List()->currentIndex().row());
+  };
+  // b and the pause selected, the pause current: the pause moves, both stay selected.
+  Choose(3);
+  List()->selectionModel()->select(List()->model()->index(1, 0),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  Click("vkCommand5");
+  EXPECT_EQ(Listed(), (Lines{a, b, kPauseRowPath, c}));
+  EXPECT_EQ(selected(), std::pair(std::vector<int>{1, 2}, 2));
+  // With the current row not selected the first selected row moves, and becomes current.
+  List()->selectionModel()->setCurrentIndex(List()->model()->index(0, 0), QItemSelectionModel::NoUpdate);
+  Click("vkCommand6");
+  EXPECT_EQ(Listed(), (Lines{a, kPauseRowPath, b, c}));
+  EXPECT_EQ(selected(), std::pair(std::vector<int>{1, 2}, 2));
+
+  // Removing the current row makes the row above the removed ones current, selecting
+  // nothing: a move then does nothing.
+  messages.answer = MessageAnswer::Yes;
+  Click("vkCommand1");
+  EXPECT_EQ(Listed(), (Lines{a, c}));
+  EXPECT_EQ(selected(), std::pair(std::vector<int>{}, 0));
+  Click("vkCommand5");
+  EXPECT_EQ(Listed(), (Lines{a, c}));
 }
 
 TEST_F(JoinWindowTest, JoinOntoAnExistingFileAsksAndReplacesItOnlyWithACompleteImage) {
