@@ -82,6 +82,11 @@ void PrintOut(const QString& line) {
   std::fputc('\n', stdout);
 }
 
+void PrintOutUtf8(const QByteArray& line) {
+  std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
+  std::fputc('\n', stdout);
+}
+
 void PrintErr(const QString& line) {
   std::fflush(stdout);
   const std::string bytes = TerminalText(PathFromQt(line));

@@ -1,6 +1,7 @@
 #pragma once
 // What the commands share: messages on standard error, text output.
 
+#include <QByteArray>
 #include <QCommandLineParser>
 #include <QString>
 #include <QStringList>
@@ -44,6 +45,9 @@ bool HasControlCharacter(const QString& text);
 // A line on standard output: the bytes it stands for (PathToQt), so that a
 // file name printed there is the file's own name, byte for byte.
 void PrintOut(const QString& line);
+// Text already UTF-8 (a JSON document, tens of megabytes for a long tape) as
+// a line on standard output, as it is.
+void PrintOutUtf8(const QByteArray& line);
 // A line on standard error, for a person to read (TerminalText).
 void PrintErr(const QString& line);
 // `bytes` for a terminal: UTF-8 kept, each other byte as U+FFFD, and control

@@ -8,6 +8,7 @@
 #include "cli/cli_support.h"
 #include "cli/commands.h"
 #include "cli/program_selection.h"
+#include "core/safe_file.h"
 #include "core/utilities.h"
 #include "platform/locale.h"
 #include "core/ports/remembered_paths.h"
@@ -63,7 +64,17 @@ int RunExtract(const QStringList& arguments) {
   }
 
   const bool keepDamaged = parser.isSet("keep-damaged");
-  const ExtractReport report = ExtractPrograms(list, rows, outDir, keepDamaged, messages);
+  const ExtractReport report = ExtractPrograms(list, rows, outDir, keepDamaged, messages, FolderSync::ByCaller);
+  std::vector<ExtractedTurboFile> turboReport;
+  if (!report.failed) turboReport = ExtractTurboFiles(turbo, turboIndices, outDir, keepDamaged, messages);
+  // One sync for every file of the run, before any is reported as written.
+  std::string lastPath;
+  for (const ExtractedProgram& program : report.programs) lastPath = program.path.empty() ? lastPath : program.path;
+  for (const ExtractedTurboFile& entry : turboReport) lastPath = entry.path.empty() ? lastPath : entry.path;
+  std::string syncError;
+  const bool synced = lastPath.empty() || SyncFolderContents(outDir, syncError);
+  if (!synced) messages.Critical("ERROR!", "Error while creating file " + lastPath + " : " + syncError);
+
   for (const ExtractedProgram& program : report.programs) {
     const QString row = "Row " + QString::number(program.row) + " \"" +
                         PathToQt(list.rows()[static_cast<size_t>(program.row - 1)].program) + "\"";
@@ -71,9 +82,10 @@ int RunExtract(const QStringList& arguments) {
     const QString path = PathToQt(program.path);
     switch (program.status) {
       case ExtractStatus::Written:
-        PrintOut(path + "\t" + summary);
+        if (synced) PrintOut(path + "\t" + summary);
         break;
       case ExtractStatus::WrittenDamaged:
+        if (!synced) break;
         PrintOut(path + "\t" + summary);
         PrintErr(row + " could not be extracted whole; written as " + path + ". " + summary);
         break;
@@ -87,30 +99,29 @@ int RunExtract(const QStringList& arguments) {
         break;  // the error has been printed
     }
   }
-  bool turboWhole = true;
-  if (report.programs.empty() || report.programs.back().status != ExtractStatus::Failed) {
-    for (const ExtractedTurboFile& entry : ExtractTurboFiles(turbo, turboIndices, outDir, keepDamaged, messages)) {
-      const TurboFile& file = turbo.files[entry.index];
-      const QString label = "Turbo file " + QString::number(entry.index + 1) + " \"" +
-                            QString::fromStdString(TurboFileLabel(file)) + "\"";
-      const QString state = QString("checksum ") + TurboChecksumText(file.checksum) +
-                            (file.readErrors > 0 ? ", " + QString::number(file.readErrors) + " bytes unread" : "");
-      const QString path = QString::fromStdString(entry.path);
-      turboWhole = turboWhole && entry.status == TurboExtractStatus::Written;
-      switch (entry.status) {
-        case TurboExtractStatus::Written:
-          PrintOut(path + "\t" + label + ", " + state);
-          break;
-        case TurboExtractStatus::WrittenDamaged:
-          PrintOut(path + "\t" + label + ", " + state);
-          PrintErr(label + " is damaged (" + state + "); written as " + path + ".");
-          break;
-        case TurboExtractStatus::NotWritten:
-          PrintErr(label + " is damaged (" + state + "); not written (--keep-damaged writes it).");
-          break;
-        case TurboExtractStatus::Failed:
-          break;  // the error has been printed
-      }
+  bool turboWhole = synced;
+  for (const ExtractedTurboFile& entry : turboReport) {
+    const TurboFile& file = turbo.files[entry.index];
+    const QString label = "Turbo file " + QString::number(entry.index + 1) + " \"" +
+                          QString::fromStdString(TurboFileLabel(file)) + "\"";
+    const QString state = QString("checksum ") + TurboChecksumText(file.checksum) +
+                          (file.readErrors > 0 ? ", " + QString::number(file.readErrors) + " bytes unread" : "");
+    const QString path = QString::fromStdString(entry.path);
+    turboWhole = turboWhole && entry.status == TurboExtractStatus::Written;
+    switch (entry.status) {
+      case TurboExtractStatus::Written:
+        if (synced) PrintOut(path + "\t" + label + ", " + state);
+        break;
+      case TurboExtractStatus::WrittenDamaged:
+        if (!synced) break;
+        PrintOut(path + "\t" + label + ", " + state);
+        PrintErr(label + " is damaged (" + state + "); written as " + path + ".");
+        break;
+      case TurboExtractStatus::NotWritten:
+        PrintErr(label + " is damaged (" + state + "); not written (--keep-damaged writes it).");
+        break;
+      case TurboExtractStatus::Failed:
+        break;  // the error has been printed
     }
   }
   return report.allWhole && turboWhole ? kExitOk : kExitFailed;

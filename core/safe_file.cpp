@@ -355,4 +355,10 @@ bool WriteWholeFile(const std::string& path, const void* data, size_t size, bool
   return writer.Open(path, error) && writer.Write(data, size, error) && writer.Commit(replace, error);
 }
 
+bool WriteTemporaryFile(const std::string& path, const void* data, size_t size, std::string& error) {
+  SafeFileWriter writer;
+  writer.DeferSync();
+  return writer.Open(path, error) && writer.Write(data, size, error) && writer.Commit(true, error);
+}
+
 }  // namespace rw

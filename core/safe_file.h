@@ -40,6 +40,11 @@ void SetStorageSync(StorageSync* sync);
 // files with deferred syncs (see SafeFileWriter::DeferSync).
 [[nodiscard]] bool SyncFolderContents(const std::string& folder, std::string& error);
 
+// Who syncs a run of files written into one folder: the function that writes
+// them, once after the last, or its caller, who writes more files and then
+// calls SyncFolderContents once before it reports any of them as written.
+enum class FolderSync { AtEnd, ByCaller };
+
 // The longest file name the file systems take (NAME_MAX).
 inline constexpr size_t kMaxFileNameBytes = 255;
 // A leftover temporary file older than this, and not locked, is removed.
@@ -124,5 +129,9 @@ class SafeFileWriter {
 
 // The whole of `data` as the file `path`, written safely as above.
 [[nodiscard]] bool WriteWholeFile(const std::string& path, const void* data, size_t size, bool replace, std::string& error);
+// The whole of `data` as `path`, a temporary file (core/utilities.h) that
+// another program reads at once and that is removed after: whole or not at
+// all as above, but never synced, since nothing of it outlives the run.
+[[nodiscard]] bool WriteTemporaryFile(const std::string& path, const void* data, size_t size, std::string& error);
 
 }  // namespace rw

@@ -109,23 +109,66 @@ void ForEachRun(const TapImage& image, const std::vector<TapeStretch>& rom, cons
 
 }  // namespace
 
+CoverageSurvey SurveyCoverage(const TapImage& image, const std::vector<TapeStretch>& rom,
+                              const std::vector<TurboFile>& turbo) {
+  CoverageSurvey survey;
+  const int64_t total = image.FileLength() - kTapHeaderSize;
+  if (total <= 0) return survey;
+  int64_t shares[4] = {0, 0, 0, 0};
+  std::vector<UnrecognisedStretch>& stretches = survey.unrecognised;
+  std::array<int64_t, 256> counts{};
+  bool open = false;  // the last stretch may still grow
+  const auto close = [&] {
+    if (!open) return;
+    open = false;
+    std::vector<std::pair<uint8_t, int64_t>> pulses;
+    for (size_t v = 1; v < counts.size(); ++v) {
+      if (counts[v] > 0) pulses.emplace_back(static_cast<uint8_t>(v), counts[v]);
+    }
+    const size_t keep = std::min(kCommonPulses, pulses.size());
+    std::partial_sort(pulses.begin(), pulses.begin() + static_cast<ptrdiff_t>(keep), pulses.end(),
+                      [](const auto& a, const auto& b) { return a.second > b.second || (a.second == b.second && a.first < b.first); });
+    pulses.resize(keep);
+    stretches.back().commonPulses = std::move(pulses);
+    counts.fill(0);
+  };
+  ForEachRun(image, rom, turbo, [&](Kind kind, int64_t start, int64_t end) {
+    shares[static_cast<size_t>(kind)] += end - start;
+    if (kind != Kind::Unknown) {
+      close();
+      return;
+    }
+    // Runs of unknown pulses that touch (where a mark ends without a pause)
+    // are one stretch.
+    if (!open || stretches.back().end != start) {
+      close();
+      stretches.push_back({start, end, {}});
+      open = true;
+    } else {
+      stretches.back().end = end;
+    }
+    for (int64_t p = start; p < end; ++p) ++counts[image.bytes[static_cast<size_t>(p)]];
+  });
+  close();
+  const auto share = [&](Kind kind) {
+    return 100.0 * static_cast<double>(shares[static_cast<size_t>(kind)]) / static_cast<double>(total);
+  };
+  survey.coverage.romPercent = share(Kind::Rom);
+  survey.coverage.turboPercent = share(Kind::Turbo);
+  survey.coverage.pausePercent = share(Kind::Pause);
+  survey.coverage.unrecognisedPercent = share(Kind::Unknown);
+  survey.coverage.pulseBytes = total;
+  return survey;
+}
+
 TapeCoverage MeasureCoverage(const TapImage& image, const std::vector<TapeStretch>& rom,
                              const std::vector<TurboFile>& turbo) {
-  TapeCoverage coverage;
-  const int64_t total = image.FileLength() - kTapHeaderSize;
-  if (total <= 0) return coverage;
-  int64_t counts[4] = {0, 0, 0, 0};
-  ForEachRun(image, rom, turbo,
-             [&](Kind kind, int64_t start, int64_t end) { counts[static_cast<size_t>(kind)] += end - start; });
-  const auto share = [&](Kind kind) {
-    return 100.0 * static_cast<double>(counts[static_cast<size_t>(kind)]) / static_cast<double>(total);
-  };
-  coverage.romPercent = share(Kind::Rom);
-  coverage.turboPercent = share(Kind::Turbo);
-  coverage.pausePercent = share(Kind::Pause);
-  coverage.unrecognisedPercent = share(Kind::Unknown);
-  coverage.pulseBytes = total;
-  return coverage;
+  return SurveyCoverage(image, rom, turbo).coverage;
+}
+
+std::vector<UnrecognisedStretch> FindUnrecognised(const TapImage& image, const std::vector<TapeStretch>& rom,
+                                                  const std::vector<TurboFile>& turbo) {
+  return SurveyCoverage(image, rom, turbo).unrecognised;
 }
 
 TapeCoverage RoundedCoverage(const TapeCoverage& coverage) {
@@ -155,45 +198,6 @@ TapeCoverage RoundedCoverage(const TapeCoverage& coverage) {
   }
   for (size_t i = 0; i < 4; ++i) *parts[i] = static_cast<double>(hundredths[i]) / 100.0;
   return rounded;
-}
-
-std::vector<UnrecognisedStretch> FindUnrecognised(const TapImage& image, const std::vector<TapeStretch>& rom,
-                                                  const std::vector<TurboFile>& turbo) {
-  std::vector<UnrecognisedStretch> stretches;
-  std::array<int64_t, 256> counts{};
-  bool open = false;  // the last stretch may still grow
-  const auto close = [&] {
-    if (!open) return;
-    open = false;
-    std::vector<std::pair<uint8_t, int64_t>> pulses;
-    for (size_t v = 1; v < counts.size(); ++v) {
-      if (counts[v] > 0) pulses.emplace_back(static_cast<uint8_t>(v), counts[v]);
-    }
-    const size_t keep = std::min(kCommonPulses, pulses.size());
-    std::partial_sort(pulses.begin(), pulses.begin() + static_cast<ptrdiff_t>(keep), pulses.end(),
-                      [](const auto& a, const auto& b) { return a.second > b.second || (a.second == b.second && a.first < b.first); });
-    pulses.resize(keep);
-    stretches.back().commonPulses = std::move(pulses);
-    counts.fill(0);
-  };
-  ForEachRun(image, rom, turbo, [&](Kind kind, int64_t start, int64_t end) {
-    if (kind != Kind::Unknown) {
-      close();
-      return;
-    }
-    // Runs of unknown pulses that touch (where a mark ends without a pause)
-    // are one stretch.
-    if (!open || stretches.back().end != start) {
-      close();
-      stretches.push_back({start, end, {}});
-      open = true;
-    } else {
-      stretches.back().end = end;
-    }
-    for (int64_t p = start; p < end; ++p) ++counts[image.bytes[static_cast<size_t>(p)]];
-  });
-  close();
-  return stretches;
 }
 
 int ProgramHolding(const std::vector<TapeSection>& sections, int64_t position) {

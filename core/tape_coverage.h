@@ -59,6 +59,14 @@ inline constexpr size_t kCommonPulses = 3;
 std::vector<UnrecognisedStretch> FindUnrecognised(const TapImage& image, const std::vector<TapeStretch>& rom,
                                                   const std::vector<TurboFile>& turbo);
 
+// Both of the above from one walk over the image, for a listing that shows both.
+struct CoverageSurvey {
+  TapeCoverage coverage;
+  std::vector<UnrecognisedStretch> unrecognised;
+};
+CoverageSurvey SurveyCoverage(const TapImage& image, const std::vector<TapeStretch>& rom,
+                              const std::vector<TurboFile>& turbo);
+
 // The 1-based number of the program whose stretch (its start up to the next
 // program's start) holds `position`, or 0 before the first program.
 // `sections` are in tape order.

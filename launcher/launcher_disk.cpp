@@ -139,7 +139,7 @@ class DiskBuild {
     const std::string launcher =
         LauncherText(device_.device, device_.directory, imageName_, LowerText(program.start), s_.settings.autostartLine);
     std::string error;
-    if (!WriteWholeFile(text, launcher.data(), launcher.size(), true, error)) {
+    if (!WriteTemporaryFile(text, launcher.data(), launcher.size(), error)) {
       Fail(error);
       return false;
     }

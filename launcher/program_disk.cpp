@@ -156,7 +156,7 @@ ProgramDiskOutcome BuildProgramDisk(const std::string& diskPath, const std::vect
     for (size_t i = batch; i < std::min(programs.size(), batch + kProgramsPerRun); ++i) {
       const std::string file = files.Make("RWP");
       std::string error;
-      if (file.empty() || !WriteWholeFile(file, programs[i].file.data(), programs[i].file.size(), true, error)) {
+      if (file.empty() || !WriteTemporaryFile(file, programs[i].file.data(), programs[i].file.size(), error)) {
         return fail(failed + (file.empty() ? "no temporary file could be made" : error));
       }
       arguments.insert(arguments.end(), {"-write", file, Placeholder(i)});

@@ -1,5 +1,7 @@
 #include "split/program_data.h"
 
+#include <algorithm>
+
 #include "core/safe_file.h"
 #include "core/tap_writer.h"
 #include "core/utilities.h"
@@ -69,7 +71,7 @@ std::string ProgramFileStem(const std::string& program) {
 }
 
 ExtractReport ExtractPrograms(const ProgramList& list, const std::vector<int>& rows, const std::string& folder,
-                              bool keepDamaged, Messages& messages) {
+                              bool keepDamaged, Messages& messages, FolderSync sync) {
   ExtractReport report;
   DataBlockReader reader(list.image());
   for (const int row : rows) {
@@ -95,6 +97,9 @@ ExtractReport ExtractPrograms(const ProgramList& list, const std::vector<int>& r
     std::string path = names.Candidate(0);
     std::string error;
     SafeFileWriter writer;
+    // One sync for all the files instead of two for each, which would take
+    // most of the run on a tape of many programs.
+    writer.DeferSync();
     if (writer.Open(path, error) && writer.Write(bytes.data(), bytes.size(), error) &&
         writer.CommitUnderFreeName(names, path, error)) {
       program.path = path;
@@ -104,8 +109,21 @@ ExtractReport ExtractPrograms(const ProgramList& list, const std::vector<int>& r
     messages.Critical("ERROR!", "Error while creating file " + path + " : " + error);
     program.status = ExtractStatus::Failed;
     report.allWhole = false;
+    report.failed = true;
     report.programs.push_back(std::move(program));
     break;
+  }
+  // The files written before a failure are reported too: they are synced all the same.
+  const auto written = std::find_if(report.programs.rbegin(), report.programs.rend(),
+                                    [](const ExtractedProgram& p) { return !p.path.empty(); });
+  std::string error;
+  if (sync == FolderSync::AtEnd && written != report.programs.rend() && !SyncFolderContents(folder, error)) {
+    messages.Critical("ERROR!", "Error while creating file " + written->path + " : " + error);
+    for (ExtractedProgram& program : report.programs) {
+      if (!program.path.empty()) program.status = ExtractStatus::Failed;
+    }
+    report.allWhole = false;
+    report.failed = true;
   }
   return report;
 }

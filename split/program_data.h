@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/data_block.h"
+#include "core/safe_file.h"
 #include "split/program_list.h"
 
 namespace rw {
@@ -46,14 +47,19 @@ struct ExtractedProgram {
 struct ExtractReport {
   std::vector<ExtractedProgram> programs;  // one per row asked for, in order, up to a failure
   bool allWhole = true;                    // every program asked for was written whole
+  // A file could not be written, or the files could not be synced (the error
+  // has been shown; the entries of the files concerned say Failed).
+  bool failed = false;
 };
 
 // "Extract programs": one "NAME.prg" per row of `rows` (1-based) into
 // `folder`: the two-byte start address, low byte first, then the data. Never
 // writes over a file ("NAME(1).prg", ...). A program whose data is not whole
 // is written as "NAME.damaged.prg" only with `keepDamaged`. Stops at the first
-// file that cannot be written, after one "ERROR!" message.
+// file that cannot be written, after one "ERROR!" message. The files are
+// synced once, after the last, by this function (FolderSync::AtEnd; a failed
+// sync turns every written entry to Failed) or by the caller.
 ExtractReport ExtractPrograms(const ProgramList& list, const std::vector<int>& rows, const std::string& folder,
-                              bool keepDamaged, Messages& messages);
+                              bool keepDamaged, Messages& messages, FolderSync sync = FolderSync::AtEnd);
 
 }  // namespace rw

@@ -1,6 +1,7 @@
 #include "split/turbo_listing.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "core/commodore_names.h"
 #include "core/pulse_timing.h"
@@ -18,8 +19,9 @@ TurboListing ListTurboFiles(const TapImage& image, const std::vector<TapeSection
   listing.files = FindTurboFiles(image, rom, BootHeaders(image, sections));
   listing.rows.reserve(listing.files.size());
   for (const auto& file : listing.files) listing.rows.push_back(ProgramHolding(sections, file.start));
-  listing.coverage = MeasureCoverage(image, rom, listing.files);
-  listing.unrecognised = FindUnrecognised(image, rom, listing.files);
+  CoverageSurvey survey = SurveyCoverage(image, rom, listing.files);
+  listing.coverage = survey.coverage;
+  listing.unrecognised = std::move(survey.unrecognised);
   return listing;
 }
 
@@ -101,6 +103,7 @@ std::vector<ExtractedTurboFile> ExtractTurboFiles(const TurboListing& listing, c
     const std::vector<uint8_t> bytes = TurboPrgBytes(file);
     std::string error;
     SafeFileWriter writer;
+    writer.DeferSync();
     if (unique.empty()) {
       error = "no free name, " + stem + "(1)" + extension + " to " + stem + "(1000)" + extension + " all exist";
     } else if (writer.OpenNew(path, error) && writer.Write(bytes.data(), bytes.size(), error) &&

@@ -70,7 +70,8 @@ struct ExtractedTurboFile {
 // address, low byte first, then the bytes. Never over an existing file
 // ("...(1).prg"). A damaged file is written as ".damaged.prg" only with
 // `keepDamaged`. Stops at the first file that cannot be written, after one
-// "ERROR!" message.
+// "ERROR!" message. The caller syncs the folder once (SyncFolderContents)
+// before it reports any file as written.
 std::vector<ExtractedTurboFile> ExtractTurboFiles(const TurboListing& listing, const std::vector<size_t>& indices,
                                                   const std::string& folder, bool keepDamaged, Messages& messages);
 

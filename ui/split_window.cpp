@@ -476,7 +476,7 @@ void SplitWindow::ExtractRows(const std::vector<int>& rows) {
     // would load as if it were the program.
     report = ExtractPrograms(list_, rows, folder, false, messages());
   }
-  if (!report.programs.empty() && report.programs.back().status == ExtractStatus::Failed) return;  // shown
+  if (report.failed) return;  // shown
   int written = 0;
   std::string notWhole;
   for (const ExtractedProgram& program : report.programs) {

@@ -36,6 +36,7 @@
 #include "platform/posix_storage_sync.h"
 #include "platform/qt_tool_runner.h"
 #include "core/ports/remembered_paths.h"
+#include "split/program_data.h"
 #include "split/program_list.h"
 #include "support/scratch_folder.h"
 #include "support/shown_messages.h"
@@ -255,6 +256,12 @@ TEST_F(DurableWrites, SplitRenamesAndOutputsNeverReachTheLoadedFileOrATakenName)
   ASSERT_TRUE(list.Split(messages));
   EXPECT_EQ(sync.calls, Lines{"all " + folder.path()});
   EXPECT_EQ(Stamp(tape), before);
+  // So does an extraction, unless its caller syncs for it after more files.
+  ScratchFolder programs;
+  EXPECT_FALSE(ExtractPrograms(list, {1, 2, 3}, programs.path(), false, messages).failed);
+  EXPECT_FALSE(ExtractPrograms(list, {1, 2}, programs.path(), false, messages, FolderSync::ByCaller).failed);
+  EXPECT_EQ(sync.calls, (Lines{"all " + folder.path(), "all " + programs.path()}));
+  EXPECT_EQ(programs.Names().size(), 5u);
   // Written beside them under free names, with no temporary file left.
   EXPECT_EQ(folder.Names(),
             (Lines{"001.GAME(1).tap", "001.GAME.tap", "002.LEVELS.tap", "003.MUSIC(1).tap", "003.MUSIC.tap"}));
