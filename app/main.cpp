@@ -1,13 +1,14 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include <QApplication>
 
 #include <cstdio>
 #include <cstring>
 
-#include "ui/controls.h"
 #include "core/safe_file.h"
 #include "platform/interrupt_cleanup.h"
 #include "platform/native_path.h"
 #include "platform/posix_storage_sync.h"
+#include "ui/controls.h"
 #include "ui/main_window.h"
 
 namespace {

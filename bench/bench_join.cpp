@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Joining many large tape images with pauses between them: the time against
 // `cat` of the same files, and the peak memory against the largest input.
 //
@@ -16,13 +17,13 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
+#include "core/ports/messages.h"
+#include "core/safe_file.h"
 #include "core/tap_image.h"
 #include "join/compilation.h"
 #include "join/join_operation.h"
-#include "bench/bench_support.h"
-#include "core/safe_file.h"
 #include "platform/posix_storage_sync.h"
-#include "core/ports/messages.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -142,8 +143,7 @@ int main(int argc, char** argv) {
   std::printf("largest input:                        %zu KB\n", size / 1024);
   std::printf("peak RSS growth while adding:         %ld KB\n", rssAfterAdd - rssBeforeAdd);
   std::printf("peak RSS growth of the join alone:    %ld KB (-1: not measurable here)\n", joinGrowthKb);
-  std::printf("peak RSS of the whole run:            %ld KB (at start of adding: %ld KB)\n", MaxRssKb(),
-              rssBeforeAdd);
+  std::printf("peak RSS of the whole run:            %ld KB (at start of adding: %ld KB)\n", MaxRssKb(), rssBeforeAdd);
 
   std::error_code ignored;
   fs::remove_all(folder, ignored);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The whole parse of a large composed tape image, as the split window and the
 // command line run it: section search, row durations and the image's facts.
 // Prints the parse rate and the process's peak memory against the image size.
@@ -16,15 +17,15 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
-#include <algorithm>
 
 #include "bench/bench_support.h"
 #include "core/data_block.h"
@@ -92,8 +93,8 @@ int ManyPrograms(int maxCount, uint8_t version, uint8_t machine) {
       slowest = std::max(slowest, perProgram);
       allFound = allFound && rows.size() == static_cast<size_t>(count);
       std::printf("%7d programs %s repeats: image %7.1f MB, parse %.3f s, %.2f us per program, %zu found\n", count,
-                  repeats ? "with   " : "without", static_cast<double>(image.bytes.size()) / (1024.0 * 1024.0),
-                  seconds, perProgram, rows.size());
+                  repeats ? "with   " : "without", static_cast<double>(image.bytes.size()) / (1024.0 * 1024.0), seconds,
+                  perProgram, rows.size());
     }
     std::printf("%s repeats: slowest / fastest time per program %.2f (target <= 2)\n", repeats ? "with" : "without",
                 slowest / fastest);
@@ -236,8 +237,7 @@ int RealContent(double targetMegabytes, std::vector<std::string> folders) {
 int main(int argc, char** argv) {
   // bench_parse programs [MAX_PROGRAMS [VERSION [MACHINE]]]
   if (argc > 1 && std::string(argv[1]) == "programs") {
-    return ManyPrograms(argc > 2 ? std::atoi(argv[2]) : 100000,
-                        static_cast<uint8_t>(argc > 3 ? std::atoi(argv[3]) : 1),
+    return ManyPrograms(argc > 2 ? std::atoi(argv[2]) : 100000, static_cast<uint8_t>(argc > 3 ? std::atoi(argv[3]) : 1),
                         static_cast<uint8_t>(argc > 4 ? std::atoi(argv[4]) : 0));
   }
   // bench_parse real [MEGABYTES [FOLDER...]]
@@ -328,15 +328,16 @@ int main(int argc, char** argv) {
   const auto searchEnd = std::chrono::steady_clock::now();
   const double total = rw::PulseDuration(image, rw::kTapHeaderSize, image.FileLength() - 1, usPerCycle);
   const auto durationEnd = std::chrono::steady_clock::now();
-  std::printf("data alone %.3f s, section search %.3f s, one duration pass %.3f s (%.0f s of tape)\n",
-              dataAlone, std::chrono::duration<double>(searchEnd - searchBegin).count(),
+  std::printf("data alone %.3f s, section search %.3f s, one duration pass %.3f s (%.0f s of tape)\n", dataAlone,
+              std::chrono::duration<double>(searchEnd - searchBegin).count(),
               std::chrono::duration<double>(durationEnd - searchEnd).count(), total / 1e6);
   const double peak = PeakMegabytes();
   std::printf("image %.1f MB (machine %d, version %d), %zu programs composed, %zu found\n", imageMegabytes, machine,
               version, programs, found);
   std::printf("parse with durations: %.3f s, %.0f MB/s (target >= 300)\n", best, imageMegabytes / best);
-  std::printf("parse with durations and data: %.3f s, %.0f MB/s, %zu programs whole; data adds %.0f%% (target <= 50%%)\n",
-              bestWithData, imageMegabytes / bestWithData, whole, 100.0 * (bestWithData - best) / best);
+  std::printf(
+      "parse with durations and data: %.3f s, %.0f MB/s, %zu programs whole; data adds %.0f%% (target <= 50%%)\n",
+      bestWithData, imageMegabytes / bestWithData, whole, 100.0 * (bestWithData - best) / best);
   std::printf("CPU time, best of 7: parse %.3f s, parse and data %.3f s; data adds %.0f%% (target <= 50%%)\n", bestCpu,
               bestWithDataCpu, 100.0 * (bestWithDataCpu - bestCpu) / bestCpu);
   std::printf("peak memory %.1f MB, limit 1.2 x image + 20 = %.1f MB\n", peak, 1.2 * imageMegabytes + 20);

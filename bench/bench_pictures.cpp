@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The tape's map and a pulse histogram of a large tape joined from the real
 // tapes kept beside the project (C64, version 1), repeated to the size asked
 // for, with a pause between the copies. Prints the time the list takes to
@@ -99,9 +100,8 @@ int main(int argc, char** argv) {
 
   // Times are CPU seconds, the best of three runs.
   rw::TapeMap map;
-  const double bands = BestOfThree([&] {
-    map = rw::BuildTapeMap(image, us, sections, rw::RomStretches(image, sections, data), turbo.files);
-  });
+  const double bands = BestOfThree(
+      [&] { map = rw::BuildTapeMap(image, us, sections, rw::RomStretches(image, sections, data), turbo.files); });
   std::vector<rw::DrawnBand> strip;
   const double layout = BestOfThree([&] { strip = rw::LayOutBands(map, 1920); });
   std::string svg;

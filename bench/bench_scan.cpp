@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The catalogue of a tape collection: composes a collection of tapes of mixed
 // machines and versions in a scratch folder, scans it with reelwright-cli
 // scan on one worker and on every core, and prints tapes and MB per second,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Splitting a large tape image into one file per program and writing its
 // index file: the time against `cp` of the same image, and the peak memory
 // against the image's size.
@@ -8,8 +9,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -17,10 +18,10 @@
 #include <vector>
 
 #include "bench/bench_support.h"
-#include "core/safe_file.h"
-#include "platform/posix_storage_sync.h"
 #include "core/ports/messages.h"
 #include "core/ports/remembered_paths.h"
+#include "core/safe_file.h"
+#include "platform/posix_storage_sync.h"
 #include "split/program_data.h"
 #include "split/program_list.h"
 #include "support/tape_composer.h"
@@ -144,8 +145,8 @@ int main(int argc, char** argv) {
     cpSeconds = std::min(cpSeconds, SecondsSince(start));
   }
 
-  std::printf("image: %.1f MB, %d programs found, %zu files written%s%s\n", megabytes, list.RowCount(),
-              written.size(), split ? "" : " (split FAILED)", index ? "" : " (index FAILED)");
+  std::printf("image: %.1f MB, %d programs found, %zu files written%s%s\n", megabytes, list.RowCount(), written.size(),
+              split ? "" : " (split FAILED)", index ? "" : " (index FAILED)");
   std::printf("load and parse: %.3f s (%.0f MB/s)\n", loadSeconds, megabytes / loadSeconds);
   std::printf("split + index, best of 3: %.3f s (%.0f MB/s)\n", splitSeconds, megabytes / splitSeconds);
   std::printf("split + index synced to the device, best of 3: %.3f s (%.0f MB/s)\n", syncedSplitSeconds,
@@ -157,8 +158,8 @@ int main(int argc, char** argv) {
   std::printf("ratio split+index / cp: %.2fx without sync (target at most 2x), %.2fx with sync\n",
               splitSeconds / cpSeconds, syncedSplitSeconds / cpSeconds);
   std::printf("ratio split+index / plain writes of the same files: %.2fx\n", splitSeconds / plainSeconds);
-  std::printf("peak memory: %.1f MB (image %.1f MB; %.1f MB before loading)\n",
-              static_cast<double>(MaxRssKb()) / 1024, megabytes, static_cast<double>(rssBefore) / 1024);
+  std::printf("peak memory: %.1f MB (image %.1f MB; %.1f MB before loading)\n", static_cast<double>(MaxRssKb()) / 1024,
+              megabytes, static_cast<double>(rssBefore) / 1024);
   fs::remove_all(folder);
   return split && index ? 0 : 1;
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // What every benchmark measures with: wall-clock seconds and the process's
 // peak resident memory.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "cli/cli_support.h"
 
 #include <algorithm>
@@ -47,7 +48,9 @@ int UsageError(const QString& text) {
 }
 
 bool HasControlCharacter(const QString& text) {
-  return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F || (c.unicode() >= 0x80 && c.unicode() < 0xA0); });
+  return std::any_of(text.begin(), text.end(), [](QChar c) {
+    return c.unicode() < 0x20 || c.unicode() == 0x7F || (c.unicode() >= 0x80 && c.unicode() < 0xA0);
+  });
 }
 
 std::string TerminalText(const std::string& bytes) {

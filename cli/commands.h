@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The commands of reelwright-cli. Each takes its own arguments (the first
 // element is "reelwright-cli COMMAND", as a program name for --help) and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // reelwright-cli extract: the selected programs of a tape image as ".prg"
 // files, each whole program's data as the machine's loader would load it.
 
@@ -8,10 +9,10 @@
 #include "cli/cli_support.h"
 #include "cli/commands.h"
 #include "cli/program_selection.h"
+#include "core/ports/remembered_paths.h"
 #include "core/safe_file.h"
 #include "core/utilities.h"
 #include "platform/locale.h"
-#include "core/ports/remembered_paths.h"
 #include "split/program_data.h"
 #include "split/program_list.h"
 #include "split/turbo_listing.h"
@@ -30,8 +31,8 @@ int RunExtract(const QStringList& arguments) {
       "....damaged.prg.");
   parser.addPositionalArgument("FILE", "The tape image.");
   parser.addPositionalArgument("OUTDIR", "An existing folder for the program files.");
-  parser.addOption({"select", "The rows to extract: a comma list of row numbers, or \"all\" (the default).", "ROWS",
-                    "all"});
+  parser.addOption(
+      {"select", "The rows to extract: a comma list of row numbers, or \"all\" (the default).", "ROWS", "all"});
   parser.addOption({"keep-damaged", "Write a program that is not whole anyway, as NAME.damaged.prg."});
   if (const int status = ParseCommandLine(parser, arguments); status != kGoOn) return status;
   const QStringList positional = parser.positionalArguments();
@@ -102,8 +103,8 @@ int RunExtract(const QStringList& arguments) {
   bool turboWhole = synced;
   for (const ExtractedTurboFile& entry : turboReport) {
     const TurboFile& file = turbo.files[entry.index];
-    const QString label = "Turbo file " + QString::number(entry.index + 1) + " \"" +
-                          QString::fromStdString(TurboFileLabel(file)) + "\"";
+    const QString label =
+        "Turbo file " + QString::number(entry.index + 1) + " \"" + QString::fromStdString(TurboFileLabel(file)) + "\"";
     const QString state = QString("checksum ") + TurboChecksumText(file.checksum) +
                           (file.readErrors > 0 ? ", " + QString::number(file.readErrors) + " bytes unread" : "");
     const QString path = QString::fromStdString(entry.path);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // reelwright-cli info / list: what the split window shows of a tape image, its
 // "Current File" facts and its program list.
 
@@ -10,10 +11,10 @@
 
 #include "cli/cli_support.h"
 #include "cli/commands.h"
-#include "platform/locale.h"
 #include "core/ports/remembered_paths.h"
 #include "core/pulse_timing.h"
 #include "core/utilities.h"
+#include "platform/locale.h"
 #include "split/program_data.h"
 #include "split/program_list.h"
 #include "split/turbo_listing.h"
@@ -45,8 +46,8 @@ void AddDataFields(QJsonObject& program, const DataResult& data) {
   program.insert("headerType", header ? QJsonValue(data.fileType) : QJsonValue());
   program.insert("startAddress", header ? QJsonValue(Address(data.startAddress)) : QJsonValue());
   program.insert("endAddress", header ? QJsonValue(Address(data.endAddress)) : QJsonValue());
-  program.insert("loadAddress", header && data.state != DataState::NotProgram ? QJsonValue(Address(data.loadAddress))
-                                                                                : QJsonValue());
+  program.insert("loadAddress",
+                 header && data.state != DataState::NotProgram ? QJsonValue(Address(data.loadAddress)) : QJsonValue());
   program.insert("data", QJsonObject{
                              {"first", CopyJson(data.first)},
                              {"repeat", CopyJson(data.repeat)},
@@ -113,8 +114,8 @@ QJsonObject UnrecognisedJson(const ProgramList& list, const UnrecognisedStretch&
 // family and name (or addresses), Start, End, Duration and the checksum state.
 QString TurboLine(const ProgramList& list, const TurboFile& file) {
   const ListRow row = TurboListRow(list, file);
-  return QStringList{"", "  " + Text(row.program), Text(row.start), Text(row.end), Text(row.duration),
-                     Text(row.check1), ""}
+  return QStringList{"", "  " + Text(row.program), Text(row.start), Text(row.end), Text(row.duration), Text(row.check1),
+                     ""}
       .join('\t');
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // reelwright-cli join: gathers tape images, directories of them and pauses,
 // in the order given, into one compilation and writes it as one tape image.
 
@@ -139,7 +140,8 @@ void PrintRows(const Compilation& compilation, void (*print)(const QString&)) {
   // Each column as wide as the wider of its contents and its heading.
   std::vector<qsizetype> widths(kColumnCount, 0);
   for (const auto& cells : table) {
-    for (int column = 0; column < kColumnCount; ++column) widths[column] = std::max(widths[column], cells[column].size());
+    for (int column = 0; column < kColumnCount; ++column)
+      widths[column] = std::max(widths[column], cells[column].size());
   }
   for (const auto& cells : table) {
     QString line;
@@ -193,7 +195,7 @@ int RunJoin(const QStringList& arguments) {
   compilation.SetSorted(parsed.sort);
   for (const Item& item : parsed.items) {
     const std::string text = PathFromQt(item.text);
-    const bool added = item.pause              ? compilation.AddPauseRow(text)
+    const bool added = item.pause           ? compilation.AddPauseRow(text)
                        : FolderExists(text) ? compilation.AddTapDirectory(text, output)
                                             : compilation.AddTapFile(text);
     if (!added) return kExitFailed;

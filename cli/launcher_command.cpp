@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // reelwright-cli launcher: a launcher disk image for the selected programs of
 // a tape image, made by VICE's c1541 and petcat, with one target machine for
 // every program.
@@ -11,12 +12,12 @@
 #include "cli/cli_support.h"
 #include "cli/commands.h"
 #include "cli/program_selection.h"
+#include "core/ports/remembered_paths.h"
 #include "launcher/device_answer.h"
 #include "launcher/launcher_disk.h"
 #include "launcher/launcher_input.h"
 #include "platform/locale.h"
 #include "platform/qt_tool_runner.h"
-#include "core/ports/remembered_paths.h"
 #include "split/program_list.h"
 
 namespace rw::cli {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // reelwright-cli: the tape tools without windows.
 
 #include <QCoreApplication>
@@ -42,10 +43,10 @@ Runner FindCommand(const QString& name) {
   const struct {
     const char* name;
     Runner run;
-  } commands[] = {{"info", rw::cli::RunInfo},   {"list", rw::cli::RunList}, {"split", rw::cli::RunSplit},
-                  {"index", rw::cli::RunIndex}, {"join", rw::cli::RunJoin}, {"launcher", rw::cli::RunLauncher},
+  } commands[] = {{"info", rw::cli::RunInfo},       {"list", rw::cli::RunList},     {"split", rw::cli::RunSplit},
+                  {"index", rw::cli::RunIndex},     {"join", rw::cli::RunJoin},     {"launcher", rw::cli::RunLauncher},
                   {"extract", rw::cli::RunExtract}, {"todisk", rw::cli::RunToDisk}, {"scan", rw::cli::RunScan},
-                  {"map", rw::cli::RunMap},     {"pulses", rw::cli::RunPulses}};
+                  {"map", rw::cli::RunMap},         {"pulses", rw::cli::RunPulses}};
   for (const auto& entry : commands) {
     if (name == QLatin1String(entry.name)) return entry.run;
   }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Work on many items by several threads, with the results handed on in the
 // items' order. Standard library only.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // reelwright-cli map / pulses: the tape's map and a program's pulse
 // histogram as SVG or PNG pictures.
 
@@ -8,11 +9,11 @@
 
 #include "cli/cli_support.h"
 #include "cli/commands.h"
+#include "core/ports/remembered_paths.h"
 #include "core/safe_file.h"
 #include "core/utilities.h"
 #include "platform/locale.h"
 #include "platform/picture_painter.h"
-#include "core/ports/remembered_paths.h"
 #include "split/program_list.h"
 #include "split/tape_pictures.h"
 #include "split/tape_survey.h"
@@ -101,8 +102,8 @@ int RunMap(const QStringList& arguments) {
   PictureFormat format = PictureFormat::Svg;
   if (const int status = PreparePicture(parser, list, format); status != kGoOn) return status;
   const TapeSurvey survey = SurveyTape(list);
-  const Picture picture = TapeMapPicture(survey.map, list.sections(), survey.turbo.files,
-                                         FileNameOf(list.loadedPath()), width);
+  const Picture picture =
+      TapeMapPicture(survey.map, list.sections(), survey.turbo.files, FileNameOf(list.loadedPath()), width);
   return WritePicture(parser, picture, format);
 }
 
@@ -132,9 +133,8 @@ int RunPulses(const QStringList& arguments) {
   const TapeSection& section = list.sections()[static_cast<size_t>(row - 1)];
   const PulseHistogram histogram = ProgramPulses(list.image(), list.sections(), row, survey.turbo.files);
   const Picture picture =
-      PulsePicture(histogram, FileNameOf(list.loadedPath()) + ", program " + std::to_string(row) + ": " +
-                                  section.name + " (" + OffsetText(histogram.start) + "-" +
-                                  OffsetText(histogram.end) + ")");
+      PulsePicture(histogram, FileNameOf(list.loadedPath()) + ", program " + std::to_string(row) + ": " + section.name +
+                                  " (" + OffsetText(histogram.start) + "-" + OffsetText(histogram.end) + ")");
   return WritePicture(parser, picture, format);
 }
 

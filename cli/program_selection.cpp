@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "cli/program_selection.h"
 
 #include "core/utilities.h"
@@ -50,8 +51,7 @@ void AddSelectionOptions(QCommandLineParser& parser, bool tapeNames) {
   }
 }
 
-int PrepareProgramList(const QCommandLineParser& parser, bool tapeNames, ProgramList& list,
-                       StderrMessages& messages) {
+int PrepareProgramList(const QCommandLineParser& parser, bool tapeNames, ProgramList& list, StderrMessages& messages) {
   const QStringList positional = parser.positionalArguments();
   if (positional.size() != 2) {
     PrintErr("Expected FILE and OUTDIR; see --help.");

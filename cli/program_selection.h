@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // What the split, index and launcher commands share: FILE OUTDIR arguments,
 // the ticked rows (--select) and the name edits (--name, --tape-name), applied
@@ -25,7 +26,6 @@ void AddSelectionOptions(QCommandLineParser& parser, bool tapeNames);
 // applies the name edits. Returns kExitOk to go on, or the exit status to
 // end with (the reason already printed).
 // `tapeNames` as given to AddSelectionOptions.
-int PrepareProgramList(const QCommandLineParser& parser, bool tapeNames, ProgramList& list,
-                       StderrMessages& messages);
+int PrepareProgramList(const QCommandLineParser& parser, bool tapeNames, ProgramList& list, StderrMessages& messages);
 
 }  // namespace rw::cli

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // reelwright-cli scan: a catalogue of a whole tape collection. Every tape
 // image under the given paths is loaded and parsed on one of several worker
 // threads; the records come out in path order, so two scans of the same
@@ -14,9 +15,9 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <mutex>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -52,7 +53,9 @@ unsigned UsableCores() {
 class Progress {
  public:
   explicit Progress(size_t total)
-      : enabled_(isatty(STDERR_FILENO) == 1), stdoutTerminal_(isatty(STDOUT_FILENO) == 1), total_(total),
+      : enabled_(isatty(STDERR_FILENO) == 1),
+        stdoutTerminal_(isatty(STDOUT_FILENO) == 1),
+        total_(total),
         markTime_(Clock::now()) {}
 
   void BeforeOutput() {
@@ -228,7 +231,7 @@ int RunScan(const QStringList& arguments) {
     if (!summaryOnly) scanned.record = ScanRecord(format, scanned.summary);
     return scanned;
   };
-  const std::function<bool(size_t, ScannedTape&&)> deliver = [&](size_t index, ScannedTape&& scanned) {
+  const std::function<bool(size_t, ScannedTape &&)> deliver = [&](size_t index, ScannedTape&& scanned) {
     totals.Add(scanned.summary);
     if (!scanned.record.empty()) {
       progress.BeforeOutput();
@@ -250,8 +253,7 @@ int RunScan(const QStringList& arguments) {
   // The totals are the output with --summary-only; otherwise they close the
   // table, and in the machine formats they go to standard error, so that
   // standard output stays pure JSON Lines or CSV.
-  const std::string totalsText =
-      ScanTotalsText(summaryOnly ? format : ScanFormat::Table, totals, decimalSeparator);
+  const std::string totalsText = ScanTotalsText(summaryOnly ? format : ScanFormat::Table, totals, decimalSeparator);
   const bool totalsToStdout = summaryOnly || format == ScanFormat::Table;
   if (!writeFailed && totalsToStdout && !Write(totalsText)) {
     writeError = errno;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "cli/scan_records.h"
 
 #include <cstdio>
@@ -67,8 +68,9 @@ std::string CoverageJson(const TapeCoverage& coverage) {
 // The turbo files, where the tape holds any, and the coverage.
 std::string TurboTableLines(const TapeSummary& tape) {
   if (tape.turboFiles == 0) return "    " + CoverageText(tape.coverage) + "\n";
-  std::string text = "    turbo files: " + std::to_string(tape.turboFiles) + ", bad checksums: " +
-                     std::to_string(tape.damagedTurboFiles.size()) + "; " + CoverageText(tape.coverage) + "\n";
+  std::string text = "    turbo files: " + std::to_string(tape.turboFiles) +
+                     ", bad checksums: " + std::to_string(tape.damagedTurboFiles.size()) + "; " +
+                     CoverageText(tape.coverage) + "\n";
   for (const auto& file : tape.damagedTurboFiles) text += "    turbo file " + file + ": checksum ERROR\n";
   return text;
 }
@@ -83,14 +85,14 @@ std::string TurboJsonFields(const TapeSummary& tape) {
 std::string TableRecord(const TapeSummary& tape) {
   if (tape.Refused()) return "Refused: " + TableText(tape.refusal) + "\n";
   std::string text = TableLine(tape.machine, "TAP V" + std::to_string(tape.version), tape.video, tape.size,
-                               tape.duration, std::to_string(tape.programs.size()),
-                               std::to_string(tape.HeaderErrors()), Number(tape.DataDamaged()), TableText(tape.path));
+                               tape.duration, std::to_string(tape.programs.size()), std::to_string(tape.HeaderErrors()),
+                               Number(tape.DataDamaged()), TableText(tape.path));
   // Every damaged program by row and name, so that the table alone says
   // which programs to look at.
   for (const auto& program : tape.programs) {
     if (!program.Damaged()) continue;
-    text += "    program " + std::to_string(program.row) + " \"" + TableText(program.name) +
-            "\": header " + CheckText(program.headerOk) + ", repeat " + CheckText(program.repeatOk);
+    text += "    program " + std::to_string(program.row) + " \"" + TableText(program.name) + "\": header " +
+            CheckText(program.headerOk) + ", repeat " + CheckText(program.repeatOk);
     if (program.dataDamaged) text += ", data " + DataText(program.dataDamaged);
     text += "\n";
   }
@@ -102,14 +104,13 @@ std::string JsonRecord(const TapeSummary& tape) {
     return "{\"path\":" + JsonString(tape.path) + ",\"refused\":" + JsonString(tape.refusal) +
            (tape.folder ? ",\"folder\":true}\n" : "}\n");
   }
-  std::string text = "{\"path\":" + JsonString(tape.path) + ",\"refused\":null,\"machine\":" +
-                     JsonString(tape.machine) + ",\"version\":" + std::to_string(tape.version) +
-                     ",\"video\":" + JsonString(tape.video) + ",\"size\":" + JsonString(tape.size) +
-                     ",\"totalDuration\":" + JsonString(tape.duration) +
+  std::string text = "{\"path\":" + JsonString(tape.path) +
+                     ",\"refused\":null,\"machine\":" + JsonString(tape.machine) +
+                     ",\"version\":" + std::to_string(tape.version) + ",\"video\":" + JsonString(tape.video) +
+                     ",\"size\":" + JsonString(tape.size) + ",\"totalDuration\":" + JsonString(tape.duration) +
                      ",\"programCount\":" + std::to_string(tape.programs.size()) +
                      ",\"headerErrors\":" + std::to_string(tape.HeaderErrors()) +
-                     ",\"dataDamaged\":" + JsonNumber(tape.DataDamaged()) + TurboJsonFields(tape) +
-                     ",\"programs\":[";
+                     ",\"dataDamaged\":" + JsonNumber(tape.DataDamaged()) + TurboJsonFields(tape) + ",\"programs\":[";
   for (size_t i = 0; i < tape.programs.size(); ++i) {
     const auto& program = tape.programs[i];
     if (i > 0) text += ",";
@@ -144,8 +145,8 @@ std::string CsvLine(const std::string& path, const std::string& machine, const s
                     const std::string& check1, const std::string& check2, const std::string& data,
                     const std::string& refused) {
   if (kDataResultsAvailable) {
-    return CsvRow({path, machine, version, video, size, duration, programCount, headerErrors, dataDamaged, row,
-                   program, rawName, start, end, programDuration, check1, check2, data, refused});
+    return CsvRow({path, machine, version, video, size, duration, programCount, headerErrors, dataDamaged, row, program,
+                   rawName, start, end, programDuration, check1, check2, data, refused});
   }
   return CsvRow({path, machine, version, video, size, duration, programCount, headerErrors, row, program, rawName,
                  start, end, programDuration, check1, check2, refused});
@@ -161,8 +162,8 @@ std::string CsvRecord(const TapeSummary& tape) {
   const std::string damaged = Number(tape.DataDamaged());
   // A tape without programs still has its row, with the program columns empty.
   if (tape.programs.empty()) {
-    return CsvLine(tape.path, tape.machine, version, tape.video, tape.size, tape.duration, count, errors, damaged,
-                   "", "", "", "", "", "", "", "", "", "");
+    return CsvLine(tape.path, tape.machine, version, tape.video, tape.size, tape.duration, count, errors, damaged, "",
+                   "", "", "", "", "", "", "", "", "");
   }
   std::string text;
   for (const auto& p : tape.programs) {
@@ -188,9 +189,12 @@ std::pair<size_t, unsigned> Utf8SequenceAt(const unsigned char* bytes, size_t si
   size_t length = 0;
   unsigned minimum = 0;
   unsigned value = 0;
-  if (c >= 0xC2 && c <= 0xDF) length = 2, minimum = 0x80, value = c & 0x1F;
-  else if (c >= 0xE0 && c <= 0xEF) length = 3, minimum = 0x800, value = c & 0x0F;
-  else if (c >= 0xF0 && c <= 0xF4) length = 4, minimum = 0x10000, value = c & 0x07;
+  if (c >= 0xC2 && c <= 0xDF)
+    length = 2, minimum = 0x80, value = c & 0x1F;
+  else if (c >= 0xE0 && c <= 0xEF)
+    length = 3, minimum = 0x800, value = c & 0x0F;
+  else if (c >= 0xF0 && c <= 0xF4)
+    length = 4, minimum = 0x10000, value = c & 0x07;
   if (length == 0 || i + length > size) return {0, 0};
   for (size_t k = 1; k < length; ++k) {
     if ((bytes[i + k] & 0xC0) != 0x80) return {0, 0};
@@ -273,26 +277,24 @@ std::string ScanTotalsText(ScanFormat format, const ScanTotals& totals, const st
     case ScanFormat::Table:
       return n(totals.tapes) + " tapes scanned, " + n(totals.refused) + " refused, " +
              (totals.foldersNotRead > 0 ? n(totals.foldersNotRead) + " folders not read, " : "") +
-             n(totals.withoutPrograms) +
-             " without programs, " + n(totals.programs) + " programs, " + n(totals.damagedPrograms) +
-             " damaged on " + n(totals.damagedTapes) + " tapes, " +
-             (totals.turboFiles > 0 ? n(totals.turboFiles) + " turbo files (" + n(totals.damagedTurboFiles) +
-                                          " with a bad checksum), "
-                                    : std::string()) +
+             n(totals.withoutPrograms) + " without programs, " + n(totals.programs) + " programs, " +
+             n(totals.damagedPrograms) + " damaged on " + n(totals.damagedTapes) + " tapes, " +
+             (totals.turboFiles > 0
+                  ? n(totals.turboFiles) + " turbo files (" + n(totals.damagedTurboFiles) + " with a bad checksum), "
+                  : std::string()) +
              CoverageText(totals.Coverage()) + ", " + Seconds(totals.seconds, decimalSeparator) + " s\n";
     case ScanFormat::JsonLines:
       return "{\"tapes\":" + n(totals.tapes) + ",\"refused\":" + n(totals.refused) +
-             ",\"foldersNotRead\":" + n(totals.foldersNotRead) +
-             ",\"withoutPrograms\":" + n(totals.withoutPrograms) + ",\"programs\":" + n(totals.programs) +
-             ",\"damagedPrograms\":" + n(totals.damagedPrograms) + ",\"damagedTapes\":" + n(totals.damagedTapes) +
-             ",\"turboFiles\":" + n(totals.turboFiles) + ",\"damagedTurboFiles\":" + n(totals.damagedTurboFiles) +
-             ",\"coverage\":" + CoverageJson(totals.Coverage()) + ",\"seconds\":" + Seconds(totals.seconds, ".") + "}\n";
-    case ScanFormat::Csv:
-    {
+             ",\"foldersNotRead\":" + n(totals.foldersNotRead) + ",\"withoutPrograms\":" + n(totals.withoutPrograms) +
+             ",\"programs\":" + n(totals.programs) + ",\"damagedPrograms\":" + n(totals.damagedPrograms) +
+             ",\"damagedTapes\":" + n(totals.damagedTapes) + ",\"turboFiles\":" + n(totals.turboFiles) +
+             ",\"damagedTurboFiles\":" + n(totals.damagedTurboFiles) +
+             ",\"coverage\":" + CoverageJson(totals.Coverage()) + ",\"seconds\":" + Seconds(totals.seconds, ".") +
+             "}\n";
+    case ScanFormat::Csv: {
       const TapeCoverage c = RoundedCoverage(totals.Coverage());
-      return CsvRow({"tapes", "refused", "withoutPrograms", "programs", "damagedPrograms", "damagedTapes",
-                     "romPercent", "turboPercent", "pausePercent", "unrecognisedPercent", "seconds",
-                     "foldersNotRead"}) +
+      return CsvRow({"tapes", "refused", "withoutPrograms", "programs", "damagedPrograms", "damagedTapes", "romPercent",
+                     "turboPercent", "pausePercent", "unrecognisedPercent", "seconds", "foldersNotRead"}) +
              CsvRow({n(totals.tapes), n(totals.refused), n(totals.withoutPrograms), n(totals.programs),
                      n(totals.damagedPrograms), n(totals.damagedTapes), PercentText(c.romPercent),
                      PercentText(c.turboPercent), PercentText(c.pausePercent), PercentText(c.unrecognisedPercent),
@@ -311,11 +313,21 @@ std::string JsonString(const std::string& text) {
     const unsigned char c = bytes[i];
     if (c < 0x80) {
       switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"':
+          out += "\\\"";
+          break;
+        case '\\':
+          out += "\\\\";
+          break;
+        case '\n':
+          out += "\\n";
+          break;
+        case '\r':
+          out += "\\r";
+          break;
+        case '\t':
+          out += "\\t";
+          break;
         default:
           if (c < 0x20 || c == 0x7F) {
             char escape[8];

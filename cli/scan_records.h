@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The texts of a collection scan: one record per tape as a readable table,
 // JSON Lines or CSV (RFC 4180, CRLF line ends), and the totals at the end.
@@ -12,7 +13,7 @@ namespace rw::cli {
 enum class ScanFormat { Table, JsonLines, Csv };
 
 struct ScanTotals {
-  int tapes = 0;            // every file scanned, refused ones too
+  int tapes = 0;  // every file scanned, refused ones too
   int refused = 0;
   int foldersNotRead = 0;   // folders that could not be read: no tapes, counted apart
   int withoutPrograms = 0;  // read, but no program found

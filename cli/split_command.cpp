@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // reelwright-cli split / index: the split window's two file commands.
 
 #include <QCommandLineParser>
@@ -5,8 +6,8 @@
 #include "cli/cli_support.h"
 #include "cli/commands.h"
 #include "cli/program_selection.h"
-#include "platform/locale.h"
 #include "core/ports/remembered_paths.h"
+#include "platform/locale.h"
 
 namespace rw::cli {
 
@@ -33,8 +34,10 @@ int RunSplit(const QStringList& arguments) {
   const bool ok = list.Split(outcome, &written);
   for (const auto& path : written) PrintOut(PathToQt(path));
   for (const auto& message : outcome.shown) {
-    if (ok) PrintOut(PathToQt(message.text));
-    else messages.Show(message);
+    if (ok)
+      PrintOut(PathToQt(message.text));
+    else
+      messages.Show(message);
   }
   return ok ? kExitOk : kExitFailed;
 }
@@ -58,11 +61,12 @@ int RunIndex(const QStringList& arguments) {
   if (status != kExitOk) return status;
 
   RecordedMessages outcome;
-  const bool ok =
-      list.WriteIndex(format == "marquise" ? IndexFormat::Marquise : IndexFormat::Ultimate64, outcome);
+  const bool ok = list.WriteIndex(format == "marquise" ? IndexFormat::Marquise : IndexFormat::Ultimate64, outcome);
   for (const auto& message : outcome.shown) {
-    if (ok) PrintOut(PathToQt(message.text));
-    else messages.Show(message);
+    if (ok)
+      PrintOut(PathToQt(message.text));
+    else
+      messages.Show(message);
   }
   return ok ? kExitOk : kExitFailed;
 }

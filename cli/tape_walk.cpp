@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "cli/tape_walk.h"
 
 #include <algorithm>
@@ -43,8 +44,10 @@ class Walk {
     const fs::file_status status = fs::status(given, error);
     if (fs::is_directory(status)) {
       const fs::path canonical = fs::canonical(given, error);
-      if (!error) WalkFolder(given, canonical);
-      else AddError(given, "Error while reading folder " + given + " : " + error.message(), true);
+      if (!error)
+        WalkFolder(given, canonical);
+      else
+        AddError(given, "Error while reading folder " + given + " : " + error.message(), true);
       return;
     }
     // A missing or unreadable file is still a tape the user asked for, and a
@@ -107,8 +110,7 @@ class Walk {
             // Perhaps a folder of tapes that cannot be reached (its path too
             // long, for instance): said, never passed over in silence.
             entryReported = true;
-            AddError(path.string(), "Error while reading folder " + path.string() + " : " + entryError.message(),
-                     true);
+            AddError(path.string(), "Error while reading folder " + path.string() + " : " + entryError.message(), true);
           }
           continue;
         }

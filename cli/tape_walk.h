@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Gathering the tape images of a collection: the files and folders a user
 // names, the folders walked recursively for ".tap" files (any case).

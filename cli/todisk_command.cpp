@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // reelwright-cli todisk: the selected programs of a tape image copied onto a
 // new D64 disk image under their tape names, through VICE's c1541.
 
@@ -8,11 +9,11 @@
 #include "cli/cli_support.h"
 #include "cli/commands.h"
 #include "cli/program_selection.h"
+#include "core/ports/remembered_paths.h"
 #include "launcher/program_disk.h"
 #include "launcher/staged_disk_image.h"
 #include "platform/locale.h"
 #include "platform/qt_tool_runner.h"
-#include "core/ports/remembered_paths.h"
 #include "split/program_list.h"
 
 namespace rw::cli {
@@ -40,8 +41,8 @@ int RunToDisk(const QStringList& arguments) {
       "VICE's c1541 beside reelwright-cli or on PATH.");
   parser.addPositionalArgument("FILE", "The tape image.");
   parser.addPositionalArgument("DISK", "The disk image to make (.d64).");
-  parser.addOption({"select", "The rows to copy: a comma list of row numbers, or \"all\" (the default).", "ROWS",
-                    "all"});
+  parser.addOption(
+      {"select", "The rows to copy: a comma list of row numbers, or \"all\" (the default).", "ROWS", "all"});
   parser.addOption({"force", "Replace DISK if it exists (the old one stays until the new one is complete)."});
   if (const int status = ParseCommandLine(parser, arguments); status != kGoOn) return status;
   const QStringList positional = parser.positionalArguments();
@@ -61,8 +62,7 @@ int RunToDisk(const QStringList& arguments) {
   QtToolRunner tools;
   const ProgramDiskOutcome outcome =
       CopyProgramsToDisk(list, rows, PathFromQt(positional.at(1)), parser.isSet("force"), tools, messages);
-  if (outcome == ProgramDiskOutcome::Refused && !parser.isSet("force") &&
-      NameTaken(PathFromQt(positional.at(1)))) {
+  if (outcome == ProgramDiskOutcome::Refused && !parser.isSet("force") && NameTaken(PathFromQt(positional.at(1)))) {
     PrintErr("Use --force to replace it.");
   }
   return outcome == ProgramDiskOutcome::Created ? kExitOk : kExitFailed;

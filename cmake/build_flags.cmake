@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # The flags a Debian package is built with, for the builds that ship
 # (Release, RelWithDebInfo, MinSizeRel): fortified libc calls, stack
 # protector, read-only relocations bound at start (relro + bindnow). Debian's

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Run by cpack after packaging. CPack 3.25 writes the -dbgsym package's
 # md5sums with the absolute paths of its staging folder, so that debsums and
 # `dpkg --verify` cannot check it, and stamps its control archive with the

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # What `cmake --install` puts where a Linux desktop looks for it, and the
 # Debian package made of the same files (`cpack -G DEB` in the build folder).
 include(GNUInstallDirs)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "core/commodore_names.h"
 
 #include "core/utilities.h"
@@ -120,15 +121,16 @@ std::string Utf8ToLatin1(std::string_view text) {
     size_t length = 1;
     if (b < 0x80) {
       bytes += static_cast<char>(b);
-    } else if ((b & 0xE0) == 0xC0 && i + 1 < text.size() &&
-               (static_cast<unsigned char>(text[i + 1]) & 0xC0) == 0x80) {
+    } else if ((b & 0xE0) == 0xC0 && i + 1 < text.size() && (static_cast<unsigned char>(text[i + 1]) & 0xC0) == 0x80) {
       const unsigned code = (b & 0x1Fu) << 6 | (static_cast<unsigned char>(text[i + 1]) & 0x3Fu);
       bytes += code <= 0xFF && code >= 0x80 ? static_cast<char>(code) : '?';
       length = 2;
     } else {
       // A longer sequence (a character beyond Latin-1) or a stray byte.
-      if ((b & 0xF0) == 0xE0) length = 3;
-      else if ((b & 0xF8) == 0xF0) length = 4;
+      if ((b & 0xF0) == 0xE0)
+        length = 3;
+      else if ((b & 0xF8) == 0xF0)
+        length = 4;
       for (size_t k = 1; k < length; ++k) {
         if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
           length = k;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Program names on tape: 16 bytes of the Commodore character set. A name byte
 // and a character relate one to one through Latin-1 (163 is the pound sign).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "core/data_block.h"
 
 #include <algorithm>
@@ -106,7 +107,9 @@ int DataBlockReader::DecodeByte(int64_t pos) const {
 #if defined(REELWRIGHT_SSE2_DECODE)
   // All 20 pulses classified at once: a mask per class, bit i for pulse i.
   // The pairs then sit at the even bits: pair k is pulses 2k and 2k+1.
-  const auto load = [&](int offset) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes_ + pos + offset)); };
+  const auto load = [&](int offset) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes_ + pos + offset));
+  };
   __m128i low;
   __m128i high;
   if (step_ == 1) {
@@ -126,7 +129,7 @@ int DataBlockReader::DecodeByte(int64_t pos) const {
   const uint32_t shortMask = ClassMask(low, high, classLow_[0], classHigh_[0]);
   const uint32_t mediumMask = ClassMask(low, high, classLow_[1], classHigh_[1]);
   const uint32_t longMask = ClassMask(low, high, classLow_[2], classHigh_[2]);
-  constexpr uint32_t kPairs = 0x55555;     // pairs 0..9
+  constexpr uint32_t kPairs = 0x55555;      // pairs 0..9
   constexpr uint32_t kDataPairs = 0x15554;  // pairs 1..8, the eight bits
   const uint32_t zeros = shortMask & (mediumMask >> 1) & kPairs;
   const uint32_t ones = mediumMask & (shortMask >> 1) & kPairs;
@@ -219,7 +222,8 @@ bool DataBlockReader::ReadHeader(const TapeSection& section, DataResult& data) {
   data.startAddress = static_cast<uint16_t>(fields[1] | fields[2] << 8);
   data.endAddress = static_cast<uint16_t>(fields[3] | fields[4] << 8);
   data.loadAddress = data.startAddress;
-  if (data.fileType == static_cast<int>(FileType::RelocatableProgram) && machine_ != static_cast<uint8_t>(Machine::Vic20)) {
+  if (data.fileType == static_cast<int>(FileType::RelocatableProgram) &&
+      machine_ != static_cast<uint8_t>(Machine::Vic20)) {
     data.loadAddress = machine_ == static_cast<uint8_t>(Machine::C16) ? 0x1001 : 0x0801;
   }
   return true;

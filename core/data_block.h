@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Reading a program's data as the Commodore ROM loader does.
 //
@@ -65,7 +66,7 @@ struct DataResult {
   bool headerRead = false;  // type and addresses read from one of the header copies
   int fileType = 0;         // 1 relocatable program, 3 absolute program, 4/2 data file, 5 end of tape
   uint16_t startAddress = 0;
-  uint16_t endAddress = 0;   // one past the last byte
+  uint16_t endAddress = 0;  // one past the last byte
   // Where the machine's loader puts the program, the address a ".prg" file
   // begins with: an absolute program (type 3) at its start address; a
   // relocatable one (type 1) at the start of BASIC, 0801 on the C64 and 1001
@@ -73,7 +74,7 @@ struct DataResult {
   // memory expansion, so there the header's address, that of the machine
   // that saved it, is kept.
   uint16_t loadAddress = 0;
-  std::string nameBytes;     // the 16 header name bytes as read (one char per byte)
+  std::string nameBytes;  // the 16 header name bytes as read (one char per byte)
   DataCopy first;
   DataCopy repeat;
   int32_t combinedErrors = 0;  // bytes (checksum byte included) that neither copy gave

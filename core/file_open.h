@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Opening a file for reading so that it never blocks and reads nothing but a
 // regular file. A named pipe (FIFO) would block the open until someone

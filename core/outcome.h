@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // What an operation that can fail gives back: success, or the kind of
 // failure and the text the user reads. The operation itself shows nothing;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "core/partial_files.h"
 
 #include <cstring>
@@ -57,8 +58,6 @@ void ForgetToolProcess(int slot) {
   if (slot >= 0 && slot < kMaxToolProcesses) toolGroups[slot].store(0);
 }
 
-int ToolProcessGroup(int slot) {
-  return slot >= 0 && slot < kMaxToolProcesses ? toolGroups[slot].load() : 0;
-}
+int ToolProcessGroup(int slot) { return slot >= 0 && slot < kMaxToolProcesses ? toolGroups[slot].load() : 0; }
 
 }  // namespace rw

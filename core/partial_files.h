@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The files being written right now that are not yet complete: temporary
 // files, and new files under their final names until they are whole. When a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "core/picture.h"
 
 #include <cstdio>
@@ -10,10 +11,18 @@ std::string Escaped(const std::string& text) {
   out.reserve(text.size());
   for (const char c : text) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
       default:
         // Control characters are not allowed in XML 1.0; names read from a
         // tape may hold them.
@@ -51,8 +60,7 @@ std::string ColourHex(Colour colour) {
 std::string PictureSvg(const Picture& picture) {
   std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
                     Number(picture.width) + "\" height=\"" + Number(picture.height) + "\" viewBox=\"0 0 " +
-                    Number(picture.width) + " " + Number(picture.height) +
-                    "\" font-family=\"sans-serif\">\n";
+                    Number(picture.width) + " " + Number(picture.height) + "\" font-family=\"sans-serif\">\n";
   svg += "<rect width=\"100%\" height=\"100%\" fill=\"" + ColourHex(picture.background) + "\"/>\n";
   for (const PictureRect& r : picture.rects) {
     svg += "<rect";

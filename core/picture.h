@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // A picture as a list of shapes, drawn the same way by every back end: as
 // SVG text here, and through Qt's painter for PNG files and windows.

@@ -1,10 +1,11 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "core/pulse_timing.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 
 #include "core/tap_image.h"
 
@@ -31,9 +32,7 @@ float SelectClock(uint8_t machine, uint8_t video) {
 namespace {
 
 // Has one of the eight bytes of `word` the value 0?
-inline bool HasZeroByte(uint64_t word) {
-  return ((word - 0x0101010101010101ULL) & ~word & 0x8080808080808080ULL) != 0;
-}
+inline bool HasZeroByte(uint64_t word) { return ((word - 0x0101010101010101ULL) & ~word & 0x8080808080808080ULL) != 0; }
 
 // Counts the pulses of the walk from position `i` while it stays at or
 // before `last`, and returns where the walk goes on. A zero byte and the

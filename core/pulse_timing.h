@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // What a pulse byte means in time, how long a stretch of tape plays, how a
 // duration is shown and typed, and how a pause is written.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "core/rom_decoder.h"
 
 #include <algorithm>
@@ -13,9 +14,7 @@ using rom_block::kFirstCountdown;
 using rom_block::kNameLength;
 using rom_block::kRepeatCountdown;
 
-int32_t ToPosition(int64_t value) {
-  return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
-}
+int32_t ToPosition(int64_t value) { return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX)); }
 
 std::string TrimSpaces(const std::string& text) {
   const auto first = text.find_first_not_of(' ');
@@ -181,8 +180,7 @@ bool RomDecoder::AdaptPulseClasses(int64_t pos) {
   return true;
 }
 
-void RomDecoder::FillSection(int64_t leaderStart, int64_t headerPos, const std::string& rawName,
-                             TapeSection& section) {
+void RomDecoder::FillSection(int64_t leaderStart, int64_t headerPos, const std::string& rawName, TapeSection& section) {
   std::string display = TrimSpaces(FilterName(rawName));
   if (display.empty()) display = "NO-TITLE-" + std::to_string(untitledCounter++);
   for (char& c : display) {
@@ -317,8 +315,7 @@ bool RomDecoder::FindNextSectionWholePulses(int64_t from, TapeSection& section) 
   return false;
 }
 
-bool RomDecoder::FindShortRun(int64_t from, int64_t limit, int64_t length, int64_t& runStart,
-                              int64_t& runEnd) const {
+bool RomDecoder::FindShortRun(int64_t from, int64_t limit, int64_t length, int64_t& runStart, int64_t& runEnd) const {
   // Positions from..limit-1 hold no zero. Finds the first run of at least
   // `length` consecutive short pulses, with the same look ahead as above.
   const uint8_t* bytes = image_.bytes.data();

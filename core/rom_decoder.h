@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Finding the programs that the Commodore ROM tape routines saved in the pulse
 // stream of a tape image.
@@ -23,11 +24,11 @@ namespace rw {
 
 // One program found on the tape.
 struct TapeSection {
-  int32_t start = 0;      // first pulse of the header's leader; the program's file begins here
-  int32_t leaderEnd = 0;  // headerPos - step; the next search resumes after it
-  std::string name;       // display name (UTF-8): filtered, trimmed, upper-case, or "NO-TITLE-n"
-  std::string rawName;    // the 16 header name bytes, one char per byte (Latin-1), spaces trimmed
-  std::string tapeNameText;  // UTF-8; set by the name editor, empty from the decoder
+  int32_t start = 0;              // first pulse of the header's leader; the program's file begins here
+  int32_t leaderEnd = 0;          // headerPos - step; the next search resumes after it
+  std::string name;               // display name (UTF-8): filtered, trimmed, upper-case, or "NO-TITLE-n"
+  std::string rawName;            // the 16 header name bytes, one char per byte (Latin-1), spaces trimmed
+  std::string tapeNameText;       // UTF-8; set by the name editor, empty from the decoder
   int32_t headerPos = 0;          // first countdown byte of the first header copy
   int32_t afterHeader = 0;        // end marker after the first copy, plus step
   int32_t headerChecksumPos = 0;  // the first copy's checksum byte
@@ -60,7 +61,7 @@ class RomDecoder {
   inline static constexpr int kSampleSize = 1025;
   inline static constexpr int kHistogramSize = 513;  // values 0..512 (a version-2 pulse is two bytes)
   inline static constexpr int kBlockSize = rom_block::kHeaderBlockSize;
-  inline static constexpr int kMinLeader = 1000;     // a leader must be longer than this
+  inline static constexpr int kMinLeader = 1000;  // a leader must be longer than this
   inline static constexpr int kRepeatGap = 78;
   // How far after the first copy's end marker the repeat may start. On real
   // tapes it starts 80 positions after it (about 900 on a C16 half-wave

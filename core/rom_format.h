@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The Commodore ROM tape format at the level of pulses and bytes, shared by
 // everything that reads ROM-saved blocks: the section search, the program
@@ -25,13 +26,13 @@ namespace rw {
 // A header block, as byte indices within the block.
 namespace rom_block {
 inline constexpr int kCountdownLength = 9;
-inline constexpr int kFirstCountdown = 137;   // 0x89: the first copy counts 137..129
-inline constexpr int kRepeatCountdown = 9;    // the repeat counts 9..1
-inline constexpr int kTypeIndex = 9;          // the file type
-inline constexpr int kAddressIndex = 10;      // start and end address, little-endian, end exclusive
-inline constexpr int kNameIndex = 14;         // the name, padded with spaces
-inline constexpr int kNameLength = 16;        // a Commodore file name's length, on tape and on disk
-inline constexpr int kHeaderLength = 192;     // header bytes between the countdown and the checksum
+inline constexpr int kFirstCountdown = 137;  // 0x89: the first copy counts 137..129
+inline constexpr int kRepeatCountdown = 9;   // the repeat counts 9..1
+inline constexpr int kTypeIndex = 9;         // the file type
+inline constexpr int kAddressIndex = 10;     // start and end address, little-endian, end exclusive
+inline constexpr int kNameIndex = 14;        // the name, padded with spaces
+inline constexpr int kNameLength = 16;       // a Commodore file name's length, on tape and on disk
+inline constexpr int kHeaderLength = 192;    // header bytes between the countdown and the checksum
 inline constexpr int kHeaderBlockSize = kCountdownLength + kHeaderLength + 1;  // 202: the checksum last
 }  // namespace rom_block
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "core/safe_file.h"
 
 #include "core/file_open.h"
@@ -172,8 +173,8 @@ bool SafeFileWriter::Open(const std::string& path, std::string& error) {
   }
   RemoveLeftoversOnce(folder);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string candidate = InFolder(path.find('/') == std::string::npos ? "" : folder,
-                                           TemporaryFileName(name, RandomSuffix()));
+    const std::string candidate =
+        InFolder(path.find('/') == std::string::npos ? "" : folder, TemporaryFileName(name, RandomSuffix()));
     // Registered before it exists: an interruption between the two would
     // otherwise leave the new file behind.
     partial_.Hold(candidate);

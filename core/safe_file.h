@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Writing a file so that a failure or an interruption never leaves a
 // half-written file under its final name: the bytes go to a temporary file in
@@ -128,7 +129,8 @@ class SafeFileWriter {
 };
 
 // The whole of `data` as the file `path`, written safely as above.
-[[nodiscard]] bool WriteWholeFile(const std::string& path, const void* data, size_t size, bool replace, std::string& error);
+[[nodiscard]] bool WriteWholeFile(const std::string& path, const void* data, size_t size, bool replace,
+                                  std::string& error);
 // The whole of `data` as `path`, a temporary file (core/utilities.h) that
 // another program reads at once and that is removed after: whole or not at
 // all as above, but never synced, since nothing of it outlives the run.

@@ -1,11 +1,12 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "core/tap_image.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <string_view>
@@ -68,7 +69,8 @@ Outcome LoadTapImageFromBytes(const std::string& path, std::vector<uint8_t> file
 
 Outcome LoadTapImage(const std::string& path, TapImage& image, int64_t sizeLimit) {
   const auto fail = [&](int error) {
-    return Outcome::Failure(FailureKind::SystemError, "Error while loading file " + path + " : " + std::strerror(error));
+    return Outcome::Failure(FailureKind::SystemError,
+                            "Error while loading file " + path + " : " + std::strerror(error));
   };
   // Never a blocking open, and nothing but a regular file: a pipe or a
   // device (put in the file's place even after a scan found it) is refused

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // A raw Commodore tape image (".tap"): a 20-byte header followed by pulse bytes.
 //
@@ -18,7 +19,6 @@
 #include "core/outcome.h"
 
 namespace rw {
-
 
 inline constexpr int32_t kTapHeaderSize = 20;
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Writing tape images: re-encoding bytes as pulses in place (to rename a
 // program inside both copies of its header), writing a stretch of an image as
@@ -39,15 +40,15 @@ int64_t WriteName(TapImage& image, int64_t pos, std::string_view nameBytes, cons
 // Never replaces an existing file unless `replace` is true, and never leaves
 // a half-written file. On failure `error` holds the system's description.
 // With `deferSync` the caller syncs once after many files (SyncFolderContents).
-[[nodiscard]] bool WriteSectionFile(const TapImage& image, const std::string& path, int64_t first, int64_t last, bool replace,
-                      std::string& error,
-                      bool deferSync = false);
+[[nodiscard]] bool WriteSectionFile(const TapImage& image, const std::string& path, int64_t first, int64_t last,
+                                    bool replace, std::string& error, bool deferSync = false);
 
 // The same under the first free name of `names` ("stem.tap", "stem(1).tap",
 // ... without end; a name another writer takes at the same moment is passed
 // over). `written` is the path it got, or on failure the name it tried.
-[[nodiscard]] bool WriteSectionFileUnderFreeName(const TapImage& image, const NumberedName& names, int64_t first, int64_t last,
-                                   std::string& written, std::string& error, bool deferSync = false);
+[[nodiscard]] bool WriteSectionFileUnderFreeName(const TapImage& image, const NumberedName& names, int64_t first,
+                                                 int64_t last, std::string& written, std::string& error,
+                                                 bool deferSync = false);
 
 // `base` when nothing (not even a dangling link) is named "folder/base" plus
 // `extension` (".prg"), otherwise the first free "base(n)" for n = 1..1000;

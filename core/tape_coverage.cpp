@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "core/tape_coverage.h"
 
 #include <algorithm>
@@ -127,7 +128,9 @@ CoverageSurvey SurveyCoverage(const TapImage& image, const std::vector<TapeStret
     }
     const size_t keep = std::min(kCommonPulses, pulses.size());
     std::partial_sort(pulses.begin(), pulses.begin() + static_cast<ptrdiff_t>(keep), pulses.end(),
-                      [](const auto& a, const auto& b) { return a.second > b.second || (a.second == b.second && a.first < b.first); });
+                      [](const auto& a, const auto& b) {
+                        return a.second > b.second || (a.second == b.second && a.first < b.first);
+                      });
     pulses.resize(keep);
     stretches.back().commonPulses = std::move(pulses);
     counts.fill(0);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Which parts of a tape image are accounted for: the ROM-saved blocks, the
 // turbo files, the pauses, and what no reader recognises.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The pulses of a stretch of a tape image as the turbo readers see them: one
 // pulse per bit, its length in TAP units.
@@ -25,7 +26,9 @@ struct Bits {
 class TurboPulses {
  public:
   TurboPulses(const TapImage& image, int64_t limit)
-      : bytes_(image.bytes.data()), limit_(limit), step_(image.version == 2 ? 2 : 1),
+      : bytes_(image.bytes.data()),
+        limit_(limit),
+        step_(image.version == 2 ? 2 : 1),
         pauseLength_(image.version == 0 ? 1 : 4) {}
 
   int step() const { return step_; }

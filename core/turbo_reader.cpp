@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "core/turbo_reader.h"
 
 #include <algorithm>
@@ -17,19 +18,19 @@ enum class PilotKind : uint8_t {
 
 // What follows the sync: the hook that reads a family's header and data.
 enum class Layout : uint8_t {
-  StartEnd,         // start, end (exclusive), data, XOR of the data
-  StartEndPlain,    // start, end (exclusive), data; no checksum
-  IdStartEnd,       // a file-number byte, then as StartEnd
-  NameStartEnd,     // 16-byte name, start, end, data, XOR
-  StartEndName,     // start, end, 16-byte name, data, XOR
-  StartSize,        // start, size stored complemented, data, XOR
-  Turbotape,        // a header block (type, start, end, a byte, name), then a data block of its own
-  Novaload,         // name, addresses, data in sub-blocks each led by the running sum so far
-  NovaloadChain,    // blocks of: address high byte, 256 bytes, their sum
-  OceanChain,       // blocks of: address high byte, 256 bytes, a byte telling whether more follow
-  BlockStartEndRun, // block number, screen flag, start, end, run address, data, XOR
-  WildloadChain,    // sub-blocks loaded backwards, one after another, until an empty one
-  BleeploadChain,   // blocks each with its own pilot and sync, each naming the next one's pilot
+  StartEnd,          // start, end (exclusive), data, XOR of the data
+  StartEndPlain,     // start, end (exclusive), data; no checksum
+  IdStartEnd,        // a file-number byte, then as StartEnd
+  NameStartEnd,      // 16-byte name, start, end, data, XOR
+  StartEndName,      // start, end, 16-byte name, data, XOR
+  StartSize,         // start, size stored complemented, data, XOR
+  Turbotape,         // a header block (type, start, end, a byte, name), then a data block of its own
+  Novaload,          // name, addresses, data in sub-blocks each led by the running sum so far
+  NovaloadChain,     // blocks of: address high byte, 256 bytes, their sum
+  OceanChain,        // blocks of: address high byte, 256 bytes, a byte telling whether more follow
+  BlockStartEndRun,  // block number, screen flag, start, end, run address, data, XOR
+  WildloadChain,     // sub-blocks loaded backwards, one after another, until an empty one
+  BleeploadChain,    // blocks each with its own pilot and sync, each naming the next one's pilot
 };
 
 // One loader family. Figures are TAP pulse bytes (cycles / 8) as its
@@ -68,37 +69,132 @@ constexpr int kApart = -1;
 constexpr Format kFormats[] = {
     {"Turbotape 250", 0, 0x20, 0x1A, 0x28, BitOrder::MsbFirst, PilotKind::RepeatedByte, 0x02, 16, kCountdown9, 9,
      Layout::Turbotape},
-    {"Freeload", 1, 0x2C, 0x24, 0x42, BitOrder::MsbFirst, PilotKind::RepeatedByte, 0x40, 16, {0x5A}, 1,
+    {"Freeload",
+     1,
+     0x2C,
+     0x24,
+     0x42,
+     BitOrder::MsbFirst,
+     PilotKind::RepeatedByte,
+     0x40,
+     16,
+     {0x5A},
+     1,
      Layout::StartEnd},
-    {"Ocean New", 1, 0x2C, 0x22, 0x42, BitOrder::MsbFirst, PilotKind::RepeatedByte, 0x40, 16, {0x5A}, 1,
+    {"Ocean New",
+     1,
+     0x2C,
+     0x22,
+     0x42,
+     BitOrder::MsbFirst,
+     PilotKind::RepeatedByte,
+     0x40,
+     16,
+     {0x5A},
+     1,
      Layout::IdStartEnd},
-    {"US Gold", 1, 0x2C, 0x24, 0x42, BitOrder::MsbFirst, PilotKind::RepeatedByte, 0x20, 16, {0xFF}, 1,
+    {"US Gold",
+     1,
+     0x2C,
+     0x24,
+     0x42,
+     BitOrder::MsbFirst,
+     PilotKind::RepeatedByte,
+     0x20,
+     16,
+     {0xFF},
+     1,
      Layout::NameStartEnd},
-    {"Ace of Aces", 1, 0x2C, 0x22, 0x47, BitOrder::MsbFirst, PilotKind::RepeatedByte, 0x80, 16, {0xFF}, 1,
+    {"Ace of Aces",
+     1,
+     0x2C,
+     0x22,
+     0x47,
+     BitOrder::MsbFirst,
+     PilotKind::RepeatedByte,
+     0x80,
+     16,
+     {0xFF},
+     1,
      Layout::StartEndName},
     // Virgin and Hi-Tec write one format at two speeds; they part where the
     // sums of their bit pulses ($21 + $3B and $25 + $45) meet halfway.
-    {"Virgin", 1, 0x2C, 0x21, 0x3B, BitOrder::MsbFirst, PilotKind::RepeatedByte, 0xAA, 16, {0xA0}, 1,
-     Layout::BlockStartEndRun, 0.75, 99.0 / 92},
-    {"Hi-Tec", 1, 0x2F, 0x25, 0x45, BitOrder::MsbFirst, PilotKind::RepeatedByte, 0xAA, 16, {0xA0}, 1,
-     Layout::BlockStartEndRun, 99.0 / 106, 1.33},
-    {"Bleepload", 2, 0x45, 0x2F, 0x5A, BitOrder::MsbFirst, PilotKind::RepeatedByte, 0xFF, 16, {}, 0,
+    {"Virgin",
+     1,
+     0x2C,
+     0x21,
+     0x3B,
+     BitOrder::MsbFirst,
+     PilotKind::RepeatedByte,
+     0xAA,
+     16,
+     {0xA0},
+     1,
+     Layout::BlockStartEndRun,
+     0.75,
+     99.0 / 92},
+    {"Hi-Tec",
+     1,
+     0x2F,
+     0x25,
+     0x45,
+     BitOrder::MsbFirst,
+     PilotKind::RepeatedByte,
+     0xAA,
+     16,
+     {0xA0},
+     1,
+     Layout::BlockStartEndRun,
+     99.0 / 106,
+     1.33},
+    {"Bleepload",
+     2,
+     0x45,
+     0x2F,
+     0x5A,
+     BitOrder::MsbFirst,
+     PilotKind::RepeatedByte,
+     0xFF,
+     16,
+     {},
+     0,
      Layout::BleeploadChain},
     {"Microload", 3, 0x29, 0x1C, 0x36, BitOrder::LsbFirst, PilotKind::RepeatedByte, 0xA0, 16, kCountdown10, 10,
      Layout::StartSize},
     // Microload's pilot and sync at slower pulses.
     {"Wildload", 4, 0x3C, 0x30, 0x47, BitOrder::LsbFirst, PilotKind::RepeatedByte, 0xA0, 16, kCountdown10, 10,
      Layout::WildloadChain},
-    {"Novaload Special", 5, 0x3D, 0x24, 0x56, BitOrder::LsbFirst, PilotKind::ZeroBits, 0, 1000, {0xAA, 0x55}, 2,
+    {"Novaload Special",
+     5,
+     0x3D,
+     0x24,
+     0x56,
+     BitOrder::LsbFirst,
+     PilotKind::ZeroBits,
+     0,
+     1000,
+     {0xAA, 0x55},
+     2,
      Layout::NovaloadChain},
     {"Novaload", 5, 0x3D, 0x24, 0x56, BitOrder::LsbFirst, PilotKind::ZeroBits, 0, 1000, {0xAA}, 1, Layout::Novaload},
-    {"Ocean/Imagine", 5, 0x3B, 0x24, 0x56, BitOrder::LsbFirst, PilotKind::ZeroBits, 0, 1000, {}, 0,
-     Layout::OceanChain},
+    {"Ocean/Imagine", 5, 0x3B, 0x24, 0x56, BitOrder::LsbFirst, PilotKind::ZeroBits, 0, 1000, {}, 0, Layout::OceanChain},
     // Its saver writes two $00 bytes before the sync, and the loader looks
     // only for the sync: the pulses must fit its own timing closely, both
     // the 0 bits and the 1 bits of the sync.
-    {"Jetload", kApart, 0x3B, 0x33, 0x58, BitOrder::LsbFirst, PilotKind::SyncOnly, 0, 16, {0xD1, 0x2E}, 2,
-     Layout::StartEndPlain, 0.85, 1.18},
+    {"Jetload",
+     kApart,
+     0x3B,
+     0x33,
+     0x58,
+     BitOrder::LsbFirst,
+     PilotKind::SyncOnly,
+     0,
+     16,
+     {0xD1, 0x2E},
+     2,
+     Layout::StartEndPlain,
+     0.85,
+     1.18},
 };
 
 // Burner: the boot program sets the bit order, pilot byte and sync byte;
@@ -107,8 +203,22 @@ constexpr Format kFormats[] = {
 constexpr int kBurnerGroup = 1;
 constexpr Format BurnerFormat(const BurnerSettings& settings) {
   const BitOrder order = settings.msbFirst ? BitOrder::MsbFirst : BitOrder::LsbFirst;
-  return {"Burner", kBurnerGroup, 0x2F, 0x22, 0x42, order, PilotKind::RepeatedByte, settings.pilot, 16,
-          {settings.sync}, 1, Layout::StartEndPlain, 0.75, 1.33, 15, 0b001000100010101};
+  return {"Burner",
+          kBurnerGroup,
+          0x2F,
+          0x22,
+          0x42,
+          order,
+          PilotKind::RepeatedByte,
+          settings.pilot,
+          16,
+          {settings.sync},
+          1,
+          Layout::StartEndPlain,
+          0.75,
+          1.33,
+          15,
+          0b001000100010101};
 }
 
 constexpr int kGroups = 6;
@@ -265,8 +375,7 @@ class TurboScanner {
       const Bits bits = NominalBits(FirstOf(g));
       auto& classes = classes_[static_cast<size_t>(g)];
       for (int v = 0; v < 256; ++v) {
-        classes[static_cast<size_t>(v)] =
-            v == 0 || v < bits.low || v > bits.high ? 2 : v > bits.threshold ? 1 : 0;
+        classes[static_cast<size_t>(v)] = v == 0 || v < bits.low || v > bits.high ? 2 : v > bits.threshold ? 1 : 0;
       }
     }
     for (const Format& f : formats_) {
@@ -626,7 +735,6 @@ class TurboScanner {
     }
     return q + 1;
   }
-
 
  public:
   // Every file of the families whose loader looks for no pilot, from
@@ -1089,8 +1197,8 @@ class TurboScanner {
   // 2g+1 set when the group's loaders write no such pulse.
   std::array<uint16_t, 256> combined_{};
   struct Window {
-    int64_t at = -1;      // the window's first pulse
-    unsigned value = 0;   // its bits as a byte
+    int64_t at = -1;       // the window's first pulse
+    unsigned value = 0;    // its bits as a byte
     int64_t lastBad = -1;  // the last pulse that is no pulse of the group
   };
   std::array<std::array<Window, 2>, kGroups> windows_{};
@@ -1273,7 +1381,8 @@ std::vector<TurboFile> FindTurboFiles(const TapImage& image, std::vector<TapeStr
 
   if (!visiload.empty() || files.size() > piloted) {
     for (auto& f : visiload) files.push_back(std::move(f));
-    std::stable_sort(files.begin(), files.end(), [](const TurboFile& a, const TurboFile& b) { return a.start < b.start; });
+    std::stable_sort(files.begin(), files.end(),
+                     [](const TurboFile& a, const TurboFile& b) { return a.start < b.start; });
   }
   // A file's trailing tone may be the next file's pilot: the next file keeps it.
   for (size_t i = 0; i + 1 < files.size(); ++i) files[i].end = std::min(files[i].end, files[i + 1].start);

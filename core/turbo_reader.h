@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Turbo files: what commercial tapes hold beyond the programs the ROM saved.
 //
@@ -38,14 +39,14 @@ enum class TurboChecksum : uint8_t {
 const char* TurboChecksumText(TurboChecksum checksum);
 
 struct TurboFile {
-  std::string loader;        // the loader family, e.g. "Freeload"
-  int32_t start = 0;         // the file's first pilot pulse (a chain block: its first byte)
-  int32_t end = 0;           // just past its last pulse (its trailing tone included)
+  std::string loader;  // the loader family, e.g. "Freeload"
+  int32_t start = 0;   // the file's first pilot pulse (a chain block: its first byte)
+  int32_t end = 0;     // just past its last pulse (its trailing tone included)
   uint16_t loadAddress = 0;
-  uint32_t endAddress = 0;   // one past the last byte; 0x10000 for a file that ends at $FFFF
+  uint32_t endAddress = 0;          // one past the last byte; 0x10000 for a file that ends at $FFFF
   std::optional<std::string> name;  // header name bytes, one char per byte, where the format has one
   TurboChecksum checksum = TurboChecksum::None;
-  int32_t readErrors = 0;    // bytes that did not read (cut off by the end of the tape included)
+  int32_t readErrors = 0;      // bytes that did not read (cut off by the end of the tape included)
   std::vector<uint8_t> bytes;  // endAddress - loadAddress bytes; 0 where a byte did not read
   int threshold = 0;           // the bit threshold tuned to the file's pilot, as it was read
 

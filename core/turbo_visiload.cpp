@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "core/turbo_visiload.h"
 
 #include <algorithm>
@@ -288,9 +289,7 @@ class ChainReader {
 
 }  // namespace
 
-TurboFamily VisiloadFamily() {
-  return {kVisiloadName, 0x35, 0x25, 0x48, true, false, 0x00, {kSync}};
-}
+TurboFamily VisiloadFamily() { return {kVisiloadName, 0x35, 0x25, 0x48, true, false, 0x00, {kSync}}; }
 
 std::vector<TurboFile> ReadVisiloadChains(const TurboPulses& stream, int64_t from) {
   std::vector<TurboFile> files;

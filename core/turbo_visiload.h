@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Visiload: a loader that reshapes its own format while the tape plays.
 //

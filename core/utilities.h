@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Small routines that several windows and commands share: size and hex texts,
 // path questions and temporary files. Paths are the file system's bytes

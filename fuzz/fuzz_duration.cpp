@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Durations typed by the user and the pauses written from them. Input: one
 // byte choosing the decimal separator, one choosing the machine and video
 // standard, eight bytes of a number to show, then the text.

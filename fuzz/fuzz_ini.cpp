@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The INI reader on arbitrary file content. The text must give back exactly
 // the bytes it was read from (a final line end added), answer every lookup,
 // and an edit must read back and leave the rest of the file as it was.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Renaming and decoding again. The first 16 input bytes are the new name,
 // the rest is a tape file (header mended). For every program found, a
 // renamed copy of the image must

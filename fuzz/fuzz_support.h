@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // What every fuzz target shares: a failed property stops the run loudly (the
 // fuzzer keeps the input), and raw bytes become a tape image either as the
@@ -10,12 +11,12 @@
 
 #include "core/tap_image.h"
 
-#define FUZZ_CHECK(condition)                                                              \
-  do {                                                                                     \
-    if (!(condition)) {                                                                    \
+#define FUZZ_CHECK(condition)                                                               \
+  do {                                                                                      \
+    if (!(condition)) {                                                                     \
       std::fprintf(stderr, "%s:%d: property failed: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                                        \
-    }                                                                                      \
+      std::abort();                                                                         \
+    }                                                                                       \
   } while (0)
 
 namespace rw::fuzz {

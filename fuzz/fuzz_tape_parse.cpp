@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The loader and the whole parse on arbitrary bytes: load, find every
 // program, time them, and make every text the list and the info show. The
 // raw bytes go through the loader as they are (so its refusals are fuzzed

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Writes the seed corpora of the fuzz targets: make_fuzz_seeds <folder>
 // creates <folder>/fuzz_tape_parse, fuzz_rename, fuzz_duration and fuzz_ini.
 // The tapes are composed the way the ROM saver records programs, kept small
@@ -116,8 +117,9 @@ void TapeSeeds(const fs::path& parse, const fs::path& rename) {
 
 void DurationSeeds(const fs::path& folder) {
   // Separator byte, clock byte, eight bytes of a shown length, then the text.
-  const char* const texts[] = {"5s",    "1m30s", "1m:30s", "2.5s", "2,5s", "0s",         "0.001s", "36m",
-                               "35m47s", "1m:23.46s", "", "m", "1..5s", "12", "999999999999999999999999999s"};
+  const char* const texts[] = {"5s", "1m30s",  "1m:30s", "2.5s",   "2,5s",
+                               "0s", "0.001s", "36m",    "35m47s", "1m:23.46s",
+                               "",   "m",      "1..5s",  "12",     "999999999999999999999999999s"};
   int n = 0;
   for (const char* text : texts) {
     std::vector<uint8_t> seed = {static_cast<uint8_t>(n % 3), static_cast<uint8_t>(n % 6)};
@@ -135,7 +137,8 @@ void IniSeeds(const fs::path& folder) {
             std::string("[Paths]\nLoadPath=/home/user/tapes\nSplitPath=/home/user/out\nDefSplitPath=\n"
                         "[Window]\nMaximised=0\nLeft=1200\nTop=900\nWidth=9000\nHeight=7000\n"));
   WriteSeed(folder, "crlf", std::string("\xEF\xBB\xBF[A]\r\nkey = \" spaced \"\r\n; comment\r\n\r\n[b]\r\nx=1=2\r\n"));
-  WriteSeed(folder, "odd", std::string("no section=1\n[ S ]\n#k=v\n=novalue\nK=\"q\"\n[s]\nk=again\n[broken\nk=\xFF\xFE"));
+  WriteSeed(folder, "odd",
+            std::string("no section=1\n[ S ]\n#k=v\n=novalue\nK=\"q\"\n[s]\nk=again\n[broken\nk=\xFF\xFE"));
   WriteSeed(folder, "empty", std::string());
 }
 

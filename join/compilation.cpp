@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "join/compilation.h"
 
 #include <algorithm>
@@ -5,11 +6,11 @@
 #include <filesystem>
 #include <system_error>
 
+#include "core/ports/messages.h"
 #include "core/pulse_timing.h"
 #include "core/tap_image.h"
 #include "core/utilities.h"
 #include "join/natural_order.h"
-#include "core/ports/messages.h"
 
 namespace rw {
 namespace fs = std::filesystem;
@@ -41,12 +42,18 @@ bool EndsWithTap(const std::string& name) {
 
 const std::string& CompilationRow::Text(int column) const {
   switch (column) {
-    case 0: return path;
-    case 1: return size;
-    case 2: return machine;
-    case 3: return video;
-    case 4: return type;
-    default: return duration;
+    case 0:
+      return path;
+    case 1:
+      return size;
+    case 2:
+      return machine;
+    case 3:
+      return video;
+    case 4:
+      return type;
+    default:
+      return duration;
   }
 }
 
@@ -83,8 +90,8 @@ bool Compilation::AddTapFile(const std::string& path) {
   } else {
     const std::string suffix = ") conflicting with previously added files";
     if (image.machine != machine_) {
-      messages_.Critical(kRefusalTitle, prefix + "it was created for a machine (" +
-                                            NameOf(machineNames, image.machine) + suffix);
+      messages_.Critical(kRefusalTitle,
+                         prefix + "it was created for a machine (" + NameOf(machineNames, image.machine) + suffix);
       return false;
     }
     if (image.video != video_) {
@@ -136,8 +143,7 @@ bool Compilation::AddTapDirectory(const std::string& directory, const std::strin
     messages_.Critical(kRefusalTitle, "Error while reading directory " + directory + " : " + error.message());
     return false;
   }
-  std::sort(names.begin(), names.end(),
-            [](const std::string& a, const std::string& b) { return NaturalLess(a, b); });
+  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) { return NaturalLess(a, b); });
 
   const std::string folder = !directory.empty() && directory.back() == '/' ? directory : directory + "/";
   std::error_code skipError;
@@ -162,8 +168,9 @@ bool Compilation::AddPauseRow(const std::string& text) {
     return false;
   }
   if (fileRows_ > 0 && version_ == 0) {
-    messages_.Critical(kRefusalTitle, "Pause duration string " + text +
-                                          " Cannot be added since the listed files are in TAP format V0, which cannot hold pauses");
+    messages_.Critical(kRefusalTitle,
+                       "Pause duration string " + text +
+                           " Cannot be added since the listed files are in TAP format V0, which cannot hold pauses");
     return false;
   }
   if (PauseCycles(seconds, usPerCycle()) < 0) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The join compilation: an ordered list of tape images and pauses that is
 // written out as one tape image. Every image in it must be for the same

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "join/join_operation.h"
 
 #include <fcntl.h>
@@ -14,11 +15,11 @@
 #include <vector>
 
 #include "core/file_open.h"
+#include "core/ports/messages.h"
 #include "core/pulse_timing.h"
 #include "core/safe_file.h"
 #include "core/tap_image.h"
 #include "join/compilation.h"
-#include "core/ports/messages.h"
 
 namespace rw {
 namespace fs = std::filesystem;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Writing a compilation as one tape image: a fresh header with the
 // compilation's version, machine and video standard, then the pulse bytes of

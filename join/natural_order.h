@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // File names in the order people read them: a run of digits counts by its
 // value, so "2.tap" comes before "10.tap" and "999" before "1000". A split

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The rules of the "Launcher Disk Creation" dialog: the device number of the
 // tape-emulator device on the serial bus and the SD-card folder that holds the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The two questions the launcher disk builder asks the user: once per build
 // the tape-emulator device and the SD-card folder of the tape image, and once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "launcher/launcher_disk.h"
 
 #include <exception>
@@ -32,12 +33,10 @@ bool FindTools(const LauncherServices& services, ToolPaths& paths) {
   const bool both = paths.c1541.empty() && paths.petcat.empty();
   const std::string names = both ? "c1541 and petcat" : paths.c1541.empty() ? "c1541" : "petcat";
   services.messages.Critical(kErrorTitle, "Cannot build the launcher disk: " + names + (both ? " were" : " was") +
-                                              " not found. Install VICE, which provides " +
-                                              (both ? "them" : "it") + ", or place " + names + " in " +
-                                              services.tools.ProgramFolder() + " !");
+                                              " not found. Install VICE, which provides " + (both ? "them" : "it") +
+                                              ", or place " + names + " in " + services.tools.ProgramFolder() + " !");
   return false;
 }
-
 
 bool NonEmptyFile(const std::string& path) {
   std::error_code error;
@@ -52,7 +51,8 @@ bool ImageNameCanBeSent(const LauncherDiskInput& input, Messages& messages) {
   const std::string problem = QuotedTextProblem(name);
   if (problem.empty()) return true;
   messages.Critical(kErrorTitle, "Cannot build the launcher disk: the name of the tape image " + name + " holds " +
-                                     problem + ", which a launcher program cannot send to the device. Rename the "
+                                     problem +
+                                     ", which a launcher program cannot send to the device. Rename the "
                                      "file (and its copy on the SD card) !");
   return false;
 }
@@ -136,8 +136,8 @@ class DiskBuild {
       Fail(kNoTemporaryFile);
       return false;
     }
-    const std::string launcher =
-        LauncherText(device_.device, device_.directory, imageName_, LowerText(program.start), s_.settings.autostartLine);
+    const std::string launcher = LauncherText(device_.device, device_.directory, imageName_, LowerText(program.start),
+                                              s_.settings.autostartLine);
     std::string error;
     if (!WriteTemporaryFile(text, launcher.data(), launcher.size(), error)) {
       Fail(error);

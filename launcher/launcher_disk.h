@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The launcher disk: a d64 disk image holding one small BASIC program per
 // group of selected programs of a tape image. Loaded and run on the Commodore
@@ -8,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "launcher/launcher_dialogs.h"
-#include "launcher/target_systems.h"
 #include "core/ports/messages.h"
 #include "core/ports/tool_runner.h"
+#include "launcher/launcher_dialogs.h"
+#include "launcher/target_systems.h"
 
 namespace rw {
 

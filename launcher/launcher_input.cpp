@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "launcher/launcher_input.h"
 
 #include "split/program_list.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // What the launcher disk is built from, taken from the split list: the loaded
 // tape image, the output folder and one program per group of ticked rows.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "launcher/launcher_text.h"
 
 #include <cstdio>
@@ -28,7 +29,16 @@ char EntryNameCharacter(unsigned char c) {
   if (c >= 0xDF) return kPlain[c - 0xDF];
   if (c < 0x20 || c > 0x7E) return '-';
   switch (c) {
-    case ',': case ':': case '*': case '?': case '"': case '{': case '}': case '|': case '~': case '`':
+    case ',':
+    case ':':
+    case '*':
+    case '?':
+    case '"':
+    case '{':
+    case '}':
+    case '|':
+    case '~':
+    case '`':
       return '-';
     default:
       return static_cast<char>(c);
@@ -101,11 +111,16 @@ bool IsUtf8(std::string_view bytes) {
     size_t length = 0;
     uint32_t minimum = 0;
     uint32_t value = 0;
-    if (c < 0x80) length = 1, value = c;
-    else if (c >= 0xC2 && c <= 0xDF) length = 2, minimum = 0x80, value = c & 0x1F;
-    else if (c >= 0xE0 && c <= 0xEF) length = 3, minimum = 0x800, value = c & 0x0F;
-    else if (c >= 0xF0 && c <= 0xF4) length = 4, minimum = 0x10000, value = c & 0x07;
-    else return false;
+    if (c < 0x80)
+      length = 1, value = c;
+    else if (c >= 0xC2 && c <= 0xDF)
+      length = 2, minimum = 0x80, value = c & 0x1F;
+    else if (c >= 0xE0 && c <= 0xEF)
+      length = 3, minimum = 0x800, value = c & 0x0F;
+    else if (c >= 0xF0 && c <= 0xF4)
+      length = 4, minimum = 0x10000, value = c & 0x07;
+    else
+      return false;
     if (i + length > bytes.size()) return false;
     for (size_t k = 1; k < length; ++k) {
       const auto next = static_cast<unsigned char>(bytes[i + k]);
@@ -146,8 +161,8 @@ std::string LauncherText(int device, const std::string& directory, const std::st
     text += "5 " + open + "cd:" + static_cast<char>(95) + close + "\r\n";
     text += "10 " + open + "cd" + QuotedField(Utf8ToLatin1(directory)) + close + "\r\n";
   }
-  text += "20 " + open + "xt:" + QuotedField(Utf8ToLatin1(imageName)) + "," + QuotedField(Utf8ToLatin1(start)) +
-          close + "\r\n";
+  text += "20 " + open + "xt:" + QuotedField(Utf8ToLatin1(imageName)) + "," + QuotedField(Utf8ToLatin1(start)) + close +
+          "\r\n";
   text += Utf8ToLatin1(autostartLine) + "\r\n";
   text += "30 new\r\n";
   return text;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // What one launcher program is made of: its name on the disk, its BASIC text
 // and the argument lists of the two VICE tools that make the disk from it.

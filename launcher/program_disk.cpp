@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "launcher/program_disk.h"
 
 #include <algorithm>
@@ -125,16 +126,17 @@ bool ReadD64Directory(const std::vector<uint8_t>& disk, std::vector<std::string>
   return WalkDirectory(disk, [&](size_t entry) { names.push_back(EntryName(disk, entry)); });
 }
 
-ProgramDiskOutcome BuildProgramDisk(const std::string& diskPath, const std::vector<DiskProgram>& programs,
-                                    bool replace, ToolRunner& tools, Messages& messages) {
+ProgramDiskOutcome BuildProgramDisk(const std::string& diskPath, const std::vector<DiskProgram>& programs, bool replace,
+                                    ToolRunner& tools, Messages& messages) {
   const auto fail = [&](const std::string& text) {
     messages.Critical(kErrorTitle, text);
     return ProgramDiskOutcome::Failed;
   };
   const std::string c1541 = tools.FindTool("c1541");
   if (c1541.empty()) {
-    return fail("Cannot build the disk image: c1541 was not found. Install VICE, which provides it, or place c1541 in " +
-                tools.ProgramFolder() + " !");
+    return fail(
+        "Cannot build the disk image: c1541 was not found. Install VICE, which provides it, or place c1541 in " +
+        tools.ProgramFolder() + " !");
   }
   if (!replace && FileExists(diskPath)) {
     messages.Critical(kErrorTitle, "File " + diskPath + " Already exists !");
@@ -170,15 +172,17 @@ ProgramDiskOutcome BuildProgramDisk(const std::string& diskPath, const std::vect
   if (!ReadWholeFile(work, disk)) return fail(failed + "the disk made by c1541 cannot be read");
   std::vector<size_t> entries;
   std::vector<std::string> names;
-  if (!WalkDirectory(disk, [&](size_t entry) {
-        entries.push_back(entry);
-        names.push_back(EntryName(disk, entry));
-      }) ||
+  if (!WalkDirectory(disk,
+                     [&](size_t entry) {
+                       entries.push_back(entry);
+                       names.push_back(EntryName(disk, entry));
+                     }) ||
       entries.size() != programs.size()) {
     return fail(failed + "the disk made by c1541 does not hold the programs");
   }
   for (size_t i = 0; i < programs.size(); ++i) {
-    if (names[i] != UpperAscii(Placeholder(i))) return fail(failed + "the disk made by c1541 does not hold the programs");
+    if (names[i] != UpperAscii(Placeholder(i)))
+      return fail(failed + "the disk made by c1541 does not hold the programs");
     std::string name = programs[i].nameBytes.substr(0, kNameLength);
     name.resize(kNameLength, static_cast<char>(kPadding));
     std::copy(name.begin(), name.end(), disk.begin() + static_cast<std::ptrdiff_t>(entries[i] + kNameOffset));

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // A disk image made from a tape: a new D64 holding programs read from the tape
 // as PRG files, in tape order, under their tape names. VICE's c1541 makes the
@@ -34,8 +35,8 @@ enum class ProgramDiskOutcome {
 // (a full disk, c1541 missing or failing) leaves an existing disk image of
 // that name as it was. An existing disk image is replaced only with
 // `replace`. Reports the outcome once through `messages` ("INFO" on success).
-ProgramDiskOutcome BuildProgramDisk(const std::string& diskPath, const std::vector<DiskProgram>& programs,
-                                    bool replace, ToolRunner& tools, Messages& messages);
+ProgramDiskOutcome BuildProgramDisk(const std::string& diskPath, const std::vector<DiskProgram>& programs, bool replace,
+                                    ToolRunner& tools, Messages& messages);
 
 // "Copy programs to a disk image": the programs of `rows` (1-based) of
 // `list`, in tape order, onto a new disk image as above. Refused as a whole,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "launcher/staged_disk_image.h"
 
 #include <filesystem>

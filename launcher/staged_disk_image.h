@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // A disk image made by VICE's c1541 without ever putting a good file at risk.
 // The image is formatted under a temporary name in the folder of its final
@@ -12,8 +13,8 @@
 
 #include <string>
 
-#include "core/safe_file.h"
 #include "core/ports/tool_runner.h"
+#include "core/safe_file.h"
 
 namespace rw {
 

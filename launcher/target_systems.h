@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The machines a launcher program can be made for. Each fixes the line that
 // fills the machine's keyboard buffer so that loading starts by itself, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "platform/interrupt_cleanup.h"
 
 #include <sys/wait.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // What an interrupted run does: on SIGINT, SIGTERM or SIGHUP it stops the
 // external tools it is running, with every process they started (their

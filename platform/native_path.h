@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // File names are bytes. On Linux a name need not be UTF-8 (Latin-1 names are
 // common on old collections), and Qt's own conversions (QFile::decodeName,
@@ -35,10 +36,14 @@ inline size_t Utf8Sequence(std::string_view bytes, size_t i, char32_t& value) {
     value = c;
     return 1;
   }
-  if (c >= 0xC2 && c <= 0xDF) length = 2, minimum = 0x80, value = c & 0x1F;
-  else if (c >= 0xE0 && c <= 0xEF) length = 3, minimum = 0x800, value = c & 0x0F;
-  else if (c >= 0xF0 && c <= 0xF4) length = 4, minimum = 0x10000, value = c & 0x07;
-  else return 0;
+  if (c >= 0xC2 && c <= 0xDF)
+    length = 2, minimum = 0x80, value = c & 0x1F;
+  else if (c >= 0xE0 && c <= 0xEF)
+    length = 3, minimum = 0x800, value = c & 0x0F;
+  else if (c >= 0xF0 && c <= 0xF4)
+    length = 4, minimum = 0x10000, value = c & 0x07;
+  else
+    return 0;
   if (i + length > bytes.size()) return 0;
   for (size_t k = 1; k < length; ++k) {
     const auto next = static_cast<unsigned char>(bytes[i + k]);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Qt's back end for the program's pictures (core/picture.h): painted into a
 // window, or rendered as PNG bytes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "platform/posix_storage_sync.h"
 
 #include <fcntl.h>

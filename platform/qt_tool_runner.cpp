@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "platform/qt_tool_runner.h"
 
 #include <fcntl.h>
@@ -105,8 +106,7 @@ sigset_t InterruptSignals() {
 
 }  // namespace
 
-QtToolRunner::QtToolRunner(std::string programFolder, std::optional<std::vector<std::string>> searchPath,
-                           int timeoutMs)
+QtToolRunner::QtToolRunner(std::string programFolder, std::optional<std::vector<std::string>> searchPath, int timeoutMs)
     : programFolder_(std::move(programFolder)), searchPath_(std::move(searchPath)), timeoutMs_(timeoutMs) {
   if (programFolder_.empty()) programFolder_ = ExecutableFolder();
 }

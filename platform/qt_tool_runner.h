@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // ToolRunner for this system: the tool is started directly (posix_spawn) with
 // its argument list as bytes, so that a path that is not UTF-8 reaches it
@@ -23,8 +24,7 @@ class QtToolRunner : public ToolRunner {
   // A tool still running after `timeoutMs` is stopped, with every process
   // of its group, and counts as failed.
   explicit QtToolRunner(std::string programFolder = {},
-                        std::optional<std::vector<std::string>> searchPath = std::nullopt,
-                        int timeoutMs = 120000);
+                        std::optional<std::vector<std::string>> searchPath = std::nullopt, int timeoutMs = 120000);
 
   std::string FindTool(const std::string& name) const override;
   std::string ProgramFolder() const override { return programFolder_; }

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Builds the libFuzzer targets with clang and runs each for a bounded time
 # over its corpus (the composed seeds, the kept regression inputs and what
 # earlier runs found). Fails on any finding; the input is left in

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer in
 # build-asan (benchmarks off) and runs the whole test suite there. Any report
 # ends the test that made it with a failure, so ctest fails.

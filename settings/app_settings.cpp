@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "settings/app_settings.h"
 
 #include <QtGlobal>
@@ -25,11 +26,16 @@ void SelectKey(AppSettings& settings, PersistentPath which) {
 
 QString PersistentPathKey(PersistentPath which) {
   switch (which) {
-    case PersistentPath::SavePath: return QStringLiteral("SavePath");
-    case PersistentPath::LoadPath: return QStringLiteral("LoadPath");
-    case PersistentPath::JoinPath: return QStringLiteral("JoinPath");
-    case PersistentPath::SplitPath: return QStringLiteral("SplitPath");
-    case PersistentPath::DefSplitPath: return QStringLiteral("DefSplitPath");
+    case PersistentPath::SavePath:
+      return QStringLiteral("SavePath");
+    case PersistentPath::LoadPath:
+      return QStringLiteral("LoadPath");
+    case PersistentPath::JoinPath:
+      return QStringLiteral("JoinPath");
+    case PersistentPath::SplitPath:
+      return QStringLiteral("SplitPath");
+    case PersistentPath::DefSplitPath:
+      return QStringLiteral("DefSplitPath");
   }
   return QString();
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The program's settings: the directories the user last worked in and the
 // default output directory, kept in section "Persistence" of "Reelwright.ini".

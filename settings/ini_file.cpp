@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "settings/ini_file.h"
 
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // One INI file seen through a current section, key and default: set those,
 // then read or write `Value`. Every read goes to the file, so two objects on

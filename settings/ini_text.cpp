@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "settings/ini_text.h"
 
 #include "platform/native_path.h"
@@ -13,7 +14,9 @@ const QByteArray kUtf8Bom("\xEF\xBB\xBF");
 // QString::fromUtf8 this keeps a byte order mark at the start of what it
 // decodes, so a line that begins with one reads as it was written; only the
 // file's own mark, on the first line, is not text.)
-QString DecodeLine(const QByteArray& bytes) { return PathToQt(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size()))); }
+QString DecodeLine(const QByteArray& bytes) {
+  return PathToQt(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+}
 
 QByteArray EncodeLine(const QString& text) { return QByteArray::fromStdString(PathFromQt(text)); }
 

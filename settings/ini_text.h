@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The text of an INI file held as its lines, so that an edit rewrites only the
 // line it touches: comments, blank lines, line ends, the order of keys and any

@@ -1,11 +1,12 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "split/index_file.h"
 
 #include <cstdlib>
 
 #include "core/commodore_names.h"
+#include "core/ports/messages.h"
 #include "core/safe_file.h"
 #include "core/utilities.h"
-#include "core/ports/messages.h"
 #include "split/program_groups.h"
 
 namespace rw {
@@ -55,8 +56,8 @@ std::string IndexFileText(const std::vector<IndexEntry>& entries, IndexFormat fo
   return text;
 }
 
-bool WriteIndexFile(const std::string& outputDir, const std::string& loadedPath,
-                    const std::vector<IndexEntry>& entries, IndexFormat format, Messages& messages) {
+bool WriteIndexFile(const std::string& outputDir, const std::string& loadedPath, const std::vector<IndexEntry>& entries,
+                    IndexFormat format, Messages& messages) {
   const std::string path = IndexFilePath(outputDir, loadedPath);
   const std::string text = IndexFileText(entries, format);
   std::string error;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The index file (".idx") that tape-emulator hardware reads to jump to a
 // program inside an unsplit image: one line per group, CRLF after every line.
@@ -35,6 +36,6 @@ std::string IndexFileText(const std::vector<IndexEntry>& entries, IndexFormat fo
 // outcome ("INFO" on success, "ERROR!" with the system's description on
 // failure). A failed write leaves any earlier file of that name as it was.
 [[nodiscard]] bool WriteIndexFile(const std::string& outputDir, const std::string& loadedPath,
-                    const std::vector<IndexEntry>& entries, IndexFormat format, Messages& messages);
+                                  const std::vector<IndexEntry>& entries, IndexFormat format, Messages& messages);
 
 }  // namespace rw

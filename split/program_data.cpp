@@ -1,11 +1,12 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "split/program_data.h"
 
 #include <algorithm>
 
+#include "core/ports/messages.h"
 #include "core/safe_file.h"
 #include "core/tap_writer.h"
 #include "core/utilities.h"
-#include "core/ports/messages.h"
 
 namespace rw {
 namespace {
@@ -26,7 +27,8 @@ std::vector<DataResult> ReadListData(const ProgramList& list) {
   std::vector<DataResult> results;
   results.reserve(list.sections().size());
   DataBlockReader reader(list.image());
-  for (size_t i = 0; i < list.sections().size(); ++i) results.push_back(reader.Read(list.sections()[i], RowEnd(list, i)));
+  for (size_t i = 0; i < list.sections().size(); ++i)
+    results.push_back(reader.Read(list.sections()[i], RowEnd(list, i)));
   return results;
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The programs' data behind the split list: whether each program's data reads
 // back whole (for a row's tooltip, the command line's list and the disk

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "split/program_groups.h"
 
 #include "core/commodore_names.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Ticked rows of the program list form groups: a group is the run of rows
 // that ends at a ticked row and begins after the previous ticked row (or at

@@ -1,10 +1,11 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "split/program_list.h"
 
 #include "core/commodore_names.h"
-#include "core/pulse_timing.h"
-#include "core/utilities.h"
 #include "core/ports/messages.h"
 #include "core/ports/remembered_paths.h"
+#include "core/pulse_timing.h"
+#include "core/utilities.h"
 
 namespace rw {
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The split window without the window: the loaded image, the programs found
 // in it as list rows with their cells and ticks, the output folder, the name

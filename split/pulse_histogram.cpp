@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "split/pulse_histogram.h"
 
 #include <algorithm>
@@ -83,8 +84,8 @@ PulseHistogram ProgramPulses(const TapImage& image, const std::vector<TapeSectio
                              const std::vector<TurboFile>& turbo) {
   if (row < 1 || row > static_cast<int>(sections.size())) return {};
   const TapeSection& section = sections[static_cast<size_t>(row - 1)];
-  const int64_t end = row < static_cast<int>(sections.size()) ? sections[static_cast<size_t>(row)].start
-                                                               : image.FileLength();
+  const int64_t end =
+      row < static_cast<int>(sections.size()) ? sections[static_cast<size_t>(row)].start : image.FileLength();
   PulseHistogram histogram = CountPulses(image, section.start, end);
   const auto& b = section.bounds;
   histogram.marks = {{b[0], b[1], "short", {}}, {b[2], b[3], "medium", {}}, {b[4], b[5], "long", {}}};
@@ -97,7 +98,7 @@ PulseHistogram ProgramPulses(const TapImage& image, const std::vector<TapeSectio
     std::string name;
     int64_t sum = 0;
     int64_t files = 0;
-    int last = 0;  // the highest threshold so far
+    int last = 0;          // the highest threshold so far
     bool guessed = false;  // no threshold known: the family's most common one
   };
   struct Read {
@@ -145,8 +146,8 @@ PulseHistogram ProgramPulses(const TapImage& image, const std::vector<TapeSectio
       mark.note = setting.name + " threshold: its most common speed's (" + WidthText(threshold) +
                   "); the speeds of its " + count(setting.files) + " here are not known";
     } else if (setting.name == kVisiloadName) {
-      mark.note = setting.name + " threshold " + WidthText(threshold) + ": " + count(setting.files) +
-                  " read at this speed";
+      mark.note =
+          setting.name + " threshold " + WidthText(threshold) + ": " + count(setting.files) + " read at this speed";
     }
     histogram.marks.push_back(std::move(mark));
   }

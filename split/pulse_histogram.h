@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The pulse widths of one program's stretch of tape, counted per width, with
 // the lines its readers decide by: the ROM classes tuned to its header and

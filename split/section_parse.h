@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The parse behind the split window's program list and the command line's
 // info and list: every program the ROM-loader decoder finds, with the range

@@ -1,10 +1,11 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // "Split File": one tape image per group of ticked rows.
 
 #include "core/commodore_names.h"
-#include "core/safe_file.h"
-#include "core/tap_writer.h"
 #include "core/ports/messages.h"
 #include "core/ports/remembered_paths.h"
+#include "core/safe_file.h"
+#include "core/tap_writer.h"
 #include "split/program_list.h"
 
 namespace rw {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "split/tape_map.h"
 
 #include <algorithm>
@@ -23,7 +24,10 @@ struct Mark {
 class BandWriter {
  public:
   BandWriter(const TapImage& image, float usPerCycle, const std::vector<TapeSection>& sections, TapeMap& map)
-      : image_(image), usPerCycle_(usPerCycle), sections_(sections), map_(map),
+      : image_(image),
+        usPerCycle_(usPerCycle),
+        sections_(sections),
+        map_(map),
         pauseLength_(image.version == 0 ? 1 : 4) {}
 
   void Add(int64_t start, int64_t end, BandKind kind, int turbo) {
@@ -45,8 +49,9 @@ class BandWriter {
  private:
   void Push(int64_t start, int64_t end, BandKind kind, int turbo) {
     TapeBand band{kind, start, end, map_.totalSeconds, 0, 0, turbo};
-    band.seconds = (kind == BandKind::Pause ? PulseDuration(image_, start, end - 1, usPerCycle_)
-                                            : PulsesDuration(start, end)) / 1e6;
+    band.seconds =
+        (kind == BandKind::Pause ? PulseDuration(image_, start, end - 1, usPerCycle_) : PulsesDuration(start, end)) /
+        1e6;
     band.row = ProgramHolding(sections_, start);
     map_.totalSeconds += band.seconds;
     map_.bands.push_back(band);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // A map of a tape: what plays when, as bands in playing order. Each band is
 // one ROM-saved program's blocks, one turbo file, one pause or one stretch

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "split/tape_pictures.h"
 
 #include <algorithm>
@@ -119,15 +120,14 @@ Picture TapeMapPicture(const TapeMap& map, const std::vector<TapeSection>& secti
   for (int k = 0; k < kBandKinds; ++k) {
     const auto kind = static_cast<BandKind>(k);
     char percent[32];
-    std::snprintf(percent, sizeof percent, " %.1f%%",
-                  map.totalSeconds > 0 ? 100.0 * share[k] / map.totalSeconds : 0.0);
+    std::snprintf(percent, sizeof percent, " %.1f%%", map.totalSeconds > 0 ? 100.0 * share[k] / map.totalSeconds : 0.0);
     picture.rects.push_back({x, legendY - 11, 14, 14, BandColour(kind), "legend", {}});
     const std::string label = std::string(BandKindText(kind)) + percent;
     picture.texts.push_back({x + 20, legendY, label, 12, TextAnchor::Start, kInk});
     x += 40 + 7.0 * static_cast<double>(label.size());
   }
-  picture.texts.push_back({width - kMargin, legendY, "Total " + AxisTime(map.totalSeconds) +
-                           " (width: playing time)", 12, TextAnchor::End, kAxis});
+  picture.texts.push_back({width - kMargin, legendY, "Total " + AxisTime(map.totalSeconds) + " (width: playing time)",
+                           12, TextAnchor::End, kAxis});
   return picture;
 }
 
@@ -168,9 +168,8 @@ Picture PulsePicture(const PulseHistogram& histogram, const std::string& title) 
     caption.x0 = xOf(mark.first + 0.5);
     caption.x1 = caption.x0 + 3 + 6.5 * static_cast<double>(caption.text.size());  // about 11-pixel type
     const auto clashes = [&](int row) {
-      return std::any_of(captions.begin(), captions.end(), [&](const Caption& c) {
-        return c.row == row && caption.x0 < c.x1 && c.x0 < caption.x1;
-      });
+      return std::any_of(captions.begin(), captions.end(),
+                         [&](const Caption& c) { return c.row == row && caption.x0 < c.x1 && c.x0 < caption.x1; });
     };
     while (clashes(caption.row)) ++caption.row;
     rows = std::max(rows, caption.row + 1);
@@ -191,10 +190,10 @@ Picture PulsePicture(const PulseHistogram& histogram, const std::string& title) 
     if (mark.first != mark.last) {
       if (mark.last < mark.first) continue;  // classes never tuned
       const Colour colour = spans[spanIndex++ % std::size(spans)];
-      picture.rects.push_back({xOf(mark.first), plotTop, (mark.last - mark.first + 1) * bin, kPlotHeight, colour,
-                               "class", mark.label});
-      picture.texts.push_back({xOf((mark.first + mark.last + 1) / 2.0), plotTop - 6, mark.label, 11,
-                               TextAnchor::Middle, kInk});
+      picture.rects.push_back(
+          {xOf(mark.first), plotTop, (mark.last - mark.first + 1) * bin, kPlotHeight, colour, "class", mark.label});
+      picture.texts.push_back(
+          {xOf((mark.first + mark.last + 1) / 2.0), plotTop - 6, mark.label, 11, TextAnchor::Middle, kInk});
     }
   }
   for (const Caption& caption : captions) {
@@ -219,15 +218,15 @@ Picture PulsePicture(const PulseHistogram& histogram, const std::string& title) 
     picture.lines.push_back({xOf(w), bottom, xOf(w), bottom + 5, kAxis, false});
     picture.texts.push_back({xOf(w), bottom + 18, WidthText(w), 11, TextAnchor::Middle, kInk});
   }
-  picture.texts.push_back({xOf(range / 2.0), bottom + 40, "pulse width (TAP units, 8 cycles each)", 12, TextAnchor::Middle,
-                           kInk});
+  picture.texts.push_back(
+      {xOf(range / 2.0), bottom + 40, "pulse width (TAP units, 8 cycles each)", 12, TextAnchor::Middle, kInk});
   picture.texts.push_back({kLeft - 6, plotTop + 10, std::to_string(most), 11, TextAnchor::End, kInk});
   picture.texts.push_back({kLeft - 6, bottom, "0", 11, TextAnchor::End, kInk});
   picture.texts.push_back({kLeft - 6, plotTop + kPlotHeight / 2, "log", 11, TextAnchor::End, kAxis});
   // The legend: what a line needs said beyond its caption.
   for (size_t i = 0; i < notes.size(); ++i) {
-    picture.texts.push_back({kLeft, bottom + 62 + kNoteRow * static_cast<double>(i), notes[i], 12, TextAnchor::Start,
-                             kThreshold});
+    picture.texts.push_back(
+        {kLeft, bottom + 62 + kNoteRow * static_cast<double>(i), notes[i], 12, TextAnchor::Start, kThreshold});
   }
   return picture;
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The pictures of a tape: its map (bands coloured by kind over a time axis,
 // with a legend) and a program's pulse histogram with its readers' bounds.
@@ -5,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "core/picture.h"
 #include "core/rom_decoder.h"
 #include "core/turbo_reader.h"
-#include "core/picture.h"
 #include "split/pulse_histogram.h"
 #include "split/tape_map.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "split/tape_summary.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // What a catalogue of a tape collection says about one tape image: its facts,
 // its programs and which of them are damaged, or why the file is not a usable
@@ -25,14 +26,14 @@ inline constexpr bool kDataResultsAvailable = true;
 
 // One program as a catalogue lists it, with the cell texts of the program list.
 struct ProgramSummary {
-  int row = 0;             // 1-based, as `list` numbers it
-  std::string name;        // the "Program" cell (UTF-8)
-  std::string rawName;     // the header name bytes as UTF-8 (each byte one Latin-1 character)
-  std::string start;       // "Start" cell, hexadecimal
-  std::string end;         // "End" cell
-  std::string duration;    // "1m:23.46s"
-  bool headerOk = false;   // checksum of the first header copy
-  bool repeatOk = false;   // checksum of the repeated copy; false when it is missing
+  int row = 0;            // 1-based, as `list` numbers it
+  std::string name;       // the "Program" cell (UTF-8)
+  std::string rawName;    // the header name bytes as UTF-8 (each byte one Latin-1 character)
+  std::string start;      // "Start" cell, hexadecimal
+  std::string end;        // "End" cell
+  std::string duration;   // "1m:23.46s"
+  bool headerOk = false;  // checksum of the first header copy
+  bool repeatOk = false;  // checksum of the repeated copy; false when it is missing
   // Set only when data results are available: the data block is damaged.
   std::optional<bool> dataDamaged;
 
@@ -48,7 +49,7 @@ struct TapeSummary {
   // The path is a folder that could not be read (the refusal says why): no
   // tape at all, and counted apart from the tapes.
   bool folder = false;
-  std::string machine;   // "Commodore 64", "VIC-20", "C16 and Plus/4"
+  std::string machine;  // "Commodore 64", "VIC-20", "C16 and Plus/4"
   int version = 0;
   std::string video;     // "PAL", "NTSC"
   std::string size;      // as the "Current File" frame shows it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Everything the tape's pictures are drawn from, read once for a loaded list:
 // the turbo files with the coverage, and the map of bands.

@@ -1,14 +1,15 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "split/turbo_listing.h"
 
 #include <algorithm>
 #include <utility>
 
 #include "core/commodore_names.h"
+#include "core/ports/messages.h"
 #include "core/pulse_timing.h"
 #include "core/safe_file.h"
 #include "core/tap_writer.h"
 #include "core/utilities.h"
-#include "core/ports/messages.h"
 
 namespace rw {
 
@@ -92,7 +93,8 @@ std::vector<ExtractedTurboFile> ExtractTurboFiles(const TurboListing& listing, c
     }
     std::string number = std::to_string(index + 1);
     if (number.size() < 3) number.insert(0, 3 - number.size(), '0');
-    std::string stem = "T" + number + "_" + file.loader + "_" + HexPad(file.loadAddress, 4) + "-" + TurboEndAddressText(file);
+    std::string stem =
+        "T" + number + "_" + file.loader + "_" + HexPad(file.loadAddress, 4) + "-" + TurboEndAddressText(file);
     for (char& c : stem) {
       if (c == ' ' || c == '/') c = '_';
     }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The turbo files of a parsed tape as the lists show them: each with the
 // program whose stretch carries it, the share of the tape that every kind of

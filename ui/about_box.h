@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The about box: name, version, platform, credits, a notice and a link to
 // the project's web page. It closes itself after five seconds, at a key, or

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The join compilation as a table for a view: one row per compilation row,
 // its six texts as columns. Every change the compilation makes is passed on

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "ui/controls.h"
 
 #include <QApplication>
@@ -23,8 +24,8 @@ QStringList LocalFiles(const QMimeData* data) {
 
 }  // namespace
 
-QPushButton* CommandButton(QWidget* parent, const QString& objectName, const QString& caption,
-                           const QString& toolTip, const QIcon& icon) {
+QPushButton* CommandButton(QWidget* parent, const QString& objectName, const QString& caption, const QString& toolTip,
+                           const QIcon& icon) {
   auto* button = new QPushButton(icon.isNull() ? icon : PaletteIcon(icon), caption, parent);
   button->setObjectName(objectName);
   button->setToolTip(toolTip);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Small pieces the tool windows share: buttons built the same way everywhere,
 // the program's pictures, and the handling of files dropped from a file
@@ -18,8 +19,8 @@ namespace rw {
 // A button with a caption (and an optional picture). It answers Return
 // while it has the focus, as dialog buttons do, so that every command can be
 // given from the keyboard.
-QPushButton* CommandButton(QWidget* parent, const QString& objectName, const QString& caption,
-                           const QString& toolTip, const QIcon& icon = QIcon());
+QPushButton* CommandButton(QWidget* parent, const QString& objectName, const QString& caption, const QString& toolTip,
+                           const QIcon& icon = QIcon());
 
 // A button showing only a picture. Its tooltip is also its accessible name,
 // so that screen readers and desktop automation find it by what it does.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "ui/convert_window.h"
 
 #include <QComboBox>
@@ -35,8 +36,8 @@ ConvertWindow::ConvertWindow(QWidget* parent) : QWidget(parent) {
     for (const QString& path : paths) AddConvertItem(path);
   });
 
-  QPushButton* addFiles = PictureButton(this, "vkCommand3", "Add specific .HTAP files to the list",
-                                        StandardIcon(QStyle::SP_FileIcon));
+  QPushButton* addFiles =
+      PictureButton(this, "vkCommand3", "Add specific .HTAP files to the list", StandardIcon(QStyle::SP_FileIcon));
   QPushButton* addFolder = PictureButton(this, "vkCommand4", "Add the .HTAP files contained in a directory",
                                          StandardIcon(QStyle::SP_DirIcon));
   QPushButton* addLinkedFolder = PictureButton(this, "vkCommand6", "Add the .HTAP files contained in a directory",
@@ -56,9 +57,9 @@ ConvertWindow::ConvertWindow(QWidget* parent) : QWidget(parent) {
   formats->addWidget(firstFormat, 1);
   formats->addWidget(secondFormat, 1);
 
-  QPushButton* convert = CommandButton(this, "vkCommand5", "&Convert",
-                                       "Join the .TAP files in the list to obtain a single .TAP file",
-                                       ProgramIcon("convert"));
+  QPushButton* convert =
+      CommandButton(this, "vkCommand5", "&Convert", "Join the .TAP files in the list to obtain a single .TAP file",
+                    ProgramIcon("convert"));
 
   auto* listButtons = new QVBoxLayout;
   for (QPushButton* button : {addFiles, addFolder, addLinkedFolder, remove}) listButtons->addWidget(button);

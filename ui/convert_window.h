@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // "HTAP File conversion": gathers HTAP files and folders dropped on its list.
 // It converts nothing yet; its buttons are in place for that work.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The small picture in a program's cell that tells at a glance how its data
 // reads: a green tick (good), an amber tick (good but short: the block ends

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // A one-line label for a path: when the path is wider than the label, the
 // middle gives way, so that both its start and its file name stay in view.

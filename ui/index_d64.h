@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The split window's "Index D64" command: a launcher disk for the ticked
 // groups of the split list, asking its dialogs over the main window and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "ui/join_window.h"
 
 #include <QAction>
@@ -86,8 +87,9 @@ JoinWindow::JoinWindow(RememberedPaths& paths, Messages& messages, FileDialogs& 
       PictureButton(this, "vkCommand6", "Move on .TAP file Down in the list", StandardIcon(QStyle::SP_ArrowDown));
   QPushButton* addPause =
       PictureButton(this, "vkCommand7", "Add a specific Pause", StandardIcon(QStyle::SP_MediaPause));
-  join_ = CommandButton(this, "vkCommand3", "&Join Files", "Join the .TAP files in the list to obtain a single .TAP file",
-                        StandardIcon(QStyle::SP_DialogSaveButton));
+  join_ =
+      CommandButton(this, "vkCommand3", "&Join Files", "Join the .TAP files in the list to obtain a single .TAP file",
+                    StandardIcon(QStyle::SP_DialogSaveButton));
   join_->setAccessibleName(join_->toolTip());
   connect(remove_, &QPushButton::clicked, this, &JoinWindow::RemoveFiles);
   connect(addFile, &QPushButton::clicked, this, &JoinWindow::AddFile);

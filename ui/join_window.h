@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The join window: builds a compilation of tape images and pauses by buttons
 // and drops, shows each row's size, machine, video standard, version and
@@ -40,13 +41,13 @@ class JoinWindow : public QWidget {
   bool HasUnjoinedRows() const;
 
  public slots:
-  void RemoveFiles();     // vkCommand1
-  void AddFile();         // vkCommand2
-  void AddDirectory();    // vkCommand4
-  void MoveUp();          // vkCommand5
-  void MoveDown();        // vkCommand6
-  void AddPause();        // vkCommand7
-  void JoinFiles();       // vkCommand3
+  void RemoveFiles();       // vkCommand1
+  void AddFile();           // vkCommand2
+  void AddDirectory();      // vkCommand4
+  void MoveUp();            // vkCommand5
+  void MoveDown();          // vkCommand6
+  void AddPause();          // vkCommand7
+  void JoinFiles();         // vkCommand3
   void SetSorted(bool on);  // Check1
   // Adds dropped files in the order given; a refused one does not stop the rest.
   void AddDroppedFiles(const QStringList& paths);

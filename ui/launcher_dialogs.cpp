@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "ui/launcher_dialogs.h"
 
 #include <QComboBox>
@@ -8,9 +9,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "core/ports/messages.h"
 #include "launcher/device_answer.h"
 #include "launcher/target_systems.h"
-#include "core/ports/messages.h"
 #include "ui/wait_box.h"
 
 namespace rw {
@@ -44,8 +45,7 @@ void ShowOver(QWidget* owner, QDialog& dialog) {
 
 }  // namespace
 
-LauncherDeviceDialog::LauncherDeviceDialog(Messages& messages, QWidget* parent)
-    : QDialog(parent), messages_(messages) {
+LauncherDeviceDialog::LauncherDeviceDialog(Messages& messages, QWidget* parent) : QDialog(parent), messages_(messages) {
   setObjectName("Form5");
   setWindowTitle("Launcher Disk Creation");
   setModal(true);
@@ -63,8 +63,7 @@ LauncherDeviceDialog::LauncherDeviceDialog(Messages& messages, QWidget* parent)
   directory_ = new QLineEdit(this);
   directory_->setObjectName("Text1");
   directory_->setAccessibleName("Directory on the SDCard");
-  directory_->setAccessibleDescription(
-      "Leave blank if the index disk is in the same directory where the .TAP file is");
+  directory_->setAccessibleDescription("Leave blank if the index disk is in the same directory where the .TAP file is");
   directoryLabel->setBuddy(directory_);
 
   QPushButton* next = Button("Command1", "&Next >", this);
@@ -93,8 +92,7 @@ void LauncherDeviceDialog::Next() {
   accept();
 }
 
-TargetSystemDialog::TargetSystemDialog(const std::string& proposedDiskName, const std::string& name,
-                                       QWidget* parent)
+TargetSystemDialog::TargetSystemDialog(const std::string& proposedDiskName, const std::string& name, QWidget* parent)
     : QDialog(parent) {
   setObjectName("Form2");
   setWindowTitle("Target System");

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The two questions of the launcher disk builder as modal dialogs: "Launcher
 // Disk Creation" (device number and SD-card folder, once per build) and

@@ -1,8 +1,8 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "ui/main_window.h"
 
 #include <QAction>
 #include <QCloseEvent>
-#include <functional>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -13,13 +13,14 @@
 #include <QMenuBar>
 #include <QToolBar>
 #include <QWindow>
+#include <functional>
 
 #include "core/commodore_names.h"
 #include "core/utilities.h"
 #include "platform/native_path.h"
+#include "platform/qt_tool_runner.h"
 #include "platform/widgets/qt_file_dialogs.h"
 #include "platform/widgets/qt_messages.h"
-#include "platform/qt_tool_runner.h"
 #include "settings/app_settings.h"
 #include "ui/about_box.h"
 #include "ui/controls.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The program's frame: a menu, a toolbar and the area in which the tool
 // windows (split, join, HTAP list) open as child windows. It owns what those

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "ui/name_editor.h"
 
 #include <QGridLayout>
@@ -7,13 +8,12 @@
 #include <QPushButton>
 
 #include "split/program_list.h"
-#include "ui/program_table_model.h"
 #include "ui/controls.h"
+#include "ui/program_table_model.h"
 
 namespace rw {
 
-NameEditor::NameEditor(ProgramTableModel& table, int row, QWidget* parent)
-    : QDialog(parent), table_(table), row_(row) {
+NameEditor::NameEditor(ProgramTableModel& table, int row, QWidget* parent) : QDialog(parent), table_(table), row_(row) {
   setObjectName("Form7");
   setWindowTitle("Edit TAP names");
   setModal(true);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // "Edit TAP names": the modal editor of one program's two names, the file
 // name (the "Program" cell, which names its outputs) and the tape name

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The output directory as the tool windows show it: its caption above a text
 // field, with buttons beside the field to choose the folder and to set or
@@ -17,9 +18,9 @@ class OutputFolderRow : public QWidget {
   // `captionName` is the object name of the caption (the windows differ).
   OutputFolderRow(const QString& captionName, QWidget* parent);
 
-  QLineEdit* folderEdit() const { return folderEdit_; }        // Text1
-  QPushButton* chooseButton() const { return choose_; }        // vkCommand1
-  QPushButton* setDefaultButton() const { return setDefault_; }  // vkCommand8
+  QLineEdit* folderEdit() const { return folderEdit_; }                // Text1
+  QPushButton* chooseButton() const { return choose_; }                // vkCommand1
+  QPushButton* setDefaultButton() const { return setDefault_; }        // vkCommand8
   QPushButton* removeDefaultButton() const { return removeDefault_; }  // vkCommand9
 
  private:

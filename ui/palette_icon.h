@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Line pictures drawn in near-black ink vanish on a dark palette. An icon
 // made here draws its source with every near-black pixel in the palette's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "ui/pause_dialog.h"
 
 #include <QHBoxLayout>
@@ -6,8 +7,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "core/pulse_timing.h"
 #include "core/ports/messages.h"
+#include "core/pulse_timing.h"
 #include "ui/wait_box.h"
 
 namespace rw {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // "Add Pause": asks for the length of a pause to put between two tape images
 // of a compilation, typed like 5s or 1m30s.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "ui/program_table_model.h"
 
 #include "split/program_data.h"
@@ -15,13 +16,20 @@ constexpr quintptr kProgramRow = 0;
 
 QVariant CellText(const ListRow& row, int column) {
   switch (column) {
-    case kProgram: return QString::fromStdString(row.program);
-    case kStart: return QString::fromStdString(row.start);
-    case kEnd: return QString::fromStdString(row.end);
-    case kDuration: return QString::fromStdString(row.duration);
-    case kCheck1: return QString::fromStdString(row.check1);
-    case kCheck2: return QString::fromStdString(row.check2);
-    default: return {};
+    case kProgram:
+      return QString::fromStdString(row.program);
+    case kStart:
+      return QString::fromStdString(row.start);
+    case kEnd:
+      return QString::fromStdString(row.end);
+    case kDuration:
+      return QString::fromStdString(row.duration);
+    case kCheck1:
+      return QString::fromStdString(row.check1);
+    case kCheck2:
+      return QString::fromStdString(row.check2);
+    default:
+      return {};
   }
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The split window's list as a Qt model: one row per program of the
 // ProgramList, seven columns, the tick in the first; under each program, the

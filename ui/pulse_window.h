@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // "Pulses": a program's pulse-width histogram with its readers' bounds, in a
 // small window of its own.

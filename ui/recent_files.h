@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The tapes opened last, newest first, for the File menu. They are kept in
 // the settings file (section "Recent", keys "File1" ...) when one is given,

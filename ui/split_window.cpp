@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "ui/split_window.h"
 
 #include <QAction>
@@ -18,14 +19,14 @@
 
 #include <algorithm>
 
+#include "core/ports/file_dialogs.h"
+#include "core/ports/messages.h"
+#include "core/ports/remembered_paths.h"
 #include "core/utilities.h"
 #include "launcher/program_disk.h"
-#include "core/ports/file_dialogs.h"
 #include "platform/locale.h"
-#include "core/ports/messages.h"
 #include "platform/native_path.h"
 #include "platform/qt_tool_runner.h"
-#include "core/ports/remembered_paths.h"
 #include "split/program_data.h"
 #include "split/tape_pictures.h"
 #include "ui/controls.h"
@@ -165,7 +166,7 @@ void SplitWindow::BuildControls() {
   listView_->setModel(table_);
   listView_->setTreePosition(kProgramColumn);
   listView_->setExpandsOnDoubleClick(false);  // a double click edits the names
-  listView_->setUniformRowHeights(true);  // keeps tapes of thousands of programs smooth
+  listView_->setUniformRowHeights(true);      // keeps tapes of thousands of programs smooth
   listView_->setAlternatingRowColors(true);
   listView_->setAllColumnsShowFocus(true);
   listView_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -209,10 +210,10 @@ void SplitWindow::BuildControls() {
   formats->addWidget(marquise_);
   formats->addWidget(ultimate);
 
-  splitButton_ = CommandButton(this, "vkCommand4", "&Split File", "Split the .TAP files loaded in Memory",
-                               ProgramIcon("split"));
-  indexButton_ = CommandButton(this, "vkCommand7", "&IDX file", kIndexToolTip,
-                               StandardIcon(QStyle::SP_FileDialogDetailedView));
+  splitButton_ =
+      CommandButton(this, "vkCommand4", "&Split File", "Split the .TAP files loaded in Memory", ProgramIcon("split"));
+  indexButton_ =
+      CommandButton(this, "vkCommand7", "&IDX file", kIndexToolTip, StandardIcon(QStyle::SP_FileDialogDetailedView));
   indexD64_ = CommandButton(this, "vkCommand2", "Index &D64", kIndexToolTip, StandardIcon(QStyle::SP_DriveFDIcon));
 
   auto* top = new QHBoxLayout;
@@ -245,7 +246,7 @@ void SplitWindow::BuildControls() {
                       setDefault, removeDefault, marquise_, ultimate,  splitButton_, indexButton_, indexD64_};
   for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
   tapeMap_->ShowTape(list_, nullptr);  // empty, and no tab stop, until a tape is loaded
-  load->setFocus();  // nothing is loaded yet: loading is the first thing to do
+  load->setFocus();                    // nothing is loaded yet: loading is the first thing to do
 
   // The list's context menu: the ticked programs' data, out of the tape.
   extract_ = new QAction(QString::fromUtf8("E&xtract programs\u2026"), this);
@@ -483,8 +484,8 @@ void SplitWindow::ExtractRows(const std::vector<int>& rows) {
     if (program.status == ExtractStatus::Written) {
       ++written;
     } else {
-      notWhole += "\n" + std::to_string(program.row) + " " + list_.rows()[static_cast<size_t>(program.row - 1)].program +
-                  ": " + program.summary;
+      notWhole += "\n" + std::to_string(program.row) + " " +
+                  list_.rows()[static_cast<size_t>(program.row - 1)].program + ": " + program.summary;
     }
   }
   std::string text = std::to_string(written) + " of " + std::to_string(rows.size()) + " program" +
@@ -568,12 +569,11 @@ void SplitWindow::ShowPulses() {
   const int row = PulsesRow();
   if (row < 1) return;
   const TapeSection& section = list_.sections()[static_cast<size_t>(row - 1)];
-  const PulseHistogram histogram =
-      ProgramPulses(list_.image(), list_.sections(), row, table_->survey()->turbo.files);
+  const PulseHistogram histogram = ProgramPulses(list_.image(), list_.sections(), row, table_->survey()->turbo.files);
   const std::string title = "Program " + std::to_string(row) + ": " + section.name + " (" +
                             OffsetText(histogram.start) + "-" + OffsetText(histogram.end) + ")";
-  auto* window = new PulseWindow(PulsePicture(histogram, title), QString::fromUtf8("Pulses \u2013 ") +
-                                 QString::fromStdString(section.name), this);
+  auto* window = new PulseWindow(PulsePicture(histogram, title),
+                                 QString::fromUtf8("Pulses \u2013 ") + QString::fromStdString(section.name), this);
   window->setAttribute(Qt::WA_DeleteOnClose);
   window->show();
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // "Split TAP File": load one tape image, see its facts and its programs,
 // tick programs, rename them, choose the output folder, and write split
@@ -110,10 +111,10 @@ class SplitWindow : public QWidget {
   QTreeView* listView_;    // ListView1
   QLineEdit* outputDir_;   // Text1
   QRadioButton* marquise_;
-  QPushButton* splitButton_;   // vkCommand4
-  QPushButton* indexButton_;   // vkCommand7
-  QPushButton* indexD64_;      // vkCommand2
-  QAction* extract_;           // the list's context menu
+  QPushButton* splitButton_;  // vkCommand4
+  QPushButton* indexButton_;  // vkCommand7
+  QPushButton* indexD64_;     // vkCommand2
+  QAction* extract_;          // the list's context menu
   QAction* toDisk_;
   QAction* showPulses_;
   TapeMapStrip* tapeMap_;  // the tape's map above the list

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "ui/tape_map_strip.h"
 
 #include <QHelpEvent>
@@ -60,8 +61,8 @@ void TapeMapStrip::LayOut() { drawn_ = LayOutBands(survey_->map, width()); }
 int TapeMapStrip::BandAt(int x) const { return DrawnBandAt(drawn_, x + 0.5); }
 
 int TapeMapStrip::currentBand() const {
-  const auto band = std::partition_point(drawn_.begin(), drawn_.end(),
-                                         [&](const DrawnBand& d) { return d.last < current_; });
+  const auto band =
+      std::partition_point(drawn_.begin(), drawn_.end(), [&](const DrawnBand& d) { return d.last < current_; });
   return band == drawn_.end() ? -1 : static_cast<int>(band - drawn_.begin());
 }
 

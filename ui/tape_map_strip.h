@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The tape's map as a strip above the split window's list: one band per
 // program, turbo file, pause and unrecognised stretch, as wide as it plays.

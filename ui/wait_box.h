@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The please-wait box: a small frameless window over the main window with one
 // line of text, shown while a command does long work on the user-interface

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Messages that first take the please-wait box away. The box stays on top of
 // every window, so a message box shown while it is up (a failure in the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The file and folder dialogs the windows show, as the windows see them. The
 // desktop program shows Qt's dialogs (QtFileDialogs); the tests answer them
@@ -24,14 +25,12 @@ class FileDialogs {
   // Each returns the chosen path (UTF-8), or an empty text when cancelled.
   virtual std::string Ask(const FileDialogRequest& request) = 0;
 
-  std::string OpenFile(const std::string& title, const std::string& folder,
-                       std::vector<std::string> filters) {
+  std::string OpenFile(const std::string& title, const std::string& folder, std::vector<std::string> filters) {
     return Ask({FileDialogRequest::Kind::Open, title, folder, std::move(filters)});
   }
   // The caller asks its own question before replacing an existing file, so
   // the save dialog asks none.
-  std::string SaveFile(const std::string& title, const std::string& folder,
-                       std::vector<std::string> filters) {
+  std::string SaveFile(const std::string& title, const std::string& folder, std::vector<std::string> filters) {
     return Ask({FileDialogRequest::Kind::Save, title, folder, std::move(filters)});
   }
   std::string ChooseFolder(const std::string& title, const std::string& folder) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The one way the tape logic tells the user something: a message box with a
 // title, an icon, buttons and a text. The logic holds a reference to a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The folders the program remembers between runs, as the tape logic sees
 // them: five fixed keys, each a folder path (or empty). The settings file

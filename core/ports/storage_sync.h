@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Making written data durable. A success message promises the user that the
 // file is safe, and users write straight to SD cards and pull them out right

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Running an external command-line tool (for example VICE's c1541) and
 // waiting for it. The tool gets a list of arguments exactly as given: no

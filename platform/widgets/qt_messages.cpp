@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "platform/widgets/qt_messages.h"
 
 #include <QMessageBox>
@@ -8,10 +9,18 @@ namespace rw {
 MessageAnswer QtMessages::Show(const Message& message) {
   QMessageBox::Icon icon = QMessageBox::Information;
   switch (message.icon) {
-    case MessageIcon::Critical: icon = QMessageBox::Critical; break;
-    case MessageIcon::Exclamation: icon = QMessageBox::Warning; break;
-    case MessageIcon::Question: icon = QMessageBox::Question; break;
-    case MessageIcon::Information: icon = QMessageBox::Information; break;
+    case MessageIcon::Critical:
+      icon = QMessageBox::Critical;
+      break;
+    case MessageIcon::Exclamation:
+      icon = QMessageBox::Warning;
+      break;
+    case MessageIcon::Question:
+      icon = QMessageBox::Question;
+      break;
+    case MessageIcon::Information:
+      icon = QMessageBox::Information;
+      break;
   }
   const bool yesNo = message.buttons == MessageButtons::YesNo;
   QMessageBox box(icon, QString::fromStdString(message.title), QString::fromStdString(message.text),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Messages shown as modal QMessageBoxes over a parent window.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Runs reelwright-cli as a user would, with "." as the decimal separator.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // reelwright-cli's commands run as a user would: info, list, extract, todisk,
 // split, index, join and launcher on single tapes (the launcher with stand-ins
 // for VICE's c1541 and petcat found on PATH), and scan over a small collection.
@@ -44,15 +45,18 @@ TEST(InfoListCli, InfoPrintsTheFileFactsAndListOneRowPerProgram) {
   test::TapeComposer composer{1, 1, 1, 4};
   composer.SetJitter(1);
   composer.AddProgram({.name = "First", .data = test::ProgramData(100, 1), .leaderPulses = 1500});
-  composer.AddProgram({.name = "Caf\xE9 \xA3", .data = test::ProgramData(100, 1), .leaderPulses = 1500,
-                       .silenceBefore = 40000, .wrongChecksum = true});
+  composer.AddProgram({.name = "Caf\xE9 \xA3",
+                       .data = test::ProgramData(100, 1),
+                       .leaderPulses = 1500,
+                       .silenceBefore = 40000,
+                       .wrongChecksum = true});
   const TapImage image = composer.Image();
   const std::string path = folder.Write("two programs.tap", composer.FileBytes());
   const float usPerCycle = SelectClock(1, 1);
   const auto facts = DescribeImage(image, usPerCycle, ".");
   const CliRun info = ExpectRun({"info", Q(path)}, 0);
   EXPECT_EQ(info.out, "File Path: " + path + "\nMachine: VIC-20\nTAP version: TAP V1\nVideo Standard: NTSC\n" +
-                         "File Size: " + facts.size + "\nTotal Duration: " + facts.totalDuration + "\nItems: 2\n");
+                          "File Size: " + facts.size + "\nTotal Duration: " + facts.totalDuration + "\nItems: 2\n");
   const CliRun run = ExpectRun({"list", Q(path)}, 0);
   const auto duration = [&](int64_t first, int64_t last) {
     return DurationText(PulseDuration(image, first, last, usPerCycle), ".");
@@ -79,13 +83,17 @@ TEST(CommandsCli, UsageErrorsExitWithTwoRefusalsWithOneAndNothingIsWritten) {
   const QString output = Q(folder.File("joined.tap"));
   const QStringList split = {"split", Q(tape), Q(folder.path()), "--select"};
   const QStringList launcher = {"launcher", Q(tape), Q(folder.path()), "--select", "1"};
-  const std::tuple<QStringList, int, std::string> cases[] = {  // arguments, exit code, message
+  const std::tuple<QStringList, int, std::string> cases[] = {
+      // arguments, exit code, message
       {{"info", Q(notTap)}, 1, notTap + " Is not a valid TAP file\n"},
       {{"list", Q(empty)}, 0, std::string(kNoSectionsMessage) + "\n"},
-      {{"info"}, 2, ""}, {{"list", "--csv", Q(notTap)}, 2, ""}, {{"help", "nothing"}, 2, ""},
+      {{"info"}, 2, ""},
+      {{"list", "--csv", Q(notTap)}, 2, ""},
+      {{"help", "nothing"}, 2, ""},
       {{"split", Q(tape), Q(folder.File("missing")), "--select", "1"}, 2, "is not an existing folder"},
       {{"split", Q(tape), Q(folder.path())}, 2, "--select"},
-      {split + QStringList{"1,4"}, 2, "--select 1,4: no row 4"}, {split + QStringList{"0"}, 2, "--select 0: no row 0"},
+      {split + QStringList{"1,4"}, 2, "--select 1,4: no row 4"},
+      {split + QStringList{"0"}, 2, "--select 0: no row 0"},
       {split + QStringList{","}, 2, "--select ,: no row is selected"},
       {split + QStringList{"1", "--name", "1=A\nB"}, 2, "--name for row 1"},
       {split + QStringList{"1", "--tape-name", "1=A\x01"}, 2, "--tape-name for row 1"},
@@ -106,8 +114,11 @@ TEST(CommandsCli, UsageErrorsExitWithTwoRefusalsWithOneAndNothingIsWritten) {
       {launcher + QStringList{"--sd-dir", "/a\":rem"}, 2, "--sd-dir /a\":rem: refused, see above.\n"},
       {launcher + QStringList{"--target", "pet"}, 2, "--target pet"},
       {launcher + QStringList{"--name", "1"}, 2, "--name 1: expected ROW=TEXT with an existing row.\n"},
-      {{"scan"}, 2, ""}, {{"scan", "--json", "--csv", "x"}, 2, ""}, {{"scan", "--jobs", "0", "x"}, 2, ""},
-      {{"scan", "--jobs", "two", "x"}, 2, ""}, {{"scan", "--tree", "x"}, 2, ""},
+      {{"scan"}, 2, ""},
+      {{"scan", "--json", "--csv", "x"}, 2, ""},
+      {{"scan", "--jobs", "0", "x"}, 2, ""},
+      {{"scan", "--jobs", "two", "x"}, 2, ""},
+      {{"scan", "--tree", "x"}, 2, ""},
   };
   for (const auto& [arguments, exitCode, message] : cases) EXPECT_EQ(ExpectRun(arguments, exitCode, message).out, "");
   // A join of one row prints the row before it refuses.
@@ -158,16 +169,17 @@ TEST(ExtractCli, ListJsonReportsTheDataAndExtractWritesOnlyWholePrograms) {
 
   // extract writes whole programs under free names and reports the rest.
   ExpectRun({"extract", Q(tape), Q(out)}, 1, "Row 3 \"BROKEN\" could not be extracted whole; not written");
-  EXPECT_EQ((std::vector{written("GOOD_ONE.prg"), written("MENDED.prg"), written("GOOD_ONE(1).prg"),
-                         written("...prg"), written("BOOT.prg")}),
+  EXPECT_EQ((std::vector{written("GOOD_ONE.prg"), written("MENDED.prg"), written("GOOD_ONE(1).prg"), written("...prg"),
+                         written("BOOT.prg")}),
             (std::vector{prg(1), prg(2), prg(4), prg(5), prg(6)}));
   EXPECT_EQ(folder.Names(), (std::vector<std::string>{"data.tap", "out"}));  // nothing outside OUTDIR
   EXPECT_EQ(std::distance(fs::directory_iterator(out), {}), 5);
 
   // Again, only the damaged one, kept: a numbered name never replaces a file.
   const CliRun kept = ExpectRun({"extract", "--select", "3,1", "--keep-damaged", Q(tape), Q(out)}, 1);
-  EXPECT_EQ(kept.out, out + "/BROKEN.damaged.prg\tData damaged: 1 byte unread, checksum ERROR (first copy 1 read "
-                            "error, repeat 1 read error; 0801-0868)\n" +
+  EXPECT_EQ(kept.out, out +
+                          "/BROKEN.damaged.prg\tData damaged: 1 byte unread, checksum ERROR (first copy 1 read "
+                          "error, repeat 1 read error; 0801-0868)\n" +
                           out + "/GOOD_ONE(2).prg\tData good: 0801-0866, 101 bytes\n");
   ExpectRun({"extract", "--select", "2", Q(tape), Q(out)}, 0);
 
@@ -182,13 +194,14 @@ TEST(ExtractCli, ListJsonReportsTheDataAndExtractWritesOnlyWholePrograms) {
   const std::string c1541 = folder.File("c1541"), bare = out + "/.d64", long17 = out + "/Seventeen Letters.d64";
   const std::string fail = "echo \"$2\"; exit 1";
   const std::tuple<std::string, std::string, std::string> stands[] = {
-      {fail, bare, ".d64,rw"}, {fail, long17, "seventeen letter,rw"},
+      {fail, bare, ".d64,rw"},
+      {fail, long17, "seventeen letter,rw"},
       {"rm -f \"$4\"", bare, "the disk made by c1541 cannot be read"}};
   for (const auto& [script, target, failure] : stands) {
     std::ofstream(c1541) << "#!/bin/sh\n" << script << "\n";
     fs::permissions(c1541, fs::perms::owner_all);
-    ExpectRun({"todisk", "--select", "1", Q(tape), Q(target)}, 1, "Error while creating file " + target + " : " + failure,
-              {{"PATH", Q(folder.path() + ":/usr/bin:/bin")}});
+    ExpectRun({"todisk", "--select", "1", Q(tape), Q(target)}, 1,
+              "Error while creating file " + target + " : " + failure, {{"PATH", Q(folder.path() + ":/usr/bin:/bin")}});
   }
   // Only an image of 683 blocks, with or without its error bytes, has a directory to read,
   // and only a chain that stays inside the directory's 19 sectors.
@@ -246,10 +259,10 @@ TEST(SplitCli, WritesGroupsWithEditedNamesAndIndexFilesInBothFormats) {
   test::ScratchFolder folder;
   test::ScratchFolder out;
   const std::string tape = ThreeProgramTape(folder);
-  auto run = ExpectRun({"split", Q(tape), Q(out.path()), "--select", "1,3", "--name", "2=Second one", "--tape-name",
-                        "3={RED}G"}, 0);
-  EXPECT_EQ(run.out, out.File("001.ALPHA.tap") + "\n" + out.File("002.Second_one.tap") + "\n" +
-                         "Split Operation Completed !\n");
+  auto run = ExpectRun(
+      {"split", Q(tape), Q(out.path()), "--select", "1,3", "--name", "2=Second one", "--tape-name", "3={RED}G"}, 0);
+  EXPECT_EQ(run.out,
+            out.File("001.ALPHA.tap") + "\n" + out.File("002.Second_one.tap") + "\n" + "Split Operation Completed !\n");
   // The tape name went into the copy: listing the second file shows it.
   run = ExpectRun({"list", "--json", Q(out.File("002.Second_one.tap"))}, 0);
   EXPECT_NE(run.out.find("\"rawName\": \"\\u001cG\""), std::string::npos) << run.out;
@@ -325,8 +338,8 @@ TEST(LauncherCli, OptionsReachTheLaunchersAndAnExistingDiskNeedsForce) {
                      {{"PATH", Q(bin + ":/usr/bin:/bin")}, {"TMPDIR", Q(tmp)}});
   };
 
-  const CliRun made = run({"--select", "2,3", "--device", "11", "--sd-dir", "GAMES\\C64", "--target", "c16",
-                           "--name", "3=Top Scores"}, 0);
+  const CliRun made = run(
+      {"--select", "2,3", "--device", "11", "--sd-dir", "GAMES\\C64", "--target", "c16", "--name", "3=Top Scores"}, 0);
   EXPECT_EQ(made.out, "Index Disk " + disk + " successfully created !\n");
   EXPECT_TRUE(fs::is_empty(tmp));
   // The tool calls themselves are the launcher's tests'; here the options reach them.
@@ -335,7 +348,8 @@ TEST(LauncherCli, OptionsReachTheLaunchersAndAnExistingDiskNeedsForce) {
   EXPECT_EQ(calls[2].arguments[4] + "|" + calls[4].arguments[4], "01-loader       |02-top scores   ");
   const auto text = [&](int row) {
     return "5 open 1,11,15,\"cd:_\":close1\r\n10 open 1,11,15,\"cdgames/c64\":close1\r\n"
-           "20 open 1,11,15,\"xt:arcade.tap," + LowerText(HexPad(static_cast<uint64_t>(starts[row]), 6)) +
+           "20 open 1,11,15,\"xt:arcade.tap," +
+           LowerText(HexPad(static_cast<uint64_t>(starts[row]), 6)) +
            "\":close1\r\n25 poke1319,76:poke1320,207:poke1321,13:poke239,3\r\n30 new\r\n";
   };
   EXPECT_EQ((std::vector{test::TokenisedText(bin, 1), test::TokenisedText(bin, 2)}), (std::vector{text(0), text(2)}));
@@ -373,8 +387,9 @@ struct Collection {
     root.Write("good.tap", Tape(0, 1, {{.name = "ONE"}, {.name = "TWO"}}));
     root.Write("Upper.TAP", Tape(1, 2, {{.name = "VIC"}}));
     // The first program's data is unreadable at the same byte in both copies.
-    root.Write("damaged.tap", Tape(0, 0, {{.name = "LOST", .dataParityErrors = {12}, .dataRepeatParityErrors = {12}},
-                                          {.name = "WORN", .wrongRepeatChecksum = true}}));
+    root.Write("damaged.tap", Tape(0, 0,
+                                   {{.name = "LOST", .dataParityErrors = {12}, .dataRepeatParityErrors = {12}},
+                                    {.name = "WORN", .wrongRepeatChecksum = true}}));
     root.Write("refused.tap", std::vector<uint8_t>(40, 0));
     root.Write("notes.txt", std::string("not a tape"));
     // Quotes, a comma and U+0800, the lowest character of three UTF-8 bytes: JSON copies it as it is. Two
@@ -409,8 +424,9 @@ TEST(ScanCli, JsonLinesNameEveryTapeAndDamagedProgramInPathOrderForAnyNumberOfJo
   QJsonArray damaged;
   for (const std::string& line : Lines(run.out)) {
     const QJsonObject tape = Json(line);
-    tapes.push_back(Fields(tape, {"path", "refused", "machine", "version", "programCount", "headerErrors",
-                                  "dataDamaged"}) + std::to_string(tape["programs"].toArray().size()));
+    tapes.push_back(
+        Fields(tape, {"path", "refused", "machine", "version", "programCount", "headerErrors", "dataDamaged"}) +
+        std::to_string(tape["programs"].toArray().size()));
     if (tape["path"].toString().endsWith("damaged.tap")) damaged = tape["programs"].toArray();
   }
   // A name as JSON writes it.
@@ -420,15 +436,16 @@ TEST(ScanCli, JsonLinesNameEveryTapeAndDamagedProgramInPathOrderForAnyNumberOfJo
   const auto refused = [&](const std::string& name, const std::string& why) {
     return R"([")" + c.root.File(name) + R"(",")" + why + R"(",null,null,null,null,null])" + "0";
   };
-  EXPECT_EQ(tapes, (std::vector<std::string>{
-                       good("Upper.TAP", R"("VIC-20",2,1,0,0)", 1),
-                       good("damaged.tap", R"("Commodore 64",0,2,1,1)", 2),
-                       refused("gone.tap", "Error while loading file " + c.root.File("gone.tap") +
-                                               " : No such file or directory"),
-                       good("good.tap", R"("Commodore 64",1,2,0,0)", 2),
-                       good(R"(nested/deeper/say \"hi\", you)" "\xE0\xA0\x80\uFFFD\uFFFD.tap",
-                            R"("C16 and Plus/4",1,1,0,0)", 1),
-                       refused("refused.tap", c.root.File("refused.tap") + " Is not a valid TAP file")}));
+  EXPECT_EQ(
+      tapes,
+      (std::vector<std::string>{
+          good("Upper.TAP", R"("VIC-20",2,1,0,0)", 1), good("damaged.tap", R"("Commodore 64",0,2,1,1)", 2),
+          refused("gone.tap", "Error while loading file " + c.root.File("gone.tap") + " : No such file or directory"),
+          good("good.tap", R"("Commodore 64",1,2,0,0)", 2),
+          good(R"(nested/deeper/say \"hi\", you)"
+               "\xE0\xA0\x80\uFFFD\uFFFD.tap",
+               R"("C16 and Plus/4",1,1,0,0)", 1),
+          refused("refused.tap", c.root.File("refused.tap") + " Is not a valid TAP file")}));
   const QStringList programFields = {"row", "program", "check1", "check2", "dataDamaged"};
   EXPECT_EQ(Fields(damaged.at(0).toObject(), programFields) + Fields(damaged.at(1).toObject(), programFields),
             R"([1,"LOST","OK","OK",true][2,"WORN","OK","ERROR",false])");
@@ -439,13 +456,15 @@ TEST(ScanCli, CsvHasOneRowPerProgramAndTheTableNamesDamagedProgramsAndRefusals) 
   CliRun run = ExpectRun({"scan", "--csv", Q(c.root.path())}, 1);
   const auto rows = Lines(run.out);
   ASSERT_EQ(rows.size(), 9u) << run.out;  // header, 6 programs, 2 refused
-  EXPECT_EQ(rows[0], "path,machine,version,video,size,totalDuration,programCount,headerErrors,dataDamaged,row,"
-                     "program,rawName,start,end,duration,check1,check2,data,refused\r");
+  EXPECT_EQ(rows[0],
+            "path,machine,version,video,size,totalDuration,programCount,headerErrors,dataDamaged,row,"
+            "program,rawName,start,end,duration,check1,check2,data,refused\r");
   // Nineteen columns to a row (the quoted path holds one comma more), each row ended by CR LF.
   EXPECT_EQ(std::count(run.out.begin(), run.out.end(), ','), 9 * 18 + 1);
   EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\r'), 9);
   // A program's row with its tape's cells, the quoted path; a refusal.
-  EXPECT_TRUE(rows[7].starts_with("\"" + c.root.path() + "/nested/deeper/say \"\"hi\"\", you\xE0\xA0\x80\x9F\x80.tap\","))
+  EXPECT_TRUE(
+      rows[7].starts_with("\"" + c.root.path() + "/nested/deeper/say \"\"hi\"\", you\xE0\xA0\x80\x9F\x80.tap\","))
       << rows[7];
   EXPECT_NE(rows[7].find(",1,0,0,1,PLUS,PLUS,"), std::string::npos) << rows[7];
   EXPECT_EQ(rows[8], c.root.File("refused.tap") + std::string(17, ',') + "," + c.root.File("refused.tap") +
@@ -458,8 +477,9 @@ TEST(ScanCli, CsvHasOneRowPerProgramAndTheTableNamesDamagedProgramsAndRefusals) 
   const auto lines = Lines(run.out);
   ASSERT_EQ(lines.size(), 14u) << run.out;
   EXPECT_TRUE(lines[0].ends_with("Header errors  Damaged data  Path"));
-  EXPECT_EQ(lines[3], "Commodore 64    TAP V0   PAL     35.70 KB    0m:19.38s         2              1             1  " +
-                          c.root.File("damaged.tap"));
+  EXPECT_EQ(lines[3],
+            "Commodore 64    TAP V0   PAL     35.70 KB    0m:19.38s         2              1             1  " +
+                c.root.File("damaged.tap"));
   EXPECT_EQ(lines[4], "    program 1 \"LOST\": header OK, repeat OK, data ERROR");
   EXPECT_EQ(lines[5], "    program 2 \"WORN\": header OK, repeat ERROR, data OK");
   EXPECT_EQ(lines[6], "    coverage: ROM 99.84%, turbo 0.00%, pauses 0.16%, unrecognised 0.00%");
@@ -473,8 +493,7 @@ TEST(ScanCli, ExitStatusesAndSummary) {
 
   // Good tapes alone (a file and a folder whose link back to the collection is
   // not followed) are clean; a folder without tapes too.
-  CliRun run =
-      ExpectRun({"scan", "--summary-only", "--json", Q(c.root.File("good.tap")), Q(c.root.File("nested"))}, 0);
+  CliRun run = ExpectRun({"scan", "--summary-only", "--json", Q(c.root.File("good.tap")), Q(c.root.File("nested"))}, 0);
   EXPECT_EQ(Fields(Json(run.out), {"tapes", "refused", "programs", "damagedPrograms"}), "[2,0,3,0]");
   EXPECT_TRUE(Json(run.out)["seconds"].isDouble());
   test::ScratchFolder empty;
@@ -490,8 +509,9 @@ TEST(ScanCli, ExitStatusesAndSummary) {
 TEST(ScanCli, ProgressLineOnATerminalIsErasedBeforeEachRecordAndAtTheEnd) {
   const Collection& c = TheCollection();
   QProcess terminal;
-  terminal.start("script", {"-qec", Q(REELWRIGHT_CLI " scan " + c.root.File("good.tap") + " " + c.root.File("Upper.TAP")),
-                            "/dev/null"});
+  terminal.start(
+      "script",
+      {"-qec", Q(REELWRIGHT_CLI " scan " + c.root.File("good.tap") + " " + c.root.File("Upper.TAP")), "/dev/null"});
   ASSERT_TRUE(terminal.waitForFinished(60000));
   const QStringList parts = QString(terminal.readAllStandardOutput()).split("\r\033[K");
   ASSERT_EQ(parts.size(), 5) << parts.join('|').toStdString();  // records and progress lines by turns, then the totals

@@ -1,9 +1,10 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // join writes files: a named pipe, a device or a folder at OUTFILE (or at the
 // end of a link there) is refused, even with --force, and stays as it is;
 // only --stream writes into a pipe or a device, as the image is made.
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The manual page of reelwright-cli against the program's own help, so that
 // neither can change without the other: every command that
 // "reelwright-cli --help" lists has a subsection ".SS NAME" that describes each
@@ -69,8 +70,8 @@ ManPage ReadManPage(const QString& path) {
 TEST(ManPage, DescribesEveryCommandWithExactlyTheOptionsOfItsHelp) {
   const CliRun usage = ExpectRun({"--help"}, 0);
   // The commands are the first words of the usage's indented lines.
-  const Options commands = Matches(QRegularExpression(R"(^  ([a-z]+)\b)", QRegularExpression::MultilineOption),
-                                   Q(usage.out));
+  const Options commands =
+      Matches(QRegularExpression(R"(^  ([a-z]+)\b)", QRegularExpression::MultilineOption), Q(usage.out));
   ASSERT_FALSE(commands.empty()) << usage.out;
   ManPage page = ReadManPage(REELWRIGHT_CLI_MAN_PAGE);
   const Options shared = OptionsIn(page[""].tags);

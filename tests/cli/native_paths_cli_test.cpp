@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Paths are bytes: file and folder names that are not UTF-8 (Latin-1 names,
 // common on old collections) reach the file system exactly as given on the
 // command line, through split, extract, join and todisk. Beside each Latin-1
@@ -37,13 +38,18 @@ Lines Names(const std::string& folder) {
 // lossy conversion would name ("bad" U+FFFD "dir") beside it.
 struct Latin1Names {
   test::ScratchFolder root;
-  std::string folder = root.File("bad\xFF" "dir");
+  std::string folder = root.File(
+      "bad\xFF"
+      "dir");
   std::string sibling = root.File("bad" + kReplacement + "dir");
   std::string tape;
   Latin1Names() {
     fs::create_directory(folder);
     fs::create_directory(sibling);
-    tape = root.Write("bad\xFF" "dir/caf\xE9.tap", test::PartsTape(2));
+    tape = root.Write(
+        "bad\xFF"
+        "dir/caf\xE9.tap",
+        test::PartsTape(2));
   }
 };
 
@@ -84,8 +90,15 @@ TEST(NativePathsCli, ToDiskWithForceReplacesOnlyTheDiskNamed) {
   if (vice.empty()) GTEST_SKIP() << whyNot;
   Latin1Names names;
   const std::string disk = names.folder + "/caf\xE9.d64";
-  const std::string similar = names.root.Write("bad\xFF" "dir/caf" + kReplacement + ".d64", std::string("unrelated"));
-  names.root.Write("bad\xFF" "dir/caf\xE9.d64", std::string("old disk"));
+  const std::string similar = names.root.Write(
+      "bad\xFF"
+      "dir/caf" +
+          kReplacement + ".d64",
+      std::string("unrelated"));
+  names.root.Write(
+      "bad\xFF"
+      "dir/caf\xE9.d64",
+      std::string("old disk"));
   const auto run = RunCliBytes({"todisk", "--force", names.tape, disk}, {"PATH=" + vice + ":/usr/bin:/bin"});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(test::ReadFileText(similar), "unrelated");
@@ -101,8 +114,8 @@ TEST(NativePathsCli, TheLauncherSendsALatin1TapeNameByteForByte) {
   Latin1Names names;
   test::ScratchFolder tools;
   test::WriteStandInTools(tools.path(), test::FormatMode::Ok, test::PetcatMode::Ok, test::WriteMode::Ok);
-  const auto run = RunCliBytes({"launcher", names.tape, names.folder, "--select", "1"},
-                               {"PATH=" + tools.path() + ":/usr/bin:/bin"});
+  const auto run =
+      RunCliBytes({"launcher", names.tape, names.folder, "--select", "1"}, {"PATH=" + tools.path() + ":/usr/bin:/bin"});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(Names(names.folder), (Lines{"caf\xE9.tap", "caf\xE9.tap.d64"}));
   EXPECT_NE(test::TokenisedText(tools.path(), 1).find("\"xt:caf\xE9.tap,"), std::string::npos)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The map and pulse pictures on the command line: SVG that parses with one
 // rectangle per drawn band, PNG, and no existing file replaced unasked.
 

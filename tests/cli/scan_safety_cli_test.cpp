@@ -1,11 +1,12 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // scan and what file names can hold: control characters are shown escaped
 // (the table as \xNN, JSON Lines as \u00XX), never sent to the terminal raw;
 // a byte that is not UTF-8 shows as \xNN in the table and U+FFFD in JSON. A
 // folder beyond the system's path limit is reported with the system's reason
 // and counted as a folder not read, not as a tape, and not passed over.
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,7 +32,9 @@ TEST(ScanNames, ControlCharactersAreEscapedInTheTableAndInJson) {
   const std::tuple<std::string, std::string, std::string> names[] = {
       {"esc\x1B[2Jred\x07.tap", "esc\\x1B[2Jred\\x07.tap", "esc\\u001b[2Jred\\u0007.tap"},
       {"caf\xE9.tap", "caf\\xE9.tap", "caf\xEF\xBF\xBD.tap"},
-      {"del\x7F" "c1\xC2\x9B.tap", "del\\x7Fc1\\u009B.tap", "del\\u007fc1\\u009b.tap"}};
+      {"del\x7F"
+       "c1\xC2\x9B.tap",
+       "del\\x7Fc1\\u009B.tap", "del\\u007fc1\\u009b.tap"}};
   for (const auto& [name, shown, written] : names) folder.Write(name, test::PartsTape(1));
   const auto table = RunCliBytes({"scan", folder.path()});
   const auto json = RunCliBytes({"scan", "--json", folder.path()});
@@ -46,7 +49,8 @@ TEST(ScanNames, ControlCharactersAreEscapedInTheTableAndInJson) {
   for (size_t begin = 0; begin < json.out.size(); ++lines) {
     const size_t end = json.out.find('\n', begin);
     QJsonParseError error{};
-    const auto document = QJsonDocument::fromJson(QByteArray::fromStdString(json.out.substr(begin, end - begin)), &error);
+    const auto document =
+        QJsonDocument::fromJson(QByteArray::fromStdString(json.out.substr(begin, end - begin)), &error);
     EXPECT_EQ(error.error, QJsonParseError::NoError) << json.out.substr(begin, end - begin);
     if (lines == 2) {
       EXPECT_EQ(document.object()["path"].toString().toStdString(), folder.File("esc\x1B[2Jred\x07.tap"));

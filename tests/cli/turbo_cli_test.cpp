@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Turbo files on the command line: listed in JSON and under their program,
 // extracted (damaged ones only when asked), and counted by the scan.
 
@@ -27,8 +28,8 @@ std::string TurboTape(const test::ScratchFolder& folder) {
   composer.AddProgram(
       {.name = "LEVEL", .data = test::ProgramData(64, 4), .headerTail = test::BurnerHeaderTail(burner)});
   composer.AddSilence(50000);
-  composer.AddTurboFile({.family = "US Gold", .loadAddress = 0xC000, .data = test::ProgramData(100, 5),
-                         .name = "LEVEL TWO"});
+  composer.AddTurboFile(
+      {.family = "US Gold", .loadAddress = 0xC000, .data = test::ProgramData(100, 5), .name = "LEVEL TWO"});
   composer.AddSilence(50000);
   composer.AddTurboFile(
       {.family = "Burner", .loadAddress = 0x6000, .data = test::ProgramData(200, 6), .burner = burner});
@@ -98,9 +99,10 @@ TEST(TurboCli, ExtractWritesGoodTurboFilesOfTheSelectedRowsAndDamagedOnesOnReque
   ExpectRun({"extract", "--select", "1", Q(tape), Q(out)}, 1,
             "Turbo file 2 \"Freeload 4000-412C\" is damaged (checksum ERROR); not written");
   ExpectRun({"extract", "--select", "1", "--keep-damaged", Q(tape), Q(out)}, 1);
-  EXPECT_EQ(outFolder.Names(), (std::vector<std::string>{"BOOT(1).prg", "BOOT.prg", "LEVEL.prg", "T001_Freeload_0800-092C(1).prg",
-                                             "T001_Freeload_0800-092C.prg", "T002_Freeload_4000-412C.damaged.prg",
-                                             "T003_US_Gold_C000-C064.prg", "T004_Burner_6000-60C8.prg"}));
+  EXPECT_EQ(outFolder.Names(),
+            (std::vector<std::string>{"BOOT(1).prg", "BOOT.prg", "LEVEL.prg", "T001_Freeload_0800-092C(1).prg",
+                                      "T001_Freeload_0800-092C.prg", "T002_Freeload_4000-412C.damaged.prg",
+                                      "T003_US_Gold_C000-C064.prg", "T004_Burner_6000-60C8.prg"}));
 }
 
 // A tape of turbo files without its boot program: listed, extracted and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Decoding tapes: finding each program's leader and header, tuning the pulse
 // classes, and reading the data blocks (both copies, the first mended by the
 // repeat, the checksum over the result).
@@ -8,8 +9,8 @@
 #include <random>
 
 #include "core/data_block.h"
-#include "core/rom_decoder.h"
 #include "core/ports/messages.h"
+#include "core/rom_decoder.h"
 #include "support/scratch_folder.h"
 #include "support/tape_composer.h"
 
@@ -53,11 +54,13 @@ TEST_P(ComposedTapes, DecodeToExactlyThePrograms) {
   for (const auto& program : programs) composer.AddProgram(program);
   // What each program decodes to (name, raw name, checksums of both copies), by composed index.
   using Decoded = std::tuple<std::string, std::string, bool, bool>;
-  const std::vector<std::pair<size_t, Decoded>> expected = {
-      {0, {"FIRST GAME", "First Game", true, true}}, {2, {"NO-TITLE-0", "", false, true}},
-      {3, {"NO-TITLE-1", "***", true, false}},       {4, {"HELLO \xC2\xA3", "Hello \xA3", true, true}},
-      {5, {"AB LAST", "\xC1\xC2 LAST", true, true}},   {6, {"ALONE", "ALONE", true, false}},
-      {7, {"NEXT", "NEXT", true, true}}};
+  const std::vector<std::pair<size_t, Decoded>> expected = {{0, {"FIRST GAME", "First Game", true, true}},
+                                                            {2, {"NO-TITLE-0", "", false, true}},
+                                                            {3, {"NO-TITLE-1", "***", true, false}},
+                                                            {4, {"HELLO \xC2\xA3", "Hello \xA3", true, true}},
+                                                            {5, {"AB LAST", "\xC1\xC2 LAST", true, true}},
+                                                            {6, {"ALONE", "ALONE", true, false}},
+                                                            {7, {"NEXT", "NEXT", true, true}}};
 
   const auto sections = FindAllSections(composer.Image());
   ASSERT_EQ(sections.size(), expected.size());
@@ -70,12 +73,12 @@ TEST_P(ComposedTapes, DecodeToExactlyThePrograms) {
     const auto& layout = composer.layouts()[expected[i].first];
     const auto after = [&](int64_t pos, int64_t offset) { return pos == 0 ? 0 : pos + offset; };
     EXPECT_EQ(Decoded(s.name, s.rawName, s.headerChecksumOk, s.repeatChecksumOk), expected[i].second);
-    EXPECT_EQ((std::vector<int64_t>{s.start, s.headerPos, s.leaderEnd, s.headerChecksumPos, s.afterHeader,
-                                    s.repeatPos, s.repeatChecksumPos, s.afterRepeat}),
-              (std::vector<int64_t>{layout.start, layout.headerPos, layout.headerPos - step,
-                                    layout.headerPos + checksumAt, layout.headerPos + checksumAt + 21 * step,
-                                    layout.repeatPos, after(layout.repeatPos, checksumAt),
-                                    after(layout.repeatPos, checksumAt + 21 * step)}));
+    EXPECT_EQ(
+        (std::vector<int64_t>{s.start, s.headerPos, s.leaderEnd, s.headerChecksumPos, s.afterHeader, s.repeatPos,
+                              s.repeatChecksumPos, s.afterRepeat}),
+        (std::vector<int64_t>{layout.start, layout.headerPos, layout.headerPos - step, layout.headerPos + checksumAt,
+                              layout.headerPos + checksumAt + 21 * step, layout.repeatPos,
+                              after(layout.repeatPos, checksumAt), after(layout.repeatPos, checksumAt + 21 * step)}));
     const int composedPeaks[] = {peaks.shortPulse, peaks.mediumPulse, peaks.longPulse};
     for (int k = 0; k < 3; ++k) EXPECT_NEAR(s.peaks[k], composedPeaks[k], 4);
   }
@@ -155,7 +158,8 @@ TEST(RomDecoder, SearchAgreesWithThePlainSearchOnRandomImages) {
             std::vector<uint8_t> noise(random() % 40);
             for (auto& b : noise) b = static_cast<uint8_t>(1 + random() % 255);
             composer.AddRaw(noise);
-            composer.AddProgram({.name = "T" + std::to_string(segment), .leaderPulses = counts - 5 + static_cast<int>(random() % 11)});
+            composer.AddProgram(
+                {.name = "T" + std::to_string(segment), .leaderPulses = counts - 5 + static_cast<int>(random() % 11)});
             break;
           }
           default:
@@ -186,10 +190,10 @@ TEST(RomDecoder, LeaderMustBeLongerThanAThousandPositions) {
   const struct {
     int version, pulses;
     bool stray, found, cut = false, afterFalseLeader = false;
-  } cases[] = {{0, 1000, false, false}, {0, 1001, false, true},      {0, 1001, false, true, false, true},
-               {1, 1000, false, false}, {1, 1001, false, true},  {2, 500, false, false},      {2, 501, false, true},
-               {2, 500, true, false},   {2, 1200, true, true},       {0, 1100, false, true, true},
-               {1, 1100, false, true, true}, {2, 1100, false, true, true}};
+  } cases[] = {{0, 1000, false, false},      {0, 1001, false, true},       {0, 1001, false, true, false, true},
+               {1, 1000, false, false},      {1, 1001, false, true},       {2, 500, false, false},
+               {2, 501, false, true},        {2, 500, true, false},        {2, 1200, true, true},
+               {0, 1100, false, true, true}, {1, 1100, false, true, true}, {2, 1100, false, true, true}};
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "version " << c.version << ", " << c.pulses << " pulses, cut " << c.cut);
     TapeComposer composer(1, static_cast<uint8_t>(c.version));
@@ -273,8 +277,14 @@ TEST(RomDecoder, OnlyShortMediumAndMediumShortAreBits) {
     int value;
     std::array<uint8_t, 2> parity = {66, 48};
     std::array<uint8_t, 2> marker = {86, 66};
-  } cases[] = {{48, 66, 0},  {66, 48, 255}, {66, 66, -1},           {66, 86, -1},
-               {86, 48, -1}, {48, 48, -1},  {48, 66, -2, {48, 66}}, {66, 48, -2, {48, 66}},
+  } cases[] = {{48, 66, 0},
+               {66, 48, 255},
+               {66, 66, -1},
+               {66, 86, -1},
+               {86, 48, -1},
+               {48, 48, -1},
+               {48, 66, -2, {48, 66}},
+               {66, 48, -2, {48, 66}},
                {48, 66, -1, {66, 48}, {86, 48}}};
   for (const auto& c : cases) {
     std::vector<uint8_t> pulses(c.marker.begin(), c.marker.end());
@@ -330,23 +340,54 @@ TEST(DataBlock, CopiesAreReadMendedAndChecked) {
   } cases[] = {
       {"both copies good", 0, 1, {}, 0, DataState::Good, 0, 0, 0},
       {"both good, C16 half-waves", 2, 2, {}, 0, DataState::Good, 0, 0, 0},
-      {"first copy mended by the repeat", 0, 1,
-       {.dataParityErrors = {9, 150}, .dataBrokenBytes = {200, 309}}, 0, DataState::Good, 4, 0, 0},
+      {"first copy mended by the repeat",
+       0,
+       1,
+       {.dataParityErrors = {9, 150}, .dataBrokenBytes = {200, 309}},
+       0,
+       DataState::Good,
+       4,
+       0,
+       0},
       {"VIC-20 half-waves mended", 1, 2, {.dataBrokenBytes = {10, 11, 12}}, 0, DataState::Good, 3, 0, 0},
-      {"both damaged at different bytes", 0, 0,
-       {.dataParityErrors = {20}, .dataRepeatParityErrors = {21}}, 0, DataState::Good, 1, 1, 0},
-      {"both damaged at the same byte", 0, 1,
-       {.dataParityErrors = {20, 30}, .dataRepeatParityErrors = {30}}, 0, DataState::Damaged, 2, 1, 1},
+      {"both damaged at different bytes",
+       0,
+       0,
+       {.dataParityErrors = {20}, .dataRepeatParityErrors = {21}},
+       0,
+       DataState::Good,
+       1,
+       1,
+       0},
+      {"both damaged at the same byte",
+       0,
+       1,
+       {.dataParityErrors = {20, 30}, .dataRepeatParityErrors = {30}},
+       0,
+       DataState::Damaged,
+       2,
+       1,
+       1},
       {"a lost pulse is read past", 0, 1, {}, 0, DataState::Good, 1, 0, 0, 100},
       {"missing repeat", 0, 1, {.dataRepeat = false}, 0, DataState::Good, 0, 301, 0},
-      {"missing repeat, first damaged", 0, 1, {.dataParityErrors = {40}, .dataRepeat = false}, 0,
-       DataState::Damaged, 1, 301, 1},
+      {"missing repeat, first damaged",
+       0,
+       1,
+       {.dataParityErrors = {40}, .dataRepeat = false},
+       0,
+       DataState::Damaged,
+       1,
+       301,
+       1},
       // The file ends 100 bytes (2,000 pulses) before the first copy's end.
-      {"tape ends inside the data", 0, 1, {.dataRepeat = false}, 2 + 79 + 78 + 2000, DataState::Damaged, 100, 301,
-       100},
+      {"tape ends inside the data", 0, 1, {.dataRepeat = false}, 2 + 79 + 78 + 2000, DataState::Damaged, 100, 301, 100},
   };
   // As a PRG file: the load address (the high byte given), low byte first, then the data.
-  const auto prg = [&](uint8_t high) { auto bytes = data; bytes.insert(bytes.begin(), {0x01, high}); return bytes; };
+  const auto prg = [&](uint8_t high) {
+    auto bytes = data;
+    bytes.insert(bytes.begin(), {0x01, high});
+    return bytes;
+  };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     test::TapeComposer composer(c.machine, c.version, 0, 5);
@@ -368,15 +409,15 @@ TEST(DataBlock, CopiesAreReadMendedAndChecked) {
     // State; type and addresses (a relocatable program loads at the start of BASIC: 1001 on
     // the C16); the first copy (found, where, errors, all 301 bytes accounted for, checksum);
     // the repeat (found, where, errors); the combined errors and checksum; whole.
-    EXPECT_EQ((std::vector<int64_t>{static_cast<int>(r.state), r.fileType, r.startAddress, r.endAddress,
-                                    r.loadAddress, r.first.found, r.first.pos, r.first.readErrors,
-                                    r.first.bytesRead + r.first.readErrors, r.first.checksumOk, r.repeat.found,
-                                    r.repeat.pos, r.repeat.readErrors, r.combinedErrors, r.checksumOk, r.whole()}),
-              (std::vector<int64_t>{static_cast<int>(c.state), 1, 0x0801, 0x0801 + 300,
-                                    c.machine == 2 ? 0x1001 : 0x0801, true, layout.dataPos, c.firstErrors, 301,
-                                    c.firstErrors == 0, c.faults.dataRepeat,
-                                    layout.dataRepeatPos - (c.lostPulseByte >= 0 ? 1 : 0), c.repeatErrors,
-                                    c.combinedErrors, good, good}));
+    EXPECT_EQ(
+        (std::vector<int64_t>{static_cast<int>(r.state), r.fileType, r.startAddress, r.endAddress, r.loadAddress,
+                              r.first.found, r.first.pos, r.first.readErrors, r.first.bytesRead + r.first.readErrors,
+                              r.first.checksumOk, r.repeat.found, r.repeat.pos, r.repeat.readErrors, r.combinedErrors,
+                              r.checksumOk, r.whole()}),
+        (std::vector<int64_t>{static_cast<int>(c.state), 1, 0x0801, 0x0801 + 300, c.machine == 2 ? 0x1001 : 0x0801,
+                              true, layout.dataPos, c.firstErrors, 301, c.firstErrors == 0, c.faults.dataRepeat,
+                              layout.dataRepeatPos - (c.lostPulseByte >= 0 ? 1 : 0), c.repeatErrors, c.combinedErrors,
+                              good, good}));
     if (good) {
       EXPECT_EQ(PrgFileBytes(r), prg(c.machine == 2 ? 0x10 : 0x08));
     }
@@ -390,14 +431,20 @@ TEST(DataBlock, NoDataBlockIsMissingAndWrongBytesFailTheChecksum) {
   const auto layout = composer.AddProgram({.name = "WRONG", .data = test::ProgramData(50, 2), .leaderPulses = 1500});
   composer.AddProgram({.name = "AFTER", .data = test::ProgramData(10, 3), .leaderPulses = 1500});
   // The end address's high byte unreadable, and no repeat to mend it.
-  composer.AddProgram({.name = "UNREAD", .data = test::ProgramData(10, 4), .leaderPulses = 1500,
-                       .headerRepeat = false, .wrongParityByte = 13});
+  composer.AddProgram({.name = "UNREAD",
+                       .data = test::ProgramData(10, 4),
+                       .leaderPulses = 1500,
+                       .headerRepeat = false,
+                       .wrongParityByte = 13});
   // An end address below the start: no loader could load it.
   composer.AddProgram(
       {.name = "BACKWARDS", .startAddress = 0xFFF0, .data = test::ProgramData(50, 5), .leaderPulses = 1500});
   // Of the countdown only its last byte reads: one byte does not mark a block.
-  composer.AddProgram({.name = "WORN", .data = test::ProgramData(50, 6), .leaderPulses = 1500,
-                       .dataParityErrors = {0, 1, 2, 3, 4, 5, 6, 7}, .dataRepeat = false});
+  composer.AddProgram({.name = "WORN",
+                       .data = test::ProgramData(50, 6),
+                       .leaderPulses = 1500,
+                       .dataParityErrors = {0, 1, 2, 3, 4, 5, 6, 7},
+                       .dataRepeat = false});
   TapImage image = composer.Image();
   const auto flip = [&](int64_t blockPos) {
     // Data byte 5 with its bits 0 and 1 inverted (each pair's two pulses
@@ -417,8 +464,8 @@ TEST(DataBlock, NoDataBlockIsMissingAndWrongBytesFailTheChecksum) {
             (std::vector<int>{false, false, 0, false, false}));
   std::vector<DataState> states;
   for (const DataResult& result : results) states.push_back(result.state);
-  EXPECT_EQ(states, (std::vector<DataState>{DataState::Missing, DataState::Damaged, DataState::Good,
-                                            DataState::Damaged, DataState::Damaged, DataState::Missing}));
+  EXPECT_EQ(states, (std::vector<DataState>{DataState::Missing, DataState::Damaged, DataState::Good, DataState::Damaged,
+                                            DataState::Damaged, DataState::Missing}));
 }
 
 TEST(DataBlock, ABlockEndsAtItsEndMarkerNotAtTheHeadersEndAddress) {
@@ -435,17 +482,35 @@ TEST(DataBlock, ABlockEndsAtItsEndMarkerNotAtTheHeadersEndAddress) {
     size_t length;
   } cases[] = {
       {"short, both copies", {.startAddress = 0x0316, .data = data, .headerLength = 32}, DataState::Short, 0, 0, 16},
-      {"short, first copy mended", {.startAddress = 0x0316, .data = data, .headerLength = 32, .dataParityErrors = {12}},
-       DataState::Short, 1, 0, 16},
+      {"short, first copy mended",
+       {.startAddress = 0x0316, .data = data, .headerLength = 32, .dataParityErrors = {12}},
+       DataState::Short,
+       1,
+       0,
+       16},
       {"short, damaged in both copies",
-       {.startAddress = 0x0316, .data = data, .headerLength = 32, .dataParityErrors = {12},
+       {.startAddress = 0x0316,
+        .data = data,
+        .headerLength = 32,
+        .dataParityErrors = {12},
         .dataRepeatParityErrors = {12}},
-       DataState::Damaged, 1, 1, 16},
-      {"short, no repeat", {.startAddress = 0x0316, .data = data, .headerLength = 32, .dataRepeat = false},
-       DataState::Short, 0, 0, 16},
+       DataState::Damaged,
+       1,
+       1,
+       16},
+      {"short, no repeat",
+       {.startAddress = 0x0316, .data = data, .headerLength = 32, .dataRepeat = false},
+       DataState::Short,
+       0,
+       0,
+       16},
       // Then a pause and a long run of pulses that are no ROM block: nothing of it is read.
-      {"512 bytes under a 4,000-byte range", {.data = test::ProgramData(512, 8), .headerLength = 4000,
-                                              .dataRepeat = false}, DataState::Short, 0, 0, 512},
+      {"512 bytes under a 4,000-byte range",
+       {.data = test::ProgramData(512, 8), .headerLength = 4000, .dataRepeat = false},
+       DataState::Short,
+       0,
+       0,
+       512},
       // A data block whose first byte is a program type is no second program's header.
       {"data that starts with a type byte", {.data = typeFirst}, DataState::Good, 0, 0, 32},
   };
@@ -488,9 +553,10 @@ TEST(RealTapes, GiveTheKnownProgramsAndReadWhole) {
       {"print_h.tap", {{"H", 0x006AC8, true, true, 0x0801, 0x080C - 0x0801}}},
       {"bender.tap", {{"ALL INSTRUCTIONS", 0x006ACC, true, true, 0x0801, 0x0941 - 0x0801}}},
       {"fileabcdef.tap", {{"ABCDEF.TAP", 0x006ACC, true, true, 0x0400, 0x0407 - 0x0400}}},
-      {"salmon.tap", {{"SALMON RUN", 0x004EE8, true, true, 0x0801, 0x15CC - 0x0801},
-                      {"2", 0x02FBAF, true, true, 0x0801, 0x0D01 - 0x0801},
-                      {"3", 0x0448BF, true, true, 0x0801, 0x08CD - 0x0801}}}};
+      {"salmon.tap",
+       {{"SALMON RUN", 0x004EE8, true, true, 0x0801, 0x15CC - 0x0801},
+        {"2", 0x02FBAF, true, true, 0x0801, 0x0D01 - 0x0801},
+        {"3", 0x0448BF, true, true, 0x0801, 0x08CD - 0x0801}}}};
   for (const auto& [file, programs] : tapes) {
     TapImage image;
     ASSERT_TRUE(LoadTapImage(folder + "/" + file, image)) << file;
@@ -540,7 +606,9 @@ TEST(DataBlock, FastByteDecodeAgreesWithThePulseByPulseOne) {
         const int pulse = !wellFormed || random() % 8 == 0 ? near(2 * cls + static_cast<int>(random() % 2))
                                                            : (bounds[2 * cls] + bounds[2 * cls + 1] + 1) / 2;
         // Version 2: the first half-wave anything up to the pulse, now and then 255 (the sum passes 255).
-        const int first = image.version == 1 ? pulse : random() % 8 == 0 ? 255 : static_cast<int>(random() % (pulse + 1));
+        const int first = image.version == 1  ? pulse
+                          : random() % 8 == 0 ? 255
+                                              : static_cast<int>(random() % (pulse + 1));
         image.bytes.push_back(static_cast<uint8_t>(first));
         if (image.version == 2) image.bytes.push_back(static_cast<uint8_t>(std::max(0, pulse - first)));
       }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Tape image files: loading and refusing them, rewriting names in place, and
 // writing sections out as files of their own.
 
@@ -8,9 +9,9 @@
 #include <optional>
 
 #include "core/commodore_names.h"
+#include "core/ports/messages.h"
 #include "core/tap_image.h"
 #include "core/tap_writer.h"
-#include "core/ports/messages.h"
 #include "support/scratch_folder.h"
 #include "support/shown_messages.h"
 #include "support/tape_composer.h"
@@ -33,9 +34,9 @@ TEST(LoadTapImage, AcceptsAnyPrefixAndIgnoresLengthField) {
   bytes.insert(bytes.end(), {0x30, 0x31, 0x32});
   TapImage image;
   ASSERT_TRUE(LoadTapImage(folder.Write("c16.tap", bytes), image));
-  EXPECT_EQ(std::tuple(image.signature, image.version, image.machine, image.video, image.dataLength,
-                       image.FileLength()),
-            std::tuple("C16-TAPE-RAW", 2, 2, 1, 999999, 23));
+  EXPECT_EQ(
+      std::tuple(image.signature, image.version, image.machine, image.video, image.dataLength, image.FileLength()),
+      std::tuple("C16-TAPE-RAW", 2, 2, 1, 999999, 23));
   bytes.push_back(0);  // one extra element after the file's bytes
   EXPECT_EQ(image.bytes, bytes);
   EXPECT_EQ(image.At(-1) + image.At(24), 0);
@@ -43,7 +44,8 @@ TEST(LoadTapImage, AcceptsAnyPrefixAndIgnoresLengthField) {
   TapImage blank;
   EXPECT_TRUE(LoadTapImageFromBytes("x", std::vector<uint8_t>(bytes.begin(), bytes.begin() + 20), blank));
   const Outcome cut = LoadTapImageFromBytes("x", std::vector<uint8_t>(bytes.begin(), bytes.begin() + 19), blank);
-  EXPECT_EQ(std::pair(cut.kind(), cut.text()), std::pair(FailureKind::Refused, std::string("x Is not a valid TAP file")));
+  EXPECT_EQ(std::pair(cut.kind(), cut.text()),
+            std::pair(FailureKind::Refused, std::string("x Is not a valid TAP file")));
   EXPECT_EQ(blank.FileLength(), 20);
 }
 
@@ -126,7 +128,10 @@ bool InsideRenamedBytes(int64_t pos, const TapeSection& section, int bytePulses)
 TEST(TapWriter, RenameRewritesBothCopiesWithMatchingChecksums) {
   // Machine, version and pulse peaks (with jitter when none are given).
   const std::tuple<uint8_t, uint8_t, std::optional<test::PulsePeaks>> cases[] = {
-      {0, 0, {}}, {0, 1, {}}, {0, 2, {}}, {2, 1, {}},
+      {0, 0, {}},
+      {0, 1, {}},
+      {0, 2, {}},
+      {2, 1, {}},
       {0, 2, test::PulsePeaks{49, 67, 87}},  // odd peaks inside their classes
       // Version-2 short pulses at the lower edge of a VIC-20's class:
       // written as 16 + 16 = 32 they once fell out of it and the name was lost.

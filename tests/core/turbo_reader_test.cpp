@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Turbo files: the reader's formats composed and read back, and the real
 // commercial tapes compared with the peer analyser's listing of them.
 
@@ -6,10 +7,10 @@
 #include <cstdlib>
 
 #include "core/data_block.h"
+#include "core/ports/messages.h"
 #include "core/tape_coverage.h"
 #include "core/turbo_reader.h"
 #include "core/turbo_visiload.h"
-#include "core/ports/messages.h"
 #include "support/tape_composer.h"
 #include "support/turbo_tapes.h"
 
@@ -70,8 +71,9 @@ TEST(RealTurboTapes, MatchThePeersListing) {
       EXPECT_LE(std::abs(f.start - e.start), 8);
       EXPECT_EQ(Hex(f.loadAddress), Hex(e.loadAddress));
       EXPECT_EQ(Hex(f.endAddress), Hex(e.endAddress));
-      EXPECT_EQ(TurboChecksumText(f.checksum),
-                std::string(e.checksum == "PASS" ? "OK" : e.checksum == "FAIL" ? "ERROR" : "none"));
+      EXPECT_EQ(TurboChecksumText(f.checksum), std::string(e.checksum == "PASS"   ? "OK"
+                                                           : e.checksum == "FAIL" ? "ERROR"
+                                                                                  : "none"));
       EXPECT_EQ(f.readErrors, 0);
       // The peer writes no file for the blocks a loader loads into itself.
       if (!e.sha256.empty()) {
@@ -136,14 +138,16 @@ TEST(TurboFiles, ComposedFilesReadBack) {
     std::vector<test::ComposedTurboLayout> layouts;
     for (const Row& row : rows) {
       data.push_back(test::ProgramData(row.size, static_cast<uint32_t>(row.load)));
-      layouts.push_back(
-          composer.AddTurboFile({.family = row.family, .loadAddress = row.load, .data = data.back(),
-                                 .name = row.name != nullptr ? std::string(row.name).substr(0, 16) : "",
-                                 .burner = burners[&row < &rows[6] ? 0 : 1], .special = row.special}));
+      layouts.push_back(composer.AddTurboFile({.family = row.family,
+                                               .loadAddress = row.load,
+                                               .data = data.back(),
+                                               .name = row.name != nullptr ? std::string(row.name).substr(0, 16) : "",
+                                               .burner = burners[&row < &rows[6] ? 0 : 1],
+                                               .special = row.special}));
       if (row.pauseAfter) composer.AddSilence(100000);
       if (&row == &rows[5]) {
-        composer.AddProgram({.name = "MIDDLE", .data = test::ProgramData(100, 2),
-                             .headerTail = test::BurnerHeaderTail(burners[1])});
+        composer.AddProgram(
+            {.name = "MIDDLE", .data = test::ProgramData(100, 2), .headerTail = test::BurnerHeaderTail(burners[1])});
       }
     }
     const TapImage image = composer.Image();
@@ -155,8 +159,8 @@ TEST(TurboFiles, ComposedFilesReadBack) {
       const Row& row = rows[i];
       SCOPED_TRACE(row.family);
       const std::string family = row.family;
-      const bool chain = family == "Ocean/Imagine" || family == "Novaload Special" || family == "Wildload" ||
-                         family == "Bleepload";
+      const bool chain =
+          family == "Ocean/Imagine" || family == "Novaload Special" || family == "Wildload" || family == "Bleepload";
       // A chain lists one file per block: 256 bytes, Bleepload's first 64.
       std::vector<size_t> sizes;
       for (size_t n = 0; n < row.size; n += sizes.back()) {
@@ -197,9 +201,9 @@ TEST(TurboFiles, ComposedFilesReadBack) {
 // has a checksum; a tape cut inside a file gives the file with its missing
 // bytes as read errors, never as good.
 TEST(TurboFiles, DamageIsReported) {
-  const char* families[] = {"Freeload", "Ocean New", "US Gold",          "Ace of Aces", "Microload", "Turbotape 250",
-                            "Novaload", "Novaload Special", "Virgin", "Hi-Tec",      "Burner",    "Jetload",
-                            "Wildload", "Bleepload"};
+  const char* families[] = {"Freeload",      "Ocean New", "US Gold",          "Ace of Aces", "Microload",
+                            "Turbotape 250", "Novaload",  "Novaload Special", "Virgin",      "Hi-Tec",
+                            "Burner",        "Jetload",   "Wildload",         "Bleepload"};
   const BurnerSettings burner{false, 0x95, 0x6A};
   std::vector<uint8_t> boot(21, 0);
   for (uint8_t b : test::BurnerHeaderTail(burner)) boot.push_back(b);
@@ -265,10 +269,9 @@ TEST(Visiload, ChainFollowsItsChangingSettings) {
   using Block = test::ComposedVisiloadBlock;
   const auto data = [](size_t size, uint32_t seed) { return test::ProgramData(size, seed); };
   const std::vector<Block> chain = {
-      {0x0300, data(52, 1)},          {0x0801, data(300, 2)},         {0x034B, {10}},
-      {0x0347, {0x66}},               {0xC000, data(256, 3)},         {0x03A4, {5}, true},
-      {0xC100, data(256, 4)},         {0x0347, {0x26}},               {0x034B, {9}},
-      {0x03BB, data(32, 5)},          {0xFF00, data(256, 6)},
+      {0x0300, data(52, 1)},  {0x0801, data(300, 2)}, {0x034B, {10}},         {0x0347, {0x66}},
+      {0xC000, data(256, 3)}, {0x03A4, {5}, true},    {0xC100, data(256, 4)}, {0x0347, {0x26}},
+      {0x034B, {9}},          {0x03BB, data(32, 5)},  {0xFF00, data(256, 6)},
   };
   struct Case {
     const char* what;

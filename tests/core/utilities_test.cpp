@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Text forms of sizes, paths, durations, pauses and Commodore names; the
 // temporary and the safely replaced files.
 
@@ -31,15 +32,29 @@ TEST(Utilities, SizesHexAndPathParts) {
   const std::string file = folder.Write("a.tap", std::string("x"));
   // What each call gave, and what it should have given.
   const std::pair<std::string, std::string> cases[] = {
-      {FormatSize(0, "."), "0 Bytes"}, {FormatSize(1023, "."), "1023 Bytes"}, {FormatSize(1024, "."), "1.00 KB"},
-      {FormatSize(1536, ","), "1,50 KB"}, {FormatSize(1048576, "."), "1.00 MB"},
-      {FormatSize(1073741824, "."), "1.00 GB"}, {FormatSize(5.0 * 1073741824 * 1024, "."), "5120.00 GB"},
-      {FormatSize(std::nan(""), "."), "0 Bytes"}, {HexPad(20, 6), "000014"}, {HexPad(16777216, 6), "1000000"},
-      {HexDigits(0), "0"}, {HexDigits(2049), "801"}, {HexDigits(0xABCDEF), "ABCDEF"},
-      {ParentFolder("/tapes/a.tap"), "/tapes"}, {ParentFolder("/tapes/sub/"), "/tapes"},
-      {ParentFolder("/a.tap"), "/"}, {ParentFolder("a.tap"), ""}, {FileNameOf("/tapes/a.tap"), "a.tap"},
-      {FileNameOf("/tapes/sub/"), "sub"}, {FileNameOf("a.tap"), "a.tap"}, {FolderOfPath(file), folder.path() + "/"},
-      {FolderOfPath(folder.path()), folder.path()}, {FolderOfPath(folder.File("missing")), ""},
+      {FormatSize(0, "."), "0 Bytes"},
+      {FormatSize(1023, "."), "1023 Bytes"},
+      {FormatSize(1024, "."), "1.00 KB"},
+      {FormatSize(1536, ","), "1,50 KB"},
+      {FormatSize(1048576, "."), "1.00 MB"},
+      {FormatSize(1073741824, "."), "1.00 GB"},
+      {FormatSize(5.0 * 1073741824 * 1024, "."), "5120.00 GB"},
+      {FormatSize(std::nan(""), "."), "0 Bytes"},
+      {HexPad(20, 6), "000014"},
+      {HexPad(16777216, 6), "1000000"},
+      {HexDigits(0), "0"},
+      {HexDigits(2049), "801"},
+      {HexDigits(0xABCDEF), "ABCDEF"},
+      {ParentFolder("/tapes/a.tap"), "/tapes"},
+      {ParentFolder("/tapes/sub/"), "/tapes"},
+      {ParentFolder("/a.tap"), "/"},
+      {ParentFolder("a.tap"), ""},
+      {FileNameOf("/tapes/a.tap"), "a.tap"},
+      {FileNameOf("/tapes/sub/"), "sub"},
+      {FileNameOf("a.tap"), "a.tap"},
+      {FolderOfPath(file), folder.path() + "/"},
+      {FolderOfPath(folder.path()), folder.path()},
+      {FolderOfPath(folder.File("missing")), ""},
   };
   for (const auto& [got, expected] : cases) EXPECT_EQ(got, expected);
   EXPECT_EQ((std::vector<bool>{FileExists(file), FileExists(folder.path()), FolderExists(folder.path()),
@@ -154,7 +169,8 @@ TEST(PulseDuration, OneWalkGivesEachStretchAndTheTotalAsThePlainWalkDoes) {
   };
   for (int trial = 0; trial < 300; ++trial) {
     std::vector<uint8_t> pulses;
-    while (pulses.size() < static_cast<size_t>(40 + trial * 7)) pulses.insert(pulses.end(), 1 + next(12), next(20) == 0 ? 0 : 1 + next(255));
+    while (pulses.size() < static_cast<size_t>(40 + trial * 7))
+      pulses.insert(pulses.end(), 1 + next(12), next(20) == 0 ? 0 : 1 + next(255));
     const TapImage image = RawImage(static_cast<uint8_t>(trial % 3), pulses);
     std::vector<std::pair<int64_t, int64_t>> stretches;
     for (int64_t p = kTapHeaderSize + next(4); p < image.FileLength() + 2; p += 1 + next(9)) {
@@ -174,9 +190,12 @@ TEST(PulseDuration, OneWalkGivesEachStretchAndTheTotalAsThePlainWalkDoes) {
 
 TEST(FormatDuration, RoundsSecondsAfterTakingMinutesHalvesToEven) {
   const std::pair<std::string, std::string> cases[] = {
-      {FormatDuration(0, "."), "0m:0s"},         {FormatDuration(5, "."), "0m:5s"},
-      {FormatDuration(83.456, "."), "1m:23.46s"}, {FormatDuration(83.456, ","), "1m:23,46s"},
-      {FormatDuration(119.999, "."), "1m:60s"},   {FormatDuration(90.5, "."), "1m:30.5s"},
+      {FormatDuration(0, "."), "0m:0s"},
+      {FormatDuration(5, "."), "0m:5s"},
+      {FormatDuration(83.456, "."), "1m:23.46s"},
+      {FormatDuration(83.456, ","), "1m:23,46s"},
+      {FormatDuration(119.999, "."), "1m:60s"},
+      {FormatDuration(90.5, "."), "1m:30.5s"},
       {FormatDuration(3725.125, "."), "62m:5.12s"},  // .125 is exact: halves to even
   };
   for (const auto& [got, expected] : cases) EXPECT_EQ(got, expected);
@@ -189,18 +208,38 @@ TEST(FormatDuration, RoundsSecondsAfterTakingMinutesHalvesToEven) {
 TEST(ParseDuration, GrammarWithEitherSeparator) {
   // The text, the decimal separator, the seconds (-1: refused).
   const std::tuple<const char*, const char*, float> cases[] = {
-      {"5s", ".", 5},        {"1m30s", ".", 90},   {"1m:30s", ".", 90},   {"2.5s", ".", 2.5f},
-      {"2,5s", ",", 2.5f},   {"10s1m", ".", 70},   {"1m1m", ".", 120},    {"", ".", 0},
-      {":::", ".", 0},       {".5s", ".", 0.5f},   {"1m:23.46s", ".", 83.46f},
+      {"5s", ".", 5},
+      {"1m30s", ".", 90},
+      {"1m:30s", ".", 90},
+      {"2.5s", ".", 2.5f},
+      {"2,5s", ",", 2.5f},
+      {"10s1m", ".", 70},
+      {"1m1m", ".", 120},
+      {"", ".", 0},
+      {":::", ".", 0},
+      {".5s", ".", 0.5f},
+      {"1m:23.46s", ".", 83.46f},
       // Invalid: a number without unit, a unit without number, upper case,
       // a space, two separators, the other locale's separator, a lone separator.
-      {"1m30", ".", -1},     {"s", ".", -1},       {"5S", ".", -1},       {"5 s", ".", -1},
-      {"1.2.3s", ".", -1},   {"2.5s", ",", -1},    {".s", ".", -1},       {"5", ".", -1},
-      {".", ".", -1},        {"5x", ".", -1},      {"-5s", ".", -1},
+      {"1m30", ".", -1},
+      {"s", ".", -1},
+      {"5S", ".", -1},
+      {"5 s", ".", -1},
+      {"1.2.3s", ".", -1},
+      {"2.5s", ",", -1},
+      {".s", ".", -1},
+      {"5", ".", -1},
+      {".", ".", -1},
+      {"5x", ".", -1},
+      {"-5s", ".", -1},
       // Leftover text that is not a number is ignored rather than refused; an empty separator
       // (a broken locale) falls back to the point instead of looping; a multi-byte separator
       // (the Arabic decimal separator) is one character.
-      {"5s1.2.3", ".", 5},   {"2.5s", "", 2.5f},   {"2\xD9\xAB" "5s", "\xD9\xAB", 2.5f},
+      {"5s1.2.3", ".", 5},
+      {"2.5s", "", 2.5f},
+      {"2\xD9\xAB"
+       "5s",
+       "\xD9\xAB", 2.5f},
   };
   for (const auto& [text, separator, seconds] : cases) {
     EXPECT_FLOAT_EQ(ParseDuration(text, separator), seconds) << text << " with " << separator;
@@ -216,8 +255,9 @@ TEST(EncodePause, RecordsOfAtMost24BitsAddUpToThePauseToTheCycle) {
   // Long pauses were once timed through a single-precision count of
   // microseconds, exact only up to about 16 s: "35m47s" came out 63 cycles long.
   // Machine, video, the text and its cycles: seconds * 1e6 / the clock's microseconds per cycle, rounded.
-  const std::tuple<uint8_t, uint8_t, const char*, int64_t> cases[] = {{0, 0, "0s", 0},           {0, 0, "1m", 59115051},         {0, 0, "35m47s", 2115333573},
-               {2, 0, "35m47s", 1903790668}, {0, 1, "30m", 1840904936}, {0, 0, "16.5s", 16256639}};
+  const std::tuple<uint8_t, uint8_t, const char*, int64_t> cases[] = {
+      {0, 0, "0s", 0},           {0, 0, "1m", 59115051},   {0, 0, "35m47s", 2115333573}, {2, 0, "35m47s", 1903790668},
+      {0, 1, "30m", 1840904936}, {0, 0, "16.5s", 16256639}};
   for (const auto& [machine, video, text, cycles] : cases) {
     const float usPerCycle = SelectClock(machine, video);
     EXPECT_EQ(PauseCycles(ParseDuration(text, "."), usPerCycle), cycles) << text;
@@ -237,15 +277,22 @@ TEST(CommodoreNames, FoldLettersDropOrSpellOutCodesAndReadThemBack) {
       {Latin1ToUtf8(FilterName(Bytes({72, 32, 163}))), "h \xC2\xA3"},
       // Control codes and unsafe characters vanish; the shifted letters become plain capitals; 219 is "[".
       {FilterName(Bytes({147, 'A', 5, '*', '/', '?', '"', 'B'})), "ab"},
-      {FilterName(Bytes({193, 218, 219})), "AZ["}, {FilterName(Bytes({220, 0, 255})), ""},
-      {NameToText(Bytes({147, 65, 66})), "{CLR}AB"}, {NameToText(Bytes({14, 65, 193})), "{LOW}Aa"},
+      {FilterName(Bytes({193, 218, 219})), "AZ["},
+      {FilterName(Bytes({220, 0, 255})), ""},
+      {NameToText(Bytes({147, 65, 66})), "{CLR}AB"},
+      {NameToText(Bytes({14, 65, 193})), "{LOW}Aa"},
       {NameToText(Bytes({14, 225, 142, 193})), "{LOW}A{142}{193}"},
       // The first and last codes of both shifted ranges, and their neighbours.
       {NameToText(Bytes({14, 192, 193, 218, 219, 224, 225, 250, 251})), "{LOW}{192}az{219}{224}AZ{251}"},
-      {NameToText(Bytes({0})), "{0}"}, {NameToText(Bytes({1, 95, 163})), "{1}{95}{163}"},
+      {NameToText(Bytes({0})), "{0}"},
+      {NameToText(Bytes({1, 95, 163})), "{1}{95}{163}"},
       // Back to bytes: tokens and byte numbers as written, typed characters through Latin-1.
-      {TextToName("{RED}A{200}"), Bytes({28, 65, 200})}, {TextToName("{red}"), "{red}"},
-      {TextToName("{256}{007}"), "{256}{007}"}, {TextToName("\xC2\xA3" "a"), Bytes({163, 'a'})},
+      {TextToName("{RED}A{200}"), Bytes({28, 65, 200})},
+      {TextToName("{red}"), "{red}"},
+      {TextToName("{256}{007}"), "{256}{007}"},
+      {TextToName("\xC2\xA3"
+                  "a"),
+       Bytes({163, 'a'})},
       {TextToName("\xE2\x82\xAC"), "?"},  // cannot be on tape
       // After {LOW} the shifted letters come back as the plain letters shown.
       {TextToName(NameToText(Bytes({14, 65, 193, 225}))), Bytes({14, 65, 'a', 'A'})},
@@ -265,7 +312,11 @@ TEST(Latin1, RoundTripsEveryByteAndReplacesWhatDoesNotFit) {
   std::string all;
   for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
   EXPECT_EQ(Utf8ToLatin1(Latin1ToUtf8(all)), all);
-  EXPECT_EQ(Utf8ToLatin1("\x80" "a\xF0\x9F\x98\x80" "b\xFF" "c\xC3"), "?a?b?c?");
+  EXPECT_EQ(Utf8ToLatin1("\x80"
+                         "a\xF0\x9F\x98\x80"
+                         "b\xFF"
+                         "c\xC3"),
+            "?a?b?c?");
 }
 
 }  // namespace

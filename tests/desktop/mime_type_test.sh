@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Installs the tape MIME package into a scratch XDG_DATA_HOME and asks
 # xdg-mime for the type of a real tape image (a composed one where the real
 # ones are absent) and of a C16 tape without extension, which only the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Builds the Debian package from a finished build, unpacks it into a scratch
 # root and checks that every file lies where the desktop looks for it, that
 # the files name each other consistently and that the desktop's own checkers

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Follows the README on a fresh copy of the source tree: `bash scripts/run.sh`
 # (asked for --version, so the program prints and exits), then
 # `cmake --install build` (into a scratch DESTDIR) and `cd build && cpack -G DEB`.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "join/compilation.h"
 #include "join/join_operation.h"
 
@@ -123,7 +124,8 @@ TEST_F(CompilationTest, PauseRows) {
   const auto shown = Shown(messages);
   ASSERT_EQ(shown.size(), 2u);
   EXPECT_EQ(shown[0], "ERROR! | critical | Pause duration string 1m30 Syntax is Invalid !");
-  EXPECT_EQ(shown[1].rfind("ERROR! | critical | Pause duration string 40m is too long ! The longest pause is 36m:", 0), 0u)
+  EXPECT_EQ(shown[1].rfind("ERROR! | critical | Pause duration string 40m is too long ! The longest pause is 36m:", 0),
+            0u)
       << shown[1];
   EXPECT_TRUE(compilation.rows().size() == 3 && compilation.joinAvailable());
 
@@ -145,7 +147,8 @@ TEST_F(CompilationTest, VersionZeroAndPausesNeverMeet) {
   EXPECT_EQ(std::pair(compilation.rows().size(), paused.rows().size()), std::pair(size_t{1}, size_t{1}));
   EXPECT_EQ(Shown(messages), Lines{"ERROR! | critical | Pause duration string 5s Cannot be added since the listed "
                                    "files are in TAP format V0, which cannot hold pauses"});
-  EXPECT_EQ(Shown(shown), Lines{"ERROR! | critical | File " + v0 + " Cannot be added since it is in TAP format V0, "
+  EXPECT_EQ(Shown(shown), Lines{"ERROR! | critical | File " + v0 +
+                                " Cannot be added since it is in TAP format V0, "
                                 "which cannot hold the pauses already listed"});
 }
 

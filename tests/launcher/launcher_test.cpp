@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The launcher disk: the dialogs' rules and the naming of launcher programs;
 // the builder against stand-in tools (the exact argument lists and launcher
 // texts, the dialogs' effect on the build, and every failure with its message
@@ -36,16 +37,37 @@ using test::WriteMode;
 const std::string kDeviceError = "Error, Device number of Tapewell must be in the interval 8-11 !";
 
 TEST(LeadingNumber, ReadsTheDecimalNumberAtTheStart) {
-  const std::pair<const char*, double> cases[] = {{"10", 10},  {" 9", 9},   {"8.5", 8.5}, {"11abc", 11}, {"", 0},    {"abc", 0},
-               {"+9", 9},   {"-8", -8},  {".5", 0.5},  {"1e1", 10},   {"2E2", 200}, {"9e", 9},  {"0x9", 0},
-               {"9,5", 9},  {"1e400", INFINITY}, {"1e-400", 0}, {"0.00000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000001", 0}};
+  const std::pair<const char*, double> cases[] = {
+      {"10", 10},
+      {" 9", 9},
+      {"8.5", 8.5},
+      {"11abc", 11},
+      {"", 0},
+      {"abc", 0},
+      {"+9", 9},
+      {"-8", -8},
+      {".5", 0.5},
+      {"1e1", 10},
+      {"2E2", 200},
+      {"9e", 9},
+      {"0x9", 0},
+      {"9,5", 9},
+      {"1e400", INFINITY},
+      {"1e-400", 0},
+      {"0."
+       "000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
+       "000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
+       "000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
+       "00000000000000000000000000000000000000000000000000000000000000000001",
+       0}};
   for (const auto& [text, value] : cases) EXPECT_EQ(LeadingNumber(text), value) << text;
 }
 
 TEST(CheckDeviceAnswer, DeviceEightToElevenHalvesToEven) {
-  const std::tuple<const char*, bool, int> cases[] = {{"8", true, 8},      {"10", true, 10},  {"11", true, 11},       {"7.5", true, 8},
-               {"8.5", true, 8},    {"10.5", true, 10}, {"11.5", false, 8},    {"7", false, 8},
-               {"12", false, 8},    {"", false, 8},    {"tapewell", false, 8}, {"99999999999999999999999", false, 8}};
+  const std::tuple<const char*, bool, int> cases[] = {
+      {"8", true, 8},   {"10", true, 10},   {"11", true, 11},       {"7.5", true, 8},
+      {"8.5", true, 8}, {"10.5", true, 10}, {"11.5", false, 8},     {"7", false, 8},
+      {"12", false, 8}, {"", false, 8},     {"tapewell", false, 8}, {"99999999999999999999999", false, 8}};
   for (const auto& [text, accepted, device] : cases) {
     RecordedMessages messages;
     const DeviceCheck check = CheckDeviceAnswer(text, "", messages);
@@ -61,11 +83,22 @@ TEST(CheckDeviceAnswer, FolderLowerCasedAndRefusedWhenTooLongOrUnsafe) {
   const std::string tooLong = "Error, length of directory cannot exceed 55 charachters !";
   const std::string unsafe = kDirectoryCharacterError;
   // The folder, the directory it gives ("" when refused) and the error.
-  const std::tuple<std::string, std::string, std::string> cases[] = {{"\\Games\\C64", "/games/c64", ""}, {"GAMES\\C64", "games/c64", ""}, {"Tapes/ÄÖÜ/", "tapes/äöü/", ""},
-               {std::string(55, 'A'), std::string(55, 'a'), ""}, {"/games,1", "/games,1", ""}, {"/ü_[]", "/ü_[]", ""},
-               {"é" + std::string(54, 'a'), "é" + std::string(54, 'a'), ""}, {std::string(56, 'a'), "", tooLong},
-               {"/a\":poke53280,0:rem", "", unsafe}, {"/a\r10 poke", "", unsafe}, {"/a\nb", "", unsafe},
-               {"/{clr}", "", unsafe}, {"/a}", "", unsafe}, {"/a\x01", "", unsafe}, {"/a\u0093", "", unsafe}};
+  const std::tuple<std::string, std::string, std::string> cases[] = {
+      {"\\Games\\C64", "/games/c64", ""},
+      {"GAMES\\C64", "games/c64", ""},
+      {"Tapes/ÄÖÜ/", "tapes/äöü/", ""},
+      {std::string(55, 'A'), std::string(55, 'a'), ""},
+      {"/games,1", "/games,1", ""},
+      {"/ü_[]", "/ü_[]", ""},
+      {"é" + std::string(54, 'a'), "é" + std::string(54, 'a'), ""},
+      {std::string(56, 'a'), "", tooLong},
+      {"/a\":poke53280,0:rem", "", unsafe},
+      {"/a\r10 poke", "", unsafe},
+      {"/a\nb", "", unsafe},
+      {"/{clr}", "", unsafe},
+      {"/a}", "", unsafe},
+      {"/a\x01", "", unsafe},
+      {"/a\u0093", "", unsafe}};
   for (const auto& [folder, directory, error] : cases) {
     SCOPED_TRACE(folder);
     RecordedMessages messages;
@@ -82,12 +115,17 @@ TEST(CheckDeviceAnswer, FolderLowerCasedAndRefusedWhenTooLongOrUnsafe) {
 }
 
 TEST(LauncherEntryName, CounterDashAndThirteenCharactersInLowerCase) {
-  const std::tuple<const char*, int, const char*> cases[] = {{"GAME", 1, "01-game         "}, {"SUPERLONGNAME123", 3, "03-superlongname"},
-               {"", 12, "12-             "}, {"ABCDEFGHIJKLMNOP", 100, "100-abcdefghijklm"},
-               // c1541 refuses , : and reads * ? as patterns; " { } | ~ `,
-               // controls and other bytes have no safe form on the disk.
-               {"£ÉLAN", 2, "02--elan        "}, {"A\":POKE53280,0:REM", 4, "04-a--poke53280-"},
-               {"LINE\r\nTWO*?", 5, "05-line--two--  "}, {"{CLR}|~`ÆØß÷Ω", 6, "06--clr----aos--"}};
+  const std::tuple<const char*, int, const char*> cases[] = {
+      {"GAME", 1, "01-game         "},
+      {"SUPERLONGNAME123", 3, "03-superlongname"},
+      {"", 12, "12-             "},
+      {"ABCDEFGHIJKLMNOP", 100, "100-abcdefghijklm"},
+      // c1541 refuses , : and reads * ? as patterns; " { } | ~ `,
+      // controls and other bytes have no safe form on the disk.
+      {"£ÉLAN", 2, "02--elan        "},
+      {"A\":POKE53280,0:REM", 4, "04-a--poke53280-"},
+      {"LINE\r\nTWO*?", 5, "05-line--two--  "},
+      {"{CLR}|~`ÆØß÷Ω", 6, "06--clr----aos--"}};
   for (const auto& [name, n, expected] : cases) EXPECT_EQ(LauncherEntryName(name, n), expected) << name;
 }
 
@@ -132,7 +170,7 @@ class ScriptedUser : public LauncherDialogs, public RecordedMessages {
   // Answered in order, then "Next >" with the first target past the list,
   // which stands for the Commodore 64.
   std::vector<TargetAnswer> targets;
-  std::vector<std::string> asked;     // "proposed|name", with "|busy" if the pointer was on
+  std::vector<std::string> asked;  // "proposed|name", with "|busy" if the pointer was on
   int deviceAsked = 0;
   bool busy = false;
   bool busyAtMessage = false;
@@ -141,7 +179,7 @@ class ScriptedUser : public LauncherDialogs, public RecordedMessages {
 
 std::vector<LauncherProgram> Programs(int count) {
   std::vector<LauncherProgram> programs;
-  for (int i = 1; i <= count; ++i) programs.push_back({"GAME " + std::to_string(i), "0000" + std::to_string(10 + i) });
+  for (int i = 1; i <= count; ++i) programs.push_back({"GAME " + std::to_string(i), "0000" + std::to_string(10 + i)});
   return programs;
 }
 
@@ -212,9 +250,10 @@ TEST_F(LauncherDiskTest, DeviceAndFolderFromTheDialogGiveTheExactToolCallsAndTex
                                           {"c1541", {"-attach", staged, "-write", program, "01-zork         "}}}));
   EXPECT_TRUE(fs::path(staged).parent_path() == out_ && staged != disk_ && fs::path(program).parent_path() == tmp_);
 
-  EXPECT_EQ(test::TokenisedText(tools_, 1), "5 open 1,9,15,\"cd:_\":close1\r\n10 open 1,9,15,\"cd/tapes\":close1\r\n"
-                                            "20 open 1,9,15,\"xt:games.tap,0001a4\":close1\r\n"
-                                            "25 poke631,131:poke198,1\r\n30 new\r\n");
+  EXPECT_EQ(test::TokenisedText(tools_, 1),
+            "5 open 1,9,15,\"cd:_\":close1\r\n10 open 1,9,15,\"cd/tapes\":close1\r\n"
+            "20 open 1,9,15,\"xt:games.tap,0001a4\":close1\r\n"
+            "25 poke631,131:poke198,1\r\n30 new\r\n");
   ExpectOneMessage("INFO | information | Index Disk " + disk_ + " successfully created !");
   EXPECT_EQ(user_.asked, test::Lines{"01-game         |GAME"});
   EXPECT_TRUE(TemporaryFolderEmpty());

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Written files are durable and a user's files are never lost.
 //
 // Written files reach the storage device before the success message: the
@@ -17,8 +18,8 @@
 // writer's own test).
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -28,6 +29,7 @@
 #include <tuple>
 
 #include "core/partial_files.h"
+#include "core/ports/remembered_paths.h"
 #include "core/safe_file.h"
 #include "join/compilation.h"
 #include "join/join_operation.h"
@@ -35,7 +37,6 @@
 #include "platform/interrupt_cleanup.h"
 #include "platform/posix_storage_sync.h"
 #include "platform/qt_tool_runner.h"
-#include "core/ports/remembered_paths.h"
 #include "split/program_data.h"
 #include "split/program_list.h"
 #include "support/scratch_folder.h"
@@ -114,7 +115,8 @@ TEST_F(DurableWrites, ANewFileSyncsItsOwnFolder) {
   SafeFileWriter writer;
   std::string error;
   EXPECT_TRUE(writer.OpenNew(folder.File("new.prg"), error) && writer.Write("x", 1, error) &&
-              writer.Commit(false, error)) << error;
+              writer.Commit(false, error))
+      << error;
   EXPECT_EQ(sync.calls, (Lines{"file", "folder " + folder.path()}));
 }
 
@@ -150,13 +152,12 @@ TEST(InterruptedRun, RemovesThePartialFilesAndExitsWith128PlusTheSignal) {
           // Files written and done with free their places in the registry.
           for (int i = 0; i < 2 * kMaxPartialFiles; ++i) PartialFileGuard done(folder.File("done.tap"));
           std::string error;
-          SafeFileWriter finished;  // committed: stays
+          SafeFileWriter finished;   // committed: stays
           SafeFileWriter temporary;  // over an existing file: only its temporary file goes
           SafeFileWriter direct;     // a new file under its final name: goes
           if (finished.Open(folder.File("finished.tap"), error) && finished.Write("whole", 5, error) &&
-              finished.Commit(false, error) && temporary.Open(replaced, error) &&
-              temporary.Write("new", 3, error) && direct.OpenNew(folder.File("001.GAME.tap"), error) &&
-              direct.Write("part", 4, error)) {
+              finished.Commit(false, error) && temporary.Open(replaced, error) && temporary.Write("new", 3, error) &&
+              direct.OpenNew(folder.File("001.GAME.tap"), error) && direct.Write("part", 4, error)) {
             std::raise(signalNumber);
           }
           std::_Exit(0);
@@ -166,7 +167,6 @@ TEST(InterruptedRun, RemovesThePartialFilesAndExitsWith128PlusTheSignal) {
     EXPECT_EQ(ReadFileText(replaced), "old");
   }
 }
-
 
 // Runs `step` with no file allowed to grow beyond `limitBytes`
 // (RLIMIT_FSIZE, with SIGXFSZ ignored, so a write past the limit fails with
@@ -220,9 +220,10 @@ TEST(LauncherSafety, AFullDiskKeepsThePreviousDiskAndLeavesNoTemporaryFile) {
   EXPECT_FALSE(OnFullDisk(32, [&] {
     return BuildLauncherDiskFor(input, {8, ""}, {dialogs, settings, runner, shown}) == LauncherOutcome::Created;
   }));
-  EXPECT_EQ(Shown(shown), (Lines{"WARNING | exclamation yes/no | File " + disk + " Already exists ! Would you like to "
-                                  "overwrite it ?",
-                                  "ERROR! | critical | Error while creating file " + disk + " : File too large"}));
+  EXPECT_EQ(Shown(shown), (Lines{"WARNING | exclamation yes/no | File " + disk +
+                                     " Already exists ! Would you like to "
+                                     "overwrite it ?",
+                                 "ERROR! | critical | Error while creating file " + disk + " : File too large"}));
   EXPECT_EQ(std::tuple(ReadFileText(disk), out.Names(), tmp.Names()),
             std::tuple("previous disk", Lines{"games.tap.d64"}, Lines{}));
 }

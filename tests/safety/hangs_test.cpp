@@ -1,10 +1,11 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Hangs: a named pipe is never opened in a way that blocks, not even when it
 // takes a tape's place between the look at a path and its open, nor when a
 // scan is given one, nor when the desktop program is opened with one or finds
 // one at its settings' place.
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

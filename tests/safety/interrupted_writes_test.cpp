@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Interrupted writes leave nothing half-done under a final name.
 //
 // A file is written under a temporary name in its folder, registered for
@@ -20,10 +21,10 @@
 #include <filesystem>
 #include <thread>
 
+#include "core/ports/remembered_paths.h"
 #include "core/safe_file.h"
 #include "core/tap_image.h"
 #include "platform/interrupt_cleanup.h"
-#include "core/ports/remembered_paths.h"
 #include "split/program_data.h"
 #include "split/program_list.h"
 #include "support/program_run.h"

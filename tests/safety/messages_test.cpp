@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Messages say the cause: no permission (the tests run as root, so the step
 // runs as "nobody"), a tool stopped at its time limit with its last lines, a
 // disk image that is full (c1541's error 72, or 67 as it says when a file runs
@@ -10,9 +11,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "core/ports/remembered_paths.h"
 #include "launcher/program_disk.h"
 #include "platform/qt_tool_runner.h"
-#include "core/ports/remembered_paths.h"
 #include "split/program_data.h"
 #include "split/program_list.h"
 #include "support/scratch_folder.h"

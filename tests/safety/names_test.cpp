@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Names: writers into one folder at once take distinct free names (a name
 // taken at the last moment is passed over, never answered with "File
 // exists"), extraction numbers without a limit, and names up to the system's
@@ -8,8 +9,8 @@
 
 #include <filesystem>
 
-#include "core/safe_file.h"
 #include "core/ports/remembered_paths.h"
+#include "core/safe_file.h"
 #include "split/program_data.h"
 #include "split/program_list.h"
 #include "support/program_run.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A run interrupted while a VICE tool works (todisk, launcher) stops the tool
 // and everything it started, removes its temporary files, here and in the
 // temporary folder, and ends with 128 + the signal number.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "settings/ini_file.h"
 
 #include <gtest/gtest.h>
@@ -58,9 +59,14 @@ TEST_F(IniFile, MissingKeysReadTheDefaultButEmptyValuesReadEmpty) {
 
 TEST_F(IniFile, ValuesRoundTripUnchangedAcrossARestart) {
   const QString values[] = {
-      QString(300, u'x') + "/end",                  // never cut to 254 characters
-      "a=b;c#d ; not a comment",                    // no escaping, no inline comments
-      "  leading blanks", "trailing blanks \t", "\"in quotes\"", "\"", "C:\\tapes\\new", "@home, games",
+      QString(300, u'x') + "/end",  // never cut to 254 characters
+      "a=b;c#d ; not a comment",    // no escaping, no inline comments
+      "  leading blanks",
+      "trailing blanks \t",
+      "\"in quotes\"",
+      "\"",
+      "C:\\tapes\\new",
+      "@home, games",
       QString::fromUtf8("/home/jürgen/Bänder/テープ"),  // UTF-8 paths
   };
   for (const QString& value : values) {
@@ -112,9 +118,10 @@ TEST_F(IniFile, EditsOfAHandWrittenFileTouchOnlyTheirOwnLine) {
   ini.SetValue(QString("/tapes/new"));
   ini.SetKey("SplitPath");
   ini.SetValue(QString("/out"));
-  EXPECT_EQ(ReadFileText(path),
-            "; written by hand\r\n[Persistence]\r\nLoadPath=/tapes/new\r\nOdd=\xE9t\xE9\r\nSplitPath=/out\r\n\r\n# next\r\n"
-            "[Other]\r\nX=1\r\n");
+  EXPECT_EQ(
+      ReadFileText(path),
+      "; written by hand\r\n[Persistence]\r\nLoadPath=/tapes/new\r\nOdd=\xE9t\xE9\r\nSplitPath=/out\r\n\r\n# next\r\n"
+      "[Other]\r\nX=1\r\n");
 }
 
 TEST_F(IniFile, AFailedWriteIsReportedAndDestroysNothing) {

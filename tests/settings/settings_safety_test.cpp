@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The settings file is only ever the user's own settings file. A symbolic
 // link, a read-only file and a file in an encoding the program does not read
 // are left exactly as they are (the values of such a run are not saved); a

@@ -1,12 +1,13 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "split/program_list.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
+#include "core/ports/remembered_paths.h"
 #include "core/pulse_timing.h"
 #include "core/utilities.h"
-#include "core/ports/remembered_paths.h"
 #include "support/scratch_folder.h"
 #include "support/shown_messages.h"
 #include "support/tape_composer.h"
@@ -50,7 +51,8 @@ TEST_F(SplitTest, LoadFillsRowsFactsAndRemembersFolders) {
   EXPECT_EQ(paths.ReadPersistentPath(PersistentPath::LoadPath), folder.path());
   EXPECT_EQ(fresh.outputDir, folder.path());
   std::vector<std::string> cells;
-  for (const auto& row : fresh.rows()) cells.push_back(row.program + " " + row.start + " " + row.end + " " + row.check1);
+  for (const auto& row : fresh.rows())
+    cells.push_back(row.program + " " + row.start + " " + row.end + " " + row.check1);
   const auto at = [](int64_t pos) { return HexPad(static_cast<uint64_t>(pos), 6); };
   EXPECT_EQ(cells, (Lines{"GAME LOADER " + at(starts[0]) + " " + at(starts[1] - 1) + " OK",
                           "GAME " + at(starts[1]) + " " + at(starts[2] - 1) + " OK",
@@ -79,7 +81,8 @@ TEST_F(SplitTest, RefusedFileChangesNothingAndEmptyTapeWarns) {
   messages.shown.clear();
   ASSERT_TRUE(list.LoadAndParse(folder.Write("empty.tap", empty), messages));
   EXPECT_TRUE(list.RowCount() == 0 && list.sections().empty());
-  EXPECT_EQ(Shown(messages), Lines{"WARNING! | exclamation | No ROM Loader sections identified inside this TAP file !"});
+  EXPECT_EQ(Shown(messages),
+            Lines{"WARNING! | exclamation | No ROM Loader sections identified inside this TAP file !"});
 }
 
 TEST_F(SplitTest, GroupsBecomeNumberedFilesWithTheImagesHeader) {
@@ -131,8 +134,8 @@ TEST_F(SplitTest, FailuresStopWithoutClaimingCompletionAndOverwriteNothing) {
   std::filesystem::create_directory(out.File("002.GAME.tap"));
   std::vector<std::string> written;
   EXPECT_TRUE(list.Split(messages, &written));
-  EXPECT_EQ(written, (Lines{out.File("001.GAME_LOADER.tap"), out.File("002.GAME(1).tap"),
-                            out.File("003.DEMO_PART1.tap")}));
+  EXPECT_EQ(written,
+            (Lines{out.File("001.GAME_LOADER.tap"), out.File("002.GAME(1).tap"), out.File("003.DEMO_PART1.tap")}));
   paths.WritePersistentPath("/program", PersistentPath::SplitPath);
 
   // Every numbered name taken: reported, nothing written over.
@@ -175,17 +178,20 @@ TEST_F(SplitTest, DefaultFolderCommandsAndIndexFile) {
   list.SetChecked(5, true);
   list.SetFileName(3, "demo; one");
   ASSERT_TRUE(list.WriteIndex(IndexFormat::Marquise, messages));
-  EXPECT_EQ(ReadFileText(out.File("game.idx")),
-            "01-GAME LOADER," + list.rows()[0].start + "," + list.rows()[1].end + "\r\n02-DEMO; ONE," +
-                list.rows()[2].start + "," + list.rows()[4].end + "\r\n");
+  EXPECT_EQ(ReadFileText(out.File("game.idx")), "01-GAME LOADER," + list.rows()[0].start + "," + list.rows()[1].end +
+                                                    "\r\n02-DEMO; ONE," + list.rows()[2].start + "," +
+                                                    list.rows()[4].end + "\r\n");
 }
 
 TEST(OutputNames, SplitStemsAndIndexPaths) {
   // The index is named after the tape in lower case, with its extension replaced.
   const std::pair<std::string, std::string> cases[] = {
-      {SplitFileStem(1, "GAME LOADER"), "001.GAME_LOADER"}, {SplitFileStem(1000, ""), "1000."},
-      {SplitFileStem(12, std::string("A/B\0C", 5)), "012.A_B_C"}, {SplitFileStem(3, ".."), "003..."},
-      {IndexFilePath("/out", "/tapes/Game.TAP"), "/out/game.idx"}, {IndexFilePath("/out", "/tapes/.tap"), "/out/.idx"},
+      {SplitFileStem(1, "GAME LOADER"), "001.GAME_LOADER"},
+      {SplitFileStem(1000, ""), "1000."},
+      {SplitFileStem(12, std::string("A/B\0C", 5)), "012.A_B_C"},
+      {SplitFileStem(3, ".."), "003..."},
+      {IndexFilePath("/out", "/tapes/Game.TAP"), "/out/game.idx"},
+      {IndexFilePath("/out", "/tapes/.tap"), "/out/.idx"},
       {IndexFilePath("/out/", "/tapes/game.raw"), "/out/game.raw.idx"}};
   for (const auto& [got, expected] : cases) EXPECT_EQ(got, expected);
 }
@@ -235,8 +241,9 @@ TapImage ThreeProgramImage(uint8_t version) {
 // Untitled programs are numbered from zero in every parse.
 TEST(SectionParse, RowsTileTheImageFromTheFirstStart) {
   // The version and each row's name, start and end.
-  const std::pair<uint8_t, std::vector<std::string>> cases[] = {{1, {"NO-TITLE-0 000014 009FFF", "TWO 00A000 01EFFF", "NO-TITLE-1 01F000 02FFFF"}},
-               {2, {"NO-TITLE-0 000014 009FFE", "TWO 00A000 01EFFE", "NO-TITLE-1 01F000 02FFFF"}}};
+  const std::pair<uint8_t, std::vector<std::string>> cases[] = {
+      {1, {"NO-TITLE-0 000014 009FFF", "TWO 00A000 01EFFF", "NO-TITLE-1 01F000 02FFFF"}},
+      {2, {"NO-TITLE-0 000014 009FFE", "TWO 00A000 01EFFE", "NO-TITLE-1 01F000 02FFFF"}}};
   for (const auto& [version, expected] : cases) {
     const TapImage image = ThreeProgramImage(version);
     const float usPerCycle = SelectClock(image.machine, image.video);
@@ -260,9 +267,10 @@ TEST(SectionParse, ImageFactsAreTheWindowsTexts) {
   }
   image.bytes.push_back(0);
   // Machine, version, video, the decimal separator; the facts: machine, version, video, size, duration.
-  const std::tuple<uint8_t, uint8_t, uint8_t, const char*, const char*> cases[] = {{0, 1, 0, ",", "Commodore 64|TAP V1|PAL|1,50 KB|1m:25,14s"},
-               {1, 0, 1, ".", "VIC-20|TAP V0|NTSC|1.50 KB|1m:22.02s"},
-               {2, 2, 0, ".", "C16 and Plus/4|TAP V2|PAL|1.50 KB|1m:34.6s"}};
+  const std::tuple<uint8_t, uint8_t, uint8_t, const char*, const char*> cases[] = {
+      {0, 1, 0, ",", "Commodore 64|TAP V1|PAL|1,50 KB|1m:25,14s"},
+      {1, 0, 1, ".", "VIC-20|TAP V0|NTSC|1.50 KB|1m:22.02s"},
+      {2, 2, 0, ".", "C16 and Plus/4|TAP V2|PAL|1.50 KB|1m:34.6s"}};
   for (const auto& [machine, version, video, separator, facts] : cases) {
     std::tie(image.machine, image.version, image.video) = std::tie(machine, version, video);
     const auto f = DescribeImage(image, SelectClock(machine, video), separator);
@@ -276,8 +284,9 @@ TEST(SectionParse, ImageFactsAreTheWindowsTexts) {
 }
 
 TEST(SectionParse, HexToLongReadsLeadingDigitsAs32Bits) {
-  const std::pair<const char*, int32_t> cases[] = {{"", 0},          {"000014", 20},   {"01f000", 0x1F000}, {"FFFF", 65535}, {"FFFFFFFF", -1},
-               {"7FFFFFFF", INT32_MAX}, {"12G4", 0x12}, {"G", 0},          {"abcDEF", 0xABCDEF}};
+  const std::pair<const char*, int32_t> cases[] = {{"", 0},         {"000014", 20},   {"01f000", 0x1F000},
+                                                   {"FFFF", 65535}, {"FFFFFFFF", -1}, {"7FFFFFFF", INT32_MAX},
+                                                   {"12G4", 0x12},  {"G", 0},         {"abcDEF", 0xABCDEF}};
   for (const auto& [text, value] : cases) EXPECT_EQ(HexToLong(text), value) << text;
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The tape's map and pulse histograms: bands in tape order by kind, in
 // proportion to their playing time, merged below a pixel; pulses counted per
 // width with the readers' bounds.
@@ -44,8 +45,7 @@ TEST(TapeMap, BandsTileTheTapeInOrderByKind) {
   EXPECT_EQ(kinds, "RTPUR");
   ASSERT_EQ(map.bands.size(), 5u);
   EXPECT_EQ(map.bands[1].turbo, 0);
-  const std::vector<int> rows{map.bands[0].row, map.bands[1].row, map.bands[2].row, map.bands[3].row,
-                              map.bands[4].row};
+  const std::vector<int> rows{map.bands[0].row, map.bands[1].row, map.bands[2].row, map.bands[3].row, map.bands[4].row};
   EXPECT_EQ(rows, (std::vector<int>{1, 1, 1, 1, 2}));
 
   // No gap, no overlap, and each band as long as its pulses play.
@@ -140,7 +140,8 @@ TEST(PulseHistogram, VisiloadHasALinePerSpeed) {
   composer.AddProgram({.name = "BOOT", .data = test::ProgramData(64, 1)});
   for (const double speed : {1.0, 1.25}) {
     composer.SetTurboSpeed(speed);
-    composer.AddVisiloadChain({{0x0801, test::ProgramData(300, 2)}, {0x03BB, {1}}, {0xC000, test::ProgramData(256, 3)}});
+    composer.AddVisiloadChain(
+        {{0x0801, test::ProgramData(300, 2)}, {0x03BB, {1}}, {0xC000, test::ProgramData(256, 3)}});
     composer.AddSilence(100000);
   }
   const TapImage image = composer.Image();

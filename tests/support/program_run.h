@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // A program started with its arguments as bytes (a file name that is not
 // UTF-8 reaches it unchanged, which QProcess cannot do), its standard output
@@ -49,7 +50,7 @@ struct ProgramOutcome {
 };
 
 // Runs reelwright-cli with `arguments` as bytes and waits for it.
-ProgramOutcome RunCliBytes(const std::vector<std::string>& arguments,
-                           const std::vector<std::string>& environment = {}, int timeoutMs = 60000);
+ProgramOutcome RunCliBytes(const std::vector<std::string>& arguments, const std::vector<std::string>& environment = {},
+                           int timeoutMs = 60000);
 
 }  // namespace rw::test

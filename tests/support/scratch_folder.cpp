@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "support/scratch_folder.h"
 
 #include <algorithm>
@@ -48,8 +49,10 @@ TemporaryFolderOverride::TemporaryFolderOverride(const std::string& folder) {
 }
 
 TemporaryFolderOverride::~TemporaryFolderOverride() {
-  if (hadValue_) setenv("TMPDIR", previous_.c_str(), 1);
-  else unsetenv("TMPDIR");
+  if (hadValue_)
+    setenv("TMPDIR", previous_.c_str(), 1);
+  else
+    unsetenv("TMPDIR");
 }
 
 void TemporaryFolderOverride::Set(const std::string& folder) const { setenv("TMPDIR", folder.c_str(), 1); }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The messages a test recorded, each as one line "title | icon | text", so
 // that a test compares everything shown, in order, with one expectation.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "support/stand_in_tools.h"
 
 #include <filesystem>
@@ -16,7 +17,8 @@ namespace fs = std::filesystem;
 const char* const kRecord =
     "#!/bin/sh\n"
     "dir=$(dirname \"$0\")\n"
-    "{ echo \"$(basename \"$0\")\"; for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done; echo .; } >> \"$dir/calls.log\"\n";
+    "{ echo \"$(basename \"$0\")\"; for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done; echo .; } >> "
+    "\"$dir/calls.log\"\n";
 
 void WriteScript(const std::string& path, const std::string& body) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << kRecord << body;
@@ -35,19 +37,29 @@ void WriteStandInTools(const std::string& folder, FormatMode format, PetcatMode 
   // c1541's own attach line comes first; the message keeps only the others.
   const char* const kFull = "printf 'disk image attached\\nno room\\ndisk full\\n' >&2; exit 2\n";
   if (write == WriteMode::FailStatus) body += kFull;
-  if (write == WriteMode::FailOnThird) body += std::string("echo >> \"$dir/writes\"; [ $(wc -l < \"$dir/writes\") -ge 3 ] && { ") + kFull + "}\n";
+  if (write == WriteMode::FailOnThird)
+    body += std::string("echo >> \"$dir/writes\"; [ $(wc -l < \"$dir/writes\") -ge 3 ] && { ") + kFull + "}\n";
   body += "{ printf '%s\\n' \"$5\"; cat \"$4\"; } >> \"$2\"; exit 0\n";
   WriteScript(folder + "/c1541", body);
 
   // The options come first; "-o P -- B" close the list.
-  body = "out=; prev=; for a in \"$@\"; do [ \"$prev\" = -o ] && out=$a; prev=$a; done\n"
-         "n=$(ls \"$dir\" | grep -c '^text-')\n"
-         "cp \"$prev\" \"$dir/text-$(printf '%03d' $((n + 1))).bas\"\n";
+  body =
+      "out=; prev=; for a in \"$@\"; do [ \"$prev\" = -o ] && out=$a; prev=$a; done\n"
+      "n=$(ls \"$dir\" | grep -c '^text-')\n"
+      "cp \"$prev\" \"$dir/text-$(printf '%03d' $((n + 1))).bas\"\n";
   switch (petcat) {
-    case PetcatMode::Ok: body += "cp \"$prev\" \"$out\"; exit 0\n"; break;
-    case PetcatMode::NoOutput: body += "rm -f \"$out\"; exit 0\n"; break;
-    case PetcatMode::EmptyOutput: body += ": > \"$out\"; exit 0\n"; break;
-    case PetcatMode::FailStatus: body += "cp \"$prev\" \"$out\"; echo 'syntax error'; exit 1\n"; break;
+    case PetcatMode::Ok:
+      body += "cp \"$prev\" \"$out\"; exit 0\n";
+      break;
+    case PetcatMode::NoOutput:
+      body += "rm -f \"$out\"; exit 0\n";
+      break;
+    case PetcatMode::EmptyOutput:
+      body += ": > \"$out\"; exit 0\n";
+      break;
+    case PetcatMode::FailStatus:
+      body += "cp \"$prev\" \"$out\"; echo 'syntax error'; exit 1\n";
+      break;
   }
   WriteScript(folder + "/petcat", body);
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Stand-ins for VICE's c1541 and petcat: shell scripts written into a folder
 // that record every argument list they receive and act like the real tools

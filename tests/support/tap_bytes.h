@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Small tape images for the join tests: a header and a run of identical pulses.
 

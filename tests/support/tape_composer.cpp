@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "support/tape_composer.h"
 
 #include <algorithm>
@@ -38,7 +39,8 @@ std::vector<uint8_t> PartsTape(int programs, uint32_t bytes, const std::string& 
   TapeComposer composer(0, 1);
   for (int i = 0; i < programs; ++i) {
     composer.AddProgram({.name = name.empty() ? "PART" + std::to_string(i + 1) : name,
-                         .data = ProgramData(bytes, static_cast<uint32_t>(i + 1)), .leaderPulses = 1500});
+                         .data = ProgramData(bytes, static_cast<uint32_t>(i + 1)),
+                         .leaderPulses = 1500});
     composer.AddSilence(60000);
   }
   return composer.TakeFileBytes();
@@ -63,7 +65,10 @@ std::vector<TapeSection> FindAllSections(const TapImage& image) {
 }
 
 TapeComposer::TapeComposer(uint8_t machine, uint8_t version, uint8_t video, uint32_t seed)
-    : machine_(machine), version_(version), video_(video), random_(seed == 0 ? 1 : seed),
+    : machine_(machine),
+      version_(version),
+      video_(video),
+      random_(seed == 0 ? 1 : seed),
       peaks_(DefaultPeaks(machine)) {
   bytes_.resize(kTapHeaderSize);
 }
@@ -114,7 +119,9 @@ void TapeComposer::AddSilence(uint32_t cycles) {
                                static_cast<uint8_t>(cycles >> 16 & 0xFF)});
 }
 
-void TapeComposer::AddRaw(const std::vector<uint8_t>& bytes) { bytes_.insert(bytes_.end(), bytes.begin(), bytes.end()); }
+void TapeComposer::AddRaw(const std::vector<uint8_t>& bytes) {
+  bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
+}
 
 void TapeComposer::AddBlock(int countdownStart, const std::vector<uint8_t>& payload, bool wrongChecksum,
                             const std::vector<int>& wrongParity, const std::vector<int>& broken) {

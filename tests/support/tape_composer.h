@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Composes tape images the way the Commodore ROM saver records programs, for
 // the decoder's tests and the benchmarks. Standard library and core only.
@@ -30,9 +31,9 @@ PulsePeaks DefaultPeaks(uint8_t machine);
 struct ComposedProgram {
   std::string name;  // name bytes (one char per byte), padded with spaces or cut to 16
   uint8_t fileType = 1;
-  uint16_t startAddress = 0x0801;  // the end address follows from the data's size, wrapping at 64K
-  std::vector<uint8_t> data;  // the data block; empty: no data block
-  int headerLength = -1;      // the header's address range in bytes; -1: the data's size
+  uint16_t startAddress = 0x0801;   // the end address follows from the data's size, wrapping at 64K
+  std::vector<uint8_t> data;        // the data block; empty: no data block
+  int headerLength = -1;            // the header's address range in bytes; -1: the data's size
   std::vector<uint8_t> headerTail;  // the header's bytes after the name (up to 171), then spaces
   int leaderPulses = 0x6A00;
   int dataLeaderPulses = 0x1500;
@@ -53,12 +54,12 @@ struct ComposedProgram {
 
 // Where the composer put a program (file offsets).
 struct ComposedLayout {
-  int64_t start = 0;      // first position of the leader (the stray half-wave, if any)
-  int64_t headerPos = 0;  // first countdown byte of the first header copy
-  int64_t repeatPos = 0;  // first countdown byte of the repeat; 0 without one
-  int64_t dataPos = 0;    // first countdown byte of the data block; 0 without one
+  int64_t start = 0;          // first position of the leader (the stray half-wave, if any)
+  int64_t headerPos = 0;      // first countdown byte of the first header copy
+  int64_t repeatPos = 0;      // first countdown byte of the repeat; 0 without one
+  int64_t dataPos = 0;        // first countdown byte of the data block; 0 without one
   int64_t dataRepeatPos = 0;  // first countdown byte of the data block's repeat; 0 without one
-  int64_t end = 0;        // last position written for the program
+  int64_t end = 0;            // last position written for the program
 };
 
 // A turbo file as its family's saver writes it (see core/turbo_reader.h).
@@ -70,9 +71,9 @@ struct ComposedTurboFile {
   // there; Bleepload as a 64-byte block and then 256-byte ones (its special
   // chain: only 256-byte ones).
   std::vector<uint8_t> data;
-  std::string name;   // header name where the format has one (16 characters, padded with spaces)
-  int pilot = 0;      // pilot bytes, or 0-bit pulses; 0: the saver's usual length
-  int corruptByte = -1;  // index of a data byte changed after its checksum was taken
+  std::string name;       // header name where the format has one (16 characters, padded with spaces)
+  int pilot = 0;          // pilot bytes, or 0-bit pulses; 0: the saver's usual length
+  int corruptByte = -1;   // index of a data byte changed after its checksum was taken
   BurnerSettings burner;  // Burner: as its boot program's header sets them (BurnerHeaderTail)
   bool special = false;   // Bleepload: a "special" chain
 };
@@ -93,8 +94,8 @@ struct ComposedTurboLayout {
 struct ComposedVisiloadBlock {
   uint16_t loadAddress = 0;
   std::vector<uint8_t> data;
-  bool endIsStart = false;    // its end address is its start: `data`'s one byte is sent, yet no byte of the block
-  int brokenByte = -1;        // index of a data byte whose first extra bit is sent as a 0
+  bool endIsStart = false;  // its end address is its start: `data`'s one byte is sent, yet no byte of the block
+  int brokenByte = -1;      // index of a data byte whose first extra bit is sent as a 0
 };
 
 // Data that looks like a BASIC program: its first byte is never a program

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "support/turbo_tapes.h"
 
 #include <array>
@@ -27,8 +28,8 @@ std::vector<PeerFile> ReadPeerListing(const std::string& tsvPath) {
     for (std::string cell; std::getline(stream, cell, '\t');) cells.push_back(cell);
     if (cells.size() < 10) continue;
     const auto hex = [](const std::string& text) { return static_cast<uint32_t>(std::stoul(text, nullptr, 16)); };
-    rows.push_back({cells[1], cells[2], hex(cells[3]), hex(cells[4]), hex(cells[5]), hex(cells[6]), cells[7],
-                    cells[9]});
+    rows.push_back(
+        {cells[1], cells[2], hex(cells[3]), hex(cells[4]), hex(cells[5]), hex(cells[6]), cells[7], cells[9]});
   }
   return rows;
 }
@@ -55,8 +56,8 @@ std::string Sha256Hex(const std::vector<uint8_t>& bytes) {
     uint32_t w[64];
     for (int i = 0; i < 16; ++i) {
       const uint8_t* p = &message[chunk + 4 * static_cast<size_t>(i)];
-      w[i] = static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
-             static_cast<uint32_t>(p[2]) << 8 | p[3];
+      w[i] = static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[2]) << 8 |
+             p[3];
     }
     for (int i = 16; i < 64; ++i) {
       const uint32_t s0 = rotr(w[i - 15], 7) ^ rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The real tapes with turbo files kept beside the project, the peer
 // analyser's listing of each, and what the tests need to compare with it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "support/vice_tools.h"
 
 #include <unistd.h>
@@ -26,7 +27,8 @@ std::string RealViceToolsFolder(std::string* reason) {
   if (!onPath.empty() && !FolderOnPath("petcat").empty()) return onPath;
   const std::string shared = REELWRIGHT_VICE_TOOLS;
   if (IsExecutable(shared + "/c1541") && IsExecutable(shared + "/petcat")) return shared;
-  if (reason) *reason = "VICE's c1541 and petcat are neither on PATH nor in " + shared + " (install VICE to run this test)";
+  if (reason)
+    *reason = "VICE's c1541 and petcat are neither on PATH nor in " + shared + " (install VICE to run this test)";
   return {};
 }
 

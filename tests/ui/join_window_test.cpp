@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "ui/join_window.h"
 
 #include <gtest/gtest.h>
@@ -59,8 +60,8 @@ class JoinWindowTest : public ::testing::Test {
 TEST_F(JoinWindowTest, AddsFilesAndPausesAndRemovesOnlyOnYes) {
   // Each picture button is named for assistive tools by its tooltip (and takes
   // the focus by tab, as a push button does by default).
-  for (const char* name : {"vkCommand1", "vkCommand2", "vkCommand3", "vkCommand4", "vkCommand5", "vkCommand6",
-                           "vkCommand7"}) {
+  for (const char* name :
+       {"vkCommand1", "vkCommand2", "vkCommand3", "vkCommand4", "vkCommand5", "vkCommand6", "vkCommand7"}) {
     EXPECT_FALSE(Button(name)->toolTip().isEmpty() || Button(name)->icon().isNull()) << name;
     EXPECT_EQ(Button(name)->accessibleName(), Button(name)->toolTip()) << name;
   }
@@ -94,16 +95,17 @@ TEST_F(JoinWindowTest, AddsFilesAndPausesAndRemovesOnlyOnYes) {
   Click("vkCommand1");
   EXPECT_EQ(Listed(), Lines{kPauseRowPath});
   EXPECT_EQ(test::Shown(messages),
-            Lines(2, "WARNING! | question yes/no | Are you sure you want to delete the selected Files from your TAP "
-                     "compilation?"));
+            Lines(2,
+                  "WARNING! | question yes/no | Are you sure you want to delete the selected Files from your TAP "
+                  "compilation?"));
 }
 
 TEST_F(JoinWindowTest, ConflictingFilesAreRefusedAndLeaveJoinPathAlone) {
   // A dropped set whose middle file is NTSC: the others go in; the drop moves nothing.
   const std::string a = Tap("a.tap"), b = Tap("b.tap", 1000, 1), c = Tap("c.tap");
-  EXPECT_EQ(test::Drop(List()->viewport(), {QString::fromStdString(a), QString::fromStdString(b),
-                                           QString::fromStdString(c)}),
-            Qt::IgnoreAction);
+  EXPECT_EQ(
+      test::Drop(List()->viewport(), {QString::fromStdString(a), QString::fromStdString(b), QString::fromStdString(c)}),
+      Qt::IgnoreAction);
   EXPECT_EQ(Listed(), (Lines{a, c}));  // the refusal's text belongs to tests/join
 
   // Neither a refused file nor a folder with a refused file is remembered.
@@ -229,9 +231,9 @@ TEST_F(JoinWindowTest, KeyboardReachesEveryControlInScreenOrder) {
   ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
   EXPECT_EQ(QApplication::focusWidget(), Button("vkCommand2"));  // adding comes first
   List()->setFocus();
-  EXPECT_EQ(test::TabStops(&window, 8), (std::vector<std::string>{"vkCommand2", "vkCommand4", "vkCommand7",
-                                                                   "vkCommand1", "vkCommand5", "vkCommand6",
-                                                                   "vkCommand3", "Check1"}));
+  EXPECT_EQ(test::TabStops(&window, 8),
+            (std::vector<std::string>{"vkCommand2", "vkCommand4", "vkCommand7", "vkCommand1", "vkCommand5",
+                                      "vkCommand6", "vkCommand3", "Check1"}));
   QTest::keyClick(&window, Qt::Key_A, Qt::AltModifier);  // Sort Automatically, clicked after a blink
   EXPECT_TRUE(QTest::qWaitFor([&] { return window.findChild<QCheckBox*>("Check1")->isChecked(); }));
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The desktop program's "Open with" argument is the file's name byte for
 // byte: a tape in a folder whose name is not UTF-8 opens, its folder is
 // remembered exactly, and the split writes there, never into the
@@ -23,11 +24,18 @@ using test::Lines;
 
 TEST(NativePathWindow, TheArgumentOpensALatin1NameAndTheSplitWritesBesideIt) {
   test::Desktop desktop;
-  const std::string folder = desktop.folder.File("bad\xFF" "dir");
-  const std::string sibling = desktop.folder.File("bad\xEF\xBF\xBD" "dir");
+  const std::string folder = desktop.folder.File(
+      "bad\xFF"
+      "dir");
+  const std::string sibling = desktop.folder.File(
+      "bad\xEF\xBF\xBD"
+      "dir");
   fs::create_directory(folder);
   fs::create_directory(sibling);
-  const std::string tape = desktop.folder.Write("bad\xFF" "dir/caf\xE9.tap", test::TapeWith({"GAME", "DEMO"}));
+  const std::string tape = desktop.folder.Write(
+      "bad\xFF"
+      "dir/caf\xE9.tap",
+      test::TapeWith({"GAME", "DEMO"}));
   // As main() hands them on: each argument's bytes, losslessly.
   char program[] = "reelwright";
   std::string argument = tape;

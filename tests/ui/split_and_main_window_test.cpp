@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The desktop program's split window, the Index D64 run it starts, and the
 // main window around it.
 
@@ -22,14 +23,14 @@
 #include <filesystem>
 #include <functional>
 
-#include "platform/widgets/qt_file_dialogs.h"
 #include "platform/qt_tool_runner.h"
+#include "platform/widgets/qt_file_dialogs.h"
+#include "settings/ini_file.h"
 #include "support/stand_in_tools.h"
 #include "support/vice_tools.h"
 #include "ui/about_box.h"
 #include "ui/controls.h"
 #include "ui/convert_window.h"
-#include "settings/ini_file.h"
 #include "ui/index_d64.h"
 #include "ui/join_window.h"
 #include "ui/launcher_dialogs.h"
@@ -117,7 +118,7 @@ TEST_F(SplitWindowTest, LoadByDialogAndDropEnablesCommandsOnlyWithTicksAndFolder
   Toggle(2);
   const auto tick = [&](int row) { return list->model()->index(row - 1, 0).data(Qt::CheckStateRole).toInt(); };
   EXPECT_EQ(std::to_string(tick(1)) + std::to_string(tick(2)), "02");
-  EXPECT_TRUE(list->model()->flags(list->model()->index(0, 0)) & Qt::ItemIsUserCheckable);  // by mouse too
+  EXPECT_TRUE(list->model()->flags(list->model()->index(0, 0)) & Qt::ItemIsUserCheckable);            // by mouse too
   EXPECT_FALSE(list->model()->setData(list->model()->index(0, 1), Qt::Checked, Qt::CheckStateRole));  // not the name
   EXPECT_EQ(Commands(), "000");  // ticked, but the folder does not exist
   EXPECT_TRUE(outputDir->toolTip().contains("does not exist"));
@@ -232,8 +233,8 @@ TEST_F(SplitWindowTest, ContextMenuExtractsAndCopiesTickedProgramsAndTooltipsTel
   EXPECT_TRUE(std::filesystem::exists(desktop.folder.File("GOOD.prg")));
   desktop.messages.shown.clear();
   Toggle(1);
-  EXPECT_EQ(menuAt(2), (QStringList{"extractProgram", "copyProgramToDisk", "", "extractPrograms",
-                                    "copyProgramsToDisk"}));
+  EXPECT_EQ(menuAt(2),
+            (QStringList{"extractProgram", "copyProgramToDisk", "", "extractPrograms", "copyProgramsToDisk"}));
   Toggle(2);
   EXPECT_TRUE(extract->isEnabled() && toDisk->isEnabled());
   EXPECT_EQ(menuAt(1), (QStringList{"extractPrograms", "copyProgramsToDisk"}));
@@ -244,9 +245,9 @@ TEST_F(SplitWindowTest, ContextMenuExtractsAndCopiesTickedProgramsAndTooltipsTel
   extract->trigger();
   EXPECT_EQ(desktop.dialogs.asked.back().folder, desktop.folder.path());
   EXPECT_EQ(desktop.out.Names(), Lines{"GOOD.prg"});
-  EXPECT_EQ(test::Shown(desktop.messages), Lines{"WARNING! | exclamation | 1 of 2 programs extracted to " +
-                                                 desktop.out.path() + "\nNot extracted:\n2 BAD: " +
-                                                 tip(2).toStdString()});
+  EXPECT_EQ(test::Shown(desktop.messages),
+            Lines{"WARNING! | exclamation | 1 of 2 programs extracted to " + desktop.out.path() +
+                  "\nNot extracted:\n2 BAD: " + tip(2).toStdString()});
 
   // Copy the first program to a disk, then decline to overwrite it.
   std::string reason;
@@ -419,10 +420,11 @@ TEST_F(SplitWindowTest, IndexD64WithStandInToolsTakesTheAnswersAndShowsProgress)
         test::Click(form5, "Command1");
       },
       [](QWidget* form2) {
-        EXPECT_EQ(form2->width(), 420);  // the fixed width the proposed name fits in
+        EXPECT_EQ(form2->width(), 420);                // the fixed width the proposed name fits in
         const QWidget* owner = form2->parentWidget();  // centred over it
-        EXPECT_LE((form2->mapToGlobal(form2->rect().center()) - owner->mapToGlobal(owner->rect().center()))
-                      .manhattanLength(), 3);
+        EXPECT_LE(
+            (form2->mapToGlobal(form2->rect().center()) - owner->mapToGlobal(owner->rect().center())).manhattanLength(),
+            3);
         EXPECT_EQ(form2->findChild<QLabel*>("Label2")->text(), "01-game loader  ");
         form2->findChild<QComboBox*>("Combo1")->setCurrentIndex(1);
         test::Type(form2, "Text1", "MENU");
@@ -570,8 +572,9 @@ TEST_F(MainWindowTest, ClosingTheProgramAsksBeforeAnUnjoinedCompilationIsLost) {
   desktop.messages.answer = MessageAnswer::Yes;
   EXPECT_TRUE(desktop.window.close());
   EXPECT_EQ(test::Shown(desktop.messages),
-            Lines(2, "WARNING! | question yes/no | Your TAP compilation has not been joined. Are you sure you want "
-                     "to close it and lose it?"));
+            Lines(2,
+                  "WARNING! | question yes/no | Your TAP compilation has not been joined. Are you sure you want "
+                  "to close it and lose it?"));
 }
 
 TEST_F(MainWindowTest, FirstArgumentOpensTheTapeAsLoadFileWould) {

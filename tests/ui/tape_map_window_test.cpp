@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The tape's map above the split list, by pointer and by keyboard, and the
 // pulse picture of a program.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The window tests drive real widgets with QtTest's input functions inside
 // GoogleTest cases; they need one QApplication for the whole program.
 

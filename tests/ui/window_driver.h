@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Drives the desktop program as a user would, with answered dialogs and
 // recorded messages: a main window over in-memory settings, composed tapes,
