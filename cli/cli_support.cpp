@@ -58,7 +58,7 @@ std::string TerminalText(const std::string& bytes) {
   shown.reserve(bytes.size());
   for (size_t i = 0; i < bytes.size();) {
     char32_t value = 0;
-    const size_t length = native_path_detail::Utf8Sequence(bytes, i, value);
+    const size_t length = Utf8Sequence(bytes, i, value);
     char escape[16];
     if (length == 0) {
       shown += "\xEF\xBF\xBD";

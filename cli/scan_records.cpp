@@ -3,9 +3,9 @@
 
 #include <cstdio>
 #include <optional>
-#include <utility>
 
 #include "core/tape_coverage.h"
+#include "core/utf8.h"
 
 namespace rw::cli {
 namespace {
@@ -182,28 +182,6 @@ std::string Seconds(double seconds, const std::string& decimalSeparator) {
   return text;
 }
 
-// The well-formed UTF-8 sequence at `i` (no overlong form, no surrogate,
-// nothing past U+10FFFF): its length and code point; length 0 where none is.
-std::pair<size_t, unsigned> Utf8SequenceAt(const unsigned char* bytes, size_t size, size_t i) {
-  const unsigned char c = bytes[i];
-  size_t length = 0;
-  unsigned minimum = 0;
-  unsigned value = 0;
-  if (c >= 0xC2 && c <= 0xDF)
-    length = 2, minimum = 0x80, value = c & 0x1F;
-  else if (c >= 0xE0 && c <= 0xEF)
-    length = 3, minimum = 0x800, value = c & 0x0F;
-  else if (c >= 0xF0 && c <= 0xF4)
-    length = 4, minimum = 0x10000, value = c & 0x07;
-  if (length == 0 || i + length > size) return {0, 0};
-  for (size_t k = 1; k < length; ++k) {
-    if ((bytes[i + k] & 0xC0) != 0x80) return {0, 0};
-    value = value << 6 | (bytes[i + k] & 0x3F);
-  }
-  if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return {0, 0};
-  return {length, value};
-}
-
 }  // namespace
 
 void ScanTotals::Add(const TapeSummary& tape) {
@@ -342,12 +320,13 @@ std::string JsonString(const std::string& text) {
     }
     // A well-formed UTF-8 sequence is copied; anything else is one U+FFFD
     // per byte.
-    const auto [length, value] = Utf8SequenceAt(bytes, size, i);
+    char32_t value = 0;
+    const size_t length = Utf8Sequence(text, i, value);
     const bool valid = length > 0;
     if (valid && value < 0xA0) {
       // A C1 control: escaped like the others.
       char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04x", value);
+      std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(value));
       out += escape;
       i += length;
     } else if (valid) {
@@ -379,14 +358,15 @@ std::string TableText(const std::string& text) {
       ++i;
       continue;
     }
-    const auto [length, value] = Utf8SequenceAt(bytes, text.size(), i);
+    char32_t value = 0;
+    const size_t length = Utf8Sequence(text, i, value);
     const bool valid = length > 0;
     if (!valid) {
       std::snprintf(escape, sizeof escape, "\\x%02X", c);
       out += escape;
       ++i;
     } else if (value < 0xA0) {
-      std::snprintf(escape, sizeof escape, "\\u%04X", value);
+      std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(value));
       out += escape;
       i += length;
     } else {

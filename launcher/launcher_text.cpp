@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "core/commodore_names.h"
+#include "core/utf8.h"
 #include "core/utilities.h"
 
 namespace rw {
@@ -101,39 +102,6 @@ std::string QuotedTextProblem(std::string_view text) {
   }
   return "";
 }
-
-namespace {
-
-// True when `bytes` is well-formed UTF-8.
-bool IsUtf8(std::string_view bytes) {
-  for (size_t i = 0; i < bytes.size();) {
-    const auto c = static_cast<unsigned char>(bytes[i]);
-    size_t length = 0;
-    uint32_t minimum = 0;
-    uint32_t value = 0;
-    if (c < 0x80)
-      length = 1, value = c;
-    else if (c >= 0xC2 && c <= 0xDF)
-      length = 2, minimum = 0x80, value = c & 0x1F;
-    else if (c >= 0xE0 && c <= 0xEF)
-      length = 3, minimum = 0x800, value = c & 0x0F;
-    else if (c >= 0xF0 && c <= 0xF4)
-      length = 4, minimum = 0x10000, value = c & 0x07;
-    else
-      return false;
-    if (i + length > bytes.size()) return false;
-    for (size_t k = 1; k < length; ++k) {
-      const auto next = static_cast<unsigned char>(bytes[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      value = value << 6 | (next & 0x3F);
-    }
-    if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return false;
-    i += length;
-  }
-  return true;
-}
-
-}  // namespace
 
 std::string LauncherImageName(const std::string& imagePath) {
   // A file name that is not UTF-8 is taken as the Latin-1 text it is on old
