@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/safe_file.h"
 #include "platform/interrupt_cleanup.h"
 #include "platform/native_path.h"
 #include "platform/posix_storage_sync.h"
@@ -41,8 +40,7 @@ int main(int argc, char** argv) {
   if (int status = 0; AnswerInformationRequest(argc, argv, &status)) return status;
   QApplication app(argc, argv);
   // Written files are on the device before any success message.
-  static rw::PosixStorageSync storageSync;
-  rw::SetStorageSync(&storageSync);
+  rw::PosixStorageSync storageSync;
   // Ctrl+C, a terminating signal or the end of the session leaves no partial
   // file behind and no VICE tool running.
   rw::InstallInterruptCleanup();
@@ -51,7 +49,7 @@ int main(int argc, char** argv) {
   // Wayland compositors match the window to its menu entry by this name.
   QGuiApplication::setDesktopFileName(QStringLiteral(REELWRIGHT_APP_ID));
   QApplication::setWindowIcon(rw::ProgramIcon("reelwright"));
-  rw::MainWindow window;
+  rw::MainWindow window(storageSync);
   window.show();
   // "reelwright FILE.tap", as a file manager's "Open with" starts it.
   // The file's name byte for byte: QApplication::arguments() would turn a

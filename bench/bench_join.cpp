@@ -104,20 +104,19 @@ int main(int argc, char** argv) {
   if (std::system(catCommand.c_str()) != 0) return 1;
   double catBest = 1e9, joinBest = 1e9, syncedJoinBest = 1e9;
   rw::PosixStorageSync storageSync;
+  rw::NoStorageSync unsynced;
   for (int round = 0; round < 5; ++round) {
     start = Clock::now();
     if (std::system(catCommand.c_str()) != 0) return 1;
     catBest = std::min(catBest, SecondsSince(start));
     start = Clock::now();
-    if (!rw::JoinToTapFile(compilation, joined, true, messages)) return 1;
+    if (!rw::JoinToTapFile(compilation, joined, true, unsynced, messages)) return 1;
     joinBest = std::min(joinBest, SecondsSince(start));
     // The same with the sync before the success message (cat does not sync).
     ::sync();
-    rw::SetStorageSync(&storageSync);
     start = Clock::now();
-    const bool synced = rw::JoinToTapFile(compilation, joined, true, messages);
+    const bool synced = rw::JoinToTapFile(compilation, joined, true, storageSync, messages);
     syncedJoinBest = std::min(syncedJoinBest, SecondsSince(start));
-    rw::SetStorageSync(nullptr);
     if (!synced) return 1;
   }
 
@@ -127,7 +126,7 @@ int main(int argc, char** argv) {
   const long rssNow = StatusKb("VmRSS:");
   if (std::FILE* reset = std::fopen("/proc/self/clear_refs", "w")) {
     const bool cleared = std::fputs("5", reset) >= 0;
-    if (std::fclose(reset) == 0 && cleared && rw::JoinToTapFile(compilation, joined, true, messages)) {
+    if (std::fclose(reset) == 0 && cleared && rw::JoinToTapFile(compilation, joined, true, unsynced, messages)) {
       joinGrowthKb = StatusKb("VmHWM:") - rssNow;
     }
   }

@@ -19,7 +19,7 @@
 
 namespace rw::cli {
 
-int RunExtract(const QStringList& arguments) {
+int RunExtract(const QStringList& arguments, StorageSync& storageSync) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
       "Writes each selected program of FILE as OUTDIR/NAME.prg: its load address, low byte first, then its data, "
@@ -48,7 +48,7 @@ int RunExtract(const QStringList& arguments) {
 
   StderrMessages messages;
   MemoryPaths paths;
-  ProgramList list(paths, DecimalSeparator());
+  ProgramList list(paths, storageSync, DecimalSeparator());
   if (!list.LoadAndParse(PathFromQt(positional.at(0)), messages)) return kExitFailed;
   // A tape of turbo files alone (its boot program lost) has no rows; its
   // turbo files are still extracted.
@@ -65,7 +65,8 @@ int RunExtract(const QStringList& arguments) {
   }
 
   const bool keepDamaged = parser.isSet("keep-damaged");
-  const ExtractReport report = ExtractPrograms(list, rows, outDir, keepDamaged, messages, FolderSync::ByCaller);
+  const ExtractReport report =
+      ExtractPrograms(list, rows, outDir, keepDamaged, storageSync, messages, FolderSync::ByCaller);
   std::vector<ExtractedTurboFile> turboReport;
   if (!report.failed) turboReport = ExtractTurboFiles(turbo, turboIndices, outDir, keepDamaged, messages);
   // One sync for every file of the run, before any is reported as written.
@@ -73,7 +74,7 @@ int RunExtract(const QStringList& arguments) {
   for (const ExtractedProgram& program : report.programs) lastPath = program.path.empty() ? lastPath : program.path;
   for (const ExtractedTurboFile& entry : turboReport) lastPath = entry.path.empty() ? lastPath : entry.path;
   std::string syncError;
-  const bool synced = lastPath.empty() || SyncFolderContents(outDir, syncError);
+  const bool synced = lastPath.empty() || SyncFolderContents(storageSync, outDir, syncError);
   if (!synced) messages.Critical("ERROR!", "Error while creating file " + lastPath + " : " + syncError);
 
   for (const ExtractedProgram& program : report.programs) {

@@ -121,11 +121,11 @@ QString TurboLine(const ProgramList& list, const TurboFile& file) {
 
 }  // namespace
 
-int RunInfo(const QStringList& arguments) {
+int RunInfo(const QStringList& arguments, StorageSync& storageSync) {
   QCommandLineParser parser;
   parser.setApplicationDescription("Prints the facts of a tape image, one per line, as the split window shows them.");
   MemoryPaths paths;
-  ProgramList list(paths, DecimalSeparator());
+  ProgramList list(paths, storageSync, DecimalSeparator());
   QString file;
   if (const int status = LoadFileArgument(parser, arguments, list, file); status != kGoOn) return status;
   const ImageFacts& facts = list.facts();
@@ -139,7 +139,7 @@ int RunInfo(const QStringList& arguments) {
   return kExitOk;
 }
 
-int RunList(const QStringList& arguments) {
+int RunList(const QStringList& arguments, StorageSync& storageSync) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
       "Prints the programs found on a tape image, one per line with tab-separated cells: row, Program, Start, "
@@ -152,7 +152,7 @@ int RunList(const QStringList& arguments) {
                     "whose stretch carries it: Program (loader and name or addresses), Start, End, Duration, "
                     "Check1 (checksum OK, ERROR or none)."});
   MemoryPaths paths;
-  ProgramList list(paths, DecimalSeparator());
+  ProgramList list(paths, storageSync, DecimalSeparator());
   QString file;
   if (const int status = LoadFileArgument(parser, arguments, list, file); status != kGoOn) return status;
   const auto& rows = list.rows();

@@ -156,7 +156,7 @@ void PrintRows(const Compilation& compilation, void (*print)(const QString&)) {
 
 }  // namespace
 
-int RunJoin(const QStringList& arguments) {
+int RunJoin(const QStringList& arguments, StorageSync& storageSync) {
   JoinArguments parsed;
   QString error;
   if (!ParseJoinArguments(arguments, parsed, error)) {
@@ -206,7 +206,7 @@ int RunJoin(const QStringList& arguments) {
     messages.Critical("ERROR!", "Nothing to join: the list needs at least two rows (tape images or pauses).");
     return kExitFailed;
   }
-  if (!JoinToTapFile(compilation, output, parsed.force, messages, {}, parsed.stream)) return kExitFailed;
+  if (!JoinToTapFile(compilation, output, parsed.force, storageSync, messages, {}, parsed.stream)) return kExitFailed;
   (parsed.stream ? PrintErr : PrintOut)("Join operation Executed Correctly !");
   return kExitOk;
 }

@@ -67,7 +67,7 @@ class FixedAnswers : public LauncherDialogs {
 
 }  // namespace
 
-int RunLauncher(const QStringList& arguments) {
+int RunLauncher(const QStringList& arguments, StorageSync& storageSync) {
   QCommandLineParser parser;
   parser.setApplicationDescription(kDescription);
   AddSelectionOptions(parser, false);
@@ -99,7 +99,7 @@ int RunLauncher(const QStringList& arguments) {
   // The command line names its folders itself and leaves the ones the
   // windows remember alone.
   MemoryPaths paths;
-  ProgramList list(paths, DecimalSeparator());
+  ProgramList list(paths, storageSync, DecimalSeparator());
   const int status = PrepareProgramList(parser, false, list, messages);
   if (status != kExitOk) return status;
 
@@ -109,7 +109,7 @@ int RunLauncher(const QStringList& arguments) {
   LauncherSettings settings;
   QtToolRunner tools;
   const LauncherOutcome outcome =
-      BuildLauncherDiskFor(input, {device.device, device.directory}, {answers, settings, tools, messages});
+      BuildLauncherDiskFor(input, {device.device, device.directory}, {answers, settings, tools, messages, storageSync});
   if (outcome == LauncherOutcome::NotStarted) PrintErr("Use --force to replace it.");
   return outcome == LauncherOutcome::Created ? kExitOk : kExitFailed;
 }

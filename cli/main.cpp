@@ -10,7 +10,6 @@
 
 #include "cli/cli_support.h"
 #include "cli/commands.h"
-#include "core/safe_file.h"
 #include "platform/interrupt_cleanup.h"
 #include "platform/native_path.h"
 #include "platform/posix_storage_sync.h"
@@ -36,7 +35,7 @@ const char* const kUsage =
     "reelwright-cli COMMAND --help (or reelwright-cli help COMMAND) describes a command.\n"
     "Exit status: 0 done, 1 refused or failed, 2 wrong arguments; 128 + N when stopped by signal N.";
 
-using Runner = int (*)(const QStringList&);
+using Runner = int (*)(const QStringList&, rw::StorageSync&);
 
 // Every command, by the name typed after reelwright-cli.
 Runner FindCommand(const QString& name) {
@@ -72,8 +71,7 @@ int main(int argc, char** argv) {
   const std::unique_ptr<QCoreApplication> app =
       drawing ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
   // Written files are on the device before any success message.
-  static rw::PosixStorageSync storageSync;
-  rw::SetStorageSync(&storageSync);
+  rw::PosixStorageSync storageSync;
   // Ctrl+C or a terminating signal leaves no partial file behind.
   rw::InstallInterruptCleanup();
   QCoreApplication::setApplicationName("reelwright-cli");
@@ -90,7 +88,7 @@ int main(int argc, char** argv) {
     // reelwright-cli help COMMAND: the command's own --help.
     const QString name = arguments.at(2);
     if (const Runner run = FindCommand(name)) {
-      return run({QStringLiteral("reelwright-cli ") + name, QStringLiteral("--help")});
+      return run({QStringLiteral("reelwright-cli ") + name, QStringLiteral("--help")}, storageSync);
     }
     rw::cli::PrintErr(QStringLiteral("Unknown command: ") + name + "\n\n" + kUsage);
     return rw::cli::kExitUsage;
@@ -106,7 +104,7 @@ int main(int argc, char** argv) {
   QStringList rest = arguments.mid(2);
   rest.prepend(QStringLiteral("reelwright-cli ") + command);
 
-  if (const Runner run = FindCommand(command)) return run(rest);
+  if (const Runner run = FindCommand(command)) return run(rest, storageSync);
   rw::cli::PrintErr(QStringLiteral("Unknown command: ") + command + "\n\n" + kUsage);
   return rw::cli::kExitUsage;
 }

@@ -51,19 +51,21 @@ int PreparePicture(const QCommandLineParser& parser, ProgramList& list, PictureF
   return list.LoadAndParse(PathFromQt(positional.first()), messages) ? kGoOn : kExitFailed;
 }
 
-int WritePicture(const QCommandLineParser& parser, const Picture& picture, PictureFormat format) {
+int WritePicture(const QCommandLineParser& parser, const Picture& picture, PictureFormat format,
+                 StorageSync& storageSync) {
   const std::string path = PathFromQt(parser.value("output"));
   std::string error;
   bool written = false;
   if (format == PictureFormat::Svg) {
     const std::string svg = PictureSvg(picture);
-    written = WriteWholeFile(path, svg.data(), svg.size(), parser.isSet("force"), error);
+    written = WriteWholeFile(storageSync, path, svg.data(), svg.size(), parser.isSet("force"), error);
   } else {
     const QByteArray png = PicturePng(picture);
     if (png.isEmpty()) {
       error = "the picture could not be rendered";
     } else {
-      written = WriteWholeFile(path, png.constData(), static_cast<size_t>(png.size()), parser.isSet("force"), error);
+      written = WriteWholeFile(storageSync, path, png.constData(), static_cast<size_t>(png.size()),
+                               parser.isSet("force"), error);
     }
   }
   if (!written) {
@@ -82,7 +84,7 @@ std::string FileNameOf(const std::string& path) {
 
 }  // namespace
 
-int RunMap(const QStringList& arguments) {
+int RunMap(const QStringList& arguments, StorageSync& storageSync) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
       "Draws a map of FILE into OUTFILE (SVG or PNG): one band per ROM-saved program, turbo file, pause and "
@@ -98,16 +100,16 @@ int RunMap(const QStringList& arguments) {
     return UsageError("--width " + parser.value("width") + ": a whole number from 300 to 20000 is needed.");
   }
   MemoryPaths paths;
-  ProgramList list(paths, DecimalSeparator());
+  ProgramList list(paths, storageSync, DecimalSeparator());
   PictureFormat format = PictureFormat::Svg;
   if (const int status = PreparePicture(parser, list, format); status != kGoOn) return status;
   const TapeSurvey survey = SurveyTape(list);
   const Picture picture =
       TapeMapPicture(survey.map, list.sections(), survey.turbo.files, FileNameOf(list.loadedPath()), width);
-  return WritePicture(parser, picture, format);
+  return WritePicture(parser, picture, format, storageSync);
 }
 
-int RunPulses(const QStringList& arguments) {
+int RunPulses(const QStringList& arguments, StorageSync& storageSync) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
       "Draws the histogram of pulse widths of one program's stretch of FILE (from its leader to the next "
@@ -122,7 +124,7 @@ int RunPulses(const QStringList& arguments) {
   const int row = parser.value("select").trimmed().toInt(&number);
   if (!number || row < 1) return UsageError("--select " + parser.value("select") + ": one row number is needed.");
   MemoryPaths paths;
-  ProgramList list(paths, DecimalSeparator());
+  ProgramList list(paths, storageSync, DecimalSeparator());
   PictureFormat format = PictureFormat::Svg;
   if (const int status = PreparePicture(parser, list, format); status != kGoOn) return status;
   if (row > list.RowCount()) {
@@ -135,7 +137,7 @@ int RunPulses(const QStringList& arguments) {
   const Picture picture =
       PulsePicture(histogram, FileNameOf(list.loadedPath()) + ", program " + std::to_string(row) + ": " + section.name +
                                   " (" + OffsetText(histogram.start) + "-" + OffsetText(histogram.end) + ")");
-  return WritePicture(parser, picture, format);
+  return WritePicture(parser, picture, format, storageSync);
 }
 
 }  // namespace rw::cli

@@ -166,7 +166,7 @@ bool Write(const std::string& text) {
 
 }  // namespace
 
-int RunScan(const QStringList& arguments) {
+int RunScan(const QStringList& arguments, StorageSync&) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
       "Lists every tape image under the given paths with its machine, version, video standard, size, playing time "

@@ -11,7 +11,7 @@
 
 namespace rw::cli {
 
-int RunSplit(const QStringList& arguments) {
+int RunSplit(const QStringList& arguments, StorageSync& storageSync) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
       "Writes one tape image per group of selected programs into OUTDIR: a group runs from the row after the "
@@ -23,7 +23,7 @@ int RunSplit(const QStringList& arguments) {
   // The command line names its folders itself and leaves the ones the
   // windows remember alone.
   MemoryPaths paths;
-  ProgramList list(paths, DecimalSeparator());
+  ProgramList list(paths, storageSync, DecimalSeparator());
   StderrMessages messages;
   status = PrepareProgramList(parser, true, list, messages);
   if (status != kExitOk) return status;
@@ -42,7 +42,7 @@ int RunSplit(const QStringList& arguments) {
   return ok ? kExitOk : kExitFailed;
 }
 
-int RunIndex(const QStringList& arguments) {
+int RunIndex(const QStringList& arguments, StorageSync& storageSync) {
   QCommandLineParser parser;
   parser.setApplicationDescription("Writes the index file of the selected groups into OUTDIR.");
   AddSelectionOptions(parser, false);
@@ -55,7 +55,7 @@ int RunIndex(const QStringList& arguments) {
   }
 
   MemoryPaths paths;
-  ProgramList list(paths, DecimalSeparator());
+  ProgramList list(paths, storageSync, DecimalSeparator());
   StderrMessages messages;
   status = PrepareProgramList(parser, false, list, messages);
   if (status != kExitOk) return status;

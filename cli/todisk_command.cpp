@@ -33,7 +33,7 @@ class DiskMessages : public StderrMessages {
 
 }  // namespace
 
-int RunToDisk(const QStringList& arguments) {
+int RunToDisk(const QStringList& arguments, StorageSync& storageSync) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
       "Makes DISK, a new D64 disk image holding the selected programs of FILE as PRG files under their tape names "
@@ -53,7 +53,7 @@ int RunToDisk(const QStringList& arguments) {
 
   DiskMessages messages;
   MemoryPaths paths;
-  ProgramList list(paths, DecimalSeparator());
+  ProgramList list(paths, storageSync, DecimalSeparator());
   if (!list.LoadAndParse(PathFromQt(positional.at(0)), messages)) return kExitFailed;
   if (list.RowCount() == 0) return kExitFailed;  // already reported
   std::vector<int> rows;
@@ -61,7 +61,7 @@ int RunToDisk(const QStringList& arguments) {
 
   QtToolRunner tools;
   const ProgramDiskOutcome outcome =
-      CopyProgramsToDisk(list, rows, PathFromQt(positional.at(1)), parser.isSet("force"), tools, messages);
+      CopyProgramsToDisk(list, rows, PathFromQt(positional.at(1)), parser.isSet("force"), tools, storageSync, messages);
   if (outcome == ProgramDiskOutcome::Refused && !parser.isSet("force") && NameTaken(PathFromQt(positional.at(1)))) {
     PrintErr("Use --force to replace it.");
   }

@@ -22,8 +22,6 @@ namespace {
 
 std::string Describe(int error) { return std::strerror(error != 0 ? error : EIO); }
 
-StorageSync* installedSync = nullptr;
-
 constexpr const char* kTemporaryEnding = ".rwpart";
 constexpr size_t kSuffixDigits = 16;
 
@@ -96,10 +94,8 @@ bool IsHexDigits(const std::string& text, size_t from, size_t count) {
 
 }  // namespace
 
-void SetStorageSync(StorageSync* sync) { installedSync = sync; }
-
-bool SyncFolderContents(const std::string& folder, std::string& error) {
-  return installedSync == nullptr || installedSync->SyncAllIn(folder.empty() ? "." : folder, error);
+bool SyncFolderContents(StorageSync& storageSync, const std::string& folder, std::string& error) {
+  return storageSync.SyncAllIn(folder.empty() ? "." : folder, error);
 }
 
 std::string TemporaryFileName(const std::string& finalName, const std::string& suffix) {
@@ -253,7 +249,7 @@ bool SafeFileWriter::Finish(std::string& error) {
   const int flushErrno = errno;
   // The data reaches the device before the file takes its name, so the name
   // never stands for bytes still in the write cache.
-  if (flushed && !deferSync_ && installedSync != nullptr && !installedSync->SyncFile(file_, error)) {
+  if (flushed && !deferSync_ && !storageSync_.SyncFile(file_, error)) {
     Discard();
     return false;
   }
@@ -294,7 +290,7 @@ bool SafeFileWriter::Commit(bool replace, std::string& error) {
   temporaryPath_.clear();
   partial_.Release();
   // The new name itself is an entry of the folder.
-  return deferSync_ || installedSync == nullptr || installedSync->SyncFolder(FolderOf(path_), error);
+  return deferSync_ || storageSync_.SyncFolder(FolderOf(path_), error);
 }
 
 bool SafeFileWriter::CommitUnderFreeName(const NumberedName& names, std::string& chosen, std::string& error) {
@@ -336,7 +332,7 @@ bool SafeFileWriter::CommitUnderFreeName(const NumberedName& names, std::string&
   path_ = chosen;
   temporaryPath_.clear();
   partial_.Release();
-  return deferSync_ || installedSync == nullptr || installedSync->SyncFolder(FolderOf(chosen), error);
+  return deferSync_ || storageSync_.SyncFolder(FolderOf(chosen), error);
 }
 
 void SafeFileWriter::Discard() {
@@ -351,14 +347,15 @@ void SafeFileWriter::Discard() {
   partial_.Release();
 }
 
-bool WriteWholeFile(const std::string& path, const void* data, size_t size, bool replace, std::string& error) {
-  SafeFileWriter writer;
+bool WriteWholeFile(StorageSync& storageSync, const std::string& path, const void* data, size_t size, bool replace,
+                    std::string& error) {
+  SafeFileWriter writer(storageSync);
   return writer.Open(path, error) && writer.Write(data, size, error) && writer.Commit(replace, error);
 }
 
 bool WriteTemporaryFile(const std::string& path, const void* data, size_t size, std::string& error) {
-  SafeFileWriter writer;
-  writer.DeferSync();
+  NoStorageSync unsynced;
+  SafeFileWriter writer(unsynced);
   return writer.Open(path, error) && writer.Write(data, size, error) && writer.Commit(true, error);
 }
 

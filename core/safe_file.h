@@ -21,8 +21,8 @@
 // file for as long as it writes.
 //
 // Commit also puts the data on the storage device before the file takes its
-// name, and the folder's entry after, through the StorageSync the program
-// installed with SetStorageSync: a success message may follow at once.
+// name, and the folder's entry after, through the StorageSync the writer was
+// given: a success message may follow at once.
 
 #include <cstdint>
 #include <cstdio>
@@ -33,13 +33,9 @@
 
 namespace rw {
 
-// The process's way of syncing (nullptr: none, the default). Set once at
-// start, before any file is written.
-void SetStorageSync(StorageSync* sync);
-
 // One sync of everything written into `folder`, for callers that write many
 // files with deferred syncs (see SafeFileWriter::DeferSync).
-[[nodiscard]] bool SyncFolderContents(const std::string& folder, std::string& error);
+[[nodiscard]] bool SyncFolderContents(StorageSync& storageSync, const std::string& folder, std::string& error);
 
 // Who syncs a run of files written into one folder: the function that writes
 // them, once after the last, or its caller, who writes more files and then
@@ -77,7 +73,8 @@ struct NumberedName {
 
 class SafeFileWriter {
  public:
-  SafeFileWriter() = default;
+  // Commit syncs through `storageSync` (unless DeferSync).
+  explicit SafeFileWriter(StorageSync& storageSync) : storageSync_(storageSync) {}
   ~SafeFileWriter();
   SafeFileWriter(const SafeFileWriter&) = delete;
   SafeFileWriter& operator=(const SafeFileWriter&) = delete;
@@ -119,6 +116,7 @@ class SafeFileWriter {
   // Flush, sync and close; false (with the file discarded) on failure.
   [[nodiscard]] bool Finish(std::string& error);
 
+  StorageSync& storageSync_;
   std::string path_;
   std::string temporaryPath_;
   std::FILE* file_ = nullptr;
@@ -129,8 +127,8 @@ class SafeFileWriter {
 };
 
 // The whole of `data` as the file `path`, written safely as above.
-[[nodiscard]] bool WriteWholeFile(const std::string& path, const void* data, size_t size, bool replace,
-                                  std::string& error);
+[[nodiscard]] bool WriteWholeFile(StorageSync& storageSync, const std::string& path, const void* data, size_t size,
+                                  bool replace, std::string& error);
 // The whole of `data` as `path`, a temporary file (core/utilities.h) that
 // another program reads at once and that is removed after: whole or not at
 // all as above, but never synced, since nothing of it outlives the run.

@@ -39,16 +39,18 @@ int64_t WriteName(TapImage& image, int64_t pos, std::string_view nameBytes, cons
 // file: the image's signature, version, machine and video, then the bytes.
 // Never replaces an existing file unless `replace` is true, and never leaves
 // a half-written file. On failure `error` holds the system's description.
-// With `deferSync` the caller syncs once after many files (SyncFolderContents).
-[[nodiscard]] bool WriteSectionFile(const TapImage& image, const std::string& path, int64_t first, int64_t last,
-                                    bool replace, std::string& error, bool deferSync = false);
+// The file is synced through `storageSync`; with `deferSync` the caller syncs
+// once after many files (SyncFolderContents).
+[[nodiscard]] bool WriteSectionFile(StorageSync& storageSync, const TapImage& image, const std::string& path,
+                                    int64_t first, int64_t last, bool replace, std::string& error,
+                                    bool deferSync = false);
 
 // The same under the first free name of `names` ("stem.tap", "stem(1).tap",
 // ... without end; a name another writer takes at the same moment is passed
 // over). `written` is the path it got, or on failure the name it tried.
-[[nodiscard]] bool WriteSectionFileUnderFreeName(const TapImage& image, const NumberedName& names, int64_t first,
-                                                 int64_t last, std::string& written, std::string& error,
-                                                 bool deferSync = false);
+[[nodiscard]] bool WriteSectionFileUnderFreeName(StorageSync& storageSync, const TapImage& image,
+                                                 const NumberedName& names, int64_t first, int64_t last,
+                                                 std::string& written, std::string& error, bool deferSync = false);
 
 // `base` when nothing (not even a dangling link) is named "folder/base" plus
 // `extension` (".prg"), otherwise the first free "base(n)" for n = 1..1000;

@@ -142,7 +142,7 @@ bool WriteJoin(const Compilation& compilation, const std::vector<RowPlan>& plan,
 }  // namespace
 
 bool JoinToTapFile(const Compilation& compilation, const std::string& outputPath, bool replaceExisting,
-                   Messages& messages, const JoinProgress& progress, bool allowStream) {
+                   StorageSync& storageSync, Messages& messages, const JoinProgress& progress, bool allowStream) {
   const auto fail = [&](const std::string& error) {
     messages.Critical("Error!", "Error while saving file " + outputPath + " : " + error);
     return false;
@@ -183,7 +183,7 @@ bool JoinToTapFile(const Compilation& compilation, const std::string& outputPath
   }
 
   // The writer removes its temporary file on every early return.
-  SafeFileWriter writer;
+  SafeFileWriter writer(storageSync);
   if (!writer.Open(outputPath, error)) return fail(error);
   const Sink write = [&writer](const void* data, size_t size, std::string& writeError) {
     return writer.Write(data, size, writeError);

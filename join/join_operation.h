@@ -9,6 +9,8 @@
 #include <functional>
 #include <string>
 
+#include "core/ports/storage_sync.h"
+
 namespace rw {
 
 class Compilation;
@@ -27,8 +29,10 @@ class Messages;
 using JoinProgress = std::function<void(uint64_t written, uint64_t total)>;
 // With `allowStream`, an output that is a named pipe or a character device
 // (/dev/stdout, say) is written into as the image is made, without a
-// temporary file: the user asked for a stream.
+// temporary file: the user asked for a stream. A file is synced through
+// `storageSync` before this returns.
 bool JoinToTapFile(const Compilation& compilation, const std::string& outputPath, bool replaceExisting,
-                   Messages& messages, const JoinProgress& progress = {}, bool allowStream = false);
+                   StorageSync& storageSync, Messages& messages, const JoinProgress& progress = {},
+                   bool allowStream = false);
 
 }  // namespace rw

@@ -73,7 +73,7 @@ class DiskBuild {
         tools_(tools),
         disk_(LauncherDiskPath(input.outputFolder, input.imagePath)),
         imageName_(LauncherImageName(input.imagePath)),
-        staged_(services.tools, tools.c1541) {}
+        staged_(services.tools, tools.c1541, services.storageSync) {}
 
   LauncherOutcome Run() {
     // Agreeing only allows the finished disk to take the name; until then

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/ports/messages.h"
+#include "core/ports/storage_sync.h"
 #include "core/ports/tool_runner.h"
 #include "launcher/launcher_dialogs.h"
 #include "launcher/target_systems.h"
@@ -44,6 +45,7 @@ struct LauncherServices {
   LauncherSettings& settings;  // the target choice, kept between builds
   ToolRunner& tools;
   Messages& messages;
+  StorageSync& storageSync;  // the finished disk image reaches the device before "successfully created"
 };
 
 enum class LauncherOutcome {

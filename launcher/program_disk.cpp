@@ -127,7 +127,7 @@ bool ReadD64Directory(const std::vector<uint8_t>& disk, std::vector<std::string>
 }
 
 ProgramDiskOutcome BuildProgramDisk(const std::string& diskPath, const std::vector<DiskProgram>& programs, bool replace,
-                                    ToolRunner& tools, Messages& messages) {
+                                    ToolRunner& tools, StorageSync& storageSync, Messages& messages) {
   const auto fail = [&](const std::string& text) {
     messages.Critical(kErrorTitle, text);
     return ProgramDiskOutcome::Failed;
@@ -189,7 +189,7 @@ ProgramDiskOutcome BuildProgramDisk(const std::string& diskPath, const std::vect
   }
 
   std::string error;
-  if (!WriteWholeFile(diskPath, disk.data(), disk.size(), replace, error)) {
+  if (!WriteWholeFile(storageSync, diskPath, disk.data(), disk.size(), replace, error)) {
     if (!replace && error == std::make_error_code(std::errc::file_exists).message()) {
       messages.Critical(kErrorTitle, "File " + diskPath + " Already exists !");
       return ProgramDiskOutcome::Refused;
@@ -202,7 +202,7 @@ ProgramDiskOutcome BuildProgramDisk(const std::string& diskPath, const std::vect
 }
 
 ProgramDiskOutcome CopyProgramsToDisk(const ProgramList& list, std::vector<int> rows, const std::string& diskPath,
-                                      bool replace, ToolRunner& tools, Messages& messages) {
+                                      bool replace, ToolRunner& tools, StorageSync& storageSync, Messages& messages) {
   if (!replace && FileExists(diskPath)) {
     messages.Critical(kErrorTitle, "File " + diskPath + " Already exists !");
     return ProgramDiskOutcome::Refused;
@@ -230,7 +230,7 @@ ProgramDiskOutcome CopyProgramsToDisk(const ProgramList& list, std::vector<int> 
                                        " is not made: only programs that read whole are copied." + refused);
     return ProgramDiskOutcome::Refused;
   }
-  return BuildProgramDisk(diskPath, programs, replace, tools, messages);
+  return BuildProgramDisk(diskPath, programs, replace, tools, storageSync, messages);
 }
 
 }  // namespace rw

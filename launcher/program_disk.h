@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/ports/messages.h"
+#include "core/ports/storage_sync.h"
 #include "core/ports/tool_runner.h"
 #include "split/program_list.h"
 
@@ -36,14 +37,14 @@ enum class ProgramDiskOutcome {
 // that name as it was. An existing disk image is replaced only with
 // `replace`. Reports the outcome once through `messages` ("INFO" on success).
 ProgramDiskOutcome BuildProgramDisk(const std::string& diskPath, const std::vector<DiskProgram>& programs, bool replace,
-                                    ToolRunner& tools, Messages& messages);
+                                    ToolRunner& tools, StorageSync& storageSync, Messages& messages);
 
 // "Copy programs to a disk image": the programs of `rows` (1-based) of
 // `list`, in tape order, onto a new disk image as above. Refused as a whole,
 // with one "ERROR!" message naming every such row, when a program's data is
 // not whole: a damaged program never goes onto a disk as if it were good.
 ProgramDiskOutcome CopyProgramsToDisk(const ProgramList& list, std::vector<int> rows, const std::string& diskPath,
-                                      bool replace, ToolRunner& tools, Messages& messages);
+                                      bool replace, ToolRunner& tools, StorageSync& storageSync, Messages& messages);
 
 // The disk's directory: the name bytes (padding 0xA0 removed) of every file,
 // in directory order. False when `disk` is not a D64 image with a readable

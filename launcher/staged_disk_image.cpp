@@ -83,7 +83,8 @@ std::string WithoutC1541Narration(const std::string& output) {
   return kept;
 }
 
-StagedDiskImage::StagedDiskImage(ToolRunner& tools, std::string c1541) : tools_(tools), c1541_(std::move(c1541)) {}
+StagedDiskImage::StagedDiskImage(ToolRunner& tools, std::string c1541, StorageSync& storageSync)
+    : tools_(tools), c1541_(std::move(c1541)), file_(storageSync) {}
 
 bool StagedDiskImage::Format(const std::string& finalPath, const std::string& header, const std::string& imageType,
                              std::string& failure) {

@@ -40,8 +40,9 @@ bool NameTaken(const std::string& path);
 
 class StagedDiskImage {
  public:
-  // `c1541` is the tool's full path (ToolRunner::FindTool).
-  StagedDiskImage(ToolRunner& tools, std::string c1541);
+  // `c1541` is the tool's full path (ToolRunner::FindTool); the finished
+  // image is synced through `storageSync`.
+  StagedDiskImage(ToolRunner& tools, std::string c1541, StorageSync& storageSync);
   ~StagedDiskImage() { Discard(); }
   StagedDiskImage(const StagedDiskImage&) = delete;
   StagedDiskImage& operator=(const StagedDiskImage&) = delete;

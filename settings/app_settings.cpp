@@ -40,8 +40,8 @@ QString PersistentPathKey(PersistentPath which) {
   return QString();
 }
 
-AppSettings::AppSettings(const QString& iniPath, const QString& programFolder)
-    : cInifile(iniPath),
+AppSettings::AppSettings(StorageSync& storageSync, const QString& iniPath, const QString& programFolder)
+    : cInifile(storageSync, iniPath),
       programFolder_(programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder) {}
 
 QString ReadPersistentPath(AppSettings& settings, PersistentPath which) {

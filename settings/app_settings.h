@@ -20,7 +20,7 @@ class AppSettings : public cInifile, public RememberedPaths {
  public:
   // `programFolder` is what a directory that was never stored reads as; an
   // empty text means the folder of the running program.
-  explicit AppSettings(const QString& iniPath, const QString& programFolder = QString());
+  AppSettings(StorageSync& storageSync, const QString& iniPath, const QString& programFolder = QString());
 
   // The remembered folders for the tape logic, as the file system's bytes
   // (a folder whose name is not UTF-8 is stored and read back exactly).

@@ -129,7 +129,7 @@ void cInifile::Edit(const std::function<bool(IniText&, bool& changed)>& edit) {
     const bool existed = ::stat(target.c_str(), &status) == 0;
     const QByteArray bytes = text->Bytes();
     std::string systemError;
-    SafeFileWriter writer;
+    SafeFileWriter writer(*storageSync_);
     if (existed) writer.SetPermissions(status.st_mode & 07777);
     if (!writer.Open(target, systemError) ||
         !writer.Write(bytes.constData(), static_cast<size_t>(bytes.size()), systemError) ||

@@ -15,12 +15,15 @@
 // a way that blocks), and left exactly as it is, never written, when it is a
 // symbolic link, read-only, or in an encoding this program does not read
 // (UTF-16, UTF-32). Its values then read as their defaults (unless it is only
-// a link or read-only, which are read as usual).
+// a link or read-only, which are read as usual). A write is synced through
+// the StorageSync the file was given before it returns.
 
 #include <QString>
 #include <QStringList>
 #include <functional>
 #include <optional>
+
+#include "core/ports/storage_sync.h"
 
 namespace rw {
 
@@ -28,8 +31,8 @@ class IniText;
 
 class cInifile {
  public:
-  cInifile() = default;
-  explicit cInifile(const QString& path) : path_(path) {}
+  explicit cInifile(StorageSync& storageSync, const QString& path = QString())
+      : storageSync_(&storageSync), path_(path) {}
 
   const QString& Path() const { return path_; }
   const QString& Section() const { return section_; }
@@ -63,6 +66,7 @@ class cInifile {
   // (never written through), not a regular file, or read-only.
   QString WriteRefusal() const;
 
+  StorageSync* storageSync_;
   QString path_;
   QString key_;
   QString section_;

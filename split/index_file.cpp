@@ -57,11 +57,11 @@ std::string IndexFileText(const std::vector<IndexEntry>& entries, IndexFormat fo
 }
 
 bool WriteIndexFile(const std::string& outputDir, const std::string& loadedPath, const std::vector<IndexEntry>& entries,
-                    IndexFormat format, Messages& messages) {
+                    IndexFormat format, StorageSync& storageSync, Messages& messages) {
   const std::string path = IndexFilePath(outputDir, loadedPath);
   const std::string text = IndexFileText(entries, format);
   std::string error;
-  if (!WriteWholeFile(path, text.data(), text.size(), true, error)) {
+  if (!WriteWholeFile(storageSync, path, text.data(), text.size(), true, error)) {
     messages.Critical("ERROR!", "Error while creating file " + path + " : " + error);
     return false;
   }

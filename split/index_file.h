@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "core/ports/storage_sync.h"
+
 namespace rw {
 
 class Messages;
@@ -36,6 +38,7 @@ std::string IndexFileText(const std::vector<IndexEntry>& entries, IndexFormat fo
 // outcome ("INFO" on success, "ERROR!" with the system's description on
 // failure). A failed write leaves any earlier file of that name as it was.
 [[nodiscard]] bool WriteIndexFile(const std::string& outputDir, const std::string& loadedPath,
-                                  const std::vector<IndexEntry>& entries, IndexFormat format, Messages& messages);
+                                  const std::vector<IndexEntry>& entries, IndexFormat format, StorageSync& storageSync,
+                                  Messages& messages);
 
 }  // namespace rw

@@ -73,7 +73,7 @@ std::string ProgramFileStem(const std::string& program) {
 }
 
 ExtractReport ExtractPrograms(const ProgramList& list, const std::vector<int>& rows, const std::string& folder,
-                              bool keepDamaged, Messages& messages, FolderSync sync) {
+                              bool keepDamaged, StorageSync& storageSync, Messages& messages, FolderSync sync) {
   ExtractReport report;
   DataBlockReader reader(list.image());
   for (const int row : rows) {
@@ -98,7 +98,7 @@ ExtractReport ExtractPrograms(const ProgramList& list, const std::vector<int>& r
     const NumberedName names{folder, stem, extension};
     std::string path = names.Candidate(0);
     std::string error;
-    SafeFileWriter writer;
+    SafeFileWriter writer(storageSync);
     // One sync for all the files instead of two for each, which would take
     // most of the run on a tape of many programs.
     writer.DeferSync();
@@ -119,7 +119,8 @@ ExtractReport ExtractPrograms(const ProgramList& list, const std::vector<int>& r
   const auto written = std::find_if(report.programs.rbegin(), report.programs.rend(),
                                     [](const ExtractedProgram& p) { return !p.path.empty(); });
   std::string error;
-  if (sync == FolderSync::AtEnd && written != report.programs.rend() && !SyncFolderContents(folder, error)) {
+  if (sync == FolderSync::AtEnd && written != report.programs.rend() &&
+      !SyncFolderContents(storageSync, folder, error)) {
     messages.Critical("ERROR!", "Error while creating file " + written->path + " : " + error);
     for (ExtractedProgram& program : report.programs) {
       if (!program.path.empty()) program.status = ExtractStatus::Failed;

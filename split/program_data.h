@@ -58,9 +58,11 @@ struct ExtractReport {
 // writes over a file ("NAME(1).prg", ...). A program whose data is not whole
 // is written as "NAME.damaged.prg" only with `keepDamaged`. Stops at the first
 // file that cannot be written, after one "ERROR!" message. The files are
-// synced once, after the last, by this function (FolderSync::AtEnd; a failed
-// sync turns every written entry to Failed) or by the caller.
+// synced once, after the last, by this function through `storageSync`
+// (FolderSync::AtEnd; a failed sync turns every written entry to Failed) or
+// by the caller.
 ExtractReport ExtractPrograms(const ProgramList& list, const std::vector<int>& rows, const std::string& folder,
-                              bool keepDamaged, Messages& messages, FolderSync sync = FolderSync::AtEnd);
+                              bool keepDamaged, StorageSync& storageSync, Messages& messages,
+                              FolderSync sync = FolderSync::AtEnd);
 
 }  // namespace rw

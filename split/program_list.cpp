@@ -19,8 +19,8 @@ std::string Trimmed(const std::string& text) {
 
 }  // namespace
 
-ProgramList::ProgramList(RememberedPaths& paths, std::string decimalSeparator)
-    : paths_(paths), decimalSeparator_(std::move(decimalSeparator)) {
+ProgramList::ProgramList(RememberedPaths& paths, StorageSync& storageSync, std::string decimalSeparator)
+    : paths_(paths), storageSync_(storageSync), decimalSeparator_(std::move(decimalSeparator)) {
   defaultSplitDir_ = paths_.ReadPersistentPath(PersistentPath::DefSplitPath);
   if (!defaultSplitDir_.empty()) outputDir = defaultSplitDir_;
 }
@@ -123,7 +123,7 @@ std::vector<IndexEntry> ProgramList::IndexEntries() const {
 }
 
 bool ProgramList::WriteIndex(IndexFormat format, Messages& messages) const {
-  return WriteIndexFile(outputDir, loadedPath_, IndexEntries(), format, messages);
+  return WriteIndexFile(outputDir, loadedPath_, IndexEntries(), format, storageSync_, messages);
 }
 
 void ProgramList::SetDefaultOutputDir(Messages& messages) {

@@ -39,7 +39,8 @@ struct NameEditorFields {
 class ProgramList {
  public:
   // Reads the default output folder, which becomes the output folder when set.
-  ProgramList(RememberedPaths& paths, std::string decimalSeparator);
+  // The split and index files are synced through `storageSync`.
+  ProgramList(RememberedPaths& paths, StorageSync& storageSync, std::string decimalSeparator);
   ProgramList(const ProgramList&) = delete;
   ProgramList& operator=(const ProgramList&) = delete;
 
@@ -108,6 +109,7 @@ class ProgramList {
   TapeSection& Section(int row) { return sections_.at(static_cast<size_t>(row - 1)); }
 
   RememberedPaths& paths_;
+  StorageSync& storageSync_;
   std::string decimalSeparator_;
   std::string defaultSplitDir_;
   std::string loadedPath_;

@@ -46,7 +46,7 @@ bool ProgramList::Split(Messages& messages, std::vector<std::string>* written, c
     // thousand copies of one split in a folder are surely a mistake: no more.
     std::string path;
     std::string error;
-    if (!WriteSectionFileUnderFreeName(image_, {outputDir, stem, ".tap", kMaxSplitCopies},
+    if (!WriteSectionFileUnderFreeName(storageSync_, image_, {outputDir, stem, ".tap", kMaxSplitCopies},
                                        starts_[static_cast<size_t>(group.firstRow - 1)],
                                        ends_[static_cast<size_t>(group.lastRow - 1)], path, error, true)) {
       messages.Critical("ERROR!", "Error while creating file " + path + " : " + error);
@@ -60,7 +60,7 @@ bool ProgramList::Split(Messages& messages, std::vector<std::string>* written, c
   // One sync for all the files, before the message that tells the user
   // they are safe.
   std::string syncError;
-  if (!SyncFolderContents(outputDir, syncError)) {
+  if (!SyncFolderContents(storageSync_, outputDir, syncError)) {
     messages.Critical("ERROR!", "Error while creating file " + lastPath + " : " + syncError);
     return false;
   }

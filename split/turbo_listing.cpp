@@ -104,7 +104,8 @@ std::vector<ExtractedTurboFile> ExtractTurboFiles(const TurboListing& listing, c
         (folder.empty() || folder.back() == '/' ? folder : folder + "/") + (unique.empty() ? stem : unique) + extension;
     const std::vector<uint8_t> bytes = TurboPrgBytes(file);
     std::string error;
-    SafeFileWriter writer;
+    NoStorageSync callerSyncs;  // once for all the files, before any is reported
+    SafeFileWriter writer(callerSyncs);
     writer.DeferSync();
     if (unique.empty()) {
       error = "no free name, " + stem + "(1)" + extension + " to " + stem + "(1000)" + extension + " all exist";

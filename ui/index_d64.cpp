@@ -72,7 +72,7 @@ class BuildFeedback : public LauncherDialogs {
 }  // namespace
 
 LauncherOutcome RunIndexD64(const ProgramList& model, Messages& messages, LauncherDialogs& dialogs, ToolRunner& tools,
-                            WaitBox* waitBox) {
+                            StorageSync& storageSync, WaitBox* waitBox) {
   if (!model.CommandsAllowed()) return LauncherOutcome::NotStarted;
   const LauncherDiskInput input = LauncherInputFromProgramList(model);
   // The target choice matters only within one build: every program is asked
@@ -80,7 +80,7 @@ LauncherOutcome RunIndexD64(const ProgramList& model, Messages& messages, Launch
   LauncherSettings settings;
   WaitBoxMessages shown(messages, waitBox);
   BuildFeedback feedback(dialogs, waitBox);
-  return BuildLauncherDisk(input, {feedback, settings, tools, shown});
+  return BuildLauncherDisk(input, {feedback, settings, tools, shown, storageSync});
 }
 
 }  // namespace rw

@@ -16,6 +16,6 @@ class WaitBox;
 // (QtLauncherDialogs over the main window in the program); `waitBox` may be
 // null.
 LauncherOutcome RunIndexD64(const ProgramList& model, Messages& messages, LauncherDialogs& dialogs, ToolRunner& tools,
-                            WaitBox* waitBox);
+                            StorageSync& storageSync, WaitBox* waitBox);
 
 }  // namespace rw

@@ -38,12 +38,13 @@ std::vector<std::string> TapFilters() { return {"Commodore TAP File (*.tap)", "T
 
 }  // namespace
 
-JoinWindow::JoinWindow(RememberedPaths& paths, Messages& messages, FileDialogs& fileDialogs, WaitBox* waitBox,
-                       PauseQuestion askPause, QWidget* parent)
+JoinWindow::JoinWindow(RememberedPaths& paths, Messages& messages, FileDialogs& fileDialogs, StorageSync& storageSync,
+                       WaitBox* waitBox, PauseQuestion askPause, QWidget* parent)
     : QWidget(parent),
       paths_(paths),
       messages_(messages),
       fileDialogs_(fileDialogs),
+      storageSync_(storageSync),
       waitBox_(waitBox),
       askPause_(std::move(askPause)),
       model_(new CompilationTableModel(std::make_unique<Compilation>(DecimalSeparator(), messages), this)) {
@@ -263,7 +264,7 @@ void JoinWindow::JoinFiles() {
       waitBox_->SetProgress(static_cast<qint64>(written), static_cast<qint64>(total));
     }
   };
-  const bool joined = JoinToTapFile(compilation(), path, replace, messages, progress);
+  const bool joined = JoinToTapFile(compilation(), path, replace, storageSync_, messages, progress);
   if (waitBox_) waitBox_->ShowWait(QString(), false);
   if (!joined) return;
   joinedRows_ = compilation().rows();

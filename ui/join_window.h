@@ -22,6 +22,7 @@ class CompilationTableModel;
 class FileDialogs;
 class Messages;
 class RememberedPaths;
+class StorageSync;
 class WaitBox;
 
 class JoinWindow : public QWidget {
@@ -31,9 +32,10 @@ class JoinWindow : public QWidget {
   using PauseQuestion = std::function<std::string()>;
 
   // `waitBox` may be null (no please-wait box is shown then). Without
-  // `askPause`, "Add Pause" is asked over the main window.
-  JoinWindow(RememberedPaths& paths, Messages& messages, FileDialogs& fileDialogs, WaitBox* waitBox,
-             PauseQuestion askPause = nullptr, QWidget* parent = nullptr);
+  // `askPause`, "Add Pause" is asked over the main window. The joined file
+  // is synced through `storageSync`.
+  JoinWindow(RememberedPaths& paths, Messages& messages, FileDialogs& fileDialogs, StorageSync& storageSync,
+             WaitBox* waitBox, PauseQuestion askPause = nullptr, QWidget* parent = nullptr);
   ~JoinWindow() override;
 
   const Compilation& compilation() const;
@@ -70,6 +72,7 @@ class JoinWindow : public QWidget {
   RememberedPaths& paths_;
   Messages& messages_;
   FileDialogs& fileDialogs_;
+  StorageSync& storageSync_;
   WaitBox* waitBox_;
   PauseQuestion askPause_;
   CompilationTableModel* model_;

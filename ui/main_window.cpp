@@ -47,8 +47,8 @@ constexpr int kToolHeight = Twips(9030);
 
 // What the program itself provides when no services are handed in.
 struct MainWindow::Owned {
-  explicit Owned(QWidget* window)
-      : settings(SettingsFileLocation(),
+  Owned(QWidget* window, StorageSync& storageSync)
+      : settings(storageSync, SettingsFileLocation(),
                  UnsetFolderDefault(SettingsFileLocation(), QCoreApplication::applicationDirPath(), QDir::homePath())),
         messages(window),
         fileDialogs(window) {}
@@ -57,9 +57,13 @@ struct MainWindow::Owned {
   QtFileDialogs fileDialogs;
 };
 
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) { StartUp(nullptr); }
+MainWindow::MainWindow(StorageSync& storageSync, QWidget* parent) : QMainWindow(parent) {
+  StartUp(nullptr, storageSync);
+}
 
-MainWindow::MainWindow(const Services& services, QWidget* parent) : QMainWindow(parent) { StartUp(&services); }
+MainWindow::MainWindow(const Services& services, QWidget* parent) : QMainWindow(parent) {
+  StartUp(&services, services.storageSync);
+}
 
 MainWindow::~MainWindow() {
   // The about box is a window of its own, not a child: take it along.
@@ -68,7 +72,7 @@ MainWindow::~MainWindow() {
   delete area_;
 }
 
-void MainWindow::StartUp(const Services* services) {
+void MainWindow::StartUp(const Services* services, StorageSync& storageSync) {
   setObjectName(main_controls::kWindow);
   setWindowIcon(ProgramIcon("reelwright"));
   ControlCodes();  // the control-code tables, built once before any name is shown
@@ -78,12 +82,13 @@ void MainWindow::StartUp(const Services* services) {
     fileDialogs_ = &services->fileDialogs;
     recent_ = std::make_unique<RecentFiles>(services->settingsFile);
   } else {
-    owned_ = std::make_unique<Owned>(this);
+    owned_ = std::make_unique<Owned>(this, storageSync);
     paths_ = &owned_->settings;
     messages_ = &owned_->messages;
     fileDialogs_ = &owned_->fileDialogs;
     recent_ = std::make_unique<RecentFiles>(&owned_->settings);
   }
+  storageSync_ = &storageSync;
   setWindowTitle(QStringLiteral("Reelwright ") + QStringLiteral(REELWRIGHT_VERSION));
 
   area_ = new QMdiArea(this);
@@ -245,7 +250,7 @@ SplitWindow* MainWindow::splitWindow() const {
 }
 
 QWidget* MainWindow::CreateSplitWindow() {
-  auto* window = new SplitWindow(*paths_, *messages_, *fileDialogs_, *waitBox_);
+  auto* window = new SplitWindow(*paths_, *messages_, *fileDialogs_, *storageSync_, *waitBox_);
   window->setWindowIcon(ProgramIcon("split"));
   connect(window, &SplitWindow::loaded, this, &MainWindow::ShowLoadedTape);
   // Closing the split window lets its tape go.
@@ -257,13 +262,13 @@ QWidget* MainWindow::CreateSplitWindow() {
   connect(window, &SplitWindow::indexD64Requested, this, [this, window] {
     QtLauncherDialogs dialogs(this, window->messages());
     QtToolRunner tools;
-    RunIndexD64(window->model(), window->messages(), dialogs, tools, &window->waitBox());
+    RunIndexD64(window->model(), window->messages(), dialogs, tools, *storageSync_, &window->waitBox());
   });
   return window;
 }
 
 QWidget* MainWindow::CreateJoinWindow() {
-  auto* window = new JoinWindow(*paths_, *messages_, *fileDialogs_, waitBox_);
+  auto* window = new JoinWindow(*paths_, *messages_, *fileDialogs_, *storageSync_, waitBox_);
   window->setWindowIcon(ProgramIcon("join"));
   return window;
 }

@@ -24,6 +24,7 @@ class FileDialogs;
 class Messages;
 class RememberedPaths;
 class SplitWindow;
+class StorageSync;
 class WaitBox;
 
 // What the windows use of the outside world. The program uses the settings
@@ -33,6 +34,8 @@ struct Services {
   RememberedPaths& paths;
   Messages& messages;
   FileDialogs& fileDialogs;
+  // How written files are put on the device before a success message.
+  StorageSync& storageSync;
   // Where the recently opened tapes are kept; null: for this run only.
   cInifile* settingsFile = nullptr;
 };
@@ -41,8 +44,9 @@ class MainWindow : public QMainWindow {
   Q_OBJECT
  public:
   // The program: the settings file beside the program (or in the user's
-  // configuration folder), Qt's message boxes and file dialogs.
-  explicit MainWindow(QWidget* parent = nullptr);
+  // configuration folder), Qt's message boxes and file dialogs; `storageSync`
+  // as main() made it.
+  explicit MainWindow(StorageSync& storageSync, QWidget* parent = nullptr);
   explicit MainWindow(const Services& services, QWidget* parent = nullptr);
   ~MainWindow() override;
 
@@ -80,7 +84,7 @@ class MainWindow : public QMainWindow {
  private:
   struct Owned;
 
-  void StartUp(const Services* services);
+  void StartUp(const Services* services, StorageSync& storageSync);
   void BuildMenusAndToolbar();
   void FillRecentMenu();
   // The window's caption, naming the tape the split window has loaded.
@@ -99,6 +103,7 @@ class MainWindow : public QMainWindow {
   RememberedPaths* paths_ = nullptr;
   Messages* messages_ = nullptr;
   FileDialogs* fileDialogs_ = nullptr;
+  StorageSync* storageSync_ = nullptr;
   WaitBox* waitBox_ = nullptr;
   QMdiArea* area_ = nullptr;
   QPointer<QMdiSubWindow> split_;

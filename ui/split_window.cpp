@@ -99,10 +99,11 @@ class SplitWindow::WaitAwareMessages : public Messages {
   WaitBox& waitBox_;
 };
 
-SplitWindow::SplitWindow(RememberedPaths& paths, Messages& messages, FileDialogs& fileDialogs, WaitBox& waitBox,
-                         QWidget* parent)
+SplitWindow::SplitWindow(RememberedPaths& paths, Messages& messages, FileDialogs& fileDialogs, StorageSync& storageSync,
+                         WaitBox& waitBox, QWidget* parent)
     : QWidget(parent),
-      list_(paths, DecimalSeparator()),
+      storageSync_(storageSync),
+      list_(paths, storageSync, DecimalSeparator()),
       paths_(paths),
       messages_(std::make_unique<WaitAwareMessages>(messages, waitBox)),
       fileDialogs_(fileDialogs),
@@ -476,7 +477,7 @@ void SplitWindow::ExtractRows(const std::vector<int>& rows) {
     BusyCursor busy;
     // A program that does not read whole is not written: a damaged ".prg"
     // would load as if it were the program.
-    report = ExtractPrograms(list_, rows, folder, false, messages());
+    report = ExtractPrograms(list_, rows, folder, false, storageSync_, messages());
   }
   if (report.failed) return;  // shown
   int written = 0;
@@ -513,7 +514,7 @@ void SplitWindow::CopyRowsToDisk(const std::vector<int>& rows) {
   BusyCursor busy;
   waitBox_.ShowWait("Creating D64 disk image Please Wait!", true);
   QtToolRunner tools(toolFolder_);
-  CopyProgramsToDisk(list_, rows, path, replace, tools, messages());
+  CopyProgramsToDisk(list_, rows, path, replace, tools, storageSync_, messages());
   if (waitBox_.isVisible()) waitBox_.ShowWait(QString(), false);
 }
 

@@ -35,8 +35,9 @@ class WaitBox;
 class SplitWindow : public QWidget {
   Q_OBJECT
  public:
-  SplitWindow(RememberedPaths& paths, Messages& messages, FileDialogs& fileDialogs, WaitBox& waitBox,
-              QWidget* parent = nullptr);
+  // Every file the window writes is synced through `storageSync`.
+  SplitWindow(RememberedPaths& paths, Messages& messages, FileDialogs& fileDialogs, StorageSync& storageSync,
+              WaitBox& waitBox, QWidget* parent = nullptr);
   ~SplitWindow() override;
 
   // Loads and parses the image at `path` as "Load File" does after its
@@ -94,6 +95,7 @@ class SplitWindow : public QWidget {
   int PulsesRow() const;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
+  StorageSync& storageSync_;
   ProgramList list_;
   RememberedPaths& paths_;
   std::unique_ptr<WaitAwareMessages> messages_;

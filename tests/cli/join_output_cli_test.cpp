@@ -73,7 +73,7 @@ TEST(OtherOutputs, APipeAtAnOutputsNameIsRefusedNotReplaced) {
             std::string::npos)
       << run.err;
   std::string error;
-  EXPECT_FALSE(WriteWholeFile(index, "x", 1, true, error));
+  EXPECT_FALSE(WriteWholeFile(test::noSync, index, "x", 1, true, error));
   EXPECT_EQ(error, "Not a regular file (a named pipe)");
   EXPECT_TRUE(fs::is_fifo(index));
   EXPECT_EQ(folder.Names(), (std::vector<std::string>{"game.idx", "game.tap"}));

@@ -211,16 +211,16 @@ TEST(TapWriter, SectionFileHoldsTheHeaderAndTheBytes) {
   image.video = 1;
   std::string error;
   const std::string path = folder.File("part.tap");
-  ASSERT_TRUE(WriteSectionFile(image, path, 1000, 10999, false, error)) << error;
+  ASSERT_TRUE(WriteSectionFile(test::noSync, image, path, 1000, 10999, false, error)) << error;
   const auto written = test::ReadFileBytes(path);
   EXPECT_EQ(std::string(written.begin(), written.begin() + 12), "C16-TAPE-RAW");
   EXPECT_EQ(Slice(written, 12, 8), (std::vector<uint8_t>{1, 2, 1, 0, 0x10, 0x27, 0x00, 0x00}));
   EXPECT_EQ(Slice(written, 20, static_cast<int64_t>(written.size()) - 20), Slice(image.bytes, 1000, 10000));
 
-  EXPECT_FALSE(WriteSectionFile(image, folder.File("missing/part.tap"), 20, 29, false, error));
+  EXPECT_FALSE(WriteSectionFile(test::noSync, image, folder.File("missing/part.tap"), 20, 29, false, error));
   EXPECT_EQ(error, "No such file or directory");
-  EXPECT_FALSE(WriteSectionFile(image, folder.File("outside.tap"), 20, image.FileLength(), false, error));
-  EXPECT_FALSE(WriteSectionFile(image, folder.File("outside.tap"), -1, 29, false, error));
+  EXPECT_FALSE(WriteSectionFile(test::noSync, image, folder.File("outside.tap"), 20, image.FileLength(), false, error));
+  EXPECT_FALSE(WriteSectionFile(test::noSync, image, folder.File("outside.tap"), -1, 29, false, error));
   EXPECT_EQ(folder.Names(), std::vector<std::string>{"part.tap"});
 }
 

@@ -88,7 +88,7 @@ TEST(SafeFileWriter, ReplacesOnlyWhenAskedAndLeavesNoPartialFile) {
   const std::string target = folder.File("out.tap");
   // "ok", or the error text, and then what the target holds.
   const auto write = [&](const std::string& path, const std::string& text, bool replace) {
-    const std::string result = WriteWholeFile(path, text.data(), text.size(), replace, error) ? "ok" : error;
+    const auto result = WriteWholeFile(test::noSync, path, text.data(), text.size(), replace, error) ? "ok" : error;
     return result + " | " + test::ReadFileText(target);
   };
   EXPECT_EQ(write(target, "new", false), "ok | new");
@@ -100,7 +100,7 @@ TEST(SafeFileWriter, ReplacesOnlyWhenAskedAndLeavesNoPartialFile) {
   {
     // Nothing is written or committed before Open. Dropped before Commit: the
     // old file is untouched and no temporary stays.
-    SafeFileWriter writer;
+    SafeFileWriter writer(test::noSync);
     std::string early, late;
     EXPECT_FALSE(writer.Write("early", 5, early) || writer.Commit(true, late));
     EXPECT_EQ(early + " | " + late, "Bad file descriptor | Bad file descriptor");
@@ -111,7 +111,7 @@ TEST(SafeFileWriter, ReplacesOnlyWhenAskedAndLeavesNoPartialFile) {
   {
     // A new file under its final name: never over an existing one, and
     // removed again when not completed.
-    SafeFileWriter writer;
+    SafeFileWriter writer(test::noSync);
     EXPECT_FALSE(writer.OpenNew(target, error));
     EXPECT_EQ(error, "File exists");
     ASSERT_TRUE(writer.OpenNew(folder.File("new.tap"), error));

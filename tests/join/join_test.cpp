@@ -223,7 +223,7 @@ class JoinTest : public CompilationTest {
   void ExpectRefused(const std::string& output, bool replace, const std::string& reason = "",
                      const JoinProgress& progress = {}) {
     messages.shown.clear();
-    EXPECT_FALSE(JoinToTapFile(compilation, output, replace, messages, progress));
+    EXPECT_FALSE(JoinToTapFile(compilation, output, replace, noSync, messages, progress));
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].title, "Error!");
     EXPECT_EQ(messages.shown[0].text.rfind("Error while saving file " + output + " : " + reason, 0), 0u)
@@ -234,7 +234,7 @@ class JoinTest : public CompilationTest {
 TEST_F(JoinTest, PausesAloneMakeAVersionOneC64PalImageAndWithFilesFollowTheirClock) {
   ASSERT_TRUE(compilation.AddPauseRow("1s"));
   const std::string output = folder.File("joined.tap");
-  ASSERT_TRUE(JoinToTapFile(compilation, output, false, messages));
+  ASSERT_TRUE(JoinToTapFile(compilation, output, false, noSync, messages));
   const auto header = MakeTapHeader("C64-TAPE-RAW", 1, 0, 0, 4);
   std::vector<uint8_t> expected(header.begin(), header.end());
   expected.insert(expected.end(), {0x00, 0xA3, 0x08, 0x0F});  // 1 s at the C64 PAL clock: 985,251 cycles
@@ -247,7 +247,7 @@ TEST_F(JoinTest, PausesAloneMakeAVersionOneC64PalImageAndWithFilesFollowTheirClo
   Add("one.tap", first);
   Add("two.tap", second);
   std::vector<uint64_t> progress;
-  ASSERT_TRUE(JoinToTapFile(compilation, output, true, messages, [&](uint64_t written, uint64_t total) {
+  ASSERT_TRUE(JoinToTapFile(compilation, output, true, noSync, messages, [&](uint64_t written, uint64_t total) {
     EXPECT_EQ(total, 2964u);
     progress.push_back(written);
   }));
@@ -268,7 +268,7 @@ TEST_F(JoinTest, FilesShortenedToTheirHeaderOrLessContributeNothing) {
   Add("kept.tap", TapBytes(0, 0, 1, 30, 0x55));
   for (const size_t length : {20, 10, 1, 0}) {
     std::filesystem::resize_file(shrunk, length);
-    ASSERT_TRUE(JoinToTapFile(compilation, folder.File("out.tap"), true, messages)) << length;
+    ASSERT_TRUE(JoinToTapFile(compilation, folder.File("out.tap"), true, noSync, messages)) << length;
     EXPECT_EQ(ReadFileBytes(folder.File("out.tap")), TapBytes(0, 0, 1, 30, 0x55)) << length;
   }
 }
@@ -293,7 +293,7 @@ TEST_F(JoinTest, FailuresLeaveNoPartialFileAndTheOldOutputIntact) {
   EXPECT_EQ(folder.Names(), (Lines{"a.tap", "out.tap"}));
 
   for (const char* name : {"a.tap", "b.tap"}) folder.Write(name, TapBytes(0, 0, 1, 500));
-  ASSERT_TRUE(JoinToTapFile(compilation, output, true, messages));
+  ASSERT_TRUE(JoinToTapFile(compilation, output, true, noSync, messages));
   EXPECT_EQ(ReadFileBytes(output), TapBytes(0, 0, 1, 980));
   // An input removed after the join began is refused when its turn comes.
   ExpectRefused(output, true, "No such file or directory", [&](uint64_t, uint64_t) { std::filesystem::remove(b); });

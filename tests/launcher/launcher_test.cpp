@@ -194,7 +194,7 @@ class LauncherDiskTest : public ::testing::Test {
 
   LauncherOutcome Build() {
     QtToolRunner runner(tools_, std::vector<std::string>{});
-    return BuildLauncherDisk(input_, {user_, settings_, runner, user_});
+    return BuildLauncherDisk(input_, {user_, settings_, runner, user_, test::noSync});
   }
   std::vector<ToolCall> Calls() const { return test::RecordedCalls(tools_); }
   // Of every petcat call the options before "-o PROGRAM -- TEXT" (width and

@@ -72,21 +72,15 @@ class RecordingSync : public StorageSync {
     return !failFiles;
   }
   bool SyncFolder(const std::string& folder, std::string&) override {
-    calls.push_back("folder " + folder);
-    return true;
+    return calls.push_back("folder " + folder), true;
   }
-  bool SyncAllIn(const std::string& folder, std::string&) override {
-    calls.push_back("all " + folder);
-    return true;
-  }
+  bool SyncAllIn(const std::string& folder, std::string&) override { return calls.push_back("all " + folder), true; }
   std::vector<std::string> calls;
   bool failFiles = false;
 };
 
 class DurableWrites : public ::testing::Test {
  protected:
-  void SetUp() override { SetStorageSync(&sync); }
-  void TearDown() override { SetStorageSync(nullptr); }
   RecordingSync sync;
   ScratchFolder folder;
   RecordedMessages messages;
@@ -97,13 +91,13 @@ TEST_F(DurableWrites, JoinSyncsTheFileBeforeItsNameAndTheFolderAfter) {
   for (const char* name : {"a.tap", "b.tap"}) {
     ASSERT_TRUE(compilation.AddTapFile(folder.Write(name, TapBytes(0, 0, 1, 120))));
   }
-  ASSERT_TRUE(JoinToTapFile(compilation, folder.File("out.tap"), false, messages));
+  ASSERT_TRUE(JoinToTapFile(compilation, folder.File("out.tap"), false, sync, messages));
   EXPECT_EQ(sync.calls, (Lines{"file", "folder " + folder.path()}));
 
   // A sync that fails is a write that failed: the old output stays, nothing else is left.
   sync.failFiles = true;
   const std::string old = folder.Write("old.tap", std::string("keep"));
-  EXPECT_FALSE(JoinToTapFile(compilation, old, true, messages));
+  EXPECT_FALSE(JoinToTapFile(compilation, old, true, sync, messages));
   EXPECT_EQ(ReadFileText(old), "keep");
   EXPECT_EQ(folder.Names(), (Lines{"a.tap", "b.tap", "old.tap", "out.tap"}));
   EXPECT_EQ(Shown(messages), Lines{"Error! | critical | Error while saving file " + old + " : Input/output error"});
@@ -112,7 +106,7 @@ TEST_F(DurableWrites, JoinSyncsTheFileBeforeItsNameAndTheFolderAfter) {
 // A file written under its own name at once (never over another) is synced
 // with the folder it went to.
 TEST_F(DurableWrites, ANewFileSyncsItsOwnFolder) {
-  SafeFileWriter writer;
+  SafeFileWriter writer(sync);
   std::string error;
   EXPECT_TRUE(writer.OpenNew(folder.File("new.prg"), error) && writer.Write("x", 1, error) &&
               writer.Commit(false, error))
@@ -152,9 +146,9 @@ TEST(InterruptedRun, RemovesThePartialFilesAndExitsWith128PlusTheSignal) {
           // Files written and done with free their places in the registry.
           for (int i = 0; i < 2 * kMaxPartialFiles; ++i) PartialFileGuard done(folder.File("done.tap"));
           std::string error;
-          SafeFileWriter finished;   // committed: stays
-          SafeFileWriter temporary;  // over an existing file: only its temporary file goes
-          SafeFileWriter direct;     // a new file under its final name: goes
+          SafeFileWriter finished(noSync);   // committed: stays
+          SafeFileWriter temporary(noSync);  // over an existing file: only its temporary file goes
+          SafeFileWriter direct(noSync);     // a new file under its final name: goes
           if (finished.Open(folder.File("finished.tap"), error) && finished.Write("whole", 5, error) &&
               finished.Commit(false, error) && temporary.Open(replaced, error) && temporary.Write("new", 3, error) &&
               direct.OpenNew(folder.File("001.GAME.tap"), error) && direct.Write("part", 4, error)) {
@@ -194,7 +188,7 @@ TEST(JoinSafety, AFullDiskKeepsThePreviousOutputAndLeavesNoPartialFile) {
   ASSERT_TRUE(compilation.AddTapFile(inputs.Write("a.tap", TapBytes(0, 0, 1, 300020))));
   ASSERT_TRUE(compilation.AddTapFile(inputs.Write("b.tap", TapBytes(0, 0, 1, 300020))));
   const std::string output = out.Write("joined.tap", std::string("the previous join"));
-  EXPECT_FALSE(OnFullDisk(100000, [&] { return JoinToTapFile(compilation, output, true, messages); }));
+  EXPECT_FALSE(OnFullDisk(100000, [&] { return JoinToTapFile(compilation, output, true, noSync, messages); }));
   EXPECT_EQ(Shown(messages), Lines{"Error! | critical | Error while saving file " + output + " : File too large"});
   EXPECT_EQ(ReadFileText(output), "the previous join");
   EXPECT_EQ(out.Names(), Lines{"joined.tap"});
@@ -218,7 +212,7 @@ TEST(LauncherSafety, AFullDiskKeepsThePreviousDiskAndLeavesNoTemporaryFile) {
   LauncherSettings settings;
   QtToolRunner runner(root.path(), std::vector<std::string>{});
   EXPECT_FALSE(OnFullDisk(32, [&] {
-    return BuildLauncherDiskFor(input, {8, ""}, {dialogs, settings, runner, shown}) == LauncherOutcome::Created;
+    return BuildLauncherDiskFor(input, {8, ""}, {dialogs, settings, runner, shown, noSync}) == LauncherOutcome::Created;
   }));
   EXPECT_EQ(Shown(shown), (Lines{"WARNING | exclamation yes/no | File " + disk +
                                      " Already exists ! Would you like to "
@@ -248,7 +242,7 @@ TEST_F(DurableWrites, SplitRenamesAndOutputsNeverReachTheLoadedFileOrATakenName)
   const auto before = Stamp(tape);
   fs::create_symlink(folder.File("nowhere"), folder.File("003.MUSIC.tap"));
   MemoryPaths paths;
-  ProgramList list{paths, "."};
+  ProgramList list{paths, sync, "."};
   ASSERT_TRUE(list.LoadAndParse(tape, messages));
   list.SelectAll();
   list.outputDir = folder.path();
@@ -259,8 +253,8 @@ TEST_F(DurableWrites, SplitRenamesAndOutputsNeverReachTheLoadedFileOrATakenName)
   EXPECT_EQ(Stamp(tape), before);
   // So does an extraction, unless its caller syncs for it after more files.
   ScratchFolder programs;
-  EXPECT_FALSE(ExtractPrograms(list, {1, 2, 3}, programs.path(), false, messages).failed);
-  EXPECT_FALSE(ExtractPrograms(list, {1, 2}, programs.path(), false, messages, FolderSync::ByCaller).failed);
+  EXPECT_FALSE(ExtractPrograms(list, {1, 2, 3}, programs.path(), false, sync, messages).failed);
+  EXPECT_FALSE(ExtractPrograms(list, {1, 2}, programs.path(), false, sync, messages, FolderSync::ByCaller).failed);
   EXPECT_EQ(sync.calls, (Lines{"all " + folder.path(), "all " + programs.path()}));
   EXPECT_EQ(programs.Names().size(), 5u);
   // Written beside them under free names, with no temporary file left.

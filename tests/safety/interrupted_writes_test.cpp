@@ -75,7 +75,7 @@ TEST(InterruptedWrite, ASignalRightAfterTheFileIsCreatedLeavesNothing) {
           InstallInterruptCleanup();
           signalAtLock = signalNumber;
           std::string error;
-          SafeFileWriter writer;
+          SafeFileWriter writer(test::noSync);
           (void)writer.Open(kept, error);  // the signal comes inside
           std::_Exit(0);
         },
@@ -97,15 +97,15 @@ TEST(InterruptedWrite, SplitAndExtractLeaveNoFileUnderTheNameTheyWereWriting) {
           InstallInterruptCleanup();
           MemoryPaths paths;
           RecordedMessages messages;
-          ProgramList list(paths, ".");
+          ProgramList list(paths, test::noSync, ".");
           if (!list.LoadAndParse(tape, messages)) std::_Exit(1);
           list.SelectAll();
           list.outputDir = out.path();
           // The first file's own lock passes; the second's brings the signal.
           if (extract) {
-            ExtractPrograms(list, {1}, out.path(), false, messages);
+            ExtractPrograms(list, {1}, out.path(), false, test::noSync, messages);
             signalAtLock = SIGTERM;
-            ExtractPrograms(list, {2}, out.path(), false, messages);
+            ExtractPrograms(list, {2}, out.path(), false, test::noSync, messages);
           } else {
             list.Split(messages, nullptr, [&](int64_t, int64_t) { signalAtLock = SIGTERM; });
           }
@@ -132,7 +132,7 @@ TEST(KilledWrite, ASplitKilledOutrightLeavesNoIncompleteFileAndTheNextSplitRemov
   EXPECT_EXIT(
       {
         std::string error;
-        SafeFileWriter writer;
+        SafeFileWriter writer(test::noSync);
         if (writer.Open(out.File("001.PART1.tap"), error) && writer.Write("half", 4, error)) std::raise(SIGKILL);
         std::_Exit(0);
       },
@@ -159,7 +159,7 @@ TEST(Leftovers, OnlyOldOnesThatNoWriterHoldsAreRemoved) {
   ScratchFolder folder;
   // One of a writer still at work, old all the same (it holds the lock).
   std::string error;
-  SafeFileWriter working;
+  SafeFileWriter working(test::noSync);
   ASSERT_TRUE(working.Open(folder.File("busy.tap"), error)) << error;
   const std::string busy = working.temporaryPath();
   Age(busy, 7200);

@@ -51,9 +51,9 @@ TEST(CausedMessages, NoPermissionIsSaidAsSuch) {
   AsNobody([&] {
     MemoryPaths paths;
     RecordedMessages messages;
-    ProgramList list(paths, ".");
+    ProgramList list(paths, test::noSync, ".");
     if (!list.LoadAndParse(tape, messages)) return false;
-    ExtractPrograms(list, {1}, out.path(), false, messages);
+    ExtractPrograms(list, {1}, out.path(), false, test::noSync, messages);
     list.SelectAll();
     list.outputDir = out.path();
     list.Split(messages);
@@ -72,7 +72,7 @@ TEST(CausedMessages, AToolStoppedAtItsTimeLimitIsSaidWithItsLastLines) {
   QtToolRunner runner(tools.path(), std::vector<std::string>{}, 500);
   RecordedMessages messages;
   const std::string disk = out.File("d.d64");
-  EXPECT_EQ(BuildProgramDisk(disk, {}, false, runner, messages), ProgramDiskOutcome::Failed);
+  EXPECT_EQ(BuildProgramDisk(disk, {}, false, runner, test::noSync, messages), ProgramDiskOutcome::Failed);
   EXPECT_EQ(test::Shown(messages),
             Lines{"ERROR! | critical | Error while creating file " + disk +
                   " : c1541 was stopped after 1 seconds without finishing:\nfirst line\nwriting p001"});
@@ -89,7 +89,7 @@ TEST(CausedMessages, AFullDiskIsSaidAsSuch) {
   for (int i = 0; i < 7; ++i) programs.push_back({"BIG", std::vector<uint8_t>(30002, static_cast<uint8_t>(i))});
   RecordedMessages messages;
   const std::string disk = out.File("full.d64");
-  EXPECT_EQ(BuildProgramDisk(disk, programs, false, runner, messages), ProgramDiskOutcome::Failed);
+  EXPECT_EQ(BuildProgramDisk(disk, programs, false, runner, test::noSync, messages), ProgramDiskOutcome::Failed);
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_NE(messages.shown[0].text.find("(the disk is full)"), std::string::npos) << messages.shown[0].text;
   EXPECT_EQ(out.Names(), Lines{});

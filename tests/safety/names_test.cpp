@@ -31,7 +31,7 @@ using test::PartsTape;
 TEST(FreeNames, ANameTakenAtTheLastMomentIsPassedOver) {
   ScratchFolder folder;
   std::string error, chosen;
-  SafeFileWriter writer;
+  SafeFileWriter writer(test::noSync);
   ASSERT_TRUE(writer.Open(folder.File("x.tap"), error)) << error;
   ASSERT_TRUE(writer.Write("mine", 4, error));
   // Another writer takes the first two names meanwhile; a dangling link counts.
@@ -67,9 +67,9 @@ TEST(FreeNames, ExtractNumbersPastAThousand) {
   for (int n = 1; n <= 1000; ++n) out.Write("SAME(" + std::to_string(n) + ").prg", std::string("x"));
   MemoryPaths paths;
   RecordedMessages messages;
-  ProgramList list(paths, ".");
+  ProgramList list(paths, test::noSync, ".");
   ASSERT_TRUE(list.LoadAndParse(tape, messages));
-  const ExtractReport report = ExtractPrograms(list, {1, 1}, out.path(), false, messages);
+  const ExtractReport report = ExtractPrograms(list, {1, 1}, out.path(), false, test::noSync, messages);
   ASSERT_EQ(report.programs.size(), 2u);
   EXPECT_EQ(report.programs[0].path, out.File("SAME(1001).prg"));
   EXPECT_EQ(report.programs[1].path, out.File("SAME(1002).prg"));
@@ -81,10 +81,10 @@ TEST(LongNames, NamesUpTo255BytesAreWrittenAndLongerOnesRefusedWithTheReason) {
   for (const size_t length : {240u, 250u, 255u}) {
     const std::string name = std::string(length - 4, 'n') + ".tap";
     std::string error;
-    EXPECT_TRUE(WriteWholeFile(folder.File(name), "x", 1, false, error)) << length << ": " << error;
+    EXPECT_TRUE(WriteWholeFile(test::noSync, folder.File(name), "x", 1, false, error)) << length << ": " << error;
   }
   std::string error;
-  EXPECT_FALSE(WriteWholeFile(folder.File(std::string(256, 'n')), "x", 1, false, error));
+  EXPECT_FALSE(WriteWholeFile(test::noSync, folder.File(std::string(256, 'n')), "x", 1, false, error));
   EXPECT_EQ(error, "File name too long");
   // A join to a name of 250 bytes, and one of 256.
   const std::string a = folder.Write("a.tap", test::TapBytes(0, 0, 1, 120));

@@ -22,7 +22,7 @@ QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 // The settings file at `path`, pointed at one key.
 cInifile At(const std::string& path) {
-  cInifile ini(Q(path));
+  cInifile ini(test::noSync, Q(path));
   ini.SetSection("S");
   ini.SetKey("K");
   return ini;
@@ -139,7 +139,7 @@ TEST_F(IniFile, AFailedWriteIsReportedAndDestroysNothing) {
   EXPECT_FALSE(folder.Success());
   EXPECT_EQ(scratch.Names(), std::vector<std::string>{"plain-file"});
 
-  cInifile unset;
+  cInifile unset(test::noSync);
   unset.SetValue(QString("v"));
   EXPECT_FALSE(unset.Success());
 }
@@ -169,7 +169,7 @@ TEST(AppSettings, RememberedDirectoriesSurviveARestart) {
   ScratchFolder scratch;
   const QString ini = Q(scratch.File("config/Reelwright/Reelwright.ini"));
   {
-    AppSettings settings(ini, "/opt/reelwright");
+    AppSettings settings(test::noSync, ini, "/opt/reelwright");
     EXPECT_EQ(ReadPersistentPath(settings, PersistentPath::SavePath), "/opt/reelwright");
     EXPECT_TRUE(scratch.Names().empty());
     EXPECT_TRUE(WritePersistentPath(settings, QString::fromUtf8("/home/me/Bänder ; 1984"), PersistentPath::LoadPath));
@@ -177,14 +177,14 @@ TEST(AppSettings, RememberedDirectoriesSurviveARestart) {
   }
   EXPECT_EQ(ReadFileText(ini.toStdString()), "[Persistence]\nLoadPath=/home/me/Bänder ; 1984\nDefSplitPath=\n");
 
-  AppSettings restarted(ini, "/opt/reelwright");
+  AppSettings restarted(test::noSync, ini, "/opt/reelwright");
   EXPECT_EQ((QStringList{ReadPersistentPath(restarted, PersistentPath::LoadPath),
                          ReadPersistentPath(restarted, PersistentPath::DefSplitPath),
                          ReadPersistentPath(restarted, PersistentPath::SplitPath)}),
             (QStringList{QString::fromUtf8("/home/me/Bänder ; 1984"), "", "/opt/reelwright"}));
 
   // A folder that cannot be made is reported to the caller, and the old value reads on.
-  AppSettings blocked(Q(scratch.Write("file", "x") + "/Reelwright.ini"), "/opt/reelwright");
+  AppSettings blocked(test::noSync, Q(scratch.Write("file", "x") + "/Reelwright.ini"), "/opt/reelwright");
   EXPECT_FALSE(WritePersistentPath(blocked, "/tapes", PersistentPath::SplitPath));
   EXPECT_EQ(ReadPersistentPath(blocked, PersistentPath::SplitPath), "/opt/reelwright");
 }

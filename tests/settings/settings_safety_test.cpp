@@ -35,7 +35,7 @@ unsigned ModeOf(const std::string& path) {
 
 // Sets a remembered folder; the outcome, the error and what the file holds after.
 std::tuple<bool, std::string, std::string> Remember(const std::string& ini, const std::string& folder = "/tapes") {
-  AppSettings settings(PathToQt(ini), "/opt/reelwright");
+  AppSettings settings(test::noSync, PathToQt(ini), "/opt/reelwright");
   const bool saved = WritePersistentPath(settings, PathToQt(folder), PersistentPath::LoadPath);
   return {saved, settings.LastError().toStdString(), ReadFileText(ini)};
 }
@@ -56,7 +56,7 @@ TEST(SettingsFileSafety, ALinkIsNeverWrittenThroughAndStays) {
   const std::string stored = other.Write("real.ini", std::string("[Persistence]\nLoadPath=/games\n"));
   fs::remove(link);
   fs::create_symlink(stored, link);
-  AppSettings settings(PathToQt(link), "/opt/reelwright");
+  AppSettings settings(test::noSync, PathToQt(link), "/opt/reelwright");
   EXPECT_EQ(ReadPersistentPath(settings, PersistentPath::LoadPath), "/games");
 }
 
@@ -85,11 +85,11 @@ TEST(SettingsFileSafety, APipeOrDeviceIsIgnoredWithoutBlocking) {
   EXPECT_EXIT(
       {
         ::alarm(10);
-        AppSettings settings(PathToQt(fifo), "/opt/reelwright");
+        AppSettings settings(test::noSync, PathToQt(fifo), "/opt/reelwright");
         const bool read = ReadPersistentPath(settings, PersistentPath::LoadPath) == "/opt/reelwright";
         const bool saved = WritePersistentPath(settings, "/tapes", PersistentPath::LoadPath);
         const bool said = settings.LastError() == "Not a regular file (a named pipe)";
-        AppSettings device("/dev/zero", "/opt/reelwright");
+        AppSettings device(test::noSync, "/dev/zero", "/opt/reelwright");
         const bool deviceRead = ReadPersistentPath(device, PersistentPath::LoadPath) == "/opt/reelwright";
         const bool deviceSaved = WritePersistentPath(device, "/tapes", PersistentPath::LoadPath);
         std::_Exit(read && !saved && said && deviceRead && !deviceSaved ? 0 : 1);
@@ -109,7 +109,7 @@ TEST(SettingsFileSafety, AFileInAnotherEncodingIsLeftAsItIs) {
   EXPECT_FALSE(saved);
   EXPECT_EQ(error, "It is in an encoding the program does not read (UTF-16)");
   EXPECT_EQ(text, utf16);
-  AppSettings settings(PathToQt(ini), "/opt/reelwright");
+  AppSettings settings(test::noSync, PathToQt(ini), "/opt/reelwright");
   EXPECT_EQ(ReadPersistentPath(settings, PersistentPath::LoadPath), "/opt/reelwright");
 }
 
@@ -119,7 +119,7 @@ TEST(SettingsFileSafety, AFolderWhoseNameIsNotUtf8IsRememberedByteForByte) {
   const std::string folder = "/tapes/caf\xE9 \xFF";
   EXPECT_TRUE(std::get<0>(Remember(ini, folder)));
   EXPECT_EQ(ReadFileText(ini), "[Persistence]\nLoadPath=" + folder + "\n");
-  AppSettings settings(PathToQt(ini), "/opt/reelwright");
+  AppSettings settings(test::noSync, PathToQt(ini), "/opt/reelwright");
   EXPECT_EQ(settings.ReadPersistentPath(PersistentPath::LoadPath), folder);
 }
 

@@ -38,13 +38,13 @@ class SplitTest : public ::testing::Test {
   std::string tape;
   MemoryPaths paths{"/program"};
   RecordedMessages messages;
-  ProgramList list{paths, "."};
+  ProgramList list{paths, noSync, "."};
 };
 
 TEST_F(SplitTest, LoadFillsRowsFactsAndRemembersFolders) {
   EXPECT_EQ(list.outputDir, "/program");  // a missing default reads as the program's folder
   paths.WritePersistentPath("", PersistentPath::DefSplitPath);
-  ProgramList fresh(paths, ".");
+  ProgramList fresh(paths, noSync, ".");
   EXPECT_EQ(fresh.outputDir, "");  // an empty default leaves the box empty
   ASSERT_TRUE(fresh.LoadAndParse(tape, messages));
   EXPECT_TRUE(messages.shown.empty());
@@ -118,7 +118,7 @@ TEST_F(SplitTest, EditedNamesReachBothHeaderCopiesAndFileNames) {
   EXPECT_EQ(written, (Lines{out.File("001.GAME_LOADER.tap"), out.File("002.NEW_NAME.tap")}));  // "/" stays in
 
   // Rows 3..4 went into the file; the first carries the new tape name.
-  ProgramList reread(paths, ".");
+  ProgramList reread(paths, noSync, ".");
   ASSERT_TRUE(reread.LoadAndParse(written[1], messages));
   ASSERT_EQ(reread.RowCount(), 2);
   const TapeSection& renamed = reread.sections()[0];
@@ -211,8 +211,8 @@ TEST(IndexFile, BothLineFormatsWrittenOverEachOtherAndFailuresReported) {
 
   ScratchFolder folder;
   RecordedMessages messages;
-  ASSERT_TRUE(WriteIndexFile(folder.path(), "/t/Game.tap", entries, IndexFormat::Marquise, messages));
-  ASSERT_TRUE(WriteIndexFile(folder.path(), "/t/Game.tap", entries, IndexFormat::Ultimate64, messages));
+  ASSERT_TRUE(WriteIndexFile(folder.path(), "/t/Game.tap", entries, IndexFormat::Marquise, noSync, messages));
+  ASSERT_TRUE(WriteIndexFile(folder.path(), "/t/Game.tap", entries, IndexFormat::Ultimate64, noSync, messages));
   const std::string path = folder.File("game.idx");
   EXPECT_EQ(ReadFileText(path), IndexFileText(entries, IndexFormat::Ultimate64));
   EXPECT_EQ(Shown(messages), Lines(2, "INFO | information | Index File " + path + " successfully created !"));
@@ -220,7 +220,7 @@ TEST(IndexFile, BothLineFormatsWrittenOverEachOtherAndFailuresReported) {
   // A folder that is a regular file: the error names the path, the old file stays.
   messages.shown.clear();
   const std::string notFolder = folder.Write("plain", std::string("x"));
-  EXPECT_FALSE(WriteIndexFile(notFolder, "/t/Game.tap", entries, IndexFormat::Marquise, messages));
+  EXPECT_FALSE(WriteIndexFile(notFolder, "/t/Game.tap", entries, IndexFormat::Marquise, noSync, messages));
   EXPECT_EQ(Shown(messages),
             Lines{"ERROR! | critical | Error while creating file " + notFolder + "/game.idx : Not a directory"});
   EXPECT_EQ(folder.Names(), (Lines{"game.idx", "plain"}));

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "core/ports/storage_sync.h"
+
 namespace rw::test {
 
 class ScratchFolder {
@@ -27,6 +29,9 @@ class ScratchFolder {
  private:
   std::string path_;
 };
+
+// Writers into a scratch folder need no sync: its files go with it.
+inline NoStorageSync noSync;
 
 // Points TMPDIR (the user's temporary folder) at `folder` while it lives and
 // puts the previous value back afterwards, also when a test ends early.

@@ -57,7 +57,7 @@ class JoinWindowTest : public ::testing::Test {
   ScriptedFileDialogs fileDialogs;
   WaitBox waitBox{nullptr};
   std::string pauseAnswer;
-  JoinWindow window{paths, messages, fileDialogs, &waitBox, [this] { return pauseAnswer; }};
+  JoinWindow window{paths, messages, fileDialogs, test::noSync, &waitBox, [this] { return pauseAnswer; }};
 };
 
 TEST_F(JoinWindowTest, AddsFilesAndPausesAndRemovesOnlyOnYes) {

@@ -122,7 +122,7 @@ struct Desktop {
   MemoryPaths paths{"/program"};
   DesktopMessages messages;
   ScriptedFileDialogs dialogs;
-  MainWindow window{Services{paths, messages, dialogs}};
+  MainWindow window{Services{paths, messages, dialogs, noSync}};
 };
 
 }  // namespace rw::test
