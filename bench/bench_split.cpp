@@ -148,8 +148,7 @@ int main(int argc, char** argv) {
 
     // Every program as a ".prg" file: both data copies read, mended and checked.
     start = Clock::now();
-    const rw::ExtractReport report =
-        rw::ExtractPrograms(list, allRows, (folder / "prg").string(), false, storageSync, messages);
+    const rw::ExtractReport report = rw::ExtractPrograms(list, allRows, (folder / "prg").string(), false, storageSync);
     extracted = report.allWhole && static_cast<int>(report.programs.size()) == list.RowCount() && extracted;
     extractSeconds = std::min(extractSeconds, SecondsSince(start));
     ::sync();

@@ -26,7 +26,6 @@
 #include "ui/controls.h"
 #include "ui/pause_dialog.h"
 #include "ui/wait_box.h"
-#include "ui/wait_messages.h"
 
 namespace rw {
 namespace {
@@ -47,7 +46,7 @@ JoinWindow::JoinWindow(RememberedPaths& paths, Messages& messages, FileDialogs& 
       storageSync_(storageSync),
       waitBox_(waitBox),
       askPause_(std::move(askPause)),
-      model_(new CompilationTableModel(std::make_unique<Compilation>(DecimalSeparator(), messages), this)) {
+      model_(new CompilationTableModel(std::make_unique<Compilation>(DecimalSeparator()), this)) {
   setObjectName(join_controls::kWindow);
   setWindowTitle("Join TAP Files");
   if (!askPause_) {
@@ -188,7 +187,8 @@ void JoinWindow::AddFile() {
       fileDialogs_.OpenFile("Add TAP file", paths_.ReadPersistentPath(PersistentPath::JoinPath), TapFilters());
   if (path.empty()) return;
   const int rowsBefore = model_->rowCount();
-  const bool added = model_->compilation().AddTapFile(path);
+  const Outcome added = model_->compilation().AddTapFile(path);
+  ShowFailure(added, messages_);
   FitColumns(rowsBefore);
   if (added) paths_.WritePersistentPath(ParentFolder(path), PersistentPath::JoinPath);
 }
@@ -197,14 +197,15 @@ void JoinWindow::AddDirectory() {
   const std::string folder = fileDialogs_.ChooseFolder("Select a Directory", "");
   if (folder.empty()) return;
   const int rowsBefore = model_->rowCount();
-  const bool added = model_->compilation().AddTapDirectory(folder);
+  const Outcome added = model_->compilation().AddTapDirectory(folder);
+  ShowFailure(added, messages_);
   FitColumns(rowsBefore);
   if (added) paths_.WritePersistentPath(folder, PersistentPath::JoinPath);
 }
 
 void JoinWindow::AddDroppedFiles(const QStringList& dropped) {
   const int rowsBefore = model_->rowCount();
-  for (const QString& path : dropped) model_->compilation().AddTapFile(path.toStdString());
+  for (const QString& path : dropped) ShowFailure(model_->compilation().AddTapFile(path.toStdString()), messages_);
   FitColumns(rowsBefore);
 }
 
@@ -228,7 +229,7 @@ void JoinWindow::AddPause() {
   const std::string text = askPause_();
   if (text.empty()) return;
   const int rowsBefore = model_->rowCount();
-  model_->compilation().AddPauseRow(text);
+  ShowFailure(model_->compilation().AddPauseRow(text), messages_);
   FitColumns(rowsBefore);
 }
 
@@ -258,15 +259,17 @@ void JoinWindow::JoinFiles() {
     return;
   }
   if (waitBox_) waitBox_->ShowWait("Joining TAP file Please Wait!", true);
-  WaitBoxMessages messages(messages_, waitBox_);
   const auto progress = [this](uint64_t written, uint64_t total) {
     if (waitBox_ && waitBox_->isVisible()) {
       waitBox_->SetProgress(static_cast<qint64>(written), static_cast<qint64>(total));
     }
   };
-  const bool joined = JoinToTapFile(compilation(), path, replace, storageSync_, messages, progress);
+  const Outcome joined = JoinToTapFile(compilation(), path, replace, storageSync_, progress);
   if (waitBox_) waitBox_->ShowWait(QString(), false);
-  if (!joined) return;
+  if (!joined) {
+    ShowFailure(joined, messages_);
+    return;
+  }
   joinedRows_ = compilation().rows();
   paths_.WritePersistentPath(ParentFolder(path), PersistentPath::SavePath);
   messages_.Info("INFO", "Join operation Executed Correctly !");

@@ -85,10 +85,10 @@ LauncherDeviceDialog::LauncherDeviceDialog(Messages& messages, QWidget* parent) 
 }
 
 void LauncherDeviceDialog::Next() {
-  const DeviceCheck check =
-      CheckDeviceAnswer(device_->text().toStdString(), directory_->text().toStdString(), messages_);
+  const DeviceCheck check = CheckDeviceAnswer(device_->text().toStdString(), directory_->text().toStdString());
+  ShowFailure(check.refusal, messages_);
   if (check.resetDeviceText) device_->setText("8");
-  if (!check.accepted) return;
+  if (!check.accepted()) return;
   answer_ = {false, check.device, check.directory};
   accept();
 }

@@ -301,7 +301,7 @@ bool SplitWindow::LoadAndParse(const QString& path) {
   toDisk_->setEnabled(false);
   waitBox_.ShowWait("Loading TAP file Please Wait!", true);
   bool parsing = false;
-  const bool ok = table_->LoadAndParse(PathFromQt(path), messages(), [&](int64_t done, int64_t total) {
+  const Outcome outcome = table_->LoadAndParse(PathFromQt(path), messages(), [&](int64_t done, int64_t total) {
     if (!parsing) {
       // The file is in: show its facts while its programs are searched.
       parsing = true;
@@ -310,7 +310,8 @@ bool SplitWindow::LoadAndParse(const QString& path) {
     }
     waitBox_.SetProgress(done, total);
   });
-  if (!ok) {
+  if (!outcome) {
+    ShowFailure(outcome, messages());
     waitBox_.ShowWait(QString(), false);
     UpdateCommands();
     return false;
@@ -399,7 +400,7 @@ void SplitWindow::SplitFile() {
   QElapsedTimer clock;
   clock.start();
   bool boxShown = false;
-  list_.Split(messages(), nullptr, [&](int64_t done, int64_t total) {
+  const Outcome split = list_.Split(messages(), nullptr, [&](int64_t done, int64_t total) {
     if (!boxShown) {
       if (clock.elapsed() < kSplitBoxAfterMs) return;
       boxShown = true;
@@ -407,13 +408,15 @@ void SplitWindow::SplitFile() {
     }
     waitBox_.SetProgress(done, total);
   });
+  ShowFailure(split, messages());
   if (waitBox_.isVisible()) waitBox_.ShowWait(QString(), false);
 }
 
 void SplitWindow::WriteIndexFile() {
   if (!list_.CommandsAllowed()) return;
   BusyCursor busy;
-  list_.WriteIndex(marquise_->isChecked() ? IndexFormat::Marquise : IndexFormat::Ultimate64, messages());
+  ShowFailure(list_.WriteIndex(marquise_->isChecked() ? IndexFormat::Marquise : IndexFormat::Ultimate64, messages()),
+              messages());
 }
 
 std::vector<int> SplitWindow::TickedRows() const {
@@ -477,9 +480,12 @@ void SplitWindow::ExtractRows(const std::vector<int>& rows) {
     BusyCursor busy;
     // A program that does not read whole is not written: a damaged ".prg"
     // would load as if it were the program.
-    report = ExtractPrograms(list_, rows, folder, false, storageSync_, messages());
+    report = ExtractPrograms(list_, rows, folder, false, storageSync_);
   }
-  if (report.failed) return;  // shown
+  if (report.failed()) {
+    ShowFailure(report.failure, messages());
+    return;
+  }
   int written = 0;
   std::string notWhole;
   for (const ExtractedProgram& program : report.programs) {
@@ -514,7 +520,7 @@ void SplitWindow::CopyRowsToDisk(const std::vector<int>& rows) {
   BusyCursor busy;
   waitBox_.ShowWait("Creating D64 disk image Please Wait!", true);
   QtToolRunner tools(toolFolder_);
-  CopyProgramsToDisk(list_, rows, path, replace, tools, storageSync_, messages());
+  ShowFailure(CopyProgramsToDisk(list_, rows, path, replace, tools, storageSync_, messages()), messages());
   if (waitBox_.isVisible()) waitBox_.ShowWait(QString(), false);
 }
 

@@ -44,6 +44,7 @@ namespace {
 using namespace split_controls;
 
 using test::Lines;
+using test::noSync;
 
 // The split list's rules belong to tests/split; here the buttons, the table
 // the list is shown in, the dialogs asked and the messages shown.
@@ -410,9 +411,7 @@ TEST_F(SplitWindowTest, IndexD64WithStandInToolsTakesTheAnswersAndShowsProgress)
   Toggle(3);
   WaitBox& waitBox = desktop.window.waitBox();
   WatchedDialogs dialogs(&desktop.window, desktop.messages, waitBox);
-  const auto run = [&] {
-    return RunIndexD64(split->model(), desktop.messages, dialogs, runner, test::noSync, &waitBox);
-  };
+  const auto run = [&] { return RunIndexD64(split->model(), desktop.messages, dialogs, runner, noSync, &waitBox); };
   test::ModalAnswers answers({
       [](QWidget* device) {
         test::Type(device, device_dialog_controls::kDevice, "12");
@@ -538,7 +537,7 @@ TEST_F(MainWindowTest, StartsWithSplitInFrontOpensEachToolOnceAndTheAboutBoxModa
 }
 
 TEST_F(MainWindowTest, OpenRemembersRecentTapesInTheSettingsAndTheTitleNamesTheTape) {
-  cInifile ini(test::noSync, QString::fromStdString(desktop.folder.File("Reelwright.ini")));
+  cInifile ini(noSync, QString::fromStdString(desktop.folder.File("Reelwright.ini")));
   const std::string other = desktop.folder.Write("Other.tap", test::TapeWith({"ONE"}));
   const auto recent = [](MainWindow& window) {
     QStringList shown;
@@ -548,7 +547,7 @@ TEST_F(MainWindowTest, OpenRemembersRecentTapesInTheSettingsAndTheTitleNamesTheT
     return shown;
   };
   {
-    MainWindow window(Services{desktop.paths, desktop.messages, desktop.dialogs, test::noSync, &ini});
+    MainWindow window(Services{desktop.paths, desktop.messages, desktop.dialogs, noSync, &ini});
     EXPECT_EQ(window.findChild<QAction*>(main_controls::kOpen)->shortcut(), QKeySequence(QKeySequence::Open));
     desktop.dialogs.answers = {tape, other};
     window.findChild<QAction*>(main_controls::kOpen)->trigger();
@@ -556,7 +555,7 @@ TEST_F(MainWindowTest, OpenRemembersRecentTapesInTheSettingsAndTheTitleNamesTheT
     EXPECT_TRUE(window.windowTitle().startsWith("Other.tap - Reelwright "));
     EXPECT_EQ(recent(window), (QStringList{"&1 Other.tap", "&2 Game.tap"}));
   }
-  MainWindow again(Services{desktop.paths, desktop.messages, desktop.dialogs, test::noSync, &ini});
+  MainWindow again(Services{desktop.paths, desktop.messages, desktop.dialogs, noSync, &ini});
   ASSERT_EQ(recent(again), (QStringList{"&1 Other.tap", "&2 Game.tap"}));
   again.findChild<QMenu*>(main_controls::kRecentMenu)->actions().at(1)->trigger();
   EXPECT_EQ(again.splitWindow()->model().loadedPath(), tape);
