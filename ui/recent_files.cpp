@@ -48,8 +48,9 @@ void RecentFiles::Store(const QStringList& files) {
   settings_->SetSection(kSection);
   for (int i = 0; i < kMaxFiles; ++i) {
     settings_->SetKey(KeyOf(i));
-    // The list is a convenience: a settings file that cannot be written
-    // has been reported already by the folders the same run remembers.
+    // The list is a convenience, not worth interrupting the user for; the
+    // remembered folders, kept in the same file, say on the console when it
+    // cannot be written.
     if (i < files.size()) {
       (void)settings_->SetValue(files.at(i));
     } else {
