@@ -7,32 +7,24 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "support/program_run.h"
+
 namespace rw {
 
-struct CliRun {
-  int exitCode = -1;  // -1 when it crashed or hung
-  std::string out;
-  std::string err;
-};
+// How a run ended: the exit status (128 + N after signal N, -1 when it hung) and what it printed.
+using CliRun = test::ProgramOutcome;
 
 // `environment` adds to or replaces variables of the test's own environment.
 inline CliRun RunCli(const QStringList& arguments, const QList<QPair<QString, QString>>& environment = {}) {
-  QProcess process;
-  QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
-  variables.insert("LC_ALL", "C");
-  for (const auto& [name, value] : environment) variables.insert(name, value);
-  process.setProcessEnvironment(variables);
-  process.start(REELWRIGHT_CLI, arguments);
-  const bool finished = process.waitForFinished(60000);  // false when it hung or did not start
-  if (!finished) process.kill();
-  return {finished && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-          process.readAllStandardOutput().toStdString(), process.readAllStandardError().toStdString()};
+  std::vector<std::string> bytes, variables;
+  for (const QString& argument : arguments) bytes.push_back(argument.toStdString());
+  for (const auto& [name, value] : environment) variables.push_back((name + "=" + value).toStdString());
+  return test::RunCliBytes(bytes, variables);
 }
 
 inline QString Q(const std::string& text) { return QString::fromStdString(text); }

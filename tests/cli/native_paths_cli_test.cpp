@@ -26,30 +26,19 @@ using test::RunCliBytes;
 using Lines = std::vector<std::string>;
 
 const std::string kReplacement = "\xEF\xBF\xBD";  // what U+FFFD is in UTF-8
-
-Lines Names(const std::string& folder) {
-  Lines names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
+const std::string kLatin1Folder = std::string("bad\xFF") + "dir";
 
 // A tape named "caf\xE9.tap" in a folder "bad\xFFdir", and the folder a
 // lossy conversion would name ("bad" U+FFFD "dir") beside it.
 struct Latin1Names {
   test::ScratchFolder root;
-  std::string folder = root.File(
-      "bad\xFF"
-      "dir");
+  std::string folder = root.File(kLatin1Folder);
   std::string sibling = root.File("bad" + kReplacement + "dir");
   std::string tape;
   Latin1Names() {
     fs::create_directory(folder);
     fs::create_directory(sibling);
-    tape = root.Write(
-        "bad\xFF"
-        "dir/caf\xE9.tap",
-        test::PartsTape(2));
+    tape = root.Write(kLatin1Folder + "/caf\xE9.tap", test::PartsTape(2));
   }
 };
 
@@ -63,8 +52,9 @@ TEST(NativePathsCli, SplitAndExtractReadAndWriteLatin1NamesExactly) {
   const auto extract = RunCliBytes({"extract", names.tape, names.folder});
   ASSERT_EQ(extract.exitCode, 0) << extract.err;
   EXPECT_EQ(extract.out.substr(0, names.folder.size() + 11), names.folder + "/PART1.prg\t");
-  EXPECT_EQ(Names(names.folder), (Lines{"001.PART1.tap", "002.PART2.tap", "PART1.prg", "PART2.prg", "caf\xE9.tap"}));
-  EXPECT_EQ(Names(names.sibling), Lines{});
+  EXPECT_EQ(test::NamesIn(names.folder),
+            (Lines{"001.PART1.tap", "002.PART2.tap", "PART1.prg", "PART2.prg", "caf\xE9.tap"}));
+  EXPECT_EQ(test::NamesIn(names.sibling), Lines{});
   // An argument that names nothing is reported as missing, not as another name.
   const auto missing = RunCliBytes({"info", names.folder + "/gone\xE9.tap"});
   EXPECT_EQ(missing.exitCode, 1);
@@ -90,22 +80,16 @@ TEST(NativePathsCli, ToDiskWithForceReplacesOnlyTheDiskNamed) {
   if (vice.empty()) GTEST_SKIP() << whyNot;
   Latin1Names names;
   const std::string disk = names.folder + "/caf\xE9.d64";
-  const std::string similar = names.root.Write(
-      "bad\xFF"
-      "dir/caf" +
-          kReplacement + ".d64",
-      std::string("unrelated"));
-  names.root.Write(
-      "bad\xFF"
-      "dir/caf\xE9.d64",
-      std::string("old disk"));
+  const std::string similar =
+      names.root.Write(kLatin1Folder + "/caf" + kReplacement + ".d64", std::string("unrelated"));
+  names.root.Write(kLatin1Folder + "/caf\xE9.d64", std::string("old disk"));
   const auto run = RunCliBytes({"todisk", "--force", names.tape, disk}, {"PATH=" + vice + ":/usr/bin:/bin"});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(test::ReadFileText(similar), "unrelated");
   std::vector<std::string> entries;
   ASSERT_TRUE(ReadD64Directory(test::ReadFileBytes(disk), entries));
   EXPECT_EQ(entries, (Lines{"PART1", "PART2"}));
-  EXPECT_EQ(Names(names.sibling), Lines{});
+  EXPECT_EQ(test::NamesIn(names.sibling), Lines{});
 }
 
 // A tape named in Latin-1 is sent to the device by those very bytes, and its
@@ -117,10 +101,10 @@ TEST(NativePathsCli, TheLauncherSendsALatin1TapeNameByteForByte) {
   const auto run =
       RunCliBytes({"launcher", names.tape, names.folder, "--select", "1"}, {"PATH=" + tools.path() + ":/usr/bin:/bin"});
   ASSERT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(Names(names.folder), (Lines{"caf\xE9.tap", "caf\xE9.tap.d64"}));
+  EXPECT_EQ(test::NamesIn(names.folder), (Lines{"caf\xE9.tap", "caf\xE9.tap.d64"}));
   EXPECT_NE(test::TokenisedText(tools.path(), 1).find("\"xt:caf\xE9.tap,"), std::string::npos)
       << test::TokenisedText(tools.path(), 1);
-  EXPECT_EQ(Names(names.sibling), Lines{});
+  EXPECT_EQ(test::NamesIn(names.sibling), Lines{});
 }
 
 }  // namespace

@@ -117,7 +117,8 @@ TEST(TurboCli, ATapeWithoutROMProgramsStillGivesItsTurboFiles) {
   test::ScratchFolder folder;
   ExpectRun({"extract", Q(tape), Q(folder.path())}, 0);
   const auto peer = test::ReadPeerListing(turbo + "/expected/openroms_turbotape250.tap.tsv");
-  EXPECT_EQ(test::Sha256Hex(test::ReadFileBytes(folder.File("T001_Turbotape_250_0801-0ABF.prg"))), peer[1].sha256);
+  EXPECT_EQ(test::Sha256Hexes({test::ReadFileBytes(folder.File("T001_Turbotape_250_0801-0ABF.prg"))}),
+            std::vector{peer[1].sha256});
   const auto scan = ExpectRun({"scan", Q(tape)}, 0).out;
   EXPECT_NE(scan.find("turbo files: 1, bad checksums: 0; coverage: ROM 0.00%, turbo 99.97%"), std::string::npos)
       << scan;

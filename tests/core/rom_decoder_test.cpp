@@ -314,20 +314,11 @@ TEST(RomDecoder, NothingIsReadOutsideTheImage) {
 }
 
 // The data of every program found, each searched up to the next program's start.
-std::vector<DataResult> ReadAll(const TapImage& image) {
-  const auto sections = test::FindAllSections(image);
-  const int step = image.version == 2 ? 2 : 1;
-  std::vector<DataResult> results;
-  DataBlockReader reader(image);
-  for (size_t i = 0; i < sections.size(); ++i) {
-    const int64_t limit = i + 1 < sections.size() ? sections[i + 1].start - step : image.FileLength() - 1;
-    results.push_back(reader.Read(sections[i], limit));
-  }
-  return results;
-}
+std::vector<DataResult> ReadAll(const TapImage& image) { return test::ReadAllData(image, FindAllSections(image)); }
 
 TEST(DataBlock, CopiesAreReadMendedAndChecked) {
   const std::vector<uint8_t> data = test::ProgramData(300, 9);
+  using enum DataState;
   // Byte indices within a block: 0..8 countdown, 9.. data, 309 checksum.
   const struct {
     const char* what;
@@ -338,49 +329,33 @@ TEST(DataBlock, CopiesAreReadMendedAndChecked) {
     int firstErrors, repeatErrors, combinedErrors;
     int lostPulseByte = -1;  // a first-copy byte (index as above) that loses a pulse
   } cases[] = {
-      {"both copies good", 0, 1, {}, 0, DataState::Good, 0, 0, 0},
-      {"both good, C16 half-waves", 2, 2, {}, 0, DataState::Good, 0, 0, 0},
-      {"first copy mended by the repeat",
+      {"both copies good", 0, 1, {}, 0, Good, 0, 0, 0},
+      {"both good, C16 half-waves", 2, 2, {}, 0, Good, 0, 0, 0},
+      {"first mended by the repeat",
        0,
        1,
        {.dataParityErrors = {9, 150}, .dataBrokenBytes = {200, 309}},
        0,
-       DataState::Good,
+       Good,
        4,
        0,
        0},
-      {"VIC-20 half-waves mended", 1, 2, {.dataBrokenBytes = {10, 11, 12}}, 0, DataState::Good, 3, 0, 0},
-      {"both damaged at different bytes",
-       0,
-       0,
-       {.dataParityErrors = {20}, .dataRepeatParityErrors = {21}},
-       0,
-       DataState::Good,
-       1,
-       1,
-       0},
-      {"both damaged at the same byte",
+      {"VIC-20 half-waves mended", 1, 2, {.dataBrokenBytes = {10, 11, 12}}, 0, Good, 3, 0, 0},
+      {"both bad, other bytes", 0, 0, {.dataParityErrors = {20}, .dataRepeatParityErrors = {21}}, 0, Good, 1, 1, 0},
+      {"both bad at one byte",
        0,
        1,
        {.dataParityErrors = {20, 30}, .dataRepeatParityErrors = {30}},
        0,
-       DataState::Damaged,
+       Damaged,
        2,
        1,
        1},
-      {"a lost pulse is read past", 0, 1, {}, 0, DataState::Good, 1, 0, 0, 100},
-      {"missing repeat", 0, 1, {.dataRepeat = false}, 0, DataState::Good, 0, 301, 0},
-      {"missing repeat, first damaged",
-       0,
-       1,
-       {.dataParityErrors = {40}, .dataRepeat = false},
-       0,
-       DataState::Damaged,
-       1,
-       301,
-       1},
+      {"a lost pulse is read past", 0, 1, {}, 0, Good, 1, 0, 0, 100},
+      {"missing repeat", 0, 1, {.dataRepeat = false}, 0, Good, 0, 301, 0},
+      {"missing repeat, first damaged", 0, 1, {.dataParityErrors = {40}, .dataRepeat = false}, 0, Damaged, 1, 301, 1},
       // The file ends 100 bytes (2,000 pulses) before the first copy's end.
-      {"tape ends inside the data", 0, 1, {.dataRepeat = false}, 2 + 79 + 78 + 2000, DataState::Damaged, 100, 301, 100},
+      {"tape ends inside the data", 0, 1, {.dataRepeat = false}, 2 + 79 + 78 + 2000, Damaged, 100, 301, 100},
   };
   // As a PRG file: the load address (the high byte given), low byte first, then the data.
   const auto prg = [&](uint8_t high) {
@@ -474,6 +449,16 @@ TEST(DataBlock, ABlockEndsAtItsEndMarkerNotAtTheHeadersEndAddress) {
   const std::vector<uint8_t> data = test::ProgramData(16, 7);
   std::vector<uint8_t> typeFirst = test::ProgramData(32, 9);
   typeFirst[0] = 1;  // a program type, as a header's first byte
+  const std::vector<uint8_t> big = test::ProgramData(512, 8);
+  using enum DataState;
+  const test::ComposedProgram boot = {.startAddress = 0x0316, .data = data, .headerLength = 32};
+  const auto with = [&](test::ComposedProgram program, std::vector<int> errors, std::vector<int> repeatErrors,
+                        bool repeat = true) {
+    program.dataParityErrors = errors;
+    program.dataRepeatParityErrors = repeatErrors;
+    program.dataRepeat = repeat;
+    return program;
+  };
   const struct {
     const char* what;
     test::ComposedProgram program;
@@ -481,38 +466,14 @@ TEST(DataBlock, ABlockEndsAtItsEndMarkerNotAtTheHeadersEndAddress) {
     int firstErrors, combinedErrors;
     size_t length;
   } cases[] = {
-      {"short, both copies", {.startAddress = 0x0316, .data = data, .headerLength = 32}, DataState::Short, 0, 0, 16},
-      {"short, first copy mended",
-       {.startAddress = 0x0316, .data = data, .headerLength = 32, .dataParityErrors = {12}},
-       DataState::Short,
-       1,
-       0,
-       16},
-      {"short, damaged in both copies",
-       {.startAddress = 0x0316,
-        .data = data,
-        .headerLength = 32,
-        .dataParityErrors = {12},
-        .dataRepeatParityErrors = {12}},
-       DataState::Damaged,
-       1,
-       1,
-       16},
-      {"short, no repeat",
-       {.startAddress = 0x0316, .data = data, .headerLength = 32, .dataRepeat = false},
-       DataState::Short,
-       0,
-       0,
-       16},
+      {"short, both copies", boot, Short, 0, 0, 16},
+      {"short, first copy mended", with(boot, {12}, {}), Short, 1, 0, 16},
+      {"short, damaged in both copies", with(boot, {12}, {12}), Damaged, 1, 1, 16},
+      {"short, no repeat", with(boot, {}, {}, false), Short, 0, 0, 16},
       // Then a pause and a long run of pulses that are no ROM block: nothing of it is read.
-      {"512 bytes under a 4,000-byte range",
-       {.data = test::ProgramData(512, 8), .headerLength = 4000, .dataRepeat = false},
-       DataState::Short,
-       0,
-       0,
-       512},
+      {"512 of 4,000 bytes", {.data = big, .headerLength = 4000, .dataRepeat = false}, Short, 0, 0, 512},
       // A data block whose first byte is a program type is no second program's header.
-      {"data that starts with a type byte", {.data = typeFirst}, DataState::Good, 0, 0, 32},
+      {"data that starts with a type byte", {.data = typeFirst}, Good, 0, 0, 32},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -561,7 +522,7 @@ TEST(RealTapes, GiveTheKnownProgramsAndReadWhole) {
     TapImage image;
     ASSERT_TRUE(LoadTapImage(folder + "/" + file, image)) << file;
     const auto sections = test::FindAllSections(image);
-    const auto results = ReadAll(image);
+    const auto results = test::ReadAllData(image, sections);
     std::vector<Program> found;
     for (size_t i = 0; i < sections.size(); ++i) {
       const auto& [section, r] = std::tie(sections[i], results[i]);

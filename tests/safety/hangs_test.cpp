@@ -9,25 +9,22 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <filesystem>
-#include <thread>
-
 #include <atomic>
 #include <chrono>
+#include <filesystem>
+#include <thread>
 
 #include "core/tap_image.h"
 #include "support/program_run.h"
 #include "support/scratch_folder.h"
-#include "support/shown_messages.h"
 #include "support/tape_composer.h"
 
 namespace rw {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ScratchFolder;
-
 using test::PartsTape;
+using test::ScratchFolder;
 
 TEST(Hangs, APipeThatTakesATapesPlaceIsRefusedWithoutBlocking) {
   ScratchFolder folder;

@@ -27,7 +27,6 @@ namespace {
 namespace fs = std::filesystem;
 using test::ScratchFolder;
 using Lines = std::vector<std::string>;
-
 using test::PartsTape;
 
 // Runs `step` as the unprivileged user "nobody" in a child process: the

@@ -24,8 +24,6 @@ class RunningProgram {
   RunningProgram(const RunningProgram&) = delete;
   RunningProgram& operator=(const RunningProgram&) = delete;
 
-  pid_t pid() const { return pid_; }
-  bool started() const { return pid_ > 0; }
   void Signal(int signalNumber) const;
   // Waits up to `timeoutMs` for the end: the exit status, 128 + N when
   // signal N ended it, -1 when it did not end in time (it is then killed).

@@ -33,9 +33,11 @@ std::string ScratchFolder::Write(const std::string& name, const std::string& tex
   return Write(name, std::vector<uint8_t>(text.begin(), text.end()));
 }
 
-std::vector<std::string> ScratchFolder::Names() const {
+std::vector<std::string> ScratchFolder::Names() const { return NamesIn(path_); }
+
+std::vector<std::string> NamesIn(const std::string& folder) {
   std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(path_)) names.push_back(entry.path().filename().string());
+  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
 }

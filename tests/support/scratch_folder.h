@@ -48,6 +48,9 @@ class TemporaryFolderOverride {
   std::string previous_;
 };
 
+// The names of the entries of `folder`, sorted.
+std::vector<std::string> NamesIn(const std::string& folder);
+
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
 std::string ReadFileText(const std::string& path);
 

@@ -64,6 +64,17 @@ std::vector<TapeSection> FindAllSections(const TapImage& image) {
   return sections;
 }
 
+std::vector<DataResult> ReadAllData(const TapImage& image, const std::vector<TapeSection>& sections) {
+  std::vector<DataResult> results;
+  DataBlockReader reader(image);
+  for (size_t i = 0; i < sections.size(); ++i) {
+    const int64_t limit = i + 1 < sections.size() ? sections[i + 1].start - (image.version == 2 ? 2 : 1)
+                                                  : image.FileLength() - 1;
+    results.push_back(reader.Read(sections[i], limit));
+  }
+  return results;
+}
+
 TapeComposer::TapeComposer(uint8_t machine, uint8_t version, uint8_t video, uint32_t seed)
     : machine_(machine),
       version_(version),

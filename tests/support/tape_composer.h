@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "core/data_block.h"
 #include "core/rom_decoder.h"
 #include "core/tap_image.h"
 #include "core/turbo_reader.h"
@@ -115,6 +116,8 @@ TapImage RawImage(uint8_t version, const std::vector<uint8_t>& pulses);
 
 // Every section the decoder finds, searching the way the split does.
 std::vector<TapeSection> FindAllSections(const TapImage& image);
+// The data block of each section, each searched up to the next section's start.
+std::vector<DataResult> ReadAllData(const TapImage& image, const std::vector<TapeSection>& sections);
 
 class TapeComposer {
  public:

@@ -29,8 +29,9 @@ struct PeerFile {
 
 std::vector<PeerFile> ReadPeerListing(const std::string& tsvPath);
 
-// The lowercase hexadecimal SHA-256 of `bytes`.
-std::string Sha256Hex(const std::vector<uint8_t>& bytes);
+// The lowercase hexadecimal SHA-256 of each file's bytes, as coreutils'
+// sha256sum gives it (one run for all: it is slow to start).
+std::vector<std::string> Sha256Hexes(const std::vector<std::vector<uint8_t>>& files);
 
 // The turbo files of `image` as the command line finds them: the ROM
 // programs first, their stretches claimed (into `rom` when given), then the
