@@ -34,11 +34,16 @@
 
 // Stands in for the C library's flock in this test program: with a signal
 // set, that signal arrives the moment a writer has created its file (it
-// locks the file right after), before the writer has even returned.
+// locks the file right after), before the writer has even returned. A file
+// written without a name brings it as it is about to take its name (linkat).
 static std::atomic<int> signalAtLock{0};
 extern "C" int flock(int fd, int operation) {
   if (const int signalNumber = signalAtLock.load(); signalNumber != 0) std::raise(signalNumber);
   return static_cast<int>(::syscall(SYS_flock, fd, operation));
+}
+extern "C" int linkat(int fromFolder, const char* from, int toFolder, const char* to, int flags) {
+  if (const int signalNumber = signalAtLock.load(); signalNumber != 0) std::raise(signalNumber);
+  return static_cast<int>(::syscall(SYS_linkat, fromFolder, from, toFolder, to, flags));
 }
 
 namespace rw {
