@@ -18,7 +18,6 @@
 #include <vector>
 
 #include "bench/bench_support.h"
-#include "core/ports/messages.h"
 #include "core/safe_file.h"
 #include "core/tap_image.h"
 #include "join/compilation.h"
@@ -89,8 +88,7 @@ int main(int argc, char** argv) {
   catCommand += " > " + Quoted(catOutput);
   const std::string joined = (folder / "joined.tap").string();
 
-  rw::RecordedMessages messages;
-  rw::Compilation compilation(".", messages);
+  rw::Compilation compilation(".");
   const long rssBeforeAdd = MaxRssKb();
   auto start = Clock::now();
   for (int i = 0; i < count; ++i) {
@@ -109,13 +107,13 @@ int main(int argc, char** argv) {
     if (std::system(catCommand.c_str()) != 0) return 1;
     catBest = std::min(catBest, SecondsSince(start));
     start = Clock::now();
-    if (!rw::JoinToTapFile(compilation, joined, true, messages)) return 1;
+    if (!rw::JoinToTapFile(compilation, joined, true)) return 1;
     joinBest = std::min(joinBest, SecondsSince(start));
     // The same with the sync before the success message (cat does not sync).
     ::sync();
     rw::SetStorageSync(&storageSync);
     start = Clock::now();
-    const bool synced = rw::JoinToTapFile(compilation, joined, true, messages);
+    const bool synced = rw::JoinToTapFile(compilation, joined, true).ok();
     syncedJoinBest = std::min(syncedJoinBest, SecondsSince(start));
     rw::SetStorageSync(nullptr);
     if (!synced) return 1;
@@ -127,7 +125,7 @@ int main(int argc, char** argv) {
   const long rssNow = StatusKb("VmRSS:");
   if (std::FILE* reset = std::fopen("/proc/self/clear_refs", "w")) {
     const bool cleared = std::fputs("5", reset) >= 0;
-    if (std::fclose(reset) == 0 && cleared && rw::JoinToTapFile(compilation, joined, true, messages)) {
+    if (std::fclose(reset) == 0 && cleared && rw::JoinToTapFile(compilation, joined, true)) {
       joinGrowthKb = StatusKb("VmHWM:") - rssNow;
     }
   }

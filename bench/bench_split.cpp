@@ -134,7 +134,7 @@ int main(int argc, char** argv) {
 
     // Every program as a ".prg" file: both data copies read, mended and checked.
     start = Clock::now();
-    const rw::ExtractReport report = rw::ExtractPrograms(list, allRows, (folder / "prg").string(), false, messages);
+    const rw::ExtractReport report = rw::ExtractPrograms(list, allRows, (folder / "prg").string(), false);
     extracted = report.allWhole && static_cast<int>(report.programs.size()) == list.RowCount() && extracted;
     extractSeconds = std::min(extractSeconds, SecondsSince(start));
     ::sync();

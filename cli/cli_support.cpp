@@ -15,6 +15,11 @@ MessageAnswer StderrMessages::Show(const Message& message) {
   return MessageAnswer::Ok;
 }
 
+bool Report(const Outcome& outcome) {
+  if (!outcome.ok()) PrintErr(PathToQt(outcome.text()));
+  return outcome.ok();
+}
+
 int ParseCommandLine(QCommandLineParser& parser, const QStringList& arguments) {
   // Qt's own help option also offers --help-all, which means nothing here.
   parser.addOption({{"h", "help"}, "Displays help on commandline options."});

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "core/outcome.h"
 #include "core/ports/messages.h"
 #include "platform/native_path.h"
 
@@ -27,6 +28,10 @@ class StderrMessages : public Messages {
  private:
   MessageAnswer answer_;
 };
+
+// A failure's text on standard error, as a message box would show it; true
+// (and nothing printed) for a success.
+bool Report(const Outcome& outcome);
 
 // Adds -h/--help and --version to `parser` and parses `arguments` (whose first
 // element names the command). Returns kGoOn, or the status to end with when

@@ -49,7 +49,7 @@ int RunExtract(const QStringList& arguments) {
   StderrMessages messages;
   MemoryPaths paths;
   ProgramList list(paths, DecimalSeparator());
-  if (!list.LoadAndParse(PathFromQt(positional.at(0)), messages)) return kExitFailed;
+  if (!Report(list.LoadAndParse(PathFromQt(positional.at(0)), messages))) return kExitFailed;
   // A tape of turbo files alone (its boot program lost) has no rows; its
   // turbo files are still extracted.
   const TurboListing turbo = ListTurboFiles(list.image(), list.sections(), ReadListData(list));
@@ -65,16 +65,19 @@ int RunExtract(const QStringList& arguments) {
   }
 
   const bool keepDamaged = parser.isSet("keep-damaged");
-  const ExtractReport report = ExtractPrograms(list, rows, outDir, keepDamaged, messages, FolderSync::ByCaller);
-  std::vector<ExtractedTurboFile> turboReport;
-  if (!report.failed) turboReport = ExtractTurboFiles(turbo, turboIndices, outDir, keepDamaged, messages);
+  const ExtractReport report = ExtractPrograms(list, rows, outDir, keepDamaged, FolderSync::ByCaller);
+  TurboExtractReport turboReport;
+  if (Report(report.failure)) {
+    turboReport = ExtractTurboFiles(turbo, turboIndices, outDir, keepDamaged);
+    Report(turboReport.failure);
+  }
   // One sync for every file of the run, before any is reported as written.
   std::string lastPath;
   for (const ExtractedProgram& program : report.programs) lastPath = program.path.empty() ? lastPath : program.path;
-  for (const ExtractedTurboFile& entry : turboReport) lastPath = entry.path.empty() ? lastPath : entry.path;
+  for (const ExtractedTurboFile& entry : turboReport.files) lastPath = entry.path.empty() ? lastPath : entry.path;
   std::string syncError;
   const bool synced = lastPath.empty() || SyncFolderContents(outDir, syncError);
-  if (!synced) messages.Critical("ERROR!", "Error while creating file " + lastPath + " : " + syncError);
+  if (!synced) Report(FileCreationFailure(lastPath, syncError));
 
   for (const ExtractedProgram& program : report.programs) {
     const QString row = "Row " + QString::number(program.row) + " \"" +
@@ -101,7 +104,7 @@ int RunExtract(const QStringList& arguments) {
     }
   }
   bool turboWhole = synced;
-  for (const ExtractedTurboFile& entry : turboReport) {
+  for (const ExtractedTurboFile& entry : turboReport.files) {
     const TurboFile& file = turbo.files[entry.index];
     const QString label =
         "Turbo file " + QString::number(entry.index + 1) + " \"" + QString::fromStdString(TurboFileLabel(file)) + "\"";

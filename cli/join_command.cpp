@@ -191,14 +191,14 @@ int RunJoin(const QStringList& arguments) {
     return kExitFailed;
   }
 
-  Compilation compilation(decimalSeparator, messages);
+  Compilation compilation(decimalSeparator);
   compilation.SetSorted(parsed.sort);
   for (const Item& item : parsed.items) {
     const std::string text = PathFromQt(item.text);
-    const bool added = item.pause           ? compilation.AddPauseRow(text)
-                       : FolderExists(text) ? compilation.AddTapDirectory(text, output)
-                                            : compilation.AddTapFile(text);
-    if (!added) return kExitFailed;
+    const Outcome added = item.pause           ? compilation.AddPauseRow(text)
+                          : FolderExists(text) ? compilation.AddTapDirectory(text, output)
+                                               : compilation.AddTapFile(text);
+    if (!Report(added)) return kExitFailed;
   }
   // Standard output may be the stream itself: the list then goes to standard error.
   PrintRows(compilation, parsed.stream ? PrintErr : PrintOut);
@@ -206,7 +206,7 @@ int RunJoin(const QStringList& arguments) {
     messages.Critical("ERROR!", "Nothing to join: the list needs at least two rows (tape images or pauses).");
     return kExitFailed;
   }
-  if (!JoinToTapFile(compilation, output, parsed.force, messages, {}, parsed.stream)) return kExitFailed;
+  if (!Report(JoinToTapFile(compilation, output, parsed.force, {}, parsed.stream))) return kExitFailed;
   (parsed.stream ? PrintErr : PrintOut)("Join operation Executed Correctly !");
   return kExitOk;
 }

@@ -93,8 +93,8 @@ int RunLauncher(const QStringList& arguments) {
   }
   LauncherMessages messages(parser.isSet("force") ? MessageAnswer::Yes : MessageAnswer::No);
   const DeviceCheck device =
-      CheckDeviceAnswer(parser.value("device").toStdString(), parser.value("sd-dir").toStdString(), messages);
-  if (!device.accepted) return UsageError("--sd-dir " + parser.value("sd-dir") + ": refused, see above.");
+      CheckDeviceAnswer(parser.value("device").toStdString(), parser.value("sd-dir").toStdString());
+  if (!Report(device.refusal)) return UsageError("--sd-dir " + parser.value("sd-dir") + ": refused, see above.");
 
   // The command line names its folders itself and leaves the ones the
   // windows remember alone.
@@ -108,10 +108,11 @@ int RunLauncher(const QStringList& arguments) {
   FixedAnswers answers(target);
   LauncherSettings settings;
   QtToolRunner tools;
-  const LauncherOutcome outcome =
+  const LauncherResult result =
       BuildLauncherDiskFor(input, {device.device, device.directory}, {answers, settings, tools, messages});
-  if (outcome == LauncherOutcome::NotStarted) PrintErr("Use --force to replace it.");
-  return outcome == LauncherOutcome::Created ? kExitOk : kExitFailed;
+  Report(result.failure);
+  if (result.state == LauncherOutcome::NotStarted) PrintErr("Use --force to replace it.");
+  return result.state == LauncherOutcome::Created ? kExitOk : kExitFailed;
 }
 
 }  // namespace rw::cli

@@ -29,17 +29,12 @@ int RunSplit(const QStringList& arguments) {
   if (status != kExitOk) return status;
 
   std::vector<std::string> written;
-  // Messages go to standard error; the completion text also ends the output.
-  RecordedMessages outcome;
-  const bool ok = list.Split(outcome, &written);
+  // A failure goes to standard error; the completion text ends the output.
+  RecordedMessages done;
+  const Outcome split = list.Split(done, &written);
   for (const auto& path : written) PrintOut(PathToQt(path));
-  for (const auto& message : outcome.shown) {
-    if (ok)
-      PrintOut(PathToQt(message.text));
-    else
-      messages.Show(message);
-  }
-  return ok ? kExitOk : kExitFailed;
+  for (const auto& message : done.shown) PrintOut(PathToQt(message.text));
+  return Report(split) ? kExitOk : kExitFailed;
 }
 
 int RunIndex(const QStringList& arguments) {
@@ -60,15 +55,10 @@ int RunIndex(const QStringList& arguments) {
   status = PrepareProgramList(parser, false, list, messages);
   if (status != kExitOk) return status;
 
-  RecordedMessages outcome;
-  const bool ok = list.WriteIndex(format == "marquise" ? IndexFormat::Marquise : IndexFormat::Ultimate64, outcome);
-  for (const auto& message : outcome.shown) {
-    if (ok)
-      PrintOut(PathToQt(message.text));
-    else
-      messages.Show(message);
-  }
-  return ok ? kExitOk : kExitFailed;
+  RecordedMessages done;
+  const Outcome written = list.WriteIndex(format == "marquise" ? IndexFormat::Marquise : IndexFormat::Ultimate64, done);
+  for (const auto& message : done.shown) PrintOut(PathToQt(message.text));
+  return Report(written) ? kExitOk : kExitFailed;
 }
 
 }  // namespace rw::cli

@@ -54,18 +54,19 @@ int RunToDisk(const QStringList& arguments) {
   DiskMessages messages;
   MemoryPaths paths;
   ProgramList list(paths, DecimalSeparator());
-  if (!list.LoadAndParse(PathFromQt(positional.at(0)), messages)) return kExitFailed;
+  if (!Report(list.LoadAndParse(PathFromQt(positional.at(0)), messages))) return kExitFailed;
   if (list.RowCount() == 0) return kExitFailed;  // already reported
   std::vector<int> rows;
   if (!ParseRows(parser.value("select"), list.RowCount(), rows)) return kExitUsage;
 
   QtToolRunner tools;
-  const ProgramDiskOutcome outcome =
+  const Outcome outcome =
       CopyProgramsToDisk(list, rows, PathFromQt(positional.at(1)), parser.isSet("force"), tools, messages);
-  if (outcome == ProgramDiskOutcome::Refused && !parser.isSet("force") && NameTaken(PathFromQt(positional.at(1)))) {
+  if (Report(outcome)) return kExitOk;
+  if (outcome.kind() == FailureKind::Refused && !parser.isSet("force") && NameTaken(PathFromQt(positional.at(1)))) {
     PrintErr("Use --force to replace it.");
   }
-  return outcome == ProgramDiskOutcome::Created ? kExitOk : kExitFailed;
+  return kExitFailed;
 }
 
 }  // namespace rw::cli

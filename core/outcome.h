@@ -6,6 +6,7 @@
 // prints it, a batch (scan) keeps it in its record. Nobody has to catch a
 // message box to learn why something failed.
 
+#include <cstdint>
 #include <string>
 #include <utility>
 
@@ -23,26 +24,42 @@ enum class FailureKind : uint8_t {
   SystemError,
 };
 
+// The title of the message box that shows a failure, unless the operation
+// names its own: each window has long titled its errors its own way ("ERROR!",
+// "Error !"), and users and their notes know them by it.
+inline constexpr const char* kFailureCaption = "Error!";
+
 class [[nodiscard]] Outcome {
  public:
-  static Outcome Success() { return Outcome(FailureKind::None, {}); }
-  static Outcome Failure(FailureKind kind, std::string text) { return Outcome(kind, std::move(text)); }
+  static Outcome Success() { return Outcome(FailureKind::None, {}, {}); }
+  static Outcome Failure(FailureKind kind, std::string text, std::string caption = kFailureCaption) {
+    return Outcome(kind, std::move(text), std::move(caption));
+  }
 
   bool ok() const { return kind_ == FailureKind::None; }
   explicit operator bool() const { return ok(); }
   FailureKind kind() const { return kind_; }
   const std::string& text() const { return text_; }
+  const std::string& caption() const { return caption_; }
 
  private:
-  Outcome(FailureKind kind, std::string text) : kind_(kind), text_(std::move(text)) {}
+  Outcome(FailureKind kind, std::string text, std::string caption)
+      : kind_(kind), text_(std::move(text)), caption_(std::move(caption)) {}
   FailureKind kind_;
   std::string text_;
+  std::string caption_;
 };
 
-// Shows a failure as the desktop program always has: a critical message box
-// with the title "Error!". Nothing for a success.
+// A file that could not be made, and the system's reason: the one message
+// every writer of new files (split, extraction, index file, disk images) gives.
+inline Outcome FileCreationFailure(const std::string& path, const std::string& reason) {
+  return Outcome::Failure(FailureKind::SystemError, "Error while creating file " + path + " : " + reason, "ERROR!");
+}
+
+// Shows a failure in a critical message box under its caption. Nothing for a
+// success.
 inline void ShowFailure(const Outcome& outcome, Messages& messages) {
-  if (!outcome.ok()) messages.Critical("Error!", outcome.text());
+  if (!outcome.ok()) messages.Critical(outcome.caption(), outcome.text());
 }
 
 }  // namespace rw

@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <system_error>
 
-#include "core/ports/messages.h"
 #include "core/pulse_timing.h"
 #include "core/tap_image.h"
 #include "core/utilities.h"
@@ -17,7 +16,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* const kRefusalTitle = "ERROR!";
+Outcome Refusal(const std::string& text) { return Outcome::Failure(FailureKind::Refused, text, "ERROR!"); }
 
 const std::string& NameOf(const std::vector<std::string>& names, uint8_t value) {
   static const std::string unknown = "?";
@@ -57,8 +56,7 @@ const std::string& CompilationRow::Text(int column) const {
   }
 }
 
-Compilation::Compilation(std::string decimalSeparator, Messages& messages)
-    : decimalSeparator_(std::move(decimalSeparator)), messages_(messages) {}
+Compilation::Compilation(std::string decimalSeparator) : decimalSeparator_(std::move(decimalSeparator)) {}
 
 float Compilation::usPerCycle() const { return SelectClock(machine(), video()); }
 
@@ -67,19 +65,15 @@ const std::string& Compilation::signature() const {
   return fileRows_ > 0 ? signature_ : c64;
 }
 
-bool Compilation::AddTapFile(const std::string& path) {
+Outcome Compilation::AddTapFile(const std::string& path) {
   TapImage image;
-  if (const Outcome outcome = LoadTapImage(path, image); !outcome) {
-    ShowFailure(outcome, messages_);
-    return false;
-  }
+  if (Outcome outcome = LoadTapImage(path, image); !outcome) return outcome;
 
   const std::string prefix = "File " + path + " Cannot be added since ";
   // A version-0 image has no long-pulse record: a pause written into it
   // would play as one overflow pulse and three short ones.
   if (image.version == 0 && fileRows_ < static_cast<int>(rows_.size())) {
-    messages_.Critical(kRefusalTitle, prefix + "it is in TAP format V0, which cannot hold the pauses already listed");
-    return false;
+    return Refusal(prefix + "it is in TAP format V0, which cannot hold the pauses already listed");
   }
   const bool first = fileRows_ == 0;
   if (first) {
@@ -90,19 +84,13 @@ bool Compilation::AddTapFile(const std::string& path) {
   } else {
     const std::string suffix = ") conflicting with previously added files";
     if (image.machine != machine_) {
-      messages_.Critical(kRefusalTitle,
-                         prefix + "it was created for a machine (" + NameOf(machineNames, image.machine) + suffix);
-      return false;
+      return Refusal(prefix + "it was created for a machine (" + NameOf(machineNames, image.machine) + suffix);
     }
     if (image.video != video_) {
-      messages_.Critical(kRefusalTitle,
-                         prefix + "it has a video standard (" + NameOf(videoNames, image.video) + suffix);
-      return false;
+      return Refusal(prefix + "it has a video standard (" + NameOf(videoNames, image.video) + suffix);
     }
     if (image.version != version_) {
-      messages_.Critical(kRefusalTitle,
-                         prefix + "it has a TAP format (" + NameOf(versionNames, image.version) + suffix);
-      return false;
+      return Refusal(prefix + "it has a TAP format (" + NameOf(versionNames, image.version) + suffix);
     }
   }
 
@@ -123,12 +111,12 @@ bool Compilation::AddTapFile(const std::string& path) {
   totalSeconds_ += seconds;
   UpdateTotalDuration();
   UpdateJoinAvailability();
-  return true;
+  return Outcome::Success();
 }
 
-bool Compilation::AddTapDirectory(const std::string& directory) { return AddTapDirectory(directory, {}); }
+Outcome Compilation::AddTapDirectory(const std::string& directory) { return AddTapDirectory(directory, {}); }
 
-bool Compilation::AddTapDirectory(const std::string& directory, const std::string& skipPath) {
+Outcome Compilation::AddTapDirectory(const std::string& directory, const std::string& skipPath) {
   // A stable order: the listing order of the file system is arbitrary.
   std::vector<std::string> names;
   std::error_code error;
@@ -140,8 +128,8 @@ bool Compilation::AddTapDirectory(const std::string& directory, const std::strin
     if (EndsWithTap(name)) names.push_back(name);
   }
   if (error) {
-    messages_.Critical(kRefusalTitle, "Error while reading directory " + directory + " : " + error.message());
-    return false;
+    return Outcome::Failure(FailureKind::SystemError,
+                            "Error while reading directory " + directory + " : " + error.message(), "ERROR!");
   }
   std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) { return NaturalLess(a, b); });
 
@@ -151,9 +139,9 @@ bool Compilation::AddTapDirectory(const std::string& directory, const std::strin
   for (const std::string& name : names) {
     std::error_code sameError;
     if (!skip.empty() && !skipError && fs::weakly_canonical(fs::u8path(folder + name), sameError) == skip) continue;
-    if (!AddTapFile(folder + name)) return false;
+    if (Outcome added = AddTapFile(folder + name); !added) return added;
   }
-  return true;
+  return Outcome::Success();
 }
 
 std::string Compilation::PauseSize(const std::string& text) const {
@@ -161,26 +149,20 @@ std::string Compilation::PauseSize(const std::string& text) const {
   return std::to_string(records.size());
 }
 
-bool Compilation::AddPauseRow(const std::string& text) {
+Outcome Compilation::AddPauseRow(const std::string& text) {
   const float seconds = ParseDuration(text, decimalSeparator_);
-  if (seconds < 0) {
-    messages_.Critical(kRefusalTitle, "Pause duration string " + text + " Syntax is Invalid !");
-    return false;
-  }
+  if (seconds < 0) return Refusal("Pause duration string " + text + " Syntax is Invalid !");
   if (fileRows_ > 0 && version_ == 0) {
-    messages_.Critical(kRefusalTitle,
-                       "Pause duration string " + text +
-                           " Cannot be added since the listed files are in TAP format V0, which cannot hold pauses");
-    return false;
+    return Refusal("Pause duration string " + text +
+                   " Cannot be added since the listed files are in TAP format V0, which cannot hold pauses");
   }
   if (PauseCycles(seconds, usPerCycle()) < 0) {
     // Longer than a signed 32-bit cycle count: about 36 minutes at the C64
     // PAL clock. Shown rounded down so that the figure itself is accepted.
     const double longest =
         std::floor(static_cast<double>(kMaxPauseCycles) * usPerCycle() / 1000000.0 * 100.0 - 1.0) / 100.0;
-    messages_.Critical(kRefusalTitle, "Pause duration string " + text + " is too long ! The longest pause is " +
-                                          FormatDuration(longest, decimalSeparator_));
-    return false;
+    return Refusal("Pause duration string " + text + " is too long ! The longest pause is " +
+                   FormatDuration(longest, decimalSeparator_));
   }
   CompilationRow row;
   row.path = kPauseRowPath;
@@ -194,7 +176,7 @@ bool Compilation::AddPauseRow(const std::string& text) {
   totalSeconds_ += static_cast<double>(seconds);
   UpdateTotalDuration();
   UpdateJoinAvailability();
-  return true;
+  return Outcome::Success();
 }
 
 void Compilation::RefreshPauseSizes() {

@@ -10,11 +10,10 @@
 #include <string_view>
 #include <vector>
 
+#include "core/outcome.h"
 #include "core/utilities.h"
 
 namespace rw {
-
-class Messages;
 
 // Names shown in the Machine, Video and Type columns, indexed by the header
 // values. The leading blank of " TAP V1" is part of the name.
@@ -74,24 +73,25 @@ class CompilationListener {
 class Compilation {
  public:
   // `decimalSeparator` is the user's, used for sizes, durations and pause
-  // texts; `messages` hears of every refusal.
-  Compilation(std::string decimalSeparator, Messages& messages);
+  // texts. Every refusal below comes back titled "ERROR!", a file the loader
+  // refuses under the loader's own title.
+  explicit Compilation(std::string decimalSeparator);
 
   // The one listener to every change, or none (nullptr).
   void SetListener(CompilationListener* listener) { listener_ = listener; }
 
-  // Adds one tape image; false when it cannot be read or conflicts with the
-  // images already listed (a message has been shown).
-  bool AddTapFile(const std::string& path);
+  // Adds one tape image; a failure when it cannot be read or conflicts with
+  // the images already listed.
+  Outcome AddTapFile(const std::string& path);
   // Adds the tape images (".tap", any case) directly inside `directory`, in
   // natural file-name order (NaturalLess); stops at the first one that fails.
-  bool AddTapDirectory(const std::string& directory);
+  Outcome AddTapDirectory(const std::string& directory);
   // The same, passing over the file `skipPath` names (the output of the join
   // being made, which must never become one of its own inputs).
-  bool AddTapDirectory(const std::string& directory, const std::string& skipPath);
-  // Adds a pause typed as e.g. "5s" or "1m:30s"; false for an invalid or
-  // overlong text (a message has been shown).
-  bool AddPauseRow(const std::string& text);
+  Outcome AddTapDirectory(const std::string& directory, const std::string& skipPath);
+  // Adds a pause typed as e.g. "5s" or "1m:30s"; a failure for an invalid or
+  // overlong text.
+  Outcome AddPauseRow(const std::string& text);
 
   // Removes the rows at these indices (in any order; repeated or unknown
   // indices are passed over).
@@ -139,7 +139,6 @@ class Compilation {
   std::string PauseSize(const std::string& text) const;
 
   std::string decimalSeparator_;
-  Messages& messages_;
   std::vector<CompilationRow> rows_;
   CompilationListener* listener_ = nullptr;
   uint8_t machine_ = 0;

@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "core/file_open.h"
-#include "core/ports/messages.h"
 #include "core/pulse_timing.h"
 #include "core/safe_file.h"
 #include "core/tap_image.h"
@@ -141,11 +140,10 @@ bool WriteJoin(const Compilation& compilation, const std::vector<RowPlan>& plan,
 
 }  // namespace
 
-bool JoinToTapFile(const Compilation& compilation, const std::string& outputPath, bool replaceExisting,
-                   Messages& messages, const JoinProgress& progress, bool allowStream) {
+Outcome JoinToTapFile(const Compilation& compilation, const std::string& outputPath, bool replaceExisting,
+                      const JoinProgress& progress, bool allowStream) {
   const auto fail = [&](const std::string& error) {
-    messages.Critical("Error!", "Error while saving file " + outputPath + " : " + error);
-    return false;
+    return Outcome::Failure(FailureKind::SystemError, "Error while saving file " + outputPath + " : " + error);
   };
   std::string error;
   // The output is a file: a named pipe, a device or a folder at its name
@@ -179,7 +177,7 @@ bool JoinToTapFile(const Compilation& compilation, const std::string& outputPath
     const bool written = WriteJoin(compilation, plan, total, write, error, progress);
     const bool closed = ::close(fd) == 0;
     if (written && !closed) error = Describe(errno);
-    return written && closed ? true : fail(error);
+    return written && closed ? Outcome::Success() : fail(error);
   }
 
   // The writer removes its temporary file on every early return.
@@ -190,7 +188,7 @@ bool JoinToTapFile(const Compilation& compilation, const std::string& outputPath
   };
   if (!WriteJoin(compilation, plan, total, write, error, progress)) return fail(error);
   if (!writer.Commit(replaceExisting, error)) return fail(error);
-  return true;
+  return Outcome::Success();
 }
 
 }  // namespace rw

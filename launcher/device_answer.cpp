@@ -77,26 +77,24 @@ std::string SdDirectoryText(std::string_view text) {
   return Latin1ToUtf8(bytes);
 }
 
-DeviceCheck CheckDeviceAnswer(std::string_view deviceText, std::string_view directoryText, Messages& messages) {
+DeviceCheck CheckDeviceAnswer(std::string_view deviceText, std::string_view directoryText) {
   DeviceCheck check;
+  const auto refuse = [&check](const std::string& text) {
+    check.refusal = Outcome::Failure(FailureKind::Refused, text, kDeviceRefusalTitle);
+    return check;
+  };
   const double device = RoundHalfEven(LeadingNumber(deviceText));
   if (!(device >= 8 && device <= 11)) {
-    messages.Critical("Error !", "Error, Device number of Tapewell must be in the interval 8-11 !");
     check.resetDeviceText = true;
-    return check;
+    return refuse("Error, Device number of Tapewell must be in the interval 8-11 !");
   }
   if (CharacterCount(directoryText) > kMaxDirectoryCharacters) {
-    messages.Critical("Error !", "Error, length of directory cannot exceed 55 charachters !");
-    return check;
+    return refuse("Error, length of directory cannot exceed 55 charachters !");
   }
   // The folder goes between the quotes of a launcher line as typed: a
   // character that would end the string or the line, or become a control
   // code, is refused rather than silently changed into another folder.
-  if (!QuotedTextProblem(directoryText).empty()) {
-    messages.Critical("Error !", kDirectoryCharacterError);
-    return check;
-  }
-  check.accepted = true;
+  if (!QuotedTextProblem(directoryText).empty()) return refuse(kDirectoryCharacterError);
   check.device = static_cast<int>(device);
   check.directory = SdDirectoryText(directoryText);
   return check;

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/ports/messages.h"
+#include "core/outcome.h"
 
 namespace rw {
 
@@ -21,7 +21,8 @@ double LeadingNumber(std::string_view text);
 std::string SdDirectoryText(std::string_view text);
 
 struct DeviceCheck {
-  bool accepted = false;
+  Outcome refusal = Outcome::Success();  // titled kDeviceRefusalTitle
+  bool accepted() const { return refusal.ok(); }
   int device = 8;
   std::string directory;         // SdDirectoryText of the typed folder
   bool resetDeviceText = false;  // the dialog shows 8 again
@@ -29,12 +30,14 @@ struct DeviceCheck {
 
 // The refusal of a folder that cannot be sent inside a launcher line.
 extern const char* const kDirectoryCharacterError;
+// The title of the dialog's refusals.
+inline constexpr const char* kDeviceRefusalTitle = "Error !";
 
 // "Next >" of the dialog: the device number is the leading number of
 // `deviceText` rounded halves to even and must be 8 to 11; the folder may
 // have at most 55 characters and none that QuotedTextProblem
-// (launcher/launcher_text.h) names. A refusal is shown (title "Error !") and
-// the dialog stays open; the device is tested first, then the length.
-DeviceCheck CheckDeviceAnswer(std::string_view deviceText, std::string_view directoryText, Messages& messages);
+// (launcher/launcher_text.h) names. On a refusal the dialog shows it and stays
+// open; the device is tested first, then the length.
+DeviceCheck CheckDeviceAnswer(std::string_view deviceText, std::string_view directoryText);
 
 }  // namespace rw

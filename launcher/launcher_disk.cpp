@@ -24,18 +24,19 @@ struct ToolPaths {
   std::string petcat;
 };
 
+Outcome Failure(const std::string& text) { return Outcome::Failure(FailureKind::SystemError, text, kErrorTitle); }
+
 // Looks both tools up and names the missing ones, so that nothing is asked or
 // written when the disk could not be made anyway.
-bool FindTools(const LauncherServices& services, ToolPaths& paths) {
+Outcome FindTools(const LauncherServices& services, ToolPaths& paths) {
   paths.c1541 = services.tools.FindTool("c1541");
   paths.petcat = services.tools.FindTool("petcat");
-  if (!paths.c1541.empty() && !paths.petcat.empty()) return true;
+  if (!paths.c1541.empty() && !paths.petcat.empty()) return Outcome::Success();
   const bool both = paths.c1541.empty() && paths.petcat.empty();
   const std::string names = both ? "c1541 and petcat" : paths.c1541.empty() ? "c1541" : "petcat";
-  services.messages.Critical(kErrorTitle, "Cannot build the launcher disk: " + names + (both ? " were" : " was") +
-                                              " not found. Install VICE, which provides " + (both ? "them" : "it") +
-                                              ", or place " + names + " in " + services.tools.ProgramFolder() + " !");
-  return false;
+  return Failure("Cannot build the launcher disk: " + names + (both ? " were" : " was") +
+                 " not found. Install VICE, which provides " + (both ? "them" : "it") + ", or place " + names + " in " +
+                 services.tools.ProgramFolder() + " !");
 }
 
 bool NonEmptyFile(const std::string& path) {
@@ -46,21 +47,20 @@ bool NonEmptyFile(const std::string& path) {
 // The tape image's name goes into every launcher as the device is to find it
 // on the SD card; it cannot be changed to fit, so a name that cannot be sent
 // stops the build before anything is asked or written.
-bool ImageNameCanBeSent(const LauncherDiskInput& input, Messages& messages) {
+Outcome ImageNameCanBeSent(const LauncherDiskInput& input) {
   const std::string name = LauncherImageName(input.imagePath);
   const std::string problem = QuotedTextProblem(name);
-  if (problem.empty()) return true;
-  messages.Critical(kErrorTitle, "Cannot build the launcher disk: the name of the tape image " + name + " holds " +
-                                     problem +
-                                     ", which a launcher program cannot send to the device. Rename the "
-                                     "file (and its copy on the SD card) !");
-  return false;
+  if (problem.empty()) return Outcome::Success();
+  return Outcome::Failure(FailureKind::Refused,
+                          "Cannot build the launcher disk: the name of the tape image " + name + " holds " + problem +
+                              ", which a launcher program cannot send to the device. Rename the "
+                              "file (and its copy on the SD card) !",
+                          kErrorTitle);
 }
 
-bool DirectoryCanBeSent(const LauncherDevice& device, Messages& messages) {
-  if (QuotedTextProblem(device.directory).empty()) return true;
-  messages.Critical("Error !", kDirectoryCharacterError);
-  return false;
+Outcome DirectoryCanBeSent(const LauncherDevice& device) {
+  if (QuotedTextProblem(device.directory).empty()) return Outcome::Success();
+  return Outcome::Failure(FailureKind::Refused, kDirectoryCharacterError, kDeviceRefusalTitle);
 }
 
 class DiskBuild {
@@ -75,7 +75,7 @@ class DiskBuild {
         imageName_(LauncherImageName(input.imagePath)),
         staged_(services.tools, tools.c1541) {}
 
-  LauncherOutcome Run() {
+  LauncherResult Run() {
     // Agreeing only allows the finished disk to take the name; until then
     // whatever is there (a file, or a link, which is replaced as a link)
     // stays untouched.
@@ -95,7 +95,7 @@ class DiskBuild {
       s_.dialogs.SetProgress(0, total);
       int n = 1;
       for (const LauncherProgram& program : input_.programs) {
-        if (!AddProgram(program, n)) return LauncherOutcome::Failed;
+        if (Outcome added = AddProgram(program, n); !added) return added;
         if (s_.settings.launcherCancelled) break;
         s_.dialogs.SetProgress(n, total);
         ++n;
@@ -117,61 +117,43 @@ class DiskBuild {
   }
 
  private:
-  // One program onto the disk. False after a failure (already shown); true
-  // when it was added or the user cancelled.
-  bool AddProgram(const LauncherProgram& program, int n) {
+  // One program onto the disk; a success too when the user cancelled.
+  Outcome AddProgram(const LauncherProgram& program, int n) {
     std::string name = program.name;
     s_.dialogs.SetBusy(false);
     if (!s_.settings.forAllRemaining) {
       const std::string proposed = LauncherEntryName(name, n);
       name = ApplyTargetAnswer(s_.dialogs.AskTarget(proposed, name), proposed, s_.settings);
     }
-    if (s_.settings.launcherCancelled) return true;
+    if (s_.settings.launcherCancelled) return Outcome::Success();
     s_.dialogs.SetBusy(true);
     const std::string diskFileName = LauncherEntryName(name, n);
 
     TemporaryFiles temporary;
     const std::string text = temporary.Make("RWLM");
-    if (!FileExists(text)) {
-      Fail(kNoTemporaryFile);
-      return false;
-    }
+    if (!FileExists(text)) return Fail(kNoTemporaryFile);
     const std::string launcher = LauncherText(device_.device, device_.directory, imageName_, LowerText(program.start),
                                               s_.settings.autostartLine);
     std::string error;
-    if (!WriteTemporaryFile(text, launcher.data(), launcher.size(), error)) {
-      Fail(error);
-      return false;
-    }
+    if (!WriteTemporaryFile(text, launcher.data(), launcher.size(), error)) return Fail(error);
 
     // petcat leaves the program file empty when it cannot tokenise the text;
     // an empty file must not end up on the disk as a launcher.
     const std::string tokenised = temporary.Make("TAPO");
-    if (tokenised.empty()) {
-      Fail(kNoTemporaryFile);
-      return false;
-    }
+    if (tokenised.empty()) return Fail(kNoTemporaryFile);
     const ToolResult petcat =
         s_.tools.Run(tools_.petcat, TokeniseArguments(s_.settings.petcatOptions, tokenised, text));
-    if (!petcat.Succeeded() || !NonEmptyFile(tokenised)) {
-      Fail(ToolFailureText("petcat", petcat, "program file"));
-      return false;
-    }
-
-    if (!staged_.Write(tokenised, diskFileName, error)) {
-      Fail(error);
-      return false;
-    }
-    return true;
+    if (!petcat.Succeeded() || !NonEmptyFile(tokenised)) return Fail(ToolFailureText("petcat", petcat, "program file"));
+    if (!staged_.Write(tokenised, diskFileName, error)) return Fail(error);
+    return Outcome::Success();
   }
 
   // Every failure names the disk image it was building and says why; the
   // staged image and the temporary files go with it.
-  LauncherOutcome Fail(const std::string& why) {
+  Outcome Fail(const std::string& why) {
     staged_.Discard();
     s_.dialogs.SetBusy(false);
-    s_.messages.Critical(kErrorTitle, "Error while creating file " + disk_ + " : " + why);
-    return LauncherOutcome::Failed;
+    return FileCreationFailure(disk_, why);
   }
 
   const LauncherDiskInput& input_;
@@ -185,23 +167,23 @@ class DiskBuild {
 
 }  // namespace
 
-LauncherOutcome BuildLauncherDisk(const LauncherDiskInput& input, const LauncherServices& services) {
+LauncherResult BuildLauncherDisk(const LauncherDiskInput& input, const LauncherServices& services) {
   ToolPaths tools;
-  if (!FindTools(services, tools) || !ImageNameCanBeSent(input, services.messages)) return LauncherOutcome::Failed;
+  if (Outcome found = FindTools(services, tools); !found) return found;
+  if (Outcome named = ImageNameCanBeSent(input); !named) return named;
   const DeviceAnswer answer = services.dialogs.AskDevice();
   if (answer.cancelled) return LauncherOutcome::NotStarted;
   const LauncherDevice device{answer.device, answer.directory};
-  if (!DirectoryCanBeSent(device, services.messages)) return LauncherOutcome::Failed;
+  if (Outcome sendable = DirectoryCanBeSent(device); !sendable) return sendable;
   return DiskBuild(input, device, services, tools).Run();
 }
 
-LauncherOutcome BuildLauncherDiskFor(const LauncherDiskInput& input, const LauncherDevice& device,
-                                     const LauncherServices& services) {
+LauncherResult BuildLauncherDiskFor(const LauncherDiskInput& input, const LauncherDevice& device,
+                                    const LauncherServices& services) {
   ToolPaths tools;
-  if (!FindTools(services, tools) || !ImageNameCanBeSent(input, services.messages) ||
-      !DirectoryCanBeSent(device, services.messages)) {
-    return LauncherOutcome::Failed;
-  }
+  if (Outcome found = FindTools(services, tools); !found) return found;
+  if (Outcome named = ImageNameCanBeSent(input); !named) return named;
+  if (Outcome sendable = DirectoryCanBeSent(device); !sendable) return sendable;
   return DiskBuild(input, device, services, tools).Run();
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/outcome.h"
 #include "core/ports/messages.h"
 #include "core/ports/tool_runner.h"
 #include "launcher/launcher_dialogs.h"
@@ -50,13 +51,22 @@ enum class LauncherOutcome {
   Created,     // "Index Disk ... successfully created !"
   NotStarted,  // device dialog cancelled or replacing the disk image declined: nothing written
   Aborted,     // target dialog cancelled: nothing written
-  Failed,      // an error was shown (a missing tool among them)
+  Failed,      // the failure says why (a missing tool among them)
+};
+
+// How a build ended, and why when it failed (titled "ERROR!", or "Error !"
+// for a folder the device dialog would refuse).
+struct LauncherResult {
+  LauncherResult(LauncherOutcome ended) : state(ended) {}  // NOLINT(google-explicit-constructor)
+  LauncherResult(Outcome why) : state(LauncherOutcome::Failed), failure(std::move(why)) {}  // NOLINT
+  LauncherOutcome state;
+  Outcome failure = Outcome::Success();
 };
 
 // The "Index D64" command: checks that c1541 and petcat can be found and that
 // the tape image's name can be sent in a launcher (QuotedTextProblem), asks
 // the device dialog, then builds as below.
-LauncherOutcome BuildLauncherDisk(const LauncherDiskInput& input, const LauncherServices& services);
+LauncherResult BuildLauncherDisk(const LauncherDiskInput& input, const LauncherServices& services);
 
 // Builds the disk for a known device (a folder that cannot be sent is
 // refused like the device dialog refuses it): asks before replacing whatever
@@ -64,10 +74,11 @@ LauncherOutcome BuildLauncherDisk(const LauncherDiskInput& input, const Launcher
 // (StagedDiskImage), then for each program asks the target dialog (unless
 // "For All remaining" was chosen), writes the launcher text to a temporary
 // file, tokenises it to another and copies that onto the staged image. Only
-// the complete image takes the name. Created, Aborted and Failed end with
-// exactly one message; a failure or a cancel leaves nothing new behind, an
-// earlier disk image unchanged and the temporary folder as it was.
-LauncherOutcome BuildLauncherDiskFor(const LauncherDiskInput& input, const LauncherDevice& device,
-                                     const LauncherServices& services);
+// the complete image takes the name. Created and Aborted end with exactly one
+// message, Failed with none (its failure comes back); a failure or a cancel
+// leaves nothing new behind, an earlier disk image unchanged and the
+// temporary folder as it was.
+LauncherResult BuildLauncherDiskFor(const LauncherDiskInput& input, const LauncherDevice& device,
+                                    const LauncherServices& services);
 
 }  // namespace rw

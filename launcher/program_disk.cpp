@@ -119,6 +119,11 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
   return !in.bad();
 }
 
+// The disk image's name is taken and the user did not agree to replace it.
+Outcome AlreadyExists(const std::string& diskPath) {
+  return Outcome::Failure(FailureKind::Refused, "File " + diskPath + " Already exists !", kErrorTitle);
+}
+
 }  // namespace
 
 bool ReadD64Directory(const std::vector<uint8_t>& disk, std::vector<std::string>& names) {
@@ -126,11 +131,10 @@ bool ReadD64Directory(const std::vector<uint8_t>& disk, std::vector<std::string>
   return WalkDirectory(disk, [&](size_t entry) { names.push_back(EntryName(disk, entry)); });
 }
 
-ProgramDiskOutcome BuildProgramDisk(const std::string& diskPath, const std::vector<DiskProgram>& programs, bool replace,
-                                    ToolRunner& tools, Messages& messages) {
-  const auto fail = [&](const std::string& text) {
-    messages.Critical(kErrorTitle, text);
-    return ProgramDiskOutcome::Failed;
+Outcome BuildProgramDisk(const std::string& diskPath, const std::vector<DiskProgram>& programs, bool replace,
+                         ToolRunner& tools, Messages& messages) {
+  const auto fail = [](const std::string& text) {
+    return Outcome::Failure(FailureKind::SystemError, text, kErrorTitle);
   };
   const std::string c1541 = tools.FindTool("c1541");
   if (c1541.empty()) {
@@ -138,10 +142,7 @@ ProgramDiskOutcome BuildProgramDisk(const std::string& diskPath, const std::vect
         "Cannot build the disk image: c1541 was not found. Install VICE, which provides it, or place c1541 in " +
         tools.ProgramFolder() + " !");
   }
-  if (!replace && FileExists(diskPath)) {
-    messages.Critical(kErrorTitle, "File " + diskPath + " Already exists !");
-    return ProgramDiskOutcome::Refused;
-  }
+  if (!replace && FileExists(diskPath)) return AlreadyExists(diskPath);
   const std::string failed = "Error while creating file " + diskPath + " : ";
 
   TemporaryFiles temporary;
@@ -190,23 +191,17 @@ ProgramDiskOutcome BuildProgramDisk(const std::string& diskPath, const std::vect
 
   std::string error;
   if (!WriteWholeFile(diskPath, disk.data(), disk.size(), replace, error)) {
-    if (!replace && error == std::make_error_code(std::errc::file_exists).message()) {
-      messages.Critical(kErrorTitle, "File " + diskPath + " Already exists !");
-      return ProgramDiskOutcome::Refused;
-    }
+    if (!replace && error == std::make_error_code(std::errc::file_exists).message()) return AlreadyExists(diskPath);
     return fail(failed + error);
   }
   messages.Info("INFO", "Disk " + diskPath + " successfully created with " + std::to_string(programs.size()) +
                             (programs.size() == 1 ? " program !" : " programs !"));
-  return ProgramDiskOutcome::Created;
+  return Outcome::Success();
 }
 
-ProgramDiskOutcome CopyProgramsToDisk(const ProgramList& list, std::vector<int> rows, const std::string& diskPath,
-                                      bool replace, ToolRunner& tools, Messages& messages) {
-  if (!replace && FileExists(diskPath)) {
-    messages.Critical(kErrorTitle, "File " + diskPath + " Already exists !");
-    return ProgramDiskOutcome::Refused;
-  }
+Outcome CopyProgramsToDisk(const ProgramList& list, std::vector<int> rows, const std::string& diskPath, bool replace,
+                           ToolRunner& tools, Messages& messages) {
+  if (!replace && FileExists(diskPath)) return AlreadyExists(diskPath);
   std::sort(rows.begin(), rows.end());
   rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
   std::vector<DiskProgram> programs;
@@ -226,9 +221,10 @@ ProgramDiskOutcome CopyProgramsToDisk(const ProgramList& list, std::vector<int> 
     programs.push_back({name, PrgFileBytes(data)});
   }
   if (!refused.empty()) {
-    messages.Critical(kErrorTitle, "The disk image " + diskPath +
-                                       " is not made: only programs that read whole are copied." + refused);
-    return ProgramDiskOutcome::Refused;
+    return Outcome::Failure(
+        FailureKind::Refused,
+        "The disk image " + diskPath + " is not made: only programs that read whole are copied." + refused,
+        kErrorTitle);
   }
   return BuildProgramDisk(diskPath, programs, replace, tools, messages);
 }

@@ -56,17 +56,14 @@ std::string IndexFileText(const std::vector<IndexEntry>& entries, IndexFormat fo
   return text;
 }
 
-bool WriteIndexFile(const std::string& outputDir, const std::string& loadedPath, const std::vector<IndexEntry>& entries,
-                    IndexFormat format, Messages& messages) {
+Outcome WriteIndexFile(const std::string& outputDir, const std::string& loadedPath,
+                       const std::vector<IndexEntry>& entries, IndexFormat format, Messages& messages) {
   const std::string path = IndexFilePath(outputDir, loadedPath);
   const std::string text = IndexFileText(entries, format);
   std::string error;
-  if (!WriteWholeFile(path, text.data(), text.size(), true, error)) {
-    messages.Critical("ERROR!", "Error while creating file " + path + " : " + error);
-    return false;
-  }
+  if (!WriteWholeFile(path, text.data(), text.size(), true, error)) return FileCreationFailure(path, error);
   messages.Info("INFO", "Index File " + path + " successfully created !");
-  return true;
+  return Outcome::Success();
 }
 
 }  // namespace rw

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "core/outcome.h"
+
 namespace rw {
 
 class Messages;
@@ -32,10 +34,11 @@ std::string IndexFilePath(const std::string& outputDir, const std::string& loade
 // The file's content, encoded in Latin-1 as the devices expect.
 std::string IndexFileText(const std::vector<IndexEntry>& entries, IndexFormat format);
 
-// Writes the index file, replacing one of the same name, and reports the
-// outcome ("INFO" on success, "ERROR!" with the system's description on
-// failure). A failed write leaves any earlier file of that name as it was.
-[[nodiscard]] bool WriteIndexFile(const std::string& outputDir, const std::string& loadedPath,
-                                  const std::vector<IndexEntry>& entries, IndexFormat format, Messages& messages);
+// Writes the index file, replacing one of the same name, and reports success
+// through `messages` ("INFO"); a failure ("ERROR!", with the system's
+// description) comes back. A failed write leaves any earlier file of that
+// name as it was.
+Outcome WriteIndexFile(const std::string& outputDir, const std::string& loadedPath,
+                       const std::vector<IndexEntry>& entries, IndexFormat format, Messages& messages);
 
 }  // namespace rw

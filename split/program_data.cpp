@@ -3,7 +3,6 @@
 
 #include <algorithm>
 
-#include "core/ports/messages.h"
 #include "core/safe_file.h"
 #include "core/tap_writer.h"
 #include "core/utilities.h"
@@ -73,7 +72,7 @@ std::string ProgramFileStem(const std::string& program) {
 }
 
 ExtractReport ExtractPrograms(const ProgramList& list, const std::vector<int>& rows, const std::string& folder,
-                              bool keepDamaged, Messages& messages, FolderSync sync) {
+                              bool keepDamaged, FolderSync sync) {
   ExtractReport report;
   DataBlockReader reader(list.image());
   for (const int row : rows) {
@@ -108,10 +107,9 @@ ExtractReport ExtractPrograms(const ProgramList& list, const std::vector<int>& r
       report.programs.push_back(std::move(program));
       continue;
     }
-    messages.Critical("ERROR!", "Error while creating file " + path + " : " + error);
+    report.failure = FileCreationFailure(path, error);
     program.status = ExtractStatus::Failed;
     report.allWhole = false;
-    report.failed = true;
     report.programs.push_back(std::move(program));
     break;
   }
@@ -120,12 +118,11 @@ ExtractReport ExtractPrograms(const ProgramList& list, const std::vector<int>& r
                                     [](const ExtractedProgram& p) { return !p.path.empty(); });
   std::string error;
   if (sync == FolderSync::AtEnd && written != report.programs.rend() && !SyncFolderContents(folder, error)) {
-    messages.Critical("ERROR!", "Error while creating file " + written->path + " : " + error);
+    report.failure = FileCreationFailure(written->path, error);
     for (ExtractedProgram& program : report.programs) {
       if (!program.path.empty()) program.status = ExtractStatus::Failed;
     }
     report.allWhole = false;
-    report.failed = true;
   }
   return report;
 }

@@ -9,12 +9,11 @@
 #include <vector>
 
 #include "core/data_block.h"
+#include "core/outcome.h"
 #include "core/safe_file.h"
 #include "split/program_list.h"
 
 namespace rw {
-
-class Messages;
 
 // The data of every row of `list`, in row order.
 std::vector<DataResult> ReadListData(const ProgramList& list);
@@ -35,7 +34,7 @@ enum class ExtractStatus {
   WrittenDamaged,  // not whole, written anyway to `path` (".damaged.prg")
   NotWhole,        // not whole, not written
   NotProgram,      // a data file or end-of-tape header: nothing to extract
-  Failed,          // could not be written (the error has been shown)
+  Failed,          // could not be written (the report's failure says why)
 };
 
 struct ExtractedProgram {
@@ -48,19 +47,20 @@ struct ExtractedProgram {
 struct ExtractReport {
   std::vector<ExtractedProgram> programs;  // one per row asked for, in order, up to a failure
   bool allWhole = true;                    // every program asked for was written whole
-  // A file could not be written, or the files could not be synced (the error
-  // has been shown; the entries of the files concerned say Failed).
-  bool failed = false;
+  // Why a file could not be written, or the files could not be synced (the
+  // entries of the files concerned say Failed).
+  Outcome failure = Outcome::Success();
+  bool failed() const { return !failure.ok(); }
 };
 
 // "Extract programs": one "NAME.prg" per row of `rows` (1-based) into
 // `folder`: the two-byte start address, low byte first, then the data. Never
 // writes over a file ("NAME(1).prg", ...). A program whose data is not whole
 // is written as "NAME.damaged.prg" only with `keepDamaged`. Stops at the first
-// file that cannot be written, after one "ERROR!" message. The files are
+// file that cannot be written, its failure titled "ERROR!". The files are
 // synced once, after the last, by this function (FolderSync::AtEnd; a failed
 // sync turns every written entry to Failed) or by the caller.
 ExtractReport ExtractPrograms(const ProgramList& list, const std::vector<int>& rows, const std::string& folder,
-                              bool keepDamaged, Messages& messages, FolderSync sync = FolderSync::AtEnd);
+                              bool keepDamaged, FolderSync sync = FolderSync::AtEnd);
 
 }  // namespace rw

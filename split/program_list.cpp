@@ -25,14 +25,11 @@ ProgramList::ProgramList(RememberedPaths& paths, std::string decimalSeparator)
   if (!defaultSplitDir_.empty()) outputDir = defaultSplitDir_;
 }
 
-bool ProgramList::LoadAndParse(const std::string& path, Messages& messages, const Progress& progress) {
+Outcome ProgramList::LoadAndParse(const std::string& path, Messages& messages, const Progress& progress) {
   // Load into a fresh image so that a refused file leaves the loaded one,
   // its rows and its header facts exactly as they were.
   TapImage loaded;
-  if (const Outcome outcome = LoadTapImage(path, loaded); !outcome) {
-    ShowFailure(outcome, messages);
-    return false;
-  }
+  if (Outcome outcome = LoadTapImage(path, loaded); !outcome) return outcome;
   paths_.WritePersistentPath(ParentFolder(path), PersistentPath::LoadPath);
 
   image_ = std::move(loaded);
@@ -60,7 +57,7 @@ bool ProgramList::LoadAndParse(const std::string& path, Messages& messages, cons
   }
   if (rows_.empty()) messages.Exclamation("WARNING!", kNoSectionsMessage);
   if (defaultSplitDir_.empty()) outputDir = ParentFolder(path);
-  return true;
+  return Outcome::Success();
 }
 
 void ProgramList::SetChecked(int row, bool checked) { Row(row).checked = checked; }
@@ -122,7 +119,7 @@ std::vector<IndexEntry> ProgramList::IndexEntries() const {
   return entries;
 }
 
-bool ProgramList::WriteIndex(IndexFormat format, Messages& messages) const {
+Outcome ProgramList::WriteIndex(IndexFormat format, Messages& messages) const {
   return WriteIndexFile(outputDir, loadedPath_, IndexEntries(), format, messages);
 }
 

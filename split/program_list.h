@@ -43,11 +43,11 @@ class ProgramList {
   ProgramList(const ProgramList&) = delete;
   ProgramList& operator=(const ProgramList&) = delete;
 
-  // Loads and parses `path`. When the loader refuses the file (it has said
-  // why), returns false and nothing here changes. Otherwise the rows are
-  // replaced, all unticked; with no program found a warning is shown.
+  // Loads and parses `path`. When the loader refuses the file, returns why
+  // and nothing here changes. Otherwise the rows are replaced, all unticked;
+  // with no program found a warning ("WARNING!") goes to `messages`.
   // `progress` hears how far the parse has come, once the file is loaded.
-  bool LoadAndParse(const std::string& path, Messages& messages, const Progress& progress = {});
+  Outcome LoadAndParse(const std::string& path, Messages& messages, const Progress& progress = {});
 
   bool loaded() const { return !loadedPath_.empty(); }
   const std::string& loadedPath() const { return loadedPath_; }
@@ -89,14 +89,14 @@ class ProgramList {
   // "Split File": rewrites edited tape names in the image in memory, then
   // writes one tape image per group into the output folder under a free
   // numbered name, never over an existing file. Stops at the first file that
-  // cannot be written ("ERROR!"), keeping those written before; otherwise
-  // remembers the folder as SplitPath and reports completion. The paths
-  // written are in `written` (may be null).
-  // `progress` hears the files written of the groups to write.
-  bool Split(Messages& messages, std::vector<std::string>* written = nullptr, const Progress& progress = {});
+  // cannot be written and returns why ("ERROR!"), keeping those written
+  // before; otherwise remembers the folder as SplitPath and reports
+  // completion through `messages`. The paths written are in `written` (may be
+  // null). `progress` hears the files written of the groups to write.
+  Outcome Split(Messages& messages, std::vector<std::string>* written = nullptr, const Progress& progress = {});
 
   // "IDX file" in the chosen format, into the output folder.
-  bool WriteIndex(IndexFormat format, Messages& messages) const;
+  Outcome WriteIndex(IndexFormat format, Messages& messages) const;
   std::vector<IndexEntry> IndexEntries() const;
 
   // "Set as Default Output Directory" / "Remove Default Output Directory".

@@ -26,7 +26,7 @@ std::string SplitFileStem(int counter, const std::string& program) {
   return number + "." + name;
 }
 
-bool ProgramList::Split(Messages& messages, std::vector<std::string>* written, const Progress& progress) {
+Outcome ProgramList::Split(Messages& messages, std::vector<std::string>* written, const Progress& progress) {
   // Edited tape names go into both header copies first, for every row with
   // a tape name text, ticked or not. The image on disk is not touched. A
   // header copy that was already damaged keeps its (wrong) checksum byte:
@@ -49,8 +49,7 @@ bool ProgramList::Split(Messages& messages, std::vector<std::string>* written, c
     if (!WriteSectionFileUnderFreeName(image_, {outputDir, stem, ".tap", kMaxSplitCopies},
                                        starts_[static_cast<size_t>(group.firstRow - 1)],
                                        ends_[static_cast<size_t>(group.lastRow - 1)], path, error, true)) {
-      messages.Critical("ERROR!", "Error while creating file " + path + " : " + error);
-      return false;
+      return FileCreationFailure(path, error);
     }
     if (written != nullptr) written->push_back(path);
     if (progress) progress(counter, static_cast<int64_t>(groups.size()));
@@ -60,13 +59,10 @@ bool ProgramList::Split(Messages& messages, std::vector<std::string>* written, c
   // One sync for all the files, before the message that tells the user
   // they are safe.
   std::string syncError;
-  if (!SyncFolderContents(outputDir, syncError)) {
-    messages.Critical("ERROR!", "Error while creating file " + lastPath + " : " + syncError);
-    return false;
-  }
+  if (!SyncFolderContents(outputDir, syncError)) return FileCreationFailure(lastPath, syncError);
   paths_.WritePersistentPath(outputDir, PersistentPath::SplitPath);
   messages.Info("INFO", "Split Operation Completed !");
-  return true;
+  return Outcome::Success();
 }
 
 }  // namespace rw

@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "core/commodore_names.h"
-#include "core/ports/messages.h"
 #include "core/pulse_timing.h"
 #include "core/safe_file.h"
 #include "core/tap_writer.h"
@@ -78,16 +77,16 @@ std::vector<std::vector<size_t>> FilesByRow(const TurboListing& listing, int row
   return byRow;
 }
 
-std::vector<ExtractedTurboFile> ExtractTurboFiles(const TurboListing& listing, const std::vector<size_t>& indices,
-                                                  const std::string& folder, bool keepDamaged, Messages& messages) {
-  std::vector<ExtractedTurboFile> report;
+TurboExtractReport ExtractTurboFiles(const TurboListing& listing, const std::vector<size_t>& indices,
+                                     const std::string& folder, bool keepDamaged) {
+  TurboExtractReport report;
   for (const size_t index : indices) {
     const TurboFile& file = listing.files.at(index);
     ExtractedTurboFile entry{index, TurboExtractStatus::Written, {}};
     if (!file.usable()) {
       entry.status = keepDamaged ? TurboExtractStatus::WrittenDamaged : TurboExtractStatus::NotWritten;
       if (!keepDamaged) {
-        report.push_back(std::move(entry));
+        report.files.push_back(std::move(entry));
         continue;
       }
     }
@@ -109,12 +108,12 @@ std::vector<ExtractedTurboFile> ExtractTurboFiles(const TurboListing& listing, c
     if (writer.OpenUnnamed(path, error) && writer.Write(bytes.data(), bytes.size(), error) &&
         writer.CommitUnderFreeName(names, path, error)) {
       entry.path = path;
-      report.push_back(std::move(entry));
+      report.files.push_back(std::move(entry));
       continue;
     }
-    messages.Critical("ERROR!", "Error while creating file " + path + " : " + error);
+    report.failure = FileCreationFailure(path, error);
     entry.status = TurboExtractStatus::Failed;
-    report.push_back(std::move(entry));
+    report.files.push_back(std::move(entry));
     break;
   }
   return report;

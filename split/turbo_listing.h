@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/data_block.h"
+#include "core/outcome.h"
 #include "core/rom_decoder.h"
 #include "core/tap_image.h"
 #include "core/tape_coverage.h"
@@ -15,8 +16,6 @@
 #include "split/program_list.h"
 
 namespace rw {
-
-class Messages;
 
 struct TurboListing {
   std::vector<TurboFile> files;  // in tape order
@@ -57,7 +56,7 @@ enum class TurboExtractStatus {
   Written,         // good, or without a checksum: written
   WrittenDamaged,  // checksum ERROR or bytes unread: written anyway (".damaged.prg")
   NotWritten,      // damaged and not asked for
-  Failed,          // could not be written (the error has been shown)
+  Failed,          // could not be written (the report's failure says why)
 };
 
 struct ExtractedTurboFile {
@@ -66,14 +65,19 @@ struct ExtractedTurboFile {
   std::string path;
 };
 
+struct TurboExtractReport {
+  std::vector<ExtractedTurboFile> files;  // one per index asked for, in order, up to a failure
+  Outcome failure = Outcome::Success();   // why the last file could not be written
+};
+
 // Writes the files `indices` of `listing` into `folder` as
 // "Tnnn_FAMILY_LOAD-END.prg" (nnn its place in tape order from 1): the load
 // address, low byte first, then the bytes. Never over an existing file
 // ("...(1).prg"). A damaged file is written as ".damaged.prg" only with
-// `keepDamaged`. Stops at the first file that cannot be written, after one
-// "ERROR!" message. The caller syncs the folder once (SyncFolderContents)
+// `keepDamaged`. Stops at the first file that cannot be written, its failure
+// titled "ERROR!". The caller syncs the folder once (SyncFolderContents)
 // before it reports any file as written.
-std::vector<ExtractedTurboFile> ExtractTurboFiles(const TurboListing& listing, const std::vector<size_t>& indices,
-                                                  const std::string& folder, bool keepDamaged, Messages& messages);
+TurboExtractReport ExtractTurboFiles(const TurboListing& listing, const std::vector<size_t>& indices,
+                                     const std::string& folder, bool keepDamaged);
 
 }  // namespace rw

@@ -10,6 +10,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "ui/control_names.h"
 #include "ui/controls.h"
 
 namespace rw {
@@ -31,12 +32,12 @@ QLabel* TextLabel(QWidget* parent, const char* objectName, const QString& text, 
 }  // namespace
 
 AboutBox::AboutBox() : QWidget(nullptr, Qt::Dialog | Qt::FramelessWindowHint) {
-  setObjectName("frmSplash");
+  setObjectName(about_controls::kWindow);
   setWindowTitle("About Reelwright");
   setAttribute(Qt::WA_DeleteOnClose);
 
   auto* frame = new QFrame(this);
-  frame->setObjectName("Frame1");
+  frame->setObjectName(about_controls::kFrame);
   frame->setFrameShape(QFrame::Box);
   frame->setFrameShadow(QFrame::Raised);
   frame->setLineWidth(2);
@@ -44,16 +45,16 @@ AboutBox::AboutBox() : QWidget(nullptr, Qt::Dialog | Qt::FramelessWindowHint) {
   frame->installEventFilter(this);
 
   auto* picture = new QLabel(frame);
-  picture->setObjectName("Image1");
+  picture->setObjectName(about_controls::kPicture);
   picture->setPixmap(ProgramIcon("reelwright").pixmap(64, 64));
   picture->setAttribute(Qt::WA_NoMousePropagation);
 
-  QLabel* product = TextLabel(frame, "lblProductName", "Reelwright", 22, true);
-  QLabel* version = TextLabel(frame, "lblVersion", QStringLiteral(REELWRIGHT_VERSION), 10);
-  QLabel* platform = TextLabel(frame, "lblPlatform", "Linux", 10);
-  QLabel* company = TextLabel(frame, "lblCompany", "Written by the Reelwright developers", 9);
-  QLabel* rights = TextLabel(frame, "lblCopyright", "Copyright \u00A9 2026 the Reelwright developers", 9);
-  QLabel* notice = TextLabel(frame, "lblWarning",
+  QLabel* product = TextLabel(frame, about_controls::kProductName, "Reelwright", 22, true);
+  QLabel* version = TextLabel(frame, about_controls::kVersion, QStringLiteral(REELWRIGHT_VERSION), 10);
+  QLabel* platform = TextLabel(frame, about_controls::kPlatform, "Linux", 10);
+  QLabel* company = TextLabel(frame, about_controls::kCompany, "Written by the Reelwright developers", 9);
+  QLabel* rights = TextLabel(frame, about_controls::kCopyright, "Copyright \u00A9 2026 the Reelwright developers", 9);
+  QLabel* notice = TextLabel(frame, about_controls::kWarning,
                              "Reelwright may be copied and passed on free of charge, unchanged and together with "
                              "this notice. It comes without any warranty: keep copies of your tape images. If you "
                              "find it useful, please support its development on the project's web page.",
@@ -61,7 +62,7 @@ AboutBox::AboutBox() : QWidget(nullptr, Qt::Dialog | Qt::FramelessWindowHint) {
   notice->setWordWrap(true);
 
   auto* link = new QLabel(frame);
-  link->setObjectName("Label1");
+  link->setObjectName(about_controls::kLink);
   link->setFont(QFont("Calibri", 10));
   link->setText(QStringLiteral("<a href=\"%1\" style=\"color:#0000ff\">%1</a>").arg(QLatin1String(kProjectAddress)));
   link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
@@ -86,7 +87,7 @@ AboutBox::AboutBox() : QWidget(nullptr, Qt::Dialog | Qt::FramelessWindowHint) {
   adjustSize();
 
   auto* timer = new QTimer(this);
-  timer->setObjectName("Timer1");
+  timer->setObjectName(about_controls::kCloseTimer);
   timer->setSingleShot(true);
   connect(timer, &QTimer::timeout, this, &QWidget::close);
   timer->start(kCloseAfterMs);

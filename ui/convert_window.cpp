@@ -11,19 +11,20 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "ui/control_names.h"
 #include "ui/controls.h"
 #include "ui/output_folder_row.h"
 
 namespace rw {
 
 ConvertWindow::ConvertWindow(QWidget* parent) : QWidget(parent) {
-  setObjectName("Form8");
+  setObjectName(convert_controls::kWindow);
   setWindowTitle("HTAP File conversion");
 
   auto* listCaption = new QLabel("HTAP Files and Directories to convert", this);
-  listCaption->setObjectName("Label1");
+  listCaption->setObjectName(convert_controls::kItemsCaption);
   list_ = new QTreeWidget(this);
-  list_->setObjectName("ListView1");
+  list_->setObjectName(convert_controls::kItems);
   list_->setRootIsDecorated(false);
   list_->setUniformRowHeights(true);
   list_->setHeaderLabels({"Item Path", "Type", "Recurse"});
@@ -36,30 +37,32 @@ ConvertWindow::ConvertWindow(QWidget* parent) : QWidget(parent) {
     for (const QString& path : paths) AddConvertItem(path);
   });
 
-  QPushButton* addFiles =
-      PictureButton(this, "vkCommand3", "Add specific .HTAP files to the list", StandardIcon(QStyle::SP_FileIcon));
-  QPushButton* addFolder = PictureButton(this, "vkCommand4", "Add the .HTAP files contained in a directory",
-                                         StandardIcon(QStyle::SP_DirIcon));
-  QPushButton* addLinkedFolder = PictureButton(this, "vkCommand6", "Add the .HTAP files contained in a directory",
-                                               StandardIcon(QStyle::SP_DirLinkIcon));
-  QPushButton* remove = PictureButton(this, "vkCommand2", "Remove one .HTAP file/Directory from the list",
+  QPushButton* addFiles = PictureButton(this, convert_controls::kAddFiles, "Add specific .HTAP files to the list",
+                                        StandardIcon(QStyle::SP_FileIcon));
+  QPushButton* addFolder =
+      PictureButton(this, convert_controls::kAddFolder, "Add the .HTAP files contained in a directory",
+                    StandardIcon(QStyle::SP_DirIcon));
+  QPushButton* addLinkedFolder =
+      PictureButton(this, convert_controls::kAddLinkedFolder, "Add the .HTAP files contained in a directory",
+                    StandardIcon(QStyle::SP_DirLinkIcon));
+  QPushButton* remove = PictureButton(this, convert_controls::kRemove, "Remove one .HTAP file/Directory from the list",
                                       StandardIcon(QStyle::SP_TrashIcon));
 
-  auto* folderRow = new OutputFolderRow("Label2", this);
+  auto* folderRow = new OutputFolderRow(convert_controls::kOutputFolderCaption, this);
 
   auto* formatBox = new QGroupBox("Output Format", this);
-  formatBox->setObjectName("Frame2");
+  formatBox->setObjectName(convert_controls::kOutputFormat);
   auto* firstFormat = new QComboBox(formatBox);
-  firstFormat->setObjectName("Combo1");
+  firstFormat->setObjectName(convert_controls::kFirstFormat);
   auto* secondFormat = new QComboBox(formatBox);
-  secondFormat->setObjectName("Combo2");
+  secondFormat->setObjectName(convert_controls::kSecondFormat);
   auto* formats = new QHBoxLayout(formatBox);
   formats->addWidget(firstFormat, 1);
   formats->addWidget(secondFormat, 1);
 
   QPushButton* convert =
-      CommandButton(this, "vkCommand5", "&Convert", "Join the .TAP files in the list to obtain a single .TAP file",
-                    ProgramIcon("convert"));
+      CommandButton(this, convert_controls::kConvert, "&Convert",
+                    "Join the .TAP files in the list to obtain a single .TAP file", ProgramIcon("convert"));
 
   auto* listButtons = new QVBoxLayout;
   for (QPushButton* button : {addFiles, addFolder, addLinkedFolder, remove}) listButtons->addWidget(button);

@@ -80,7 +80,9 @@ LauncherOutcome RunIndexD64(const ProgramList& model, Messages& messages, Launch
   LauncherSettings settings;
   WaitBoxMessages shown(messages, waitBox);
   BuildFeedback feedback(dialogs, waitBox);
-  return BuildLauncherDisk(input, {feedback, settings, tools, shown});
+  const LauncherResult result = BuildLauncherDisk(input, {feedback, settings, tools, shown});
+  ShowFailure(result.failure, shown);
+  return result.state;
 }
 
 }  // namespace rw

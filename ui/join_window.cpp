@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 #include "core/ports/file_dialogs.h"
 #include "core/ports/messages.h"
@@ -21,10 +22,10 @@
 #include "join/join_operation.h"
 #include "platform/locale.h"
 #include "ui/compilation_table_model.h"
+#include "ui/control_names.h"
 #include "ui/controls.h"
 #include "ui/pause_dialog.h"
 #include "ui/wait_box.h"
-#include "ui/wait_messages.h"
 
 namespace rw {
 namespace {
@@ -37,26 +38,29 @@ std::vector<std::string> TapFilters() { return {"Commodore TAP File (*.tap)", "T
 }  // namespace
 
 JoinWindow::JoinWindow(RememberedPaths& paths, Messages& messages, FileDialogs& fileDialogs, WaitBox* waitBox,
-                       QWidget* parent)
+                       PauseQuestion askPause, QWidget* parent)
     : QWidget(parent),
       paths_(paths),
       messages_(messages),
       fileDialogs_(fileDialogs),
       waitBox_(waitBox),
-      model_(new CompilationTableModel(std::make_unique<Compilation>(DecimalSeparator(), messages), this)) {
-  setObjectName("Form4");
+      askPause_(std::move(askPause)),
+      model_(new CompilationTableModel(std::make_unique<Compilation>(DecimalSeparator()), this)) {
+  setObjectName(join_controls::kWindow);
   setWindowTitle("Join TAP Files");
-  askPause = [this] {
-    PauseDialog dialog(compilation().decimalSeparator(), messages_, this);
-    return dialog.PopUp(window());
-  };
+  if (!askPause_) {
+    askPause_ = [this] {
+      PauseDialog dialog(compilation().decimalSeparator(), messages_, this);
+      return dialog.PopUp(window());
+    };
+  }
 
   sort_ = new QCheckBox("Sort &Automatically", this);
-  sort_->setObjectName("Check1");
+  sort_->setObjectName(join_controls::kSortAutomatically);
   connect(sort_, &QCheckBox::toggled, this, &JoinWindow::SetSorted);
 
   list_ = new QTreeView(this);
-  list_->setObjectName("ListView1");
+  list_->setObjectName(join_controls::kFiles);
   list_->setAccessibleName("TAP files to join");
   list_->setModel(model_);
   list_->setRootIsDecorated(false);
@@ -77,19 +81,21 @@ JoinWindow::JoinWindow(RememberedPaths& paths, Messages& messages, FileDialogs& 
   list_->addAction(removeKey);
   connect(removeKey, &QAction::triggered, this, &JoinWindow::RemoveFiles);
 
-  remove_ = PictureButton(this, "vkCommand1", "Remove one .TAP file from the list", StandardIcon(QStyle::SP_TrashIcon));
-  QPushButton* addFile =
-      PictureButton(this, "vkCommand2", "Add a single .TAP file to the list", StandardIcon(QStyle::SP_FileIcon));
-  QPushButton* addFolder = PictureButton(this, "vkCommand4", "Add the .TAP files contained in a directory",
+  remove_ = PictureButton(this, join_controls::kRemove, "Remove one .TAP file from the list",
+                          StandardIcon(QStyle::SP_TrashIcon));
+  QPushButton* addFile = PictureButton(this, join_controls::kAddFile, "Add a single .TAP file to the list",
+                                       StandardIcon(QStyle::SP_FileIcon));
+  QPushButton* addFolder = PictureButton(this, join_controls::kAddFolder, "Add the .TAP files contained in a directory",
                                          StandardIcon(QStyle::SP_DirOpenIcon));
-  moveUp_ = PictureButton(this, "vkCommand5", "Move on .TAP file Up in the list", StandardIcon(QStyle::SP_ArrowUp));
-  moveDown_ =
-      PictureButton(this, "vkCommand6", "Move on .TAP file Down in the list", StandardIcon(QStyle::SP_ArrowDown));
+  moveUp_ =
+      PictureButton(this, join_controls::kMoveUp, "Move on .TAP file Up in the list", StandardIcon(QStyle::SP_ArrowUp));
+  moveDown_ = PictureButton(this, join_controls::kMoveDown, "Move on .TAP file Down in the list",
+                            StandardIcon(QStyle::SP_ArrowDown));
   QPushButton* addPause =
-      PictureButton(this, "vkCommand7", "Add a specific Pause", StandardIcon(QStyle::SP_MediaPause));
-  join_ =
-      CommandButton(this, "vkCommand3", "&Join Files", "Join the .TAP files in the list to obtain a single .TAP file",
-                    StandardIcon(QStyle::SP_DialogSaveButton));
+      PictureButton(this, join_controls::kAddPause, "Add a specific Pause", StandardIcon(QStyle::SP_MediaPause));
+  join_ = CommandButton(this, join_controls::kJoin, "&Join Files",
+                        "Join the .TAP files in the list to obtain a single .TAP file",
+                        StandardIcon(QStyle::SP_DialogSaveButton));
   join_->setAccessibleName(join_->toolTip());
   connect(remove_, &QPushButton::clicked, this, &JoinWindow::RemoveFiles);
   connect(addFile, &QPushButton::clicked, this, &JoinWindow::AddFile);
@@ -101,9 +107,9 @@ JoinWindow::JoinWindow(RememberedPaths& paths, Messages& messages, FileDialogs& 
   connect(model_, &CompilationTableModel::totalsChanged, this, &JoinWindow::ShowTotals);
 
   auto* totalBox = new QGroupBox("Total Duration", this);
-  totalBox->setObjectName("Frame1");
+  totalBox->setObjectName(join_controls::kTotalFrame);
   total_ = new QLabel(totalBox);
-  total_->setObjectName("Label1");
+  total_->setObjectName(join_controls::kTotal);
   // A screen reader reads the total itself, with its caption as description.
   total_->setAccessibleDescription("Total Duration");
   auto* totalLayout = new QHBoxLayout(totalBox);
@@ -180,7 +186,8 @@ void JoinWindow::AddFile() {
       fileDialogs_.OpenFile("Add TAP file", paths_.ReadPersistentPath(PersistentPath::JoinPath), TapFilters());
   if (path.empty()) return;
   const int rowsBefore = model_->rowCount();
-  const bool added = model_->compilation().AddTapFile(path);
+  const Outcome added = model_->compilation().AddTapFile(path);
+  ShowFailure(added, messages_);
   FitColumns(rowsBefore);
   if (added) paths_.WritePersistentPath(ParentFolder(path), PersistentPath::JoinPath);
 }
@@ -189,14 +196,15 @@ void JoinWindow::AddDirectory() {
   const std::string folder = fileDialogs_.ChooseFolder("Select a Directory", "");
   if (folder.empty()) return;
   const int rowsBefore = model_->rowCount();
-  const bool added = model_->compilation().AddTapDirectory(folder);
+  const Outcome added = model_->compilation().AddTapDirectory(folder);
+  ShowFailure(added, messages_);
   FitColumns(rowsBefore);
   if (added) paths_.WritePersistentPath(folder, PersistentPath::JoinPath);
 }
 
 void JoinWindow::AddDroppedFiles(const QStringList& dropped) {
   const int rowsBefore = model_->rowCount();
-  for (const QString& path : dropped) model_->compilation().AddTapFile(path.toStdString());
+  for (const QString& path : dropped) ShowFailure(model_->compilation().AddTapFile(path.toStdString()), messages_);
   FitColumns(rowsBefore);
 }
 
@@ -217,10 +225,10 @@ void JoinWindow::MoveUp() { Move(Direction::Up); }
 void JoinWindow::MoveDown() { Move(Direction::Down); }
 
 void JoinWindow::AddPause() {
-  const std::string text = askPause ? askPause() : std::string();
+  const std::string text = askPause_();
   if (text.empty()) return;
   const int rowsBefore = model_->rowCount();
-  model_->compilation().AddPauseRow(text);
+  ShowFailure(model_->compilation().AddPauseRow(text), messages_);
   FitColumns(rowsBefore);
 }
 
@@ -250,15 +258,17 @@ void JoinWindow::JoinFiles() {
     return;
   }
   if (waitBox_) waitBox_->ShowWait("Joining TAP file Please Wait!", true);
-  WaitBoxMessages messages(messages_, waitBox_);
   const auto progress = [this](uint64_t written, uint64_t total) {
     if (waitBox_ && waitBox_->isVisible()) {
       waitBox_->SetProgress(static_cast<qint64>(written), static_cast<qint64>(total));
     }
   };
-  const bool joined = JoinToTapFile(compilation(), path, replace, messages, progress);
+  const Outcome joined = JoinToTapFile(compilation(), path, replace, progress);
   if (waitBox_) waitBox_->ShowWait(QString(), false);
-  if (!joined) return;
+  if (!joined) {
+    ShowFailure(joined, messages_);
+    return;
+  }
   joinedRows_ = compilation().rows();
   paths_.WritePersistentPath(ParentFolder(path), PersistentPath::SavePath);
   messages_.Info("INFO", "Join operation Executed Correctly !");

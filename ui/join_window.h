@@ -27,28 +27,28 @@ class WaitBox;
 class JoinWindow : public QWidget {
   Q_OBJECT
  public:
-  // `waitBox` may be null (no please-wait box is shown then).
-  JoinWindow(RememberedPaths& paths, Messages& messages, FileDialogs& fileDialogs, WaitBox* waitBox,
-             QWidget* parent = nullptr);
-  ~JoinWindow() override;
+  // Asks for a pause text; empty when the user cancelled.
+  using PauseQuestion = std::function<std::string()>;
 
-  // Asks for a pause text; empty when the user cancelled. Shows "Add Pause"
-  // over the main window unless replaced (the tests answer it directly).
-  std::function<std::string()> askPause;
+  // `waitBox` may be null (no please-wait box is shown then). Without
+  // `askPause`, "Add Pause" is asked over the main window.
+  JoinWindow(RememberedPaths& paths, Messages& messages, FileDialogs& fileDialogs, WaitBox* waitBox,
+             PauseQuestion askPause = nullptr, QWidget* parent = nullptr);
+  ~JoinWindow() override;
 
   const Compilation& compilation() const;
   // Rows added, removed or moved since the last join (or since opening).
   bool HasUnjoinedRows() const;
 
  public slots:
-  void RemoveFiles();       // vkCommand1
-  void AddFile();           // vkCommand2
-  void AddDirectory();      // vkCommand4
-  void MoveUp();            // vkCommand5
-  void MoveDown();          // vkCommand6
-  void AddPause();          // vkCommand7
-  void JoinFiles();         // vkCommand3
-  void SetSorted(bool on);  // Check1
+  void RemoveFiles();
+  void AddFile();
+  void AddDirectory();
+  void MoveUp();
+  void MoveDown();
+  void AddPause();
+  void JoinFiles();
+  void SetSorted(bool on);
   // Adds dropped files in the order given; a refused one does not stop the rest.
   void AddDroppedFiles(const QStringList& paths);
 
@@ -71,6 +71,7 @@ class JoinWindow : public QWidget {
   Messages& messages_;
   FileDialogs& fileDialogs_;
   WaitBox* waitBox_;
+  PauseQuestion askPause_;
   CompilationTableModel* model_;
   std::vector<CompilationRow> joinedRows_;  // the rows as last joined
 

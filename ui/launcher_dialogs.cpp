@@ -12,6 +12,7 @@
 #include "core/ports/messages.h"
 #include "launcher/device_answer.h"
 #include "launcher/target_systems.h"
+#include "ui/control_names.h"
 #include "ui/wait_box.h"
 
 namespace rw {
@@ -46,29 +47,29 @@ void ShowOver(QWidget* owner, QDialog& dialog) {
 }  // namespace
 
 LauncherDeviceDialog::LauncherDeviceDialog(Messages& messages, QWidget* parent) : QDialog(parent), messages_(messages) {
-  setObjectName("Form5");
+  setObjectName(device_dialog_controls::kWindow);
   setWindowTitle("Launcher Disk Creation");
   setModal(true);
 
-  auto* deviceLabel = Label("Label2", "De&vice number of Tapewell", this);
+  auto* deviceLabel = Label(device_dialog_controls::kDeviceCaption, "De&vice number of Tapewell", this);
   device_ = new QLineEdit("8", this);
-  device_->setObjectName("Text2");
+  device_->setObjectName(device_dialog_controls::kDevice);
   device_->setAccessibleName("Device number of Tapewell");
   deviceLabel->setBuddy(device_);
-  auto* directoryLabel = Label("Label1",
+  auto* directoryLabel = Label(device_dialog_controls::kFolderCaption,
                                "&Directory on the SDCard where the .TAP file is located, leave blank if the index disk "
                                "is in the same directory where the .TAP file is",
                                this);
   directoryLabel->setWordWrap(true);
   directory_ = new QLineEdit(this);
-  directory_->setObjectName("Text1");
+  directory_->setObjectName(device_dialog_controls::kFolder);
   directory_->setAccessibleName("Directory on the SDCard");
   directory_->setAccessibleDescription("Leave blank if the index disk is in the same directory where the .TAP file is");
   directoryLabel->setBuddy(directory_);
 
-  QPushButton* next = Button("Command1", "&Next >", this);
+  QPushButton* next = Button(device_dialog_controls::kNext, "&Next >", this);
   next->setDefault(true);
-  QPushButton* cancel = Button("Command2", "&Cancel", this);
+  QPushButton* cancel = Button(device_dialog_controls::kCancel, "&Cancel", this);
   connect(next, &QPushButton::clicked, this, &LauncherDeviceDialog::Next);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -84,38 +85,38 @@ LauncherDeviceDialog::LauncherDeviceDialog(Messages& messages, QWidget* parent) 
 }
 
 void LauncherDeviceDialog::Next() {
-  const DeviceCheck check =
-      CheckDeviceAnswer(device_->text().toStdString(), directory_->text().toStdString(), messages_);
+  const DeviceCheck check = CheckDeviceAnswer(device_->text().toStdString(), directory_->text().toStdString());
+  ShowFailure(check.refusal, messages_);
   if (check.resetDeviceText) device_->setText("8");
-  if (!check.accepted) return;
+  if (!check.accepted()) return;
   answer_ = {false, check.device, check.directory};
   accept();
 }
 
 TargetSystemDialog::TargetSystemDialog(const std::string& proposedDiskName, const std::string& name, QWidget* parent)
     : QDialog(parent) {
-  setObjectName("Form2");
+  setObjectName(target_dialog_controls::kWindow);
   setWindowTitle("Target System");
   setModal(true);
 
-  auto* programLabel = Label("Label1", "Program named: ", this);
-  auto* proposed = Label("Label2", QString::fromStdString(proposedDiskName), this);
+  auto* programLabel = Label(target_dialog_controls::kProgramCaption, "Program named: ", this);
+  auto* proposed = Label(target_dialog_controls::kProposedName, QString::fromStdString(proposedDiskName), this);
   proposed->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  auto* systemLabel = Label("Label3", "&Will have to be executed on a: ", this);
+  auto* systemLabel = Label(target_dialog_controls::kSystemCaption, "&Will have to be executed on a: ", this);
   systems_ = new QComboBox(this);
-  systems_->setObjectName("Combo1");
+  systems_->setObjectName(target_dialog_controls::kSystem);
   for (const TargetSystem& system : TargetSystems()) systems_->addItem(system.entry);
   systems_->setCurrentIndex(0);
   systemLabel->setBuddy(systems_);
-  auto* nameLabel = Label("Label4", "&Name it as:", this);
+  auto* nameLabel = Label(target_dialog_controls::kNameCaption, "&Name it as:", this);
   name_ = new QLineEdit(QString::fromStdString(name), this);
-  name_->setObjectName("Text1");
+  name_->setObjectName(target_dialog_controls::kName);
   nameLabel->setBuddy(name_);
 
-  QPushButton* forAll = Button("Command1", "For &All remaining", this);
-  QPushButton* next = Button("Command2", "N&ext >", this);
+  QPushButton* forAll = Button(target_dialog_controls::kForAll, "For &All remaining", this);
+  QPushButton* next = Button(target_dialog_controls::kNext, "N&ext >", this);
   next->setDefault(true);
-  QPushButton* cancel = Button("Command3", "&Cancel", this);
+  QPushButton* cancel = Button(target_dialog_controls::kCancel, "&Cancel", this);
   connect(forAll, &QPushButton::clicked, this, [this] { Finish(TargetAction::ForAllRemaining); });
   connect(next, &QPushButton::clicked, this, [this] { Finish(TargetAction::Next); });
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);

@@ -17,7 +17,7 @@ namespace rw {
 
 class Messages;
 
-// Form5. Opens with device 8 and an empty folder; "Next >" closes only on a
+// "Launcher Disk Creation": opens with device 8 and an empty folder; "Next >" closes only on a
 // valid answer (the refusal is shown and the dialog stays open).
 class LauncherDeviceDialog : public QDialog {
   Q_OBJECT
@@ -36,7 +36,7 @@ class LauncherDeviceDialog : public QDialog {
   DeviceAnswer answer_;
 };
 
-// Form2. Shows the proposed disk file name and offers the name for editing,
+// "Target System": shows the proposed disk file name and offers the name for editing,
 // with "Commodore 64" selected.
 class TargetSystemDialog : public QDialog {
   Q_OBJECT

@@ -23,6 +23,7 @@
 #include "platform/widgets/qt_messages.h"
 #include "settings/app_settings.h"
 #include "ui/about_box.h"
+#include "ui/control_names.h"
 #include "ui/controls.h"
 #include "ui/convert_window.h"
 #include "ui/index_d64.h"
@@ -68,7 +69,7 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::StartUp(const Services* services) {
-  setObjectName("MDIForm1");
+  setObjectName(main_controls::kWindow);
   setWindowIcon(ProgramIcon("reelwright"));
   ControlCodes();  // the control-code tables, built once before any name is shown
   if (services != nullptr) {
@@ -86,7 +87,7 @@ void MainWindow::StartUp(const Services* services) {
   setWindowTitle(QStringLiteral("Reelwright ") + QStringLiteral(REELWRIGHT_VERSION));
 
   area_ = new QMdiArea(this);
-  area_->setObjectName("mdiArea");
+  area_->setObjectName(main_controls::kArea);
   setCentralWidget(area_);
   waitBox_ = new WaitBox(this);
   BuildMenusAndToolbar();
@@ -106,26 +107,26 @@ void MainWindow::BuildMenusAndToolbar() {
     connect(action, &QAction::triggered, this, std::move(command));
   };
   QMenu* file = menuBar()->addMenu("&File");
-  file->setObjectName("menuFile");
-  addItem(file, "menuOpen", QString::fromUtf8("&Open\u2026"), [this] { Split()->LoadFile(); });
+  file->setObjectName(main_controls::kFileMenu);
+  addItem(file, main_controls::kOpen, QString::fromUtf8("&Open\u2026"), [this] { Split()->LoadFile(); });
   file->actions().constLast()->setShortcut(QKeySequence::Open);
   recentMenu_ = file->addMenu("Open &Recent");
-  recentMenu_->setObjectName("menuRecent");
+  recentMenu_->setObjectName(main_controls::kRecentMenu);
   connect(recentMenu_, &QMenu::aboutToShow, this, &MainWindow::FillRecentMenu);
   FillRecentMenu();
   file->addSeparator();
-  addItem(file, "menuExit", "E&xit", [this] { Exit(); });
+  addItem(file, main_controls::kExit, "E&xit", [this] { Exit(); });
   QMenu* tools = menuBar()->addMenu("&Tools");
-  tools->setObjectName("menuTools");
-  addItem(tools, "menuSplit", "&Split", [this] { Split(); });
-  addItem(tools, "menuJoin", "&Join", [this] { Join(); });
-  addItem(tools, "menuConvert", "&Convert HTAP", [this] { ConvertHtap(); });
+  tools->setObjectName(main_controls::kToolsMenu);
+  addItem(tools, main_controls::kSplit, "&Split", [this] { Split(); });
+  addItem(tools, main_controls::kJoin, "&Join", [this] { Join(); });
+  addItem(tools, main_controls::kConvert, "&Convert HTAP", [this] { ConvertHtap(); });
   QMenu* help = menuBar()->addMenu("&Help");
-  help->setObjectName("menuHelp");
-  addItem(help, "menuAbout", "&About", [this] { About(); });
+  help->setObjectName(main_controls::kHelpMenu);
+  addItem(help, main_controls::kAbout, "&About", [this] { About(); });
 
-  auto* toolbar = addToolBar("Toolbar1");
-  toolbar->setObjectName("Toolbar1");
+  auto* toolbar = addToolBar(main_controls::kToolbar);
+  toolbar->setObjectName(main_controls::kToolbar);
   toolbar->setMovable(false);
   toolbar->setFloatable(false);
   toolbar->setToolButtonStyle(Qt::ToolButtonIconOnly);
@@ -137,17 +138,17 @@ void MainWindow::BuildMenusAndToolbar() {
     QIcon icon;
   };
   const Button buttons[] = {
-      {"ExitApp", "Exit Application", StandardIcon(QStyle::SP_DialogCloseButton)},
-      {"Join", "Join .TAP Files", ProgramIcon("join")},
-      {"Split", "Split a .TAP file", ProgramIcon("split")},
-      {"Convert", "Convert HTAP Files", ProgramIcon("convert")},
+      {main_controls::kExitButton, "Exit Application", StandardIcon(QStyle::SP_DialogCloseButton)},
+      {main_controls::kJoinButton, "Join .TAP Files", ProgramIcon("join")},
+      {main_controls::kSplitButton, "Split a .TAP file", ProgramIcon("split")},
+      {main_controls::kConvertButton, "Convert HTAP Files", ProgramIcon("convert")},
   };
   for (const Button& button : buttons) {
     QAction* action = toolbar->addAction(PaletteIcon(button.icon), button.toolTip);
     action->setObjectName(button.key);
     action->setToolTip(button.toolTip);
     if (QWidget* widget = toolbar->widgetForAction(action)) {
-      widget->setObjectName(QStringLiteral("Toolbar1_") + button.key);
+      widget->setObjectName(QString::fromLatin1(main_controls::kToolbar) + "_" + button.key);
       widget->setAccessibleName(button.toolTip);
     }
     const QString key = QString::fromLatin1(button.key);
@@ -183,13 +184,13 @@ void MainWindow::ShowLoadedTape(const QString& path) {
 }
 
 void MainWindow::ToolbarButtonClick(const QString& key) {
-  if (key == QLatin1String("ExitApp")) {
+  if (key == QLatin1String(main_controls::kExitButton)) {
     Exit();
-  } else if (key == QLatin1String("Join")) {
+  } else if (key == QLatin1String(main_controls::kJoinButton)) {
     Join();
-  } else if (key == QLatin1String("Split")) {
+  } else if (key == QLatin1String(main_controls::kSplitButton)) {
     Split();
-  } else if (key == QLatin1String("Convert")) {
+  } else if (key == QLatin1String(main_controls::kConvertButton)) {
     ConvertHtap();
   }
 }
@@ -253,11 +254,11 @@ QWidget* MainWindow::CreateSplitWindow() {
   // "Index D64": the launcher disk for the ticked groups; its two dialogs
   // are centred over the main window, the tools found beside the program or
   // on the PATH.
-  window->onIndexD64 = [this, window] {
+  connect(window, &SplitWindow::indexD64Requested, this, [this, window] {
     QtLauncherDialogs dialogs(this, window->messages());
     QtToolRunner tools;
     RunIndexD64(window->model(), window->messages(), dialogs, tools, &window->waitBox());
-  };
+  });
   return window;
 }
 

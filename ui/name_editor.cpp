@@ -8,13 +8,14 @@
 #include <QPushButton>
 
 #include "split/program_list.h"
+#include "ui/control_names.h"
 #include "ui/controls.h"
 #include "ui/program_table_model.h"
 
 namespace rw {
 
 NameEditor::NameEditor(ProgramTableModel& table, int row, QWidget* parent) : QDialog(parent), table_(table), row_(row) {
-  setObjectName("Form7");
+  setObjectName(name_editor_controls::kWindow);
   setWindowTitle("Edit TAP names");
   setModal(true);
 
@@ -22,25 +23,25 @@ NameEditor::NameEditor(ProgramTableModel& table, int row, QWidget* parent) : QDi
   const QString decoderName = QString::fromStdString(table_.list().sections()[static_cast<size_t>(row_ - 1)].name);
 
   auto* fileNameLabel = new QLabel("&File name", this);
-  fileNameLabel->setObjectName("Label2");
+  fileNameLabel->setObjectName(name_editor_controls::kFileNameCaption);
   fileName_ = new QLineEdit(QString::fromStdString(fields.fileName), this);
-  fileName_->setObjectName("Text2");
+  fileName_->setObjectName(name_editor_controls::kFileName);
   fileName_->setMaxLength(16);  // the length of a name on tape
   fileNameLabel->setBuddy(fileName_);
-  QPushButton* resetFileName =
-      CommandButton(this, "Command4", "&Reset", "Put the name found on the tape back into the file name");
+  QPushButton* resetFileName = CommandButton(this, name_editor_controls::kResetFileName, "&Reset",
+                                             "Put the name found on the tape back into the file name");
 
   auto* tapeNameLabel = new QLabel("F&OUND..", this);
-  tapeNameLabel->setObjectName("Label1");
+  tapeNameLabel->setObjectName(name_editor_controls::kTapeNameCaption);
   tapeName_ = new QLineEdit(QString::fromStdString(fields.tapeName), this);
-  tapeName_->setObjectName("Text1");
+  tapeName_->setObjectName(name_editor_controls::kTapeName);
   tapeName_->setMinimumWidth(260);
   tapeNameLabel->setBuddy(tapeName_);
-  QPushButton* resetTapeName =
-      CommandButton(this, "Command3", "R&eset", "Put the name found on the tape back into the tape name");
+  QPushButton* resetTapeName = CommandButton(this, name_editor_controls::kResetTapeName, "R&eset",
+                                             "Put the name found on the tape back into the tape name");
 
-  QPushButton* save = CommandButton(this, "Command1", "&Save", QString());
-  QPushButton* exit = CommandButton(this, "Command2", "E&xit", QString());
+  QPushButton* save = CommandButton(this, name_editor_controls::kSave, "&Save", QString());
+  QPushButton* exit = CommandButton(this, name_editor_controls::kExit, "E&xit", QString());
   save->setDefault(true);
 
   auto* grid = new QGridLayout;

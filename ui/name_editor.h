@@ -26,8 +26,8 @@ class NameEditor : public QDialog {
 
   ProgramTableModel& table_;
   int row_;
-  QLineEdit* fileName_;  // Text2
-  QLineEdit* tapeName_;  // Text1
+  QLineEdit* fileName_;
+  QLineEdit* tapeName_;
 };
 
 }  // namespace rw

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/control_names.h"
 #include "ui/controls.h"
 
 namespace rw {
@@ -15,14 +16,15 @@ OutputFolderRow::OutputFolderRow(const QString& captionName, QWidget* parent) : 
   auto* caption = new QLabel("&Output Directory", this);
   caption->setObjectName(captionName);
   folderEdit_ = new QLineEdit(this);
-  folderEdit_->setObjectName("Text1");
+  folderEdit_->setObjectName(output_folder_controls::kFolder);
   folderEdit_->setAccessibleName("Output Directory");
   caption->setBuddy(folderEdit_);
-  choose_ = PictureButton(this, "vkCommand1", "Select destination directory for the resulting .TAP files",
-                          StandardIcon(QStyle::SP_DirOpenIcon));
-  setDefault_ =
-      PictureButton(this, "vkCommand8", "Set as Default Output Directory", StandardIcon(QStyle::SP_DialogApplyButton));
-  removeDefault_ = PictureButton(this, "vkCommand9", "Remove Default Output Directory",
+  choose_ =
+      PictureButton(this, output_folder_controls::kChoose, "Select destination directory for the resulting .TAP files",
+                    StandardIcon(QStyle::SP_DirOpenIcon));
+  setDefault_ = PictureButton(this, output_folder_controls::kSetDefault, "Set as Default Output Directory",
+                              StandardIcon(QStyle::SP_DialogApplyButton));
+  removeDefault_ = PictureButton(this, output_folder_controls::kRemoveDefault, "Remove Default Output Directory",
                                  StandardIcon(QStyle::SP_DialogDiscardButton));
 
   auto* fieldRow = new QHBoxLayout;

@@ -18,10 +18,10 @@ class OutputFolderRow : public QWidget {
   // `captionName` is the object name of the caption (the windows differ).
   OutputFolderRow(const QString& captionName, QWidget* parent);
 
-  QLineEdit* folderEdit() const { return folderEdit_; }                // Text1
-  QPushButton* chooseButton() const { return choose_; }                // vkCommand1
-  QPushButton* setDefaultButton() const { return setDefault_; }        // vkCommand8
-  QPushButton* removeDefaultButton() const { return removeDefault_; }  // vkCommand9
+  QLineEdit* folderEdit() const { return folderEdit_; }
+  QPushButton* chooseButton() const { return choose_; }
+  QPushButton* setDefaultButton() const { return setDefault_; }
+  QPushButton* removeDefaultButton() const { return removeDefault_; }
 
  private:
   QLineEdit* folderEdit_;

@@ -9,32 +9,33 @@
 
 #include "core/ports/messages.h"
 #include "core/pulse_timing.h"
+#include "ui/control_names.h"
 #include "ui/wait_box.h"
 
 namespace rw {
 
 PauseDialog::PauseDialog(std::string decimalSeparator, Messages& messages, QWidget* parent)
     : QDialog(parent), decimalSeparator_(std::move(decimalSeparator)), messages_(messages) {
-  setObjectName("frmGetPause");
+  setObjectName(pause_controls::kWindow);
   setWindowTitle("Add Pause");
   setModal(true);
 
   prompt_ = new QLabel(this);
-  prompt_->setObjectName("Label1");
+  prompt_->setObjectName(pause_controls::kPrompt);
   prompt_->setWordWrap(true);
   prompt_->setText(QString::fromStdString(
       "Insert the pause to be added in the form XXmYYs, fractional digits are accepted. Decimal separator is: \"" +
       decimalSeparator_ + "\""));
   text_ = new QLineEdit(this);
-  text_->setObjectName("Text1");
+  text_->setObjectName(pause_controls::kText);
   text_->setAccessibleName("Pause duration");
   prompt_->setBuddy(text_);
 
   auto* add = new QPushButton("&Add", this);
-  add->setObjectName("Command1");
+  add->setObjectName(pause_controls::kAdd);
   add->setDefault(true);
   auto* cancel = new QPushButton("&Cancel", this);
-  cancel->setObjectName("Command2");
+  cancel->setObjectName(pause_controls::kCancel);
   connect(add, &QPushButton::clicked, this, &PauseDialog::Add);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 

@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include "platform/picture_painter.h"
+#include "ui/control_names.h"
 
 namespace rw {
 
@@ -41,10 +42,10 @@ bool PictureView::event(QEvent* event) {
 }
 
 PulseWindow::PulseWindow(Picture picture, const QString& title, QWidget* parent) : QDialog(parent) {
-  setObjectName("pulseWindow");
+  setObjectName(pulse_window_controls::kWindow);
   setWindowTitle(title);
   auto* view = new PictureView(std::move(picture), this);
-  view->setObjectName("pulsePicture");
+  view->setObjectName(pulse_window_controls::kPicture);
   view->setAccessibleName("Pulse widths");
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);

@@ -29,6 +29,7 @@
 #include "platform/qt_tool_runner.h"
 #include "split/program_data.h"
 #include "split/tape_pictures.h"
+#include "ui/control_names.h"
 #include "ui/controls.h"
 #include "ui/elided_label.h"
 #include "ui/name_editor.h"
@@ -106,7 +107,7 @@ SplitWindow::SplitWindow(RememberedPaths& paths, Messages& messages, FileDialogs
       messages_(std::make_unique<WaitAwareMessages>(messages, waitBox)),
       fileDialogs_(fileDialogs),
       waitBox_(waitBox) {
-  setObjectName("Form3");
+  setObjectName(split_controls::kWindow);
   setWindowTitle("Split TAP File");
   BuildControls();
   // The window opens with the default output folder, when one is set.
@@ -120,19 +121,19 @@ Messages& SplitWindow::messages() { return *messages_; }
 
 void SplitWindow::BuildControls() {
   // "Current File": seven caption/value pairs.
-  auto* frame1 = new QGroupBox("Current File", this);
-  frame1->setObjectName("Frame1");
-  auto* facts = new QGridLayout(frame1);
-  filePath_ = new ElidedLabel(frame1);
-  filePath_->setObjectName("Label3");
-  machine_ = FactLabel(frame1, "Label5");
-  version_ = FactLabel(frame1, "Label7");
-  video_ = FactLabel(frame1, "Label9");
-  fileSize_ = FactLabel(frame1, "Label11");
-  totalDuration_ = FactLabel(frame1, "Label13");
-  items_ = FactLabel(frame1, "Label14");
+  auto* currentFile = new QGroupBox("Current File", this);
+  currentFile->setObjectName(split_controls::kCurrentFile);
+  auto* facts = new QGridLayout(currentFile);
+  filePath_ = new ElidedLabel(currentFile);
+  filePath_->setObjectName(split_controls::kFilePath);
+  machine_ = FactLabel(currentFile, split_controls::kMachine);
+  version_ = FactLabel(currentFile, split_controls::kVersion);
+  video_ = FactLabel(currentFile, split_controls::kVideo);
+  fileSize_ = FactLabel(currentFile, split_controls::kFileSize);
+  totalDuration_ = FactLabel(currentFile, split_controls::kTotalDuration);
+  items_ = FactLabel(currentFile, split_controls::kItems);
   const auto addPair = [&](const char* name, const char* caption, QLabel* value, int row, int column, int span) {
-    auto* label = new QLabel(caption, frame1);
+    auto* label = new QLabel(caption, currentFile);
     label->setObjectName(name);
     QFont bold = label->font();
     bold.setBold(true);
@@ -142,27 +143,28 @@ void SplitWindow::BuildControls() {
     facts->addWidget(label, row, column * 2);
     facts->addWidget(value, row, column * 2 + 1, 1, span);
   };
-  addPair("Label2", "File Path:", filePath_, 0, 0, 5);
-  addPair("Label4", "Machine:", machine_, 1, 0, 1);
-  addPair("Label6", "TAP version:", version_, 1, 1, 1);
-  addPair("Label8", "Video Standard:", video_, 1, 2, 1);
-  addPair("Label10", "File Size:", fileSize_, 2, 0, 1);
-  addPair("Label12", "Total Duration:", totalDuration_, 2, 1, 1);
-  addPair("Label15", "Items:", items_, 2, 2, 1);
+  addPair(split_controls::kFilePathCaption, "File Path:", filePath_, 0, 0, 5);
+  addPair(split_controls::kMachineCaption, "Machine:", machine_, 1, 0, 1);
+  addPair(split_controls::kVersionCaption, "TAP version:", version_, 1, 1, 1);
+  addPair(split_controls::kVideoCaption, "Video Standard:", video_, 1, 2, 1);
+  addPair(split_controls::kFileSizeCaption, "File Size:", fileSize_, 2, 0, 1);
+  addPair(split_controls::kTotalDurationCaption, "Total Duration:", totalDuration_, 2, 1, 1);
+  addPair(split_controls::kItemsCaption, "Items:", items_, 2, 2, 1);
   for (const int column : {1, 3, 5}) facts->setColumnStretch(column, 1);
   // A gap between a value and the next caption, however narrow the window.
   for (const int column : {2, 4}) facts->setColumnMinimumWidth(column - 1, fontMetrics().averageCharWidth() * 14);
   facts->setHorizontalSpacing(fontMetrics().averageCharWidth() * 2);
 
-  QPushButton* load = CommandButton(this, "vkCommand3", "&Load File", "Load the .TAP file to be Split or Indexed",
-                                    StandardIcon(QStyle::SP_DialogOpenButton));
+  QPushButton* load =
+      CommandButton(this, split_controls::kLoadFile, "&Load File", "Load the .TAP file to be Split or Indexed",
+                    StandardIcon(QStyle::SP_DialogOpenButton));
   load->setMinimumHeight(48);
 
-  // ListView1: the programs, a tick in the first column; each program opens
+  // The programs, a tick in the first column; each program opens
   // onto the turbo files it carries, drawn as a tree in the Program column.
   table_ = new ProgramTableModel(list_, this);
   listView_ = new QTreeView(this);
-  listView_->setObjectName("ListView1");
+  listView_->setObjectName(split_controls::kPrograms);
   listView_->setModel(table_);
   listView_->setTreePosition(kProgramColumn);
   listView_->setExpandsOnDoubleClick(false);  // a double click edits the names
@@ -186,11 +188,11 @@ void SplitWindow::BuildControls() {
     if (!paths.first().isEmpty()) LoadAndParse(paths.first());
   });
 
-  QPushButton* selectAll = PictureButton(this, "vkCommand5", "Select All", ProgramIcon("select-all"));
-  QPushButton* selectNone = PictureButton(this, "vkCommand6", "Select None", ProgramIcon("select-none"));
+  QPushButton* selectAll = PictureButton(this, split_controls::kSelectAll, "Select All", ProgramIcon("select-all"));
+  QPushButton* selectNone = PictureButton(this, split_controls::kSelectNone, "Select None", ProgramIcon("select-none"));
 
   // The output folder and its three buttons.
-  auto* folderRow = new OutputFolderRow("Label1", this);
+  auto* folderRow = new OutputFolderRow(split_controls::kOutputFolderCaption, this);
   outputDir_ = folderRow->folderEdit();
   new FileDropFilter(outputDir_, [this](const QStringList& paths) {
     if (!paths.first().isEmpty()) outputDir_->setText(PathToQt(FolderOfPath(PathFromQt(paths.first()))));
@@ -199,25 +201,26 @@ void SplitWindow::BuildControls() {
   QPushButton* setDefault = folderRow->setDefaultButton();
   QPushButton* removeDefault = folderRow->removeDefaultButton();
 
-  auto* frame2 = new QGroupBox("IDX Format", this);
-  frame2->setObjectName("Frame2");
-  marquise_ = new QRadioButton("&Marquise", frame2);
-  marquise_->setObjectName("Option1");
+  auto* idxFormat = new QGroupBox("IDX Format", this);
+  idxFormat->setObjectName(split_controls::kIdxFormat);
+  marquise_ = new QRadioButton("&Marquise", idxFormat);
+  marquise_->setObjectName(split_controls::kMarquise);
   marquise_->setChecked(true);
-  auto* ultimate = new QRadioButton("&Ultimate 64", frame2);
-  ultimate->setObjectName("Option2");
-  auto* formats = new QHBoxLayout(frame2);
+  auto* ultimate = new QRadioButton("&Ultimate 64", idxFormat);
+  ultimate->setObjectName(split_controls::kUltimate);
+  auto* formats = new QHBoxLayout(idxFormat);
   formats->addWidget(marquise_);
   formats->addWidget(ultimate);
 
-  splitButton_ =
-      CommandButton(this, "vkCommand4", "&Split File", "Split the .TAP files loaded in Memory", ProgramIcon("split"));
-  indexButton_ =
-      CommandButton(this, "vkCommand7", "&IDX file", kIndexToolTip, StandardIcon(QStyle::SP_FileDialogDetailedView));
-  indexD64_ = CommandButton(this, "vkCommand2", "Index &D64", kIndexToolTip, StandardIcon(QStyle::SP_DriveFDIcon));
+  splitButton_ = CommandButton(this, split_controls::kSplitFile, "&Split File", "Split the .TAP files loaded in Memory",
+                               ProgramIcon("split"));
+  indexButton_ = CommandButton(this, split_controls::kIdxFile, "&IDX file", kIndexToolTip,
+                               StandardIcon(QStyle::SP_FileDialogDetailedView));
+  indexD64_ =
+      CommandButton(this, split_controls::kIndexD64, "Index &D64", kIndexToolTip, StandardIcon(QStyle::SP_DriveFDIcon));
 
   auto* top = new QHBoxLayout;
-  top->addWidget(frame1, 1);
+  top->addWidget(currentFile, 1);
   top->addWidget(load);
   auto* ticks = new QHBoxLayout;
   ticks->addWidget(selectAll);
@@ -225,7 +228,7 @@ void SplitWindow::BuildControls() {
   ticks->addStretch();
   auto* outputRow = new QHBoxLayout;
   outputRow->addWidget(folderRow, 1);
-  outputRow->addWidget(frame2);
+  outputRow->addWidget(idxFormat);
   auto* commands = new QHBoxLayout;
   commands->addStretch();
   commands->addWidget(splitButton_);
@@ -250,13 +253,13 @@ void SplitWindow::BuildControls() {
 
   // The list's context menu: the ticked programs' data, out of the tape.
   extract_ = new QAction(QString::fromUtf8("E&xtract programs\u2026"), this);
-  extract_->setObjectName("extractPrograms");
+  extract_->setObjectName(split_controls::kExtractPrograms);
   toDisk_ = new QAction(QString::fromUtf8("&Copy programs to a disk image\u2026"), this);
-  toDisk_->setObjectName("copyProgramsToDisk");
+  toDisk_->setObjectName(split_controls::kCopyProgramsToDisk);
   listView_->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(listView_, &QWidget::customContextMenuRequested, this, &SplitWindow::ShowListMenu);
   showPulses_ = new QAction(QString::fromUtf8("Show &pulses\u2026"), this);
-  showPulses_->setObjectName("showPulses");
+  showPulses_->setObjectName(split_controls::kShowPulses);
   connect(showPulses_, &QAction::triggered, this, &SplitWindow::ShowPulses);
   connect(tapeMap_, &TapeMapStrip::rowClicked, this, [this](int row) {
     const QModelIndex index = table_->index(row - 1, 0);  // the program's own row, even for a turbo file
@@ -281,9 +284,7 @@ void SplitWindow::BuildControls() {
   connect(removeDefault, &QPushButton::clicked, this, [this] { table_->RemoveDefaultOutputDir(messages()); });
   connect(splitButton_, &QPushButton::clicked, this, &SplitWindow::SplitFile);
   connect(indexButton_, &QPushButton::clicked, this, &SplitWindow::WriteIndexFile);
-  connect(indexD64_, &QPushButton::clicked, this, [this] {
-    if (onIndexD64) onIndexD64();
-  });
+  connect(indexD64_, &QPushButton::clicked, this, &SplitWindow::indexD64Requested);
 }
 
 void SplitWindow::LoadFile() {
@@ -299,7 +300,7 @@ bool SplitWindow::LoadAndParse(const QString& path) {
   toDisk_->setEnabled(false);
   waitBox_.ShowWait("Loading TAP file Please Wait!", true);
   bool parsing = false;
-  const bool ok = table_->LoadAndParse(PathFromQt(path), messages(), [&](int64_t done, int64_t total) {
+  const Outcome outcome = table_->LoadAndParse(PathFromQt(path), messages(), [&](int64_t done, int64_t total) {
     if (!parsing) {
       // The file is in: show its facts while its programs are searched.
       parsing = true;
@@ -308,7 +309,8 @@ bool SplitWindow::LoadAndParse(const QString& path) {
     }
     waitBox_.SetProgress(done, total);
   });
-  if (!ok) {
+  if (!outcome) {
+    ShowFailure(outcome, messages());
     waitBox_.ShowWait(QString(), false);
     UpdateCommands();
     return false;
@@ -397,7 +399,7 @@ void SplitWindow::SplitFile() {
   QElapsedTimer clock;
   clock.start();
   bool boxShown = false;
-  list_.Split(messages(), nullptr, [&](int64_t done, int64_t total) {
+  const Outcome split = list_.Split(messages(), nullptr, [&](int64_t done, int64_t total) {
     if (!boxShown) {
       if (clock.elapsed() < kSplitBoxAfterMs) return;
       boxShown = true;
@@ -405,13 +407,15 @@ void SplitWindow::SplitFile() {
     }
     waitBox_.SetProgress(done, total);
   });
+  ShowFailure(split, messages());
   if (waitBox_.isVisible()) waitBox_.ShowWait(QString(), false);
 }
 
 void SplitWindow::WriteIndexFile() {
   if (!list_.CommandsAllowed()) return;
   BusyCursor busy;
-  list_.WriteIndex(marquise_->isChecked() ? IndexFormat::Marquise : IndexFormat::Ultimate64, messages());
+  ShowFailure(list_.WriteIndex(marquise_->isChecked() ? IndexFormat::Marquise : IndexFormat::Ultimate64, messages()),
+              messages());
 }
 
 std::vector<int> SplitWindow::TickedRows() const {
@@ -440,10 +444,10 @@ void SplitWindow::ShowListMenu(const QPoint& pos) {
     QString name = QString::fromStdString(list_.rows()[static_cast<size_t>(row - 1)].program);
     name.replace('&', "&&");  // a name's "&" is no shortcut
     QAction* extractOne = menu.addAction(QString::fromUtf8("E&xtract \u201C%1\u201D\u2026").arg(name));
-    extractOne->setObjectName("extractProgram");
+    extractOne->setObjectName(split_controls::kExtractProgram);
     connect(extractOne, &QAction::triggered, this, [this, row] { ExtractRows({row}); });
     QAction* copyOne = menu.addAction(QString::fromUtf8("&Copy \u201C%1\u201D to a disk image\u2026").arg(name));
-    copyOne->setObjectName("copyProgramToDisk");
+    copyOne->setObjectName(split_controls::kCopyProgramToDisk);
     connect(copyOne, &QAction::triggered, this, [this, row] { CopyRowsToDisk({row}); });
   }
   if (!offerRow && TickedRows().empty()) {
@@ -475,9 +479,12 @@ void SplitWindow::ExtractRows(const std::vector<int>& rows) {
     BusyCursor busy;
     // A program that does not read whole is not written: a damaged ".prg"
     // would load as if it were the program.
-    report = ExtractPrograms(list_, rows, folder, false, messages());
+    report = ExtractPrograms(list_, rows, folder, false);
   }
-  if (report.failed) return;  // shown
+  if (report.failed()) {
+    ShowFailure(report.failure, messages());
+    return;
+  }
   int written = 0;
   std::string notWhole;
   for (const ExtractedProgram& program : report.programs) {
@@ -511,8 +518,8 @@ void SplitWindow::CopyRowsToDisk(const std::vector<int>& rows) {
   }
   BusyCursor busy;
   waitBox_.ShowWait("Creating D64 disk image Please Wait!", true);
-  QtToolRunner tools(toolFolder);
-  CopyProgramsToDisk(list_, rows, path, replace, tools, messages());
+  QtToolRunner tools(toolFolder_);
+  ShowFailure(CopyProgramsToDisk(list_, rows, path, replace, tools, messages()), messages());
   if (waitBox_.isVisible()) waitBox_.ShowWait(QString(), false);
 }
 

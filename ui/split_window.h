@@ -2,15 +2,15 @@
 #pragma once
 // "Split TAP File": load one tape image, see its facts and its programs,
 // tick programs, rename them, choose the output folder, and write split
-// files, an index file or (through onIndexD64) a launcher disk. The list's
+// files, an index file or (through indexD64Requested) a launcher disk. The list's
 // context menu extracts the ticked programs as ".prg" files or copies them
 // onto a new disk image.
 
 #include <QWidget>
 
-#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "split/program_list.h"
@@ -58,16 +58,16 @@ class SplitWindow : public QWidget {
   // covers a message box.
   Messages& messages();
 
-  // "Index D64": set by whoever builds launcher disks; the button is enabled
-  // by the same rule as "Split File" and "IDX file".
-  std::function<void()> onIndexD64;
-  // Where "Copy programs to a disk image…" looks first for c1541; empty:
-  // beside the program (then the PATH).
-  std::string toolFolder;
+  // Where "Copy programs to a disk image…" looks first for c1541; empty (the
+  // default): beside the program, then the PATH.
+  void SetToolFolder(std::string folder) { toolFolder_ = std::move(folder); }
 
  signals:
   // A tape was loaded and parsed from `path`.
   void loaded(const QString& path);
+  // "Index D64": whoever builds launcher disks answers; the button is enabled
+  // by the same rule as "Split File" and "IDX file".
+  void indexD64Requested();
 
  private:
   class WaitAwareMessages;
@@ -101,23 +101,24 @@ class SplitWindow : public QWidget {
   WaitBox& waitBox_;
   ProgramTableModel* table_;
 
-  ElidedLabel* filePath_;  // Label3
-  QLabel* machine_;        // Label5
-  QLabel* version_;        // Label7
-  QLabel* video_;          // Label9
-  QLabel* fileSize_;       // Label11
-  QLabel* totalDuration_;  // Label13
-  QLabel* items_;          // Label14
-  QTreeView* listView_;    // ListView1
-  QLineEdit* outputDir_;   // Text1
+  ElidedLabel* filePath_;
+  QLabel* machine_;
+  QLabel* version_;
+  QLabel* video_;
+  QLabel* fileSize_;
+  QLabel* totalDuration_;
+  QLabel* items_;
+  QTreeView* listView_;
+  QLineEdit* outputDir_;
   QRadioButton* marquise_;
-  QPushButton* splitButton_;  // vkCommand4
-  QPushButton* indexButton_;  // vkCommand7
-  QPushButton* indexD64_;     // vkCommand2
-  QAction* extract_;          // the list's context menu
+  QPushButton* splitButton_;
+  QPushButton* indexButton_;
+  QPushButton* indexD64_;
+  QAction* extract_;  // the list's context menu
   QAction* toDisk_;
   QAction* showPulses_;
   TapeMapStrip* tapeMap_;  // the tape's map above the list
+  std::string toolFolder_;
 };
 
 }  // namespace rw

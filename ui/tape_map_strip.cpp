@@ -11,6 +11,7 @@
 
 #include "split/program_list.h"
 #include "split/tape_pictures.h"
+#include "ui/control_names.h"
 
 namespace rw {
 namespace {
@@ -26,7 +27,7 @@ constexpr double kLeastOutline = 12;
 }  // namespace
 
 TapeMapStrip::TapeMapStrip(QWidget* parent) : QWidget(parent) {
-  setObjectName("tapeMap");
+  setObjectName(split_controls::kTapeMap);
   setAccessibleName("Tape map");
   setAccessibleDescription(kHelp);
   // Reached by Tab, not by a click: a click selects a row in the list, where

@@ -10,6 +10,8 @@
 
 #include <cmath>
 
+#include "ui/control_names.h"
+
 namespace rw {
 namespace {
 
@@ -33,21 +35,21 @@ void CenterOver(QWidget* owner, QWidget* window) {
 
 WaitBox::WaitBox(QWidget* owner)
     : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), owner_(owner) {
-  setObjectName("Form1");
+  setObjectName(wait_box_controls::kWindow);
   setAttribute(Qt::WA_ShowWithoutActivating);
   setAccessibleDescription("Please wait");
   auto* frame = new QFrame(this);
-  frame->setObjectName("Frame1");
+  frame->setObjectName(wait_box_controls::kFrame);
   frame->setFrameShape(QFrame::Box);
   frame->setFrameShadow(QFrame::Raised);
   label_ = new QLabel(frame);
-  label_->setObjectName("Label1");
+  label_->setObjectName(wait_box_controls::kMessage);
   label_->setAlignment(Qt::AlignCenter);
   QFont bold = label_->font();
   bold.setBold(true);
   label_->setFont(bold);
   bar_ = new QProgressBar(frame);
-  bar_->setObjectName("progressBar");
+  bar_->setObjectName(wait_box_controls::kProgress);
   bar_->setTextVisible(true);
   bar_->hide();
   auto* inner = new QVBoxLayout(frame);

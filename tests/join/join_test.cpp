@@ -36,8 +36,7 @@ std::array<int, 3> Settings(const Compilation& compilation) {
 class CompilationTest : public ::testing::Test {
  protected:
   ScratchFolder folder;
-  RecordedMessages messages;
-  Compilation compilation{".", messages};
+  Compilation compilation{"."};
 
   std::string Tap(const std::string& name, uint8_t machine, uint8_t video, uint8_t version, size_t length = 1000) {
     return folder.Write(name, TapBytes(machine, video, version, length));
@@ -49,7 +48,6 @@ TEST_F(CompilationTest, FirstFileFixesSettingsAndFillsItsRow) {
   EXPECT_EQ(compilation.totalText(), "0m0s");
   const std::string path = Tap("a.tap", 1, 1, 2, 1000);
   ASSERT_TRUE(compilation.AddTapFile(path));
-  EXPECT_TRUE(messages.shown.empty());
   EXPECT_EQ(Settings(compilation), (std::array<int, 3>{1, 1, 2}));
   // 980 pulse bytes of 48 * 8 cycles at 0.97778 us: 0.368 s.
   EXPECT_EQ(compilation.rows(),
@@ -69,13 +67,12 @@ TEST_F(CompilationTest, RefusalsNameTheRefusedFilesOwnValue) {
       {{1, 0, 1}, {2, 0, 1}, "it was created for a machine (C16-Plus4)"},
   };
   for (const auto& [kind, refusedKind, reason] : cases) {
-    RecordedMessages shown;
-    Compilation list(".", shown);
+    Compilation list(".");
     ASSERT_TRUE(list.AddTapFile(Tap("first.tap", kind[0], kind[1], kind[2])));
     const std::string refused = Tap("second.tap", refusedKind[0], refusedKind[1], refusedKind[2]);
-    EXPECT_FALSE(list.AddTapFile(refused));
-    EXPECT_EQ(Shown(shown), Lines{"ERROR! | critical | File " + refused + " Cannot be added since " + reason +
-                                  " conflicting with previously added files"});
+    EXPECT_EQ(ShownFailure(list.AddTapFile(refused)), "ERROR! | critical | File " + refused +
+                                                          " Cannot be added since " + reason +
+                                                          " conflicting with previously added files");
     EXPECT_EQ(std::pair(list.rows().size(), Settings(list)), std::pair(size_t{1}, kind));
   }
 }
@@ -91,7 +88,6 @@ TEST_F(CompilationTest, PausesDoNotFixSettingsAndFollowTheClockOfTheFiles) {
   Remove({1});
   ASSERT_TRUE(compilation.AddTapFile(Tap("c16.tap", 2, 1, 2)));
   EXPECT_EQ(Settings(compilation), (std::array<int, 3>{2, 1, 2}));
-  EXPECT_TRUE(messages.shown.empty());
 }
 
 TEST_F(CompilationTest, DirectoryAddsTapesInNameOrderPassesOverTheOutputAndStopsAtAConflict) {
@@ -103,9 +99,9 @@ TEST_F(CompilationTest, DirectoryAddsTapesInNameOrderPassesOverTheOutputAndStops
   Tap("out.tap", 1, 0, 1);  // the join's own output, conflicting: taken in, it would stop the expansion
   Tap("x.tap", 1, 0, 1);    // a conflict: the expansion stops, y.tap is not taken
   Tap("y.tap", 0, 0, 1);
-  EXPECT_FALSE(compilation.AddTapDirectory(folder.path() + "/", folder.path() + "/./out.tap"));
+  const Outcome added = compilation.AddTapDirectory(folder.path() + "/", folder.path() + "/./out.tap");
+  EXPECT_EQ(added.text().rfind("File " + folder.File("x.tap") + " Cannot be added", 0), 0u) << added.text();
   EXPECT_EQ(Paths(compilation), (Lines{folder.File("A.TAP"), folder.File("b.Tap"), folder.File("c.tap")}));
-  EXPECT_EQ(messages.shown.size(), 1u);
 }
 
 TEST_F(CompilationTest, PauseRows) {
@@ -119,18 +115,15 @@ TEST_F(CompilationTest, PauseRows) {
   EXPECT_DOUBLE_EQ(compilation.totalSeconds(), 95.0);
   EXPECT_EQ(compilation.totalText(), "1m:35s");
 
-  EXPECT_FALSE(compilation.AddPauseRow("1m30"));
-  EXPECT_FALSE(compilation.AddPauseRow("40m"));
-  const auto shown = Shown(messages);
-  ASSERT_EQ(shown.size(), 2u);
-  EXPECT_EQ(shown[0], "ERROR! | critical | Pause duration string 1m30 Syntax is Invalid !");
-  EXPECT_EQ(shown[1].rfind("ERROR! | critical | Pause duration string 40m is too long ! The longest pause is 36m:", 0),
+  EXPECT_EQ(ShownFailure(compilation.AddPauseRow("1m30")),
+            "ERROR! | critical | Pause duration string 1m30 Syntax is Invalid !");
+  const std::string tooLong = ShownFailure(compilation.AddPauseRow("40m"));
+  EXPECT_EQ(tooLong.rfind("ERROR! | critical | Pause duration string 40m is too long ! The longest pause is 36m:", 0),
             0u)
-      << shown[1];
+      << tooLong;
   EXPECT_TRUE(compilation.rows().size() == 3 && compilation.joinAvailable());
 
-  RecordedMessages commaMessages;
-  Compilation comma(",", commaMessages);
+  Compilation comma(",");
   EXPECT_TRUE(comma.AddPauseRow("2,5s"));
   EXPECT_EQ(comma.totalText(), "0m:2,5s");
 }
@@ -138,18 +131,16 @@ TEST_F(CompilationTest, PauseRows) {
 TEST_F(CompilationTest, VersionZeroAndPausesNeverMeet) {
   // A version-0 image has no record for a pause, either way round.
   ASSERT_TRUE(compilation.AddTapFile(Tap("v0.tap", 0, 0, 0)));
-  EXPECT_FALSE(compilation.AddPauseRow("5s"));
-  RecordedMessages shown;
-  Compilation paused(".", shown);
+  EXPECT_EQ(ShownFailure(compilation.AddPauseRow("5s")),
+            "ERROR! | critical | Pause duration string 5s Cannot be added since the listed "
+            "files are in TAP format V0, which cannot hold pauses");
+  Compilation paused(".");
   ASSERT_TRUE(paused.AddPauseRow("5s"));
   const std::string v0 = Tap("late.tap", 0, 0, 0);
-  EXPECT_FALSE(paused.AddTapFile(v0));
+  EXPECT_EQ(ShownFailure(paused.AddTapFile(v0)), "ERROR! | critical | File " + v0 +
+                                                     " Cannot be added since it is in TAP format V0, "
+                                                     "which cannot hold the pauses already listed");
   EXPECT_EQ(std::pair(compilation.rows().size(), paused.rows().size()), std::pair(size_t{1}, size_t{1}));
-  EXPECT_EQ(Shown(messages), Lines{"ERROR! | critical | Pause duration string 5s Cannot be added since the listed "
-                                   "files are in TAP format V0, which cannot hold pauses"});
-  EXPECT_EQ(Shown(shown), Lines{"ERROR! | critical | File " + v0 +
-                                " Cannot be added since it is in TAP format V0, "
-                                "which cannot hold the pauses already listed"});
 }
 
 TEST_F(CompilationTest, RemovalsSubtractAndAnEmptyListIsExactlyZero) {
@@ -222,19 +213,15 @@ class JoinTest : public CompilationTest {
   // Joins into `output` and expects one refusal, its message going on with `reason` (any, when empty).
   void ExpectRefused(const std::string& output, bool replace, const std::string& reason = "",
                      const JoinProgress& progress = {}) {
-    messages.shown.clear();
-    EXPECT_FALSE(JoinToTapFile(compilation, output, replace, messages, progress));
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].title, "Error!");
-    EXPECT_EQ(messages.shown[0].text.rfind("Error while saving file " + output + " : " + reason, 0), 0u)
-        << messages.shown[0].text;
+    const std::string shown = ShownFailure(JoinToTapFile(compilation, output, replace, progress));
+    EXPECT_EQ(shown.rfind("Error! | critical | Error while saving file " + output + " : " + reason, 0), 0u) << shown;
   }
 };
 
 TEST_F(JoinTest, PausesAloneMakeAVersionOneC64PalImageAndWithFilesFollowTheirClock) {
   ASSERT_TRUE(compilation.AddPauseRow("1s"));
   const std::string output = folder.File("joined.tap");
-  ASSERT_TRUE(JoinToTapFile(compilation, output, false, messages));
+  ASSERT_TRUE(JoinToTapFile(compilation, output, false));
   const auto header = MakeTapHeader("C64-TAPE-RAW", 1, 0, 0, 4);
   std::vector<uint8_t> expected(header.begin(), header.end());
   expected.insert(expected.end(), {0x00, 0xA3, 0x08, 0x0F});  // 1 s at the C64 PAL clock: 985,251 cycles
@@ -247,12 +234,11 @@ TEST_F(JoinTest, PausesAloneMakeAVersionOneC64PalImageAndWithFilesFollowTheirClo
   Add("one.tap", first);
   Add("two.tap", second);
   std::vector<uint64_t> progress;
-  ASSERT_TRUE(JoinToTapFile(compilation, output, true, messages, [&](uint64_t written, uint64_t total) {
+  ASSERT_TRUE(JoinToTapFile(compilation, output, true, [&](uint64_t written, uint64_t total) {
     EXPECT_EQ(total, 2964u);
     progress.push_back(written);
   }));
   EXPECT_EQ(progress, (std::vector<uint64_t>{4, 984, 2964}));
-  EXPECT_TRUE(messages.shown.empty());
   const auto joined = ReadFileBytes(output);
   ASSERT_EQ(joined.size(), 2984u);
   EXPECT_EQ(std::string(joined.begin(), joined.begin() + 12), "C16-TAPE-RAW");
@@ -268,7 +254,7 @@ TEST_F(JoinTest, FilesShortenedToTheirHeaderOrLessContributeNothing) {
   Add("kept.tap", TapBytes(0, 0, 1, 30, 0x55));
   for (const size_t length : {20, 10, 1, 0}) {
     std::filesystem::resize_file(shrunk, length);
-    ASSERT_TRUE(JoinToTapFile(compilation, folder.File("out.tap"), true, messages)) << length;
+    ASSERT_TRUE(JoinToTapFile(compilation, folder.File("out.tap"), true)) << length;
     EXPECT_EQ(ReadFileBytes(folder.File("out.tap")), TapBytes(0, 0, 1, 30, 0x55)) << length;
   }
 }
@@ -293,7 +279,7 @@ TEST_F(JoinTest, FailuresLeaveNoPartialFileAndTheOldOutputIntact) {
   EXPECT_EQ(folder.Names(), (Lines{"a.tap", "out.tap"}));
 
   for (const char* name : {"a.tap", "b.tap"}) folder.Write(name, TapBytes(0, 0, 1, 500));
-  ASSERT_TRUE(JoinToTapFile(compilation, output, true, messages));
+  ASSERT_TRUE(JoinToTapFile(compilation, output, true));
   EXPECT_EQ(ReadFileBytes(output), TapBytes(0, 0, 1, 980));
   // An input removed after the join began is refused when its turn comes.
   ExpectRefused(output, true, "No such file or directory", [&](uint64_t, uint64_t) { std::filesystem::remove(b); });

@@ -69,11 +69,11 @@ TEST(CheckDeviceAnswer, DeviceEightToElevenHalvesToEven) {
       {"8.5", true, 8}, {"10.5", true, 10}, {"11.5", false, 8},     {"7", false, 8},
       {"12", false, 8}, {"", false, 8},     {"tapewell", false, 8}, {"99999999999999999999999", false, 8}};
   for (const auto& [text, accepted, device] : cases) {
-    RecordedMessages messages;
-    const DeviceCheck check = CheckDeviceAnswer(text, "", messages);
-    EXPECT_EQ(std::tuple(check.accepted, check.resetDeviceText, check.device), std::tuple(accepted, !accepted, device))
+    const DeviceCheck check = CheckDeviceAnswer(text, "");
+    EXPECT_EQ(std::tuple(check.accepted(), check.resetDeviceText, check.device),
+              std::tuple(accepted, !accepted, device))
         << text;
-    EXPECT_EQ(test::Shown(messages), accepted ? test::Lines{} : test::Lines{"Error ! | critical | " + kDeviceError});
+    EXPECT_EQ(test::ShownFailure(check.refusal), accepted ? "" : "Error ! | critical | " + kDeviceError);
   }
 }
 
@@ -101,17 +101,15 @@ TEST(CheckDeviceAnswer, FolderLowerCasedAndRefusedWhenTooLongOrUnsafe) {
       {"/a\u0093", "", unsafe}};
   for (const auto& [folder, directory, error] : cases) {
     SCOPED_TRACE(folder);
-    RecordedMessages messages;
-    const DeviceCheck check = CheckDeviceAnswer("9", folder, messages);
-    EXPECT_EQ(std::tuple(check.accepted, check.resetDeviceText, check.accepted ? check.directory : ""),
+    const DeviceCheck check = CheckDeviceAnswer("9", folder);
+    EXPECT_EQ(std::tuple(check.accepted(), check.resetDeviceText, check.accepted() ? check.directory : ""),
               std::tuple(error.empty(), false, directory));
-    EXPECT_EQ(test::Shown(messages), error.empty() ? test::Lines{} : test::Lines{"Error ! | critical | " + error});
+    EXPECT_EQ(test::ShownFailure(check.refusal), error.empty() ? "" : "Error ! | critical | " + error);
   }
   // With both wrong only the device is reported.
-  RecordedMessages messages;
-  EXPECT_TRUE(CheckDeviceAnswer("7", std::string(60, 'a'), messages).resetDeviceText);
-  EXPECT_EQ(test::Shown(messages), test::Lines{"Error ! | critical | " + kDeviceError});
-  CheckDeviceAnswer("9", std::string(30, '\xC3'), messages);  // malformed text is no crash
+  const DeviceCheck both = CheckDeviceAnswer("7", std::string(60, 'a'));
+  EXPECT_TRUE(both.resetDeviceText && both.refusal.text() == kDeviceError);
+  CheckDeviceAnswer("9", std::string(30, '\xC3'));  // malformed text is no crash
 }
 
 TEST(LauncherEntryName, CounterDashAndThirteenCharactersInLowerCase) {
@@ -194,7 +192,9 @@ class LauncherDiskTest : public ::testing::Test {
 
   LauncherOutcome Build() {
     QtToolRunner runner(tools_, std::vector<std::string>{});
-    return BuildLauncherDisk(input_, {user_, settings_, runner, user_});
+    const LauncherResult result = BuildLauncherDisk(input_, {user_, settings_, runner, user_});
+    ShowFailure(result.failure, user_);
+    return result.state;
   }
   std::vector<ToolCall> Calls() const { return test::RecordedCalls(tools_); }
   // Of every petcat call the options before "-o PROGRAM -- TEXT" (width and

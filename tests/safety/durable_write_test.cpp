@@ -93,20 +93,20 @@ class DurableWrites : public ::testing::Test {
 };
 
 TEST_F(DurableWrites, JoinSyncsTheFileBeforeItsNameAndTheFolderAfter) {
-  Compilation compilation(".", messages);
+  Compilation compilation(".");
   for (const char* name : {"a.tap", "b.tap"}) {
     ASSERT_TRUE(compilation.AddTapFile(folder.Write(name, TapBytes(0, 0, 1, 120))));
   }
-  ASSERT_TRUE(JoinToTapFile(compilation, folder.File("out.tap"), false, messages));
+  ASSERT_TRUE(JoinToTapFile(compilation, folder.File("out.tap"), false));
   EXPECT_EQ(sync.calls, (Lines{"file", "folder " + folder.path()}));
 
   // A sync that fails is a write that failed: the old output stays, nothing else is left.
   sync.failFiles = true;
   const std::string old = folder.Write("old.tap", std::string("keep"));
-  EXPECT_FALSE(JoinToTapFile(compilation, old, true, messages));
+  EXPECT_EQ(ShownFailure(JoinToTapFile(compilation, old, true)),
+            "Error! | critical | Error while saving file " + old + " : Input/output error");
   EXPECT_EQ(ReadFileText(old), "keep");
   EXPECT_EQ(folder.Names(), (Lines{"a.tap", "b.tap", "old.tap", "out.tap"}));
-  EXPECT_EQ(Shown(messages), Lines{"Error! | critical | Error while saving file " + old + " : Input/output error"});
 }
 
 // A file written under its own name at once (never over another) is synced
@@ -187,15 +187,15 @@ bool OnFullDisk(rlim_t limitBytes, const Step& step) {
 TEST(JoinSafety, AFullDiskKeepsThePreviousOutputAndLeavesNoPartialFile) {
   ScratchFolder inputs;
   ScratchFolder out;
-  RecordedMessages messages;
-  Compilation compilation{".", messages};
+  Compilation compilation{"."};
   // Two inputs of 300 KB each: more than one copy buffer, so the failure
   // comes after some of the output was already written.
   ASSERT_TRUE(compilation.AddTapFile(inputs.Write("a.tap", TapBytes(0, 0, 1, 300020))));
   ASSERT_TRUE(compilation.AddTapFile(inputs.Write("b.tap", TapBytes(0, 0, 1, 300020))));
   const std::string output = out.Write("joined.tap", std::string("the previous join"));
-  EXPECT_FALSE(OnFullDisk(100000, [&] { return JoinToTapFile(compilation, output, true, messages); }));
-  EXPECT_EQ(Shown(messages), Lines{"Error! | critical | Error while saving file " + output + " : File too large"});
+  Outcome joined = Outcome::Success();
+  EXPECT_FALSE(OnFullDisk(100000, [&] { return (joined = JoinToTapFile(compilation, output, true)).ok(); }));
+  EXPECT_EQ(ShownFailure(joined), "Error! | critical | Error while saving file " + output + " : File too large");
   EXPECT_EQ(ReadFileText(output), "the previous join");
   EXPECT_EQ(out.Names(), Lines{"joined.tap"});
 }
@@ -218,7 +218,9 @@ TEST(LauncherSafety, AFullDiskKeepsThePreviousDiskAndLeavesNoTemporaryFile) {
   LauncherSettings settings;
   QtToolRunner runner(root.path(), std::vector<std::string>{});
   EXPECT_FALSE(OnFullDisk(32, [&] {
-    return BuildLauncherDiskFor(input, {8, ""}, {dialogs, settings, runner, shown}) == LauncherOutcome::Created;
+    const LauncherResult result = BuildLauncherDiskFor(input, {8, ""}, {dialogs, settings, runner, shown});
+    ShowFailure(result.failure, shown);
+    return result.state == LauncherOutcome::Created;
   }));
   EXPECT_EQ(Shown(shown), (Lines{"WARNING | exclamation yes/no | File " + disk +
                                      " Already exists ! Would you like to "
@@ -259,8 +261,8 @@ TEST_F(DurableWrites, SplitRenamesAndOutputsNeverReachTheLoadedFileOrATakenName)
   EXPECT_EQ(Stamp(tape), before);
   // So does an extraction, unless its caller syncs for it after more files.
   ScratchFolder programs;
-  EXPECT_FALSE(ExtractPrograms(list, {1, 2, 3}, programs.path(), false, messages).failed);
-  EXPECT_FALSE(ExtractPrograms(list, {1, 2}, programs.path(), false, messages, FolderSync::ByCaller).failed);
+  EXPECT_FALSE(ExtractPrograms(list, {1, 2, 3}, programs.path(), false).failed());
+  EXPECT_FALSE(ExtractPrograms(list, {1, 2}, programs.path(), false, FolderSync::ByCaller).failed());
   EXPECT_EQ(sync.calls, (Lines{"all " + folder.path(), "all " + programs.path()}));
   EXPECT_EQ(programs.Names().size(), 5u);
   // Written beside them under free names, with no temporary file left.

@@ -108,11 +108,11 @@ TEST(InterruptedWrite, SplitAndExtractLeaveNoFileUnderTheNameTheyWereWriting) {
           list.outputDir = out.path();
           // The first file's own lock passes; the second's brings the signal.
           if (extract) {
-            ExtractPrograms(list, {1}, out.path(), false, messages);
+            ExtractPrograms(list, {1}, out.path(), false);
             signalAtLock = SIGTERM;
-            ExtractPrograms(list, {2}, out.path(), false, messages);
+            ExtractPrograms(list, {2}, out.path(), false);
           } else {
-            list.Split(messages, nullptr, [&](int64_t, int64_t) { signalAtLock = SIGTERM; });
+            (void)list.Split(messages, nullptr, [&](int64_t, int64_t) { signalAtLock = SIGTERM; });
           }
           std::_Exit(0);
         },

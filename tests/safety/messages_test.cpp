@@ -53,13 +53,13 @@ TEST(CausedMessages, NoPermissionIsSaidAsSuch) {
     RecordedMessages messages;
     ProgramList list(paths, ".");
     if (!list.LoadAndParse(tape, messages)) return false;
-    ExtractPrograms(list, {1}, out.path(), false, messages);
+    const std::string extracted = test::ShownFailure(ExtractPrograms(list, {1}, out.path(), false).failure);
     list.SelectAll();
     list.outputDir = out.path();
-    list.Split(messages);
-    return test::Shown(messages) ==
-           Lines{"ERROR! | critical | Error while creating file " + out.File("PART1.prg") + " : Permission denied",
-                 "ERROR! | critical | Error while creating file " + out.File("001.PART1.tap") + " : Permission denied"};
+    return extracted ==
+               "ERROR! | critical | Error while creating file " + out.File("PART1.prg") + " : Permission denied" &&
+           test::ShownFailure(list.Split(messages)) ==
+               "ERROR! | critical | Error while creating file " + out.File("001.PART1.tap") + " : Permission denied";
   });
   EXPECT_EQ(out.Names(), Lines{});
 }
@@ -72,10 +72,11 @@ TEST(CausedMessages, AToolStoppedAtItsTimeLimitIsSaidWithItsLastLines) {
   QtToolRunner runner(tools.path(), std::vector<std::string>{}, 500);
   RecordedMessages messages;
   const std::string disk = out.File("d.d64");
-  EXPECT_EQ(BuildProgramDisk(disk, {}, false, runner, messages), ProgramDiskOutcome::Failed);
-  EXPECT_EQ(test::Shown(messages),
-            Lines{"ERROR! | critical | Error while creating file " + disk +
-                  " : c1541 was stopped after 1 seconds without finishing:\nfirst line\nwriting p001"});
+  const Outcome built = BuildProgramDisk(disk, {}, false, runner, messages);
+  EXPECT_EQ(built.kind(), FailureKind::SystemError);
+  EXPECT_EQ(test::ShownFailure(built),
+            "ERROR! | critical | Error while creating file " + disk +
+                " : c1541 was stopped after 1 seconds without finishing:\nfirst line\nwriting p001");
 }
 
 TEST(CausedMessages, AFullDiskIsSaidAsSuch) {
@@ -89,9 +90,9 @@ TEST(CausedMessages, AFullDiskIsSaidAsSuch) {
   for (int i = 0; i < 7; ++i) programs.push_back({"BIG", std::vector<uint8_t>(30002, static_cast<uint8_t>(i))});
   RecordedMessages messages;
   const std::string disk = out.File("full.d64");
-  EXPECT_EQ(BuildProgramDisk(disk, programs, false, runner, messages), ProgramDiskOutcome::Failed);
-  ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_NE(messages.shown[0].text.find("(the disk is full)"), std::string::npos) << messages.shown[0].text;
+  const Outcome built = BuildProgramDisk(disk, programs, false, runner, messages);
+  EXPECT_EQ(built.kind(), FailureKind::SystemError);
+  EXPECT_NE(built.text().find("(the disk is full)"), std::string::npos) << built.text();
   EXPECT_EQ(out.Names(), Lines{});
 }
 

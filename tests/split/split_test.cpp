@@ -144,18 +144,15 @@ TEST_F(SplitTest, FailuresStopWithoutClaimingCompletionAndOverwriteNothing) {
   for (int n = 1; n <= 1000; ++n) full.Write("001.GAME_LOADER(" + std::to_string(n) + ").tap", std::string("keep"));
   list.outputDir = full.path();
   messages.shown.clear();
-  EXPECT_FALSE(list.Split(messages));
-  ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].title, "ERROR!");
+  EXPECT_EQ(list.Split(messages).caption(), "ERROR!");
+  EXPECT_TRUE(messages.shown.empty());  // no completion claimed
   EXPECT_EQ(std::tuple(ReadFileText(full.File("001.GAME_LOADER.tap")), full.Names().size(),
                        paths.ReadPersistentPath(PersistentPath::SplitPath)),
             std::tuple("keep", 1001u, "/program"));
 
   // An output folder under a regular file.
   list.outputDir = folder.File("Game.TAP/sub");
-  messages.shown.clear();
-  EXPECT_FALSE(list.Split(messages));
-  EXPECT_EQ(messages.shown[0].text,
+  EXPECT_EQ(list.Split(messages).text(),
             "Error while creating file " + folder.File("Game.TAP/sub/001.GAME_LOADER.tap") + " : Not a directory");
 }
 
@@ -218,11 +215,9 @@ TEST(IndexFile, BothLineFormatsWrittenOverEachOtherAndFailuresReported) {
   EXPECT_EQ(Shown(messages), Lines(2, "INFO | information | Index File " + path + " successfully created !"));
 
   // A folder that is a regular file: the error names the path, the old file stays.
-  messages.shown.clear();
   const std::string notFolder = folder.Write("plain", std::string("x"));
-  EXPECT_FALSE(WriteIndexFile(notFolder, "/t/Game.tap", entries, IndexFormat::Marquise, messages));
-  EXPECT_EQ(Shown(messages),
-            Lines{"ERROR! | critical | Error while creating file " + notFolder + "/game.idx : Not a directory"});
+  EXPECT_EQ(ShownFailure(WriteIndexFile(notFolder, "/t/Game.tap", entries, IndexFormat::Marquise, messages)),
+            "ERROR! | critical | Error while creating file " + notFolder + "/game.idx : Not a directory");
   EXPECT_EQ(folder.Names(), (Lines{"game.idx", "plain"}));
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/outcome.h"
 #include "core/ports/messages.h"
 
 namespace rw::test {
@@ -18,6 +19,13 @@ inline std::vector<std::string> Shown(const RecordedMessages& messages) {
                     (m.buttons == MessageButtons::YesNo ? " yes/no" : "") + " | " + m.text);
   }
   return lines;
+}
+
+// A failure as Shown lists it once a window has shown it; "" for a success.
+inline std::string ShownFailure(const Outcome& outcome) {
+  RecordedMessages messages;
+  ShowFailure(outcome, messages);
+  return messages.shown.empty() ? "" : Shown(messages)[0];
 }
 
 using Lines = std::vector<std::string>;

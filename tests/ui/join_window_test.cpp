@@ -18,6 +18,8 @@
 namespace rw {
 namespace {
 
+using namespace join_controls;
+
 using test::Lines;
 
 // The compilation's rules belong to tests/join; here the buttons, the list
@@ -30,7 +32,7 @@ class JoinWindowTest : public ::testing::Test {
   }
   QPushButton* Button(const char* name) { return window.findChild<QPushButton*>(name); }
   void Click(const char* name) { test::Click(&window, name); }
-  QTreeView* List() { return window.findChild<QTreeView*>("ListView1"); }
+  QTreeView* List() { return window.findChild<QTreeView*>(kFiles); }
   QString Text(int row, int column) { return List()->model()->index(row, column).data().toString(); }
   // Makes `row` the current row, selected alone, as a click on it does.
   void Choose(int row) { List()->setCurrentIndex(List()->model()->index(row, 0)); }
@@ -42,11 +44,11 @@ class JoinWindowTest : public ::testing::Test {
   }
   void AddFile(const std::string& path) {
     fileDialogs.answers.push_back(path);
-    Click("vkCommand2");
+    Click(kAddFile);
   }
   void AddPause(const std::string& text) {
-    window.askPause = [text] { return text; };
-    Click("vkCommand7");
+    pauseAnswer = text;
+    Click(kAddPause);
   }
 
   test::ScratchFolder folder;
@@ -54,45 +56,45 @@ class JoinWindowTest : public ::testing::Test {
   RecordedMessages messages;
   ScriptedFileDialogs fileDialogs;
   WaitBox waitBox{nullptr};
-  JoinWindow window{paths, messages, fileDialogs, &waitBox};
+  std::string pauseAnswer;
+  JoinWindow window{paths, messages, fileDialogs, &waitBox, [this] { return pauseAnswer; }};
 };
 
 TEST_F(JoinWindowTest, AddsFilesAndPausesAndRemovesOnlyOnYes) {
   // Each picture button is named for assistive tools by its tooltip (and takes
   // the focus by tab, as a push button does by default).
-  for (const char* name :
-       {"vkCommand1", "vkCommand2", "vkCommand3", "vkCommand4", "vkCommand5", "vkCommand6", "vkCommand7"}) {
+  for (const char* name : {kRemove, kAddFile, kJoin, kAddFolder, kMoveUp, kMoveDown, kAddPause}) {
     EXPECT_FALSE(Button(name)->toolTip().isEmpty() || Button(name)->icon().isNull()) << name;
     EXPECT_EQ(Button(name)->accessibleName(), Button(name)->toolTip()) << name;
   }
-  EXPECT_FALSE(Button("vkCommand3")->isEnabled());  // an empty list is nothing to join
-  Click("vkCommand2");  // the file and folder dialogs cancelled: nothing added, nothing said
-  Click("vkCommand4");
+  EXPECT_FALSE(Button(kJoin)->isEnabled());  // an empty list is nothing to join
+  Click(kAddFile);                           // the file and folder dialogs cancelled: nothing added, nothing said
+  Click(kAddFolder);
   const std::string a = Tap("a.tap");
   AddFile(a);
-  EXPECT_FALSE(Button("vkCommand3")->isEnabled());  // one file is nothing to join
+  EXPECT_FALSE(Button(kJoin)->isEnabled());  // one file is nothing to join
   ASSERT_EQ(fileDialogs.asked.size(), 3u);
   EXPECT_EQ(fileDialogs.asked[2].title + "|" + fileDialogs.asked[2].folder, "Add TAP file|/start");
   EXPECT_EQ(paths.ReadPersistentPath(PersistentPath::JoinPath), folder.path());
 
   AddPause("");  // cancelled
   AddPause("5s");
-  EXPECT_TRUE(Button("vkCommand3")->isEnabled());
+  EXPECT_TRUE(Button(kJoin)->isEnabled());
   EXPECT_EQ(Listed(), (Lines{a, kPauseRowPath}));
   EXPECT_EQ(Text(1, 5), "5s");
-  auto* total = window.findChild<QLabel*>("Label1");
+  auto* total = window.findChild<QLabel*>(kTotal);
   EXPECT_EQ(total->text().toStdString(), window.compilation().totalText());
   // A screen reader reads the total itself, not its caption.
   EXPECT_EQ(QAccessible::queryAccessibleInterface(total)->text(QAccessible::Name), total->text());
 
   List()->clearSelection();
-  Click("vkCommand1");  // nothing selected: nothing asked (the questions are counted below)
+  Click(kRemove);  // nothing selected: nothing asked (the questions are counted below)
   Choose(0);
   messages.answer = MessageAnswer::No;
-  Click("vkCommand1");
+  Click(kRemove);
   EXPECT_EQ(Listed().size(), 2u);
   messages.answer = MessageAnswer::Yes;
-  Click("vkCommand1");
+  Click(kRemove);
   EXPECT_EQ(Listed(), Lines{kPauseRowPath});
   EXPECT_EQ(test::Shown(messages),
             Lines(2,
@@ -114,7 +116,7 @@ TEST_F(JoinWindowTest, ConflictingFilesAreRefusedAndLeaveJoinPathAlone) {
   other.Write("a.tap", test::TapBytes(0, 0, 1, 500));
   other.Write("b.tap", test::TapBytes(0, 1, 1, 500));
   fileDialogs.answers.push_back(other.path());
-  Click("vkCommand4");
+  Click(kAddFolder);
   EXPECT_EQ(paths.ReadPersistentPath(PersistentPath::JoinPath), "/start");
   EXPECT_EQ(Listed(), (Lines{a, c, other.File("a.tap")}));
   EXPECT_EQ(messages.shown.size(), 3u);
@@ -125,20 +127,20 @@ TEST_F(JoinWindowTest, AddingAndMovingKeepTheRowCurrentAndSortingDisablesTheMove
   AddFile(b);
   Choose(0);
   AddFile(a);  // the row chosen before stays chosen
-  Click("vkCommand6");
+  Click(kMoveDown);
   EXPECT_EQ(Listed(), (Lines{a, b}));
   EXPECT_EQ(List()->currentIndex().row(), 1);
-  Click("vkCommand5");
+  Click(kMoveUp);
   EXPECT_EQ(Listed(), (Lines{b, a}));
 
   Choose(1);  // a, chosen before sorting, stays chosen
-  QTest::mouseClick(window.findChild<QCheckBox*>("Check1"), Qt::LeftButton);
-  EXPECT_FALSE(Button("vkCommand5")->isEnabled() || Button("vkCommand6")->isEnabled());
+  QTest::mouseClick(window.findChild<QCheckBox*>(kSortAutomatically), Qt::LeftButton);
+  EXPECT_FALSE(Button(kMoveUp)->isEnabled() || Button(kMoveDown)->isEnabled());
   EXPECT_EQ(Listed(), (Lines{a, b}));
   EXPECT_EQ(List()->currentIndex().row(), 0);
   window.SetSorted(false);
-  EXPECT_FALSE(window.findChild<QCheckBox*>("Check1")->isChecked());
-  EXPECT_TRUE(Button("vkCommand5")->isEnabled());
+  EXPECT_FALSE(window.findChild<QCheckBox*>(kSortAutomatically)->isChecked());
+  EXPECT_TRUE(Button(kMoveUp)->isEnabled());
 }
 
 TEST_F(JoinWindowTest, SelectionAndCurrentRowStayOnTheirRowsThroughMovesAndRemovals) {
@@ -155,22 +157,22 @@ TEST_F(JoinWindowTest, SelectionAndCurrentRowStayOnTheirRowsThroughMovesAndRemov
   Choose(3);
   List()->selectionModel()->select(List()->model()->index(1, 0),
                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
-  Click("vkCommand5");
+  Click(kMoveUp);
   EXPECT_EQ(Listed(), (Lines{a, b, kPauseRowPath, c}));
   EXPECT_EQ(selected(), std::pair(std::vector<int>{1, 2}, 2));
   // With the current row not selected the first selected row moves, and becomes current.
   List()->selectionModel()->setCurrentIndex(List()->model()->index(0, 0), QItemSelectionModel::NoUpdate);
-  Click("vkCommand6");
+  Click(kMoveDown);
   EXPECT_EQ(Listed(), (Lines{a, kPauseRowPath, b, c}));
   EXPECT_EQ(selected(), std::pair(std::vector<int>{1, 2}, 2));
 
   // Removing the current row makes the row above the removed ones current, selecting
   // nothing: a move then does nothing.
   messages.answer = MessageAnswer::Yes;
-  Click("vkCommand1");
+  Click(kRemove);
   EXPECT_EQ(Listed(), (Lines{a, c}));
   EXPECT_EQ(selected(), std::pair(std::vector<int>{}, 0));
-  Click("vkCommand5");
+  Click(kMoveUp);
   EXPECT_EQ(Listed(), (Lines{a, c}));
 }
 
@@ -185,7 +187,7 @@ TEST_F(JoinWindowTest, JoinOntoAnExistingFileAsksAndReplacesItOnlyWithACompleteI
 
   messages.answer = MessageAnswer::No;
   fileDialogs.answers.push_back(output);
-  Click("vkCommand3");
+  Click(kJoin);
   EXPECT_EQ(fileDialogs.asked.back().title + "|" + fileDialogs.asked.back().folder, "Join to TAP file|/start");
   EXPECT_EQ(test::ReadFileText(output), "old image");
   EXPECT_EQ(test::Shown(messages), Lines{question});
@@ -195,7 +197,7 @@ TEST_F(JoinWindowTest, JoinOntoAnExistingFileAsksAndReplacesItOnlyWithACompleteI
   messages.shown.clear();
   std::filesystem::rename(a, a + ".away");
   fileDialogs.answers.push_back(output);
-  Click("vkCommand3");
+  Click(kJoin);
   EXPECT_EQ(messages.shown.size(), 2u);  // the question and the join's error
   EXPECT_EQ(paths.ReadPersistentPath(PersistentPath::SavePath), "/start");
   EXPECT_FALSE(waitBox.isVisible());
@@ -203,7 +205,7 @@ TEST_F(JoinWindowTest, JoinOntoAnExistingFileAsksAndReplacesItOnlyWithACompleteI
   std::filesystem::rename(a + ".away", a);
   messages.shown.clear();
   fileDialogs.answers.push_back(output);
-  Click("vkCommand3");
+  Click(kJoin);
   EXPECT_EQ(std::filesystem::file_size(output), 20u + 980u + 1980u);
   EXPECT_EQ(test::Shown(messages), (Lines{question, "INFO | information | Join operation Executed Correctly !"}));
   EXPECT_EQ(paths.ReadPersistentPath(PersistentPath::SavePath), target.path());
@@ -215,11 +217,11 @@ TEST_F(JoinWindowTest, AFolderOfNumberedFilesIsAddedInNumberOrderAndAJoinNamedWi
     parts.Write(name, test::TapBytes(0, 0, 1, 100));
   }
   fileDialogs.answers.push_back(parts.path());
-  Click("vkCommand4");
+  Click(kAddFolder);
   EXPECT_EQ(Listed(), (Lines{parts.File("1.tap"), parts.File("2.tap"), parts.File("10.tap"), parts.File("999.tap"),
                              parts.File("1000.tap")}));
   fileDialogs.answers.push_back(folder.File("joined1"));
-  Click("vkCommand3");
+  Click(kJoin);
   EXPECT_TRUE(std::filesystem::exists(folder.File("joined1.tap")));
 }
 
@@ -229,13 +231,12 @@ TEST_F(JoinWindowTest, KeyboardReachesEveryControlInScreenOrder) {
   window.show();
   window.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-  EXPECT_EQ(QApplication::focusWidget(), Button("vkCommand2"));  // adding comes first
+  EXPECT_EQ(QApplication::focusWidget(), Button(kAddFile));  // adding comes first
   List()->setFocus();
-  EXPECT_EQ(test::TabStops(&window, 8),
-            (std::vector<std::string>{"vkCommand2", "vkCommand4", "vkCommand7", "vkCommand1", "vkCommand5",
-                                      "vkCommand6", "vkCommand3", "Check1"}));
+  EXPECT_EQ(test::TabStops(&window, 8), (std::vector<std::string>{kAddFile, kAddFolder, kAddPause, kRemove, kMoveUp,
+                                                                  kMoveDown, kJoin, kSortAutomatically}));
   QTest::keyClick(&window, Qt::Key_A, Qt::AltModifier);  // Sort Automatically, clicked after a blink
-  EXPECT_TRUE(QTest::qWaitFor([&] { return window.findChild<QCheckBox*>("Check1")->isChecked(); }));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window.findChild<QCheckBox*>(kSortAutomatically)->isChecked(); }));
 }
 
 TEST_F(JoinWindowTest, ClosingAsksBeforeAnUnjoinedCompilationIsLost) {
@@ -248,7 +249,7 @@ TEST_F(JoinWindowTest, ClosingAsksBeforeAnUnjoinedCompilationIsLost) {
   EXPECT_FALSE(window.close());
   EXPECT_EQ(Listed().size(), 2u);
   fileDialogs.answers.push_back(folder.File("out.tap"));
-  Click("vkCommand3");
+  Click(kJoin);
   messages.shown.clear();
   EXPECT_TRUE(window.close());  // joined: nothing lost
   EXPECT_TRUE(messages.shown.empty());
@@ -260,20 +261,20 @@ TEST(PauseDialog, AddTakesADurationWithItsOwnSeparatorAndEachPopUpStartsAfresh) 
   RecordedMessages messages;
   PauseDialog dialog(".", messages);
   EXPECT_EQ(dialog.width(), 360);  // the prompt wraps at this width
-  EXPECT_TRUE(dialog.findChild<QLabel*>("Label1")->text().endsWith("separator is: \".\""));
+  EXPECT_TRUE(dialog.findChild<QLabel*>(pause_controls::kPrompt)->text().endsWith("separator is: \".\""));
   test::ModalAnswers answers({
       [&](QWidget* shown) {
-        auto* text = shown->findChild<QLineEdit*>("Text1");
+        auto* text = shown->findChild<QLineEdit*>(pause_controls::kText);
         EXPECT_EQ(shown->windowTitle() + " " + text->selectedText(), "Add Pause 5s");
         QTest::keyClicks(text, "2,5s");  // typed over the selection
-        test::Click(shown, "Command1");
+        test::Click(shown, pause_controls::kAdd);
         EXPECT_TRUE(shown->isVisible());
         text->setText("2.5s");
-        test::Click(shown, "Command1");
+        test::Click(shown, pause_controls::kAdd);
       },
       [](QWidget* shown) {
-        EXPECT_EQ(shown->findChild<QLineEdit*>("Text1")->text(), "5s");
-        test::Click(shown, "Command2");
+        EXPECT_EQ(shown->findChild<QLineEdit*>(pause_controls::kText)->text(), "5s");
+        test::Click(shown, pause_controls::kCancel);
       },
   });
   EXPECT_EQ(dialog.PopUp(nullptr), "2.5s");

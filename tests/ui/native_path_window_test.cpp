@@ -47,11 +47,11 @@ TEST(NativePathWindow, TheArgumentOpensALatin1NameAndTheSplitWritesBesideIt) {
   EXPECT_EQ(desktop.paths.ReadPersistentPath(PersistentPath::LoadPath), folder);
   // The folder in the output box (as the folder dialog puts it there) is the
   // folder the split writes to, byte for byte.
-  split->findChild<QLineEdit*>("Text1")->setText(PathToQt(folder));
+  split->findChild<QLineEdit*>(output_folder_controls::kFolder)->setText(PathToQt(folder));
   EXPECT_EQ(split->model().outputDir, folder);
   split->model().SelectAll();
   split->UpdateCommands();
-  test::Click(split, "vkCommand4");  // Split File
+  test::Click(split, split_controls::kSplitFile);
   EXPECT_TRUE(fs::exists(folder + "/001.GAME.tap"));
   EXPECT_TRUE(fs::is_empty(sibling));
 }

@@ -41,6 +41,8 @@
 namespace rw {
 namespace {
 
+using namespace split_controls;
+
 using test::Lines;
 
 // The split list's rules belong to tests/split; here the buttons, the table
@@ -50,16 +52,15 @@ class SplitWindowTest : public ::testing::Test {
   SplitWindowTest() {
     tape = desktop.folder.Write("Game.tap", test::TapeWith({"GAME LOADER", "GAME", "DEMO"}));
     split = desktop.window.splitWindow();
-    list = split->findChild<QTreeView*>("ListView1");
-    outputDir = split->findChild<QLineEdit*>("Text1");
+    list = split->findChild<QTreeView*>(kPrograms);
+    outputDir = split->findChild<QLineEdit*>(output_folder_controls::kFolder);
   }
   QString Label(const char* name) { return split->findChild<QLabel*>(name)->text(); }
   // The enabled state of Split File, IDX file and Index D64, which move together.
   std::string Commands() {
     std::string states;
-    for (const char* name : {"vkCommand4", "vkCommand7", "vkCommand2"}) {
+    for (const char* name : {kSplitFile, kIdxFile, kIndexD64})
       states += split->findChild<QPushButton*>(name)->isEnabled() ? "1" : "0";
-    }
     return states;
   }
   // Ticks or unticks a row from the keyboard.
@@ -106,11 +107,11 @@ class WatchedDialogs : public QtLauncherDialogs {
 TEST_F(SplitWindowTest, LoadByDialogAndDropEnablesCommandsOnlyWithTicksAndFolder) {
   EXPECT_EQ(outputDir->text(), "/program");  // the default output folder, here missing
   desktop.dialogs.answers = {tape};
-  test::Click(split, "vkCommand3");
+  test::Click(split, kLoadFile);
   const FileDialogRequest& asked = desktop.dialogs.asked.at(0);
   EXPECT_EQ(asked.title + "|" + asked.folder, "Load TAP file|/program");
   EXPECT_EQ(asked.filters, (Lines{"Commodore TAP File (*.tap)", "Tutti i Files (*)"}));
-  EXPECT_EQ(Label("Label3") + "|" + Label("Label5") + "|" + Label("Label14") + "|" + Cell(3, 1),
+  EXPECT_EQ(Label(kFilePath) + "|" + Label(kMachine) + "|" + Label(kItems) + "|" + Cell(3, 1),
             QString::fromStdString(tape) + "|Commodore 64|3|DEMO");
   EXPECT_EQ(list->model()->headerData(1, Qt::Horizontal).toString(), "Program");
 
@@ -122,11 +123,11 @@ TEST_F(SplitWindowTest, LoadByDialogAndDropEnablesCommandsOnlyWithTicksAndFolder
   EXPECT_FALSE(list->model()->setData(list->model()->index(0, 1), Qt::Checked, Qt::CheckStateRole));  // not the name
   EXPECT_EQ(Commands(), "000");  // ticked, but the folder does not exist
   EXPECT_TRUE(outputDir->toolTip().contains("does not exist"));
-  test::Type(split, "Text1", QString::fromStdString(desktop.out.path()));
+  test::Type(split, output_folder_controls::kFolder, QString::fromStdString(desktop.out.path()));
   EXPECT_EQ(Commands(), "111");
-  test::Click(split, "vkCommand6");  // Select None
+  test::Click(split, kSelectNone);
   EXPECT_EQ(Commands(), "000");
-  test::Click(split, "vkCommand5");  // Select All
+  test::Click(split, kSelectAll);
   EXPECT_EQ(Commands(), "111");
 
   // A drop loads its first file (a refused load is pinned through the first argument,
@@ -150,20 +151,20 @@ TEST_F(SplitWindowTest, NameEditorAndButtonsOnALoadedTape) {
   const auto box = [](QWidget* editor, const char* name) { return editor->findChild<QLineEdit*>(name); };
   test::ModalAnswers answers({
       [&](QWidget* editor) {
-        EXPECT_EQ(editor->objectName(), "Form7");
-        test::Type(editor, "Text2", "ABCDEFGHIJKLMNOPQ");
-        EXPECT_EQ(box(editor, "Text2")->text(), "ABCDEFGHIJKLMNOP");
-        box(editor, "Text1")->setText("{RED}X");
-        test::Click(editor, "Command1");  // Save
+        EXPECT_EQ(editor->objectName(), name_editor_controls::kWindow);
+        test::Type(editor, name_editor_controls::kFileName, "ABCDEFGHIJKLMNOPQ");
+        EXPECT_EQ(box(editor, name_editor_controls::kFileName)->text(), "ABCDEFGHIJKLMNOP");
+        box(editor, name_editor_controls::kTapeName)->setText("{RED}X");
+        test::Click(editor, name_editor_controls::kSave);
       },
       // Reset puts the decoder's name into its own box only; Exit stores nothing.
       [&](QWidget* editor) {
-        test::Click(editor, "Command3");
-        EXPECT_EQ(box(editor, "Text1")->text().toStdString(), found);
-        EXPECT_EQ(box(editor, "Text2")->text(), "ABCDEFGHIJKLMNOP");
-        test::Click(editor, "Command4");
-        EXPECT_EQ(box(editor, "Text2")->text().toStdString(), found);
-        test::Click(editor, "Command2");  // Exit
+        test::Click(editor, name_editor_controls::kResetTapeName);
+        EXPECT_EQ(box(editor, name_editor_controls::kTapeName)->text().toStdString(), found);
+        EXPECT_EQ(box(editor, name_editor_controls::kFileName)->text(), "ABCDEFGHIJKLMNOP");
+        test::Click(editor, name_editor_controls::kResetFileName);
+        EXPECT_EQ(box(editor, name_editor_controls::kFileName)->text().toStdString(), found);
+        test::Click(editor, name_editor_controls::kExit);
       },
   });
   split->PopUp();  // no row selected: nothing opens
@@ -176,23 +177,24 @@ TEST_F(SplitWindowTest, NameEditorAndButtonsOnALoadedTape) {
   EXPECT_EQ(Cell(1, 1).toStdString() + "|" + split->model().sections()[0].tapeNameText, "ABCDEFGHIJKLMNOP|{RED}X");
 
   desktop.dialogs.answers = {desktop.out.path()};
-  test::Click(split, "vkCommand1");
+  test::Click(split, output_folder_controls::kChoose);
   EXPECT_EQ(desktop.dialogs.asked.back().title, "Select a Directory");
   Toggle(1);
   Toggle(3);
   int d64Requests = 0;
-  split->onIndexD64 = [&] { ++d64Requests; };
+  QObject::disconnect(split, &SplitWindow::indexD64Requested, &desktop.window, nullptr);  // no launcher run here
+  QObject::connect(split, &SplitWindow::indexD64Requested, [&] { ++d64Requests; });
   // Split and index files (Option2: the "0x" lines): their texts belong to tests/split.
-  test::Click(split, "vkCommand4");
-  split->findChild<QRadioButton*>("Option2")->setChecked(true);
-  test::Click(split, "vkCommand7");
+  test::Click(split, kSplitFile);
+  split->findChild<QRadioButton*>(kUltimate)->setChecked(true);
+  test::Click(split, kIdxFile);
   const auto& rows = split->model().rows();
   EXPECT_EQ(desktop.out.Names(), (Lines{SplitFileStem(1, rows[0].program) + ".tap",
                                         SplitFileStem(2, rows[1].program) + ".tap", "game.idx"}));
   EXPECT_EQ(test::ReadFileText(desktop.out.File("game.idx")).substr(0, 2), "0x");
-  test::Click(split, "vkCommand2");
+  test::Click(split, kIndexD64);
   EXPECT_EQ(d64Requests, 1);
-  test::Click(split, "vkCommand8");
+  test::Click(split, output_folder_controls::kSetDefault);
   EXPECT_EQ(desktop.paths.ReadPersistentPath(PersistentPath::DefSplitPath), desktop.out.path());
   EXPECT_EQ(desktop.messages.shown.size(), 3u);
 }
@@ -212,8 +214,8 @@ TEST_F(SplitWindowTest, ContextMenuExtractsAndCopiesTickedProgramsAndTooltipsTel
   EXPECT_EQ(tip(2).toStdString(), "Data good: 0801-0841, 64 bytes");
   ASSERT_TRUE(split->LoadAndParse(QString::fromStdString(desktop.folder.Write("two.tap", composer.FileBytes()))));
 
-  auto* extract = split->findChild<QAction*>("extractPrograms");
-  auto* toDisk = split->findChild<QAction*>("copyProgramsToDisk");
+  auto* extract = split->findChild<QAction*>(kExtractPrograms);
+  auto* toDisk = split->findChild<QAction*>(kCopyProgramsToDisk);
   EXPECT_FALSE(extract->isEnabled() || toDisk->isEnabled());
   // The menu's entries, by name, when it opens at the middle of `row` (0: below the rows).
   const auto menuAt = [&](int row, const char* trigger = nullptr) {
@@ -222,22 +224,21 @@ TEST_F(SplitWindowTest, ContextMenuExtractsAndCopiesTickedProgramsAndTooltipsTel
     QContextMenuEvent click(QContextMenuEvent::Mouse, at, list->viewport()->mapToGlobal(at));
     QStringList entries = MenuEntries([&] { QApplication::sendEvent(list->viewport(), &click); }, trigger);
     // Every menu ends with the selected program's pulses.
-    EXPECT_EQ(entries.mid(entries.size() - 2), (QStringList{"", "showPulses"}));
+    EXPECT_EQ(entries.mid(entries.size() - 2), (QStringList{"", kShowPulses}));
     entries.resize(std::max<qsizetype>(0, entries.size() - 2));
     return entries;
   };
   // Nothing ticked: a right-click on a program offers that program.
-  EXPECT_EQ(menuAt(0), (QStringList{"", "", "extractPrograms", "copyProgramsToDisk"}));  // a hint first
+  EXPECT_EQ(menuAt(0), (QStringList{"", "", kExtractPrograms, kCopyProgramsToDisk}));  // a hint first
   desktop.dialogs.answers = {desktop.folder.path()};
-  EXPECT_EQ(menuAt(1, "extractProgram"), (QStringList{"extractProgram", "copyProgramToDisk"}));
+  EXPECT_EQ(menuAt(1, kExtractProgram), (QStringList{kExtractProgram, kCopyProgramToDisk}));
   EXPECT_TRUE(std::filesystem::exists(desktop.folder.File("GOOD.prg")));
   desktop.messages.shown.clear();
   Toggle(1);
-  EXPECT_EQ(menuAt(2),
-            (QStringList{"extractProgram", "copyProgramToDisk", "", "extractPrograms", "copyProgramsToDisk"}));
+  EXPECT_EQ(menuAt(2), (QStringList{kExtractProgram, kCopyProgramToDisk, "", kExtractPrograms, kCopyProgramsToDisk}));
   Toggle(2);
   EXPECT_TRUE(extract->isEnabled() && toDisk->isEnabled());
-  EXPECT_EQ(menuAt(1), (QStringList{"extractPrograms", "copyProgramsToDisk"}));
+  EXPECT_EQ(menuAt(1), (QStringList{kExtractPrograms, kCopyProgramsToDisk}));
 
   // The folder dialog opens at the output folder; the damaged program is named, not written.
   outputDir->setText(QString::fromStdString(desktop.folder.path()));
@@ -251,8 +252,8 @@ TEST_F(SplitWindowTest, ContextMenuExtractsAndCopiesTickedProgramsAndTooltipsTel
 
   // Copy the first program to a disk, then decline to overwrite it.
   std::string reason;
-  split->toolFolder = test::RealViceToolsFolder(&reason);
-  if (split->toolFolder.empty()) GTEST_SKIP() << reason;
+  split->SetToolFolder(test::RealViceToolsFolder(&reason));
+  if (!reason.empty()) GTEST_SKIP() << reason;
   Toggle(2);
   desktop.messages.shown.clear();
   const std::string disk = desktop.out.File("games.d64");
@@ -272,20 +273,20 @@ TEST_F(SplitWindowTest, KeyboardAloneLoadsTicksRenamesAndSplits) {
   desktop.window.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&desktop.window));
   ASSERT_NE(QApplication::focusWidget(), nullptr);
-  EXPECT_EQ(QApplication::focusWidget()->objectName(), "vkCommand3");  // Load File
+  EXPECT_EQ(QApplication::focusWidget()->objectName(), kLoadFile);
   desktop.dialogs.answers = {tape};
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
   ASSERT_EQ(list->model()->rowCount(), 3);
   // The offscreen platform leaves no window active after the please-wait box; a desktop does.
   QApplication::setActiveWindow(&desktop.window);
-  EXPECT_EQ(test::TabStops(split, 2), (std::vector<std::string>{"tapeMap", "ListView1"}));
+  EXPECT_EQ(test::TabStops(split, 2), (std::vector<std::string>{kTapeMap, kPrograms}));
   QTest::keyClick(list, Qt::Key_Home);
   QTest::keyClick(list, Qt::Key_Down);
   QTest::keyClick(list, Qt::Key_Space);
   EXPECT_EQ(split->model().CheckStates(), (std::vector<bool>{false, true, false}));
 
   // Only Return, Enter and F2 open the name editor; other keys do not.
-  test::ModalAnswers answers({[](QWidget* editor) { test::Click(editor, "Command2"); }});
+  test::ModalAnswers answers({[](QWidget* editor) { test::Click(editor, name_editor_controls::kExit); }});
   for (const Qt::Key key : {Qt::Key_A, Qt::Key_Delete, Qt::Key_Insert, Qt::Key_F3, Qt::Key_Backspace}) {
     QTest::keyClick(list, key);
   }
@@ -294,7 +295,7 @@ TEST_F(SplitWindowTest, KeyboardAloneLoadsTicksRenamesAndSplits) {
 
   // Shift+F10 opens the list's menu at the current row, here a ticked one.
   EXPECT_EQ(MenuEntries([&] { QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier); }),
-            (QStringList{"extractPrograms", "copyProgramsToDisk", "", "showPulses"}));
+            (QStringList{kExtractPrograms, kCopyProgramsToDisk, "", kShowPulses}));
 
   // Alt+O to the output folder, Alt+S to split.
   QApplication::setActiveWindow(&desktop.window);  // back from the menu, as above
@@ -310,7 +311,7 @@ TEST_F(SplitWindowTest, AScreenReaderHearsValuesTickNamesAndDataStates) {
   const auto spoken = [](QObject* object, QAccessible::Text what) {
     return QAccessible::queryAccessibleInterface(object)->text(what);
   };
-  auto* machine = split->findChild<QLabel*>("Label5");
+  auto* machine = split->findChild<QLabel*>(kMachine);
   EXPECT_NE(spoken(machine, QAccessible::Name), "Current File");
   test::TapeComposer composer(0, 1);
   composer.AddProgram({.name = "GOOD", .data = test::ProgramData(64, 1)});
@@ -322,7 +323,7 @@ TEST_F(SplitWindowTest, AScreenReaderHearsValuesTickNamesAndDataStates) {
   ASSERT_TRUE(split->LoadAndParse(QString::fromStdString(desktop.folder.Write("three.tap", composer.FileBytes()))));
   EXPECT_EQ(spoken(machine, QAccessible::Name) + "|" + spoken(machine, QAccessible::Description),
             "Commodore 64|Machine");
-  EXPECT_EQ(spoken(split->findChild<QLabel*>("Label14"), QAccessible::Name), "3");
+  EXPECT_EQ(spoken(split->findChild<QLabel*>(kItems), QAccessible::Name), "3");
 
   // The tick boxes are named by their programs; the programs' cells tell their data.
   QAccessibleTableInterface* table = QAccessible::queryAccessibleInterface(list)->tableInterface();
@@ -338,8 +339,8 @@ TEST_F(SplitWindowTest, AScreenReaderHearsValuesTickNamesAndDataStates) {
   EXPECT_EQ(states, (QStringList{"good", "damaged", "short"}));
 
   // A dialog's field is announced by its label.
-  TargetSystemDialog form2("01-game", "GAME");
-  EXPECT_EQ(spoken(form2.findChild<QLineEdit*>("Text1"), QAccessible::Name), "Name it as:");
+  TargetSystemDialog target("01-game", "GAME");
+  EXPECT_EQ(spoken(target.findChild<QLineEdit*>(target_dialog_controls::kName), QAccessible::Name), "Name it as:");
 }
 
 // A program opens onto the turbo files its stretch carries: rows without a
@@ -357,7 +358,7 @@ TEST_F(SplitWindowTest, ProgramRowsOpenOntoTheirTurboFiles) {
       {.family = "Freeload", .loadAddress = 0x4000, .data = test::ProgramData(300, 4), .corruptByte = 5});
   composer.AddSilence(50000);
   ASSERT_TRUE(split->LoadAndParse(QString::fromStdString(desktop.folder.Write("turbo.tap", composer.FileBytes()))));
-  EXPECT_EQ(Label("Label14"), "1, with 2 turbo files");
+  EXPECT_EQ(Label(kItems), "1, with 2 turbo files");
 
   const QModelIndex boot = list->model()->index(0, 0);
   EXPECT_FALSE(list->isExpanded(boot));
@@ -378,7 +379,7 @@ TEST_F(SplitWindowTest, ProgramRowsOpenOntoTheirTurboFiles) {
   list->setCurrentIndex(file);
   QTest::keyClick(list, Qt::Key_Space);
   EXPECT_EQ(split->model().CheckStates(), std::vector<bool>{false});
-  emit split->findChild<TapeMapStrip*>("tapeMap")->rowClicked(1);
+  emit split->findChild<TapeMapStrip*>(kTapeMap)->rowClicked(1);
   EXPECT_EQ(list->currentIndex(), boot);
 }
 
@@ -411,29 +412,29 @@ TEST_F(SplitWindowTest, IndexD64WithStandInToolsTakesTheAnswersAndShowsProgress)
   WatchedDialogs dialogs(&desktop.window, desktop.messages, waitBox);
   const auto run = [&] { return RunIndexD64(split->model(), desktop.messages, dialogs, runner, &waitBox); };
   test::ModalAnswers answers({
-      [](QWidget* form5) {
-        test::Type(form5, "Text2", "12");
-        test::Click(form5, "Command1");
-        EXPECT_EQ(form5->findChild<QLineEdit*>("Text2")->text(), "8");
-        test::Type(form5, "Text2", "9");
-        test::Type(form5, "Text1", "\\Games\\C64");
-        test::Click(form5, "Command1");
+      [](QWidget* device) {
+        test::Type(device, device_dialog_controls::kDevice, "12");
+        test::Click(device, device_dialog_controls::kNext);
+        EXPECT_EQ(device->findChild<QLineEdit*>(device_dialog_controls::kDevice)->text(), "8");
+        test::Type(device, device_dialog_controls::kDevice, "9");
+        test::Type(device, device_dialog_controls::kFolder, "\\Games\\C64");
+        test::Click(device, device_dialog_controls::kNext);
       },
-      [](QWidget* form2) {
-        EXPECT_EQ(form2->width(), 420);                // the fixed width the proposed name fits in
-        const QWidget* owner = form2->parentWidget();  // centred over it
-        EXPECT_LE(
-            (form2->mapToGlobal(form2->rect().center()) - owner->mapToGlobal(owner->rect().center())).manhattanLength(),
-            3);
-        EXPECT_EQ(form2->findChild<QLabel*>("Label2")->text(), "01-game loader  ");
-        form2->findChild<QComboBox*>("Combo1")->setCurrentIndex(1);
-        test::Type(form2, "Text1", "MENU");
-        test::Click(form2, "Command2");  // next: the second group is asked too
+      [](QWidget* target) {
+        EXPECT_EQ(target->width(), 420);                // the fixed width the proposed name fits in
+        const QWidget* owner = target->parentWidget();  // centred over it
+        EXPECT_LE((target->mapToGlobal(target->rect().center()) - owner->mapToGlobal(owner->rect().center()))
+                      .manhattanLength(),
+                  3);
+        EXPECT_EQ(target->findChild<QLabel*>(target_dialog_controls::kProposedName)->text(), "01-game loader  ");
+        target->findChild<QComboBox*>(target_dialog_controls::kSystem)->setCurrentIndex(1);
+        test::Type(target, target_dialog_controls::kName, "MENU");
+        test::Click(target, target_dialog_controls::kNext);  // next: the second group is asked too
       },
-      [](QWidget* form2) { test::Click(form2, "Command1"); },  // for all remaining, as proposed
-      [](QWidget* form5) { form5->close(); },
-      [](QWidget* form5) { test::Click(form5, "Command1"); },
-      [](QWidget* form2) { form2->close(); },
+      [](QWidget* target) { test::Click(target, target_dialog_controls::kForAll); },  // for all remaining, as proposed
+      [](QWidget* device) { device->close(); },
+      [](QWidget* device) { test::Click(device, device_dialog_controls::kNext); },
+      [](QWidget* target) { target->close(); },
   });
   EXPECT_EQ(run(), LauncherOutcome::Created);
   EXPECT_EQ(test::Shown(desktop.messages),
@@ -446,7 +447,7 @@ TEST_F(SplitWindowTest, IndexD64WithStandInToolsTakesTheAnswersAndShowsProgress)
   const std::string text = test::TokenisedText(tools, 2);
   EXPECT_NE(text.find("10 open 1,9,15,\"cd/games/c64\":close1"), std::string::npos) << text;
   EXPECT_EQ(dialogs.progress, (Lines{"0/2 busy", "1/2 busy", "2/2 busy"}));
-  EXPECT_EQ(waitBox.findChild<QProgressBar*>("progressBar")->value(), 1000);
+  EXPECT_EQ(waitBox.findChild<QProgressBar*>(wait_box_controls::kProgress)->value(), 1000);
   EXPECT_FALSE(waitBox.isVisible());
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
@@ -468,7 +469,7 @@ TEST(WaitBox, ShowsTheLastStep) {
   box.ShowWait("Working", true);
   box.SetProgress(1, 2);
   box.SetProgress(2, 2);
-  EXPECT_EQ(box.findChild<QProgressBar*>("progressBar")->value(), 1000);
+  EXPECT_EQ(box.findChild<QProgressBar*>(wait_box_controls::kProgress)->value(), 1000);
 }
 
 // The folder question is asked with a real dialog, opened where it was told to.
@@ -496,18 +497,18 @@ TEST_F(MainWindowTest, StartsWithSplitInFrontOpensEachToolOnceAndTheAboutBoxModa
     EXPECT_EQ(active->widget()->objectName(), form);
     EXPECT_EQ(active->geometry(), QRect(QPoint(0, 0), standard)) << form;
   };
-  expectPlacedInFront(nullptr, "Form3");
-  expectPlacedInFront("menuJoin", "Form4");
-  EXPECT_TRUE(split->onIndexD64);  // "Index D64" reaches the launcher builder
+  expectPlacedInFront(nullptr, kWindow);
+  expectPlacedInFront(main_controls::kJoin, join_controls::kWindow);
+  EXPECT_TRUE(QObject::disconnect(split, &SplitWindow::indexD64Requested, &window, nullptr));  // to the launcher
   area->activeSubWindow()->move(40, 30);
-  expectPlacedInFront("Join", "Form4");
-  expectPlacedInFront("Split", "Form3");
-  expectPlacedInFront("menuConvert", "Form8");
+  expectPlacedInFront(main_controls::kJoinButton, join_controls::kWindow);
+  expectPlacedInFront(main_controls::kSplitButton, kWindow);
+  expectPlacedInFront(main_controls::kConvert, convert_controls::kWindow);
   EXPECT_EQ(area->subWindowList().size(), 3);
 
   // The HTAP list takes dropped files and folders, hidden or repeated alike.
   ConvertWindow* convert = window.ConvertHtap();
-  auto* htaps = convert->findChild<QTreeWidget*>("ListView1");
+  auto* htaps = convert->findChild<QTreeWidget*>(convert_controls::kItems);
   const QString file = QString::fromStdString(desktop.folder.Write("game.htap", std::string("x")));
   const QString hidden = QString::fromStdString(desktop.folder.Write(".hidden.htap", std::string("x")));
   const QString folder = QString::fromStdString(desktop.out.path());
@@ -518,19 +519,19 @@ TEST_F(MainWindowTest, StartsWithSplitInFrontOpensEachToolOnceAndTheAboutBoxModa
 
   // The about box keeps the main window disabled while it is open; a click on
   // its frame closes it, a click on a label does not.
-  window.findChild<QAction*>("menuAbout")->trigger();
+  window.findChild<QAction*>(main_controls::kAbout)->trigger();
   EXPECT_FALSE(window.isEnabled());
   AboutBox* box = nullptr;
   for (QWidget* top : QApplication::topLevelWidgets()) {
-    if (top->objectName() == "frmSplash" && top->isVisible()) box = static_cast<AboutBox*>(top);
+    if (top->objectName() == about_controls::kWindow && top->isVisible()) box = static_cast<AboutBox*>(top);
   }
   ASSERT_NE(box, nullptr);
   QTest::mouseClick(box->findChild<QLabel*>("lblProductName"), Qt::LeftButton);
   EXPECT_TRUE(box->isVisible());
-  QTest::mouseClick(box->findChild<QFrame*>("Frame1"), Qt::LeftButton);
+  QTest::mouseClick(box->findChild<QFrame*>(about_controls::kFrame), Qt::LeftButton);
   EXPECT_TRUE(window.isEnabled());
 
-  window.findChild<QAction*>("ExitApp")->trigger();
+  window.findChild<QAction*>(main_controls::kExitButton)->trigger();
   EXPECT_FALSE(window.isVisible());
 }
 
@@ -539,23 +540,23 @@ TEST_F(MainWindowTest, OpenRemembersRecentTapesInTheSettingsAndTheTitleNamesTheT
   const std::string other = desktop.folder.Write("Other.tap", test::TapeWith({"ONE"}));
   const auto recent = [](MainWindow& window) {
     QStringList shown;
-    QMenu* menu = window.findChild<QMenu*>("menuRecent");
+    QMenu* menu = window.findChild<QMenu*>(main_controls::kRecentMenu);
     emit menu->aboutToShow();
     for (QAction* entry : menu->actions()) shown << entry->text();
     return shown;
   };
   {
     MainWindow window(Services{desktop.paths, desktop.messages, desktop.dialogs, &ini});
-    EXPECT_EQ(window.findChild<QAction*>("menuOpen")->shortcut(), QKeySequence(QKeySequence::Open));
+    EXPECT_EQ(window.findChild<QAction*>(main_controls::kOpen)->shortcut(), QKeySequence(QKeySequence::Open));
     desktop.dialogs.answers = {tape, other};
-    window.findChild<QAction*>("menuOpen")->trigger();
-    window.findChild<QAction*>("menuOpen")->trigger();
+    window.findChild<QAction*>(main_controls::kOpen)->trigger();
+    window.findChild<QAction*>(main_controls::kOpen)->trigger();
     EXPECT_TRUE(window.windowTitle().startsWith("Other.tap - Reelwright "));
     EXPECT_EQ(recent(window), (QStringList{"&1 Other.tap", "&2 Game.tap"}));
   }
   MainWindow again(Services{desktop.paths, desktop.messages, desktop.dialogs, &ini});
   ASSERT_EQ(recent(again), (QStringList{"&1 Other.tap", "&2 Game.tap"}));
-  again.findChild<QMenu*>("menuRecent")->actions().at(1)->trigger();
+  again.findChild<QMenu*>(main_controls::kRecentMenu)->actions().at(1)->trigger();
   EXPECT_EQ(again.splitWindow()->model().loadedPath(), tape);
   EXPECT_EQ(recent(again), (QStringList{"&1 Game.tap", "&2 Other.tap"}));
 }
@@ -563,7 +564,7 @@ TEST_F(MainWindowTest, OpenRemembersRecentTapesInTheSettingsAndTheTitleNamesTheT
 TEST_F(MainWindowTest, ClosingTheProgramAsksBeforeAnUnjoinedCompilationIsLost) {
   auto* join = static_cast<JoinWindow*>(desktop.window.Join());
   desktop.dialogs.answers = {tape};
-  test::Click(join, "vkCommand2");
+  test::Click(join, join_controls::kAddFile);
   ASSERT_EQ(join->compilation().rows().size(), 1u);
   desktop.messages.answer = MessageAnswer::No;
   EXPECT_FALSE(desktop.window.close());

@@ -21,8 +21,8 @@ namespace {
 TEST(TapeMapWindow, ClickingABandSelectsItsProgramAndPulsesShowTheSelectedOne) {
   test::Desktop desktop;
   SplitWindow* split = desktop.window.splitWindow();
-  auto* list = split->findChild<QTreeView*>("ListView1");
-  auto* strip = split->findChild<TapeMapStrip*>("tapeMap");
+  auto* list = split->findChild<QTreeView*>(split_controls::kPrograms);
+  auto* strip = split->findChild<TapeMapStrip*>(split_controls::kTapeMap);
   ASSERT_NE(strip, nullptr);
   ASSERT_TRUE(split->LoadAndParse(
       QString::fromStdString(desktop.folder.Write("Game.tap", test::TapeWith({"ONE", "TWO", "THREE"})))));
@@ -45,13 +45,13 @@ TEST(TapeMapWindow, ClickingABandSelectsItsProgramAndPulsesShowTheSelectedOne) {
     EXPECT_EQ(list->selectionModel()->selectedRows().size(), 1);
   }
 
-  auto* pulses = split->findChild<QAction*>("showPulses");
+  auto* pulses = split->findChild<QAction*>(split_controls::kShowPulses);
   ASSERT_NE(pulses, nullptr);
   pulses->trigger();
-  auto* window = split->findChild<PulseWindow*>("pulseWindow");
+  auto* window = split->findChild<PulseWindow*>(pulse_window_controls::kWindow);
   ASSERT_NE(window, nullptr);
   EXPECT_TRUE(window->windowTitle().contains("TWO"));
-  const auto* view = window->findChild<PictureView*>("pulsePicture");
+  const auto* view = window->findChild<PictureView*>(pulse_window_controls::kPicture);
   ASSERT_NE(view, nullptr);
   EXPECT_TRUE(QString::fromStdString(view->picture().texts.front().text).contains("Program 2: TWO"));
   window->close();
@@ -65,8 +65,8 @@ TEST(TapeMapWindow, KeyboardWalksTheBandsAndATurboFileRowShowsItsProgramsPulses)
   desktop.window.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&desktop.window));
   SplitWindow* split = desktop.window.splitWindow();
-  auto* list = split->findChild<QTreeView*>("ListView1");
-  auto* strip = split->findChild<TapeMapStrip*>("tapeMap");
+  auto* list = split->findChild<QTreeView*>(split_controls::kPrograms);
+  auto* strip = split->findChild<TapeMapStrip*>(split_controls::kTapeMap);
   EXPECT_EQ(strip->focusPolicy(), Qt::NoFocus);  // nothing to walk before a load
   test::TapeComposer composer(0, 1);
   composer.AddProgram({.name = "BOOT", .data = test::ProgramData(64, 1)});
@@ -100,11 +100,11 @@ TEST(TapeMapWindow, KeyboardWalksTheBandsAndATurboFileRowShowsItsProgramsPulses)
   const QModelIndex file = list->model()->index(0, 0, list->model()->index(0, 0));
   ASSERT_TRUE(file.isValid());
   list->setCurrentIndex(file);
-  split->findChild<QAction*>("showPulses")->trigger();
-  auto* window = split->findChild<PulseWindow*>("pulseWindow");
+  split->findChild<QAction*>(split_controls::kShowPulses)->trigger();
+  auto* window = split->findChild<PulseWindow*>(pulse_window_controls::kWindow);
   ASSERT_NE(window, nullptr);
   EXPECT_TRUE(window->windowTitle().contains("BOOT"));
-  const Picture& picture = window->findChild<PictureView*>("pulsePicture")->picture();
+  const Picture& picture = window->findChild<PictureView*>(pulse_window_controls::kPicture)->picture();
   EXPECT_TRUE(std::any_of(picture.texts.begin(), picture.texts.end(),
                           [](const PictureText& t) { return t.text == "Freeload threshold"; }));
   window->close();

@@ -25,6 +25,7 @@
 #include "support/scratch_folder.h"
 #include "support/shown_messages.h"
 #include "support/tape_composer.h"
+#include "ui/control_names.h"
 #include "ui/main_window.h"
 
 namespace rw::test {
@@ -106,7 +107,7 @@ class ModalAnswers : public QObject {
 struct DesktopMessages : RecordedMessages {
   MessageAnswer Show(const Message& message) override {
     for (QWidget* top : QApplication::topLevelWidgets()) {
-      waitBoxUp = waitBoxUp || (top->objectName() == "Form1" && top->isVisible());
+      waitBoxUp = waitBoxUp || (top->objectName() == wait_box_controls::kWindow && top->isVisible());
     }
     return RecordedMessages::Show(message);
   }
