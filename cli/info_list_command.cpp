@@ -184,6 +184,7 @@ int RunList(const QStringList& arguments) {
   const TurboListing turbo = ListTurboFiles(list.image(), sections, data);
   JsonObject image;
   JsonArray turboFiles(image.ChildDepth());
+  turboFiles.Reserve(turbo.files.size(), 320);  // a file's object, name and all
   for (size_t i = 0; i < turbo.files.size(); ++i) {
     turboFiles.Append(TurboFileJson(turbo.files[i], turbo.rows[i], turboFiles.ChildDepth()));
   }

@@ -100,17 +100,18 @@ std::string JsonObject::Text() const {
   return out;
 }
 
+void JsonArray::Append(const std::string& json) {
+  if (!items_.empty()) items_ += ",\n";
+  Indent(items_, depth_ + 1);
+  items_ += json;
+}
+
 std::string JsonArray::Text() const {
-  size_t length = 4;
-  for (const auto& item : items_) length += item.size() + 2 + 4 * static_cast<size_t>(depth_ + 1);
   std::string out;
-  out.reserve(length);
+  out.reserve(items_.size() + 4 * static_cast<size_t>(depth_) + 4);
   out += "[\n";
-  for (size_t i = 0; i < items_.size(); ++i) {
-    Indent(out, depth_ + 1);
-    out += items_[i];
-    out += i + 1 < items_.size() ? ",\n" : "\n";
-  }
+  out += items_;
+  if (!items_.empty()) out += '\n';
   Indent(out, depth_);
   out += ']';
   return out;

@@ -33,7 +33,7 @@ inline std::string JsonNull() { return "null"; }
 class JsonObject {
  public:
   // `depth`: how many objects and arrays hold this one (0 for the document).
-  explicit JsonObject(int depth = 0) : depth_(depth) {}
+  explicit JsonObject(int depth = 0) : depth_(depth) { members_.reserve(16); }
   int ChildDepth() const { return depth_ + 1; }
   JsonObject& Set(std::string key, std::string json);
   std::string Text() const;
@@ -43,16 +43,21 @@ class JsonObject {
   std::vector<std::pair<std::string, std::string>> members_;
 };
 
+// The items are laid out as they come: an array of many thousand objects is
+// held once, as text.
 class JsonArray {
  public:
   explicit JsonArray(int depth = 0) : depth_(depth) {}
   int ChildDepth() const { return depth_ + 1; }
-  void Append(std::string json) { items_.push_back(std::move(json)); }
+  void Append(const std::string& json);
+  // Room for `items` items of about `bytesEach` bytes, so that a long array
+  // is not copied as it grows.
+  void Reserve(size_t items, size_t bytesEach) { items_.reserve(items * (bytesEach + 4 * static_cast<size_t>(depth_) + 6)); }
   std::string Text() const;
 
  private:
   int depth_;
-  std::vector<std::string> items_;
+  std::string items_;  // each indented, separated by ",\n"
 };
 
 }  // namespace rw::cli
