@@ -133,15 +133,20 @@ TEST(KilledWrite, ASplitKilledOutrightLeavesNoIncompleteFileAndTheNextSplitRemov
     split.Signal(SIGKILL);
     split.Wait();
   }
-  // A writer killed half-way through its file, for certain.
-  EXPECT_EXIT(
-      {
-        std::string error;
-        SafeFileWriter writer;
-        if (writer.Open(out.File("001.PART1.tap"), error) && writer.Write("half", 4, error)) std::raise(SIGKILL);
-        std::_Exit(0);
-      },
-      ::testing::KilledBySignal(SIGKILL), "");
+  // A writer killed half-way through its file, for certain; one without a
+  // name leaves nothing at all.
+  for (const bool unnamed : {false, true}) {
+    EXPECT_EXIT(
+        {
+          std::string error;
+          SafeFileWriter writer;
+          const std::string path = out.File("001.PART1.tap");
+          if ((unnamed ? writer.OpenUnnamed(path, error) : writer.Open(path, error)) && writer.Write("half", 4, error))
+            std::raise(SIGKILL);
+          std::_Exit(0);
+        },
+        ::testing::KilledBySignal(SIGKILL), "");
+  }
   // Every file under a final name is one of the split's whole files
   // ("001.PART1(2).tap" is a copy of "001.PART1.tap").
   for (const std::string& name : out.Names()) {
