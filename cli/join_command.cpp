@@ -176,7 +176,7 @@ int RunJoin(const QStringList& arguments) {
   // before anything is loaded.
   const std::string decimalSeparator = DecimalSeparator();
   for (const Item& item : parsed.items) {
-    if (item.pause && ParseDuration(PathFromQt(item.text), decimalSeparator) < 0) {
+    if (item.pause && !ParseDuration(PathFromQt(item.text), decimalSeparator)) {
       return UsageError("--pause " + item.text + ": expected a duration such as 5s, 1m:30s or 2" +
                         PathToQt(decimalSeparator) + "5s.");
     }

@@ -184,7 +184,7 @@ std::string FormatDuration(double seconds, const std::string& decimalSeparator) 
   return std::string(buffer, result.ptr) + "m:" + ShortestDecimal(rest, decimalSeparator) + "s";
 }
 
-float ParseDuration(std::string_view text, const std::string& separator) {
+std::optional<float> ParseDuration(std::string_view text, const std::string& separator) {
   const std::string decimalSeparator = separator.empty() ? "." : separator;
   std::string token;
   float total = 0;
@@ -201,21 +201,23 @@ float ParseDuration(std::string_view text, const std::string& separator) {
       token += c;
       continue;
     }
-    if (c != 'm' && c != 's') return -1;
+    if (c != 'm' && c != 's') return std::nullopt;
     double value = 0;
-    if (!IsDecimalNumber(token, decimalSeparator, value)) return -1;
+    if (!IsDecimalNumber(token, decimalSeparator, value)) return std::nullopt;
     const float number = static_cast<float>(value);
     total = c == 'm' ? total + static_cast<float>(number * 60.0f) : total + number;
     token.clear();
   }
   // A number must carry its unit.
   double ignored = 0;
-  if (!token.empty() && (token == decimalSeparator || IsDecimalNumber(token, decimalSeparator, ignored))) return -1;
+  if (!token.empty() && (token == decimalSeparator || IsDecimalNumber(token, decimalSeparator, ignored))) {
+    return std::nullopt;
+  }
   return total;
 }
 
-int64_t PauseCycles(float seconds, float usPerCycle) {
-  if (!(seconds >= 0) || !std::isfinite(seconds) || !(usPerCycle > 0)) return -1;
+std::optional<int64_t> PauseCycles(float seconds, float usPerCycle) {
+  if (!(seconds >= 0) || !std::isfinite(seconds) || !(usPerCycle > 0)) return std::nullopt;
   // Microseconds are taken in single precision, as pauses have always been
   // timed. That is exact to the microsecond only below 2^24 us (about 16.8
   // s, one record's worth); a longer pause, which takes several records,
@@ -224,7 +226,7 @@ int64_t PauseCycles(float seconds, float usPerCycle) {
   const double microseconds =
       single < 16777216.0f ? static_cast<double>(single) : static_cast<double>(seconds) * 1000000.0;
   const double cycles = RoundHalfEven(microseconds / static_cast<double>(usPerCycle));
-  if (cycles > static_cast<double>(kMaxPauseCycles)) return -1;
+  if (cycles > static_cast<double>(kMaxPauseCycles)) return std::nullopt;
   return static_cast<int64_t>(cycles);
 }
 
@@ -243,11 +245,9 @@ std::vector<uint8_t> EncodePauseCycles(int64_t cycles) {
 }
 
 std::vector<uint8_t> EncodePause(std::string_view text, float usPerCycle, const std::string& decimalSeparator) {
-  const float seconds = ParseDuration(text, decimalSeparator);
-  if (seconds < 0) return {};
-  const int64_t cycles = PauseCycles(seconds, usPerCycle);
-  if (cycles < 0) return {};
-  return EncodePauseCycles(cycles);
+  const std::optional<float> seconds = ParseDuration(text, decimalSeparator);
+  const std::optional<int64_t> cycles = seconds ? PauseCycles(*seconds, usPerCycle) : std::nullopt;
+  return cycles ? EncodePauseCycles(*cycles) : std::vector<uint8_t>{};
 }
 
 }  // namespace rw

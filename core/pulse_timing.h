@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -53,8 +54,8 @@ StretchTimes MeasureStretches(const TapImage& image, const std::vector<std::pair
 // "1m:23.46s": whole minutes, then the seconds rounded to two decimals.
 std::string FormatDuration(double seconds, const std::string& decimalSeparator);
 
-// Seconds written as e.g. "5s", "1m30s", "1m:30s", "2.5s"; -1 when invalid.
-float ParseDuration(std::string_view text, const std::string& decimalSeparator);
+// Seconds written as e.g. "5s", "1m30s", "1m:30s", "2.5s"; nothing when invalid.
+std::optional<float> ParseDuration(std::string_view text, const std::string& decimalSeparator);
 
 // The largest count one long-pulse record holds (24 bits).
 inline constexpr uint32_t kMaxRecordCycles = 0xFFFFFF;
@@ -62,9 +63,9 @@ inline constexpr uint32_t kMaxRecordCycles = 0xFFFFFF;
 // minutes) a pause is refused rather than wrapped.
 inline constexpr int64_t kMaxPauseCycles = 0x7FFFFFFF;
 
-// The pause in cycles that `seconds` lasts at `usPerCycle`; -1 when it is
-// negative, not finite or longer than kMaxPauseCycles.
-int64_t PauseCycles(float seconds, float usPerCycle);
+// The pause in cycles that `seconds` lasts at `usPerCycle`; nothing when it
+// is negative, not finite or longer than kMaxPauseCycles.
+std::optional<int64_t> PauseCycles(float seconds, float usPerCycle);
 
 // Long-pulse records (0 then a 24-bit count) whose counts add up to `cycles`;
 // one record for a pause of up to 16,777,215 cycles, more for a longer one.

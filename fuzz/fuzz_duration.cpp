@@ -2,7 +2,7 @@
 // Durations typed by the user and the pauses written from them. Input: one
 // byte choosing the decimal separator, one choosing the machine and video
 // standard, eight bytes of a number to show, then the text.
-//   - ParseDuration gives -1 or a length of at least 0;
+//   - ParseDuration gives nothing or a length of at least 0;
 //   - every accepted text that is not too long encodes long-pulse records
 //     whose counts add up to the parsed length within one cycle;
 //   - FormatDuration shows any length a tape can have as minutes and seconds, and
@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -50,27 +51,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string shownText = rw::FormatDuration(shown, shownSeparator);
   if (std::fabs(shown) < 1e15) CheckShown(shownText, shownSeparator);
 
-  const float seconds = rw::ParseDuration(text, separator);
-  FUZZ_CHECK(seconds == -1.0f || seconds >= 0);
+  const std::optional<float> parsed = rw::ParseDuration(text, separator);
   const std::vector<uint8_t> records = rw::EncodePause(text, usPerCycle, separator);
-  if (seconds < 0) {
+  if (!parsed) {
     FUZZ_CHECK(records.empty());
     return 0;
   }
+  const float seconds = *parsed;
+  FUZZ_CHECK(seconds >= 0);
   if (seconds < 1e15f) {
     const std::string again = rw::FormatDuration(seconds, shownSeparator);
     CheckShown(again, shownSeparator);
     if (seconds < 1e7f) {
-      const float back = rw::ParseDuration(again, separator);
-      FUZZ_CHECK(std::fabs(static_cast<double>(back) - seconds) <= 0.0051 + 1e-6 * seconds);
+      const std::optional<float> back = rw::ParseDuration(again, separator);
+      FUZZ_CHECK(back && std::fabs(static_cast<double>(*back) - seconds) <= 0.0051 + 1e-6 * seconds);
     }
   }
 
-  const int64_t cycles = rw::PauseCycles(seconds, usPerCycle);
-  if (cycles < 0) {
+  const std::optional<int64_t> pause = rw::PauseCycles(seconds, usPerCycle);
+  if (!pause) {
     FUZZ_CHECK(records.empty());
     return 0;
   }
+  const int64_t cycles = *pause;
   FUZZ_CHECK(!records.empty() && records.size() % 4 == 0);
   int64_t total = 0;
   for (size_t i = 0; i < records.size(); i += 4) {

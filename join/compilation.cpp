@@ -150,13 +150,13 @@ std::string Compilation::PauseSize(const std::string& text) const {
 }
 
 Outcome Compilation::AddPauseRow(const std::string& text) {
-  const float seconds = ParseDuration(text, decimalSeparator_);
-  if (seconds < 0) return Refusal("Pause duration string " + text + " Syntax is Invalid !");
+  const std::optional<float> seconds = ParseDuration(text, decimalSeparator_);
+  if (!seconds) return Refusal("Pause duration string " + text + " Syntax is Invalid !");
   if (fileRows_ > 0 && version_ == 0) {
     return Refusal("Pause duration string " + text +
                    " Cannot be added since the listed files are in TAP format V0, which cannot hold pauses");
   }
-  if (PauseCycles(seconds, usPerCycle()) < 0) {
+  if (!PauseCycles(*seconds, usPerCycle())) {
     // Longer than a signed 32-bit cycle count: about 36 minutes at the C64
     // PAL clock. Shown rounded down so that the figure itself is accepted.
     const double longest =
@@ -173,7 +173,7 @@ Outcome Compilation::AddPauseRow(const std::string& text) {
   row.duration = text;
   InsertRow(std::move(row));
 
-  totalSeconds_ += static_cast<double>(seconds);
+  totalSeconds_ += static_cast<double>(*seconds);
   UpdateTotalDuration();
   UpdateJoinAvailability();
   return Outcome::Success();
@@ -268,7 +268,7 @@ void Compilation::SetSorted(bool on) {
 }
 
 void Compilation::SubtractDuration(const std::string& text) {
-  const float seconds = ParseDuration(text, decimalSeparator_);
+  const float seconds = ParseDuration(text, decimalSeparator_).value_or(0);
   if (seconds > 0) totalSeconds_ -= static_cast<double>(seconds);
   UpdateTotalDuration();
 }

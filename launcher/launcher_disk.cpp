@@ -24,8 +24,6 @@ struct ToolPaths {
   std::string petcat;
 };
 
-Outcome Failure(const std::string& text) { return Outcome::Failure(FailureKind::SystemError, text, kErrorTitle); }
-
 // Looks both tools up and names the missing ones, so that nothing is asked or
 // written when the disk could not be made anyway.
 Outcome FindTools(const LauncherServices& services, ToolPaths& paths) {
@@ -34,9 +32,11 @@ Outcome FindTools(const LauncherServices& services, ToolPaths& paths) {
   if (!paths.c1541.empty() && !paths.petcat.empty()) return Outcome::Success();
   const bool both = paths.c1541.empty() && paths.petcat.empty();
   const std::string names = both ? "c1541 and petcat" : paths.c1541.empty() ? "c1541" : "petcat";
-  return Failure("Cannot build the launcher disk: " + names + (both ? " were" : " was") +
-                 " not found. Install VICE, which provides " + (both ? "them" : "it") + ", or place " + names + " in " +
-                 services.tools.ProgramFolder() + " !");
+  return Outcome::Failure(FailureKind::SystemError,
+                          "Cannot build the launcher disk: " + names + (both ? " were" : " was") +
+                              " not found. Install VICE, which provides " + (both ? "them" : "it") + ", or place " +
+                              names + " in " + services.tools.ProgramFolder() + " !",
+                          kErrorTitle);
 }
 
 bool NonEmptyFile(const std::string& path) {
@@ -90,6 +90,9 @@ class DiskBuild {
 
     s_.settings.forAllRemaining = false;
     s_.settings.launcherCancelled = false;
+    // Nothing below throws by design; memory running out half-way (a
+    // std::bad_alloc from a text) still ends as a failure that takes the
+    // staged image away, rather than ending the program with it left behind.
     try {
       const int total = static_cast<int>(input_.programs.size());
       s_.dialogs.SetProgress(0, total);

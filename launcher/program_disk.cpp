@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <system_error>
 
 #include "core/rom_format.h"
 #include "core/safe_file.h"
@@ -191,7 +190,9 @@ Outcome BuildProgramDisk(const std::string& diskPath, const std::vector<DiskProg
 
   std::string error;
   if (!WriteWholeFile(diskPath, disk.data(), disk.size(), replace, error)) {
-    if (!replace && error == std::make_error_code(std::errc::file_exists).message()) return AlreadyExists(diskPath);
+    // The name was free when the build began: taken now, it went to another
+    // writer while c1541 ran, and the disk is not put over it.
+    if (!replace && NameTaken(diskPath)) return AlreadyExists(diskPath);
     return fail(failed + error);
   }
   messages.Info("INFO", "Disk " + diskPath + " successfully created with " + std::to_string(programs.size()) +

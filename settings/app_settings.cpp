@@ -49,10 +49,9 @@ QString ReadPersistentPath(AppSettings& settings, PersistentPath which) {
   return settings.Value();
 }
 
-bool WritePersistentPath(AppSettings& settings, const QString& path, PersistentPath which) {
+Outcome WritePersistentPath(AppSettings& settings, const QString& path, PersistentPath which) {
   SelectKey(settings, which);
-  settings.SetValue(path);
-  return settings.Success();
+  return settings.SetValue(path);
 }
 
 QString SettingsFileLocation(const QString& programFolder, const QString& userConfigFolder) {
@@ -85,10 +84,11 @@ void AppSettings::WritePersistentPath(const std::string& path, PersistentPath wh
   // that chose it; say so on the console instead, once a run: a settings
   // file that is left alone (a link, read-only, not a regular file, in
   // another encoding) stays so for the whole run.
-  if (!rw::WritePersistentPath(*this, PathToQt(path), which) && !warned_) {
+  const Outcome written = rw::WritePersistentPath(*this, PathToQt(path), which);
+  if (!written && !warned_) {
     warned_ = true;
     qWarning("The settings of this run are not saved in %s: %s", qPrintable(ForDisplay(Path())),
-             qPrintable(LastError()));
+             written.text().c_str());
   }
 }
 

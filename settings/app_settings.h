@@ -37,9 +37,9 @@ class AppSettings : public cInifile, public RememberedPaths {
 // The stored directory; the program's folder when none was ever stored, and
 // an empty text when an empty one was.
 QString ReadPersistentPath(AppSettings& settings, PersistentPath which);
-// Stores `path` at once; false when the file could not be written (see
-// LastError), which the caller may tell the user about.
-bool WritePersistentPath(AppSettings& settings, const QString& path, PersistentPath which);
+// Stores `path` at once; a failure when the file could not be written, which
+// the caller may tell the user about.
+Outcome WritePersistentPath(AppSettings& settings, const QString& path, PersistentPath which);
 
 // "Reelwright.ini" in `programFolder` when the program may write there and
 // was not installed (a portable copy), else in `userConfigFolder`.

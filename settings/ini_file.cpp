@@ -19,6 +19,8 @@ namespace rw {
 
 namespace {
 
+Outcome Failed(const QString& error) { return Outcome::Failure(FailureKind::SystemError, error.toStdString()); }
+
 // A settings file is a few hundred bytes; anything this large is not one and
 // is neither read into memory nor overwritten.
 constexpr qint64 kMaxFileSize = 16 * 1024 * 1024;
@@ -75,11 +77,6 @@ std::optional<IniText> cInifile::Load(QString& error) const {
   return IniText(bytes);
 }
 
-void cInifile::Fail(const QString& error) {
-  ok_ = false;
-  lastError_ = error;
-}
-
 QString cInifile::WriteRefusal() const {
   const std::string path = PathFromQt(path_);
   struct stat status {};
@@ -96,34 +93,20 @@ QString cInifile::WriteRefusal() const {
   return QString();
 }
 
-void cInifile::Edit(const std::function<bool(IniText&, bool& changed)>& edit) {
-  if (path_.isEmpty()) {
-    Fail(QStringLiteral("No settings file"));
-    return;
-  }
+Outcome cInifile::Edit(const std::function<bool(IniText&, bool& changed)>& edit) {
+  if (path_.isEmpty()) return Failed(QStringLiteral("No settings file"));
   QString error;
   std::optional<IniText> text = Load(error);
-  if (!text) {
-    Fail(error);
-    return;
-  }
+  if (!text) return Failed(error);
   bool changed = false;
-  if (!edit(*text, changed)) {
-    Fail(QStringLiteral("Invalid argument"));
-    return;
-  }
+  // A name or value that is no one INI line (a line break, a key with "=").
+  if (!edit(*text, changed)) return Outcome::Failure(FailureKind::Refused, "Invalid argument");
   if (changed) {
     const QString refusal = WriteRefusal();
-    if (!refusal.isEmpty()) {
-      Fail(refusal);
-      return;
-    }
+    if (!refusal.isEmpty()) return Failed(refusal);
     const std::string target = PathFromQt(path_);
     const QString folder = PathToQt(ParentFolder(AbsolutePath(target)));
-    if (!QDir().mkpath(folder)) {
-      Fail(QStringLiteral("Cannot create folder ") + folder);
-      return;
-    }
+    if (!QDir().mkpath(folder)) return Failed(QStringLiteral("Cannot create folder ") + folder);
     // The file keeps its permissions (a private 600 stays private).
     struct stat status {};
     const bool existed = ::stat(target.c_str(), &status) == 0;
@@ -134,12 +117,10 @@ void cInifile::Edit(const std::function<bool(IniText&, bool& changed)>& edit) {
     if (!writer.Open(target, systemError) ||
         !writer.Write(bytes.constData(), static_cast<size_t>(bytes.size()), systemError) ||
         !writer.Commit(true, systemError)) {
-      Fail(QString::fromStdString(systemError));
-      return;
+      return Outcome::Failure(FailureKind::SystemError, systemError);
     }
   }
-  ok_ = true;
-  lastError_.clear();
+  return Outcome::Success();
 }
 
 QString cInifile::Value() const {
@@ -149,18 +130,18 @@ QString cInifile::Value() const {
   return text->Find(section_, key_).value_or(default_);
 }
 
-void cInifile::SetValue(QString& value) {
+Outcome cInifile::SetValue(QString& value) {
   value.remove(QChar(u'\0'));
-  Edit([&](IniText& text, bool& changed) { return changed = text.Set(section_, key_, value); });
+  return Edit([&](IniText& text, bool& changed) { return changed = text.Set(section_, key_, value); });
 }
 
-void cInifile::SetValue(const QString& value) {
+Outcome cInifile::SetValue(const QString& value) {
   QString copy = value;
-  SetValue(copy);
+  return SetValue(copy);
 }
 
-void cInifile::DeleteKey() {
-  Edit([&](IniText& text, bool& changed) {
+Outcome cInifile::DeleteKey() {
+  return Edit([&](IniText& text, bool& changed) {
     changed = text.RemoveKey(section_, key_);
     return true;
   });

@@ -7,8 +7,8 @@
 // A write that changes nothing (deleting what is not there) leaves the file,
 // or its absence, alone.
 //
-// Failures are not shown to the user: after a failed write or delete,
-// Success is false and LastError holds the system's description.
+// Failures are not shown to the user: a write or delete that fails returns
+// the system's description, for the caller to pass on or let go.
 //
 // The file is only ever the user's own settings file: it is read only when
 // it is a regular file (a named pipe or a device is ignored, never opened in
@@ -21,6 +21,8 @@
 #include <QStringList>
 #include <functional>
 #include <optional>
+
+#include "core/outcome.h"
 
 namespace rw {
 
@@ -43,13 +45,10 @@ class cInifile {
   // the section or the key is missing. An empty value is returned as such.
   QString Value() const;
   // Removes every NUL from the caller's text, then stores it.
-  void SetValue(QString& value);
-  void SetValue(const QString& value);
+  Outcome SetValue(QString& value);
+  Outcome SetValue(const QString& value);
 
-  void DeleteKey();
-
-  bool Success() const { return ok_; }
-  const QString& LastError() const { return lastError_; }
+  Outcome DeleteKey();
 
  private:
   // The file's text; an empty text when the file does not exist, nothing
@@ -57,8 +56,7 @@ class cInifile {
   std::optional<IniText> Load(QString& error) const;
   // Loads the file, lets `edit` change it and writes it back. `edit` returns
   // false when the change cannot be written, and sets `changed`.
-  void Edit(const std::function<bool(IniText&, bool& changed)>& edit);
-  void Fail(const QString& error);
+  Outcome Edit(const std::function<bool(IniText&, bool& changed)>& edit);
   // Why the file must not be written, or empty when it may: a symbolic link
   // (never written through), not a regular file, or read-only.
   QString WriteRefusal() const;
@@ -67,8 +65,6 @@ class cInifile {
   QString key_;
   QString section_;
   QString default_;
-  bool ok_ = false;
-  QString lastError_;
 };
 
 }  // namespace rw

@@ -60,7 +60,7 @@ void PauseDialog::Reset() {
 
 void PauseDialog::Add() {
   const std::string text = text_->text().toStdString();
-  if (ParseDuration(text, decimalSeparator_) < 0) {
+  if (!ParseDuration(text, decimalSeparator_)) {
     messages_.Critical(
         "ERROR!", "Syntax of duration sting is invalid ! use XXmYYs as suggested, fractional digits are accepted.");
     return;

@@ -48,10 +48,13 @@ void RecentFiles::Store(const QStringList& files) {
   settings_->SetSection(kSection);
   for (int i = 0; i < kMaxFiles; ++i) {
     settings_->SetKey(KeyOf(i));
+    // The list is a convenience, not worth interrupting the user for; the
+    // remembered folders, kept in the same file, say on the console when it
+    // cannot be written.
     if (i < files.size()) {
-      settings_->SetValue(files.at(i));
+      (void)settings_->SetValue(files.at(i));
     } else {
-      settings_->DeleteKey();
+      (void)settings_->DeleteKey();
     }
   }
 }

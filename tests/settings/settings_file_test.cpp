@@ -38,13 +38,11 @@ class IniFile : public ::testing::Test {
 TEST_F(IniFile, MissingKeysReadTheDefaultButEmptyValuesReadEmpty) {
   ini.SetDefault("fallback");
   EXPECT_EQ(ini.Value(), "fallback");
-  EXPECT_FALSE(ini.Success());
   // Reads and deletions of what is not there never create the file.
-  ini.DeleteKey();
-  EXPECT_TRUE(ini.Success());
+  EXPECT_TRUE(ini.DeleteKey());
   EXPECT_TRUE(scratch.Names().empty());
 
-  ini.SetValue(QString());
+  ASSERT_TRUE(ini.SetValue(QString()));
   EXPECT_EQ(ReadFileText(path), "[S]\nK=\n");
   EXPECT_TRUE(ini.Value().isEmpty() && !ini.Value().isNull());
   ini.SetKey("Other");
@@ -71,28 +69,26 @@ TEST_F(IniFile, ValuesRoundTripUnchangedAcrossARestart) {
   };
   for (const QString& value : values) {
     SCOPED_TRACE(value.toStdString());
-    At(path).SetValue(value);
+    EXPECT_TRUE(At(path).SetValue(value));
     EXPECT_EQ(At(path).Value(), value);
   }
   // Values that need no quoting stand in the file exactly as given, so that
   // the user and other programs read them as they are (UTF-8 text: the
   // application settings' test).
-  ini.SetValue(values[1]);
+  EXPECT_TRUE(ini.SetValue(values[1]));
   EXPECT_EQ(ReadFileText(path), "[S]\nK=a=b;c#d ; not a comment\n");
 }
 
 TEST_F(IniFile, NulsAreRemovedFromTheCallersTextAndLineBreaksRefused) {
   QString value = QString("a") + QChar(u'\0') + "b" + QChar(u'\0') + QChar(u'\0') + "c";
-  ini.SetValue(value);
+  EXPECT_TRUE(ini.SetValue(value));
   EXPECT_EQ((QStringList{value, ini.Value()}), (QStringList{"abc", "abc"}));
 
   for (const QString& bad : {QString("one\ntwo"), QString("one\rtwo")}) {
-    ini.SetValue(bad);
-    EXPECT_TRUE(!ini.Success() && ini.Value() == "abc");
+    EXPECT_TRUE(!ini.SetValue(bad) && ini.Value() == "abc");
   }
   ini.SetKey("a=b");
-  ini.SetValue(QString("x"));
-  EXPECT_FALSE(ini.Success());
+  EXPECT_FALSE(ini.SetValue(QString("x")));
   EXPECT_EQ(ReadFileText(path), "[S]\nK=abc\n");
 }
 
@@ -103,8 +99,7 @@ TEST_F(IniFile, DeleteKeyRemovesTheKeyFromEverySectionOfThatName) {
   ini.SetSection("a");
   ini.SetKey("K2");
   EXPECT_EQ(ini.Value(), "2");
-  ini.DeleteKey();
-  EXPECT_TRUE(ini.Success() && ini.Value() == "");
+  EXPECT_TRUE(ini.DeleteKey() && ini.Value() == "");
   EXPECT_EQ(ReadFileText(path), "[A]\nk1=1\n[B]\nk2=3\n[a]\n");
 }
 
@@ -115,9 +110,9 @@ TEST_F(IniFile, EditsOfAHandWrittenFileTouchOnlyTheirOwnLine) {
   ini.SetSection("persistence");
   ini.SetKey("loadpath");
   EXPECT_EQ(ini.Value(), "/tapes/old");
-  ini.SetValue(QString("/tapes/new"));
+  EXPECT_TRUE(ini.SetValue(QString("/tapes/new")));
   ini.SetKey("SplitPath");
-  ini.SetValue(QString("/out"));
+  EXPECT_TRUE(ini.SetValue(QString("/out")));
   EXPECT_EQ(
       ReadFileText(path),
       "; written by hand\r\n[Persistence]\r\nLoadPath=/tapes/new\r\nOdd=\xE9t\xE9\r\nSplitPath=/out\r\n\r\n# next\r\n"
@@ -128,20 +123,17 @@ TEST_F(IniFile, AFailedWriteIsReportedAndDestroysNothing) {
   const std::string blocker = scratch.Write("plain-file", "keep");
   cInifile blocked = At(blocker + "/sub/test.ini");
   blocked.SetDefault("d");
-  blocked.SetValue(QString("v"));
-  EXPECT_TRUE(!blocked.Success() && !blocked.LastError().isEmpty());
+  EXPECT_NE(blocked.SetValue(QString("v")).text(), "");
   EXPECT_EQ(blocked.Value(), "d");
   EXPECT_EQ(ReadFileText(blocker), "keep");
 
   // A settings path that names a folder is never replaced by a file.
   cInifile folder = At(scratch.path());
-  folder.SetValue(QString("v"));
-  EXPECT_FALSE(folder.Success());
+  EXPECT_FALSE(folder.SetValue(QString("v")));
   EXPECT_EQ(scratch.Names(), std::vector<std::string>{"plain-file"});
 
   cInifile unset;
-  unset.SetValue(QString("v"));
-  EXPECT_FALSE(unset.Success());
+  EXPECT_FALSE(unset.SetValue(QString("v")));
 }
 
 // A line that begins with the bytes of a byte order mark (U+FEFF) must read

@@ -36,8 +36,8 @@ unsigned ModeOf(const std::string& path) {
 // Sets a remembered folder; the outcome, the error and what the file holds after.
 std::tuple<bool, std::string, std::string> Remember(const std::string& ini, const std::string& folder = "/tapes") {
   AppSettings settings(PathToQt(ini), "/opt/reelwright");
-  const bool saved = WritePersistentPath(settings, PathToQt(folder), PersistentPath::LoadPath);
-  return {saved, settings.LastError().toStdString(), ReadFileText(ini)};
+  const Outcome saved = WritePersistentPath(settings, PathToQt(folder), PersistentPath::LoadPath);
+  return {saved.ok(), saved.text(), ReadFileText(ini)};
 }
 
 TEST(SettingsFileSafety, ALinkIsNeverWrittenThroughAndStays) {
@@ -87,11 +87,11 @@ TEST(SettingsFileSafety, APipeOrDeviceIsIgnoredWithoutBlocking) {
         ::alarm(10);
         AppSettings settings(PathToQt(fifo), "/opt/reelwright");
         const bool read = ReadPersistentPath(settings, PersistentPath::LoadPath) == "/opt/reelwright";
-        const bool saved = WritePersistentPath(settings, "/tapes", PersistentPath::LoadPath);
-        const bool said = settings.LastError() == "Not a regular file (a named pipe)";
+        const Outcome saved = WritePersistentPath(settings, "/tapes", PersistentPath::LoadPath);
+        const bool said = saved.text() == "Not a regular file (a named pipe)";
         AppSettings device("/dev/zero", "/opt/reelwright");
         const bool deviceRead = ReadPersistentPath(device, PersistentPath::LoadPath) == "/opt/reelwright";
-        const bool deviceSaved = WritePersistentPath(device, "/tapes", PersistentPath::LoadPath);
+        const bool deviceSaved = WritePersistentPath(device, "/tapes", PersistentPath::LoadPath).ok();
         std::_Exit(read && !saved && said && deviceRead && !deviceSaved ? 0 : 1);
       },
       ::testing::ExitedWithCode(0), "");
