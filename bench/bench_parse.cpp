@@ -13,6 +13,9 @@
 // size asked for and measures the same parse against reading the file: real
 // pulses repeat the same value far more often than composed ones, which is
 // what a duration walk with one table of counters stumbles on.
+//
+// With "joined FILE" as first arguments it writes that image (MEGABYTES,
+// default 200) as FILE, for timing the command line on it as a user runs it.
 
 #include <time.h>
 #include <unistd.h>
@@ -152,6 +155,26 @@ double ReadSeconds(const std::string& path) {
   return best;
 }
 
+int WriteJoined(const std::string& path, double targetMegabytes) {
+  size_t tapes = 0;
+  const rw::TapImage image = JoinedRealTapes({REELWRIGHT_TESTDATA "/real", REELWRIGHT_TESTDATA "/turbo"},
+                                             static_cast<size_t>(targetMegabytes * 1024 * 1024), tapes);
+  // The header's length field says how many pulse bytes follow, as a saved image's does.
+  std::vector<uint8_t> bytes(image.bytes.begin(), image.bytes.begin() + image.FileLength());
+  const auto length = static_cast<uint32_t>(bytes.size() - rw::kTapHeaderSize);
+  for (int i = 0; i < 4 && bytes.size() > rw::kTapHeaderSize; ++i) bytes[16 + i] = static_cast<uint8_t>(length >> (8 * i));
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  if (tapes == 0 || !out) {
+    std::printf("could not write %s from the real tapes\n", path.c_str());
+    return 1;
+  }
+  std::printf("%s: %zu tapes joined, %.1f MB\n", path.c_str(), tapes,
+              static_cast<double>(image.FileLength()) / (1024.0 * 1024.0));
+  return 0;
+}
+
 int RealContent(double targetMegabytes, std::vector<std::string> folders) {
   if (folders.empty()) folders = {REELWRIGHT_TESTDATA "/real", REELWRIGHT_TESTDATA "/turbo"};
   size_t tapes = 0;
@@ -240,6 +263,8 @@ int main(int argc, char** argv) {
     return ManyPrograms(argc > 2 ? std::atoi(argv[2]) : 100000, static_cast<uint8_t>(argc > 3 ? std::atoi(argv[3]) : 1),
                         static_cast<uint8_t>(argc > 4 ? std::atoi(argv[4]) : 0));
   }
+  // bench_parse joined FILE [MEGABYTES]
+  if (argc > 2 && std::string(argv[1]) == "joined") return WriteJoined(argv[2], argc > 3 ? std::atof(argv[3]) : 200);
   // bench_parse real [MEGABYTES [FOLDER...]]
   if (argc > 1 && std::string(argv[1]) == "real") {
     return RealContent(argc > 2 ? std::atof(argv[2]) : 200,

@@ -3,14 +3,12 @@
 // "Current File" facts and its program list.
 
 #include <QCommandLineParser>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 
 #include <cmath>
 
 #include "cli/cli_support.h"
 #include "cli/commands.h"
+#include "cli/json_text.h"
 #include "core/ports/remembered_paths.h"
 #include "core/pulse_timing.h"
 #include "core/utilities.h"
@@ -25,39 +23,40 @@ namespace {
 
 QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
 
-QString Address(uint16_t address) { return Text(HexPad(address, 4)); }
+std::string Address(uint16_t address) { return JsonString(HexPad(address, 4)); }
 
-QJsonObject CopyJson(const DataCopy& copy) {
+std::string CopyJson(const DataCopy& copy, int depth) {
   const char* state = !copy.found ? "missing" : copy.checksumOk ? "good" : "damaged";
-  return QJsonObject{
-      {"state", state},
-      {"position", copy.found ? QJsonValue(Text(OffsetText(copy.pos))) : QJsonValue()},
-      {"bytesRead", static_cast<qint64>(copy.bytesRead)},
-      {"errors", static_cast<qint64>(copy.readErrors)},
-      {"checksum", ChecksumText(copy.checksumOk)},
-  };
+  return JsonObject(depth)
+      .Set("state", JsonString(state))
+      .Set("position", copy.found ? JsonString(OffsetText(copy.pos)) : JsonNull())
+      .Set("bytesRead", JsonInteger(copy.bytesRead))
+      .Set("errors", JsonInteger(copy.readErrors))
+      .Set("checksum", JsonString(ChecksumText(copy.checksumOk)))
+      .Text();
 }
 
 // A program's header facts and its data: each copy, and the two combined as
 // the loader combines them. A program whose combined data fails its checksum
 // is "damaged", whatever its copies say.
-void AddDataFields(QJsonObject& program, const DataResult& data) {
+void AddDataFields(JsonObject& program, const DataResult& data) {
   const bool header = data.headerRead;
-  program.insert("headerType", header ? QJsonValue(data.fileType) : QJsonValue());
-  program.insert("startAddress", header ? QJsonValue(Address(data.startAddress)) : QJsonValue());
-  program.insert("endAddress", header ? QJsonValue(Address(data.endAddress)) : QJsonValue());
-  program.insert("loadAddress",
-                 header && data.state != DataState::NotProgram ? QJsonValue(Address(data.loadAddress)) : QJsonValue());
-  program.insert("data", QJsonObject{
-                             {"first", CopyJson(data.first)},
-                             {"repeat", CopyJson(data.repeat)},
-                             {"combined", QJsonObject{{"state", DataStateText(data.state)},
-                                                      {"length", static_cast<qint64>(data.Length())},
-                                                      {"headerLength", static_cast<qint64>(data.HeaderLength())},
-                                                      {"errors", static_cast<qint64>(data.combinedErrors)},
-                                                      {"checksum", ChecksumText(data.checksumOk)}}},
-                             {"summary", Text(DataSummary(data))},
-                         });
+  program.Set("headerType", header ? JsonInteger(data.fileType) : JsonNull());
+  program.Set("startAddress", header ? Address(data.startAddress) : JsonNull());
+  program.Set("endAddress", header ? Address(data.endAddress) : JsonNull());
+  program.Set("loadAddress", header && data.state != DataState::NotProgram ? Address(data.loadAddress) : JsonNull());
+  JsonObject fields(program.ChildDepth());
+  JsonObject combined(fields.ChildDepth());
+  combined.Set("state", JsonString(DataStateText(data.state)))
+      .Set("length", JsonInteger(data.Length()))
+      .Set("headerLength", JsonInteger(data.HeaderLength()))
+      .Set("errors", JsonInteger(data.combinedErrors))
+      .Set("checksum", JsonString(ChecksumText(data.checksumOk)));
+  fields.Set("first", CopyJson(data.first, fields.ChildDepth()))
+      .Set("repeat", CopyJson(data.repeat, fields.ChildDepth()))
+      .Set("combined", combined.Text())
+      .Set("summary", JsonString(DataSummary(data)));
+  program.Set("data", fields.Text());
 }
 
 // Parses `arguments` for one FILE, then loads and parses it into `list` as
@@ -79,35 +78,37 @@ int LoadFileArgument(QCommandLineParser& parser, const QStringList& arguments, P
   return Report(list.LoadAndParse(PathFromQt(file), messages)) ? kGoOn : kExitFailed;
 }
 
-QJsonObject TurboFileJson(const TurboFile& file, int row) {
-  const std::string name = TurboFileName(file);
-  return QJsonObject{
-      {"loader", Text(file.loader)},
-      {"start", Text(OffsetText(file.start))},
-      {"end", Text(OffsetText(file.end))},
-      {"loadAddress", Address(file.loadAddress)},
-      {"endAddress", Text(TurboEndAddressText(file))},
-      {"name", file.name ? QJsonValue(Text(name)) : QJsonValue()},
-      {"checksum", TurboChecksumText(file.checksum)},
-      {"errors", static_cast<qint64>(file.readErrors)},
-      {"program", row > 0 ? QJsonValue(row) : QJsonValue()},
-  };
+std::string TurboFileJson(const TurboFile& file, int row, int depth) {
+  return JsonObject(depth)
+      .Set("loader", JsonString(file.loader))
+      .Set("start", JsonString(OffsetText(file.start)))
+      .Set("end", JsonString(OffsetText(file.end)))
+      .Set("loadAddress", Address(file.loadAddress))
+      .Set("endAddress", JsonString(TurboEndAddressText(file)))
+      .Set("name", file.name ? JsonString(TurboFileName(file)) : JsonNull())
+      .Set("checksum", JsonString(TurboChecksumText(file.checksum)))
+      .Set("errors", JsonInteger(file.readErrors))
+      .Set("program", row > 0 ? JsonInteger(row) : JsonNull())
+      .Text();
 }
 
 // A stretch no reader accounts for: where it lies, how long it plays, and its
 // most common pulse bytes, so that a user can tell noise from a format not read.
-QJsonObject UnrecognisedJson(const ProgramList& list, const UnrecognisedStretch& stretch) {
-  QJsonArray pulses;
+std::string UnrecognisedJson(const ProgramList& list, const UnrecognisedStretch& stretch, int depth) {
+  JsonObject object(depth);
+  JsonArray pulses(object.ChildDepth());
   for (const auto& [value, count] : stretch.commonPulses) {
-    pulses.append(QJsonObject{{"value", static_cast<int>(value)}, {"count", static_cast<qint64>(count)}});
+    pulses.Append(JsonObject(pulses.ChildDepth())
+                      .Set("value", JsonInteger(value))
+                      .Set("count", JsonInteger(static_cast<int64_t>(count)))
+                      .Text());
   }
   const double us = PulseDuration(list.image(), stretch.start, stretch.end - 1, list.usPerCycle());
-  return QJsonObject{
-      {"start", Text(OffsetText(stretch.start))},
-      {"end", Text(OffsetText(stretch.end))},
-      {"duration", Text(DurationText(us, list.decimalSeparator()))},
-      {"commonPulses", pulses},
-  };
+  return object.Set("start", JsonString(OffsetText(stretch.start)))
+      .Set("end", JsonString(OffsetText(stretch.end)))
+      .Set("duration", JsonString(DurationText(us, list.decimalSeparator())))
+      .Set("commonPulses", pulses.Text())
+      .Text();
 }
 
 // A turbo file as an indented line under its program: no row number, the
@@ -181,50 +182,53 @@ int RunList(const QStringList& arguments, StorageSync& storageSync) {
   const ImageFacts& facts = list.facts();
   const std::vector<DataResult> data = ReadListData(list);
   const TurboListing turbo = ListTurboFiles(list.image(), sections, data);
-  QJsonArray turboFiles;
-  for (size_t i = 0; i < turbo.files.size(); ++i) turboFiles.append(TurboFileJson(turbo.files[i], turbo.rows[i]));
-  QJsonArray unrecognised;
-  for (const UnrecognisedStretch& stretch : turbo.unrecognised) {
-    unrecognised.append(UnrecognisedJson(list, stretch));
+  JsonObject image;
+  JsonArray turboFiles(image.ChildDepth());
+  turboFiles.Reserve(turbo.files.size(), 320);  // a file's object, name and all
+  for (size_t i = 0; i < turbo.files.size(); ++i) {
+    turboFiles.Append(TurboFileJson(turbo.files[i], turbo.rows[i], turboFiles.ChildDepth()));
   }
-  QJsonArray programs;
+  JsonArray unrecognised(image.ChildDepth());
+  for (const UnrecognisedStretch& stretch : turbo.unrecognised) {
+    unrecognised.Append(UnrecognisedJson(list, stretch, unrecognised.ChildDepth()));
+  }
+  JsonArray programs(image.ChildDepth());
   for (size_t i = 0; i < rows.size(); ++i) {
     const ListRow& row = rows[i];
     const TapeSection& section = sections[i];
-    QJsonObject program{
-        {"row", static_cast<qint64>(i + 1)},
-        {"program", Text(row.program)},
-        {"start", Text(row.start)},
-        {"end", Text(row.end)},
-        {"duration", Text(row.duration)},
-        {"check1", Text(row.check1)},
-        {"check2", Text(row.check2)},
-        {"rawName", QString::fromLatin1(section.rawName.data(), static_cast<qsizetype>(section.rawName.size()))},
-        {"headerPos", static_cast<qint64>(section.headerPos)},
-        {"repeatPos", static_cast<qint64>(section.repeatPos)},
-    };
+    JsonObject program(programs.ChildDepth());
+    program.Set("row", JsonInteger(static_cast<int64_t>(i + 1)))
+        .Set("program", JsonString(row.program))
+        .Set("start", JsonString(row.start))
+        .Set("end", JsonString(row.end))
+        .Set("duration", JsonString(row.duration))
+        .Set("check1", JsonString(row.check1))
+        .Set("check2", JsonString(row.check2))
+        .Set("rawName",
+             JsonString(QString::fromLatin1(section.rawName.data(), static_cast<qsizetype>(section.rawName.size()))))
+        .Set("headerPos", JsonInteger(section.headerPos))
+        .Set("repeatPos", JsonInteger(section.repeatPos));
     AddDataFields(program, data[i]);
-    programs.append(program);
+    programs.Append(program.Text());
   }
   const TapeCoverage coverage = RoundedCoverage(turbo.coverage);
-  const QJsonObject image{
-      {"path", ForDisplay(file)},
-      {"machine", Text(facts.machine)},
-      {"version", static_cast<int>(list.image().version)},
-      {"video", Text(facts.video)},
-      {"size", Text(facts.size)},
-      {"totalDuration", Text(facts.totalDuration)},
-      {"programs", programs},
-      {"turboFiles", turboFiles},
-      {"coverage", QJsonObject{{"romPercent", coverage.romPercent},
-                               {"turboPercent", coverage.turboPercent},
-                               {"pausePercent", coverage.pausePercent},
-                               {"unrecognisedPercent", coverage.unrecognisedPercent}}},
-      {"unrecognised", unrecognised},
-  };
-  // Qt writes well-formed UTF-8, the document's own bytes: printed as they
-  // are, without two more copies of a document that is a tenth of the tape.
-  PrintOutUtf8(QJsonDocument(image).toJson(QJsonDocument::Indented).trimmed());
+  image.Set("path", JsonString(ForDisplay(file)))
+      .Set("machine", JsonString(facts.machine))
+      .Set("version", JsonInteger(list.image().version))
+      .Set("video", JsonString(facts.video))
+      .Set("size", JsonString(facts.size))
+      .Set("totalDuration", JsonString(facts.totalDuration))
+      .Set("programs", programs.Text())
+      .Set("turboFiles", turboFiles.Text())
+      .Set("coverage", JsonObject(image.ChildDepth())
+                           .Set("romPercent", JsonDouble(coverage.romPercent))
+                           .Set("turboPercent", JsonDouble(coverage.turboPercent))
+                           .Set("pausePercent", JsonDouble(coverage.pausePercent))
+                           .Set("unrecognisedPercent", JsonDouble(coverage.unrecognisedPercent))
+                           .Text())
+      .Set("unrecognised", unrecognised.Text());
+  const std::string text = image.Text();
+  PrintOutUtf8(QByteArray::fromRawData(text.data(), static_cast<qsizetype>(text.size())));
   return kExitOk;
 }
 

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <map>
 #include <mutex>
 #include <random>
 #include <set>
@@ -220,6 +221,31 @@ bool SafeFileWriter::OpenNew(const std::string& path, std::string& error) {
   return true;
 }
 
+bool SafeFileWriter::OpenUnnamed(const std::string& path, std::string& error) {
+  Discard();
+  // The file is named through /proc/self/fd, which needs no privilege (a
+  // link from the descriptor itself would).
+  static const bool canLink = ::access("/proc/self/fd", X_OK) == 0;
+  const std::string folder = FolderOf(path);
+  if (canLink && !NameOf(path).empty()) {
+    RemoveLeftoversOnce(folder);
+    const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      file_ = ::fdopen(fd, "wb");
+      if (file_ != nullptr) {
+        path_ = path;
+        unnamed_ = true;
+        neverReplace_ = true;
+        return true;
+      }
+      ::close(fd);
+    }
+  }
+  if (!Open(path, error)) return false;
+  neverReplace_ = true;
+  return true;
+}
+
 bool SafeFileWriter::Write(const void* data, size_t size, std::string& error) {
   if (file_ == nullptr) {
     error = Describe(EBADF);
@@ -233,7 +259,7 @@ bool SafeFileWriter::Write(const void* data, size_t size, std::string& error) {
   return true;
 }
 
-bool SafeFileWriter::Finish(std::string& error) {
+bool SafeFileWriter::Flush(std::string& error) {
   if (file_ == nullptr) {
     error = Describe(EBADF);
     return false;
@@ -245,27 +271,63 @@ bool SafeFileWriter::Finish(std::string& error) {
     return false;
   }
   errno = 0;
-  const bool flushed = std::fflush(file_) == 0;
-  const int flushErrno = errno;
-  // The data reaches the device before the file takes its name, so the name
-  // never stands for bytes still in the write cache.
-  if (flushed && !deferSync_ && !storageSync_.SyncFile(file_, error)) {
+  if (std::fflush(file_) != 0) {
+    error = Describe(errno);
     Discard();
     return false;
   }
-  errno = 0;
-  const bool closed = std::fclose(file_) == 0;
-  const int closeErrno = errno;
-  file_ = nullptr;
-  if (!flushed || !closed) {
-    error = Describe(!flushed ? flushErrno : closeErrno);
+  // The data reaches the device before the file takes its name, so the name
+  // never stands for bytes still in the write cache.
+  if (!deferSync_ && !storageSync_.SyncFile(file_, error)) {
     Discard();
     return false;
   }
   return true;
 }
 
+bool SafeFileWriter::Finish(std::string& error) {
+  if (!Flush(error)) return false;
+  errno = 0;
+  const bool closed = std::fclose(file_) == 0;
+  const int closeErrno = errno;
+  file_ = nullptr;
+  if (!closed) {
+    error = Describe(closeErrno);
+    Discard();
+    return false;
+  }
+  return true;
+}
+
+int SafeFileWriter::LinkUnnamed(const std::string& path) {
+  const std::string self = "/proc/self/fd/" + std::to_string(::fileno(file_));
+  return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
+}
+
+bool SafeFileWriter::CloseLinked(const std::string& path, std::string& error) {
+  errno = 0;
+  const bool closed = std::fclose(file_) == 0;
+  const int closeErrno = errno;
+  file_ = nullptr;
+  unnamed_ = false;
+  if (closed) return true;
+  // Whatever did not reach the file must not stand under its name.
+  ::unlink(path.c_str());
+  error = Describe(closeErrno);
+  return false;
+}
+
 bool SafeFileWriter::Commit(bool replace, std::string& error) {
+  if (unnamed_) {
+    if (!Flush(error)) return false;
+    if (const int linkError = LinkUnnamed(path_); linkError != 0) {
+      error = Describe(linkError);
+      Discard();
+      return false;
+    }
+    if (!CloseLinked(path_, error)) return false;
+    return deferSync_ || storageSync_.SyncFolder(FolderOf(path_), error);
+  }
   if (!Finish(error)) return false;
   int renameError = 0;
   // Only a file (or a link, which is replaced as a link) is ever replaced:
@@ -295,16 +357,18 @@ bool SafeFileWriter::Commit(bool replace, std::string& error) {
 
 bool SafeFileWriter::CommitUnderFreeName(const NumberedName& names, std::string& chosen, std::string& error) {
   chosen = names.Candidate(0);
-  if (!Finish(error)) return false;
-  // Where the last writer of this series found its name: the numbers before
-  // it are taken, so a long series is not tried from the start each time.
+  if (unnamed_ ? !Flush(error) : !Finish(error)) return false;
+  // Where the last writer of each series found its name: the numbers before
+  // it are taken, so a long series is not tried from the start each time,
+  // even when files of several series are written in turn (the programs of
+  // many joined tapes, "2", "3", "2(1)", "3(1)", ...). Only series that went
+  // past their first name are kept.
   static std::mutex mutex;
-  static std::string lastSeries;
-  static uint64_t lastNumber = 0;
+  static std::map<std::string, uint64_t> lastNumbers;
   uint64_t n = 0;
   {
     std::lock_guard lock(mutex);
-    if (lastSeries == chosen) n = lastNumber;
+    if (const auto last = lastNumbers.find(chosen); last != lastNumbers.end()) n = last->second;
   }
   for (;; ++n) {
     if (names.limit != 0 && n > names.limit) {
@@ -315,7 +379,7 @@ bool SafeFileWriter::CommitUnderFreeName(const NumberedName& names, std::string&
       return false;
     }
     chosen = names.Candidate(n);
-    const int renameError = RenameNoReplace(temporaryPath_, chosen);
+    const int renameError = unnamed_ ? LinkUnnamed(chosen) : RenameNoReplace(temporaryPath_, chosen);
     if (renameError == EEXIST) continue;
     if (renameError != 0) {
       error = Describe(renameError);
@@ -324,11 +388,11 @@ bool SafeFileWriter::CommitUnderFreeName(const NumberedName& names, std::string&
     }
     break;
   }
-  {
+  if (n > 0) {
     std::lock_guard lock(mutex);
-    lastSeries = names.Candidate(0);
-    lastNumber = n;
+    lastNumbers[names.Candidate(0)] = n;
   }
+  if (unnamed_ && !CloseLinked(chosen, error)) return false;
   path_ = chosen;
   temporaryPath_.clear();
   partial_.Release();
@@ -337,9 +401,10 @@ bool SafeFileWriter::CommitUnderFreeName(const NumberedName& names, std::string&
 
 void SafeFileWriter::Discard() {
   if (file_ != nullptr) {
-    std::fclose(file_);
+    std::fclose(file_);  // an unnamed file is gone with it
     file_ = nullptr;
   }
+  unnamed_ = false;
   if (!temporaryPath_.empty()) {
     ::unlink(temporaryPath_.c_str());
     temporaryPath_.clear();

@@ -5,6 +5,7 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "core/rom_format.h"
 
@@ -101,8 +102,11 @@ void ForEachRun(const TapImage& image, const std::vector<TapeStretch>& rom, cons
     int64_t stop = last;
     if (kind != Kind::Unknown) stop = std::min(stop, markEnd);
     if (m < marks.size()) stop = std::min(stop, marks[m].start);
-    int64_t q = p;
-    while (q < stop && image.bytes[static_cast<size_t>(q)] != 0) ++q;
+    // Most of a tape lies between pauses: the next zero byte is looked for
+    // the fast way, over whole stretches.
+    const uint8_t* from = image.bytes.data() + p;
+    const auto* zero = stop > p ? static_cast<const uint8_t*>(std::memchr(from, 0, static_cast<size_t>(stop - p))) : from;
+    const int64_t q = zero == nullptr ? stop : p + (zero - from);
     visit(kind, p, q);
     p = q;
   }

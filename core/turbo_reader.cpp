@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 
 #include "core/turbo_pulses.h"
 #include "core/turbo_visiload.h"
@@ -1209,7 +1210,12 @@ std::vector<TurboFile> FindTurboFiles(const TapImage& image, std::vector<TapeStr
   std::vector<TurboFile> visiload;
   for (const TapeStretch& free : Unclaimed(claimed, kTapHeaderSize, fileEnd)) {
     const TurboPulses stream(image, free.end);
-    for (auto& f : ReadVisiloadChains(stream, free.start)) visiload.push_back(std::move(f));
+    std::vector<TurboFile> chains = ReadVisiloadChains(stream, free.start);
+    if (visiload.empty()) {
+      visiload = std::move(chains);
+    } else {
+      visiload.insert(visiload.end(), std::make_move_iterator(chains.begin()), std::make_move_iterator(chains.end()));
+    }
   }
   if (!visiload.empty()) {
     for (const TurboFile& f : visiload) claimed.push_back({f.start, f.end});
@@ -1288,7 +1294,7 @@ std::vector<TurboFile> FindTurboFiles(const TapImage& image, std::vector<TapeStr
   }
 
   if (!visiload.empty() || files.size() > piloted) {
-    for (auto& f : visiload) files.push_back(std::move(f));
+    files.insert(files.end(), std::make_move_iterator(visiload.begin()), std::make_move_iterator(visiload.end()));
     std::stable_sort(files.begin(), files.end(),
                      [](const TurboFile& a, const TurboFile& b) { return a.start < b.start; });
   }

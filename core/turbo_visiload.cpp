@@ -99,10 +99,53 @@ class ChainReader {
     int64_t lastRise = -1, runStart = -1;
     int runPeriod = 0;
     int64_t runCount = 0;
+    // A rise: a pulse a quarter longer than the one before, where a pilot
+    // byte starts.
+    const auto rise = [&](int64_t q) {
+      const int64_t distance = lastRise < 0 ? 0 : (q - lastRise) / step;
+      if ((distance == 9 || distance == 10) && distance == runPeriod) {
+        ++runCount;
+      } else if (distance == 9 || distance == 10) {
+        runPeriod = static_cast<int>(distance);
+        runStart = lastRise;
+        runCount = 1;
+      } else {
+        runCount = 0;
+        runPeriod = 0;
+      }
+      lastRise = q;
+      return runCount >= kChainPilotBytes;
+    };
     // This loop runs over every pulse outside the ROM blocks, so whole-pulse
-    // images are read straight from their bytes.
+    // images are read straight from their bytes, 64 at a time: which of them
+    // rise is worked out without a branch per pulse, and only the rises
+    // (one pulse in four in data, one in nine in a pilot) are looked at.
     const uint8_t* bytes = stream_.data();
     for (int64_t q = pos; q < stream_.limit();) {
+      if (step == 1 && q + 64 <= stream_.limit()) {
+        const uint8_t* b = bytes + q;
+        uint64_t rises = 4 * b[0] > 5 * prev ? 1u : 0u;
+        uint64_t zeros = b[0] == 0 ? 1u : 0u;
+        for (int i = 1; i < 64; ++i) {
+          rises |= static_cast<uint64_t>(4 * b[i] > 5 * b[i - 1]) << i;
+          zeros |= static_cast<uint64_t>(b[i] == 0) << i;
+        }
+        // Up to the first pause, if any; the pause itself is taken below.
+        const int pulses = zeros == 0 ? 64 : __builtin_ctzll(zeros);
+        if (pulses < 64) rises &= (uint64_t{1} << pulses) - 1;
+        for (; rises != 0; rises &= rises - 1) {
+          if (rise(q + __builtin_ctzll(rises))) {
+            period = runPeriod;
+            count = runCount;
+            return runStart;
+          }
+        }
+        if (pulses > 0) {
+          prev = b[pulses - 1];
+          q += pulses;
+          continue;
+        }
+      }
       if (bytes[q] == 0) {
         q += stream_.pauseLength();
         prev = 0;
@@ -112,24 +155,10 @@ class ChainReader {
       }
       const int p = step == 1 ? bytes[q] : stream_.Pulse(q);
       if (p == 0) break;
-      if (4 * p > 5 * prev) {
-        const int64_t distance = lastRise < 0 ? 0 : (q - lastRise) / step;
-        if ((distance == 9 || distance == 10) && distance == runPeriod) {
-          ++runCount;
-        } else if (distance == 9 || distance == 10) {
-          runPeriod = static_cast<int>(distance);
-          runStart = lastRise;
-          runCount = 1;
-        } else {
-          runCount = 0;
-          runPeriod = 0;
-        }
-        lastRise = q;
-        if (runCount >= kChainPilotBytes) {
-          period = runPeriod;
-          count = runCount;
-          return runStart;
-        }
+      if (4 * p > 5 * prev && rise(q)) {
+        period = runPeriod;
+        count = runCount;
+        return runStart;
       }
       prev = p;
       q += step;

@@ -101,7 +101,7 @@ ExtractReport ExtractPrograms(const ProgramList& list, const std::vector<int>& r
     // One sync for all the files instead of two for each, which would take
     // most of the run on a tape of many programs.
     writer.DeferSync();
-    if (writer.Open(path, error) && writer.Write(bytes.data(), bytes.size(), error) &&
+    if (writer.OpenUnnamed(path, error) && writer.Write(bytes.data(), bytes.size(), error) &&
         writer.CommitUnderFreeName(names, path, error)) {
       program.path = path;
       report.programs.push_back(std::move(program));

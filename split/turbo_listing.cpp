@@ -98,18 +98,16 @@ TurboExtractReport ExtractTurboFiles(const TurboListing& listing, const std::vec
       if (c == ' ' || c == '/') c = '_';
     }
     const std::string extension = file.usable() ? ".prg" : ".damaged.prg";
-    const std::string unique = UniqueFileName(stem, folder, extension);
-    const std::string path =
-        (folder.empty() || folder.back() == '/' ? folder : folder + "/") + (unique.empty() ? stem : unique) + extension;
     const std::vector<uint8_t> bytes = TurboPrgBytes(file);
+    // The first free name up to "(1000)", taken as the file gets its name.
+    const NumberedName names{folder, stem, extension, 1000};
+    std::string path = names.Candidate(0);
     std::string error;
     NoStorageSync callerSyncs;  // once for all the files, before any is reported
     SafeFileWriter writer(callerSyncs);
     writer.DeferSync();
-    if (unique.empty()) {
-      error = "no free name, " + stem + "(1)" + extension + " to " + stem + "(1000)" + extension + " all exist";
-    } else if (writer.OpenNew(path, error) && writer.Write(bytes.data(), bytes.size(), error) &&
-               writer.Commit(false, error)) {
+    if (writer.OpenUnnamed(path, error) && writer.Write(bytes.data(), bytes.size(), error) &&
+        writer.CommitUnderFreeName(names, path, error)) {
       entry.path = path;
       report.files.push_back(std::move(entry));
       continue;

@@ -34,11 +34,16 @@
 
 // Stands in for the C library's flock in this test program: with a signal
 // set, that signal arrives the moment a writer has created its file (it
-// locks the file right after), before the writer has even returned.
+// locks the file right after), before the writer has even returned. A file
+// written without a name brings it as it is about to take its name (linkat).
 static std::atomic<int> signalAtLock{0};
 extern "C" int flock(int fd, int operation) {
   if (const int signalNumber = signalAtLock.load(); signalNumber != 0) std::raise(signalNumber);
   return static_cast<int>(::syscall(SYS_flock, fd, operation));
+}
+extern "C" int linkat(int fromFolder, const char* from, int toFolder, const char* to, int flags) {
+  if (const int signalNumber = signalAtLock.load(); signalNumber != 0) std::raise(signalNumber);
+  return static_cast<int>(::syscall(SYS_linkat, fromFolder, from, toFolder, to, flags));
 }
 
 namespace rw {
@@ -128,15 +133,20 @@ TEST(KilledWrite, ASplitKilledOutrightLeavesNoIncompleteFileAndTheNextSplitRemov
     split.Signal(SIGKILL);
     split.Wait();
   }
-  // A writer killed half-way through its file, for certain.
-  EXPECT_EXIT(
-      {
-        std::string error;
-        SafeFileWriter writer(test::noSync);
-        if (writer.Open(out.File("001.PART1.tap"), error) && writer.Write("half", 4, error)) std::raise(SIGKILL);
-        std::_Exit(0);
-      },
-      ::testing::KilledBySignal(SIGKILL), "");
+  // A writer killed half-way through its file, for certain; one without a
+  // name leaves nothing at all.
+  for (const bool unnamed : {false, true}) {
+    EXPECT_EXIT(
+        {
+          std::string error;
+          SafeFileWriter writer(test::noSync);
+          const std::string path = out.File("001.PART1.tap");
+          if ((unnamed ? writer.OpenUnnamed(path, error) : writer.Open(path, error)) && writer.Write("half", 4, error))
+            std::raise(SIGKILL);
+          std::_Exit(0);
+        },
+        ::testing::KilledBySignal(SIGKILL), "");
+  }
   // Every file under a final name is one of the split's whole files
   // ("001.PART1(2).tap" is a copy of "001.PART1.tap").
   for (const std::string& name : out.Names()) {

@@ -1,0 +1,120 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "cli/json_text.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include <algorithm>
+
+namespace rw::cli {
+namespace {
+
+// Qt's own text for one value: the rare string beyond ASCII and the double,
+// whose exact forms are Qt's to decide.
+std::string AsQtWritesIt(const QJsonValue& value) {
+  const QByteArray array = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+  return std::string(array.constData() + 1, static_cast<size_t>(array.size() - 2));  // without "[" and "]"
+}
+
+// ASCII as Qt escapes it: the quote, the backslash and the control
+// characters; DEL and everything else as it is.
+template <typename Chars>
+std::string EscapedAscii(const Chars& text) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string json;
+  json.reserve(static_cast<size_t>(text.size()) + 2);
+  json += '"';
+  for (const auto c : text) {
+    const auto u = static_cast<unsigned>(c);
+    if (u >= 0x20 && u != '"' && u != '\\') {
+      json += static_cast<char>(u);
+      continue;
+    }
+    json += '\\';
+    switch (u) {
+      case '"': json += '"'; break;
+      case '\\': json += '\\'; break;
+      case '\b': json += 'b'; break;
+      case '\f': json += 'f'; break;
+      case '\n': json += 'n'; break;
+      case '\r': json += 'r'; break;
+      case '\t': json += 't'; break;
+      default:
+        json += "u00";
+        json += kHex[u >> 4];
+        json += kHex[u & 0xF];
+    }
+  }
+  json += '"';
+  return json;
+}
+
+void Indent(std::string& out, int depth) { out.append(4 * static_cast<size_t>(depth), ' '); }
+
+}  // namespace
+
+std::string JsonString(std::string_view utf8) {
+  const bool ascii = std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (ascii) return EscapedAscii(utf8);
+  return AsQtWritesIt(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
+}
+
+std::string JsonString(const QString& text) {
+  const bool ascii = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+  if (ascii) return EscapedAscii(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
+                                                     static_cast<size_t>(text.size())));
+  return AsQtWritesIt(text);
+}
+
+std::string JsonInteger(int64_t value) { return std::to_string(value); }
+
+std::string JsonDouble(double value) { return AsQtWritesIt(value); }
+
+JsonObject& JsonObject::Set(std::string key, std::string json) {
+  members_.emplace_back(std::move(key), std::move(json));
+  return *this;
+}
+
+std::string JsonObject::Text() const {
+  // Qt keeps an object's keys sorted (ASCII keys: by their bytes).
+  std::vector<const std::pair<std::string, std::string>*> sorted;
+  sorted.reserve(members_.size());
+  size_t length = 4;
+  for (const auto& member : members_) {
+    sorted.push_back(&member);
+    length += member.first.size() + member.second.size() + 8 + 4 * static_cast<size_t>(depth_ + 1);
+  }
+  std::sort(sorted.begin(), sorted.end(), [](const auto* a, const auto* b) { return a->first < b->first; });
+  std::string out;
+  out.reserve(length);
+  out += "{\n";
+  for (size_t i = 0; i < sorted.size(); ++i) {
+    Indent(out, depth_ + 1);
+    out += EscapedAscii(sorted[i]->first);
+    out += ": ";
+    out += sorted[i]->second;
+    out += i + 1 < sorted.size() ? ",\n" : "\n";
+  }
+  Indent(out, depth_);
+  out += '}';
+  return out;
+}
+
+void JsonArray::Append(const std::string& json) {
+  if (!items_.empty()) items_ += ",\n";
+  Indent(items_, depth_ + 1);
+  items_ += json;
+}
+
+std::string JsonArray::Text() const {
+  std::string out;
+  out.reserve(items_.size() + 4 * static_cast<size_t>(depth_) + 4);
+  out += "[\n";
+  out += items_;
+  if (!items_.empty()) out += '\n';
+  Indent(out, depth_);
+  out += ']';
+  return out;
+}
+
+}  // namespace rw::cli

@@ -1,0 +1,63 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#pragma once
+// JSON text written straight from the values, laid out byte for byte as Qt's
+// QJsonDocument writes an indented document: four spaces a level, an
+// object's keys in sorted order, "key": value. A tape of many thousand turbo
+// files would otherwise be built as Qt objects first and then written, which
+// takes longer than finding the files.
+//
+// Values are JSON text already (JsonString, JsonInteger, ...); an object or
+// array inside another is made at its parent's ChildDepth() and added as
+// its Text().
+
+#include <QString>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace rw::cli {
+
+// A string value, escaped as Qt escapes it; UTF-8 that does not decode is
+// taken as Qt takes it (each bad sequence as U+FFFD).
+std::string JsonString(std::string_view utf8);
+std::string JsonString(const QString& text);
+inline std::string JsonString(const char* utf8) { return JsonString(std::string_view(utf8)); }
+std::string JsonInteger(int64_t value);
+// As Qt writes a double: the shortest text that reads back the same.
+std::string JsonDouble(double value);
+inline std::string JsonNull() { return "null"; }
+
+class JsonObject {
+ public:
+  // `depth`: how many objects and arrays hold this one (0 for the document).
+  explicit JsonObject(int depth = 0) : depth_(depth) { members_.reserve(16); }
+  int ChildDepth() const { return depth_ + 1; }
+  JsonObject& Set(std::string key, std::string json);
+  std::string Text() const;
+
+ private:
+  int depth_;
+  std::vector<std::pair<std::string, std::string>> members_;
+};
+
+// The items are laid out as they come: an array of many thousand objects is
+// held once, as text.
+class JsonArray {
+ public:
+  explicit JsonArray(int depth = 0) : depth_(depth) {}
+  int ChildDepth() const { return depth_ + 1; }
+  void Append(const std::string& json);
+  // Room for `items` items of about `bytesEach` bytes, so that a long array
+  // is not copied as it grows.
+  void Reserve(size_t items, size_t bytesEach) { items_.reserve(items * (bytesEach + 4 * static_cast<size_t>(depth_) + 6)); }
+  std::string Text() const;
+
+ private:
+  int depth_;
+  std::string items_;  // each indented, separated by ",\n"
+};
+
+}  // namespace rw::cli
