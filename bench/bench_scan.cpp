@@ -175,7 +175,7 @@ int main(int argc, char** argv) {
       rw::RecordedMessages messages;
       rw::NoStorageSync unsynced;  // nothing is written
       rw::ProgramList list(remembered, unsynced, ".");
-      if (list.LoadAndParse(path, messages)) rows += list.rows().size();
+      if (list.LoadAndParse(path)) rows += list.rows().size();
     }
     listSeconds = std::min(listSeconds, rw::bench::SecondsSince(start));
     listCpuSeconds = std::min(listCpuSeconds, OwnCpuSeconds() - cpuStart);

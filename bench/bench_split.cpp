@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
   SwitchedSync storageSync;
   rw::ProgramList list(paths, storageSync, ".");
   const auto start = Clock::now();
-  if (!list.LoadAndParse(image, messages)) return 1;
+  if (!list.LoadAndParse(image)) return 1;
   const double loadSeconds = SecondsSince(start);
   list.outputDir = (folder / "out").string();
   list.SelectAll();

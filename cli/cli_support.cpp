@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "split/program_list.h"
+#include "split/section_parse.h"
+
 namespace rw::cli {
 
 MessageAnswer StderrMessages::Show(const Message& message) {
@@ -18,6 +21,12 @@ MessageAnswer StderrMessages::Show(const Message& message) {
 bool Report(const Outcome& outcome) {
   if (!outcome.ok()) PrintErr(PathToQt(outcome.text()));
   return outcome.ok();
+}
+
+bool LoadTape(ProgramList& list, const std::string& path, Messages& messages) {
+  if (!Report(list.LoadAndParse(path))) return false;
+  if (list.RowCount() == 0) messages.Exclamation("WARNING!", kNoSectionsMessage);
+  return true;
 }
 
 int ParseCommandLine(QCommandLineParser& parser, const QStringList& arguments) {

@@ -11,6 +11,10 @@
 #include "core/ports/messages.h"
 #include "platform/native_path.h"
 
+namespace rw {
+class ProgramList;
+}
+
 namespace rw::cli {
 
 inline constexpr int kExitOk = 0;
@@ -32,6 +36,11 @@ class StderrMessages : public Messages {
 // A failure's text on standard error, as a message box would show it; true
 // (and nothing printed) for a success.
 bool Report(const Outcome& outcome);
+
+// Loads the tape at `path` into `list`: a refusal is reported and false
+// returned; a tape with no program found loads, with the warning the split
+// window gives.
+bool LoadTape(ProgramList& list, const std::string& path, Messages& messages);
 
 // Adds -h/--help and --version to `parser` and parses `arguments` (whose first
 // element names the command). Returns kGoOn, or the status to end with when

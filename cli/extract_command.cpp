@@ -49,7 +49,7 @@ int RunExtract(const QStringList& arguments, StorageSync& storageSync) {
   StderrMessages messages;
   MemoryPaths paths;
   ProgramList list(paths, storageSync, DecimalSeparator());
-  if (!Report(list.LoadAndParse(PathFromQt(positional.at(0)), messages))) return kExitFailed;
+  if (!LoadTape(list, PathFromQt(positional.at(0)), messages)) return kExitFailed;
   // A tape of turbo files alone (its boot program lost) has no rows; its
   // turbo files are still extracted.
   const TurboListing turbo = ListTurboFiles(list.image(), list.sections(), ReadListData(list));

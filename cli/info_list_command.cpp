@@ -75,7 +75,7 @@ int LoadFileArgument(QCommandLineParser& parser, const QStringList& arguments, P
   }
   file = positional.first();
   StderrMessages messages;
-  return Report(list.LoadAndParse(PathFromQt(file), messages)) ? kGoOn : kExitFailed;
+  return LoadTape(list, PathFromQt(file), messages) ? kGoOn : kExitFailed;
 }
 
 std::string TurboFileJson(const TurboFile& file, int row, int depth) {

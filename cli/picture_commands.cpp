@@ -48,7 +48,7 @@ int PreparePicture(const QCommandLineParser& parser, ProgramList& list, PictureF
     messages.Critical("WARNING", "File " + path + " Already exists ! Use --force to overwrite it.");
     return kExitFailed;
   }
-  return Report(list.LoadAndParse(PathFromQt(positional.first()), messages)) ? kGoOn : kExitFailed;
+  return LoadTape(list, PathFromQt(positional.first()), messages) ? kGoOn : kExitFailed;
 }
 
 int WritePicture(const QCommandLineParser& parser, const Picture& picture, PictureFormat format,

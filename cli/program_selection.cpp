@@ -66,7 +66,7 @@ int PrepareProgramList(const QCommandLineParser& parser, bool tapeNames, Program
     PrintErr("Output folder " + positional.at(1) + " is not an existing folder.");
     return kExitUsage;
   }
-  if (!Report(list.LoadAndParse(PathFromQt(positional.at(0)), messages))) return kExitFailed;
+  if (!LoadTape(list, PathFromQt(positional.at(0)), messages)) return kExitFailed;
   list.outputDir = outDir;
 
   std::vector<int> selected;

@@ -54,7 +54,7 @@ int RunToDisk(const QStringList& arguments, StorageSync& storageSync) {
   DiskMessages messages;
   MemoryPaths paths;
   ProgramList list(paths, storageSync, DecimalSeparator());
-  if (!Report(list.LoadAndParse(PathFromQt(positional.at(0)), messages))) return kExitFailed;
+  if (!LoadTape(list, PathFromQt(positional.at(0)), messages)) return kExitFailed;
   if (list.RowCount() == 0) return kExitFailed;  // already reported
   std::vector<int> rows;
   if (!ParseRows(parser.value("select"), list.RowCount(), rows)) return kExitUsage;

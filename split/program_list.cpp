@@ -25,7 +25,7 @@ ProgramList::ProgramList(RememberedPaths& paths, StorageSync& storageSync, std::
   if (!defaultSplitDir_.empty()) outputDir = defaultSplitDir_;
 }
 
-Outcome ProgramList::LoadAndParse(const std::string& path, Messages& messages, const Progress& progress) {
+Outcome ProgramList::LoadAndParse(const std::string& path, const Progress& progress) {
   // Load into a fresh image so that a refused file leaves the loaded one,
   // its rows and its header facts exactly as they were.
   TapImage loaded;
@@ -55,7 +55,6 @@ Outcome ProgramList::LoadAndParse(const std::string& path, Messages& messages, c
     ends_.push_back(program.end);
     sections_.push_back(std::move(program.section));
   }
-  if (rows_.empty()) messages.Exclamation("WARNING!", kNoSectionsMessage);
   if (defaultSplitDir_.empty()) outputDir = ParentFolder(path);
   return Outcome::Success();
 }

@@ -46,9 +46,10 @@ class ProgramList {
 
   // Loads and parses `path`. When the loader refuses the file, returns why
   // and nothing here changes. Otherwise the rows are replaced, all unticked;
-  // with no program found a warning ("WARNING!") goes to `messages`.
+  // a tape with no program found loads with no rows, and the caller warns
+  // (kNoSectionsMessage) once its own busy state is over.
   // `progress` hears how far the parse has come, once the file is loaded.
-  Outcome LoadAndParse(const std::string& path, Messages& messages, const Progress& progress = {});
+  Outcome LoadAndParse(const std::string& path, const Progress& progress = {});
 
   bool loaded() const { return !loadedPath_.empty(); }
   const std::string& loadedPath() const { return loadedPath_; }

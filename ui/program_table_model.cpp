@@ -131,8 +131,8 @@ QVariant ProgramTableModel::headerData(int section, Qt::Orientation orientation,
   return section >= 0 && section < kColumns ? QString::fromLatin1(kHeaders[section]) : QVariant();
 }
 
-Outcome ProgramTableModel::LoadAndParse(const std::string& path, Messages& messages, const Progress& progress) {
-  if (Outcome loaded = list_.LoadAndParse(path, messages, progress); !loaded) return loaded;
+Outcome ProgramTableModel::LoadAndParse(const std::string& path, const Progress& progress) {
+  if (Outcome loaded = list_.LoadAndParse(path, progress); !loaded) return loaded;
   beginResetModel();
   survey_ = std::make_shared<const TapeSurvey>(SurveyTape(list_));
   files_ = FilesByRow(survey_->turbo, list_.RowCount());

@@ -42,7 +42,7 @@ class ProgramTableModel : public QAbstractItemModel {
   // Loads and parses `path` into the list (see ProgramList::LoadAndParse),
   // then finds the turbo files the programs carry. A refused file changes
   // nothing.
-  Outcome LoadAndParse(const std::string& path, Messages& messages, const Progress& progress = {});
+  Outcome LoadAndParse(const std::string& path, const Progress& progress = {});
   // Ticks; rows are 1-based.
   void SetChecked(int row, bool checked);
   void SelectAll();

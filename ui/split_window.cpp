@@ -28,6 +28,7 @@
 #include "platform/native_path.h"
 #include "platform/qt_tool_runner.h"
 #include "split/program_data.h"
+#include "split/section_parse.h"
 #include "split/tape_pictures.h"
 #include "ui/control_names.h"
 #include "ui/controls.h"
@@ -301,7 +302,7 @@ bool SplitWindow::LoadAndParse(const QString& path) {
   toDisk_->setEnabled(false);
   waitBox_.ShowWait("Loading TAP file Please Wait!", true);
   bool parsing = false;
-  const Outcome outcome = table_->LoadAndParse(PathFromQt(path), messages(), [&](int64_t done, int64_t total) {
+  const Outcome outcome = table_->LoadAndParse(PathFromQt(path), [&](int64_t done, int64_t total) {
     if (!parsing) {
       // The file is in: show its facts while its programs are searched.
       parsing = true;
@@ -328,6 +329,8 @@ bool SplitWindow::LoadAndParse(const QString& path) {
   }
   ShowValue(items_, items);
   if (waitBox_.isVisible()) waitBox_.ShowWait(QString(), false);
+  // Said over the window that already shows the empty tape.
+  if (list_.RowCount() == 0) messages().Exclamation("WARNING!", kNoSectionsMessage);
   // The folder of the file becomes the output folder unless a default is set.
   outputDir_->setText(PathToQt(list_.outputDir));
   emit loaded(path);

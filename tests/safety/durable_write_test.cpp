@@ -245,7 +245,7 @@ TEST_F(DurableWrites, SplitRenamesAndOutputsNeverReachTheLoadedFileOrATakenName)
   fs::create_symlink(folder.File("nowhere"), folder.File("003.MUSIC.tap"));
   MemoryPaths paths;
   ProgramList list{paths, sync, "."};
-  ASSERT_TRUE(list.LoadAndParse(tape, messages));
+  ASSERT_TRUE(list.LoadAndParse(tape));
   list.SelectAll();
   list.outputDir = folder.path();
   list.SetTapeNameText(1, "RENAMED");

@@ -103,7 +103,7 @@ TEST(InterruptedWrite, SplitAndExtractLeaveNoFileUnderTheNameTheyWereWriting) {
           MemoryPaths paths;
           RecordedMessages messages;
           ProgramList list(paths, test::noSync, ".");
-          if (!list.LoadAndParse(tape, messages)) std::_Exit(1);
+          if (!list.LoadAndParse(tape)) std::_Exit(1);
           list.SelectAll();
           list.outputDir = out.path();
           // The first file's own lock passes; the second's brings the signal.

@@ -51,7 +51,7 @@ TEST(CausedMessages, NoPermissionIsSaidAsSuch) {
     MemoryPaths paths;
     RecordedMessages messages;
     ProgramList list(paths, test::noSync, ".");
-    if (!list.LoadAndParse(tape, messages)) return false;
+    if (!list.LoadAndParse(tape)) return false;
     const auto extracted = test::ShownFailure(ExtractPrograms(list, {1}, out.path(), false, test::noSync).failure);
     list.SelectAll();
     list.outputDir = out.path();

@@ -67,7 +67,7 @@ TEST(FreeNames, ExtractNumbersPastAThousand) {
   MemoryPaths paths;
   RecordedMessages messages;
   ProgramList list(paths, test::noSync, ".");
-  ASSERT_TRUE(list.LoadAndParse(tape, messages));
+  ASSERT_TRUE(list.LoadAndParse(tape));
   const ExtractReport report = ExtractPrograms(list, {1, 1}, out.path(), false, test::noSync);
   ASSERT_EQ(report.programs.size(), 2u);
   EXPECT_EQ(report.programs[0].path, out.File("SAME(1001).prg"));

@@ -27,7 +27,7 @@ class SplitTest : public ::testing::Test {
   }
   // Loads the tape, ticks `rows` and writes into `out`.
   void Load(std::initializer_list<int> rows) {
-    ASSERT_TRUE(list.LoadAndParse(tape, messages));
+    ASSERT_TRUE(list.LoadAndParse(tape));
     list.outputDir = out.path();
     for (const int row : rows) list.SetChecked(row, true);
   }
@@ -46,8 +46,7 @@ TEST_F(SplitTest, LoadFillsRowsFactsAndRemembersFolders) {
   paths.WritePersistentPath("", PersistentPath::DefSplitPath);
   ProgramList fresh(paths, noSync, ".");
   EXPECT_EQ(fresh.outputDir, "");  // an empty default leaves the box empty
-  ASSERT_TRUE(fresh.LoadAndParse(tape, messages));
-  EXPECT_TRUE(messages.shown.empty());
+  ASSERT_TRUE(fresh.LoadAndParse(tape));
   EXPECT_EQ(paths.ReadPersistentPath(PersistentPath::LoadPath), folder.path());
   EXPECT_EQ(fresh.outputDir, folder.path());
   std::vector<std::string> cells;
@@ -68,25 +67,22 @@ TEST_F(SplitTest, LoadFillsRowsFactsAndRemembersFolders) {
   EXPECT_FALSE(fresh.CommandsAllowed());
 }
 
-TEST_F(SplitTest, RefusedFileChangesNothingAndEmptyTapeWarns) {
+TEST_F(SplitTest, RefusedFileChangesNothingAndEmptyTapeLoadsWithoutRows) {
   Load({1});
   auto bad = bytes;
   bad[12] = 7;
-  EXPECT_FALSE(list.LoadAndParse(folder.Write("bad.tap", bad), messages));
+  EXPECT_FALSE(list.LoadAndParse(folder.Write("bad.tap", bad)));
   EXPECT_EQ(std::tuple(list.loadedPath(), list.RowCount(), list.rows()[0].checked, list.image().version),
             std::tuple(tape, 5, true, 1));
 
   std::vector<uint8_t> empty(bytes.begin(), bytes.begin() + 20);
   empty.insert(empty.end(), 3000, 48);
-  messages.shown.clear();
-  ASSERT_TRUE(list.LoadAndParse(folder.Write("empty.tap", empty), messages));
+  ASSERT_TRUE(list.LoadAndParse(folder.Write("empty.tap", empty)));
   EXPECT_TRUE(list.RowCount() == 0 && list.sections().empty());
-  EXPECT_EQ(Shown(messages),
-            Lines{"WARNING! | exclamation | No ROM Loader sections identified inside this TAP file !"});
 }
 
 TEST_F(SplitTest, GroupsBecomeNumberedFilesWithTheImagesHeader) {
-  ASSERT_TRUE(list.LoadAndParse(folder.Write("before.tap", TapeWith({"BEFORE"})), messages));  // leaves nothing behind
+  ASSERT_TRUE(list.LoadAndParse(folder.Write("before.tap", TapeWith({"BEFORE"}))));  // leaves nothing behind
   Load({2, 5});
   std::vector<std::string> written;
   ASSERT_TRUE(list.Split(messages, &written));
@@ -119,7 +115,7 @@ TEST_F(SplitTest, EditedNamesReachBothHeaderCopiesAndFileNames) {
 
   // Rows 3..4 went into the file; the first carries the new tape name.
   ProgramList reread(paths, noSync, ".");
-  ASSERT_TRUE(reread.LoadAndParse(written[1], messages));
+  ASSERT_TRUE(reread.LoadAndParse(written[1]));
   ASSERT_EQ(reread.RowCount(), 2);
   const TapeSection& renamed = reread.sections()[0];
   EXPECT_EQ(std::tuple(renamed.rawName, renamed.headerChecksumOk, renamed.repeatChecksumOk, renamed.repeatPos != 0,
@@ -164,7 +160,7 @@ TEST_F(SplitTest, DefaultFolderCommandsAndIndexFile) {
   list.SetDefaultOutputDir(messages);
   EXPECT_EQ(paths.ReadPersistentPath(PersistentPath::DefSplitPath), out.path());
   // With a default, loading keeps the output folder.
-  ASSERT_TRUE(list.LoadAndParse(tape, messages));
+  ASSERT_TRUE(list.LoadAndParse(tape));
   EXPECT_EQ(list.outputDir, out.path());
   list.RemoveDefaultOutputDir(messages);
   EXPECT_EQ(messages.shown.back().text, "Default Split Directory Removed !");

@@ -135,6 +135,11 @@ TEST_F(SplitWindowTest, LoadByDialogAndDropEnablesCommandsOnlyWithTicksAndFolder
   // in MainWindowTest below): the rows are replaced, all unticked.
   const std::string bad = desktop.folder.Write("bad.tap", std::string("not a tape image"));
   EXPECT_FALSE(split->LoadAndParse(QString::fromStdString(bad)));
+  // A tape without programs loads, and says so.
+  desktop.messages.shown.clear();
+  EXPECT_TRUE(split->LoadAndParse(QString::fromStdString(desktop.folder.Write("none.tap", test::TapeWith({})))));
+  EXPECT_EQ(test::Shown(desktop.messages),
+            Lines{"WARNING! | exclamation | No ROM Loader sections identified inside this TAP file !"});
   const std::string other = desktop.out.Write("other.tap", test::TapeWith({"ONE", "TWO"}));
   test::Drop(list->viewport(), {QString::fromStdString(other), QString::fromStdString(bad)});
   EXPECT_EQ(std::to_string(list->model()->rowCount()) + "|" + Commands(), "2|000");
