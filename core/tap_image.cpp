@@ -2,6 +2,7 @@
 #include "core/tap_image.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -44,6 +45,37 @@ Outcome RefuseTooLarge(const std::string& path) {
   return Outcome::Failure(FailureKind::SystemError, "Error while loading file " + path + " : " + std::strerror(EFBIG));
 }
 
+// Reads up to `count` bytes, fewer only at the end of the file; -1 (errno
+// set) on a read error. A signal's interruption is not one.
+int64_t ReadFully(int fd, uint8_t* into, int64_t count) {
+  int64_t done = 0;
+  while (done < count) {
+    const ssize_t got = ::read(fd, into + done, static_cast<size_t>(std::min<int64_t>(count - done, 1 << 30)));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return -1;
+    if (got == 0) break;
+    done += got;
+  }
+  return done;
+}
+
+// A large image is held in fresh memory that is touched page by page as it
+// is read; in 2 MB pages instead of 4 KB ones the kernel takes one fault
+// where it took 512, which for a 200 MB tape is most of the load's time.
+// Only the whole large pages inside the buffer are advised, and only as a
+// hint: where the system has none, nothing changes.
+void AdviseLargePages(void* start, size_t length) {
+#ifdef MADV_HUGEPAGE
+  constexpr uintptr_t kLargePage = uintptr_t{2} << 20;
+  const uintptr_t begin = (reinterpret_cast<uintptr_t>(start) + kLargePage - 1) & ~(kLargePage - 1);
+  const uintptr_t end = (reinterpret_cast<uintptr_t>(start) + length) & ~(kLargePage - 1);
+  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+  (void)start;
+  (void)length;
+#endif
+}
+
 }  // namespace
 
 Outcome LoadTapImageFromBytes(const std::string& path, std::vector<uint8_t> fileBytes, TapImage& image) {
@@ -79,48 +111,44 @@ Outcome LoadTapImage(const std::string& path, TapImage& image, int64_t sizeLimit
   int64_t size = 0;
   const int fd = OpenRegularFileForReading(path, openError, &size);
   if (fd < 0) return Outcome::Failure(FailureKind::SystemError, "Error while loading file " + path + " : " + openError);
-  std::FILE* file = ::fdopen(fd, "rb");
-  if (file == nullptr) {
-    const int error = errno;
-    ::close(fd);
-    return fail(error != 0 ? error : EIO);
-  }
   struct Closer {
-    std::FILE* file;
-    ~Closer() { std::fclose(file); }
-  } closer{file};
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
 
   // The header first: a file that is no tape image is refused before any
   // more of it is read, whatever its size.
   std::vector<uint8_t> data(kTapHeaderSize);
-  errno = 0;
-  const size_t headerRead = std::fread(data.data(), 1, data.size(), file);
-  if (std::ferror(file) != 0) return fail(errno != 0 ? errno : EIO);
-  if (headerRead < data.size()) return Refuse(path + " Is not a valid TAP file");
+  const int64_t headerRead = ReadFully(fd, data.data(), kTapHeaderSize);
+  if (headerRead < 0) return fail(errno != 0 ? errno : EIO);
+  if (headerRead < kTapHeaderSize) return Refuse(path + " Is not a valid TAP file");
   if (Outcome header = HeaderAccepted(path, data.data()); !header) return header;
 
   // Refused from its size (of the file that was opened); the size also lets
-  // a large image be held once, without regrowth copies. It is read in
-  // chunks up to the limit all the same, should it grow meanwhile.
+  // a large image be held once and read straight into place, without
+  // regrowth copies. Should the file grow meanwhile, the rest is read in
+  // chunks up to the limit all the same.
   if (size > sizeLimit) return RefuseTooLarge(path);
   try {
-    data.reserve(static_cast<size_t>(size) + 1);
-  } catch (const std::bad_alloc&) {
-    return fail(ENOMEM);
-  }
-  try {
-    uint8_t buffer[1 << 16];
-    for (;;) {
-      errno = 0;
-      const size_t got = std::fread(buffer, 1, sizeof buffer, file);
-      if (static_cast<int64_t>(data.size() + got) > sizeLimit) return RefuseTooLarge(path);
-      data.insert(data.end(), buffer, buffer + got);
-      if (got < sizeof buffer) break;
+    data.reserve(static_cast<size_t>(std::max<int64_t>(size, kTapHeaderSize)) + 1);
+    AdviseLargePages(data.data(), data.capacity());
+    data.resize(static_cast<size_t>(std::max<int64_t>(size, kTapHeaderSize)));
+    const int64_t got = ReadFully(fd, data.data() + kTapHeaderSize, static_cast<int64_t>(data.size()) - kTapHeaderSize);
+    if (got < 0) return fail(errno != 0 ? errno : EIO);
+    data.resize(static_cast<size_t>(kTapHeaderSize + got));
+    if (static_cast<int64_t>(data.size()) == size) {
+      uint8_t buffer[1 << 16];
+      for (;;) {
+        const int64_t more = ReadFully(fd, buffer, sizeof buffer);
+        if (more < 0) return fail(errno != 0 ? errno : EIO);
+        if (static_cast<int64_t>(data.size()) + more > sizeLimit) return RefuseTooLarge(path);
+        data.insert(data.end(), buffer, buffer + more);
+        if (more < static_cast<int64_t>(sizeof buffer)) break;
+      }
     }
   } catch (const std::bad_alloc&) {
     return fail(ENOMEM);
   }
-  if (std::ferror(file) != 0) return fail(errno != 0 ? errno : EIO);
   return LoadTapImageFromBytes(path, std::move(data), image);
 }
 
