@@ -99,10 +99,7 @@ void PrintOut(const QString& line) {
   std::fputc('\n', stdout);
 }
 
-void PrintOutUtf8(const QByteArray& line) {
-  std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
-  std::fputc('\n', stdout);
-}
+void WriteOutUtf8(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
 void PrintErr(const QString& line) {
   std::fflush(stdout);

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <string_view>
+
 #include "core/outcome.h"
 #include "core/ports/messages.h"
 #include "platform/native_path.h"
@@ -60,9 +62,9 @@ bool HasControlCharacter(const QString& text);
 // A line on standard output: the bytes it stands for (PathToQt), so that a
 // file name printed there is the file's own name, byte for byte.
 void PrintOut(const QString& line);
-// Text already UTF-8 (a JSON document, tens of megabytes for a long tape) as
-// a line on standard output, as it is.
-void PrintOutUtf8(const QByteArray& line);
+// Text already UTF-8 on standard output, as it is: a JSON document (tens of
+// megabytes for a long tape) is handed over piece by piece, then a line break.
+void WriteOutUtf8(std::string_view text);
 // A line on standard error, for a person to read (TerminalText).
 void PrintErr(const QString& line);
 // `bytes` for a terminal: UTF-8 kept, each other byte as U+FFFD, and control

@@ -78,9 +78,9 @@ int LoadFileArgument(QCommandLineParser& parser, const QStringList& arguments, P
   return LoadTape(list, PathFromQt(file), messages) ? kGoOn : kExitFailed;
 }
 
-std::string TurboFileJson(const TurboFile& file, int row, int depth) {
-  return JsonObject(depth)
-      .Set("loader", JsonString(file.loader))
+JsonObject TurboFileJson(const TurboFile& file, int row, int depth) {
+  JsonObject object(depth);
+  object.Set("loader", JsonString(file.loader))
       .Set("start", JsonString(OffsetText(file.start)))
       .Set("end", JsonString(OffsetText(file.end)))
       .Set("loadAddress", Address(file.loadAddress))
@@ -88,8 +88,8 @@ std::string TurboFileJson(const TurboFile& file, int row, int depth) {
       .Set("name", file.name ? JsonString(TurboFileName(file)) : JsonNull())
       .Set("checksum", JsonString(TurboChecksumText(file.checksum)))
       .Set("errors", JsonInteger(file.readErrors))
-      .Set("program", row > 0 ? JsonInteger(row) : JsonNull())
-      .Text();
+      .Set("program", row > 0 ? JsonInteger(row) : JsonNull());
+  return object;
 }
 
 // A stretch no reader accounts for: where it lies, how long it plays, and its
@@ -209,7 +209,7 @@ int RunList(const QStringList& arguments, StorageSync& storageSync) {
         .Set("headerPos", JsonInteger(section.headerPos))
         .Set("repeatPos", JsonInteger(section.repeatPos));
     AddDataFields(program, data[i]);
-    programs.Append(program.Text());
+    programs.Append(program);
   }
   const TapeCoverage coverage = RoundedCoverage(turbo.coverage);
   image.Set("path", JsonString(ForDisplay(file)))
@@ -218,17 +218,17 @@ int RunList(const QStringList& arguments, StorageSync& storageSync) {
       .Set("video", JsonString(facts.video))
       .Set("size", JsonString(facts.size))
       .Set("totalDuration", JsonString(facts.totalDuration))
-      .Set("programs", programs.Text())
-      .Set("turboFiles", turboFiles.Text())
+      .Set("programs", std::move(programs).Text())
+      .Set("turboFiles", std::move(turboFiles).Text())
       .Set("coverage", JsonObject(image.ChildDepth())
                            .Set("romPercent", JsonDouble(coverage.romPercent))
                            .Set("turboPercent", JsonDouble(coverage.turboPercent))
                            .Set("pausePercent", JsonDouble(coverage.pausePercent))
                            .Set("unrecognisedPercent", JsonDouble(coverage.unrecognisedPercent))
                            .Text())
-      .Set("unrecognised", unrecognised.Text());
-  const std::string text = image.Text();
-  PrintOutUtf8(QByteArray::fromRawData(text.data(), static_cast<qsizetype>(text.size())));
+      .Set("unrecognised", std::move(unrecognised).Text());
+  image.Write(WriteOutUtf8);
+  WriteOutUtf8("\n");
   return kExitOk;
 }
 

@@ -75,45 +75,77 @@ JsonObject& JsonObject::Set(std::string key, std::string json) {
   return *this;
 }
 
-std::string JsonObject::Text() const {
+template <typename Out>
+void JsonObject::Lay(Out&& out) const {
   // Qt keeps an object's keys sorted (ASCII keys: by their bytes).
   std::vector<const std::pair<std::string, std::string>*> sorted;
   sorted.reserve(members_.size());
+  for (const auto& member : members_) sorted.push_back(&member);
+  std::sort(sorted.begin(), sorted.end(), [](const auto* a, const auto* b) { return a->first < b->first; });
+  const std::string inner(4 * static_cast<size_t>(depth_ + 1), ' ');
+  out("{\n");
+  for (size_t i = 0; i < sorted.size(); ++i) {
+    out(inner);
+    out(EscapedAscii(sorted[i]->first));
+    out(": ");
+    out(sorted[i]->second);
+    out(i + 1 < sorted.size() ? ",\n" : "\n");
+  }
+  out(std::string_view(inner).substr(4));
+  out("}");
+}
+
+void JsonObject::AppendTo(std::string& out) const {
   size_t length = 4;
   for (const auto& member : members_) {
-    sorted.push_back(&member);
     length += member.first.size() + member.second.size() + 8 + 4 * static_cast<size_t>(depth_ + 1);
   }
-  std::sort(sorted.begin(), sorted.end(), [](const auto* a, const auto* b) { return a->first < b->first; });
+  out.reserve(out.size() + length);
+  Lay([&out](std::string_view piece) { out += piece; });
+}
+
+std::string JsonObject::Text() const {
   std::string out;
-  out.reserve(length);
-  out += "{\n";
-  for (size_t i = 0; i < sorted.size(); ++i) {
-    Indent(out, depth_ + 1);
-    out += EscapedAscii(sorted[i]->first);
-    out += ": ";
-    out += sorted[i]->second;
-    out += i + 1 < sorted.size() ? ",\n" : "\n";
-  }
-  Indent(out, depth_);
-  out += '}';
+  AppendTo(out);
   return out;
 }
 
-void JsonArray::Append(const std::string& json) {
-  if (!items_.empty()) items_ += ",\n";
-  Indent(items_, depth_ + 1);
-  items_ += json;
+void JsonObject::Write(const std::function<void(std::string_view)>& write) const { Lay(write); }
+
+void JsonArray::Separate() {
+  if (count_++ > 0) text_ += ",\n";
+  Indent(text_, depth_ + 1);
 }
 
-std::string JsonArray::Text() const {
+void JsonArray::Append(std::string_view json) {
+  Separate();
+  text_ += json;
+}
+
+void JsonArray::Append(const JsonObject& object) {
+  Separate();
+  object.AppendTo(text_);
+}
+
+void JsonArray::Close(std::string& text) const {
+  if (count_ > 0) text += '\n';
+  Indent(text, depth_);
+  text += ']';
+}
+
+std::string JsonArray::Text() const& {
   std::string out;
-  out.reserve(items_.size() + 4 * static_cast<size_t>(depth_) + 4);
-  out += "[\n";
-  out += items_;
-  if (!items_.empty()) out += '\n';
-  Indent(out, depth_);
-  out += ']';
+  out.reserve(text_.size() + 4 * static_cast<size_t>(depth_) + 2);
+  out = text_;
+  Close(out);
+  return out;
+}
+
+std::string JsonArray::Text() && {
+  Close(text_);
+  std::string out = std::move(text_);
+  text_ = "[\n";
+  count_ = 0;
   return out;
 }
 

@@ -13,6 +13,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -37,8 +38,15 @@ class JsonObject {
   int ChildDepth() const { return depth_ + 1; }
   JsonObject& Set(std::string key, std::string json);
   std::string Text() const;
+  void AppendTo(std::string& out) const;
+  // The text handed on piece by piece, so that a document of many megabytes
+  // is written out without being put together in memory first.
+  void Write(const std::function<void(std::string_view)>& write) const;
 
  private:
+  template <typename Out>
+  void Lay(Out&& out) const;
+
   int depth_;
   std::vector<std::pair<std::string, std::string>> members_;
 };
@@ -49,15 +57,25 @@ class JsonArray {
  public:
   explicit JsonArray(int depth = 0) : depth_(depth) {}
   int ChildDepth() const { return depth_ + 1; }
-  void Append(const std::string& json);
+  void Append(std::string_view json);
+  // An object laid out straight into the array's text.
+  void Append(const JsonObject& object);
   // Room for `items` items of about `bytesEach` bytes, so that a long array
   // is not copied as it grows.
-  void Reserve(size_t items, size_t bytesEach) { items_.reserve(items * (bytesEach + 4 * static_cast<size_t>(depth_) + 6)); }
-  std::string Text() const;
+  void Reserve(size_t items, size_t bytesEach) {
+    text_.reserve(items * (bytesEach + 4 * static_cast<size_t>(depth_) + 6) + 2);
+  }
+  std::string Text() const&;
+  // The text without a copy; the array is left empty.
+  std::string Text() &&;
 
  private:
+  void Separate();
+  void Close(std::string& text) const;
+
   int depth_;
-  std::string items_;  // each indented, separated by ",\n"
+  size_t count_ = 0;
+  std::string text_ = "[\n";  // the bracket, then each item indented, separated by ",\n"
 };
 
 }  // namespace rw::cli
