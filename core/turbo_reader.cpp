@@ -1124,6 +1124,25 @@ int64_t ExtendOverTone(const TurboPulses& stream, int64_t end, int64_t limit, in
   return end;
 }
 
+// Rearranges `files` so that element k is the one that was at order[k],
+// moving each file once (cycle by cycle) rather than into a second list.
+void PutInOrder(std::vector<TurboFile>& files, std::vector<uint32_t>& order) {
+  constexpr uint32_t kPlaced = UINT32_MAX;
+  for (size_t start = 0; start < files.size(); ++start) {
+    if (order[start] == kPlaced || order[start] == start) continue;
+    TurboFile held = std::move(files[start]);
+    size_t k = start;
+    while (order[k] != start) {
+      const size_t from = order[k];
+      files[k] = std::move(files[from]);
+      order[k] = kPlaced;
+      k = from;
+    }
+    files[k] = std::move(held);
+    order[k] = kPlaced;
+  }
+}
+
 // The parts of [begin, end) outside every `claimed` stretch (sorted by start).
 std::vector<TapeStretch> Unclaimed(const std::vector<TapeStretch>& claimed, int64_t begin, int64_t end) {
   std::vector<TapeStretch> free;
@@ -1207,18 +1226,14 @@ std::vector<TurboFile> FindTurboFiles(const TapImage& image, std::vector<TapeStr
   // Visiload is read first, chain by chain: its blocks follow one another
   // without pilots, so only a whole chain tells where its bytes lie, and the
   // other families are not looked for inside one.
-  std::vector<TurboFile> visiload;
+  // All files go into one list as they are found, and are put in tape order
+  // once at the end: each file is moved once.
   for (const TapeStretch& free : Unclaimed(claimed, kTapHeaderSize, fileEnd)) {
-    const TurboPulses stream(image, free.end);
-    std::vector<TurboFile> chains = ReadVisiloadChains(stream, free.start);
-    if (visiload.empty()) {
-      visiload = std::move(chains);
-    } else {
-      visiload.insert(visiload.end(), std::make_move_iterator(chains.begin()), std::make_move_iterator(chains.end()));
-    }
+    ReadVisiloadChains(TurboPulses(image, free.end), free.start, files);
   }
-  if (!visiload.empty()) {
-    for (const TurboFile& f : visiload) claimed.push_back({f.start, f.end});
+  const size_t visiload = files.size();
+  if (visiload > 0) {
+    for (const TurboFile& f : files) claimed.push_back({f.start, f.end});
     std::sort(claimed.begin(), claimed.end(),
               [](const TapeStretch& a, const TapeStretch& b) { return a.start < b.start; });
   }
@@ -1275,7 +1290,7 @@ std::vector<TurboFile> FindTurboFiles(const TapImage& image, std::vector<TapeStr
   }
 
   // The families that look for no pilot, where no other file lies.
-  for (const TurboFile& f : files) claimed.push_back({f.start, f.end});
+  for (size_t i = visiload; i < files.size(); ++i) claimed.push_back({files[i].start, files[i].end});
   std::sort(claimed.begin(), claimed.end(),
             [](const TapeStretch& a, const TapeStretch& b) { return a.start < b.start; });
   const size_t piloted = files.size();
@@ -1293,10 +1308,16 @@ std::vector<TurboFile> FindTurboFiles(const TapImage& image, std::vector<TapeStr
     }
   }
 
-  if (!visiload.empty() || files.size() > piloted) {
-    files.insert(files.end(), std::make_move_iterator(visiload.begin()), std::make_move_iterator(visiload.end()));
-    std::stable_sort(files.begin(), files.end(),
-                     [](const TurboFile& a, const TurboFile& b) { return a.start < b.start; });
+  if (visiload > 0 || files.size() > piloted) {
+    // By start; where two start at one place, the piloted files first, then
+    // those without a pilot, then Visiload's.
+    std::vector<uint32_t> order(files.size());
+    for (size_t i = 0; i < files.size(); ++i) {
+      order[i] = static_cast<uint32_t>(i >= files.size() - visiload ? i + visiload - files.size() : i + visiload);
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [&](uint32_t a, uint32_t b) { return files[a].start < files[b].start; });
+    PutInOrder(files, order);
   }
   // A file's trailing tone may be the next file's pilot: the next file keeps it.
   for (size_t i = 0; i + 1 < files.size(); ++i) files[i].end = std::min(files[i].end, files[i + 1].start);

@@ -320,18 +320,16 @@ class ChainReader {
 
 TurboFamily VisiloadFamily() { return {kVisiloadName, 0x35, 0x25, 0x48, true, false, 0x00, {kSync}}; }
 
-std::vector<TurboFile> ReadVisiloadChains(const TurboPulses& stream, int64_t from) {
-  std::vector<TurboFile> files;
+void ReadVisiloadChains(const TurboPulses& stream, int64_t from, std::vector<TurboFile>& out) {
   ChainReader reader(stream);
   for (int64_t pos = from; pos < stream.limit();) {
     int period = 0;
     int64_t count = 0;
     const int64_t start = reader.NextPilotRun(pos, period, count);
     if (start >= stream.limit()) break;
-    const int64_t end = reader.ReadChain(start, period, count, files);
+    const int64_t end = reader.ReadChain(start, period, count, out);
     pos = end > start ? end : start + count * period * stream.step();
   }
-  return files;
 }
 
 }  // namespace rw

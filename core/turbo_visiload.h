@@ -33,7 +33,7 @@ inline constexpr const char* kVisiloadName = "Visiload";
 TurboFamily VisiloadFamily();
 
 // Every Visiload block from `from` to the end of `stream`, in tape order, one
-// file per block as the loader loads them.
-std::vector<TurboFile> ReadVisiloadChains(const TurboPulses& stream, int64_t from);
+// file per block as the loader loads them, added to `out`.
+void ReadVisiloadChains(const TurboPulses& stream, int64_t from, std::vector<TurboFile>& out);
 
 }  // namespace rw
