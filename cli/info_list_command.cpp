@@ -161,7 +161,7 @@ int RunList(const QStringList& arguments, StorageSync& storageSync) {
 
   if (!parser.isSet("json")) {
     TurboListing turbo;
-    if (parser.isSet("turbo")) turbo = ListTurboFiles(list.image(), sections, ReadListData(list));
+    if (parser.isSet("turbo")) turbo = ListTurboFiles(list.image(), sections, ReadListData(list), TurboBytes::Dropped);
     size_t next = 0;
     const auto printTurbo = [&](size_t row) {
       for (; next < turbo.files.size() && turbo.rows[next] == static_cast<int>(row); ++next) {
@@ -181,7 +181,7 @@ int RunList(const QStringList& arguments, StorageSync& storageSync) {
 
   const ImageFacts& facts = list.facts();
   const std::vector<DataResult> data = ReadListData(list);
-  const TurboListing turbo = ListTurboFiles(list.image(), sections, data);
+  const TurboListing turbo = ListTurboFiles(list.image(), sections, data, TurboBytes::Dropped);
   JsonObject image;
   JsonArray turboFiles(image.ChildDepth());
   turboFiles.Reserve(turbo.files.size(), 320);  // a file's object, name and all

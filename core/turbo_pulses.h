@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "core/tap_image.h"
+#include "core/turbo_reader.h"
 
 namespace rw {
 
@@ -92,5 +93,16 @@ class TurboPulses {
   int step_;
   int pauseLength_;
 };
+
+// Room for the `length` bytes of `file`, zero until read, where the bytes
+// are kept.
+inline void MakeRoom(TurboFile& file, size_t length, TurboBytes bytes) {
+  if (bytes == TurboBytes::Kept) file.bytes.assign(length, 0);
+}
+
+// Byte `i` of `file` as read, where the bytes are kept.
+inline void Store(TurboFile& file, size_t i, uint8_t value) {
+  if (i < file.bytes.size()) file.bytes[i] = value;
+}
 
 }  // namespace rw

@@ -239,22 +239,26 @@ void ReadChecksum(ByteCursor& cursor, TurboFile& file, uint8_t sum) {
 
 // Reads `length` data bytes into `file` and, with `xorChecksum`, the XOR
 // checksum byte after them. A cut or unreadable byte is a read error.
-void ReadData(ByteCursor& cursor, TurboFile& file, size_t length, bool xorChecksum) {
-  file.bytes.assign(length, 0);
+// Returns the bytes' sum modulo 256, which some formats check instead.
+uint8_t ReadData(ByteCursor& cursor, TurboFile& file, size_t length, bool xorChecksum, TurboBytes bytes) {
+  MakeRoom(file, length, bytes);
   uint8_t sum = 0;
+  uint8_t added = 0;
   for (size_t i = 0; i < length; ++i) {
     uint8_t value = 0;
     bool bad = false;
     cursor.Next(value, bad);
     if (bad) ++file.readErrors;
-    file.bytes[i] = value;
+    Store(file, i, value);
     sum ^= value;
+    added = static_cast<uint8_t>(added + value);
   }
   if (!xorChecksum) {
     file.checksum = TurboChecksum::None;
-    return;
+    return added;
   }
   ReadChecksum(cursor, file, sum);
+  return added;
 }
 
 // A start and an end address as a loader takes them: the end is exclusive,
@@ -274,8 +278,10 @@ class TurboScanner {
   // `burner`: the settings of the Burner loader that the boot program
   // before this stretch set up, if it did; tried before the other families
   // of its group, as the boot program says which loader reads on.
-  TurboScanner(const TapImage& image, int64_t limit, const std::optional<BurnerSettings>& burner = std::nullopt)
-      : stream_(image, limit) {
+  // `bytes`: whether the files keep their bytes.
+  TurboScanner(const TapImage& image, int64_t limit, TurboBytes bytes,
+               const std::optional<BurnerSettings>& burner = std::nullopt)
+      : stream_(image, limit), bytes_(bytes) {
     if (burner) formats_.push_back(BurnerFormat(*burner));
     formats_.insert(formats_.end(), std::begin(kFormats), std::end(kFormats));
     // Each group's pulses as bits at its loader's own timing: 0, 1, or 2
@@ -738,7 +744,7 @@ class TurboScanner {
     return end;
   }
 
-  static bool ReadSimpleFile(Layout layout, ByteCursor& cursor, TurboFile& file) {
+  bool ReadSimpleFile(Layout layout, ByteCursor& cursor, TurboFile& file) const {
     std::optional<uint16_t> start, end;
     if (layout == Layout::IdStartEnd && !cursor.Field()) return false;
     if (layout == Layout::BlockStartEndRun) {
@@ -768,7 +774,7 @@ class TurboScanner {
       if (!file.name) return false;
     }
     if (layout == Layout::BlockStartEndRun && !cursor.Word()) return false;  // where to start it; 0: nowhere
-    ReadData(cursor, file, file.endAddress - file.loadAddress, layout != Layout::StartEndPlain);
+    ReadData(cursor, file, file.endAddress - file.loadAddress, layout != Layout::StartEndPlain, bytes_);
     return true;
   }
 
@@ -798,7 +804,7 @@ class TurboScanner {
         p = pilot->after;
         continue;
       }
-      ReadData(data, file, file.endAddress - file.loadAddress, true);
+      ReadData(data, file, file.endAddress - file.loadAddress, true, bytes_);
       file.end = ToPosition(data.pos());
       out.push_back(std::move(file));
       return data.pos();
@@ -810,7 +816,7 @@ class TurboScanner {
   // to 256 bytes, each led by the sum (modulo 256) of every byte read before
   // it, and one more such sum at the end. The sum starts with the name's
   // length byte and takes in each check byte too.
-  static bool ReadNovaload(ByteCursor& cursor, TurboFile& file) {
+  bool ReadNovaload(ByteCursor& cursor, TurboFile& file) const {
     unsigned sum = 0;
     const auto counted = [&](std::optional<uint8_t> b) {
       if (b) sum += *b;
@@ -835,7 +841,7 @@ class TurboScanner {
     const uint16_t end = static_cast<uint16_t>(*header[2] | *header[3] << 8);
     if (start > 0xFFFF || !Range(static_cast<uint16_t>(start), end, file)) return false;
     const size_t length = file.endAddress - file.loadAddress;
-    file.bytes.assign(length, 0);
+    MakeRoom(file, length, bytes_);
     bool checksOk = true;
     size_t i = 0;
     for (bool firstCheck = true;; firstCheck = false) {
@@ -854,7 +860,7 @@ class TurboScanner {
         uint8_t value = 0;
         cursor.Next(value, bad);
         if (bad) ++file.readErrors;
-        file.bytes[i] = value;
+        Store(file, i, value);
         sum += value;
       }
     }
@@ -896,15 +902,8 @@ class TurboScanner {
       file.threshold = first.threshold;
       file.loadAddress = static_cast<uint16_t>(*address << 8);
       file.endAddress = file.loadAddress + 256u;
-      if (ocean) {
-        ReadData(cursor, file, 256, false);
-        file.checksum = TurboChecksum::None;
-      } else {
-        ReadData(cursor, file, 256, false);
-        uint8_t sum = *address;
-        for (uint8_t b : file.bytes) sum = static_cast<uint8_t>(sum + b);
-        ReadChecksum(cursor, file, sum);
-      }
+      const uint8_t added = ReadData(cursor, file, 256, false, bytes_);
+      if (!ocean) ReadChecksum(cursor, file, static_cast<uint8_t>(*address + added));
       file.end = ToPosition(cursor.pos());
       const bool cut = cursor.stopped();
       out.push_back(std::move(file));
@@ -950,7 +949,7 @@ class TurboScanner {
       file.threshold = first.threshold;
       file.loadAddress = static_cast<uint16_t>(*last + 1u - *size);
       file.endAddress = *last + 1u;
-      file.bytes.assign(*size, 0);
+      MakeRoom(file, *size, bytes_);
       uint8_t sum = 0;
       for (uint32_t i = 0; i < *size; ++i) {
         uint8_t value = 0;
@@ -959,7 +958,7 @@ class TurboScanner {
         if (bad) ++file.readErrors;
         const uint32_t address = *last - i;
         value ^= static_cast<uint8_t>(address & 0xFF);
-        file.bytes[address - file.loadAddress] = value;
+        Store(file, address - file.loadAddress, value);
         sum ^= value;
       }
       ReadChecksum(cursor, file, sum);
@@ -1032,12 +1031,14 @@ class TurboScanner {
       if (*load + size > 0x10000) break;
       file.loadAddress = *load;
       file.endAddress = *load + size;
-      file.bytes.assign(size, 0);
+      MakeRoom(file, size, bytes_);
       uint8_t sum = 0;
-      for (uint8_t& b : file.bytes) {
+      for (uint32_t i = 0; i < size; ++i) {
+        uint8_t b = 0;
         bool bad = false;
         cursor.Next(b, bad);
         if (bad) ++file.readErrors;
+        Store(file, i, b);
         sum ^= b;
       }
       if (!special) {
@@ -1092,6 +1093,7 @@ class TurboScanner {
   }
 
   TurboPulses stream_;
+  TurboBytes bytes_;
   std::vector<Format> formats_;  // the table, after the families that the boot program set up
   // Per group and position within a byte: where the last pilot that gave no
   // file ended.
@@ -1204,7 +1206,7 @@ std::vector<TurboFamily> TurboFamilies() {
 }
 
 std::vector<TurboFile> FindTurboFiles(const TapImage& image, std::vector<TapeStretch> claimed,
-                                      const std::vector<BootHeader>& boots) {
+                                      const std::vector<BootHeader>& boots, TurboBytes bytes) {
   std::vector<TurboFile> files;
   if (image.machine != 0 || image.bytes.empty()) return files;
   const int64_t fileEnd = image.FileLength();
@@ -1229,7 +1231,7 @@ std::vector<TurboFile> FindTurboFiles(const TapImage& image, std::vector<TapeStr
   // All files go into one list as they are found, and are put in tape order
   // once at the end: each file is moved once.
   for (const TapeStretch& free : Unclaimed(claimed, kTapHeaderSize, fileEnd)) {
-    ReadVisiloadChains(TurboPulses(image, free.end), free.start, files);
+    ReadVisiloadChains(TurboPulses(image, free.end), free.start, bytes, files);
   }
   const size_t visiload = files.size();
   if (visiload > 0) {
@@ -1249,7 +1251,7 @@ std::vector<TurboFile> FindTurboFiles(const TapImage& image, std::vector<TapeStr
       continue;
     }
     const int64_t limit = next < claimed.size() ? std::min(claimed[next].start, fileEnd) : fileEnd;
-    TurboScanner scanner(image, limit, burnerAt(from));
+    TurboScanner scanner(image, limit, bytes, burnerAt(from));
     const TurboPulses& stream = scanner.stream();
     std::array<int64_t, kGroups> cursors;
     cursors.fill(from);
@@ -1295,7 +1297,7 @@ std::vector<TurboFile> FindTurboFiles(const TapImage& image, std::vector<TapeStr
             [](const TapeStretch& a, const TapeStretch& b) { return a.start < b.start; });
   const size_t piloted = files.size();
   for (const TapeStretch& free : Unclaimed(claimed, kTapHeaderSize, fileEnd)) {
-    TurboScanner scanner(image, free.end);
+    TurboScanner scanner(image, free.end, bytes);
     const size_t before = files.size();
     scanner.FindSyncOnly(free.start, files);
     for (size_t i = before; i < files.size(); ++i) {

@@ -47,8 +47,10 @@ struct TurboFile {
   std::optional<std::string> name;  // header name bytes, one char per byte, where the format has one
   TurboChecksum checksum = TurboChecksum::None;
   int32_t readErrors = 0;      // bytes that did not read (cut off by the end of the tape included)
-  std::vector<uint8_t> bytes;  // endAddress - loadAddress bytes; 0 where a byte did not read
+  std::vector<uint8_t> bytes;  // endAddress - loadAddress bytes; 0 where a byte did not read (none: TurboBytes::Dropped)
   int threshold = 0;           // the bit threshold tuned to the file's pilot, as it was read
+
+  bool operator==(const TurboFile&) const = default;
 
   // Good enough to be used as the file: nothing unread, and a checksum that
   // matches or none to check.
@@ -94,6 +96,11 @@ inline constexpr size_t kBurnerOrderAt = 0x83;  // $26: most significant bit fir
 inline constexpr size_t kBurnerPilotAt = 0x88;
 inline constexpr size_t kBurnerSyncAt = 0x93;
 
+// Whether the reader keeps each file's bytes. A listing shows only where the
+// files lie, their addresses, checksums and read errors, which come out the
+// same either way; a tape of many thousand files takes tens of megabytes less.
+enum class TurboBytes : uint8_t { Kept, Dropped };
+
 // Every turbo file of the families the reader knows, in tape order. The
 // reader never reads inside the `claimed` stretches (the ROM-saved blocks);
 // they may come in any order and overlap. `boots` are the headers of the
@@ -101,7 +108,8 @@ inline constexpr size_t kBurnerSyncAt = 0x93;
 // stretches after it. Images of machines other than the C64 hold none of
 // these formats and give nothing.
 std::vector<TurboFile> FindTurboFiles(const TapImage& image, std::vector<TapeStretch> claimed,
-                                      const std::vector<BootHeader>& boots = {});
+                                      const std::vector<BootHeader>& boots = {},
+                                      TurboBytes bytes = TurboBytes::Kept);
 
 // The contents of a ".prg" file of `file`: the load address, low byte first,
 // then the bytes.

@@ -38,7 +38,7 @@ constexpr uint8_t kMsbFirstMark = 0x26;
 
 class ChainReader {
  public:
-  explicit ChainReader(const TurboPulses& stream) : stream_(stream) {}
+  ChainReader(const TurboPulses& stream, TurboBytes bytes) : stream_(stream), bytes_(bytes) {}
 
   // One byte from `pos` (moved past it): false once the pulses stop. `bad`
   // tells that an extra bit was no 1 or a pulse was none of the loader's.
@@ -297,7 +297,7 @@ class ChainReader {
     // A block whose end is its start still sends one byte; it changes a
     // setting, but the loader counts it as no byte of the block.
     const size_t length = last - start;
-    file.bytes.assign(length, 0);
+    MakeRoom(file, length, bytes_);
     for (size_t i = 0; i < std::max<size_t>(length, 1); ++i) {
       uint8_t value = 0;
       bool bad = false;
@@ -308,20 +308,21 @@ class ChainReader {
       }
       if (bad) ++file.readErrors;
       if (i == 0 && !bad) first = value;
-      if (i < length) file.bytes[i] = value;
+      Store(file, i, value);
     }
     return true;
   }
 
   const TurboPulses& stream_;
+  TurboBytes bytes_;
 };
 
 }  // namespace
 
 TurboFamily VisiloadFamily() { return {kVisiloadName, 0x35, 0x25, 0x48, true, false, 0x00, {kSync}}; }
 
-void ReadVisiloadChains(const TurboPulses& stream, int64_t from, std::vector<TurboFile>& out) {
-  ChainReader reader(stream);
+void ReadVisiloadChains(const TurboPulses& stream, int64_t from, TurboBytes bytes, std::vector<TurboFile>& out) {
+  ChainReader reader(stream, bytes);
   for (int64_t pos = from; pos < stream.limit();) {
     int period = 0;
     int64_t count = 0;

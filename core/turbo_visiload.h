@@ -34,6 +34,6 @@ TurboFamily VisiloadFamily();
 
 // Every Visiload block from `from` to the end of `stream`, in tape order, one
 // file per block as the loader loads them, added to `out`.
-void ReadVisiloadChains(const TurboPulses& stream, int64_t from, std::vector<TurboFile>& out);
+void ReadVisiloadChains(const TurboPulses& stream, int64_t from, TurboBytes bytes, std::vector<TurboFile>& out);
 
 }  // namespace rw

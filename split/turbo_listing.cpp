@@ -13,10 +13,10 @@
 namespace rw {
 
 TurboListing ListTurboFiles(const TapImage& image, const std::vector<TapeSection>& sections,
-                            const std::vector<DataResult>& data) {
+                            const std::vector<DataResult>& data, TurboBytes bytes) {
   TurboListing listing;
   const auto rom = RomStretches(image, sections, data);
-  listing.files = FindTurboFiles(image, rom, BootHeaders(image, sections));
+  listing.files = FindTurboFiles(image, rom, BootHeaders(image, sections), bytes);
   listing.rows.reserve(listing.files.size());
   for (const auto& file : listing.files) listing.rows.push_back(ProgramHolding(sections, file.start));
   CoverageSurvey survey = SurveyCoverage(image, rom, listing.files);

@@ -28,9 +28,10 @@ struct TurboListing {
 
 // The turbo files of `image`, whose ROM programs are `sections` with their
 // `data` (in the same order): the stretches the ROM blocks take are never
-// read for turbo files.
+// read for turbo files. With TurboBytes::Dropped the files come without
+// their bytes: enough to list them, not to extract them.
 TurboListing ListTurboFiles(const TapImage& image, const std::vector<TapeSection>& sections,
-                            const std::vector<DataResult>& data);
+                            const std::vector<DataResult>& data, TurboBytes bytes = TurboBytes::Kept);
 
 // What a list shows of a file: the family and its name, or its address
 // range, e.g. "Freeload 0800-0C40" or "Turbotape 250 \"GAME\"".
