@@ -6,6 +6,13 @@
 #include <algorithm>
 #include <cstdint>
 
+// Eight pulses are read as a byte with SSE2 where the processor has it;
+// REELWRIGHT_PORTABLE_DECODE reads them one by one on any processor.
+#if defined(__SSE2__) && !defined(REELWRIGHT_PORTABLE_DECODE)
+#define REELWRIGHT_SSE2_TURBO 1
+#include <emmintrin.h>
+#endif
+
 #include "core/tap_image.h"
 #include "core/turbo_reader.h"
 
@@ -54,6 +61,22 @@ class TurboPulses {
     if (step_ == 1 && pos >= 0 && pos + 8 <= limit_) {
       // Whole pulses inside the stretch: the bytes read directly.
       const uint8_t* q = bytes_ + pos;
+#ifdef REELWRIGHT_SSE2_TURBO
+      if (bits.low >= 0 && bits.low <= bits.high && bits.low <= 255 && bits.threshold >= 0) {
+        // Per pulse, as bits of a mask: a pause, a 1, outside [low, high].
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i p = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(q));
+        const auto set = [&](__m128i differs) { return ~_mm_movemask_epi8(_mm_cmpeq_epi8(differs, zero)) & 0xFF; };
+        if (set(p) != 0xFF) return false;
+        const auto byte = [](int v) { return _mm_set1_epi8(static_cast<char>(std::min(v, 255))); };
+        unsigned ones = static_cast<unsigned>(set(_mm_subs_epu8(p, byte(bits.threshold))));
+        const __m128i under = _mm_subs_epu8(byte(bits.low), p);
+        bad = set(_mm_or_si128(under, _mm_subs_epu8(p, byte(bits.high)))) != 0;
+        if (bits.order == BitOrder::MsbFirst) ones = Reversed(ones);
+        value = static_cast<uint8_t>(ones);
+        return true;
+      }
+#endif
       const auto span = static_cast<unsigned>(bits.high - bits.low);
       unsigned unfit = 0;
       unsigned ones = 0;
@@ -64,12 +87,7 @@ class TurboPulses {
         ones |= (p > bits.threshold ? 1u : 0u) << k;
       }
       bad = unfit != 0;
-      if (bits.order == BitOrder::MsbFirst) {
-        // Pulse k is bit 7 - k: reverse the eight bits.
-        ones = (ones & 0xF0) >> 4 | (ones & 0x0F) << 4;
-        ones = (ones & 0xCC) >> 2 | (ones & 0x33) << 2;
-        ones = (ones & 0xAA) >> 1 | (ones & 0x55) << 1;
-      }
+      if (bits.order == BitOrder::MsbFirst) ones = Reversed(ones);
       value = static_cast<uint8_t>(ones);
       return true;
     }
@@ -88,6 +106,13 @@ class TurboPulses {
   const uint8_t* data() const { return bytes_; }
 
  private:
+  // Pulse k as bit 7 - k: the eight bits reversed.
+  static unsigned Reversed(unsigned ones) {
+    ones = (ones & 0xF0) >> 4 | (ones & 0x0F) << 4;
+    ones = (ones & 0xCC) >> 2 | (ones & 0x33) << 2;
+    return (ones & 0xAA) >> 1 | (ones & 0x55) << 1;
+  }
+
   const uint8_t* bytes_;
   int64_t limit_;
   int step_;
