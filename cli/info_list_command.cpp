@@ -183,11 +183,6 @@ int RunList(const QStringList& arguments, StorageSync& storageSync) {
   const std::vector<DataResult> data = ReadListData(list);
   const TurboListing turbo = ListTurboFiles(list.image(), sections, data, TurboBytes::Dropped);
   JsonObject image;
-  JsonArray turboFiles(image.ChildDepth());
-  turboFiles.Reserve(turbo.files.size(), 320);  // a file's object, name and all
-  for (size_t i = 0; i < turbo.files.size(); ++i) {
-    turboFiles.Append(TurboFileJson(turbo.files[i], turbo.rows[i], turboFiles.ChildDepth()));
-  }
   JsonArray unrecognised(image.ChildDepth());
   for (const UnrecognisedStretch& stretch : turbo.unrecognised) {
     unrecognised.Append(UnrecognisedJson(list, stretch, unrecognised.ChildDepth()));
@@ -219,7 +214,17 @@ int RunList(const QStringList& arguments, StorageSync& storageSync) {
       .Set("size", JsonString(facts.size))
       .Set("totalDuration", JsonString(facts.totalDuration))
       .Set("programs", std::move(programs).Text())
-      .Set("turboFiles", std::move(turboFiles).Text())
+      .SetLater("turboFiles",
+                [&](const JsonWrite& write) {
+                  // Tens of thousands on a long tape: written out in stretches as they are made.
+                  constexpr size_t kStretch = 1 << 16;
+                  JsonArray files(image.ChildDepth());
+                  for (size_t i = 0; i < turbo.files.size(); ++i) {
+                    files.Append(TurboFileJson(turbo.files[i], turbo.rows[i], files.ChildDepth()));
+                    files.WriteOut(write, kStretch);
+                  }
+                  files.Finish(write);
+                })
       .Set("coverage", JsonObject(image.ChildDepth())
                            .Set("romPercent", JsonDouble(coverage.romPercent))
                            .Set("turboPercent", JsonDouble(coverage.turboPercent))

@@ -75,25 +75,39 @@ JsonObject& JsonObject::Set(std::string key, std::string json) {
   return *this;
 }
 
-template <typename Out>
-void JsonObject::Lay(Out&& out) const {
-  // Qt keeps an object's keys sorted (ASCII keys: by their bytes).
-  std::vector<const std::pair<std::string, std::string>*> sorted;
-  sorted.reserve(members_.size());
-  for (const auto& member : members_) sorted.push_back(&member);
-  std::sort(sorted.begin(), sorted.end(), [](const auto* a, const auto* b) { return a->first < b->first; });
-  const std::string inner(4 * static_cast<size_t>(depth_ + 1), ' ');
-  out("{\n");
-  for (size_t i = 0; i < sorted.size(); ++i) {
-    out(inner);
-    out(EscapedAscii(sorted[i]->first));
-    out(": ");
-    out(sorted[i]->second);
-    out(i + 1 < sorted.size() ? ",\n" : "\n");
-  }
-  out(std::string_view(inner).substr(4));
-  out("}");
+JsonObject& JsonObject::SetLater(std::string key, std::function<void(const JsonWrite&)> lay) {
+  later_.emplace_back(std::move(key), std::move(lay));
+  return *this;
 }
+
+template <typename Out>
+void JsonObject::Lay(Out&& write) const {
+  // Qt keeps an object's keys sorted (ASCII keys: by their bytes). Each
+  // member as its key and its place: a text member, or one laid out later.
+  std::vector<std::pair<const std::string*, size_t>> sorted;
+  sorted.reserve(members_.size() + later_.size());
+  for (size_t i = 0; i < members_.size(); ++i) sorted.emplace_back(&members_[i].first, i);
+  for (size_t i = 0; i < later_.size(); ++i) sorted.emplace_back(&later_[i].first, members_.size() + i);
+  std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return *a.first < *b.first; });
+  const std::string inner(4 * static_cast<size_t>(depth_ + 1), ' ');
+  write("{\n");
+  for (size_t i = 0; i < sorted.size(); ++i) {
+    const auto& [key, place] = sorted[i];
+    write(inner);
+    write(EscapedAscii(*key));
+    write(": ");
+    if (place < members_.size()) {
+      write(members_[place].second);
+    } else {
+      later_[place - members_.size()].second([&write](std::string_view piece) { write(piece); });
+    }
+    write(i + 1 < sorted.size() ? ",\n" : "\n");
+  }
+  write(std::string_view(inner).substr(4));
+  write("}");
+}
+
+void JsonObject::Write(const JsonWrite& write) const { Lay(write); }
 
 void JsonObject::AppendTo(std::string& out) const {
   size_t length = 4;
@@ -109,8 +123,6 @@ std::string JsonObject::Text() const {
   AppendTo(out);
   return out;
 }
-
-void JsonObject::Write(const std::function<void(std::string_view)>& write) const { Lay(write); }
 
 void JsonArray::Separate() {
   if (count_++ > 0) text_ += ",\n";
@@ -139,6 +151,19 @@ std::string JsonArray::Text() const& {
   out = text_;
   Close(out);
   return out;
+}
+
+void JsonArray::WriteOut(const JsonWrite& write, size_t past) {
+  if (text_.size() <= past) return;
+  write(text_);
+  text_.clear();
+}
+
+void JsonArray::Finish(const JsonWrite& write) {
+  Close(text_);
+  write(text_);
+  text_ = "[\n";
+  count_ = 0;
 }
 
 std::string JsonArray::Text() && {

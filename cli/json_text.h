@@ -31,28 +31,36 @@ std::string JsonInteger(int64_t value);
 std::string JsonDouble(double value);
 inline std::string JsonNull() { return "null"; }
 
+// Where text is handed on piece by piece (standard output, for one).
+using JsonWrite = std::function<void(std::string_view)>;
+
 class JsonObject {
  public:
   // `depth`: how many objects and arrays hold this one (0 for the document).
   explicit JsonObject(int depth = 0) : depth_(depth) { members_.reserve(16); }
   int ChildDepth() const { return depth_ + 1; }
   JsonObject& Set(std::string key, std::string json);
+  // A member whose value `lay` hands to the writer only as the object is
+  // written: an array of many thousand items goes out as it is made, and is
+  // never held whole.
+  JsonObject& SetLater(std::string key, std::function<void(const JsonWrite&)> lay);
   std::string Text() const;
   void AppendTo(std::string& out) const;
   // The text handed on piece by piece, so that a document of many megabytes
   // is written out without being put together in memory first.
-  void Write(const std::function<void(std::string_view)>& write) const;
+  void Write(const JsonWrite& write) const;
 
  private:
   template <typename Out>
-  void Lay(Out&& out) const;
+  void Lay(Out&& write) const;
 
   int depth_;
   std::vector<std::pair<std::string, std::string>> members_;
+  std::vector<std::pair<std::string, std::function<void(const JsonWrite&)>>> later_;
 };
 
 // The items are laid out as they come: an array of many thousand objects is
-// held once, as text.
+// held once, as text, or handed on in stretches as it grows (WriteOut).
 class JsonArray {
  public:
   explicit JsonArray(int depth = 0) : depth_(depth) {}
@@ -60,14 +68,14 @@ class JsonArray {
   void Append(std::string_view json);
   // An object laid out straight into the array's text.
   void Append(const JsonObject& object);
-  // Room for `items` items of about `bytesEach` bytes, so that a long array
-  // is not copied as it grows.
-  void Reserve(size_t items, size_t bytesEach) {
-    text_.reserve(items * (bytesEach + 4 * static_cast<size_t>(depth_) + 6) + 2);
-  }
   std::string Text() const&;
   // The text without a copy; the array is left empty.
   std::string Text() &&;
+  // Hands the text made so far to `write` once it is longer than `past`
+  // bytes, and forgets it; the items appended after it follow on.
+  void WriteOut(const JsonWrite& write, size_t past = 0);
+  // Hands the rest of the text, the closing bracket included, to `write`.
+  void Finish(const JsonWrite& write);
 
  private:
   void Separate();
