@@ -1210,6 +1210,11 @@ std::vector<TurboFile> FindTurboFiles(const TapImage& image, std::vector<TapeStr
   std::vector<TurboFile> files;
   if (image.machine != 0 || image.bytes.empty()) return files;
   const int64_t fileEnd = image.FileLength();
+  // Most files hold a few hundred bytes, a couple of thousand pulses: room
+  // for as many as the image holds such stretches, so that the list of a
+  // long tape is seldom moved to a larger place as it grows.
+  constexpr int64_t kPulsesPerFile = 2048;
+  files.reserve(static_cast<size_t>(fileEnd / kPulsesPerFile));
   std::sort(claimed.begin(), claimed.end(),
             [](const TapeStretch& a, const TapeStretch& b) { return a.start < b.start; });
   // The Burner loader, if any, that the last boot program before `pos` set up.
@@ -1235,6 +1240,7 @@ std::vector<TurboFile> FindTurboFiles(const TapImage& image, std::vector<TapeStr
   }
   const size_t visiload = files.size();
   if (visiload > 0) {
+    claimed.reserve(claimed.size() + files.size());
     for (const TurboFile& f : files) claimed.push_back({f.start, f.end});
     std::sort(claimed.begin(), claimed.end(),
               [](const TapeStretch& a, const TapeStretch& b) { return a.start < b.start; });
@@ -1292,6 +1298,7 @@ std::vector<TurboFile> FindTurboFiles(const TapImage& image, std::vector<TapeStr
   }
 
   // The families that look for no pilot, where no other file lies.
+  claimed.reserve(claimed.size() + files.size() - visiload);
   for (size_t i = visiload; i < files.size(); ++i) claimed.push_back({files[i].start, files[i].end});
   std::sort(claimed.begin(), claimed.end(),
             [](const TapeStretch& a, const TapeStretch& b) { return a.start < b.start; });
