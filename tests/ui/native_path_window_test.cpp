@@ -2,13 +2,11 @@
 // The desktop program's "Open with" argument is the file's name byte for
 // byte: a tape in a folder whose name is not UTF-8 opens, its folder is
 // remembered exactly, and the split writes there, never into the
-// folder a lossy conversion would name. A named pipe given as the argument is
-// refused at once, without the window waiting on it.
+// folder a lossy conversion would name.
 
 #include <QLineEdit>
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -20,7 +18,6 @@ namespace rw {
 namespace {
 
 namespace fs = std::filesystem;
-using test::Lines;
 
 TEST(NativePathWindow, TheArgumentOpensALatin1NameAndTheSplitWritesBesideIt) {
   test::Desktop desktop;
@@ -54,17 +51,6 @@ TEST(NativePathWindow, TheArgumentOpensALatin1NameAndTheSplitWritesBesideIt) {
   test::Click(split, split_controls::kSplitFile);
   EXPECT_TRUE(fs::exists(folder + "/001.GAME.tap"));
   EXPECT_TRUE(fs::is_empty(sibling));
-}
-
-TEST(NativePathWindow, APipeAsTheArgumentIsRefusedAtOnce) {
-  test::Desktop desktop;
-  const std::string pipe = desktop.folder.File("pipe.tap");
-  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-  desktop.window.OpenFromArguments({"reelwright", PathToQt(pipe)});
-  EXPECT_FALSE(desktop.window.splitWindow()->model().loaded());
-  EXPECT_EQ(test::Shown(desktop.messages),
-            Lines{"Error! | critical | Error while loading file " + pipe + " : Not a regular file (a named pipe)"});
-  EXPECT_FALSE(desktop.messages.waitBoxUp);
 }
 
 }  // namespace

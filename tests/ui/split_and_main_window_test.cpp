@@ -19,6 +19,7 @@
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <functional>
@@ -131,15 +132,19 @@ TEST_F(SplitWindowTest, LoadByDialogAndDropEnablesCommandsOnlyWithTicksAndFolder
   test::Click(split, kSelectAll);
   EXPECT_EQ(Commands(), "111");
 
-  // A drop loads its first file (a refused load is pinned through the first argument,
-  // in MainWindowTest below): the rows are replaced, all unticked.
+  // The commands wait while a tape loads; a refused file leaves the old tape's
+  // commands (its message is pinned through the first argument, in MainWindowTest below).
+  std::string duringLoad;
+  QTimer::singleShot(0, [&] { duringLoad = Commands(); });  // runs while the please-wait box is painted
   const std::string bad = desktop.folder.Write("bad.tap", std::string("not a tape image"));
   EXPECT_FALSE(split->LoadAndParse(QString::fromStdString(bad)));
+  EXPECT_EQ(duringLoad + "|" + Commands(), "000|111");
   // A tape without programs loads, and says so.
   desktop.messages.shown.clear();
   EXPECT_TRUE(split->LoadAndParse(QString::fromStdString(desktop.folder.Write("none.tap", test::TapeWith({})))));
   EXPECT_EQ(test::Shown(desktop.messages),
             Lines{"WARNING! | exclamation | No ROM Loader sections identified inside this TAP file !"});
+  // A drop loads its first file: the rows are replaced, all unticked.
   const std::string other = desktop.out.Write("other.tap", test::TapeWith({"ONE", "TWO"}));
   test::Drop(list->viewport(), {QString::fromStdString(other), QString::fromStdString(bad)});
   EXPECT_EQ(std::to_string(list->model()->rowCount()) + "|" + Commands(), "2|000");
@@ -205,20 +210,46 @@ TEST_F(SplitWindowTest, NameEditorAndButtonsOnALoadedTape) {
   EXPECT_EQ(desktop.messages.shown.size(), 3u);
 }
 
-TEST_F(SplitWindowTest, ContextMenuExtractsAndCopiesTickedProgramsAndTooltipsTellTheData) {
-  // A good program and one whose byte 20 neither copy gives: its tooltip, the
-  // damage summary, is what the extract message names it by.
+TEST_F(SplitWindowTest, ContextMenuExtractsAndCopiesTickedProgramsAndTooltipsAndScreenReadersTellTheData) {
+  const auto spoken = [](QObject* object, QAccessible::Text what) {
+    return QAccessible::queryAccessibleInterface(object)->text(what);
+  };
+  auto* machine = split->findChild<QLabel*>(kMachine);
+  EXPECT_NE(spoken(machine, QAccessible::Name), "Current File");
+  // A good program, one whose byte 20 neither copy gives (its tooltip, the
+  // damage summary, is what the extract message names it by) and one with a
+  // short header.
   test::TapeComposer composer(0, 1);
   composer.AddSilence(50000);
   composer.AddProgram({.name = "GOOD", .data = test::ProgramData(64, 1)});
   composer.AddSilence(100000);
   composer.AddProgram(
       {.name = "BAD", .data = test::ProgramData(64, 2), .dataParityErrors = {20}, .dataRepeatParityErrors = {20}});
+  composer.AddSilence(100000);
+  composer.AddProgram({.name = "BOOT", .data = test::ProgramData(64, 3), .headerLength = 200});
   const auto tip = [&](int row) { return list->model()->index(row - 1, 3).data(Qt::ToolTipRole).toString(); };
   // A tape of as many rows loaded before: its tooltips must not outlive it.
-  ASSERT_TRUE(split->LoadAndParse(QString::fromStdString(desktop.folder.Write("ab.tap", test::TapeWith({"A", "B"})))));
+  ASSERT_TRUE(
+      split->LoadAndParse(QString::fromStdString(desktop.folder.Write("abc.tap", test::TapeWith({"A", "B", "C"})))));
   EXPECT_EQ(tip(2).toStdString(), "Data good: 0801-0841, 64 bytes");
-  ASSERT_TRUE(split->LoadAndParse(QString::fromStdString(desktop.folder.Write("two.tap", composer.FileBytes()))));
+  ASSERT_TRUE(split->LoadAndParse(QString::fromStdString(desktop.folder.Write("three.tap", composer.FileBytes()))));
+
+  // A screen reader hears the values, the tick boxes named by their programs
+  // and the programs' data states.
+  EXPECT_EQ(spoken(machine, QAccessible::Name) + "|" + spoken(machine, QAccessible::Description),
+            "Commodore 64|Machine");
+  EXPECT_EQ(spoken(split->findChild<QLabel*>(kItems), QAccessible::Name), "3");
+  QAccessibleTableInterface* table = QAccessible::queryAccessibleInterface(list)->tableInterface();
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(table->cellAt(1, 0)->text(QAccessible::Name), "BAD");
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(list)->child(0)->text(QAccessible::Name), "Tick");
+  QStringList states;
+  for (int row : {1, 2, 3}) {
+    const QModelIndex program = list->model()->index(row - 1, 1);
+    EXPECT_FALSE(program.data(Qt::DecorationRole).value<QIcon>().isNull());
+    states << program.data(Qt::AccessibleDescriptionRole).toString();
+  }
+  EXPECT_EQ(states, (QStringList{"good", "damaged", "short"}));
 
   auto* extract = split->findChild<QAction*>(kExtractPrograms);
   auto* toDisk = split->findChild<QAction*>(kCopyProgramsToDisk);
@@ -313,42 +344,6 @@ TEST_F(SplitWindowTest, KeyboardAloneLoadsTicksRenamesAndSplits) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return desktop.out.Names().size() == 1; }));
 }
 
-TEST_F(SplitWindowTest, AScreenReaderHearsValuesTickNamesAndDataStates) {
-  const auto spoken = [](QObject* object, QAccessible::Text what) {
-    return QAccessible::queryAccessibleInterface(object)->text(what);
-  };
-  auto* machine = split->findChild<QLabel*>(kMachine);
-  EXPECT_NE(spoken(machine, QAccessible::Name), "Current File");
-  test::TapeComposer composer(0, 1);
-  composer.AddProgram({.name = "GOOD", .data = test::ProgramData(64, 1)});
-  composer.AddSilence(100000);
-  composer.AddProgram(
-      {.name = "BAD", .data = test::ProgramData(64, 2), .dataParityErrors = {20}, .dataRepeatParityErrors = {20}});
-  composer.AddSilence(100000);
-  composer.AddProgram({.name = "BOOT", .data = test::ProgramData(64, 3), .headerLength = 200});
-  ASSERT_TRUE(split->LoadAndParse(QString::fromStdString(desktop.folder.Write("three.tap", composer.FileBytes()))));
-  EXPECT_EQ(spoken(machine, QAccessible::Name) + "|" + spoken(machine, QAccessible::Description),
-            "Commodore 64|Machine");
-  EXPECT_EQ(spoken(split->findChild<QLabel*>(kItems), QAccessible::Name), "3");
-
-  // The tick boxes are named by their programs; the programs' cells tell their data.
-  QAccessibleTableInterface* table = QAccessible::queryAccessibleInterface(list)->tableInterface();
-  ASSERT_NE(table, nullptr);
-  EXPECT_EQ(table->cellAt(1, 0)->text(QAccessible::Name), "BAD");
-  EXPECT_EQ(QAccessible::queryAccessibleInterface(list)->child(0)->text(QAccessible::Name), "Tick");
-  QStringList states;
-  for (int row : {1, 2, 3}) {
-    const QModelIndex program = list->model()->index(row - 1, 1);
-    EXPECT_FALSE(program.data(Qt::DecorationRole).value<QIcon>().isNull());
-    states << program.data(Qt::AccessibleDescriptionRole).toString();
-  }
-  EXPECT_EQ(states, (QStringList{"good", "damaged", "short"}));
-
-  // A dialog's field is announced by its label.
-  TargetSystemDialog target("01-game", "GAME");
-  EXPECT_EQ(spoken(target.findChild<QLineEdit*>(target_dialog_controls::kName), QAccessible::Name), "Name it as:");
-}
-
 // A program opens onto the turbo files its stretch carries: rows without a
 // tick, counted in Items; a file before the first program has no row.
 TEST_F(SplitWindowTest, ProgramRowsOpenOntoTheirTurboFiles) {
@@ -389,18 +384,6 @@ TEST_F(SplitWindowTest, ProgramRowsOpenOntoTheirTurboFiles) {
   EXPECT_EQ(list->currentIndex(), boot);
 }
 
-TEST_F(SplitWindowTest, TheCommandsWaitWhileATapeLoads) {
-  ASSERT_TRUE(split->LoadAndParse(QString::fromStdString(tape)));
-  outputDir->setText(QString::fromStdString(desktop.out.path()));
-  Toggle(1);
-  ASSERT_EQ(Commands(), "111");
-  std::string duringLoad;
-  QTimer::singleShot(0, [&] { duringLoad = Commands(); });  // runs while the please-wait box is painted
-  const std::string bad = desktop.folder.Write("bad.tap", std::string("not a tape image"));
-  EXPECT_FALSE(split->LoadAndParse(QString::fromStdString(bad)));
-  EXPECT_EQ(duringLoad + "|" + Commands(), "000|111");  // a refused file leaves the old tape's commands
-}
-
 // With stand-in tools: nothing ticked starts nothing; the dialogs' answers reach
 // the tools and the disk is built under the wait box; a refused device keeps its
 // dialog open; closing either dialog stops the build.
@@ -427,12 +410,15 @@ TEST_F(SplitWindowTest, IndexD64WithStandInToolsTakesTheAnswersAndShowsProgress)
         test::Click(device, device_dialog_controls::kNext);
       },
       [](QWidget* target) {
-        EXPECT_EQ(target->width(), 420);                // the fixed width the proposed name fits in
         const QWidget* owner = target->parentWidget();  // centred over it
         EXPECT_LE((target->mapToGlobal(target->rect().center()) - owner->mapToGlobal(owner->rect().center()))
                       .manhattanLength(),
                   3);
         EXPECT_EQ(target->findChild<QLabel*>(target_dialog_controls::kProposedName)->text(), "01-game loader  ");
+        // Its field is announced by its label.
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(target->findChild<QLineEdit*>(target_dialog_controls::kName))
+                      ->text(QAccessible::Name),
+                  "Name it as:");
         target->findChild<QComboBox*>(target_dialog_controls::kSystem)->setCurrentIndex(1);
         test::Type(target, target_dialog_controls::kName, "MENU");
         test::Click(target, target_dialog_controls::kNext);  // next: the second group is asked too
@@ -567,29 +553,57 @@ TEST_F(MainWindowTest, OpenRemembersRecentTapesInTheSettingsAndTheTitleNamesTheT
   EXPECT_EQ(recent(again), (QStringList{"&1 Game.tap", "&2 Other.tap"}));
 }
 
+// Closing asks only while the compilation has rows not yet joined: none, or
+// all joined, close without a word.
 TEST_F(MainWindowTest, ClosingTheProgramAsksBeforeAnUnjoinedCompilationIsLost) {
-  auto* join = static_cast<JoinWindow*>(desktop.window.Join());
-  desktop.dialogs.answers = {tape};
-  test::Click(join, join_controls::kAddFile);
-  ASSERT_EQ(join->compilation().rows().size(), 1u);
+  const auto addTwice = [&] {
+    auto* join = static_cast<JoinWindow*>(desktop.window.Join());
+    desktop.dialogs.answers = {tape, tape};
+    test::Click(join, join_controls::kAddFile);
+    test::Click(join, join_controls::kAddFile);
+    return join;
+  };
+  // A closed tool window is deleted; once it is, the window is shown again.
+  const auto closes = [&] {
+    const bool closed = desktop.window.close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    desktop.window.show();
+    return closed;
+  };
+  desktop.window.Join();
+  EXPECT_TRUE(closes());
+  JoinWindow* join = addTwice();
   desktop.messages.answer = MessageAnswer::No;
   EXPECT_FALSE(desktop.window.close());
   EXPECT_TRUE(desktop.window.isVisible());
-  EXPECT_EQ(join->compilation().rows().size(), 1u);
+  EXPECT_EQ(join->compilation().rows().size(), 2u);
+  desktop.dialogs.answers = {desktop.out.File("joined")};  // no extension: ".tap" is added
+  test::Click(join, join_controls::kJoin);
+  EXPECT_TRUE(std::filesystem::exists(desktop.out.File("joined.tap")));
+  EXPECT_TRUE(closes());
+  addTwice();
   desktop.messages.answer = MessageAnswer::Yes;
-  EXPECT_TRUE(desktop.window.close());
+  EXPECT_TRUE(closes());
+  const std::string question =
+      "WARNING! | question yes/no | Your TAP compilation has not been joined. Are you sure you want to close it and "
+      "lose it?";
   EXPECT_EQ(test::Shown(desktop.messages),
-            Lines(2,
-                  "WARNING! | question yes/no | Your TAP compilation has not been joined. Are you sure you want "
-                  "to close it and lose it?"));
+            (Lines{question, "INFO | information | Join operation Executed Correctly !", question}));
 }
 
+// A refused file and a named pipe given as the argument are refused at once,
+// without the window waiting on them.
 TEST_F(MainWindowTest, FirstArgumentOpensTheTapeAsLoadFileWould) {
   const std::string bad = desktop.folder.Write("bad.tap", std::string("not a tape image"));
+  const std::string pipe = desktop.folder.File("pipe.tap");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
   desktop.window.OpenFromArguments({"reelwright"});
   desktop.window.OpenFromArguments({"reelwright", QString::fromStdString(bad), QString::fromStdString(tape)});
+  desktop.window.OpenFromArguments({"reelwright", QString::fromStdString(pipe)});
   EXPECT_FALSE(split->model().loaded());
-  EXPECT_EQ(test::Shown(desktop.messages), Lines{"Error! | critical | " + bad + " Is not a valid TAP file"});
+  EXPECT_EQ(test::Shown(desktop.messages),
+            (Lines{"Error! | critical | " + bad + " Is not a valid TAP file",
+                   "Error! | critical | Error while loading file " + pipe + " : Not a regular file (a named pipe)"}));
   EXPECT_FALSE(desktop.messages.waitBoxUp);
 
   // A relative path is remembered by its full folder, as after "Load File".

@@ -18,49 +18,11 @@
 namespace rw {
 namespace {
 
-TEST(TapeMapWindow, ClickingABandSelectsItsProgramAndPulsesShowTheSelectedOne) {
-  test::Desktop desktop;
-  SplitWindow* split = desktop.window.splitWindow();
-  auto* list = split->findChild<QTreeView*>(split_controls::kPrograms);
-  auto* strip = split->findChild<TapeMapStrip*>(split_controls::kTapeMap);
-  ASSERT_NE(strip, nullptr);
-  ASSERT_TRUE(split->LoadAndParse(
-      QString::fromStdString(desktop.folder.Write("Game.tap", test::TapeWith({"ONE", "TWO", "THREE"})))));
-  ASSERT_GT(strip->width(), 100);
-
-  // The middle of the widest band of each program selects that program's row.
-  const TapeMap& map = strip->survey().map;
-  for (const int row : {3, 1, 2}) {
-    double best = 0;
-    int x = -1;
-    for (const DrawnBand& band : strip->drawnBands()) {
-      if (map.bands[band.main].row == row && band.x1 - band.x0 > best) {
-        best = band.x1 - band.x0;
-        x = static_cast<int>((band.x0 + band.x1) / 2);
-      }
-    }
-    ASSERT_GE(x, 0) << row;
-    QTest::mouseClick(strip, Qt::LeftButton, Qt::NoModifier, QPoint(x, strip->height() / 2));
-    EXPECT_EQ(list->currentIndex().row(), row - 1);
-    EXPECT_EQ(list->selectionModel()->selectedRows().size(), 1);
-  }
-
-  auto* pulses = split->findChild<QAction*>(split_controls::kShowPulses);
-  ASSERT_NE(pulses, nullptr);
-  pulses->trigger();
-  auto* window = split->findChild<PulseWindow*>(pulse_window_controls::kWindow);
-  ASSERT_NE(window, nullptr);
-  EXPECT_TRUE(window->windowTitle().contains("TWO"));
-  const auto* view = window->findChild<PictureView*>(pulse_window_controls::kPicture);
-  ASSERT_NE(view, nullptr);
-  EXPECT_TRUE(QString::fromStdString(view->picture().texts.front().text).contains("Program 2: TWO"));
-  window->close();
-}
-
-// The keyboard walks the bands as drawn and selects a band's program as a
-// click does; a screen reader hears each band as its tooltip tells it. A
-// turbo file's row shows the pulses of the program it lies under.
-TEST(TapeMapWindow, KeyboardWalksTheBandsAndATurboFileRowShowsItsProgramsPulses) {
+// A click on a band, or the keyboard walking the bands as drawn, selects the
+// band's program; a screen reader hears each band as its tooltip tells it.
+// The pulses shown are the selected program's, or for a turbo file's row
+// those of the program it lies under.
+TEST(TapeMapWindow, BandsSelectTheirProgramsByPointerAndKeyboardAndPulsesShowTheSelectedOne) {
   test::Desktop desktop;
   desktop.window.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&desktop.window));
@@ -75,9 +37,44 @@ TEST(TapeMapWindow, KeyboardWalksTheBandsAndATurboFileRowShowsItsProgramsPulses)
   composer.AddProgram({.name = "NEXT", .data = test::ProgramData(64, 3)});
   ASSERT_TRUE(split->LoadAndParse(QString::fromStdString(desktop.folder.Write("Game.tap", composer.FileBytes()))));
   QApplication::setActiveWindow(&desktop.window);  // the offscreen platform leaves none after the wait box
+  ASSERT_GT(strip->width(), 100);
+  auto* showPulses = split->findChild<QAction*>(split_controls::kShowPulses);
+  // The pulse window of the selected row: its title and its picture's texts.
+  const auto pulses = [&] {
+    showPulses->trigger();
+    auto* window = split->findChild<PulseWindow*>(pulse_window_controls::kWindow);
+    std::vector<std::string> texts{window->windowTitle().toStdString()};
+    for (const PictureText& text : window->findChild<PictureView*>(pulse_window_controls::kPicture)->picture().texts)
+      texts.push_back(text.text);
+    delete window;
+    return texts;
+  };
+  const auto shows = [](const std::vector<std::string>& texts, const std::string& text) {
+    return std::any_of(texts.begin(), texts.end(), [&](const std::string& t) { return t.find(text) != t.npos; });
+  };
+
+  // The middle of the widest band of each program selects that program's row.
+  const TapeMap& map = strip->survey().map;
+  for (const int row : {2, 1, 2}) {
+    double best = 0;
+    int x = -1;
+    for (const DrawnBand& band : strip->drawnBands()) {
+      if (map.bands[band.main].row == row && band.x1 - band.x0 > best) {
+        best = band.x1 - band.x0;
+        x = static_cast<int>((band.x0 + band.x1) / 2);
+      }
+    }
+    ASSERT_GE(x, 0) << row;
+    QTest::mouseClick(strip, Qt::LeftButton, Qt::NoModifier, QPoint(x, strip->height() / 2));
+    EXPECT_EQ(list->currentIndex().row(), row - 1);
+    EXPECT_EQ(list->selectionModel()->selectedRows().size(), 1);
+  }
+  const auto next = pulses();
+  EXPECT_TRUE(QString::fromStdString(next.front()).contains("NEXT"));
+  EXPECT_TRUE(shows(next, "Program 2: NEXT"));
+
   strip->setFocus(Qt::TabFocusReason);
   ASSERT_TRUE(strip->hasFocus());
-
   const auto described = [&] { return strip->accessibleDescription().toStdString(); };
   const int last = static_cast<int>(strip->drawnBands().size()) - 1;
   QTest::keyClick(strip, Qt::Key_End);
@@ -100,14 +97,9 @@ TEST(TapeMapWindow, KeyboardWalksTheBandsAndATurboFileRowShowsItsProgramsPulses)
   const QModelIndex file = list->model()->index(0, 0, list->model()->index(0, 0));
   ASSERT_TRUE(file.isValid());
   list->setCurrentIndex(file);
-  split->findChild<QAction*>(split_controls::kShowPulses)->trigger();
-  auto* window = split->findChild<PulseWindow*>(pulse_window_controls::kWindow);
-  ASSERT_NE(window, nullptr);
-  EXPECT_TRUE(window->windowTitle().contains("BOOT"));
-  const Picture& picture = window->findChild<PictureView*>(pulse_window_controls::kPicture)->picture();
-  EXPECT_TRUE(std::any_of(picture.texts.begin(), picture.texts.end(),
-                          [](const PictureText& t) { return t.text == "Freeload threshold"; }));
-  window->close();
+  const auto boot = pulses();
+  EXPECT_TRUE(QString::fromStdString(boot.front()).contains("BOOT"));
+  EXPECT_TRUE(shows(boot, "Freeload threshold"));
 }
 
 }  // namespace
