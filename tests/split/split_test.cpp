@@ -42,7 +42,6 @@ class SplitTest : public ::testing::Test {
 };
 
 TEST_F(SplitTest, LoadFillsRowsFactsAndRemembersFolders) {
-  EXPECT_EQ(list.outputDir, "/program");  // a missing default reads as the program's folder
   paths.WritePersistentPath("", PersistentPath::DefSplitPath);
   ProgramList fresh(paths, noSync, ".");
   EXPECT_EQ(fresh.outputDir, "");  // an empty default leaves the box empty

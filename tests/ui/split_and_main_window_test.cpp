@@ -35,7 +35,6 @@
 #include "ui/index_d64.h"
 #include "ui/join_window.h"
 #include "ui/launcher_dialogs.h"
-#include "ui/tape_map_strip.h"
 #include "ui/wait_box.h"
 #include "window_driver.h"
 
@@ -373,15 +372,13 @@ TEST_F(SplitWindowTest, ProgramRowsOpenOntoTheirTurboFiles) {
   EXPECT_FALSE(cell(1, 3).empty() || cell(1, 4).empty());  // End and Duration
   EXPECT_EQ(cell(0, 2, Qt::ToolTipRole), "US Gold \"LEVEL\"\nLoads to $C000-$C064 (end exclusive)\nChecksum OK");
 
-  // No tick, by mouse or keyboard; the map selects the program's own row.
+  // No tick, by mouse or keyboard.
   const QModelIndex file = list->model()->index(0, 0, boot);
   EXPECT_FALSE(list->model()->flags(file) & Qt::ItemIsUserCheckable);
   EXPECT_FALSE(list->model()->setData(file, Qt::Checked, Qt::CheckStateRole));
   list->setCurrentIndex(file);
   QTest::keyClick(list, Qt::Key_Space);
   EXPECT_EQ(split->model().CheckStates(), std::vector<bool>{false});
-  emit split->findChild<TapeMapStrip*>(kTapeMap)->rowClicked(1);
-  EXPECT_EQ(list->currentIndex(), boot);
 }
 
 // With stand-in tools: nothing ticked starts nothing; the dialogs' answers reach
