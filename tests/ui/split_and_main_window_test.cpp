@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// The desktop program's split window, the Index D64 run it starts, and the
-// main window around it.
+// The desktop program's split window, the tape map above its list, the Index
+// D64 run it starts, and the main window around it.
 
 #include "ui/split_window.h"
 
@@ -21,9 +21,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 
+#include "platform/native_path.h"
 #include "platform/qt_tool_runner.h"
 #include "platform/widgets/qt_file_dialogs.h"
 #include "settings/ini_file.h"
@@ -35,6 +37,8 @@
 #include "ui/index_d64.h"
 #include "ui/join_window.h"
 #include "ui/launcher_dialogs.h"
+#include "ui/pulse_window.h"
+#include "ui/tape_map_strip.h"
 #include "ui/wait_box.h"
 #include "window_driver.h"
 
@@ -43,6 +47,7 @@ namespace {
 
 using namespace split_controls;
 
+namespace fs = std::filesystem;
 using test::Lines;
 using test::noSync;
 
@@ -268,7 +273,7 @@ TEST_F(SplitWindowTest, ContextMenuExtractsAndCopiesTickedProgramsAndTooltipsAnd
   EXPECT_EQ(menuAt(0), (QStringList{"", "", kExtractPrograms, kCopyProgramsToDisk}));  // a hint first
   desktop.dialogs.answers = {desktop.folder.path()};
   EXPECT_EQ(menuAt(1, kExtractProgram), (QStringList{kExtractProgram, kCopyProgramToDisk}));
-  EXPECT_TRUE(std::filesystem::exists(desktop.folder.File("GOOD.prg")));
+  EXPECT_TRUE(fs::exists(desktop.folder.File("GOOD.prg")));
   desktop.messages.shown.clear();
   Toggle(1);
   EXPECT_EQ(menuAt(2), (QStringList{kExtractProgram, kCopyProgramToDisk, "", kExtractPrograms, kCopyProgramsToDisk}));
@@ -381,12 +386,93 @@ TEST_F(SplitWindowTest, ProgramRowsOpenOntoTheirTurboFiles) {
   EXPECT_EQ(split->model().CheckStates(), std::vector<bool>{false});
 }
 
+// A click on a band, or the keyboard walking the bands as drawn, selects the
+// band's program; a screen reader hears each band as its tooltip tells it.
+// The pulses shown are the selected program's, or for a turbo file's row
+// those of the program it lies under.
+TEST_F(SplitWindowTest, TheTapeMapsBandsSelectTheirProgramsByPointerAndKeyboardAndPulsesShowTheSelectedOne) {
+  desktop.window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&desktop.window));
+  auto* strip = split->findChild<TapeMapStrip*>(split_controls::kTapeMap);
+  EXPECT_EQ(strip->focusPolicy(), Qt::NoFocus);  // nothing to walk before a load
+  test::TapeComposer composer(0, 1);
+  composer.AddProgram({.name = "BOOT", .data = test::ProgramData(64, 1)});
+  composer.AddTurboFile({.family = "Freeload", .loadAddress = 0x0800, .data = test::ProgramData(2000, 2)});
+  composer.AddSilence(985248);
+  composer.AddProgram({.name = "NEXT", .data = test::ProgramData(64, 3)});
+  ASSERT_TRUE(split->LoadAndParse(QString::fromStdString(desktop.folder.Write("mixed.tap", composer.FileBytes()))));
+  QApplication::setActiveWindow(&desktop.window);  // the offscreen platform leaves none after the wait box
+  ASSERT_GT(strip->width(), 100);
+  auto* showPulses = split->findChild<QAction*>(split_controls::kShowPulses);
+  // The pulse window of the selected row: its title and its picture's texts.
+  const auto pulses = [&] {
+    showPulses->trigger();
+    auto* window = split->findChild<PulseWindow*>(pulse_window_controls::kWindow);
+    std::vector<std::string> texts{window->windowTitle().toStdString()};
+    for (const PictureText& text : window->findChild<PictureView*>(pulse_window_controls::kPicture)->picture().texts)
+      texts.push_back(text.text);
+    delete window;
+    return texts;
+  };
+  const auto shows = [](const std::vector<std::string>& texts, const std::string& text) {
+    return std::any_of(texts.begin(), texts.end(), [&](const std::string& t) { return t.find(text) != t.npos; });
+  };
+
+  // The middle of the widest band of each program selects that program's row.
+  const TapeMap& map = strip->survey().map;
+  for (const int row : {2, 1, 2}) {
+    double best = 0;
+    int x = -1;
+    for (const DrawnBand& band : strip->drawnBands()) {
+      if (map.bands[band.main].row == row && band.x1 - band.x0 > best) {
+        best = band.x1 - band.x0;
+        x = static_cast<int>((band.x0 + band.x1) / 2);
+      }
+    }
+    ASSERT_GE(x, 0) << row;
+    QTest::mouseClick(strip, Qt::LeftButton, Qt::NoModifier, QPoint(x, strip->height() / 2));
+    EXPECT_EQ(list->currentIndex().row(), row - 1);
+    EXPECT_EQ(list->selectionModel()->selectedRows().size(), 1);
+  }
+  const auto next = pulses();
+  EXPECT_TRUE(QString::fromStdString(next.front()).contains("NEXT"));
+  EXPECT_TRUE(shows(next, "Program 2: NEXT"));
+
+  strip->setFocus(Qt::TabFocusReason);
+  ASSERT_TRUE(strip->hasFocus());
+  const auto described = [&] { return strip->accessibleDescription().toStdString(); };
+  const int last = static_cast<int>(strip->drawnBands().size()) - 1;
+  QTest::keyClick(strip, Qt::Key_End);
+  EXPECT_EQ(strip->currentBand(), last);
+  QTest::keyClick(strip, Qt::Key_Right);
+  EXPECT_EQ(strip->currentBand(), last);
+  QTest::keyClick(strip, Qt::Key_Home);
+  QTest::keyClick(strip, Qt::Key_Left);
+  EXPECT_EQ(strip->currentBand(), 0);
+  while (described().find("Turbo file") != 0 && strip->currentBand() < last) QTest::keyClick(strip, Qt::Key_Right);
+  EXPECT_EQ(described().find("Turbo file: "), 0u) << described();
+  EXPECT_NE(described().find("\nProgram 1: BOOT\n"), std::string::npos) << described();
+  QTest::keyClick(strip, Qt::Key_Return);
+  EXPECT_EQ(list->currentIndex(), list->model()->index(0, 0));
+  QTest::keyClick(strip, Qt::Key_End);
+  QTest::keyClick(strip, Qt::Key_Space);
+  EXPECT_EQ(list->currentIndex(), list->model()->index(1, 0));
+  EXPECT_TRUE(strip->hasFocus());
+
+  const QModelIndex file = list->model()->index(0, 0, list->model()->index(0, 0));
+  ASSERT_TRUE(file.isValid());
+  list->setCurrentIndex(file);
+  const auto boot = pulses();
+  EXPECT_TRUE(QString::fromStdString(boot.front()).contains("BOOT"));
+  EXPECT_TRUE(shows(boot, "Freeload threshold"));
+}
+
 // With stand-in tools: nothing ticked starts nothing; the dialogs' answers reach
 // the tools and the disk is built under the wait box; a refused device keeps its
 // dialog open; closing either dialog stops the build.
 TEST_F(SplitWindowTest, IndexD64WithStandInToolsTakesTheAnswersAndShowsProgress) {
   const std::string tools = desktop.folder.File("tools"), disk = desktop.out.File("game.tap.d64");
-  std::filesystem::create_directory(tools);
+  fs::create_directory(tools);
   test::WriteStandInTools(tools, test::FormatMode::Ok, test::PetcatMode::Ok, test::WriteMode::Ok);
   QtToolRunner runner(tools, std::vector<std::string>{});
   // Rows 2 and 3 ticked: the groups start at rows 1 and 3.
@@ -440,7 +526,7 @@ TEST_F(SplitWindowTest, IndexD64WithStandInToolsTakesTheAnswersAndShowsProgress)
   EXPECT_FALSE(waitBox.isVisible());
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
-  std::filesystem::remove(disk);
+  fs::remove(disk);
   desktop.messages.shown.clear();
   EXPECT_EQ(run(), LauncherOutcome::NotStarted);
   EXPECT_EQ(run(), LauncherOutcome::Aborted);
@@ -576,7 +662,7 @@ TEST_F(MainWindowTest, ClosingTheProgramAsksBeforeAnUnjoinedCompilationIsLost) {
   EXPECT_EQ(join->compilation().rows().size(), 2u);
   desktop.dialogs.answers = {desktop.out.File("joined")};  // no extension: ".tap" is added
   test::Click(join, join_controls::kJoin);
-  EXPECT_TRUE(std::filesystem::exists(desktop.out.File("joined.tap")));
+  EXPECT_TRUE(fs::exists(desktop.out.File("joined.tap")));
   EXPECT_TRUE(closes());
   addTwice();
   desktop.messages.answer = MessageAnswer::Yes;
@@ -616,6 +702,33 @@ TEST_F(MainWindowTest, FirstArgumentOpensTheTapeAsLoadFileWould) {
   EXPECT_FALSE(table->setData(table->index(0, 0), Qt::Checked, Qt::DisplayRole));
   EXPECT_TRUE(table->setData(table->index(1, 0), Qt::Checked, Qt::CheckStateRole));
   EXPECT_EQ(split->model().CheckStates(), (std::vector<bool>{false, true, false}));
+}
+
+// The "Open with" argument is the file's name byte for byte: a tape in a
+// folder whose name is not UTF-8 opens, its folder is remembered exactly, and
+// the split writes there, never into the folder a lossy conversion would name.
+TEST_F(MainWindowTest, TheArgumentOpensALatin1NameAndTheSplitWritesBesideIt) {
+  const std::string folder = desktop.folder.File("bad\377dir"), sibling = desktop.folder.File("bad\357\277\275dir");
+  fs::create_directory(folder);
+  fs::create_directory(sibling);
+  const std::string tape = desktop.folder.Write("bad\377dir/caf\351.tap", test::TapeWith({"GAME", "DEMO"}));
+  // As main() hands them on: each argument's bytes, losslessly.
+  char program[] = "reelwright";
+  std::string argument = tape;
+  char* argv[] = {program, argument.data()};
+  desktop.window.OpenFromArguments(NativeArguments(2, argv));
+  ASSERT_TRUE(split->model().loaded()) << test::Shown(desktop.messages).front();
+  EXPECT_EQ(split->model().loadedPath(), tape);
+  EXPECT_EQ(desktop.paths.ReadPersistentPath(PersistentPath::LoadPath), folder);
+  // The folder in the output box (as the folder dialog puts it there) is the
+  // folder the split writes to, byte for byte.
+  split->findChild<QLineEdit*>(output_folder_controls::kFolder)->setText(PathToQt(folder));
+  EXPECT_EQ(split->model().outputDir, folder);
+  split->model().SelectAll();
+  split->UpdateCommands();
+  test::Click(split, split_controls::kSplitFile);
+  EXPECT_TRUE(fs::exists(folder + "/001.GAME.tap"));
+  EXPECT_TRUE(fs::is_empty(sibling));
 }
 
 }  // namespace
