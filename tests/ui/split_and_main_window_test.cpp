@@ -121,12 +121,18 @@ TEST_F(SplitWindowTest, LoadByDialogAndDropEnablesCommandsOnlyWithTicksAndFolder
             QString::fromStdString(tape) + "|Commodore 64|3|DEMO");
   EXPECT_EQ(list->model()->headerData(1, Qt::Horizontal).toString(), "Program");
 
-  // The view draws the ticks from the model's check state.
+  // The view draws the ticks from the model's check state; only the tick
+  // column takes a value, and only as a check state (by mouse too).
   Toggle(2);
-  const auto tick = [&](int row) { return list->model()->index(row - 1, 0).data(Qt::CheckStateRole).toInt(); };
+  QAbstractItemModel* table = list->model();
+  const auto tick = [&](int row) { return table->index(row - 1, 0).data(Qt::CheckStateRole).toInt(); };
   EXPECT_EQ(std::to_string(tick(1)) + std::to_string(tick(2)), "02");
-  EXPECT_TRUE(list->model()->flags(list->model()->index(0, 0)) & Qt::ItemIsUserCheckable);            // by mouse too
-  EXPECT_FALSE(list->model()->setData(list->model()->index(0, 1), Qt::Checked, Qt::CheckStateRole));  // not the name
+  EXPECT_TRUE(table->flags(table->index(0, 0)) & Qt::ItemIsUserCheckable);
+  EXPECT_FALSE(table->setData(table->index(0, 1), Qt::Checked, Qt::CheckStateRole) ||
+               table->setData(table->index(0, 1), "X") ||
+               table->setData(table->index(0, 0), Qt::Checked, Qt::DisplayRole));
+  EXPECT_TRUE(table->setData(table->index(2, 0), Qt::Checked, Qt::CheckStateRole));
+  EXPECT_EQ(split->model().CheckStates(), (std::vector<bool>{false, true, true}));
   EXPECT_EQ(Commands(), "000");  // ticked, but the folder does not exist
   EXPECT_TRUE(outputDir->toolTip().contains("does not exist"));
   test::Type(split, output_folder_controls::kFolder, QString::fromStdString(desktop.out.path()));
@@ -696,12 +702,6 @@ TEST_F(MainWindowTest, FirstArgumentOpensTheTapeAsLoadFileWould) {
   QDir::setCurrent(previous);
   EXPECT_EQ(split->model().loadedPath(), tape);
   EXPECT_EQ(desktop.paths.ReadPersistentPath(PersistentPath::LoadPath), desktop.folder.path());
-  // Only the tick column takes a value, and only as a check state.
-  QAbstractItemModel* table = list->model();
-  EXPECT_FALSE(table->setData(table->index(0, 1), "X"));
-  EXPECT_FALSE(table->setData(table->index(0, 0), Qt::Checked, Qt::DisplayRole));
-  EXPECT_TRUE(table->setData(table->index(1, 0), Qt::Checked, Qt::CheckStateRole));
-  EXPECT_EQ(split->model().CheckStates(), (std::vector<bool>{false, true, false}));
 }
 
 // The "Open with" argument is the file's name byte for byte: a tape in a
