@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The pulses of a stretch of a tape image as the turbo readers see them: one
-// pulse per bit, its length in TAP units.
+// pulse per bit, its length in TAP units; and how the readers keep the bytes
+// of the files they read.
 
 #include <algorithm>
 #include <cstdint>

@@ -47,7 +47,7 @@ struct TurboFile {
   std::optional<std::string> name;  // header name bytes, one char per byte, where the format has one
   TurboChecksum checksum = TurboChecksum::None;
   int32_t readErrors = 0;      // bytes that did not read (cut off by the end of the tape included)
-  std::vector<uint8_t> bytes;  // endAddress - loadAddress bytes; 0 where a byte did not read (none: TurboBytes::Dropped)
+  std::vector<uint8_t> bytes;  // endAddress - loadAddress bytes; 0 where a byte did not read; none when Dropped
   int threshold = 0;           // the bit threshold tuned to the file's pilot, as it was read
 
   bool operator==(const TurboFile&) const = default;
@@ -108,8 +108,7 @@ enum class TurboBytes : uint8_t { Kept, Dropped };
 // stretches after it. Images of machines other than the C64 hold none of
 // these formats and give nothing.
 std::vector<TurboFile> FindTurboFiles(const TapImage& image, std::vector<TapeStretch> claimed,
-                                      const std::vector<BootHeader>& boots = {},
-                                      TurboBytes bytes = TurboBytes::Kept);
+                                      const std::vector<BootHeader>& boots = {}, TurboBytes bytes = TurboBytes::Kept);
 
 // The contents of a ".prg" file of `file`: the load address, low byte first,
 // then the bytes.
