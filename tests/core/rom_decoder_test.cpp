@@ -9,7 +9,7 @@
 #include <random>
 
 #include "core/data_block.h"
-#include "core/ports/messages.h"
+#include "core/pulse_timing.h"
 #include "core/rom_decoder.h"
 #include "support/scratch_folder.h"
 #include "support/tape_composer.h"
@@ -86,99 +86,6 @@ TEST_P(ComposedTapes, DecodeToExactlyThePrograms) {
 
 INSTANTIATE_TEST_SUITE_P(EveryMachineAndVersion, ComposedTapes,
                          ::testing::Combine(::testing::Values(0, 1, 2), ::testing::Values(0, 1, 2)));
-
-// The search written out plainly, one position at a time, as the format
-// rules read. The decoder's own search skips ahead; both must agree on
-// every image.
-std::vector<std::pair<int64_t, int64_t>> PlainSearch(const TapImage& image) {
-  std::vector<std::pair<int64_t, int64_t>> found;
-  RomDecoder decoder(image);
-  bool inLeader = false;
-  int64_t leaderStart = 0;
-  for (int64_t p = kTapHeaderSize; p < image.FileLength(); ++p) {
-    if (image.bytes[static_cast<size_t>(p)] == 0) {
-      // Silence: a zero and its three count bytes, or (version 0) a run of zeros.
-      if (image.version >= 1) p += 3;
-      while (image.version == 0 && p + 1 < image.FileLength() && image.bytes[static_cast<size_t>(p + 1)] == 0) ++p;
-      inLeader = false;
-      decoder.SetPulseClasses(image.machine, image.version);
-    } else if (decoder.IsShort(decoder.ReadPulse(p))) {
-      // A leader's first pulse moves the search on by a whole pulse.
-      if (!inLeader) {
-        leaderStart = p;
-        p += decoder.step() - 1;
-      }
-      inLeader = true;
-    } else if (inLeader) {
-      inLeader = false;
-      if (p - leaderStart <= 1000) continue;
-      if (image.version == 2) {
-        ++p;
-        if ((p - leaderStart) % 2 != 0) ++leaderStart;
-      }
-      if (decoder.AdaptPulseClasses(p) && decoder.ReadHeaderName(p)) found.emplace_back(leaderStart, p);
-    }
-  }
-  return found;
-}
-
-TEST(RomDecoder, SearchAgreesWithThePlainSearchOnRandomImages) {
-  std::mt19937 random(99);
-  for (int version = 0; version <= 2; ++version) {
-    for (int round = 0; round < 12; ++round) {
-      const auto machine = static_cast<uint8_t>(round % 3);
-      TapeComposer composer(machine, static_cast<uint8_t>(version), 0, static_cast<uint32_t>(round + 1));
-      composer.SetJitter(round % 4);
-      const auto peaks = test::DefaultPeaks(machine);
-      // Version 2 counts two half-wave positions a pulse: its leaders count from half the pulses.
-      const int counts = version == 2 ? 500 : 1000;
-      for (int segment = 0; segment < 60; ++segment) {
-        switch (random() % 7) {
-          case 0:  // a leader near the length that counts
-            composer.AddPulses(peaks.shortPulse, counts - 10 + static_cast<int>(random() % 30));
-            break;
-          case 1: {  // noise, half of it short pulses, with a zero now and then
-            std::vector<uint8_t> noise(random() % 3000);
-            const int shortByte = version == 2 ? peaks.shortPulse / 2 : peaks.shortPulse;
-            for (auto& b : noise) {
-              const uint32_t kind = random() % 64;
-              b = static_cast<uint8_t>(kind == 0 ? 0 : kind < 32 ? shortByte + random() % 3 : 1 + random() % 255);
-            }
-            composer.AddRaw(noise);
-            break;
-          }
-          case 2:
-            composer.AddSilence(random() % 3 == 0 ? 0x100000 : 1 + random() % 5000);
-            break;
-          case 3:
-            composer.AddPulses(peaks.shortPulse, 500 + static_cast<int>(random() % 2000));
-            composer.AddByte(static_cast<uint8_t>(137));
-            break;
-          case 4: {  // a header right after a leader of about the length that counts
-            std::vector<uint8_t> noise(random() % 40);
-            for (auto& b : noise) b = static_cast<uint8_t>(1 + random() % 255);
-            composer.AddRaw(noise);
-            composer.AddProgram(
-                {.name = "T" + std::to_string(segment), .leaderPulses = counts - 5 + static_cast<int>(random() % 11)});
-            break;
-          }
-          default:
-            composer.AddProgram({.name = "P" + std::to_string(segment),
-                                 .data = test::ProgramData(random() % 100, static_cast<uint32_t>(segment + 1)),
-                                 .leaderPulses = 1001 + static_cast<int>(random() % 500),
-                                 .strayHalfWave = random() % 2 == 0});
-            break;
-        }
-      }
-      const TapImage image = composer.Image();
-      std::vector<std::pair<int64_t, int64_t>> fast;
-      for (const auto& section : FindAllSections(image)) fast.emplace_back(section.start, section.headerPos);
-      const auto plain = PlainSearch(image);
-      EXPECT_EQ(fast, plain) << "version " << version << " round " << round;
-      EXPECT_FALSE(plain.empty());
-    }
-  }
-}
 
 TEST(RomDecoder, LeaderMustBeLongerThanAThousandPositions) {
   // Version 2 counts half-wave positions up to the pulse that ends the
@@ -331,26 +238,10 @@ TEST(DataBlock, CopiesAreReadMendedAndChecked) {
   } cases[] = {
       {"both copies good", 0, 1, {}, 0, Good, 0, 0, 0},
       {"both good, C16 half-waves", 2, 2, {}, 0, Good, 0, 0, 0},
-      {"first mended by the repeat",
-       0,
-       1,
-       {.dataParityErrors = {9, 150}, .dataBrokenBytes = {200, 309}},
-       0,
-       Good,
-       4,
-       0,
-       0},
+      {"first mended", 0, 1, {.dataParityErrors = {9, 150}, .dataBrokenBytes = {200, 309}}, 0, Good, 4, 0, 0},
       {"VIC-20 half-waves mended", 1, 2, {.dataBrokenBytes = {10, 11, 12}}, 0, Good, 3, 0, 0},
       {"both bad, other bytes", 0, 0, {.dataParityErrors = {20}, .dataRepeatParityErrors = {21}}, 0, Good, 1, 1, 0},
-      {"both bad at one byte",
-       0,
-       1,
-       {.dataParityErrors = {20, 30}, .dataRepeatParityErrors = {30}},
-       0,
-       Damaged,
-       2,
-       1,
-       1},
+      {"bad at one byte", 0, 1, {.dataParityErrors = {20, 30}, .dataRepeatParityErrors = {30}}, 0, Damaged, 2, 1, 1},
       {"a lost pulse is read past", 0, 1, {}, 0, Good, 1, 0, 0, 100},
       {"missing repeat", 0, 1, {.dataRepeat = false}, 0, Good, 0, 301, 0},
       {"missing repeat, first damaged", 0, 1, {.dataParityErrors = {40}, .dataRepeat = false}, 0, Damaged, 1, 301, 1},
@@ -535,41 +426,154 @@ TEST(RealTapes, GiveTheKnownProgramsAndReadWhole) {
   }
 }
 
-TEST(DataBlock, FastByteDecodeAgreesWithThePulseByPulseOne) {
-  // Pulses at and beside the class bounds, bounds at 0 and 255, an empty
-  // class, overlapping classes, and in version 2 half-waves whose sum passes 255: every position
-  // decodes alike both ways (value, marker error -1, parity error -2).
-  std::mt19937 random(3);
+// The fast walks against plain ones that read one position at a time as the
+// format rules read: the section search (which skips ahead), the durations of
+// many stretches in one pass, and the decode of a byte's 20 pulses at once.
+
+std::vector<std::pair<int64_t, int64_t>> PlainSearch(const TapImage& image) {
+  std::vector<std::pair<int64_t, int64_t>> found;
+  RomDecoder decoder(image);
+  bool inLeader = false;
+  int64_t leaderStart = 0;
+  for (int64_t p = kTapHeaderSize; p < image.FileLength(); ++p) {
+    if (image.bytes[static_cast<size_t>(p)] == 0) {
+      // Silence: a zero and its three count bytes, or (version 0) a run of zeros.
+      if (image.version >= 1) p += 3;
+      while (image.version == 0 && p + 1 < image.FileLength() && image.bytes[static_cast<size_t>(p + 1)] == 0) ++p;
+      inLeader = false;
+      decoder.SetPulseClasses(image.machine, image.version);
+    } else if (decoder.IsShort(decoder.ReadPulse(p))) {
+      // A leader's first pulse moves the search on by a whole pulse.
+      if (!inLeader) {
+        leaderStart = p;
+        p += decoder.step() - 1;
+      }
+      inLeader = true;
+    } else if (inLeader) {
+      inLeader = false;
+      if (p - leaderStart <= 1000) continue;
+      if (image.version == 2) {
+        ++p;
+        if ((p - leaderStart) % 2 != 0) ++leaderStart;
+      }
+      if (decoder.AdaptPulseClasses(p) && decoder.ReadHeaderName(p)) found.emplace_back(leaderStart, p);
+    }
+  }
+  return found;
+}
+
+double PlainDuration(const TapImage& image, int64_t first, int64_t last) {
+  PulseCounts counts;
+  const int64_t length = image.FileLength();
+  for (int64_t i = std::max<int64_t>(first, 0); i <= std::min(last, length - 1); ++i) {
+    const uint8_t b = image.bytes[static_cast<size_t>(i)];
+    if (b != 0) {
+      ++counts.pulses[b];
+    } else if (i + 3 <= length - 1) {
+      counts.longCycles += image.bytes[i + 1] + 256.0 * image.bytes[i + 2] + 65536.0 * image.bytes[i + 3];
+      i += 3;
+    }
+  }
+  return counts.Duration(SelectClock(0, 0));
+}
+
+TEST(DataBlock, FastWalksAgreeWithThePlainOnes) {
+  std::mt19937 random(99);
+  const auto below = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+  // The sections an image has, searched both ways, and the durations of
+  // stretches with gaps, adjacent ones, ones a record reaches into, ones past the end.
+  const auto compare = [&](const TapImage& image, const std::string& what) {
+    SCOPED_TRACE(what);
+    std::vector<std::pair<int64_t, int64_t>> fast, stretches;
+    for (const auto& section : FindAllSections(image)) fast.emplace_back(section.start, section.headerPos);
+    EXPECT_EQ(fast, PlainSearch(image));
+    for (int64_t p = kTapHeaderSize + below(4); p < image.FileLength() + 2;
+         p = std::max(p, stretches.back().second) + 1 + below(9))
+      stretches.emplace_back(p, p + below(40) - 1);
+    const StretchTimes times = MeasureStretches(image, stretches, SelectClock(0, 0));
+    EXPECT_EQ(times.total, PlainDuration(image, kTapHeaderSize, image.FileLength() - 1));
+    for (size_t k = 0; k < stretches.size(); ++k) {
+      const auto [first, last] = stretches[k];
+      EXPECT_EQ(times.stretches[k], PlainDuration(image, first, last)) << "stretch " << k;
+      EXPECT_EQ(PulseDuration(image, first, last, SelectClock(0, 0)), times.stretches[k]) << "stretch " << k;
+    }
+    return fast.size();
+  };
+  // Leaders near the length that counts (version 2 counts two half-wave
+  // positions a pulse), noise half of short pulses with a zero now and then,
+  // silences, headers right after such leaders, programs.
+  for (int round = 0; round < 36; ++round) {
+    const auto version = static_cast<uint8_t>(round / 12), machine = static_cast<uint8_t>(round % 3);
+    TapeComposer composer(machine, version, 0, static_cast<uint32_t>(round + 1));
+    composer.SetJitter(round % 4);
+    const auto peaks = test::DefaultPeaks(machine);
+    const int counts = version == 2 ? 500 : 1000, shortByte = peaks.shortPulse / composer.step();
+    const auto noise = [&](int size, int share) {
+      std::vector<uint8_t> bytes(static_cast<size_t>(size));
+      for (auto& b : bytes) {
+        const int kind = below(64) + share;
+        b = static_cast<uint8_t>(kind == 0 ? 0 : kind < 32 ? shortByte + below(3) : 1 + below(255));
+      }
+      return bytes;
+    };
+    for (int segment = 0; segment < 60; ++segment) {
+      const int kind = below(7);
+      if (kind == 0) composer.AddPulses(peaks.shortPulse, counts - 10 + below(30));
+      if (kind == 1) composer.AddRaw(noise(below(3000), 0));
+      if (kind == 2) composer.AddSilence(below(3) == 0 ? 0x100000 : 1 + below(5000));
+      if (kind == 3) composer.AddPulses(peaks.shortPulse, 500 + below(2000)), composer.AddByte(137);
+      if (kind == 4) composer.AddRaw(noise(below(40), 32));
+      if (kind == 4) composer.AddProgram({.name = "T", .leaderPulses = counts - 5 + below(11)});
+      if (kind > 4)
+        composer.AddProgram({.name = "P" + std::to_string(segment),
+                             .data = test::ProgramData(below(100), static_cast<uint32_t>(segment + 1)),
+                             .leaderPulses = 1001 + below(500),
+                             .strayHalfWave = below(2) == 0});
+    }
+    EXPECT_GT(compare(composer.Image(), "round " + std::to_string(round)), 0u);
+  }
+  // Runs of repeated values and of zeros (records).
+  for (int trial = 0; trial < 300; ++trial) {
+    std::vector<uint8_t> pulses;
+    while (pulses.size() < static_cast<size_t>(40 + trial * 7))
+      pulses.insert(pulses.end(), 1 + below(12), static_cast<uint8_t>(below(20) == 0 ? 0 : 1 + below(255)));
+    compare(test::RawImage(static_cast<uint8_t>(trial % 3), pulses), "trial " + std::to_string(trial));
+  }
+  if (const std::string folder = test::RealTapesFolder(); !folder.empty()) {
+    for (const char* file : {"print_h.tap", "bender.tap", "fileabcdef.tap", "salmon.tap"}) {
+      TapImage image;
+      ASSERT_TRUE(LoadTapImage(folder + "/" + file, image));
+      EXPECT_GT(compare(image, file), 0u);
+    }
+  }
+  // The decode: pulses at and beside the class bounds, bounds at 0 and 255,
+  // an empty class, overlapping classes, in version 2 half-waves whose sum
+  // passes 255; every position decodes alike both ways (value, marker error
+  // -1, parity error -2).
   int decoded = 0;
   for (int trial = 0; trial < 200; ++trial) {
     TapImage image;
     image.version = trial % 2 == 0 ? 1 : 2;
     std::array<uint8_t, 6> bounds{};
-    int bound = trial % 3 == 0 ? 0 : 20;
-    for (uint8_t& b : bounds) {
-      b = static_cast<uint8_t>(std::min(255, bound));
-      bound += 1 + static_cast<int>(random() % 60);
-    }
+    for (int b = 0, bound = trial % 3 == 0 ? 0 : 20; b < 6; ++b, bound += 1 + below(60))
+      bounds[b] = static_cast<uint8_t>(std::min(255, bound));
     if (trial % 7 == 0) std::swap(bounds[2], bounds[3]);
     if (trial % 5 == 0) bounds[2] = bounds[1];  // one value both short and medium: no fast decode
-    const auto near = [&](int c) { return std::clamp(bounds[c] + static_cast<int>(random() % 5) - 2, 0, 255); };
     for (int i = 0; i < 400; ++i) {
       // Now and then a well-formed byte, so that values and parities are compared too: pair 0 the
       // marker (long, medium), pairs 1..8 the bits and 9 the parity (bit 8 of `value`); a 0 is short
-      // then medium, a 1 medium then short.
-      const bool wellFormed = random() % 2 == 0;
+      // then medium, a 1 medium then short. Its pulses mid-class, one in eight beside a bound.
+      const bool wellFormed = below(2) == 0;
       const unsigned byte = random() % 256;
       const unsigned value = byte | (1u ^ static_cast<unsigned>(__builtin_parity(byte))) << 8;
       for (int k = 0; k < 20; ++k) {
         const int pair = k / 2;
-        int cls = static_cast<int>(random() % 3);
+        int cls = below(3);
         if (wellFormed) cls = pair == 0 ? 2 - k % 2 : static_cast<int>((value >> (pair - 1) & 1u) ^ (k % 2));
-        const int pulse = !wellFormed || random() % 8 == 0 ? near(2 * cls + static_cast<int>(random() % 2))
-                                                           : (bounds[2 * cls] + bounds[2 * cls + 1] + 1) / 2;
+        const int pulse = !wellFormed || below(8) == 0 ? std::clamp(bounds[2 * cls + below(2)] + below(5) - 2, 0, 255)
+                                                       : (bounds[2 * cls] + bounds[2 * cls + 1] + 1) / 2;
         // Version 2: the first half-wave anything up to the pulse, now and then 255 (the sum passes 255).
-        const int first = image.version == 1  ? pulse
-                          : random() % 8 == 0 ? 255
-                                              : static_cast<int>(random() % (pulse + 1));
+        const int first = image.version == 1 ? pulse : below(8) == 0 ? 255 : below(pulse + 1);
         image.bytes.push_back(static_cast<uint8_t>(first));
         if (image.version == 2) image.bytes.push_back(static_cast<uint8_t>(std::max(0, pulse - first)));
       }

@@ -139,55 +139,6 @@ TEST(PulseDuration, PulsesRecordsAndVersionTwoHalvesNeverPastTheEnd) {
   EXPECT_EQ(PulseDuration(TapImage{}, 0, 100, kC64Pal), 0.0);
 }
 
-TEST(PulseDuration, OneWalkGivesEachStretchAndTheTotalAsThePlainWalkDoes) {
-  // The plain walk: one pulse at a time into one table.
-  const auto plain = [](const TapImage& image, int64_t first, int64_t last) {
-    PulseCounts counts;
-    const int64_t length = image.FileLength();
-    for (int64_t i = std::max<int64_t>(first, 0); i <= std::min(last, length - 1);) {
-      const uint8_t b = image.bytes[static_cast<size_t>(i)];
-      if (b != 0) {
-        ++counts.pulses[b];
-        ++i;
-      } else if (i + 3 <= length - 1) {
-        counts.longCycles += image.bytes[i + 1] + 256.0 * image.bytes[i + 2] + 65536.0 * image.bytes[i + 3];
-        i += 4;
-      } else {
-        ++i;
-      }
-    }
-    return counts.Duration(kC64Pal);
-  };
-  // Random images of runs of repeated values and zeros (records), cut into
-  // stretches with gaps, adjacent ones, and stretches that a record reaches into.
-  uint32_t state = 11;
-  const auto next = [&](uint32_t n) {
-    state ^= state << 13;
-    state ^= state >> 17;
-    state ^= state << 5;
-    return state % n;
-  };
-  for (int trial = 0; trial < 300; ++trial) {
-    std::vector<uint8_t> pulses;
-    while (pulses.size() < static_cast<size_t>(40 + trial * 7))
-      pulses.insert(pulses.end(), 1 + next(12), next(20) == 0 ? 0 : 1 + next(255));
-    const TapImage image = RawImage(static_cast<uint8_t>(trial % 3), pulses);
-    std::vector<std::pair<int64_t, int64_t>> stretches;
-    for (int64_t p = kTapHeaderSize + next(4); p < image.FileLength() + 2; p += 1 + next(9)) {
-      const int64_t end = p + static_cast<int64_t>(next(40)) - 1;
-      stretches.emplace_back(p, end);
-      p = std::max(p, end);
-    }
-    const StretchTimes times = MeasureStretches(image, stretches, kC64Pal);
-    ASSERT_EQ(times.total, plain(image, kTapHeaderSize, image.FileLength() - 1)) << "trial " << trial;
-    for (size_t k = 0; k < stretches.size(); ++k) {
-      const auto [first, last] = stretches[k];
-      ASSERT_EQ(times.stretches[k], plain(image, first, last)) << "trial " << trial << ", stretch " << k;
-      ASSERT_EQ(PulseDuration(image, first, last, kC64Pal), plain(image, first, last));
-    }
-  }
-}
-
 TEST(FormatDuration, RoundsSecondsAfterTakingMinutesHalvesToEven) {
   const std::pair<std::string, std::string> cases[] = {
       {FormatDuration(0, "."), "0m:0s"},

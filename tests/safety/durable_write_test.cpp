@@ -1,21 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// Written files are durable and a user's files are never lost.
-//
-// Written files reach the storage device before the success message: the
-// data before the name, the folder's entry after it, and one sync for the
-// many files of a split. A failed sync is a failed write. An interrupted run
-// removes the files it was writing, and only those, and ends with 128 + the
-// signal number.
-//
-// A write that fails half-way because the disk is full is told in one
-// message, an earlier file of that name stays as it was, and no partial or
-// temporary file is left behind. (A vanished input and an output folder that
-// cannot be written are covered beside the join's own tests; a failed write
-// of an index file or a split's files beside theirs.) The split and the
-// rename leave the loaded tape as it is on disk whatever is renamed or
-// written beside it, and an output name taken by a file or a dangling link is
-// not written over (a name taken at the last moment is the safe file
-// writer's own test).
+// Written files are durable and a user's files are never lost: the data is
+// synced before the name, the folder after it, once for a split's many
+// files; a failed sync is a failed write. A write that fails half-way (a
+// full disk) is told in one message, keeps an earlier file of that name and
+// leaves no partial file. The split leaves the loaded tape as it is on disk
+// and never writes over a name taken by a file or a dangling link.
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -28,13 +17,11 @@
 #include <filesystem>
 #include <tuple>
 
-#include "core/partial_files.h"
 #include "core/ports/remembered_paths.h"
 #include "core/safe_file.h"
 #include "join/compilation.h"
 #include "join/join_operation.h"
 #include "launcher/launcher_disk.h"
-#include "platform/interrupt_cleanup.h"
 #include "platform/posix_storage_sync.h"
 #include "platform/qt_tool_runner.h"
 #include "split/program_data.h"
@@ -134,32 +121,6 @@ TEST(PosixStorageSync, SyncsRealFilesAndFoldersAndReportsAMissingFolder) {
   }
   folderSyncError = 0;
   EXPECT_EQ(error, "Input/output error");
-}
-
-TEST(InterruptedRun, RemovesThePartialFilesAndExitsWith128PlusTheSignal) {
-  for (const int signalNumber : {SIGINT, SIGTERM}) {
-    ScratchFolder folder;
-    const std::string replaced = folder.Write("replaced.tap", std::string("old"));
-    EXPECT_EXIT(
-        {
-          InstallInterruptCleanup();
-          // Files written and done with free their places in the registry.
-          for (int i = 0; i < 2 * kMaxPartialFiles; ++i) PartialFileGuard done(folder.File("done.tap"));
-          std::string error;
-          SafeFileWriter finished(noSync);   // committed: stays
-          SafeFileWriter temporary(noSync);  // over an existing file: only its temporary file goes
-          SafeFileWriter direct(noSync);     // a new file under its final name: goes
-          if (finished.Open(folder.File("finished.tap"), error) && finished.Write("whole", 5, error) &&
-              finished.Commit(false, error) && temporary.Open(replaced, error) && temporary.Write("new", 3, error) &&
-              direct.OpenNew(folder.File("001.GAME.tap"), error) && direct.Write("part", 4, error)) {
-            std::raise(signalNumber);
-          }
-          std::_Exit(0);
-        },
-        ::testing::ExitedWithCode(128 + signalNumber), "");
-    EXPECT_EQ(folder.Names(), (Lines{"finished.tap", "replaced.tap"}));
-    EXPECT_EQ(ReadFileText(replaced), "old");
-  }
 }
 
 // Runs `step` with no file allowed to grow beyond `limitBytes`

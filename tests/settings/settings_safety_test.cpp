@@ -40,40 +40,34 @@ std::tuple<bool, std::string, std::string> Remember(const std::string& ini, cons
   return {saved.ok(), saved.text(), ReadFileText(ini)};
 }
 
-TEST(SettingsFileSafety, ALinkIsNeverWrittenThroughAndStays) {
-  ScratchFolder scratch;
-  const std::string target = scratch.Write("passwd-copy", std::string("root:x:0:0:root:/root:/bin/bash\n"));
-  const std::string link = scratch.File("Reelwright.ini");
-  fs::create_symlink(target, link);
-  const auto [saved, error, text] = Remember(link);
-  EXPECT_FALSE(saved);
-  EXPECT_EQ(error, "It is a symbolic link, which is never written through");
-  EXPECT_EQ(text, "root:x:0:0:root:/root:/bin/bash\n");
+TEST(SettingsFileSafety, ALinkAReadOnlyFileAndAnotherEncodingAreLeftAsTheyAre) {
+  ScratchFolder scratch, other;
+  const std::string link = scratch.File("link.ini");
+  fs::create_symlink(other.Write("real.ini", std::string("[Persistence]\nLoadPath=/games\n")), link);
+  const std::string readOnly = scratch.Write("read-only.ini", std::string("[Persistence]\nLoadPath=/old\n"));
+  ASSERT_EQ(::chmod(readOnly.c_str(), 0444), 0);
+  // "[Persistence]\r\nLoadPath=C:\\tapes\r\n" as Windows Notepad saves it in UTF-16.
+  std::string utf16 = "\xFF\xFE";
+  for (const char c : std::string("[Persistence]\r\nLoadPath=C:\\tapes\r\n")) utf16 += std::string{c, '\0'};
+  // Each file, why a value is not saved there, and the folder read from it all the same.
+  const std::tuple<std::string, std::string, std::string> cases[] = {
+      {link, "It is a symbolic link, which is never written through", "/games"},
+      {readOnly, "It is read-only", "/old"},
+      {scratch.Write("utf16.ini", utf16), "It is in an encoding the program does not read (UTF-16)",
+       "/opt/reelwright"}};
+  for (const auto& [ini, reason, folder] : cases) {
+    const std::string before = ReadFileText(ini);
+    EXPECT_EQ(Remember(ini), std::tuple(false, reason, before));
+    AppSettings settings(test::noSync, PathToQt(ini), "/opt/reelwright");
+    EXPECT_EQ(ReadPersistentPath(settings, PersistentPath::LoadPath), PathToQt(folder));
+  }
   EXPECT_TRUE(fs::is_symlink(link));
-  EXPECT_EQ(scratch.Names(), (std::vector<std::string>{"Reelwright.ini", "passwd-copy"}));
-  // What it holds is read all the same.
-  test::ScratchFolder other;
-  const std::string stored = other.Write("real.ini", std::string("[Persistence]\nLoadPath=/games\n"));
-  fs::remove(link);
-  fs::create_symlink(stored, link);
-  AppSettings settings(test::noSync, PathToQt(link), "/opt/reelwright");
-  EXPECT_EQ(ReadPersistentPath(settings, PersistentPath::LoadPath), "/games");
-}
-
-TEST(SettingsFileSafety, AReadOnlyFileKeepsItsTextAndItsMode) {
-  ScratchFolder scratch;
-  const std::string ini = scratch.Write("Reelwright.ini", std::string("[Persistence]\nLoadPath=/old\n"));
-  ASSERT_EQ(::chmod(ini.c_str(), 0444), 0);
-  const auto [saved, error, text] = Remember(ini);
-  EXPECT_FALSE(saved);
-  EXPECT_EQ(error, "It is read-only");
-  EXPECT_EQ(text, "[Persistence]\nLoadPath=/old\n");
-  EXPECT_EQ(ModeOf(ini) & 07777, 0444u);
+  EXPECT_EQ(ModeOf(readOnly) & 07777, 0444u);
+  EXPECT_EQ(scratch.Names(), (std::vector<std::string>{"link.ini", "read-only.ini", "utf16.ini"}));
   // A writable file keeps its own mode when it is rewritten.
-  ASSERT_EQ(::chmod(ini.c_str(), 0600), 0);
-  EXPECT_TRUE(std::get<0>(Remember(ini, "/new")));
-  EXPECT_EQ(ModeOf(ini) & 07777, 0600u);
-  EXPECT_EQ(ReadFileText(ini), "[Persistence]\nLoadPath=/new\n");
+  ASSERT_EQ(::chmod(readOnly.c_str(), 0600), 0);
+  EXPECT_EQ(Remember(readOnly, "/new"), std::tuple(true, "", "[Persistence]\nLoadPath=/new\n"));
+  EXPECT_EQ(ModeOf(readOnly) & 07777, 0600u);
 }
 
 TEST(SettingsFileSafety, APipeOrDeviceIsIgnoredWithoutBlocking) {
@@ -97,20 +91,6 @@ TEST(SettingsFileSafety, APipeOrDeviceIsIgnoredWithoutBlocking) {
       ::testing::ExitedWithCode(0), "");
   EXPECT_TRUE(S_ISFIFO(ModeOf(fifo)));
   EXPECT_EQ(scratch.Names(), std::vector<std::string>{"Reelwright.ini"});
-}
-
-TEST(SettingsFileSafety, AFileInAnotherEncodingIsLeftAsItIs) {
-  ScratchFolder scratch;
-  // "[Persistence]\r\nLoadPath=C:\\tapes\r\n" as Windows Notepad saves it in UTF-16.
-  std::string utf16 = "\xFF\xFE";
-  for (const char c : std::string("[Persistence]\r\nLoadPath=C:\\tapes\r\n")) utf16 += std::string{c, '\0'};
-  const std::string ini = scratch.Write("Reelwright.ini", utf16);
-  const auto [saved, error, text] = Remember(ini);
-  EXPECT_FALSE(saved);
-  EXPECT_EQ(error, "It is in an encoding the program does not read (UTF-16)");
-  EXPECT_EQ(text, utf16);
-  AppSettings settings(test::noSync, PathToQt(ini), "/opt/reelwright");
-  EXPECT_EQ(ReadPersistentPath(settings, PersistentPath::LoadPath), "/opt/reelwright");
 }
 
 TEST(SettingsFileSafety, AFolderWhoseNameIsNotUtf8IsRememberedByteForByte) {
