@@ -250,8 +250,10 @@ TEST(ExtractCli, ToDiskKeepsTapeNamesByteForByteAndTheOldDiskOnFailure) {
   }
   const std::string bigTape = folder.Write("big.tap", big.TakeFileBytes());
   const auto before = test::ReadFileBytes(disk);
-  // What c1541 said went wrong, not its line about detaching the image.
-  ExpectRun({"todisk", "--force", Q(bigTape), Q(disk)}, 1, "Error while creating file " + disk + " : ERR = ", path);
+  // What c1541 said went wrong, not its line about detaching the image, and what that means.
+  const CliRun full =
+      ExpectRun({"todisk", "--force", Q(bigTape), Q(disk)}, 1, "Error while creating file " + disk + " : ERR = ", path);
+  EXPECT_NE(full.err.find("(the disk is full)"), std::string::npos) << full.err;
   EXPECT_EQ(test::ReadFileBytes(disk), before);
   EXPECT_EQ(folder.Names(), (std::vector<std::string>{"My Names-9.d64", "big.tap", "names.tap", "plain.prg"}));
 }

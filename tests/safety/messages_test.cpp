@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Messages say the cause: no permission (the tests run as root, so the step
-// runs as "nobody"), a tool stopped at its time limit with its last lines, a
-// disk image that is full (c1541's error 72, or 67 as it says when a file runs
-// out of sectors).
+// runs as "nobody"), a tool stopped at its time limit with its last lines.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -19,7 +17,6 @@
 #include "support/scratch_folder.h"
 #include "support/shown_messages.h"
 #include "support/tape_composer.h"
-#include "support/vice_tools.h"
 
 namespace rw {
 namespace {
@@ -76,23 +73,6 @@ TEST(CausedMessages, AToolStoppedAtItsTimeLimitIsSaidWithItsLastLines) {
   EXPECT_EQ(test::ShownFailure(built),
             "ERROR! | critical | Error while creating file " + disk +
                 " : c1541 was stopped after 1 seconds without finishing:\nfirst line\nwriting p001");
-}
-
-TEST(CausedMessages, AFullDiskIsSaidAsSuch) {
-  std::string whyNot;
-  const std::string vice = test::RealViceToolsFolder(&whyNot);
-  if (vice.empty()) GTEST_SKIP() << whyNot;
-  ScratchFolder out;
-  QtToolRunner runner(vice, std::vector<std::string>{});
-  // Seven programs of 30,000 bytes overfill a D64 (664 blocks of 254 bytes).
-  std::vector<DiskProgram> programs;
-  for (int i = 0; i < 7; ++i) programs.push_back({"BIG", std::vector<uint8_t>(30002, static_cast<uint8_t>(i))});
-  RecordedMessages messages;
-  const std::string disk = out.File("full.d64");
-  const Outcome built = BuildProgramDisk(disk, programs, false, runner, test::noSync, messages);
-  EXPECT_EQ(built.kind(), FailureKind::SystemError);
-  EXPECT_NE(built.text().find("(the disk is full)"), std::string::npos) << built.text();
-  EXPECT_EQ(out.Names(), Lines{});
 }
 
 }  // namespace
