@@ -4,13 +4,21 @@
 // exists"), extraction numbers without a limit, and names up to the system's
 // limit of 255 bytes are written (the temporary name is shortened, never the
 // final one) while longer ones are refused with the system's reason.
+//
+// Messages say the cause: no permission (the tests run as root, so the step
+// runs as "nobody"), a tool stopped at its time limit with its last lines.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "core/ports/remembered_paths.h"
 #include "core/safe_file.h"
+#include "launcher/program_disk.h"
+#include "platform/qt_tool_runner.h"
 #include "split/program_data.h"
 #include "split/program_list.h"
 #include "support/program_run.h"
@@ -87,6 +95,55 @@ TEST(LongNames, NamesUpTo255BytesAreWrittenAndLongerOnesRefusedWithTheReason) {
   EXPECT_NE(refused.err.find("Error while saving file " + tooLong + " : File name too long"), std::string::npos)
       << refused.err;
   EXPECT_EQ(folder.Names().size(), 2u);  // a.tap and the join: nothing else
+}
+
+// Runs `step` as the unprivileged user "nobody" in a child process: the
+// tests run as root, who may write anywhere.
+template <typename Step>
+void AsNobody(const Step& step) {
+  EXPECT_EXIT(
+      {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) std::_Exit(3);
+        std::_Exit(step() ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+TEST(CausedMessages, NoPermissionIsSaidAsSuch) {
+  ScratchFolder in, out;
+  const std::string tape = in.Write("one.tap", PartsTape(2));
+  ASSERT_EQ(::chmod(in.path().c_str(), 0755), 0);
+  ASSERT_EQ(::chmod(in.File("one.tap").c_str(), 0644), 0);
+  ASSERT_EQ(::chmod(out.path().c_str(), 0755), 0);  // not writable for nobody
+  AsNobody([&] {
+    MemoryPaths paths;
+    RecordedMessages messages;
+    ProgramList list(paths, test::noSync, ".");
+    if (!list.LoadAndParse(tape)) return false;
+    const auto extracted = test::ShownFailure(ExtractPrograms(list, {1}, out.path(), false, test::noSync).failure);
+    list.SelectAll();
+    list.outputDir = out.path();
+    return extracted ==
+               "ERROR! | critical | Error while creating file " + out.File("PART1.prg") + " : Permission denied" &&
+           test::ShownFailure(list.Split(messages)) ==
+               "ERROR! | critical | Error while creating file " + out.File("001.PART1.tap") + " : Permission denied";
+  });
+  EXPECT_EQ(out.Names(), Lines{});
+}
+
+TEST(CausedMessages, AToolStoppedAtItsTimeLimitIsSaidWithItsLastLines) {
+  ScratchFolder tools, out;
+  const std::string c1541 = tools.File("c1541");
+  std::ofstream(c1541) << "#!/bin/sh\necho 'first line'\necho 'writing p001'\nexec sleep 30\n";
+  fs::permissions(c1541, fs::perms::owner_all);
+  QtToolRunner runner(tools.path(), std::vector<std::string>{}, 500);
+  RecordedMessages messages;
+  const std::string disk = out.File("d.d64");
+  const Outcome built = BuildProgramDisk(disk, {}, false, runner, test::noSync, messages);
+  EXPECT_EQ(built.kind(), FailureKind::SystemError);
+  EXPECT_EQ(test::ShownFailure(built),
+            "ERROR! | critical | Error while creating file " + disk +
+                " : c1541 was stopped after 1 seconds without finishing:\nfirst line\nwriting p001");
 }
 
 }  // namespace
