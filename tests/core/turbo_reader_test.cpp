@@ -122,16 +122,12 @@ TEST(TurboFiles, ComposedFilesReadBack) {
       {"Bleepload", 0x7000, 512, nullptr, TurboChecksum::Ok, true, true},
       {"Freeload", 0xF000, 0x1000, nullptr, TurboChecksum::Ok, true},  // its last byte at $FFFF
   };
-  struct Speed {
-    int jitter;
-    double factor;
-    double drift;
-  };
-  for (const Speed speed : {Speed{0, 1.0, 0}, Speed{2, 0.96, 0.0000004}, Speed{3, 1.04, -0.0000004}}) {
-    SCOPED_TRACE(speed.factor);
+  const std::tuple<int, double, double> speeds[] = {{0, 1.0, 0}, {2, 0.96, 4e-7}, {3, 1.04, -4e-7}};  // jitter, speed, drift
+  for (const auto& [jitter, factor, drift] : speeds) {
+    SCOPED_TRACE(factor);
     TapeComposer composer(0, 1, 0, 5);
-    composer.SetJitter(speed.jitter);
-    composer.SetTurboSpeed(speed.factor, speed.drift);
+    composer.SetJitter(jitter);
+    composer.SetTurboSpeed(factor, drift);
     const BurnerSettings burners[] = {{true, 0x33, 0x5C}, {false, 0x47, 0xCB}};
     composer.AddProgram(
         {.name = "BOOT", .data = test::ProgramData(300, 1), .headerTail = test::BurnerHeaderTail(burners[0])});
@@ -236,22 +232,17 @@ TEST(TurboFiles, DamageIsReported) {
 // Rounded shares always add up to 100: the hundredths lost in rounding go
 // to the shares that lost the most.
 TEST(TapeCoverage, RoundedSharesAddUpToAHundred) {
-  struct Row {
-    TapeCoverage exact;
-    TapeCoverage rounded;
-  };
-  const Row rows[] = {
+  const std::pair<TapeCoverage, TapeCoverage> rows[] = {
+      // exact, rounded
       {{100.0 / 3, 100.0 / 3, 0, 100.0 / 3}, {33.34, 33.33, 0, 33.33}},
       {{8.974, 91.016, 0.005, 0.005}, {8.97, 91.02, 0.01, 0}},
       {{50, 50, 0, 0}, {50, 50, 0, 0}},
       {{0, 0, 0, 0}, {0, 0, 0, 0}},
   };
-  for (const Row& row : rows) {
-    const TapeCoverage r = RoundedCoverage(row.exact);
-    EXPECT_EQ(std::vector<double>({r.romPercent, r.turboPercent, r.pausePercent, r.unrecognisedPercent}),
-              std::vector<double>({row.rounded.romPercent, row.rounded.turboPercent, row.rounded.pausePercent,
-                                   row.rounded.unrecognisedPercent}));
-  }
+  const auto shares = [](const TapeCoverage& c) {
+    return std::vector<double>{c.romPercent, c.turboPercent, c.pausePercent, c.unrecognisedPercent};
+  };
+  for (const auto& [exact, rounded] : rows) EXPECT_EQ(shares(RoundedCoverage(exact)), shares(rounded));
 }
 
 // A Visiload chain whose blocks change the loader's settings as it plays
