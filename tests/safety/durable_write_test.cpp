@@ -90,17 +90,6 @@ TEST_F(DurableWrites, JoinSyncsTheFileBeforeItsNameAndTheFolderAfter) {
   EXPECT_EQ(folder.Names(), (Lines{"a.tap", "b.tap", "old.tap", "out.tap"}));
 }
 
-// A file written under its own name at once (never over another) is synced
-// with the folder it went to.
-TEST_F(DurableWrites, ANewFileSyncsItsOwnFolder) {
-  SafeFileWriter writer(sync);
-  std::string error;
-  EXPECT_TRUE(writer.OpenNew(folder.File("new.prg"), error) && writer.Write("x", 1, error) &&
-              writer.Commit(false, error))
-      << error;
-  EXPECT_EQ(sync.calls, (Lines{"file", "folder " + folder.path()}));
-}
-
 TEST(PosixStorageSync, SyncsRealFilesAndFoldersAndReportsAMissingFolder) {
   ScratchFolder folder;
   PosixStorageSync sync;
