@@ -149,11 +149,10 @@ TEST_F(IniFile, AFailedWriteIsReportedAndDestroysNothing) {
   EXPECT_FALSE(unset.SetValue(QString("v")));
 }
 
-// A line that begins with the bytes of a byte order mark (U+FEFF) must read
-// as it was written: the UTF-8 decoder drops such a mark at the start of
-// what it decodes, so a key written with one could not be found again. Found
-// by fuzzing.
-// Only the first line's mark is not text.
+// A line that begins with the bytes of a byte order mark (U+FEFF) reads as
+// it was written (the UTF-8 decoder drops such a mark where it starts, so a
+// key written with one could not be found again); only the first line's
+// mark is not text.
 TEST(IniTextByteOrderMark, AKeyBeginningWithTheMarkReadsBack) {
   IniText text(QByteArray("[Paths]\n"));
   const QString key = QChar(0xFEFF) + QStringLiteral("[[Key");
@@ -167,9 +166,8 @@ TEST(IniTextByteOrderMark, AKeyBeginningWithTheMarkReadsBack) {
   EXPECT_EQ(marked.Find(u"A"_qs, u"k"_qs), u"1"_qs);
 }
 
-// The application's own settings, kept in such a file.
-
-// The user's config folder is made by the first write, not before.
+// The application's own settings, kept in such a file. The user's config
+// folder is made by the first write, not before.
 TEST(AppSettings, RememberedDirectoriesSurviveARestart) {
   ScratchFolder scratch;
   const QString ini = Q(scratch.File("config/Reelwright/Reelwright.ini"));
