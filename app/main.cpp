@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
 
 #include <cstdio>
 #include <cstring>
@@ -7,6 +9,9 @@
 #include "platform/interrupt_cleanup.h"
 #include "platform/native_path.h"
 #include "platform/posix_storage_sync.h"
+#include "platform/widgets/qt_file_dialogs.h"
+#include "platform/widgets/qt_messages.h"
+#include "settings/app_settings.h"
 #include "ui/controls.h"
 #include "ui/main_window.h"
 
@@ -49,7 +54,15 @@ int main(int argc, char** argv) {
   // Wayland compositors match the window to its menu entry by this name.
   QGuiApplication::setDesktopFileName(QStringLiteral(REELWRIGHT_APP_ID));
   QApplication::setWindowIcon(rw::ProgramIcon("reelwright"));
-  rw::MainWindow window(storageSync);
+  // The settings file beside the program (a portable copy) or in the
+  // user's configuration folder; Qt's message boxes and file dialogs, shown
+  // over the program's window.
+  const QString settingsPath = rw::SettingsFileLocation();
+  rw::AppSettings settings(storageSync, settingsPath,
+                           rw::UnsetFolderDefault(settingsPath, QCoreApplication::applicationDirPath(), QDir::homePath()));
+  rw::QtMessages messages;
+  rw::QtFileDialogs fileDialogs;
+  rw::MainWindow window(rw::Services{settings, messages, fileDialogs, storageSync, &settings});
   window.show();
   // "reelwright FILE.tap", as a file manager's "Open with" starts it.
   // The file's name byte for byte: QApplication::arguments() would turn a

@@ -233,6 +233,10 @@ bool SafeFileWriter::OpenUnnamed(const std::string& path, std::string& error) {
     if (fd >= 0) {
       file_ = ::fdopen(fd, "wb");
       if (file_ != nullptr) {
+        // Its bytes come in one or a few large writes, which stdio passes
+        // straight on; without a buffer of its own it also skips the fstat
+        // that sizes one, a system call in each of many thousand files.
+        std::setvbuf(file_, nullptr, _IONBF, 0);
         path_ = path;
         unnamed_ = true;
         neverReplace_ = true;

@@ -3,8 +3,6 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
 #include <QLayout>
 #include <QMdiArea>
@@ -19,9 +17,6 @@
 #include "core/utilities.h"
 #include "platform/native_path.h"
 #include "platform/qt_tool_runner.h"
-#include "platform/widgets/qt_file_dialogs.h"
-#include "platform/widgets/qt_messages.h"
-#include "settings/app_settings.h"
 #include "ui/about_box.h"
 #include "ui/control_names.h"
 #include "ui/controls.h"
@@ -45,50 +40,16 @@ constexpr int kToolHeight = Twips(9030);
 
 }  // namespace
 
-// What the program itself provides when no services are handed in.
-struct MainWindow::Owned {
-  Owned(QWidget* window, StorageSync& storageSync)
-      : settings(storageSync, SettingsFileLocation(),
-                 UnsetFolderDefault(SettingsFileLocation(), QCoreApplication::applicationDirPath(), QDir::homePath())),
-        messages(window),
-        fileDialogs(window) {}
-  AppSettings settings;
-  QtMessages messages;
-  QtFileDialogs fileDialogs;
-};
-
-MainWindow::MainWindow(StorageSync& storageSync, QWidget* parent) : QMainWindow(parent) {
-  StartUp(nullptr, storageSync);
-}
-
-MainWindow::MainWindow(const Services& services, QWidget* parent) : QMainWindow(parent) {
-  StartUp(&services, services.storageSync);
-}
-
-MainWindow::~MainWindow() {
-  // The about box is a window of its own, not a child: take it along.
-  delete about_.data();
-  // The tool windows use the services; close them before those go.
-  delete area_;
-}
-
-void MainWindow::StartUp(const Services* services, StorageSync& storageSync) {
+MainWindow::MainWindow(const Services& services, QWidget* parent)
+    : QMainWindow(parent),
+      recent_(std::make_unique<RecentFiles>(services.settingsFile)),
+      paths_(&services.paths),
+      messages_(&services.messages),
+      fileDialogs_(&services.fileDialogs),
+      storageSync_(&services.storageSync) {
   setObjectName(main_controls::kWindow);
   setWindowIcon(ProgramIcon("reelwright"));
   ControlCodes();  // the control-code tables, built once before any name is shown
-  if (services != nullptr) {
-    paths_ = &services->paths;
-    messages_ = &services->messages;
-    fileDialogs_ = &services->fileDialogs;
-    recent_ = std::make_unique<RecentFiles>(services->settingsFile);
-  } else {
-    owned_ = std::make_unique<Owned>(this, storageSync);
-    paths_ = &owned_->settings;
-    messages_ = &owned_->messages;
-    fileDialogs_ = &owned_->fileDialogs;
-    recent_ = std::make_unique<RecentFiles>(&owned_->settings);
-  }
-  storageSync_ = &storageSync;
   setWindowTitle(QStringLiteral("Reelwright ") + QStringLiteral(REELWRIGHT_VERSION));
 
   area_ = new QMdiArea(this);
@@ -103,6 +64,13 @@ void MainWindow::StartUp(const Services* services, StorageSync& storageSync) {
   setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
   layout()->activate();  // the client area has its size before the first tool window is placed
   Split();
+}
+
+MainWindow::~MainWindow() {
+  // The about box is a window of its own, not a child: take it along.
+  delete about_.data();
+  // The tool windows use the services; close them before those go.
+  delete area_;
 }
 
 void MainWindow::BuildMenusAndToolbar() {

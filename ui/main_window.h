@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The program's frame: a menu, a toolbar and the area in which the tool
-// windows (split, join, HTAP list) open as child windows. It owns what those
-// windows share: the remembered folders, the message boxes, the file
-// dialogs and the please-wait box.
+// windows (split, join, HTAP list) open as child windows. It hands those
+// windows what they share: the services main() made (remembered folders,
+// message boxes, file dialogs) and its own please-wait box.
 
 #include <QMainWindow>
 #include <QPointer>
@@ -43,10 +43,7 @@ struct Services {
 class MainWindow : public QMainWindow {
   Q_OBJECT
  public:
-  // The program: the settings file beside the program (or in the user's
-  // configuration folder), Qt's message boxes and file dialogs; `storageSync`
-  // as main() made it.
-  explicit MainWindow(StorageSync& storageSync, QWidget* parent = nullptr);
+  // `services` as main() (or a test) made them; they outlive the window.
   explicit MainWindow(const Services& services, QWidget* parent = nullptr);
   ~MainWindow() override;
 
@@ -82,9 +79,6 @@ class MainWindow : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  struct Owned;
-
-  void StartUp(const Services* services, StorageSync& storageSync);
   void BuildMenusAndToolbar();
   void FillRecentMenu();
   // The window's caption, naming the tape the split window has loaded.
@@ -97,7 +91,6 @@ class MainWindow : public QMainWindow {
   QWidget* CreateJoinWindow();
   QWidget* CreateConvertWindow();
 
-  std::unique_ptr<Owned> owned_;
   std::unique_ptr<RecentFiles> recent_;
   QMenu* recentMenu_ = nullptr;
   RememberedPaths* paths_ = nullptr;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
-// File and folder dialogs shown with QFileDialog over a parent window.
+// File and folder dialogs shown with QFileDialog over a parent window;
+// without one, over the program's window in front.
 
 #include "core/ports/file_dialogs.h"
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "platform/widgets/qt_messages.h"
 
+#include <QApplication>
 #include <QMessageBox>
 #include <QString>
 
@@ -24,7 +25,8 @@ MessageAnswer QtMessages::Show(const Message& message) {
   }
   const bool yesNo = message.buttons == MessageButtons::YesNo;
   QMessageBox box(icon, QString::fromStdString(message.title), QString::fromStdString(message.text),
-                  yesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok, parent_);
+                  yesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok,
+                  parent_ != nullptr ? parent_ : QApplication::activeWindow());
   const int answer = box.exec();
   if (!yesNo) return MessageAnswer::Ok;
   return answer == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;

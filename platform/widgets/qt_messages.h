@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
-// Messages shown as modal QMessageBoxes over a parent window.
+// Messages shown as modal QMessageBoxes over a parent window; without one,
+// over the program's window in front (the services are made before any
+// window is).
 
 #include "core/ports/messages.h"
 

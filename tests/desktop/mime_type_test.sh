@@ -10,18 +10,13 @@ set -euo pipefail
 package=$1 type=$2 real=$3
 
 for tool in xdg-mime update-mime-database; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "SKIP: $tool is missing (install xdg-utils and shared-mime-info)"
-    exit 77
-  fi
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing (install xdg-utils and shared-mime-info)"; exit 77; }
 done
 desktops=()
 command -v mimetype >/dev/null && desktops+=(generic)
 command -v gio >/dev/null && desktops+=(GNOME)
-if [ ${#desktops[@]} -eq 0 ]; then
-  echo "SKIP: xdg-mime has no resolver here (install libfile-mimeinfo-perl or libglib2.0-bin)"
-  exit 77
-fi
+[ ${#desktops[@]} -gt 0 ] ||
+  { echo "SKIP: xdg-mime has no resolver here (install libfile-mimeinfo-perl or libglib2.0-bin)"; exit 77; }
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT

@@ -11,10 +11,7 @@ set -euo pipefail
 build=$1 id=$2 version=$3 hardened=$4
 
 for tool in cpack dpkg-deb dpkg-shlibdeps; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "SKIP: $tool is missing (install dpkg-dev to build the package)"
-    exit 77
-  fi
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing (install dpkg-dev to build the package)"; exit 77; }
 done
 
 scratch=$(mktemp -d)

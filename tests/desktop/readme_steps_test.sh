@@ -11,10 +11,7 @@ set -euo pipefail
 source=$1 build=$2 version=$3 build_type=$4
 
 for tool in git cpack dpkg-deb dpkg-shlibdeps; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "SKIP: $tool is missing"
-    exit 77
-  fi
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing"; exit 77; }
 done
 git -C "$source" rev-parse --git-dir >/dev/null 2>&1 || { echo "SKIP: $source is not a git checkout"; exit 77; }
 

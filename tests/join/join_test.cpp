@@ -163,7 +163,9 @@ TEST_F(CompilationTest, RemovalsSubtractAndAnEmptyListIsExactlyZero) {
             std::tuple(size_t{0}, 0.0, "0m:0s"));
 }
 
-TEST_F(CompilationTest, MovesStopAtTheEnds) {
+// Moves stop at the ends; sorting puts pauses first, keeps new rows in place
+// and stops the moves; after it the rows stay as sorted.
+TEST_F(CompilationTest, MovesStopAtTheEndsAndSortingPutsPausesFirst) {
   for (const char* name : {"a.tap", "b.tap", "c.tap"}) ASSERT_TRUE(compilation.AddTapFile(Tap(name, 0, 0, 1)));
   const std::string a = folder.File("a.tap"), b = folder.File("b.tap"), c = folder.File("c.tap");
   EXPECT_EQ((std::vector{compilation.MoveRowUp(-1), compilation.MoveRowUp(0), compilation.MoveRowDown(2),
@@ -173,22 +175,15 @@ TEST_F(CompilationTest, MovesStopAtTheEnds) {
   EXPECT_EQ(Paths(compilation), (Lines{b, c, a}));
   ASSERT_TRUE(compilation.MoveRowUp(2));
   EXPECT_EQ(Paths(compilation), (Lines{b, a, c}));
-}
 
-TEST_F(CompilationTest, SortingPutsPausesFirstAndKeepsNewRowsInPlace) {
-  ASSERT_TRUE(compilation.AddTapFile(Tap("c.tap", 0, 0, 1)));
-  ASSERT_TRUE(compilation.AddTapFile(Tap("a.tap", 0, 0, 1)));
   ASSERT_TRUE(compilation.AddPauseRow("5s"));
-
   compilation.SetSorted(true);
-  const std::string pause = kPauseRowPath, a = folder.File("a.tap"), b = folder.File("b.tap"), c = folder.File("c.tap");
-  EXPECT_EQ(Paths(compilation), (Lines{pause, a, c}));
-  // Rows cannot be moved while sorted.
+  const std::string pause = kPauseRowPath, ab = folder.File("ab.tap");
+  EXPECT_EQ(Paths(compilation), (Lines{pause, a, b, c}));
   EXPECT_EQ(std::pair(compilation.CanMoveRows(), compilation.MoveRowUp(2)), std::pair(false, false));
-
-  ASSERT_TRUE(compilation.AddTapFile(Tap("b.tap", 0, 0, 1)));
+  ASSERT_TRUE(compilation.AddTapFile(Tap("ab.tap", 0, 0, 1)));
   ASSERT_TRUE(compilation.AddPauseRow("1s"));
-  EXPECT_EQ(Paths(compilation), (Lines{pause, pause, a, b, c}));
+  EXPECT_EQ(Paths(compilation), (Lines{pause, pause, a, ab, b, c}));
 
   compilation.SetSorted(false);
   EXPECT_TRUE(compilation.CanMoveRows());

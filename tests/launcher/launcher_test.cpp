@@ -37,30 +37,12 @@ using test::WriteMode;
 const std::string kDeviceError = "Error, Device number of Tapewell must be in the interval 8-11 !";
 
 TEST(LeadingNumber, ReadsTheDecimalNumberAtTheStart) {
-  const std::pair<const char*, double> cases[] = {
-      {"10", 10},
-      {" 9", 9},
-      {"8.5", 8.5},
-      {"11abc", 11},
-      {"", 0},
-      {"abc", 0},
-      {"+9", 9},
-      {"-8", -8},
-      {".5", 0.5},
-      {"1e1", 10},
-      {"2E2", 200},
-      {"9e", 9},
-      {"0x9", 0},
-      {"9,5", 9},
-      {"1e400", INFINITY},
-      {"1e-400", 0},
-      {"0."
-       "000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
-       "000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
-       "000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
-       "00000000000000000000000000000000000000000000000000000000000000000001",
-       0}};
+  const std::pair<const char*, double> cases[] = {{"10", 10},  {" 9", 9},   {"8.5", 8.5},        {"11abc", 11},
+                                                  {"", 0},     {"abc", 0},  {"+9", 9},           {"-8", -8},
+                                                  {".5", 0.5}, {"1e1", 10}, {"2E2", 200},        {"9e", 9},
+                                                  {"0x9", 0},  {"9,5", 9},  {"1e400", INFINITY}, {"1e-400", 0}};
   for (const auto& [text, value] : cases) EXPECT_EQ(LeadingNumber(text), value) << text;
+  EXPECT_EQ(LeadingNumber("0." + std::string(400, '0') + "1"), 0);
 }
 
 TEST(CheckDeviceAnswer, DeviceEightToElevenHalvesToEven) {
@@ -324,15 +306,6 @@ TEST_F(LauncherDiskTest, ForAllRemainingAppliesOneTargetToTheRestOfOneBuild) {
   EXPECT_EQ(PetcatOptions(), (std::vector<test::Lines>{vic3k, vic3k, vic3k, {"-w70", "-l", "1C01"}, {"-w2"}, {"-w2"}}));
 }
 
-TEST_F(LauncherDiskTest, CancellingTheDeviceDialogDoesNothing) {
-  input_.programs = Programs(2);
-  user_.device = DeviceAnswer{};
-
-  EXPECT_EQ(Build(), LauncherOutcome::NotStarted);
-  EXPECT_TRUE(user_.shown.empty());
-  ExpectNothingDone();
-}
-
 // Whatever fails after the user agreed to replace it, the earlier disk is
 // still there unchanged, and nothing new is left in either folder. (Declined,
 // nothing is done: the dangling link's case below.)
@@ -405,7 +378,8 @@ TEST_F(LauncherDiskTest, ALinkAtTheDiskNameIsReplacedNeverFollowed) {
   EXPECT_TRUE(!fs::exists(fs::symlink_status(nowhere)) && fs::is_symlink(disk_));
 }
 
-TEST_F(LauncherDiskTest, AMissingToolIsReportedByNameBeforeAnythingHappens) {
+// A missing tool is named before the device is asked; a cancelled device dialog does nothing.
+TEST_F(LauncherDiskTest, AMissingToolOrACancelledDeviceDialogDoesNothing) {
   input_.programs = Programs(2);
   const std::pair<std::vector<const char*>, std::string> cases[] = {
       {{"c1541"}, "c1541 was not found. Install VICE, which provides it, or place c1541"},
@@ -420,6 +394,11 @@ TEST_F(LauncherDiskTest, AMissingToolIsReportedByNameBeforeAnythingHappens) {
     ExpectOneMessage("ERROR! | critical | Cannot build the launcher disk: " + names + " in " + tools_ + " !");
   }
   EXPECT_EQ(user_.deviceAsked, 0);
+  test::WriteStandInTools(tools_, FormatMode::Ok, PetcatMode::Ok, WriteMode::Ok);
+  user_.device = DeviceAnswer{};
+  user_.shown.clear();
+  EXPECT_EQ(Build(), LauncherOutcome::NotStarted);
+  EXPECT_EQ(std::pair(user_.deviceAsked, user_.shown.size()), std::pair(1, size_t{0}));
   ExpectNothingDone();
 }
 

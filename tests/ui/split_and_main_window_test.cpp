@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// The desktop program's split window, the Index D64 run it starts, and the
-// main window around it.
+// The desktop program's split window, the tape map above its list, the Index
+// D64 run it starts, and the main window around it.
 
 #include "ui/split_window.h"
 
@@ -19,10 +19,13 @@
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 
+#include "platform/native_path.h"
 #include "platform/qt_tool_runner.h"
 #include "platform/widgets/qt_file_dialogs.h"
 #include "settings/ini_file.h"
@@ -34,6 +37,7 @@
 #include "ui/index_d64.h"
 #include "ui/join_window.h"
 #include "ui/launcher_dialogs.h"
+#include "ui/pulse_window.h"
 #include "ui/tape_map_strip.h"
 #include "ui/wait_box.h"
 #include "window_driver.h"
@@ -43,6 +47,7 @@ namespace {
 
 using namespace split_controls;
 
+namespace fs = std::filesystem;
 using test::Lines;
 using test::noSync;
 
@@ -116,12 +121,18 @@ TEST_F(SplitWindowTest, LoadByDialogAndDropEnablesCommandsOnlyWithTicksAndFolder
             QString::fromStdString(tape) + "|Commodore 64|3|DEMO");
   EXPECT_EQ(list->model()->headerData(1, Qt::Horizontal).toString(), "Program");
 
-  // The view draws the ticks from the model's check state.
+  // The view draws the ticks from the model's check state; only the tick
+  // column takes a value, and only as a check state (by mouse too).
   Toggle(2);
-  const auto tick = [&](int row) { return list->model()->index(row - 1, 0).data(Qt::CheckStateRole).toInt(); };
+  QAbstractItemModel* table = list->model();
+  const auto tick = [&](int row) { return table->index(row - 1, 0).data(Qt::CheckStateRole).toInt(); };
   EXPECT_EQ(std::to_string(tick(1)) + std::to_string(tick(2)), "02");
-  EXPECT_TRUE(list->model()->flags(list->model()->index(0, 0)) & Qt::ItemIsUserCheckable);            // by mouse too
-  EXPECT_FALSE(list->model()->setData(list->model()->index(0, 1), Qt::Checked, Qt::CheckStateRole));  // not the name
+  EXPECT_TRUE(table->flags(table->index(0, 0)) & Qt::ItemIsUserCheckable);
+  EXPECT_FALSE(table->setData(table->index(0, 1), Qt::Checked, Qt::CheckStateRole) ||
+               table->setData(table->index(0, 1), "X") ||
+               table->setData(table->index(0, 0), Qt::Checked, Qt::DisplayRole));
+  EXPECT_TRUE(table->setData(table->index(2, 0), Qt::Checked, Qt::CheckStateRole));
+  EXPECT_EQ(split->model().CheckStates(), (std::vector<bool>{false, true, true}));
   EXPECT_EQ(Commands(), "000");  // ticked, but the folder does not exist
   EXPECT_TRUE(outputDir->toolTip().contains("does not exist"));
   test::Type(split, output_folder_controls::kFolder, QString::fromStdString(desktop.out.path()));
@@ -131,15 +142,19 @@ TEST_F(SplitWindowTest, LoadByDialogAndDropEnablesCommandsOnlyWithTicksAndFolder
   test::Click(split, kSelectAll);
   EXPECT_EQ(Commands(), "111");
 
-  // A drop loads its first file (a refused load is pinned through the first argument,
-  // in MainWindowTest below): the rows are replaced, all unticked.
+  // The commands wait while a tape loads; a refused file leaves the old tape's
+  // commands (its message is pinned through the first argument, in MainWindowTest below).
+  std::string duringLoad;
+  QTimer::singleShot(0, [&] { duringLoad = Commands(); });  // runs while the please-wait box is painted
   const std::string bad = desktop.folder.Write("bad.tap", std::string("not a tape image"));
   EXPECT_FALSE(split->LoadAndParse(QString::fromStdString(bad)));
+  EXPECT_EQ(duringLoad + "|" + Commands(), "000|111");
   // A tape without programs loads, and says so.
   desktop.messages.shown.clear();
   EXPECT_TRUE(split->LoadAndParse(QString::fromStdString(desktop.folder.Write("none.tap", test::TapeWith({})))));
   EXPECT_EQ(test::Shown(desktop.messages),
             Lines{"WARNING! | exclamation | No ROM Loader sections identified inside this TAP file !"});
+  // A drop loads its first file: the rows are replaced, all unticked.
   const std::string other = desktop.out.Write("other.tap", test::TapeWith({"ONE", "TWO"}));
   test::Drop(list->viewport(), {QString::fromStdString(other), QString::fromStdString(bad)});
   EXPECT_EQ(std::to_string(list->model()->rowCount()) + "|" + Commands(), "2|000");
@@ -205,20 +220,46 @@ TEST_F(SplitWindowTest, NameEditorAndButtonsOnALoadedTape) {
   EXPECT_EQ(desktop.messages.shown.size(), 3u);
 }
 
-TEST_F(SplitWindowTest, ContextMenuExtractsAndCopiesTickedProgramsAndTooltipsTellTheData) {
-  // A good program and one whose byte 20 neither copy gives: its tooltip, the
-  // damage summary, is what the extract message names it by.
+TEST_F(SplitWindowTest, ContextMenuExtractsAndCopiesTickedProgramsAndTooltipsAndScreenReadersTellTheData) {
+  const auto spoken = [](QObject* object, QAccessible::Text what) {
+    return QAccessible::queryAccessibleInterface(object)->text(what);
+  };
+  auto* machine = split->findChild<QLabel*>(kMachine);
+  EXPECT_NE(spoken(machine, QAccessible::Name), "Current File");
+  // A good program, one whose byte 20 neither copy gives (its tooltip, the
+  // damage summary, is what the extract message names it by) and one with a
+  // short header.
   test::TapeComposer composer(0, 1);
   composer.AddSilence(50000);
   composer.AddProgram({.name = "GOOD", .data = test::ProgramData(64, 1)});
   composer.AddSilence(100000);
   composer.AddProgram(
       {.name = "BAD", .data = test::ProgramData(64, 2), .dataParityErrors = {20}, .dataRepeatParityErrors = {20}});
+  composer.AddSilence(100000);
+  composer.AddProgram({.name = "BOOT", .data = test::ProgramData(64, 3), .headerLength = 200});
   const auto tip = [&](int row) { return list->model()->index(row - 1, 3).data(Qt::ToolTipRole).toString(); };
   // A tape of as many rows loaded before: its tooltips must not outlive it.
-  ASSERT_TRUE(split->LoadAndParse(QString::fromStdString(desktop.folder.Write("ab.tap", test::TapeWith({"A", "B"})))));
+  ASSERT_TRUE(
+      split->LoadAndParse(QString::fromStdString(desktop.folder.Write("abc.tap", test::TapeWith({"A", "B", "C"})))));
   EXPECT_EQ(tip(2).toStdString(), "Data good: 0801-0841, 64 bytes");
-  ASSERT_TRUE(split->LoadAndParse(QString::fromStdString(desktop.folder.Write("two.tap", composer.FileBytes()))));
+  ASSERT_TRUE(split->LoadAndParse(QString::fromStdString(desktop.folder.Write("three.tap", composer.FileBytes()))));
+
+  // A screen reader hears the values, the tick boxes named by their programs
+  // and the programs' data states.
+  EXPECT_EQ(spoken(machine, QAccessible::Name) + "|" + spoken(machine, QAccessible::Description),
+            "Commodore 64|Machine");
+  EXPECT_EQ(spoken(split->findChild<QLabel*>(kItems), QAccessible::Name), "3");
+  QAccessibleTableInterface* table = QAccessible::queryAccessibleInterface(list)->tableInterface();
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(table->cellAt(1, 0)->text(QAccessible::Name), "BAD");
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(list)->child(0)->text(QAccessible::Name), "Tick");
+  QStringList states;
+  for (int row : {1, 2, 3}) {
+    const QModelIndex program = list->model()->index(row - 1, 1);
+    EXPECT_FALSE(program.data(Qt::DecorationRole).value<QIcon>().isNull());
+    states << program.data(Qt::AccessibleDescriptionRole).toString();
+  }
+  EXPECT_EQ(states, (QStringList{"good", "damaged", "short"}));
 
   auto* extract = split->findChild<QAction*>(kExtractPrograms);
   auto* toDisk = split->findChild<QAction*>(kCopyProgramsToDisk);
@@ -238,7 +279,7 @@ TEST_F(SplitWindowTest, ContextMenuExtractsAndCopiesTickedProgramsAndTooltipsTel
   EXPECT_EQ(menuAt(0), (QStringList{"", "", kExtractPrograms, kCopyProgramsToDisk}));  // a hint first
   desktop.dialogs.answers = {desktop.folder.path()};
   EXPECT_EQ(menuAt(1, kExtractProgram), (QStringList{kExtractProgram, kCopyProgramToDisk}));
-  EXPECT_TRUE(std::filesystem::exists(desktop.folder.File("GOOD.prg")));
+  EXPECT_TRUE(fs::exists(desktop.folder.File("GOOD.prg")));
   desktop.messages.shown.clear();
   Toggle(1);
   EXPECT_EQ(menuAt(2), (QStringList{kExtractProgram, kCopyProgramToDisk, "", kExtractPrograms, kCopyProgramsToDisk}));
@@ -313,45 +354,17 @@ TEST_F(SplitWindowTest, KeyboardAloneLoadsTicksRenamesAndSplits) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return desktop.out.Names().size() == 1; }));
 }
 
-TEST_F(SplitWindowTest, AScreenReaderHearsValuesTickNamesAndDataStates) {
-  const auto spoken = [](QObject* object, QAccessible::Text what) {
-    return QAccessible::queryAccessibleInterface(object)->text(what);
-  };
-  auto* machine = split->findChild<QLabel*>(kMachine);
-  EXPECT_NE(spoken(machine, QAccessible::Name), "Current File");
-  test::TapeComposer composer(0, 1);
-  composer.AddProgram({.name = "GOOD", .data = test::ProgramData(64, 1)});
-  composer.AddSilence(100000);
-  composer.AddProgram(
-      {.name = "BAD", .data = test::ProgramData(64, 2), .dataParityErrors = {20}, .dataRepeatParityErrors = {20}});
-  composer.AddSilence(100000);
-  composer.AddProgram({.name = "BOOT", .data = test::ProgramData(64, 3), .headerLength = 200});
-  ASSERT_TRUE(split->LoadAndParse(QString::fromStdString(desktop.folder.Write("three.tap", composer.FileBytes()))));
-  EXPECT_EQ(spoken(machine, QAccessible::Name) + "|" + spoken(machine, QAccessible::Description),
-            "Commodore 64|Machine");
-  EXPECT_EQ(spoken(split->findChild<QLabel*>(kItems), QAccessible::Name), "3");
-
-  // The tick boxes are named by their programs; the programs' cells tell their data.
-  QAccessibleTableInterface* table = QAccessible::queryAccessibleInterface(list)->tableInterface();
-  ASSERT_NE(table, nullptr);
-  EXPECT_EQ(table->cellAt(1, 0)->text(QAccessible::Name), "BAD");
-  EXPECT_EQ(QAccessible::queryAccessibleInterface(list)->child(0)->text(QAccessible::Name), "Tick");
-  QStringList states;
-  for (int row : {1, 2, 3}) {
-    const QModelIndex program = list->model()->index(row - 1, 1);
-    EXPECT_FALSE(program.data(Qt::DecorationRole).value<QIcon>().isNull());
-    states << program.data(Qt::AccessibleDescriptionRole).toString();
-  }
-  EXPECT_EQ(states, (QStringList{"good", "damaged", "short"}));
-
-  // A dialog's field is announced by its label.
-  TargetSystemDialog target("01-game", "GAME");
-  EXPECT_EQ(spoken(target.findChild<QLineEdit*>(target_dialog_controls::kName), QAccessible::Name), "Name it as:");
-}
-
 // A program opens onto the turbo files its stretch carries: rows without a
 // tick, counted in Items; a file before the first program has no row.
-TEST_F(SplitWindowTest, ProgramRowsOpenOntoTheirTurboFiles) {
+// A click on a band of the tape's map, or the keyboard walking the bands as
+// drawn, selects the band's program; a screen reader hears each band as its
+// tooltip tells it. The pulses shown are the selected program's, or for a
+// turbo file's row those of the program it lies under.
+TEST_F(SplitWindowTest, ProgramRowsOpenOntoTheirTurboFilesAndTheTapeMapSelectsThePrograms) {
+  desktop.window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&desktop.window));
+  auto* strip = split->findChild<TapeMapStrip*>(split_controls::kTapeMap);
+  EXPECT_EQ(strip->focusPolicy(), Qt::NoFocus);  // nothing to walk before a load
   test::TapeComposer composer(0, 1);
   composer.AddTurboFile({.family = "Freeload", .loadAddress = 0x0800, .data = test::ProgramData(300, 1)});
   composer.AddSilence(50000);
@@ -362,9 +375,11 @@ TEST_F(SplitWindowTest, ProgramRowsOpenOntoTheirTurboFiles) {
   composer.AddSilence(50000);
   const auto bad = composer.AddTurboFile(
       {.family = "Freeload", .loadAddress = 0x4000, .data = test::ProgramData(300, 4), .corruptByte = 5});
-  composer.AddSilence(50000);
+  composer.AddSilence(985248);
+  composer.AddProgram({.name = "NEXT", .data = test::ProgramData(64, 5)});
   ASSERT_TRUE(split->LoadAndParse(QString::fromStdString(desktop.folder.Write("turbo.tap", composer.FileBytes()))));
-  EXPECT_EQ(Label(kItems), "1, with 2 turbo files");
+  QApplication::setActiveWindow(&desktop.window);  // the offscreen platform leaves none after the wait box
+  EXPECT_EQ(Label(kItems), "2, with 2 turbo files");
 
   const QModelIndex boot = list->model()->index(0, 0);
   EXPECT_FALSE(list->isExpanded(boot));
@@ -378,27 +393,79 @@ TEST_F(SplitWindowTest, ProgramRowsOpenOntoTheirTurboFiles) {
   EXPECT_FALSE(cell(1, 3).empty() || cell(1, 4).empty());  // End and Duration
   EXPECT_EQ(cell(0, 2, Qt::ToolTipRole), "US Gold \"LEVEL\"\nLoads to $C000-$C064 (end exclusive)\nChecksum OK");
 
-  // No tick, by mouse or keyboard; the map selects the program's own row.
+  // No tick, by mouse or keyboard.
   const QModelIndex file = list->model()->index(0, 0, boot);
   EXPECT_FALSE(list->model()->flags(file) & Qt::ItemIsUserCheckable);
   EXPECT_FALSE(list->model()->setData(file, Qt::Checked, Qt::CheckStateRole));
   list->setCurrentIndex(file);
   QTest::keyClick(list, Qt::Key_Space);
-  EXPECT_EQ(split->model().CheckStates(), std::vector<bool>{false});
-  emit split->findChild<TapeMapStrip*>(kTapeMap)->rowClicked(1);
-  EXPECT_EQ(list->currentIndex(), boot);
-}
+  EXPECT_EQ(split->model().CheckStates(), (std::vector<bool>{false, false}));
 
-TEST_F(SplitWindowTest, TheCommandsWaitWhileATapeLoads) {
-  ASSERT_TRUE(split->LoadAndParse(QString::fromStdString(tape)));
-  outputDir->setText(QString::fromStdString(desktop.out.path()));
-  Toggle(1);
-  ASSERT_EQ(Commands(), "111");
-  std::string duringLoad;
-  QTimer::singleShot(0, [&] { duringLoad = Commands(); });  // runs while the please-wait box is painted
-  const std::string bad = desktop.folder.Write("bad.tap", std::string("not a tape image"));
-  EXPECT_FALSE(split->LoadAndParse(QString::fromStdString(bad)));
-  EXPECT_EQ(duringLoad + "|" + Commands(), "000|111");  // a refused file leaves the old tape's commands
+  ASSERT_GT(strip->width(), 100);
+  auto* showPulses = split->findChild<QAction*>(split_controls::kShowPulses);
+  // The pulse window of the selected row: its title and its picture's texts.
+  const auto pulses = [&] {
+    showPulses->trigger();
+    auto* window = split->findChild<PulseWindow*>(pulse_window_controls::kWindow);
+    std::vector<std::string> texts{window->windowTitle().toStdString()};
+    for (const PictureText& text : window->findChild<PictureView*>(pulse_window_controls::kPicture)->picture().texts)
+      texts.push_back(text.text);
+    delete window;
+    return texts;
+  };
+  const auto shows = [](const std::vector<std::string>& texts, const std::string& text) {
+    return std::any_of(texts.begin(), texts.end(), [&](const std::string& t) { return t.find(text) != t.npos; });
+  };
+
+  // The middle of the widest band of each program selects that program's row.
+  const TapeMap& map = strip->survey().map;
+  for (const int row : {2, 1, 2}) {
+    double best = 0;
+    int x = -1;
+    for (const DrawnBand& band : strip->drawnBands()) {
+      if (map.bands[band.main].row == row && band.x1 - band.x0 > best) {
+        best = band.x1 - band.x0;
+        x = static_cast<int>((band.x0 + band.x1) / 2);
+      }
+    }
+    ASSERT_GE(x, 0) << row;
+    QTest::mouseClick(strip, Qt::LeftButton, Qt::NoModifier, QPoint(x, strip->height() / 2));
+    EXPECT_EQ(list->currentIndex().row(), row - 1);
+    EXPECT_EQ(list->selectionModel()->selectedRows().size(), 1);
+  }
+  const auto next = pulses();
+  EXPECT_TRUE(QString::fromStdString(next.front()).contains("NEXT"));
+  EXPECT_TRUE(shows(next, "Program 2: NEXT"));
+
+  strip->setFocus(Qt::TabFocusReason);
+  ASSERT_TRUE(strip->hasFocus());
+  const auto described = [&] { return strip->accessibleDescription().toStdString(); };
+  const int last = static_cast<int>(strip->drawnBands().size()) - 1;
+  QTest::keyClick(strip, Qt::Key_End);
+  EXPECT_EQ(strip->currentBand(), last);
+  QTest::keyClick(strip, Qt::Key_Right);
+  EXPECT_EQ(strip->currentBand(), last);
+  QTest::keyClick(strip, Qt::Key_Home);
+  QTest::keyClick(strip, Qt::Key_Left);
+  EXPECT_EQ(strip->currentBand(), 0);
+  // The first turbo band under a program (the one before the first program is under none).
+  while ((described().find("Turbo file") != 0 || described().find("\nProgram 1: BOOT\n") == std::string::npos) &&
+         strip->currentBand() < last) {
+    QTest::keyClick(strip, Qt::Key_Right);
+  }
+  EXPECT_EQ(described().find("Turbo file: "), 0u) << described();
+  EXPECT_NE(described().find("\nProgram 1: BOOT\n"), std::string::npos) << described();
+  QTest::keyClick(strip, Qt::Key_Return);
+  EXPECT_EQ(list->currentIndex(), list->model()->index(0, 0));
+  QTest::keyClick(strip, Qt::Key_End);
+  QTest::keyClick(strip, Qt::Key_Space);
+  EXPECT_EQ(list->currentIndex(), list->model()->index(1, 0));
+  EXPECT_TRUE(strip->hasFocus());
+
+  list->setCurrentIndex(file);
+  const auto under = pulses();
+  EXPECT_TRUE(QString::fromStdString(under.front()).contains("BOOT"));
+  EXPECT_TRUE(shows(under, "Freeload threshold"));
 }
 
 // With stand-in tools: nothing ticked starts nothing; the dialogs' answers reach
@@ -406,7 +473,7 @@ TEST_F(SplitWindowTest, TheCommandsWaitWhileATapeLoads) {
 // dialog open; closing either dialog stops the build.
 TEST_F(SplitWindowTest, IndexD64WithStandInToolsTakesTheAnswersAndShowsProgress) {
   const std::string tools = desktop.folder.File("tools"), disk = desktop.out.File("game.tap.d64");
-  std::filesystem::create_directory(tools);
+  fs::create_directory(tools);
   test::WriteStandInTools(tools, test::FormatMode::Ok, test::PetcatMode::Ok, test::WriteMode::Ok);
   QtToolRunner runner(tools, std::vector<std::string>{});
   // Rows 2 and 3 ticked: the groups start at rows 1 and 3.
@@ -427,12 +494,15 @@ TEST_F(SplitWindowTest, IndexD64WithStandInToolsTakesTheAnswersAndShowsProgress)
         test::Click(device, device_dialog_controls::kNext);
       },
       [](QWidget* target) {
-        EXPECT_EQ(target->width(), 420);                // the fixed width the proposed name fits in
         const QWidget* owner = target->parentWidget();  // centred over it
         EXPECT_LE((target->mapToGlobal(target->rect().center()) - owner->mapToGlobal(owner->rect().center()))
                       .manhattanLength(),
                   3);
         EXPECT_EQ(target->findChild<QLabel*>(target_dialog_controls::kProposedName)->text(), "01-game loader  ");
+        // Its field is announced by its label.
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(target->findChild<QLineEdit*>(target_dialog_controls::kName))
+                      ->text(QAccessible::Name),
+                  "Name it as:");
         target->findChild<QComboBox*>(target_dialog_controls::kSystem)->setCurrentIndex(1);
         test::Type(target, target_dialog_controls::kName, "MENU");
         test::Click(target, target_dialog_controls::kNext);  // next: the second group is asked too
@@ -457,7 +527,7 @@ TEST_F(SplitWindowTest, IndexD64WithStandInToolsTakesTheAnswersAndShowsProgress)
   EXPECT_FALSE(waitBox.isVisible());
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
-  std::filesystem::remove(disk);
+  fs::remove(disk);
   desktop.messages.shown.clear();
   EXPECT_EQ(run(), LauncherOutcome::NotStarted);
   EXPECT_EQ(run(), LauncherOutcome::Aborted);
@@ -567,29 +637,57 @@ TEST_F(MainWindowTest, OpenRemembersRecentTapesInTheSettingsAndTheTitleNamesTheT
   EXPECT_EQ(recent(again), (QStringList{"&1 Game.tap", "&2 Other.tap"}));
 }
 
+// Closing asks only while the compilation has rows not yet joined: none, or
+// all joined, close without a word.
 TEST_F(MainWindowTest, ClosingTheProgramAsksBeforeAnUnjoinedCompilationIsLost) {
-  auto* join = static_cast<JoinWindow*>(desktop.window.Join());
-  desktop.dialogs.answers = {tape};
-  test::Click(join, join_controls::kAddFile);
-  ASSERT_EQ(join->compilation().rows().size(), 1u);
+  const auto addTwice = [&] {
+    auto* join = static_cast<JoinWindow*>(desktop.window.Join());
+    desktop.dialogs.answers = {tape, tape};
+    test::Click(join, join_controls::kAddFile);
+    test::Click(join, join_controls::kAddFile);
+    return join;
+  };
+  // A closed tool window is deleted; once it is, the window is shown again.
+  const auto closes = [&] {
+    const bool closed = desktop.window.close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    desktop.window.show();
+    return closed;
+  };
+  desktop.window.Join();
+  EXPECT_TRUE(closes());
+  JoinWindow* join = addTwice();
   desktop.messages.answer = MessageAnswer::No;
   EXPECT_FALSE(desktop.window.close());
   EXPECT_TRUE(desktop.window.isVisible());
-  EXPECT_EQ(join->compilation().rows().size(), 1u);
+  EXPECT_EQ(join->compilation().rows().size(), 2u);
+  desktop.dialogs.answers = {desktop.out.File("joined")};  // no extension: ".tap" is added
+  test::Click(join, join_controls::kJoin);
+  EXPECT_TRUE(fs::exists(desktop.out.File("joined.tap")));
+  EXPECT_TRUE(closes());
+  addTwice();
   desktop.messages.answer = MessageAnswer::Yes;
-  EXPECT_TRUE(desktop.window.close());
+  EXPECT_TRUE(closes());
+  const std::string question =
+      "WARNING! | question yes/no | Your TAP compilation has not been joined. Are you sure you want to close it and "
+      "lose it?";
   EXPECT_EQ(test::Shown(desktop.messages),
-            Lines(2,
-                  "WARNING! | question yes/no | Your TAP compilation has not been joined. Are you sure you want "
-                  "to close it and lose it?"));
+            (Lines{question, "INFO | information | Join operation Executed Correctly !", question}));
 }
 
+// A refused file and a named pipe given as the argument are refused at once,
+// without the window waiting on them.
 TEST_F(MainWindowTest, FirstArgumentOpensTheTapeAsLoadFileWould) {
   const std::string bad = desktop.folder.Write("bad.tap", std::string("not a tape image"));
+  const std::string pipe = desktop.folder.File("pipe.tap");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
   desktop.window.OpenFromArguments({"reelwright"});
   desktop.window.OpenFromArguments({"reelwright", QString::fromStdString(bad), QString::fromStdString(tape)});
+  desktop.window.OpenFromArguments({"reelwright", QString::fromStdString(pipe)});
   EXPECT_FALSE(split->model().loaded());
-  EXPECT_EQ(test::Shown(desktop.messages), Lines{"Error! | critical | " + bad + " Is not a valid TAP file"});
+  EXPECT_EQ(test::Shown(desktop.messages),
+            (Lines{"Error! | critical | " + bad + " Is not a valid TAP file",
+                   "Error! | critical | Error while loading file " + pipe + " : Not a regular file (a named pipe)"}));
   EXPECT_FALSE(desktop.messages.waitBoxUp);
 
   // A relative path is remembered by its full folder, as after "Load File".
@@ -599,12 +697,33 @@ TEST_F(MainWindowTest, FirstArgumentOpensTheTapeAsLoadFileWould) {
   QDir::setCurrent(previous);
   EXPECT_EQ(split->model().loadedPath(), tape);
   EXPECT_EQ(desktop.paths.ReadPersistentPath(PersistentPath::LoadPath), desktop.folder.path());
-  // Only the tick column takes a value, and only as a check state.
-  QAbstractItemModel* table = list->model();
-  EXPECT_FALSE(table->setData(table->index(0, 1), "X"));
-  EXPECT_FALSE(table->setData(table->index(0, 0), Qt::Checked, Qt::DisplayRole));
-  EXPECT_TRUE(table->setData(table->index(1, 0), Qt::Checked, Qt::CheckStateRole));
-  EXPECT_EQ(split->model().CheckStates(), (std::vector<bool>{false, true, false}));
+}
+
+// The "Open with" argument is the file's name byte for byte: a tape in a
+// folder whose name is not UTF-8 opens, its folder is remembered exactly, and
+// the split writes there, never into the folder a lossy conversion would name.
+TEST_F(MainWindowTest, TheArgumentOpensALatin1NameAndTheSplitWritesBesideIt) {
+  const std::string folder = desktop.folder.File("bad\377dir"), sibling = desktop.folder.File("bad\357\277\275dir");
+  fs::create_directory(folder);
+  fs::create_directory(sibling);
+  const std::string tape = desktop.folder.Write("bad\377dir/caf\351.tap", test::TapeWith({"GAME", "DEMO"}));
+  // As main() hands them on: each argument's bytes, losslessly.
+  char program[] = "reelwright";
+  std::string argument = tape;
+  char* argv[] = {program, argument.data()};
+  desktop.window.OpenFromArguments(NativeArguments(2, argv));
+  ASSERT_TRUE(split->model().loaded()) << test::Shown(desktop.messages).front();
+  EXPECT_EQ(split->model().loadedPath(), tape);
+  EXPECT_EQ(desktop.paths.ReadPersistentPath(PersistentPath::LoadPath), folder);
+  // The folder in the output box (as the folder dialog puts it there) is the
+  // folder the split writes to, byte for byte.
+  split->findChild<QLineEdit*>(output_folder_controls::kFolder)->setText(PathToQt(folder));
+  EXPECT_EQ(split->model().outputDir, folder);
+  split->model().SelectAll();
+  split->UpdateCommands();
+  test::Click(split, split_controls::kSplitFile);
+  EXPECT_TRUE(fs::exists(folder + "/001.GAME.tap"));
+  EXPECT_TRUE(fs::is_empty(sibling));
 }
 
 }  // namespace
