@@ -17,6 +17,7 @@
 #include "core/tape_coverage.h"
 #include "core/turbo_reader.h"
 #include "core/turbo_visiload.h"
+#include "core/utilities.h"
 #include "support/scratch_folder.h"
 #include "support/tape_composer.h"
 #include "support/turbo_tapes.h"
@@ -597,12 +598,6 @@ TEST(DataBlock, FastWalksAgreeWithThePlainOnes) {
   EXPECT_GT(decoded, 2000);  // the well-formed bytes did decode
 }
 
-std::string Hex(uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%04X", value);
-  return text;
-}
-
 // Every file of the families read here that the peer lists is found, in
 // order, with its addresses, checksum state and bytes; its start lies within
 // a byte of the peer's (where a pilot begins is a judgement). The ROM
@@ -643,11 +638,11 @@ TEST(RealTurboTapes, MatchThePeersListing) {
     for (size_t i = 0; i < std::min(files.size(), expected.size()); ++i) {
       const TurboFile& f = files[i];
       const test::PeerFile& e = expected[i];
-      SCOPED_TRACE("file " + std::to_string(i) + " at " + Hex(static_cast<uint32_t>(e.start)));
+      SCOPED_TRACE("file " + std::to_string(i) + " at " + HexPad(static_cast<uint32_t>(e.start), 4));
       const std::string checksum = e.checksum == "PASS" ? "OK" : e.checksum == "FAIL" ? "ERROR" : "none";
-      EXPECT_EQ(std::tuple(f.loader, Hex(f.loadAddress), Hex(f.endAddress), std::string(TurboChecksumText(f.checksum)),
-                           f.readErrors),
-                std::tuple(e.family, Hex(e.loadAddress), Hex(e.endAddress), checksum, 0));
+      EXPECT_EQ(std::tuple(f.loader, HexPad(f.loadAddress, 4), HexPad(f.endAddress, 4),
+                           std::string(TurboChecksumText(f.checksum)), f.readErrors),
+                std::tuple(e.family, HexPad(e.loadAddress, 4), HexPad(e.endAddress, 4), checksum, 0));
       EXPECT_LE(std::abs(f.start - e.start), 8);
       // The peer writes no file for the blocks a loader loads into itself.
       if (!e.sha256.empty()) {
@@ -658,7 +653,7 @@ TEST(RealTurboTapes, MatchThePeersListing) {
     }
     const auto got = test::Sha256Hexes(written);
     for (size_t i = 0; i < got.size(); ++i)
-      EXPECT_EQ(got[i], sums[i]) << "the file at " << Hex(static_cast<uint32_t>(starts[i]));
+      EXPECT_EQ(got[i], sums[i]) << "the file at " << HexPad(static_cast<uint32_t>(starts[i]), 4);
   }
 }
 
