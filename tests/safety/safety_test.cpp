@@ -418,19 +418,6 @@ TEST(Leftovers, TemporaryNamesFitIn255BytesWhateverTheFinalName) {
 // and everything it started, removes its temporary files, here and in the
 // temporary folder, and ends with 128 + the signal number.
 
-// True once process `pid` has ended (gone, or a zombie nobody reaped yet).
-bool Ended(pid_t pid) {
-  for (int i = 0; i < 100; ++i) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    if (!std::getline(stat, line)) return true;
-    const size_t state = line.rfind(')') + 2;
-    if (state < line.size() && line[state] == 'Z') return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return false;
-}
-
 // Waits (up to ten seconds) for `path` to hold a whole line: the shell
 // creates the file before it writes the number into it.
 bool Appears(const std::string& path) {
@@ -487,8 +474,8 @@ TEST(ToolInterrupt, TheToolsProcessGroupStopsAndNoTemporaryFileStays) {
     const pid_t child = std::stoi(test::ReadFileText(tools.File("child.pid")));
     run.Signal(c.signalNumber);
     EXPECT_EQ(run.Wait(20000), 128 + c.signalNumber);
-    EXPECT_TRUE(Ended(tool)) << "the tool " << tool << " is still running";
-    EXPECT_TRUE(Ended(child)) << "the tool's child " << child << " is still running";
+    EXPECT_TRUE(test::Ended(tool)) << "the tool " << tool << " is still running";
+    EXPECT_TRUE(test::Ended(child)) << "the tool's child " << child << " is still running";
     EXPECT_EQ(out.Names(), Lines{});
     EXPECT_EQ(tmp.Names(), Lines{});
   }

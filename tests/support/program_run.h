@@ -55,6 +55,10 @@ inline testing::AssertionResult Holds(const std::string& text, const std::string
   return testing::AssertionFailure() << "\"" << part << "\" is not in:\n" << text;
 }
 
+// True once process `pid` has ended (gone, or a zombie nobody reaped yet),
+// waiting up to five seconds.
+bool Ended(pid_t pid);
+
 // Runs reelwright-cli with `arguments` as bytes and waits for it.
 ProgramOutcome RunCliBytes(const std::vector<std::string>& arguments, const std::vector<std::string>& environment = {},
                            int timeoutMs = 60000);
