@@ -3,7 +3,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <system_error>
 
 #include "core/pulse_timing.h"
@@ -141,28 +140,6 @@ bool WriteSectionFileUnderFreeName(StorageSync& storageSync, const TapImage& ima
   if (deferSync) writer.DeferSync();
   return writer.Open(written, error) && WriteSection(image, writer, first, last, error) &&
          writer.CommitUnderFreeName(names, written, error);
-}
-
-namespace {
-
-// Any entry takes a name, whatever it is: a dangling symbolic link too,
-// which the exclusive create would refuse.
-bool NameTaken(const std::string& path) {
-  std::error_code error;
-  const auto status = std::filesystem::symlink_status(std::filesystem::u8path(path), error);
-  return status.type() != std::filesystem::file_type::not_found;
-}
-
-}  // namespace
-
-std::string UniqueFileName(const std::string& base, const std::string& folder, const std::string& extension) {
-  const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
-  if (!NameTaken(prefix + base + extension)) return base;
-  for (int n = 1; n <= 1000; ++n) {
-    const std::string candidate = base + "(" + std::to_string(n) + ")";
-    if (!NameTaken(prefix + candidate + extension)) return candidate;
-  }
-  return {};
 }
 
 }  // namespace rw

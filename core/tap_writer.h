@@ -52,9 +52,4 @@ int64_t WriteName(TapImage& image, int64_t pos, std::string_view nameBytes, cons
                                                  const NumberedName& names, int64_t first, int64_t last,
                                                  std::string& written, std::string& error, bool deferSync = false);
 
-// `base` when nothing (not even a dangling link) is named "folder/base" plus
-// `extension` (".prg"), otherwise the first free "base(n)" for n = 1..1000;
-// empty when all are taken. The caller appends the extension.
-std::string UniqueFileName(const std::string& base, const std::string& folder, const std::string& extension);
-
 }  // namespace rw

@@ -1,42 +1,115 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // reelwright-cli's commands run as a user would: info, list, extract, todisk,
 // split, index, join and launcher on single tapes (the launcher with stand-ins
-// for VICE's c1541 and petcat found on PATH), and scan over a small collection.
-// The rules behind the commands are the model's tests'; these check the
-// options, the exit codes, the printed forms and the files written.
+// for VICE's c1541 and petcat found on PATH), turbo files, and scan over a
+// small collection and over names made awkward by control characters, bytes
+// that are not UTF-8 (shown escaped, never raw) or a depth beyond the path
+// limit (a folder not read). The rules behind the commands are the model's
+// tests'; these check the options, the exit codes, the printed forms and the
+// files written, and that the manual page describes exactly the options each
+// command's --help lists, once for the options all commands share.
+//
+// What the commands write: a named pipe, a device or a folder at join's
+// OUTFILE (or at the end of a link there) is refused, even with --force, and
+// stays as it is; only --stream writes into a pipe or a device, as the image
+// is made. The map and pulse pictures are SVG that parses with one rectangle
+// per drawn band, or PNG. Paths are bytes: file and folder names that are not
+// UTF-8 (Latin-1 names, common on old collections) reach the file system
+// exactly as given, through split, extract, join and todisk; beside each lies
+// the name a lossy conversion would make of it (\xE9 as U+FFFD), which must
+// never be read, written or replaced.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
 #include <tuple>
+#include <vector>
 
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QXmlStreamReader>
 
-#include "cli_runner.h"
 #include "core/pulse_timing.h"
 #include "core/utilities.h"
 #include "launcher/launcher_text.h"
 #include "launcher/program_disk.h"
 #include "split/section_parse.h"
+#include "support/program_run.h"
 #include "support/scratch_folder.h"
 #include "support/stand_in_tools.h"
 #include "support/tap_bytes.h"
 #include "support/tape_composer.h"
+#include "support/turbo_tapes.h"
 #include "support/vice_tools.h"
 
 namespace rw {
 namespace {
 
+// How a run ended: the exit status (128 + N after signal N, -1 when it hung) and what it printed.
+using CliRun = test::ProgramOutcome;
+using test::Holds;
+
+// `environment` adds to or replaces variables of the test's own environment.
+CliRun RunCli(const QStringList& arguments, const QList<QPair<QString, QString>>& environment = {}) {
+  std::vector<std::string> bytes, variables;
+  for (const QString& argument : arguments) bytes.push_back(argument.toStdString());
+  for (const auto& [name, value] : environment) variables.push_back((name + "=" + value).toStdString());
+  return test::RunCliBytes(bytes, variables);
+}
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+// Runs the command and checks its exit code and that standard error holds `message`.
+CliRun ExpectRun(const QStringList& arguments, int exitCode, const std::string& message = "",
+                 const QList<QPair<QString, QString>>& environment = {}) {
+  const CliRun run = RunCli(arguments, environment);
+  EXPECT_EQ(run.exitCode, exitCode) << arguments.join(' ').toStdString() << "\n" << run.err;
+  EXPECT_TRUE(Holds(run.err, message));
+  return run;
+}
+
+QJsonObject Json(const std::string& text) { return QJsonDocument::fromJson(QByteArray::fromStdString(text)).object(); }
+
+// The named fields of a JSON object as one line of JSON, so that a number and
+// a text of the same digits differ: ["VIC-20",1].
+std::string Fields(const QJsonObject& object, const QStringList& names) {
+  QJsonArray values;
+  for (const QString& name : names) values.append(object[name]);
+  return QJsonDocument(values).toJson(QJsonDocument::Compact).toStdString();
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
 namespace fs = std::filesystem;
+using test::RunCliBytes;
+using Names = std::vector<std::string>;
 
 std::string ThreeProgramTape(const test::ScratchFolder& folder) {
   return folder.Write("Three.tap", test::TapeWith({"ALPHA", "BETA", "GAMMA ONE"}));
 }
 
-// A program's .prg file: the BASIC start address, low byte first, then its bytes.
-std::vector<uint8_t> Prg(std::vector<uint8_t> bytes) {
-  bytes.insert(bytes.begin(), {0x01, 0x08});
+// A program's .prg file: its load address (the start of BASIC unless given), low byte first, then its bytes.
+std::vector<uint8_t> Prg(std::vector<uint8_t> bytes, uint16_t address = 0x0801) {
+  bytes.insert(bytes.begin(), {static_cast<uint8_t>(address), static_cast<uint8_t>(address >> 8)});
   return bytes;
 }
 
@@ -250,8 +323,10 @@ TEST(ExtractCli, ToDiskKeepsTapeNamesByteForByteAndTheOldDiskOnFailure) {
   }
   const std::string bigTape = folder.Write("big.tap", big.TakeFileBytes());
   const auto before = test::ReadFileBytes(disk);
-  // What c1541 said went wrong, not its line about detaching the image.
-  ExpectRun({"todisk", "--force", Q(bigTape), Q(disk)}, 1, "Error while creating file " + disk + " : ERR = ", path);
+  // What c1541 said went wrong, not its line about detaching the image, and what that means.
+  const CliRun full =
+      ExpectRun({"todisk", "--force", Q(bigTape), Q(disk)}, 1, "Error while creating file " + disk + " : ERR = ", path);
+  EXPECT_TRUE(Holds(full.err, "(the disk is full)"));
   EXPECT_EQ(test::ReadFileBytes(disk), before);
   EXPECT_EQ(folder.Names(), (std::vector<std::string>{"My Names-9.d64", "big.tap", "names.tap", "plain.prg"}));
 }
@@ -266,15 +341,15 @@ TEST(SplitCli, WritesGroupsWithEditedNamesAndIndexFilesInBothFormats) {
             out.File("001.ALPHA.tap") + "\n" + out.File("002.Second_one.tap") + "\n" + "Split Operation Completed !\n");
   // The tape name went into the copy: listing the second file shows it.
   run = ExpectRun({"list", "--json", Q(out.File("002.Second_one.tap"))}, 0);
-  EXPECT_NE(run.out.find("\"rawName\": \"\\u001cG\""), std::string::npos) << run.out;
+  EXPECT_TRUE(Holds(run.out, "\"rawName\": \"\\u001cG\""));
 
   // The index of the same tape, in both formats (whose lines the index file's own tests pin).
   const QStringList index = {"index", Q(tape), Q(out.path()), "--select", "2,3", "--name", "3=g;m"};
   run = ExpectRun(index, 0);
   EXPECT_EQ(run.out, "Index File " + out.File("three.idx") + " successfully created !\n");
-  EXPECT_NE(test::ReadFileText(out.File("three.idx")).find("\r\n02-G;M,"), std::string::npos);
+  EXPECT_TRUE(Holds(test::ReadFileText(out.File("three.idx")), "\r\n02-G;M,"));
   ExpectRun(index + QStringList{"--format", "ultimate64"}, 0);
-  EXPECT_NE(test::ReadFileText(out.File("three.idx")).find(" gm\r\n"), std::string::npos);
+  EXPECT_TRUE(Holds(test::ReadFileText(out.File("three.idx")), " gm\r\n"));
 }
 
 TEST(JoinCli, PrintsTheRowsKeepsTheOrderOfItemsAndSortsOnRequest) {
@@ -286,7 +361,7 @@ TEST(JoinCli, PrintsTheRowsKeepsTheOrderOfItemsAndSortsOnRequest) {
   for (const std::string cell : {"Size", "Machine", "Video", "Type", "Duration", "1000 Bytes", "1.95 KB", "C64", "PAL",
                                  " TAP V1", "**  [PAUSE]  **", "0m:0.39s", "0m:0.8s", "5s", "Total Duration: 0m:6.19s",
                                  "Join operation Executed Correctly !"}) {
-    EXPECT_NE(run.out.find(cell), std::string::npos) << cell << " missing from\n" << run.out;
+    EXPECT_TRUE(Holds(run.out, cell));
   }
 
   // A folder adds its tapes by name, in number order as a split into more
@@ -362,7 +437,6 @@ std::vector<uint8_t> Tape(uint8_t machine, uint8_t version, std::initializer_lis
   return composer.FileBytes();
 }
 
-// The collection.
 struct Collection {
   test::ScratchFolder root;
   test::ScratchFolder outside;
@@ -451,7 +525,7 @@ TEST(ScanCli, CsvHasOneRowPerProgramAndTheTableNamesDamagedProgramsAndRefusals) 
   EXPECT_TRUE(
       rows[7].starts_with("\"" + c.root.path() + "/nested/deeper/say \"\"hi\"\", you\xE0\xA0\x80\x9F\x80.tap\","))
       << rows[7];
-  EXPECT_NE(rows[7].find(",1,0,0,1,PLUS,PLUS,"), std::string::npos) << rows[7];
+  EXPECT_TRUE(Holds(rows[7], ",1,0,0,1,PLUS,PLUS,"));
   EXPECT_EQ(rows[8], c.root.File("refused.tap") + std::string(17, ',') + "," + c.root.File("refused.tap") +
                          " Is not a valid TAP file\r");
 
@@ -470,7 +544,7 @@ TEST(ScanCli, CsvHasOneRowPerProgramAndTheTableNamesDamagedProgramsAndRefusals) 
   EXPECT_EQ(lines[6], "    coverage: ROM 99.84%, turbo 0.00%, pauses 0.16%, unrecognised 0.00%");
   EXPECT_EQ(lines[7], "Refused: Error while loading file " + c.root.File("gone.tap") + " : No such file or directory");
   EXPECT_TRUE(lines[13].starts_with("6 tapes scanned, 2 refused,")) << lines[13];  // the counts as --json gives them
-  EXPECT_NE(lines[13].find(", coverage: ROM "), std::string::npos) << lines[13];
+  EXPECT_TRUE(Holds(lines[13], ", coverage: ROM "));
 }
 
 TEST(ScanCli, ExitStatusesAndSummary) {
@@ -503,6 +577,463 @@ TEST(ScanCli, ProgressLineOnATerminalIsErasedBeforeEachRecordAndAtTheEnd) {
   const QRegularExpression progress("^[12] of 2 tapes, \\d+ tapes/s$");
   for (int i : {1, 3}) EXPECT_TRUE(progress.match(parts[i]).hasMatch()) << parts[i].toStdString();
   EXPECT_TRUE(parts[4].startsWith("2 tapes scanned")) << parts[4].toStdString();
+}
+
+TEST(ScanNames, ControlCharactersAreEscapedInTheTableAndInJson) {
+  test::ScratchFolder folder;
+  // Each name, as the table shows it and as JSON writes it.
+  const std::tuple<std::string, std::string, std::string> names[] = {
+      {"esc\x1B[2Jred\x07.tap", "esc\\x1B[2Jred\\x07.tap", "esc\\u001b[2Jred\\u0007.tap"},
+      {"caf\xE9.tap", "caf\\xE9.tap", "caf\xEF\xBF\xBD.tap"},
+      {"del\x7F"
+       "c1\xC2\x9B.tap",
+       "del\\x7Fc1\\u009B.tap", "del\\u007fc1\\u009b.tap"}};
+  for (const auto& [name, shown, written] : names) folder.Write(name, test::PartsTape(1));
+  const auto table = RunCliBytes({"scan", folder.path()});
+  const auto json = RunCliBytes({"scan", "--json", folder.path()});
+  ASSERT_EQ(std::pair(table.exitCode, json.exitCode), std::pair(0, 0)) << table.err << json.err;
+  for (const auto& [name, shown, written] : names) {
+    EXPECT_TRUE(Holds(table.out, folder.File(shown) + "\n"));
+    EXPECT_TRUE(Holds(json.out, "\"path\":\"" + folder.File(written) + "\""));
+  }
+  for (const char raw : {'\x1B', '\x07', '\x7F'}) EXPECT_EQ(table.out.find(raw), std::string::npos) << int(raw);
+  // Every line is JSON, and the escapes read back as the characters.
+  const auto lines = Lines(json.out);
+  ASSERT_EQ(lines.size(), 3u);
+  for (const std::string& line : lines) {
+    QJsonParseError error{};
+    QJsonDocument::fromJson(QByteArray::fromStdString(line), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << line;
+  }
+  EXPECT_EQ(Json(lines[2])["path"].toString().toStdString(), folder.File("esc\x1B[2Jred\x07.tap"));
+}
+
+// Makes `depth` nested folders of `name` below `root` (relative to an open
+// folder, since the whole path soon exceeds what the system takes), with a
+// tape in each.
+void MakeDeepTree(const std::string& root, const std::string& name, int depth) {
+  int folder = ::open(root.c_str(), O_RDONLY | O_DIRECTORY);
+  const auto tape = test::PartsTape(1);
+  for (int level = 0; level < depth && folder >= 0; ++level) {
+    ASSERT_EQ(::mkdirat(folder, name.c_str(), 0755), 0);
+    const int next = ::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY);
+    ::close(folder);
+    folder = next;
+    const int file = ::openat(folder, "t.tap", O_WRONLY | O_CREAT, 0644);
+    ASSERT_EQ(::write(file, tape.data(), tape.size()), static_cast<ssize_t>(tape.size()));
+    ::close(file);
+  }
+  ::close(folder);
+}
+
+// Removes what MakeDeepTree made, relative to open folders again.
+void RemoveDeepTree(int parent, const std::string& name) {
+  const int folder = ::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY);
+  if (folder < 0) return;
+  RemoveDeepTree(folder, name);
+  ::unlinkat(folder, "t.tap", 0);
+  ::close(folder);
+  ::unlinkat(parent, name.c_str(), AT_REMOVEDIR);
+}
+
+TEST(ScanNames, AFolderBeyondThePathLimitIsReportedAndNotCountedAsATape) {
+  test::ScratchFolder folder;
+  const std::string name(200, 'd');
+  MakeDeepTree(folder.path(), name, 24);  // about 4,800 bytes deep
+  const auto table = RunCliBytes({"scan", folder.path()});
+  const auto json = RunCliBytes({"scan", "--json", "--jobs", "3", folder.path()});
+  const auto summary = RunCliBytes({"scan", "--json", "--summary-only", folder.path()});
+  const int root = ::open(folder.path().c_str(), O_RDONLY | O_DIRECTORY);
+  RemoveDeepTree(root, name);
+  ::close(root);
+
+  EXPECT_EQ(table.exitCode, 1);
+  EXPECT_TRUE(Holds(table.out, "Refused: Error while reading folder "));
+  EXPECT_TRUE(Holds(table.out, " : File name too long\n"));
+  // Every tape that can be reached is scanned; the folder is no tape.
+  const std::string totals = table.out.substr(table.out.rfind('\n', table.out.size() - 2) + 1);
+  const size_t counts = totals.find(" tapes scanned, 0 refused, 1 folders not read,");
+  EXPECT_NE(counts, std::string::npos) << totals;
+  EXPECT_GE(std::stoi(totals.substr(0, counts)), 15) << totals;
+  EXPECT_EQ(json.exitCode, 1);
+  EXPECT_TRUE(Holds(json.out, ",\"folder\":true}"));
+  EXPECT_TRUE(Holds(json.err, " 0 refused, 1 folders not read,"));
+  EXPECT_TRUE(Holds(summary.out, "\"refused\":0,\"foldersNotRead\":1,"));
+}
+
+// A boot program, a good Freeload file and one with a corrupt byte, then a
+// second program carrying a US Gold file and a Burner file, read as the
+// second program's header sets up the Burner loader.
+std::string TurboTape(const test::ScratchFolder& folder) {
+  test::TapeComposer composer(0, 1);
+  composer.AddProgram({.name = "BOOT", .data = test::ProgramData(64, 1)});
+  composer.AddSilence(50000);
+  composer.AddTurboFile({.family = "Freeload", .loadAddress = 0x0800, .data = test::ProgramData(300, 2)});
+  composer.AddSilence(50000);
+  composer.AddTurboFile(
+      {.family = "Freeload", .loadAddress = 0x4000, .data = test::ProgramData(300, 3), .corruptByte = 5});
+  composer.AddSilence(50000);
+  const BurnerSettings burner{false, 0x95, 0x6A};
+  composer.AddProgram(
+      {.name = "LEVEL", .data = test::ProgramData(64, 4), .headerTail = test::BurnerHeaderTail(burner)});
+  composer.AddSilence(50000);
+  composer.AddTurboFile(
+      {.family = "US Gold", .loadAddress = 0xC000, .data = test::ProgramData(100, 5), .name = "LEVEL TWO"});
+  composer.AddSilence(50000);
+  composer.AddTurboFile(
+      {.family = "Burner", .loadAddress = 0x6000, .data = test::ProgramData(200, 6), .burner = burner});
+  composer.AddSilence(50000);
+  // Pulses of no format: mostly $50, some $30.
+  for (int i = 0; i < 100; ++i) {
+    composer.AddPulses(0x50, 3);
+    composer.AddPulses(0x30, 1);
+  }
+  return folder.Write("Turbo.tap", composer.FileBytes());
+}
+
+TEST(TurboCli, ListShowsTurboFilesUnderTheirProgramsAndInJson) {
+  test::ScratchFolder folder;
+  const std::string tape = TurboTape(folder);
+  const auto plain = Lines(ExpectRun({"list", Q(tape)}, 0).out);
+  ASSERT_EQ(plain.size(), 2u);  // the programs alone, as before
+  const auto lines = Lines(ExpectRun({"list", "--turbo", Q(tape)}, 0).out);
+  ASSERT_EQ(lines.size(), 6u);
+  EXPECT_EQ(lines[0], plain[0]);
+  EXPECT_EQ(lines[1].substr(0, 22), "\t  Freeload 0800-092C\t");
+  EXPECT_TRUE(Holds(lines[2], "\t  Freeload 4000-412C\t"));
+  EXPECT_TRUE(Holds(lines[2], "\tERROR\t"));
+  EXPECT_EQ(lines[3], plain[1]);
+  EXPECT_TRUE(Holds(lines[4], "\t  US Gold \"LEVEL TWO\"\t"));
+  EXPECT_TRUE(Holds(lines[5], "\t  Burner 6000-60C8\t"));
+
+  const QJsonObject json = Json(ExpectRun({"list", "--json", Q(tape)}, 0).out);
+  const QJsonArray files = json["turboFiles"].toArray();
+  ASSERT_EQ(files.size(), 4);
+  const QStringList fields{"loader", "loadAddress", "endAddress", "name", "checksum", "errors", "program"};
+  EXPECT_EQ(Fields(files[0].toObject(), fields), R"(["Freeload","0800","092C",null,"OK",0,1])");
+  EXPECT_EQ(Fields(files[1].toObject(), fields), R"(["Freeload","4000","412C",null,"ERROR",0,1])");
+  EXPECT_EQ(Fields(files[2].toObject(), fields), R"(["US Gold","C000","C064","LEVEL TWO","OK",0,2])");
+  EXPECT_EQ(Fields(files[3].toObject(), fields), R"(["Burner","6000","60C8",null,"none",0,2])");
+  EXPECT_EQ(files[0].toObject()["start"].toString().size(), 6);
+  const QJsonObject coverage = json["coverage"].toObject();
+  const double total = coverage["romPercent"].toDouble() + coverage["turboPercent"].toDouble() +
+                       coverage["pausePercent"].toDouble() + coverage["unrecognisedPercent"].toDouble();
+  EXPECT_DOUBLE_EQ(total, 100.0);
+  EXPECT_GT(coverage["turboPercent"].toDouble(), 5.0);
+  // What no reader accounts for: the noise at the end, with its pulses.
+  const QJsonArray unrecognised = json["unrecognised"].toArray();
+  ASSERT_FALSE(unrecognised.isEmpty());
+  const QJsonObject noise = unrecognised.last().toObject();
+  EXPECT_EQ(noise["end"].toString().toInt(nullptr, 16), QFileInfo(QString::fromStdString(tape)).size());
+  EXPECT_EQ(Fields(noise, {"commonPulses"}), R"([[{"count":300,"value":80},{"count":100,"value":48}]])");
+  EXPECT_FALSE(noise["duration"].toString().isEmpty());
+}
+
+TEST(TurboCli, ExtractWritesGoodTurboFilesOfTheSelectedRowsAndDamagedOnesOnRequest) {
+  test::ScratchFolder folder;
+  const std::string tape = TurboTape(folder);
+  test::ScratchFolder outFolder;
+  const std::string& out = outFolder.path();
+  // Row 2's stretch: its program, its US Gold and Burner files.
+  ExpectRun({"extract", "--select", "2", Q(tape), Q(out)}, 0);
+  EXPECT_EQ(test::ReadFileBytes(out + "/T003_US_Gold_C000-C064.prg"), Prg(test::ProgramData(100, 5), 0xC000));
+  EXPECT_EQ(test::ReadFileBytes(out + "/T004_Burner_6000-60C8.prg"), Prg(test::ProgramData(200, 6), 0x6000));
+  // Row 1: the bad file is named and not written; asked for, it is, and
+  // nothing is written over.
+  ExpectRun({"extract", "--select", "1", Q(tape), Q(out)}, 1,
+            "Turbo file 2 \"Freeload 4000-412C\" is damaged (checksum ERROR); not written");
+  ExpectRun({"extract", "--select", "1", "--keep-damaged", Q(tape), Q(out)}, 1);
+  EXPECT_EQ(outFolder.Names(),
+            (std::vector<std::string>{"BOOT(1).prg", "BOOT.prg", "LEVEL.prg", "T001_Freeload_0800-092C(1).prg",
+                                      "T001_Freeload_0800-092C.prg", "T002_Freeload_4000-412C.damaged.prg",
+                                      "T003_US_Gold_C000-C064.prg", "T004_Burner_6000-60C8.prg"}));
+}
+
+// A tape of turbo files without its boot program: listed, extracted and
+// scanned all the same.
+TEST(TurboCli, ATapeWithoutROMProgramsStillGivesItsTurboFiles) {
+  const std::string turbo = test::TurboTapesFolder();
+  if (turbo.empty()) GTEST_SKIP() << "the real turbo tapes are not beside the project (../shared/testdata/turbo)";
+  const std::string tape = turbo + "/openroms_turbotape250.tap";
+  const auto lines = Lines(ExpectRun({"list", "--turbo", Q(tape)}, 0).out);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_TRUE(Holds(lines[0], "Turbotape 250 \"ROMEO & JULIET\""));
+  test::ScratchFolder folder;
+  ExpectRun({"extract", Q(tape), Q(folder.path())}, 0);
+  // Its bytes are the reader's (compared with the peer's where the real turbo tapes are read).
+  EXPECT_EQ(folder.Names(), std::vector<std::string>{"T001_Turbotape_250_0801-0ABF.prg"});
+  const auto scan = ExpectRun({"scan", Q(tape)}, 0).out;
+  EXPECT_TRUE(Holds(scan, "turbo files: 1, bad checksums: 0; coverage: ROM 0.00%, turbo 99.97%"));
+}
+
+// The manual page: every command "--help" lists has a ".SS NAME" under
+// COMMANDS whose ".TP" entries describe each option of "NAME --help" and no
+// other, apart from the shared ones under OPTIONS; "help NAME" prints the same
+// as "NAME --help", and every command answers --version.
+using Options = std::set<std::string>;
+
+// The first group of every match of `pattern` in `text`.
+Options Matches(const QRegularExpression& pattern, const QString& text) {
+  Options found;
+  for (auto match = pattern.globalMatch(text); match.hasNext();) found.insert(match.next().captured(1).toStdString());
+  return found;
+}
+
+// "-v", "--tape-name", "[--json]", "(--pause": a dash and a letter after a
+// blank or an opening bracket; not the inner dashes of "VIC-20" or "tab-separated".
+Options OptionsIn(const QString& text) {
+  return Matches(QRegularExpression(R"((?:^|[\s\[(|])(--?[A-Za-z][A-Za-z0-9-]*))"), text);
+}
+
+struct Section {
+  QString text;
+  QString tags;  // the lines that head ".TP" entries
+};
+
+// ".SS NAME" under COMMANDS by NAME, and OPTIONS as "".
+using ManPage = std::map<std::string, Section>;
+
+// Roff as text: "\-" is a dash, "\fB" and its kin switch fonts, "\&" is nothing.
+ManPage ReadManPage(const QString& path) {
+  QFile file(path);
+  file.open(QIODevice::ReadOnly);  // a page not found has no sections, which the test reports
+  static const QRegularExpression fonts(R"(\\f[BIRP])");
+  ManPage page;
+  QString heading;
+  Section* into = nullptr;
+  bool tag = false;
+  for (QString line : QString::fromUtf8(file.readAll()).split('\n')) {
+    if (line.startsWith(".\\\"")) continue;
+    line.replace("\\-", "-").remove(fonts).remove("\\&");
+    if (line.startsWith(".SH ")) {
+      heading = line.mid(4).remove('"').trimmed();
+      into = heading == "OPTIONS" ? &page[""] : nullptr;
+    } else if (line.startsWith(".SS ") && heading == "COMMANDS") {
+      into = &page[line.mid(4).remove('"').trimmed().split(' ').first().toStdString()];
+    } else if (into) {
+      into->text.append(line).append('\n');
+      if (tag) into->tags.append(line).append('\n');
+    }
+    tag = line == ".TP";
+  }
+  return page;
+}
+
+TEST(ManPage, DescribesEveryCommandWithExactlyTheOptionsOfItsHelp) {
+  const CliRun usage = ExpectRun({"--help"}, 0);
+  // The commands are the first words of the usage's indented lines.
+  const Options commands =
+      Matches(QRegularExpression(R"(^  ([a-z]+)\b)", QRegularExpression::MultilineOption), Q(usage.out));
+  ASSERT_FALSE(commands.empty()) << usage.out;
+  ManPage page = ReadManPage(REELWRIGHT_CLI_MAN_PAGE);
+  const Options shared = OptionsIn(page[""].tags);
+  ASSERT_FALSE(shared.empty()) << "no options under .SH OPTIONS in " << REELWRIGHT_CLI_MAN_PAGE;
+
+  std::vector<std::string> problems;
+  for (const std::string& command : commands) {
+    const CliRun help = RunCli({Q(command), "--help"});
+    const Options helpOptions = OptionsIn(Q(help.out));
+    if (help.exitCode != 0 || helpOptions.empty()) {
+      problems.push_back(command + " --help failed or lists no option: " + help.err);
+      continue;
+    }
+    if (RunCli({"help", Q(command)}).out != help.out) problems.push_back(command + ": \"help\" differs from --help");
+    if (RunCli({Q(command), "--version"}).out != std::string("reelwright-cli ") + REELWRIGHT_VERSION + "\n") {
+      problems.push_back(command + ": --version");
+    }
+    // A command without its ".SS NAME" under COMMANDS describes none of its options.
+    const Section& section = page[command];
+    const Options described = OptionsIn(section.tags);
+    for (const std::string& option : helpOptions) {
+      if (!described.count(option) && !shared.count(option)) problems.push_back(command + ": undescribed " + option);
+    }
+    for (const std::string& option : OptionsIn(section.text)) {
+      if (!helpOptions.count(option)) problems.push_back(command + ": the page describes what --help lacks: " + option);
+    }
+  }
+  EXPECT_EQ(problems, std::vector<std::string>{}) << "in " << REELWRIGHT_CLI_MAN_PAGE;
+}
+
+TEST(JoinOutput, APipeOrADeviceIsRefusedEvenWithForceAndAStreamIsWrittenIntoOnlyWhenAskedFor) {
+  test::ScratchFolder folder;
+  const std::string a = folder.Write("a.tap", test::TapBytes(0, 0, 1, 120));
+  const std::string pipe = folder.File("pipe.tap");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  const std::string link = folder.File("link.tap");
+  fs::create_symlink(pipe, link);
+  for (const std::string& output : {pipe, link, std::string("/dev/null")}) {
+    const auto run = RunCliBytes({"join", "--force", output, a, a}, {}, 20000);
+    EXPECT_EQ(run.exitCode, 1) << output;
+    const std::string reason = output == "/dev/null" ? "(a device)" : "(a named pipe)";
+    EXPECT_TRUE(Holds(run.err, "Error while saving file " + output + " : Not a regular file " + reason));
+  }
+  EXPECT_TRUE(fs::is_symlink(link) && fs::is_fifo(pipe));
+  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"a.tap", "link.tap", "pipe.tap"}));
+
+  // Asked for: the image goes into the pipe as it is made.
+  std::string received;
+  std::thread reader([&] {
+    const int fd = ::open(pipe.c_str(), O_RDONLY);
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(fd, buffer, sizeof buffer)) > 0;) received.append(buffer, static_cast<size_t>(got));
+    ::close(fd);
+  });
+  const auto streamed = RunCliBytes({"join", "--stream", link, a, a}, {}, 20000);
+  reader.join();
+  EXPECT_EQ(streamed.exitCode, 0) << streamed.err;
+  EXPECT_EQ(received.size(), 20u + 2 * 100u);
+  EXPECT_EQ(received.substr(0, 12), "C64-TAPE-RAW");
+  EXPECT_EQ(streamed.out, "");  // the list went to standard error
+  EXPECT_TRUE(Holds(streamed.err, "Join operation Executed Correctly !"));
+  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"a.tap", "link.tap", "pipe.tap"}));
+}
+
+// Whatever writes with leave to replace (an index file, a disk image with
+// --force) replaces files and links, never a pipe or a device node.
+TEST(OtherOutputs, APipeAtAnOutputsNameIsRefusedNotReplaced) {
+  test::ScratchFolder folder;
+  test::TapeComposer composer(0, 1);
+  composer.AddProgram({.name = "GAME", .data = test::ProgramData(40, 1), .leaderPulses = 1500});
+  const std::string tape = folder.Write("game.tap", composer.FileBytes());
+  const std::string index = folder.File("game.idx");
+  ASSERT_EQ(::mkfifo(index.c_str(), 0600), 0);
+  const auto run = RunCliBytes({"index", tape, folder.path(), "--select", "all"}, {}, 20000);
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_TRUE(Holds(run.err, "Error while creating file " + index + " : Not a regular file (a named pipe)"));
+  EXPECT_TRUE(fs::is_fifo(index));
+  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"game.idx", "game.tap"}));
+}
+
+// The rectangles of each class in an SVG file; an empty map when it does not parse.
+std::map<std::string, int> SvgShapes(const std::string& path) {
+  QFile file(Q(path));
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  std::map<std::string, int> shapes;
+  QXmlStreamReader xml(&file);
+  while (!xml.atEnd()) {
+    if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("rect")) {
+      ++shapes[xml.attributes().value("class").toString().toStdString()];
+    }
+  }
+  if (xml.hasError()) return {};
+  return shapes;
+}
+
+TEST(PictureCli, MapAndPulsesAsSvgAndPng) {
+  test::ScratchFolder folder;
+  test::TapeComposer composer(0, 1);
+  composer.AddProgram({.name = "BOOT", .data = test::ProgramData(64, 1)});
+  composer.AddTurboFile({.family = "Freeload", .loadAddress = 0x0800, .data = test::ProgramData(2000, 2)});
+  composer.AddSilence(985248);
+  composer.AddProgram({.name = "A<&>\"NAME", .data = test::ProgramData(64, 3)});
+  const std::string tape = folder.Write("Map.tap", composer.FileBytes());
+  const std::string svg = folder.File("map.svg");
+
+  ExpectRun({"map", Q(tape), "-o", Q(svg)}, 0);
+  // ROM, turbo, pause, ROM: each plays long enough for a band of its own.
+  auto shapes = SvgShapes(svg);
+  EXPECT_EQ(shapes["band"], 4);
+  EXPECT_EQ(shapes["legend"], 4);
+
+  ExpectRun({"map", Q(tape), "-o", Q(svg)}, 1, "Already exists");
+  ExpectRun({"map", Q(tape), "-o", Q(svg), "--force", "--width", "300"}, 0);
+  EXPECT_EQ(SvgShapes(svg)["band"], 4);
+  ExpectRun({"map", Q(tape), "-o", Q(folder.File("map.jpg"))}, 2, ".svg or .png");
+
+  const std::string pulses = folder.File("pulses.svg");
+  ExpectRun({"pulses", Q(tape), "--select", "3", "-o", Q(pulses)}, 2, "the tape has 2 programs");
+  ExpectRun({"pulses", Q(tape), "--select", "1", "-o", Q(pulses)}, 0);
+  shapes = SvgShapes(pulses);
+  EXPECT_EQ(shapes["class"], 3);  // short, medium, long
+  // The ROM's three widths and Freeload's two, one of which is the ROM's medium.
+  EXPECT_EQ(shapes["bin"], 4);
+
+  const std::string png = folder.File("map.png");
+  ExpectRun({"map", Q(tape), "-o", Q(png)}, 0);
+  QFile file(Q(png));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.read(8), QByteArray("\x89PNG\r\n\x1a\n", 8));
+}
+
+const std::string kReplacement = "\xEF\xBF\xBD";  // what U+FFFD is in UTF-8
+const std::string kLatin1Folder = std::string("bad\xFF") + "dir";
+
+// A tape named "caf\xE9.tap" in a folder "bad\xFFdir", and the folder a
+// lossy conversion would name ("bad" U+FFFD "dir") beside it.
+struct Latin1Names {
+  test::ScratchFolder root;
+  std::string folder = root.File(kLatin1Folder);
+  std::string sibling = root.File("bad" + kReplacement + "dir");
+  std::string tape;
+  Latin1Names() {
+    fs::create_directory(folder);
+    fs::create_directory(sibling);
+    tape = root.Write(kLatin1Folder + "/caf\xE9.tap", test::PartsTape(2));
+  }
+};
+
+TEST(NativePathsCli, SplitAndExtractReadAndWriteLatin1NamesExactly) {
+  Latin1Names names;
+  const auto split = RunCliBytes({"split", names.tape, names.folder, "--select", "all"});
+  ASSERT_EQ(split.exitCode, 0) << split.err;
+  // The written paths are printed byte for byte.
+  EXPECT_EQ(split.out,
+            names.folder + "/001.PART1.tap\n" + names.folder + "/002.PART2.tap\nSplit Operation Completed !\n");
+  const auto extract = RunCliBytes({"extract", names.tape, names.folder});
+  ASSERT_EQ(extract.exitCode, 0) << extract.err;
+  EXPECT_EQ(extract.out.substr(0, names.folder.size() + 11), names.folder + "/PART1.prg\t");
+  EXPECT_EQ(test::NamesIn(names.folder),
+            (Names{"001.PART1.tap", "002.PART2.tap", "PART1.prg", "PART2.prg", "caf\xE9.tap"}));
+  EXPECT_EQ(test::NamesIn(names.sibling), Names{});
+  // An argument that names nothing is reported as missing, not as another name.
+  const auto missing = RunCliBytes({"info", names.folder + "/gone\xE9.tap"});
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_TRUE(Holds(missing.err, "No such file or directory"));
+}
+
+TEST(NativePathsCli, JoinWithForceReplacesOnlyTheFileNamedAndReadsLatin1Folders) {
+  Latin1Names names;
+  const std::string output = names.root.File("caf\xE9.tap");
+  const std::string similar = names.root.Write("caf" + kReplacement + ".tap", std::string("unrelated"));
+  names.root.Write("caf\xE9.tap", std::string("the old join"));
+  // A file and a folder item, both with Latin-1 names.
+  const auto run = RunCliBytes({"join", "--force", output, names.tape, names.folder});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(test::ReadFileText(similar), "unrelated");
+  EXPECT_EQ(fs::file_size(output), 20 + 2 * (fs::file_size(names.tape) - 20));
+  EXPECT_TRUE(Holds(run.out, names.tape));
+}
+
+TEST(NativePathsCli, ToDiskWithForceReplacesOnlyTheDiskNamed) {
+  std::string whyNot;
+  const std::string vice = test::RealViceToolsFolder(&whyNot);
+  if (vice.empty()) GTEST_SKIP() << whyNot;
+  Latin1Names names;
+  const std::string disk = names.folder + "/caf\xE9.d64";
+  const std::string similar =
+      names.root.Write(kLatin1Folder + "/caf" + kReplacement + ".d64", std::string("unrelated"));
+  names.root.Write(kLatin1Folder + "/caf\xE9.d64", std::string("old disk"));
+  const auto run = RunCliBytes({"todisk", "--force", names.tape, disk}, {"PATH=" + vice + ":/usr/bin:/bin"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(test::ReadFileText(similar), "unrelated");
+  std::vector<std::string> entries;
+  ASSERT_TRUE(ReadD64Directory(test::ReadFileBytes(disk), entries));
+  EXPECT_EQ(entries, (Names{"PART1", "PART2"}));
+  EXPECT_EQ(test::NamesIn(names.sibling), Names{});
+}
+
+// A tape named in Latin-1 is sent to the device by those very bytes, and its
+// launcher disk is named after them, in the folder given.
+TEST(NativePathsCli, TheLauncherSendsALatin1TapeNameByteForByte) {
+  Latin1Names names;
+  test::ScratchFolder tools;
+  test::WriteStandInTools(tools.path(), test::FormatMode::Ok, test::PetcatMode::Ok, test::WriteMode::Ok);
+  const auto run =
+      RunCliBytes({"launcher", names.tape, names.folder, "--select", "1"}, {"PATH=" + tools.path() + ":/usr/bin:/bin"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(test::NamesIn(names.folder), (Names{"caf\xE9.tap", "caf\xE9.tap.d64"}));
+  EXPECT_TRUE(Holds(test::TokenisedText(tools.path(), 1), "\"xt:caf\xE9.tap,"));
+  EXPECT_EQ(test::NamesIn(names.sibling), Names{});
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "launcher/device_answer.h"
 #include "launcher/launcher_text.h"
 #include "platform/qt_tool_runner.h"
+#include "support/program_run.h"
 #include "support/scratch_folder.h"
 #include "support/shown_messages.h"
 #include "support/stand_in_tools.h"
@@ -458,19 +459,6 @@ TEST_F(ToolRunnerTest, LooksInTheProgramFolderFirstThenOnThePath) {
             (test::Lines{tools_ + "/c1541", path + "/petcat", ""}));
 }
 
-// True once process `pid` has ended (gone, or a zombie nobody reaped yet).
-bool Ended(pid_t pid) {
-  for (int i = 0; i < 40; ++i) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    if (!std::getline(stat, line)) return true;
-    const size_t state = line.rfind(')') + 2;
-    if (state < line.size() && line[state] == 'Z') return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return false;
-}
-
 long PeakMemoryKb() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
@@ -489,7 +477,7 @@ TEST_F(ToolRunnerTest, ToolsThatCannotRunOrHangFail) {
   EXPECT_TRUE(slow.started && !slow.finished);
   EXPECT_EQ(slow.error, "was stopped after 1 seconds without finishing");
   const pid_t child = std::stoi(test::ReadFileText(pidFile));
-  EXPECT_TRUE(Ended(child)) << "the tool's child " << child << " is still running";
+  EXPECT_TRUE(test::Ended(child)) << "the tool's child " << child << " is still running";
 }
 
 TEST_F(ToolRunnerTest, AToolThatPrintsForeverKeepsOnlyTheEndOfItsOutput) {

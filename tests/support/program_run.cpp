@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
 #include <csignal>
 #include <cstring>
 #include <thread>
@@ -97,6 +98,18 @@ ProgramOutcome RunCliBytes(const std::vector<std::string>& arguments, const std:
   RunningProgram program(REELWRIGHT_CLI, arguments, environment);
   const int code = program.Wait(timeoutMs);
   return {code, program.out(), program.err()};
+}
+
+bool Ended(pid_t pid) {
+  for (int i = 0; i < 100; ++i) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) return true;
+    const size_t state = line.rfind(')') + 2;
+    if (state < line.size() && line[state] == 'Z') return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return false;
 }
 
 }  // namespace rw::test

@@ -5,6 +5,7 @@
 // and error collected in files, so that a test can signal it while it runs
 // and read what it printed afterwards.
 
+#include <gtest/gtest.h>
 #include <sys/types.h>
 
 #include <string>
@@ -46,6 +47,17 @@ struct ProgramOutcome {
   std::string out;
   std::string err;
 };
+
+// Whether `text` (what a program printed, a file) holds `part`; when it does
+// not, the message shows both.
+inline testing::AssertionResult Holds(const std::string& text, const std::string& part) {
+  if (text.find(part) != std::string::npos) return testing::AssertionSuccess();
+  return testing::AssertionFailure() << "\"" << part << "\" is not in:\n" << text;
+}
+
+// True once process `pid` has ended (gone, or a zombie nobody reaped yet),
+// waiting up to five seconds.
+bool Ended(pid_t pid);
 
 // Runs reelwright-cli with `arguments` as bytes and waits for it.
 ProgramOutcome RunCliBytes(const std::vector<std::string>& arguments, const std::vector<std::string>& environment = {},

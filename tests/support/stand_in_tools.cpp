@@ -36,7 +36,6 @@ void WriteStandInTools(const std::string& folder, FormatMode format, PetcatMode 
   // -attach D -write P NAME: the disk keeps the name and the program.
   // c1541's own attach line comes first; the message keeps only the others.
   const char* const kFull = "printf 'disk image attached\\nno room\\ndisk full\\n' >&2; exit 2\n";
-  if (write == WriteMode::FailStatus) body += kFull;
   if (write == WriteMode::FailOnThird)
     body += std::string("echo >> \"$dir/writes\"; [ $(wc -l < \"$dir/writes\") -ge 3 ] && { ") + kFull + "}\n";
   body += "{ printf '%s\\n' \"$5\"; cat \"$4\"; } >> \"$2\"; exit 0\n";

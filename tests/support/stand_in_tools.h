@@ -13,7 +13,7 @@ namespace rw::test {
 
 enum class FormatMode { Ok, FailNoFile, EmptyFile };
 enum class PetcatMode { Ok, NoOutput, EmptyOutput, FailStatus };
-enum class WriteMode { Ok, FailStatus, FailOnThird };
+enum class WriteMode { Ok, FailOnThird };
 
 struct ToolCall {
   std::string tool;  // "c1541" or "petcat"

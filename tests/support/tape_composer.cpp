@@ -68,8 +68,8 @@ std::vector<DataResult> ReadAllData(const TapImage& image, const std::vector<Tap
   std::vector<DataResult> results;
   DataBlockReader reader(image);
   for (size_t i = 0; i < sections.size(); ++i) {
-    const int64_t limit = i + 1 < sections.size() ? sections[i + 1].start - (image.version == 2 ? 2 : 1)
-                                                  : image.FileLength() - 1;
+    const int64_t limit =
+        i + 1 < sections.size() ? sections[i + 1].start - (image.version == 2 ? 2 : 1) : image.FileLength() - 1;
     results.push_back(reader.Read(sections[i], limit));
   }
   return results;
@@ -194,7 +194,6 @@ ComposedLayout TapeComposer::AddProgram(const ComposedProgram& program) {
     }
     AddPulses(peaks_.shortPulse, kTrailerPulses);
   }
-  layout.end = size() - 1;
   layouts_.push_back(layout);
   return layout;
 }
@@ -283,12 +282,12 @@ ComposedTurboLayout TapeComposer::AddTurboFile(const ComposedTurboFile& file) {
   };
   const auto leadIn = [&] {
     if (family.zeroBitPilot) {
-      for (int i = 0; i < (file.pilot > 0 ? file.pilot : 2000); ++i) pulse(false);
+      for (int i = 0; i < 2000; ++i) pulse(false);
       pulse(true);
     } else {
       // Jetload's saver writes just two pilot bytes.
       const int usual = file.family == "Jetload" ? 2 : file.family == "Wildload" ? 256 : 64;
-      for (int i = 0; i < (file.pilot > 0 ? file.pilot : usual); ++i) byte(family.pilotByte);
+      for (int i = 0; i < usual; ++i) byte(family.pilotByte);
     }
     for (uint8_t b : family.sync) byte(b);
   };

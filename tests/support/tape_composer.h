@@ -60,7 +60,6 @@ struct ComposedLayout {
   int64_t repeatPos = 0;      // first countdown byte of the repeat; 0 without one
   int64_t dataPos = 0;        // first countdown byte of the data block; 0 without one
   int64_t dataRepeatPos = 0;  // first countdown byte of the data block's repeat; 0 without one
-  int64_t end = 0;            // last position written for the program
 };
 
 // A turbo file as its family's saver writes it (see core/turbo_reader.h).
@@ -73,7 +72,6 @@ struct ComposedTurboFile {
   // chain: only 256-byte ones).
   std::vector<uint8_t> data;
   std::string name;       // header name where the format has one (16 characters, padded with spaces)
-  int pilot = 0;          // pilot bytes, or 0-bit pulses; 0: the saver's usual length
   int corruptByte = -1;   // index of a data byte changed after its checksum was taken
   BurnerSettings burner;  // Burner: as its boot program's header sets them (BurnerHeaderTail)
   bool special = false;   // Bleepload: a "special" chain

@@ -4,16 +4,26 @@
 // analyser's listing of each, and what the tests need to compare with it.
 
 #include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "core/tap_image.h"
+#include "core/tape_coverage.h"
 #include "core/turbo_reader.h"
+#include "support/scratch_folder.h"
+#include "support/tape_composer.h"
 
 namespace rw::test {
 
 // The folder of the real turbo tapes, or an empty text when it is not there.
-std::string TurboTapesFolder();
+inline std::string TurboTapesFolder() {
+  const std::string folder = REELWRIGHT_TURBO_TAPES;
+  return std::filesystem::is_directory(folder) ? folder : std::string();
+}
 
 // One row of a peer listing (expected/NAME.tsv).
 struct PeerFile {
@@ -27,15 +37,50 @@ struct PeerFile {
   std::string sha256;
 };
 
-std::vector<PeerFile> ReadPeerListing(const std::string& tsvPath);
+inline std::vector<PeerFile> ReadPeerListing(const std::string& tsvPath) {
+  std::vector<PeerFile> rows;
+  std::ifstream in(tsvPath);
+  std::string line;
+  std::getline(in, line);  // the column names
+  while (std::getline(in, line)) {
+    std::vector<std::string> cells;
+    std::stringstream stream(line);
+    for (std::string cell; std::getline(stream, cell, '\t');) cells.push_back(cell);
+    if (cells.size() < 10) continue;
+    const auto hex = [](const std::string& text) { return static_cast<uint32_t>(std::stoul(text, nullptr, 16)); };
+    rows.push_back(
+        {cells[1], cells[2], hex(cells[3]), hex(cells[4]), hex(cells[5]), hex(cells[6]), cells[7], cells[9]});
+  }
+  return rows;
+}
 
 // The lowercase hexadecimal SHA-256 of each file's bytes, as coreutils'
 // sha256sum gives it (one run for all: it is slow to start).
-std::vector<std::string> Sha256Hexes(const std::vector<std::vector<uint8_t>>& files);
+inline std::vector<std::string> Sha256Hexes(const std::vector<std::vector<uint8_t>>& files) {
+  if (files.empty()) return {};  // sha256sum would read its standard input
+  const ScratchFolder folder;
+  std::string command = "cd " + folder.path() + " && sha256sum --";
+  for (size_t i = 0; i < files.size(); ++i) command += " " + std::to_string(i);
+  for (size_t i = 0; i < files.size(); ++i) folder.Write(std::to_string(i), files[i]);
+  std::vector<std::string> digests;
+  if (std::FILE* sums = ::popen(command.c_str(), "r")) {
+    for (char line[256]; std::fgets(line, sizeof line, sums) != nullptr;)
+      digests.push_back(std::string(line).substr(0, 64));
+    ::pclose(sums);
+  }
+  digests.resize(files.size());
+  return digests;
+}
 
 // The turbo files of `image` as the command line finds them: the ROM
 // programs first, their stretches claimed (into `rom` when given), then the
 // turbo reader.
-std::vector<TurboFile> TurboFilesOf(const TapImage& image, std::vector<TapeStretch>* rom = nullptr);
+inline std::vector<TurboFile> TurboFilesOf(const TapImage& image, std::vector<TapeStretch>* rom = nullptr) {
+  const auto sections = FindAllSections(image);
+  const auto data = ReadAllData(image, sections);
+  auto claimed = RomStretches(image, sections, data);
+  if (rom != nullptr) *rom = claimed;
+  return FindTurboFiles(image, std::move(claimed), BootHeaders(image, sections));
+}
 
 }  // namespace rw::test

@@ -1,18 +1,26 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Decoding tapes: finding each program's leader and header, tuning the pulse
 // classes, and reading the data blocks (both copies, the first mended by the
-// repeat, the checksum over the result).
+// repeat, the checksum over the result). Turbo files: the reader's formats
+// composed and read back, and the real commercial tapes compared with the
+// peer analyser's listing of them.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <random>
 
 #include "core/data_block.h"
-#include "core/ports/messages.h"
+#include "core/pulse_timing.h"
 #include "core/rom_decoder.h"
+#include "core/tape_coverage.h"
+#include "core/turbo_reader.h"
+#include "core/turbo_visiload.h"
+#include "core/utilities.h"
 #include "support/scratch_folder.h"
 #include "support/tape_composer.h"
+#include "support/turbo_tapes.h"
 
 namespace rw {
 
@@ -86,99 +94,6 @@ TEST_P(ComposedTapes, DecodeToExactlyThePrograms) {
 
 INSTANTIATE_TEST_SUITE_P(EveryMachineAndVersion, ComposedTapes,
                          ::testing::Combine(::testing::Values(0, 1, 2), ::testing::Values(0, 1, 2)));
-
-// The search written out plainly, one position at a time, as the format
-// rules read. The decoder's own search skips ahead; both must agree on
-// every image.
-std::vector<std::pair<int64_t, int64_t>> PlainSearch(const TapImage& image) {
-  std::vector<std::pair<int64_t, int64_t>> found;
-  RomDecoder decoder(image);
-  bool inLeader = false;
-  int64_t leaderStart = 0;
-  for (int64_t p = kTapHeaderSize; p < image.FileLength(); ++p) {
-    if (image.bytes[static_cast<size_t>(p)] == 0) {
-      // Silence: a zero and its three count bytes, or (version 0) a run of zeros.
-      if (image.version >= 1) p += 3;
-      while (image.version == 0 && p + 1 < image.FileLength() && image.bytes[static_cast<size_t>(p + 1)] == 0) ++p;
-      inLeader = false;
-      decoder.SetPulseClasses(image.machine, image.version);
-    } else if (decoder.IsShort(decoder.ReadPulse(p))) {
-      // A leader's first pulse moves the search on by a whole pulse.
-      if (!inLeader) {
-        leaderStart = p;
-        p += decoder.step() - 1;
-      }
-      inLeader = true;
-    } else if (inLeader) {
-      inLeader = false;
-      if (p - leaderStart <= 1000) continue;
-      if (image.version == 2) {
-        ++p;
-        if ((p - leaderStart) % 2 != 0) ++leaderStart;
-      }
-      if (decoder.AdaptPulseClasses(p) && decoder.ReadHeaderName(p)) found.emplace_back(leaderStart, p);
-    }
-  }
-  return found;
-}
-
-TEST(RomDecoder, SearchAgreesWithThePlainSearchOnRandomImages) {
-  std::mt19937 random(99);
-  for (int version = 0; version <= 2; ++version) {
-    for (int round = 0; round < 12; ++round) {
-      const auto machine = static_cast<uint8_t>(round % 3);
-      TapeComposer composer(machine, static_cast<uint8_t>(version), 0, static_cast<uint32_t>(round + 1));
-      composer.SetJitter(round % 4);
-      const auto peaks = test::DefaultPeaks(machine);
-      // Version 2 counts two half-wave positions a pulse: its leaders count from half the pulses.
-      const int counts = version == 2 ? 500 : 1000;
-      for (int segment = 0; segment < 60; ++segment) {
-        switch (random() % 7) {
-          case 0:  // a leader near the length that counts
-            composer.AddPulses(peaks.shortPulse, counts - 10 + static_cast<int>(random() % 30));
-            break;
-          case 1: {  // noise, half of it short pulses, with a zero now and then
-            std::vector<uint8_t> noise(random() % 3000);
-            const int shortByte = version == 2 ? peaks.shortPulse / 2 : peaks.shortPulse;
-            for (auto& b : noise) {
-              const uint32_t kind = random() % 64;
-              b = static_cast<uint8_t>(kind == 0 ? 0 : kind < 32 ? shortByte + random() % 3 : 1 + random() % 255);
-            }
-            composer.AddRaw(noise);
-            break;
-          }
-          case 2:
-            composer.AddSilence(random() % 3 == 0 ? 0x100000 : 1 + random() % 5000);
-            break;
-          case 3:
-            composer.AddPulses(peaks.shortPulse, 500 + static_cast<int>(random() % 2000));
-            composer.AddByte(static_cast<uint8_t>(137));
-            break;
-          case 4: {  // a header right after a leader of about the length that counts
-            std::vector<uint8_t> noise(random() % 40);
-            for (auto& b : noise) b = static_cast<uint8_t>(1 + random() % 255);
-            composer.AddRaw(noise);
-            composer.AddProgram(
-                {.name = "T" + std::to_string(segment), .leaderPulses = counts - 5 + static_cast<int>(random() % 11)});
-            break;
-          }
-          default:
-            composer.AddProgram({.name = "P" + std::to_string(segment),
-                                 .data = test::ProgramData(random() % 100, static_cast<uint32_t>(segment + 1)),
-                                 .leaderPulses = 1001 + static_cast<int>(random() % 500),
-                                 .strayHalfWave = random() % 2 == 0});
-            break;
-        }
-      }
-      const TapImage image = composer.Image();
-      std::vector<std::pair<int64_t, int64_t>> fast;
-      for (const auto& section : FindAllSections(image)) fast.emplace_back(section.start, section.headerPos);
-      const auto plain = PlainSearch(image);
-      EXPECT_EQ(fast, plain) << "version " << version << " round " << round;
-      EXPECT_FALSE(plain.empty());
-    }
-  }
-}
 
 TEST(RomDecoder, LeaderMustBeLongerThanAThousandPositions) {
   // Version 2 counts half-wave positions up to the pulse that ends the
@@ -331,26 +246,10 @@ TEST(DataBlock, CopiesAreReadMendedAndChecked) {
   } cases[] = {
       {"both copies good", 0, 1, {}, 0, Good, 0, 0, 0},
       {"both good, C16 half-waves", 2, 2, {}, 0, Good, 0, 0, 0},
-      {"first mended by the repeat",
-       0,
-       1,
-       {.dataParityErrors = {9, 150}, .dataBrokenBytes = {200, 309}},
-       0,
-       Good,
-       4,
-       0,
-       0},
+      {"first mended", 0, 1, {.dataParityErrors = {9, 150}, .dataBrokenBytes = {200, 309}}, 0, Good, 4, 0, 0},
       {"VIC-20 half-waves mended", 1, 2, {.dataBrokenBytes = {10, 11, 12}}, 0, Good, 3, 0, 0},
       {"both bad, other bytes", 0, 0, {.dataParityErrors = {20}, .dataRepeatParityErrors = {21}}, 0, Good, 1, 1, 0},
-      {"both bad at one byte",
-       0,
-       1,
-       {.dataParityErrors = {20, 30}, .dataRepeatParityErrors = {30}},
-       0,
-       Damaged,
-       2,
-       1,
-       1},
+      {"bad at one byte", 0, 1, {.dataParityErrors = {20, 30}, .dataRepeatParityErrors = {30}}, 0, Damaged, 2, 1, 1},
       {"a lost pulse is read past", 0, 1, {}, 0, Good, 1, 0, 0, 100},
       {"missing repeat", 0, 1, {.dataRepeat = false}, 0, Good, 0, 301, 0},
       {"missing repeat, first damaged", 0, 1, {.dataParityErrors = {40}, .dataRepeat = false}, 0, Damaged, 1, 301, 1},
@@ -535,41 +434,154 @@ TEST(RealTapes, GiveTheKnownProgramsAndReadWhole) {
   }
 }
 
-TEST(DataBlock, FastByteDecodeAgreesWithThePulseByPulseOne) {
-  // Pulses at and beside the class bounds, bounds at 0 and 255, an empty
-  // class, overlapping classes, and in version 2 half-waves whose sum passes 255: every position
-  // decodes alike both ways (value, marker error -1, parity error -2).
-  std::mt19937 random(3);
+// The fast walks against plain ones that read one position at a time as the
+// format rules read: the section search (which skips ahead), the durations of
+// many stretches in one pass, and the decode of a byte's 20 pulses at once.
+
+std::vector<std::pair<int64_t, int64_t>> PlainSearch(const TapImage& image) {
+  std::vector<std::pair<int64_t, int64_t>> found;
+  RomDecoder decoder(image);
+  bool inLeader = false;
+  int64_t leaderStart = 0;
+  for (int64_t p = kTapHeaderSize; p < image.FileLength(); ++p) {
+    if (image.bytes[static_cast<size_t>(p)] == 0) {
+      // Silence: a zero and its three count bytes, or (version 0) a run of zeros.
+      if (image.version >= 1) p += 3;
+      while (image.version == 0 && p + 1 < image.FileLength() && image.bytes[static_cast<size_t>(p + 1)] == 0) ++p;
+      inLeader = false;
+      decoder.SetPulseClasses(image.machine, image.version);
+    } else if (decoder.IsShort(decoder.ReadPulse(p))) {
+      // A leader's first pulse moves the search on by a whole pulse.
+      if (!inLeader) {
+        leaderStart = p;
+        p += decoder.step() - 1;
+      }
+      inLeader = true;
+    } else if (inLeader) {
+      inLeader = false;
+      if (p - leaderStart <= 1000) continue;
+      if (image.version == 2) {
+        ++p;
+        if ((p - leaderStart) % 2 != 0) ++leaderStart;
+      }
+      if (decoder.AdaptPulseClasses(p) && decoder.ReadHeaderName(p)) found.emplace_back(leaderStart, p);
+    }
+  }
+  return found;
+}
+
+double PlainDuration(const TapImage& image, int64_t first, int64_t last) {
+  PulseCounts counts;
+  const int64_t length = image.FileLength();
+  for (int64_t i = std::max<int64_t>(first, 0); i <= std::min(last, length - 1); ++i) {
+    const uint8_t b = image.bytes[static_cast<size_t>(i)];
+    if (b != 0) {
+      ++counts.pulses[b];
+    } else if (i + 3 <= length - 1) {
+      counts.longCycles += image.bytes[i + 1] + 256.0 * image.bytes[i + 2] + 65536.0 * image.bytes[i + 3];
+      i += 3;
+    }
+  }
+  return counts.Duration(SelectClock(0, 0));
+}
+
+TEST(DataBlock, FastWalksAgreeWithThePlainOnes) {
+  std::mt19937 random(99);
+  const auto below = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+  // The sections an image has, searched both ways, and the durations of
+  // stretches with gaps, adjacent ones, ones a record reaches into, ones past the end.
+  const auto compare = [&](const TapImage& image, const std::string& what) {
+    SCOPED_TRACE(what);
+    std::vector<std::pair<int64_t, int64_t>> fast, stretches;
+    for (const auto& section : FindAllSections(image)) fast.emplace_back(section.start, section.headerPos);
+    EXPECT_EQ(fast, PlainSearch(image));
+    for (int64_t p = kTapHeaderSize + below(4); p < image.FileLength() + 2;
+         p = std::max(p, stretches.back().second) + 1 + below(9))
+      stretches.emplace_back(p, p + below(40) - 1);
+    const StretchTimes times = MeasureStretches(image, stretches, SelectClock(0, 0));
+    EXPECT_EQ(times.total, PlainDuration(image, kTapHeaderSize, image.FileLength() - 1));
+    for (size_t k = 0; k < stretches.size(); ++k) {
+      const auto [first, last] = stretches[k];
+      EXPECT_EQ(times.stretches[k], PlainDuration(image, first, last)) << "stretch " << k;
+      EXPECT_EQ(PulseDuration(image, first, last, SelectClock(0, 0)), times.stretches[k]) << "stretch " << k;
+    }
+    return fast.size();
+  };
+  // Leaders near the length that counts (version 2 counts two half-wave
+  // positions a pulse), noise half of short pulses with a zero now and then,
+  // silences, headers right after such leaders, programs.
+  for (int round = 0; round < 36; ++round) {
+    const auto version = static_cast<uint8_t>(round / 12), machine = static_cast<uint8_t>(round % 3);
+    TapeComposer composer(machine, version, 0, static_cast<uint32_t>(round + 1));
+    composer.SetJitter(round % 4);
+    const auto peaks = test::DefaultPeaks(machine);
+    const int counts = version == 2 ? 500 : 1000, shortByte = peaks.shortPulse / composer.step();
+    const auto noise = [&](int size, int share) {
+      std::vector<uint8_t> bytes(static_cast<size_t>(size));
+      for (auto& b : bytes) {
+        const int kind = below(64) + share;
+        b = static_cast<uint8_t>(kind == 0 ? 0 : kind < 32 ? shortByte + below(3) : 1 + below(255));
+      }
+      return bytes;
+    };
+    for (int segment = 0; segment < 60; ++segment) {
+      const int kind = below(7);
+      if (kind == 0) composer.AddPulses(peaks.shortPulse, counts - 10 + below(30));
+      if (kind == 1) composer.AddRaw(noise(below(3000), 0));
+      if (kind == 2) composer.AddSilence(below(3) == 0 ? 0x100000 : 1 + below(5000));
+      if (kind == 3) composer.AddPulses(peaks.shortPulse, 500 + below(2000)), composer.AddByte(137);
+      if (kind == 4) composer.AddRaw(noise(below(40), 32));
+      if (kind == 4) composer.AddProgram({.name = "T", .leaderPulses = counts - 5 + below(11)});
+      if (kind > 4)
+        composer.AddProgram({.name = "P" + std::to_string(segment),
+                             .data = test::ProgramData(below(100), static_cast<uint32_t>(segment + 1)),
+                             .leaderPulses = 1001 + below(500),
+                             .strayHalfWave = below(2) == 0});
+    }
+    EXPECT_GT(compare(composer.Image(), "round " + std::to_string(round)), 0u);
+  }
+  // Runs of repeated values and of zeros (records).
+  for (int trial = 0; trial < 300; ++trial) {
+    std::vector<uint8_t> pulses;
+    while (pulses.size() < static_cast<size_t>(40 + trial * 7))
+      pulses.insert(pulses.end(), 1 + below(12), static_cast<uint8_t>(below(20) == 0 ? 0 : 1 + below(255)));
+    compare(test::RawImage(static_cast<uint8_t>(trial % 3), pulses), "trial " + std::to_string(trial));
+  }
+  if (const std::string folder = test::RealTapesFolder(); !folder.empty()) {
+    for (const char* file : {"print_h.tap", "bender.tap", "fileabcdef.tap", "salmon.tap"}) {
+      TapImage image;
+      ASSERT_TRUE(LoadTapImage(folder + "/" + file, image));
+      EXPECT_GT(compare(image, file), 0u);
+    }
+  }
+  // The decode: pulses at and beside the class bounds, bounds at 0 and 255,
+  // an empty class, overlapping classes, in version 2 half-waves whose sum
+  // passes 255; every position decodes alike both ways (value, marker error
+  // -1, parity error -2).
   int decoded = 0;
   for (int trial = 0; trial < 200; ++trial) {
     TapImage image;
     image.version = trial % 2 == 0 ? 1 : 2;
     std::array<uint8_t, 6> bounds{};
-    int bound = trial % 3 == 0 ? 0 : 20;
-    for (uint8_t& b : bounds) {
-      b = static_cast<uint8_t>(std::min(255, bound));
-      bound += 1 + static_cast<int>(random() % 60);
-    }
+    for (int b = 0, bound = trial % 3 == 0 ? 0 : 20; b < 6; ++b, bound += 1 + below(60))
+      bounds[b] = static_cast<uint8_t>(std::min(255, bound));
     if (trial % 7 == 0) std::swap(bounds[2], bounds[3]);
     if (trial % 5 == 0) bounds[2] = bounds[1];  // one value both short and medium: no fast decode
-    const auto near = [&](int c) { return std::clamp(bounds[c] + static_cast<int>(random() % 5) - 2, 0, 255); };
     for (int i = 0; i < 400; ++i) {
       // Now and then a well-formed byte, so that values and parities are compared too: pair 0 the
       // marker (long, medium), pairs 1..8 the bits and 9 the parity (bit 8 of `value`); a 0 is short
-      // then medium, a 1 medium then short.
-      const bool wellFormed = random() % 2 == 0;
+      // then medium, a 1 medium then short. Its pulses mid-class, one in eight beside a bound.
+      const bool wellFormed = below(2) == 0;
       const unsigned byte = random() % 256;
       const unsigned value = byte | (1u ^ static_cast<unsigned>(__builtin_parity(byte))) << 8;
       for (int k = 0; k < 20; ++k) {
         const int pair = k / 2;
-        int cls = static_cast<int>(random() % 3);
+        int cls = below(3);
         if (wellFormed) cls = pair == 0 ? 2 - k % 2 : static_cast<int>((value >> (pair - 1) & 1u) ^ (k % 2));
-        const int pulse = !wellFormed || random() % 8 == 0 ? near(2 * cls + static_cast<int>(random() % 2))
-                                                           : (bounds[2 * cls] + bounds[2 * cls + 1] + 1) / 2;
+        const int pulse = !wellFormed || below(8) == 0 ? std::clamp(bounds[2 * cls + below(2)] + below(5) - 2, 0, 255)
+                                                       : (bounds[2 * cls] + bounds[2 * cls + 1] + 1) / 2;
         // Version 2: the first half-wave anything up to the pulse, now and then 255 (the sum passes 255).
-        const int first = image.version == 1  ? pulse
-                          : random() % 8 == 0 ? 255
-                                              : static_cast<int>(random() % (pulse + 1));
+        const int first = image.version == 1 ? pulse : below(8) == 0 ? 255 : below(pulse + 1);
         image.bytes.push_back(static_cast<uint8_t>(first));
         if (image.version == 2) image.bytes.push_back(static_cast<uint8_t>(std::max(0, pulse - first)));
       }
@@ -584,6 +596,295 @@ TEST(DataBlock, FastByteDecodeAgreesWithThePulseByPulseOne) {
     }
   }
   EXPECT_GT(decoded, 2000);  // the well-formed bytes did decode
+}
+
+// Every file of the families read here that the peer lists is found, in
+// order, with its addresses, checksum state and bytes; its start lies within
+// a byte of the peer's (where a pilot begins is a judgement). The ROM
+// programs are not touched: no turbo file reaches into one.
+TEST(RealTurboTapes, MatchThePeersListing) {
+  const std::string folder = test::TurboTapesFolder();
+  if (folder.empty()) GTEST_SKIP() << "the real turbo tapes are not beside the project (../shared/testdata/turbo)";
+  // Each tape and the bytes of it that the peer leaves unaccounted for
+  // (expected/coverage.tsv): Reelwright leaves no more.
+  const std::pair<const char*, int64_t> tapes[] = {{"ikplus_freeload.tap", 0},
+                                                   {"rambo_ocean.tap", 0},
+                                                   {"openroms_turbotape250.tap", 23551 - 23544},
+                                                   {"zaxxon_novaload.tap", 0},
+                                                   {"adp_cozumel1_visiload.tap", 0}};
+  for (const auto& [tape, peerUnaccounted] : tapes) {
+    SCOPED_TRACE(tape);
+    TapImage image;
+    ASSERT_TRUE(LoadTapImage(folder + "/" + tape, image));
+    std::vector<TapeStretch> rom;
+    const auto files = test::TurboFilesOf(image, &rom);
+    int64_t unaccounted = 0;
+    for (const auto& stretch : FindUnrecognised(image, rom, files)) unaccounted += stretch.end - stretch.start;
+    EXPECT_LE(unaccounted, peerUnaccounted);
+    std::vector<test::PeerFile> expected;
+    for (auto& row : test::ReadPeerListing(folder + "/expected/" + tape + std::string(".tsv"))) {
+      // Turbotape 250's header block is part of the file its data block holds.
+      if (row.type == "TURBOTAPE-250 DATA") {
+        row.start = expected.back().start;
+        expected.back() = row;
+      } else {
+        expected.push_back(row);
+      }
+    }
+    EXPECT_EQ(files.size(), expected.size());
+    std::vector<std::vector<uint8_t>> written;  // and where the peer lists each
+    std::vector<int64_t> starts;
+    std::vector<std::string> sums;
+    for (size_t i = 0; i < std::min(files.size(), expected.size()); ++i) {
+      const TurboFile& f = files[i];
+      const test::PeerFile& e = expected[i];
+      SCOPED_TRACE("file " + std::to_string(i) + " at " + HexPad(static_cast<uint32_t>(e.start), 4));
+      const std::string checksum = e.checksum == "PASS" ? "OK" : e.checksum == "FAIL" ? "ERROR" : "none";
+      EXPECT_EQ(std::tuple(f.loader, HexPad(f.loadAddress, 4), HexPad(f.endAddress, 4),
+                           std::string(TurboChecksumText(f.checksum)), f.readErrors),
+                std::tuple(e.family, HexPad(e.loadAddress, 4), HexPad(e.endAddress, 4), checksum, 0));
+      EXPECT_LE(std::abs(f.start - e.start), 8);
+      // The peer writes no file for the blocks a loader loads into itself.
+      if (!e.sha256.empty()) {
+        written.push_back(TurboPrgBytes(f));
+        starts.push_back(e.start);
+        sums.push_back(e.sha256);
+      }
+    }
+    const auto got = test::Sha256Hexes(written);
+    for (size_t i = 0; i < got.size(); ++i)
+      EXPECT_EQ(got[i], sums[i]) << "the file at " << HexPad(static_cast<uint32_t>(starts[i]), 4);
+  }
+}
+
+// One tape holding every family, between and after ROM programs: each file
+// reads back with its family, addresses, name and bytes, with pulse jitter
+// and the tape's speed off by a few percent and drifting. Families that share
+// pulses (Freeload, Ocean New, US Gold, Ace of Aces; Novaload, Novaload
+// Special, Ocean/Imagine) or a format (Virgin, Hi-Tec) sit side by side, some
+// without a pause between. Burner reads as the boot program before it set
+// its loader up: most significant bit first after the first, least after the
+// second; Jetload, without a pilot to speak of, right after another file.
+TEST(TurboFiles, ComposedFilesReadBack) {
+  struct Row {
+    const char* family;
+    uint16_t load;
+    size_t size;
+    const char* name;  // expected name; nullptr where the format has none
+    TurboChecksum checksum;
+    bool pauseAfter;
+    bool special = false;  // Bleepload's special chain
+  };
+  const Row rows[] = {
+      {"Freeload", 0x0800, 700, nullptr, TurboChecksum::Ok, false},
+      {"US Gold", 0xC000, 300, "GOLDEN FILE     ", TurboChecksum::Ok, false},
+      {"Ocean New", 0x4000, 257, nullptr, TurboChecksum::Ok, true},
+      {"Ace of Aces", 0x2000, 1000, "ACES HIGH       ", TurboChecksum::Ok, true},
+      {"Burner", 0x3000, 600, nullptr, TurboChecksum::None, true},
+      {"Microload", 0x1000, 333, nullptr, TurboChecksum::Ok, true},
+      {"Turbotape 250", 0x0801, 900, "TURBO NAME      ", TurboChecksum::Ok, true},
+      {"Burner", 0x5000, 450, nullptr, TurboChecksum::None, false},
+      {"Jetload", 0x9000, 350, nullptr, TurboChecksum::None, true},
+      {"Novaload", 0x3000, 600, "NOVA", TurboChecksum::Ok, false},
+      {"Novaload Special", 0xE000, 512, nullptr, TurboChecksum::Ok, true},
+      {"Ocean/Imagine", 0xC000, 768, nullptr, TurboChecksum::None, true},
+      {"Virgin", 0x0801, 500, nullptr, TurboChecksum::Ok, false},
+      {"Hi-Tec", 0x6000, 400, nullptr, TurboChecksum::Ok, true},
+      {"Wildload", 0xA000, 768, nullptr, TurboChecksum::Ok, true},
+      {"Bleepload", 0x4000, 64 + 512, nullptr, TurboChecksum::Ok, true},
+      {"Bleepload", 0x7000, 512, nullptr, TurboChecksum::Ok, true, true},
+      {"Freeload", 0xF000, 0x1000, nullptr, TurboChecksum::Ok, true},  // its last byte at $FFFF
+  };
+  const std::tuple<int, double, double> speeds[] = {
+      {0, 1.0, 0}, {2, 0.96, 4e-7}, {3, 1.04, -4e-7}};  // jitter, speed, drift
+  for (const auto& [jitter, factor, drift] : speeds) {
+    SCOPED_TRACE(factor);
+    TapeComposer composer(0, 1, 0, 5);
+    composer.SetJitter(jitter);
+    composer.SetTurboSpeed(factor, drift);
+    const BurnerSettings burners[] = {{true, 0x33, 0x5C}, {false, 0x47, 0xCB}};
+    composer.AddProgram(
+        {.name = "BOOT", .data = test::ProgramData(300, 1), .headerTail = test::BurnerHeaderTail(burners[0])});
+    std::vector<std::vector<uint8_t>> data;
+    std::vector<test::ComposedTurboLayout> layouts;
+    for (const Row& row : rows) {
+      data.push_back(test::ProgramData(row.size, static_cast<uint32_t>(row.load)));
+      layouts.push_back(composer.AddTurboFile({.family = row.family,
+                                               .loadAddress = row.load,
+                                               .data = data.back(),
+                                               .name = row.name != nullptr ? std::string(row.name).substr(0, 16) : "",
+                                               .burner = burners[&row < &rows[6] ? 0 : 1],
+                                               .special = row.special}));
+      if (row.pauseAfter) composer.AddSilence(100000);
+      if (&row == &rows[5]) {
+        composer.AddProgram(
+            {.name = "MIDDLE", .data = test::ProgramData(100, 2), .headerTail = test::BurnerHeaderTail(burners[1])});
+      }
+    }
+    const TapImage image = composer.Image();
+    ASSERT_EQ(test::FindAllSections(image).size(), 2u);
+    const auto files = test::TurboFilesOf(image);
+    size_t k = 0;
+    for (size_t i = 0; i < std::size(rows); ++i) {
+      const Row& row = rows[i];
+      SCOPED_TRACE(row.family);
+      const std::string family = row.family;
+      const bool chain =
+          family == "Ocean/Imagine" || family == "Novaload Special" || family == "Wildload" || family == "Bleepload";
+      // A chain lists one file per block: 256 bytes, Bleepload's first 64.
+      std::vector<size_t> sizes;
+      for (size_t n = 0; n < row.size; n += sizes.back()) {
+        sizes.push_back(!chain ? row.size : family == "Bleepload" && !row.special && n == 0 ? 64 : 256);
+      }
+      const size_t blocks = sizes.size();
+      for (size_t b = 0, offset = 0; b < blocks; offset += sizes[b], ++b, ++k) {
+        ASSERT_LT(k, files.size());
+        const TurboFile& f = files[k];
+        const std::optional<std::string> name =
+            row.name != nullptr && b == 0 ? std::optional<std::string>(row.name) : std::nullopt;
+        EXPECT_EQ(std::tuple(f.loader, f.loadAddress, f.endAddress, f.checksum, f.readErrors, f.name),
+                  std::tuple(row.family, row.load + offset, row.load + offset + sizes[b], row.checksum, 0, name));
+        EXPECT_TRUE(std::equal(f.bytes.begin(), f.bytes.end(), data[i].begin() + static_cast<ptrdiff_t>(offset)));
+        // A pilot of 0 bits right after another file's tone takes the tone in.
+        const bool afterTone = i > 0 && !rows[i - 1].pauseAfter;
+        if (b == 0) {
+          EXPECT_GE(f.start, afterTone ? layouts[i - 1].dataEnd : layouts[i].start);
+          EXPECT_LE(f.start, layouts[i].start);
+        }
+        if (b + 1 == blocks) {
+          EXPECT_GE(f.end, layouts[i].dataEnd);
+        }
+      }
+    }
+    EXPECT_EQ(k, files.size());
+  }
+}
+
+// A byte changed after its checksum was taken gives ERROR where the format
+// has a checksum; a tape cut inside a file gives the file with its missing
+// bytes as read errors, never as good.
+TEST(TurboFiles, DamageIsReported) {
+  const char* families[] = {"Freeload",      "Ocean New", "US Gold",          "Ace of Aces", "Microload",
+                            "Turbotape 250", "Novaload",  "Novaload Special", "Virgin",      "Hi-Tec",
+                            "Burner",        "Jetload",   "Wildload",         "Bleepload"};
+  const BurnerSettings burner{false, 0x95, 0x6A};
+  std::vector<uint8_t> boot(21, 0);
+  for (uint8_t b : test::BurnerHeaderTail(burner)) boot.push_back(b);
+  for (const char* family : families) {
+    const bool checked = std::string(family) != "Burner" && std::string(family) != "Jetload";
+    for (const bool cut : {false, true}) {
+      if (!checked && !cut) continue;
+      SCOPED_TRACE(std::string(family) + (cut ? " cut" : " corrupt"));
+      TapeComposer composer(0, 1);
+      // Bleepload's first block holds 64 bytes.
+      const auto data = test::ProgramData(std::string(family) == "Bleepload" ? 576 : 512, 9);
+      const int corrupt = cut ? -1 : static_cast<int>(data.size()) - 212;  // in the last 256-byte block
+      const auto layout = composer.AddTurboFile(
+          {.family = family, .loadAddress = 0x2000, .data = data, .corruptByte = corrupt, .burner = burner});
+      auto bytes = composer.FileBytes();
+      if (cut) bytes.resize(static_cast<size_t>(layout.dataEnd - 2000));
+      TapImage image;
+      ASSERT_TRUE(LoadTapImageFromBytes("t.tap", bytes, image));
+      const auto files = FindTurboFiles(image, {}, {{0, boot}});
+      ASSERT_FALSE(files.empty());
+      // Read for a listing, the files are the same but for their bytes.
+      auto listed = FindTurboFiles(image, {}, {{0, boot}}, TurboBytes::Dropped);
+      for (size_t i = 0; i < listed.size() && i < files.size(); ++i) listed[i].bytes = files[i].bytes;
+      EXPECT_EQ(listed, files);
+      // Without the boot program that sets it up, no Burner file is read.
+      EXPECT_TRUE(std::string(family) != "Burner" || FindTurboFiles(image, {}).empty());
+      const TurboFile& damaged = files.back();  // a chain's second block holds byte 300
+      EXPECT_EQ(damaged.loader, family);
+      EXPECT_EQ(damaged.checksum, checked ? TurboChecksum::Error : TurboChecksum::None);
+      EXPECT_FALSE(damaged.usable());
+      EXPECT_TRUE(!cut || damaged.readErrors > 0);
+      EXPECT_LE(damaged.end, image.FileLength());
+    }
+  }
+}
+
+// Rounded shares always add up to 100: the hundredths lost in rounding go
+// to the shares that lost the most.
+TEST(TapeCoverage, RoundedSharesAddUpToAHundred) {
+  const std::pair<TapeCoverage, TapeCoverage> rows[] = {
+      // exact, rounded
+      {{100.0 / 3, 100.0 / 3, 0, 100.0 / 3}, {33.34, 33.33, 0, 33.33}},
+      {{8.974, 91.016, 0.005, 0.005}, {8.97, 91.02, 0.01, 0}},
+      {{50, 50, 0, 0}, {50, 50, 0, 0}},
+      {{0, 0, 0, 0}, {0, 0, 0, 0}},
+  };
+  const auto shares = [](const TapeCoverage& c) {
+    return std::vector<double>{c.romPercent, c.turboPercent, c.pausePercent, c.unrecognisedPercent};
+  };
+  for (const auto& [exact, rounded] : rows) EXPECT_EQ(shares(RoundedCoverage(exact)), shares(rounded));
+}
+
+// A Visiload chain whose blocks change the loader's settings as it plays
+// (two extra bits per byte, the other bit order, filler bytes, a pilot again)
+// reads back block by block, with jitter and drift; a byte whose extra bit is
+// broken, or a tape cut inside a block, leaves that block unusable.
+TEST(Visiload, ChainFollowsItsChangingSettings) {
+  using Block = test::ComposedVisiloadBlock;
+  const auto data = [](size_t size, uint32_t seed) { return test::ProgramData(size, seed); };
+  const std::vector<Block> chain = {
+      {0x0300, data(52, 1)},  {0x0801, data(300, 2)}, {0x034B, {10}},         {0x0347, {0x66}},
+      {0xC000, data(256, 3)}, {0x03A4, {5}, true},    {0xC100, data(256, 4)}, {0x0347, {0x26}},
+      {0x034B, {9}},          {0x03BB, data(32, 5)},  {0xFF00, data(256, 6)},
+  };
+  struct Case {
+    const char* what;
+    int jitter;
+    double factor;
+    double drift;
+    int brokenBlock;  // its byte 7 has a broken extra bit
+    bool cut;         // the tape ends inside the last block
+    uint8_t version = 1;
+  };
+  const Case cases[] = {{"clean", 0, 1.0, 0, -1, false},
+                        {"slow, drifting", 3, 0.95, 0.0000004, -1, false},
+                        {"fast, drifting back", 3, 1.05, -0.0000004, -1, false},
+                        {"broken byte", 1, 1.0, 0, 4, false},
+                        {"cut", 1, 1.0, 0, -1, true},
+                        {"half-waves", 1, 1.0, 0, -1, false, 2}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TapeComposer composer(0, c.version, 0, 3);
+    composer.SetJitter(c.jitter);
+    composer.SetTurboSpeed(c.factor, c.drift);
+    composer.AddProgram({.name = "BOOT", .data = test::ProgramData(200, 1)});
+    auto blocks = chain;
+    if (c.brokenBlock >= 0) blocks[static_cast<size_t>(c.brokenBlock)].brokenByte = 7;
+    const auto layout = composer.AddVisiloadChain(blocks);
+    composer.AddSilence(100000);
+    auto bytes = composer.FileBytes();
+    if (c.cut) bytes.resize(static_cast<size_t>(layout.dataEnd - 100));
+    TapImage image;
+    ASSERT_TRUE(LoadTapImageFromBytes("t.tap", bytes, image));
+    const auto files = test::TurboFilesOf(image);
+    ASSERT_EQ(files.size(), blocks.size());
+    EXPECT_EQ(files.front().start, layout.start);
+    for (size_t i = 0; i < blocks.size(); ++i) {
+      SCOPED_TRACE(i);
+      const TurboFile& f = files[i];
+      const Block& b = blocks[i];
+      const bool damaged = static_cast<int>(i) == c.brokenBlock || (c.cut && i + 1 == blocks.size());
+      EXPECT_EQ(std::tuple(f.loader, f.checksum, f.loadAddress, f.endAddress, f.usable()),
+                std::tuple("Visiload", TurboChecksum::None, b.loadAddress,
+                           b.loadAddress + (b.endIsStart ? 0u : static_cast<unsigned>(b.data.size())), !damaged));
+      if (!damaged) {
+        EXPECT_EQ(f.bytes, b.endIsStart ? std::vector<uint8_t>{} : b.data);
+      }
+      if (i > 0) {
+        EXPECT_EQ(f.start, files[i - 1].end);
+      }
+      // Read between the bits' pulses, which the speed stretches.
+      EXPECT_NEAR(f.threshold, (0x25 + 0x48) / 2 * c.factor, 3);
+    }
+    EXPECT_LE(files.back().end, image.FileLength());
+    if (!c.cut) {
+      EXPECT_GE(files.back().end, layout.dataEnd);
+    }
+  }
 }
 
 }  // namespace
