@@ -46,20 +46,10 @@ void WriteStandInTools(const std::string& folder, FormatMode format, PetcatMode 
       "out=; prev=; for a in \"$@\"; do [ \"$prev\" = -o ] && out=$a; prev=$a; done\n"
       "n=$(ls \"$dir\" | grep -c '^text-')\n"
       "cp \"$prev\" \"$dir/text-$(printf '%03d' $((n + 1))).bas\"\n";
-  switch (petcat) {
-    case PetcatMode::Ok:
-      body += "cp \"$prev\" \"$out\"; exit 0\n";
-      break;
-    case PetcatMode::NoOutput:
-      body += "rm -f \"$out\"; exit 0\n";
-      break;
-    case PetcatMode::EmptyOutput:
-      body += ": > \"$out\"; exit 0\n";
-      break;
-    case PetcatMode::FailStatus:
-      body += "cp \"$prev\" \"$out\"; echo 'syntax error'; exit 1\n";
-      break;
-  }
+  body += petcat == PetcatMode::Ok            ? "cp \"$prev\" \"$out\"; exit 0\n"
+          : petcat == PetcatMode::NoOutput    ? "rm -f \"$out\"; exit 0\n"
+          : petcat == PetcatMode::EmptyOutput ? ": > \"$out\"; exit 0\n"
+                                              : "cp \"$prev\" \"$out\"; echo 'syntax error'; exit 1\n";
   WriteScript(folder + "/petcat", body);
 }
 

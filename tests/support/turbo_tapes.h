@@ -25,12 +25,11 @@ inline std::string TurboTapesFolder() {
   return std::filesystem::is_directory(folder) ? folder : std::string();
 }
 
-// One row of a peer listing (expected/NAME.tsv).
+// One file of a peer listing (expected/NAME.tsv).
 struct PeerFile {
   std::string type;    // the peer's own file type, e.g. "TURBOTAPE-250 HEADER"
   std::string family;  // the family name this program shows
   int64_t start = 0;
-  int64_t end = 0;
   uint32_t loadAddress = 0;
   uint32_t endAddress = 0;
   std::string checksum;  // "PASS", "FAIL", "none"
@@ -48,8 +47,14 @@ inline std::vector<PeerFile> ReadPeerListing(const std::string& tsvPath) {
     for (std::string cell; std::getline(stream, cell, '\t');) cells.push_back(cell);
     if (cells.size() < 10) continue;
     const auto hex = [](const std::string& text) { return static_cast<uint32_t>(std::stoul(text, nullptr, 16)); };
-    rows.push_back(
-        {cells[1], cells[2], hex(cells[3]), hex(cells[4]), hex(cells[5]), hex(cells[6]), cells[7], cells[9]});
+    PeerFile row{cells[1], cells[2], hex(cells[3]), hex(cells[5]), hex(cells[6]), cells[7], cells[9]};
+    // Turbotape 250's header block is part of the file its data block holds.
+    if (row.type == "TURBOTAPE-250 DATA" && !rows.empty()) {
+      row.start = rows.back().start;
+      rows.back() = row;
+    } else {
+      rows.push_back(row);
+    }
   }
   return rows;
 }
