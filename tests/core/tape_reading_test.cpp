@@ -16,7 +16,6 @@
 #include "core/rom_decoder.h"
 #include "core/tape_coverage.h"
 #include "core/turbo_reader.h"
-#include "core/turbo_visiload.h"
 #include "core/utilities.h"
 #include "support/scratch_folder.h"
 #include "support/tape_composer.h"
@@ -657,7 +656,8 @@ TEST(TurboFiles, ComposedFilesReadBack) {
     const char* name;  // expected name; nullptr where the format has none
     TurboChecksum checksum;
     bool pauseAfter;
-    bool special = false;  // Bleepload's special chain
+    bool special = false;   // Bleepload's special chain
+    size_t firstBlock = 0;  // a chain lists one file per block: this size, then 256 bytes; 0: no chain
   };
   const Row rows[] = {
       {"Freeload", 0x0800, 700, nullptr, TurboChecksum::Ok, false},
@@ -670,13 +670,13 @@ TEST(TurboFiles, ComposedFilesReadBack) {
       {"Burner", 0x5000, 450, nullptr, TurboChecksum::None, false},
       {"Jetload", 0x9000, 350, nullptr, TurboChecksum::None, true},
       {"Novaload", 0x3000, 600, "NOVA", TurboChecksum::Ok, false},
-      {"Novaload Special", 0xE000, 512, nullptr, TurboChecksum::Ok, true},
-      {"Ocean/Imagine", 0xC000, 768, nullptr, TurboChecksum::None, true},
+      {"Novaload Special", 0xE000, 512, nullptr, TurboChecksum::Ok, true, false, 256},
+      {"Ocean/Imagine", 0xC000, 768, nullptr, TurboChecksum::None, true, false, 256},
       {"Virgin", 0x0801, 500, nullptr, TurboChecksum::Ok, false},
       {"Hi-Tec", 0x6000, 400, nullptr, TurboChecksum::Ok, true},
-      {"Wildload", 0xA000, 768, nullptr, TurboChecksum::Ok, true},
-      {"Bleepload", 0x4000, 64 + 512, nullptr, TurboChecksum::Ok, true},
-      {"Bleepload", 0x7000, 512, nullptr, TurboChecksum::Ok, true, true},
+      {"Wildload", 0xA000, 768, nullptr, TurboChecksum::Ok, true, false, 256},
+      {"Bleepload", 0x4000, 64 + 512, nullptr, TurboChecksum::Ok, true, false, 64},
+      {"Bleepload", 0x7000, 512, nullptr, TurboChecksum::Ok, true, true, 256},
       {"Freeload", 0xF000, 0x1000, nullptr, TurboChecksum::Ok, true},  // its last byte at $FFFF
   };
   const std::tuple<int, double, double> speeds[] = {
@@ -712,13 +712,9 @@ TEST(TurboFiles, ComposedFilesReadBack) {
     for (size_t i = 0; i < std::size(rows); ++i) {
       const Row& row = rows[i];
       SCOPED_TRACE(row.family);
-      const std::string family = row.family;
-      const bool chain =
-          family == "Ocean/Imagine" || family == "Novaload Special" || family == "Wildload" || family == "Bleepload";
-      // A chain lists one file per block: 256 bytes, Bleepload's first 64.
       std::vector<size_t> sizes;
       for (size_t n = 0; n < row.size; n += sizes.back()) {
-        sizes.push_back(!chain ? row.size : family == "Bleepload" && !row.special && n == 0 ? 64 : 256);
+        sizes.push_back(row.firstBlock == 0 ? row.size : n == 0 ? row.firstBlock : 256);
       }
       const size_t blocks = sizes.size();
       for (size_t b = 0, offset = 0; b < blocks; offset += sizes[b], ++b, ++k) {

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 #include "support/scratch_folder.h"
 
@@ -57,15 +58,12 @@ std::vector<ToolCall> RecordedCalls(const std::string& folder) {
   std::vector<ToolCall> calls;
   std::istringstream log(ReadFileText(folder + "/calls.log"));
   std::string line;
-  ToolCall call;
-  bool open = false;
+  ToolCall call;  // the one being read; no tool yet between calls
   while (std::getline(log, line)) {
-    if (!open) {
-      call = {line, {}};
-      open = true;
+    if (call.tool.empty()) {
+      call.tool = line;
     } else if (line == ".") {
-      calls.push_back(call);
-      open = false;
+      calls.push_back(std::exchange(call, {}));
     } else if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
       call.arguments.push_back(line.substr(1, line.size() - 2));
     }

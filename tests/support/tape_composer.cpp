@@ -366,9 +366,8 @@ ComposedTurboLayout TapeComposer::AddTurboFile(const ComposedTurboFile& file) {
       }
       byte(sum);
     }
-    word(0);
-    word(0);
-    byte(0);
+    // A block header of no address and no size ends the chain.
+    for (int i = 0; i < 5; ++i) byte(0);
     for (int i = 0; i < 7; ++i) pulse(false);
   } else if (f == "Bleepload") {
     // A long tone of 1 bits, then the blocks.

@@ -64,9 +64,8 @@ inline std::vector<PeerFile> ReadPeerListing(const std::string& tsvPath) {
 inline std::vector<std::string> Sha256Hexes(const std::vector<std::vector<uint8_t>>& files) {
   if (files.empty()) return {};  // sha256sum would read its standard input
   const ScratchFolder folder;
-  std::string command = "cd " + folder.path() + " && sha256sum --";
-  for (size_t i = 0; i < files.size(); ++i) command += " " + std::to_string(i);
-  for (size_t i = 0; i < files.size(); ++i) folder.Write(std::to_string(i), files[i]);
+  std::string command = "sha256sum --";
+  for (size_t i = 0; i < files.size(); ++i) command += " " + folder.Write(std::to_string(i), files[i]);
   std::vector<std::string> digests;
   if (std::FILE* sums = ::popen(command.c_str(), "r")) {
     for (char line[256]; std::fgets(line, sizeof line, sums) != nullptr;)
