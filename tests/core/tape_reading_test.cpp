@@ -183,32 +183,6 @@ TEST(RomDecoder, ThreeClustersSetTheClassBoundsOtherCountsLeaveThemAlone) {
   EXPECT_EQ(classes, "-SSMMLL-");
 }
 
-TEST(RomDecoder, OnlyShortMediumAndMediumShortAreBits) {
-  // A byte marker (long, medium), eight copies of one pulse pair, the parity
-  // pair (1 for odd parity over 0 and 255 alike; a 0 there is a parity error, -2).
-  const struct {
-    uint8_t first, second;
-    int value;
-    std::array<uint8_t, 2> parity = {66, 48};
-    std::array<uint8_t, 2> marker = {86, 66};
-  } cases[] = {{48, 66, 0},
-               {66, 48, 255},
-               {66, 66, -1},
-               {66, 86, -1},
-               {86, 48, -1},
-               {48, 48, -1},
-               {48, 66, -2, {48, 66}},
-               {66, 48, -2, {48, 66}},
-               {48, 66, -1, {66, 48}, {86, 48}}};
-  for (const auto& c : cases) {
-    std::vector<uint8_t> pulses(c.marker.begin(), c.marker.end());
-    for (int k = 0; k < 8; ++k) pulses.insert(pulses.end(), {c.first, c.second});
-    pulses.insert(pulses.end(), c.parity.begin(), c.parity.end());
-    const TapImage image = test::RawImage(1, pulses);
-    EXPECT_EQ(RomDecoder(image).DecodeByte(kTapHeaderSize), c.value) << int(c.first) << "," << int(c.second);
-  }
-}
-
 TEST(RomDecoder, NothingIsReadOutsideTheImage) {
   const TapImage image = test::RawImage(2, {40, 40, 200});
   RomDecoder decoder(image);
