@@ -1212,14 +1212,17 @@ void ReadPilotedFiles(const TapImage& image, const TapeStretch& free, TurboBytes
 // thread reading them all would have found them.
 template <class Read>
 void ReadEachStretch(const std::vector<TapeStretch>& stretches, std::vector<TurboFile>& files, const Read& read) {
-  constexpr int64_t kWorthAThread = 256 * 1024;  // bytes; below, starting a thread costs more than it saves
+  constexpr int64_t kWorthAThread = 64 * 1024;  // bytes; below, starting a thread costs more than it saves
   int64_t total = 0;
   for (const TapeStretch& s : stretches) total += s.end - s.start;
   size_t split = stretches.size();
   if (total >= kWorthAThread) {
-    int64_t first = 0;
-    for (split = 0; split < stretches.size() && 2 * first < total; ++split) {
-      first += stretches[split].end - stretches[split].start;
+    // This thread takes the stretches whose middles lie in the first half of the bytes, and at least one.
+    int64_t first = stretches.front().end - stretches.front().start;
+    for (split = 1; split < stretches.size(); ++split) {
+      const int64_t length = stretches[split].end - stretches[split].start;
+      if (2 * first + length > total) break;
+      first += length;
     }
   }
   std::vector<TurboFile> later;
