@@ -103,10 +103,6 @@ namespace fs = std::filesystem;
 using test::RunCliBytes;
 using Names = std::vector<std::string>;
 
-std::string ThreeProgramTape(const test::ScratchFolder& folder) {
-  return folder.Write("Three.tap", test::TapeWith({"ALPHA", "BETA", "GAMMA ONE"}));
-}
-
 // A program's .prg file: its load address (the start of BASIC unless given), low byte first, then its bytes.
 std::vector<uint8_t> Prg(std::vector<uint8_t> bytes, uint16_t address = 0x0801) {
   bytes.insert(bytes.begin(), {static_cast<uint8_t>(address), static_cast<uint8_t>(address >> 8)});
@@ -147,7 +143,7 @@ TEST(InfoListCli, InfoPrintsTheFileFactsAndListOneRowPerProgram) {
 // output, and nothing is written.
 TEST(CommandsCli, UsageErrorsExitWithTwoRefusalsWithOneAndNothingIsWritten) {
   test::ScratchFolder folder;
-  const std::string tape = ThreeProgramTape(folder);
+  const std::string tape = folder.Write("Three.tap", test::TapeWith({"ALPHA", "BETA", "GAMMA ONE"}));
   const std::string notTap = folder.Write("x.tap", std::vector<uint8_t>(40, 0));
   const std::string empty = folder.Write("empty.tap", test::TapBytes(0, 0, 1, 68, 900 / 8));  // 48 pulses, no program
   const std::string one = folder.Write("one.tap", test::TapBytes(0, 0, 1, 1000, 0x31));
@@ -202,6 +198,23 @@ TEST(CommandsCli, UsageErrorsExitWithTwoRefusalsWithOneAndNothingIsWritten) {
                                                       "vic.tap", "x.tap"}));
   EXPECT_EQ(test::ReadFileText(existing), "keep");
 }
+
+const std::string kReplacement = "\xEF\xBF\xBD";  // what U+FFFD is in UTF-8
+const std::string kLatin1Folder = std::string("bad\xFF") + "dir";
+
+// A tape named "caf\xE9.tap" in a folder "bad\xFFdir", and the folder a
+// lossy conversion would name ("bad" U+FFFD "dir") beside it.
+struct Latin1Names {
+  test::ScratchFolder root;
+  std::string folder = root.File(kLatin1Folder);
+  std::string sibling = root.File("bad" + kReplacement + "dir");
+  std::string tape;
+  Latin1Names() {
+    fs::create_directory(folder);
+    fs::create_directory(sibling);
+    tape = root.Write(kLatin1Folder + "/caf\xE9.tap", test::PartsTape(2));
+  }
+};
 
 TEST(ExtractCli, ListJsonReportsTheDataAndExtractWritesOnlyWholePrograms) {
   // Six programs: whole; first copy mended by the repeat; damaged in both
@@ -329,12 +342,25 @@ TEST(ExtractCli, ToDiskKeepsTapeNamesByteForByteAndTheOldDiskOnFailure) {
   EXPECT_TRUE(Holds(full.err, "(the disk is full)"));
   EXPECT_EQ(test::ReadFileBytes(disk), before);
   EXPECT_EQ(folder.Names(), (std::vector<std::string>{"My Names-9.d64", "big.tap", "names.tap", "plain.prg"}));
+
+  // --force replaces only the disk named, by its Latin-1 bytes.
+  Latin1Names latin1;
+  const std::string latin1Disk = latin1.folder + "/caf\xE9.d64";
+  const std::string similar =
+      latin1.root.Write(kLatin1Folder + "/caf" + kReplacement + ".d64", std::string("unrelated"));
+  latin1.root.Write(kLatin1Folder + "/caf\xE9.d64", std::string("old disk"));
+  const auto run = RunCliBytes({"todisk", "--force", latin1.tape, latin1Disk}, {"PATH=" + vice + ":/usr/bin:/bin"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(test::ReadFileText(similar), "unrelated");
+  ASSERT_TRUE(ReadD64Directory(test::ReadFileBytes(latin1Disk), names));
+  EXPECT_EQ(names, (Names{"PART1", "PART2"}));
+  EXPECT_EQ(test::NamesIn(latin1.sibling), Names{});
 }
 
 TEST(SplitCli, WritesGroupsWithEditedNamesAndIndexFilesInBothFormats) {
   test::ScratchFolder folder;
   test::ScratchFolder out;
-  const std::string tape = ThreeProgramTape(folder);
+  const std::string tape = folder.Write("Three.tap", test::TapeWith({"ALPHA", "BETA", "GAMMA ONE"}));
   auto run = ExpectRun(
       {"split", Q(tape), Q(out.path()), "--select", "1,3", "--name", "2=Second one", "--tape-name", "3={RED}G"}, 0);
   EXPECT_EQ(run.out,
@@ -610,7 +636,7 @@ TEST(ScanNames, ControlCharactersAreEscapedInTheTableAndInJson) {
 
 // Makes `depth` nested folders of `name` below `root` (relative to an open
 // folder, since the whole path soon exceeds what the system takes), with a
-// tape in each.
+// tape in each. The scratch folder's removal goes by open folders too.
 void MakeDeepTree(const std::string& root, const std::string& name, int depth) {
   int folder = ::open(root.c_str(), O_RDONLY | O_DIRECTORY);
   const auto tape = test::PartsTape(1);
@@ -626,16 +652,6 @@ void MakeDeepTree(const std::string& root, const std::string& name, int depth) {
   ::close(folder);
 }
 
-// Removes what MakeDeepTree made, relative to open folders again.
-void RemoveDeepTree(int parent, const std::string& name) {
-  const int folder = ::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY);
-  if (folder < 0) return;
-  RemoveDeepTree(folder, name);
-  ::unlinkat(folder, "t.tap", 0);
-  ::close(folder);
-  ::unlinkat(parent, name.c_str(), AT_REMOVEDIR);
-}
-
 TEST(ScanNames, AFolderBeyondThePathLimitIsReportedAndNotCountedAsATape) {
   test::ScratchFolder folder;
   const std::string name(200, 'd');
@@ -643,9 +659,6 @@ TEST(ScanNames, AFolderBeyondThePathLimitIsReportedAndNotCountedAsATape) {
   const auto table = RunCliBytes({"scan", folder.path()});
   const auto json = RunCliBytes({"scan", "--json", "--jobs", "3", folder.path()});
   const auto summary = RunCliBytes({"scan", "--json", "--summary-only", folder.path()});
-  const int root = ::open(folder.path().c_str(), O_RDONLY | O_DIRECTORY);
-  RemoveDeepTree(root, name);
-  ::close(root);
 
   EXPECT_EQ(table.exitCode, 1);
   EXPECT_TRUE(Holds(table.out, "Refused: Error while reading folder "));
@@ -892,9 +905,7 @@ TEST(JoinOutput, APipeOrADeviceIsRefusedEvenWithForceAndAStreamIsWrittenIntoOnly
 // --force) replaces files and links, never a pipe or a device node.
 TEST(OtherOutputs, APipeAtAnOutputsNameIsRefusedNotReplaced) {
   test::ScratchFolder folder;
-  test::TapeComposer composer(0, 1);
-  composer.AddProgram({.name = "GAME", .data = test::ProgramData(40, 1), .leaderPulses = 1500});
-  const std::string tape = folder.Write("game.tap", composer.FileBytes());
+  const std::string tape = folder.Write("game.tap", test::PartsTape(1));
   const std::string index = folder.File("game.idx");
   ASSERT_EQ(::mkfifo(index.c_str(), 0600), 0);
   const auto run = RunCliBytes({"index", tape, folder.path(), "--select", "all"}, {}, 20000);
@@ -950,30 +961,25 @@ TEST(PictureCli, MapAndPulsesAsSvgAndPng) {
 
   const std::string png = folder.File("map.png");
   ExpectRun({"map", Q(tape), "-o", Q(png)}, 0);
-  QFile file(Q(png));
-  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-  EXPECT_EQ(file.read(8), QByteArray("\x89PNG\r\n\x1a\n", 8));
+  EXPECT_EQ(test::ReadFileText(png).substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
 }
 
-const std::string kReplacement = "\xEF\xBF\xBD";  // what U+FFFD is in UTF-8
-const std::string kLatin1Folder = std::string("bad\xFF") + "dir";
-
-// A tape named "caf\xE9.tap" in a folder "bad\xFFdir", and the folder a
-// lossy conversion would name ("bad" U+FFFD "dir") beside it.
-struct Latin1Names {
-  test::ScratchFolder root;
-  std::string folder = root.File(kLatin1Folder);
-  std::string sibling = root.File("bad" + kReplacement + "dir");
-  std::string tape;
-  Latin1Names() {
-    fs::create_directory(folder);
-    fs::create_directory(sibling);
-    tape = root.Write(kLatin1Folder + "/caf\xE9.tap", test::PartsTape(2));
-  }
-};
-
-TEST(NativePathsCli, SplitAndExtractReadAndWriteLatin1NamesExactly) {
+// A join first, while the folder holds the tape alone; then a split and an
+// extraction into that folder, and a launcher disk beside it. A tape named in
+// Latin-1 is sent to the device by those very bytes, and its launcher disk is
+// named after them.
+TEST(NativePathsCli, JoinSplitExtractAndTheLauncherReadAndWriteLatin1NamesExactly) {
   Latin1Names names;
+  // join --force replaces only the file named: a file and a folder item, both with Latin-1 names.
+  const std::string output = names.root.File("caf\xE9.tap");
+  const std::string similar = names.root.Write("caf" + kReplacement + ".tap", std::string("unrelated"));
+  names.root.Write("caf\xE9.tap", std::string("the old join"));
+  const auto join = RunCliBytes({"join", "--force", output, names.tape, names.folder});
+  ASSERT_EQ(join.exitCode, 0) << join.err;
+  EXPECT_EQ(test::ReadFileText(similar), "unrelated");
+  EXPECT_EQ(fs::file_size(output), 20 + 2 * (fs::file_size(names.tape) - 20));
+  EXPECT_TRUE(Holds(join.out, names.tape));
+
   const auto split = RunCliBytes({"split", names.tape, names.folder, "--select", "all"});
   ASSERT_EQ(split.exitCode, 0) << split.err;
   // The written paths are printed byte for byte.
@@ -984,54 +990,17 @@ TEST(NativePathsCli, SplitAndExtractReadAndWriteLatin1NamesExactly) {
   EXPECT_EQ(extract.out.substr(0, names.folder.size() + 11), names.folder + "/PART1.prg\t");
   EXPECT_EQ(test::NamesIn(names.folder),
             (Names{"001.PART1.tap", "002.PART2.tap", "PART1.prg", "PART2.prg", "caf\xE9.tap"}));
-  EXPECT_EQ(test::NamesIn(names.sibling), Names{});
   // An argument that names nothing is reported as missing, not as another name.
   const auto missing = RunCliBytes({"info", names.folder + "/gone\xE9.tap"});
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_TRUE(Holds(missing.err, "No such file or directory"));
-}
 
-TEST(NativePathsCli, JoinWithForceReplacesOnlyTheFileNamedAndReadsLatin1Folders) {
-  Latin1Names names;
-  const std::string output = names.root.File("caf\xE9.tap");
-  const std::string similar = names.root.Write("caf" + kReplacement + ".tap", std::string("unrelated"));
-  names.root.Write("caf\xE9.tap", std::string("the old join"));
-  // A file and a folder item, both with Latin-1 names.
-  const auto run = RunCliBytes({"join", "--force", output, names.tape, names.folder});
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(test::ReadFileText(similar), "unrelated");
-  EXPECT_EQ(fs::file_size(output), 20 + 2 * (fs::file_size(names.tape) - 20));
-  EXPECT_TRUE(Holds(run.out, names.tape));
-}
-
-TEST(NativePathsCli, ToDiskWithForceReplacesOnlyTheDiskNamed) {
-  std::string whyNot;
-  const std::string vice = test::RealViceToolsFolder(&whyNot);
-  if (vice.empty()) GTEST_SKIP() << whyNot;
-  Latin1Names names;
-  const std::string disk = names.folder + "/caf\xE9.d64";
-  const std::string similar =
-      names.root.Write(kLatin1Folder + "/caf" + kReplacement + ".d64", std::string("unrelated"));
-  names.root.Write(kLatin1Folder + "/caf\xE9.d64", std::string("old disk"));
-  const auto run = RunCliBytes({"todisk", "--force", names.tape, disk}, {"PATH=" + vice + ":/usr/bin:/bin"});
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(test::ReadFileText(similar), "unrelated");
-  std::vector<std::string> entries;
-  ASSERT_TRUE(ReadD64Directory(test::ReadFileBytes(disk), entries));
-  EXPECT_EQ(entries, (Names{"PART1", "PART2"}));
-  EXPECT_EQ(test::NamesIn(names.sibling), Names{});
-}
-
-// A tape named in Latin-1 is sent to the device by those very bytes, and its
-// launcher disk is named after them, in the folder given.
-TEST(NativePathsCli, TheLauncherSendsALatin1TapeNameByteForByte) {
-  Latin1Names names;
   test::ScratchFolder tools;
   test::WriteStandInTools(tools.path(), test::FormatMode::Ok, test::PetcatMode::Ok, test::WriteMode::Ok);
-  const auto run =
-      RunCliBytes({"launcher", names.tape, names.folder, "--select", "1"}, {"PATH=" + tools.path() + ":/usr/bin:/bin"});
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(test::NamesIn(names.folder), (Names{"caf\xE9.tap", "caf\xE9.tap.d64"}));
+  const auto launcher = RunCliBytes({"launcher", names.tape, names.root.path(), "--select", "1"},
+                                    {"PATH=" + tools.path() + ":/usr/bin:/bin"});
+  ASSERT_EQ(launcher.exitCode, 0) << launcher.err;
+  EXPECT_TRUE(fs::exists(names.root.File("caf\xE9.tap.d64")));
   EXPECT_TRUE(Holds(test::TokenisedText(tools.path(), 1), "\"xt:caf\xE9.tap,"));
   EXPECT_EQ(test::NamesIn(names.sibling), Names{});
 }
