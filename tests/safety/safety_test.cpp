@@ -177,8 +177,7 @@ bool OnFullDisk(rlim_t limitBytes, const Step& step) {
 }
 
 TEST(JoinSafety, AFullDiskKeepsThePreviousOutputAndLeavesNoPartialFile) {
-  ScratchFolder inputs;
-  ScratchFolder out;
+  ScratchFolder inputs, out;
   Compilation compilation{"."};
   // Two inputs of 300 KB each: more than one copy buffer, so the failure
   // comes after some of the output was already written.
@@ -274,10 +273,8 @@ void Age(const std::string& path, int seconds) {
 }
 
 Lines TemporaryNames(const ScratchFolder& folder) {
-  Lines names;
-  for (const std::string& name : folder.Names()) {
-    if (IsTemporaryFileName(name)) names.push_back(name);
-  }
+  Lines names = folder.Names();
+  std::erase_if(names, [](const std::string& name) { return !IsTemporaryFileName(name); });
   return names;
 }
 
@@ -482,8 +479,7 @@ TEST(FreeNames, ThreeSplitsIntoOneFolderAtOnceAllSucceedUnderDistinctNames) {
         REELWRIGHT_CLI, std::vector<std::string>{"split", tape, out.path(), "--select", "all"}));
   }
   for (auto& run : runs) EXPECT_EQ(run->Wait(), 0) << run->err();
-  const Lines names = out.Names();
-  EXPECT_EQ(names.size(), 18u);
+  EXPECT_EQ(out.Names().size(), 18u);
   for (int part = 1; part <= 6; ++part) {
     const std::string stem = "00" + std::to_string(part) + ".PART" + std::to_string(part);
     const auto whole = test::ReadFileBytes(out.File(stem + ".tap"));
@@ -553,10 +549,11 @@ TEST(CausedMessages, NoPermissionIsSaidAsSuch) {
   EXPECT_EQ(out.Names(), Lines{});
 }
 
+// The tool's shell starts a child that outlives it; the limit stops both.
 TEST(CausedMessages, AToolStoppedAtItsTimeLimitIsSaidWithItsLastLines) {
   ScratchFolder tools, out;
   const std::string c1541 = tools.File("c1541");
-  std::ofstream(c1541) << "#!/bin/sh\necho 'first line'\necho 'writing p001'\nexec sleep 30\n";
+  std::ofstream(c1541) << "#!/bin/sh\necho 'first line'\necho 'writing p001'\nsleep 30 &\necho $! > \"$0.pid\"\nwait\n";
   fs::permissions(c1541, fs::perms::owner_all);
   QtToolRunner runner(tools.path(), std::vector<std::string>{}, 500);
   RecordedMessages messages;
@@ -566,6 +563,8 @@ TEST(CausedMessages, AToolStoppedAtItsTimeLimitIsSaidWithItsLastLines) {
   EXPECT_EQ(test::ShownFailure(built),
             "ERROR! | critical | Error while creating file " + disk +
                 " : c1541 was stopped after 1 seconds without finishing:\nfirst line\nwriting p001");
+  const pid_t child = std::stoi(test::ReadFileText(c1541 + ".pid"));
+  EXPECT_TRUE(test::Ended(child)) << "the tool's child " << child << " is still running";
 }
 
 TEST(Hangs, APipeThatTakesATapesPlaceIsRefusedWithoutBlocking) {
