@@ -92,7 +92,7 @@ TEST(CheckDeviceAnswer, FolderLowerCasedAndRefusedWhenTooLongOrUnsafe) {
   CheckDeviceAnswer("9", std::string(30, '\xC3'));  // malformed text is no crash
 }
 
-TEST(LauncherEntryName, CounterDashAndThirteenCharactersInLowerCase) {
+TEST(LauncherNames, EntriesCounterDashAndThirteenCharactersInLowerCaseAndTheDiskAfterTheImage) {
   const std::tuple<const char*, int, const char*> cases[] = {
       {"GAME", 1, "01-game         "},
       {"SUPERLONGNAME123", 3, "03-superlongname"},
@@ -105,9 +105,7 @@ TEST(LauncherEntryName, CounterDashAndThirteenCharactersInLowerCase) {
       {"LINE\r\nTWO*?", 5, "05-line--two--  "},
       {"{CLR}|~`ÆØß÷Ω", 6, "06--clr----aos--"}};
   for (const auto& [name, n, expected] : cases) EXPECT_EQ(LauncherEntryName(name, n), expected) << name;
-}
-
-TEST(LauncherDiskPath, FolderPlusLowerCasedImageNamePlusD64) {
+  // The disk: the folder, the image's name lower-cased, ".d64".
   EXPECT_EQ(LauncherDiskPath("/out/", "/t/Games.TAP"), "/out/games.tap.d64");
   EXPECT_EQ(LauncherDiskPath("/out", "/t/ÜBER Spiel.tap"), "/out/über spiel.tap.d64");
   EXPECT_EQ(LauncherImageName("/t/Ω×Ä.TAPÄ"), "Ω×ä.tapä");
