@@ -408,14 +408,16 @@ TEST(JoinCli, PrintsTheRowsKeepsTheOrderOfItemsAndSortsOnRequest) {
   EXPECT_EQ(pulses(), pause + "AABB" + ones);
 }
 
-TEST(LauncherCli, OptionsReachTheLaunchersAndAnExistingDiskNeedsForce) {
+// The tape's name is Latin-1, as on old collections: it is sent to the device
+// by those very bytes, and the launcher disk is named after them.
+TEST(LauncherCli, OptionsAndTheTapesNameByteForByteReachTheLaunchersAndAnExistingDiskNeedsForce) {
   test::ScratchFolder folder;
   const std::string bin = folder.File("bin"), out = folder.File("out"), tmp = folder.File("tmp");
   for (const std::string& sub : {bin, out, tmp}) fs::create_directory(sub);
   test::WriteStandInTools(bin, test::FormatMode::Ok, test::PetcatMode::Ok, test::WriteMode::Ok);
   std::vector<int64_t> starts;
-  const std::string tape = folder.Write("Arcade.TAP", test::TapeWith({"LOADER", "GAME", "HISCORE"}, &starts));
-  const std::string disk = out + "/arcade.tap.d64";
+  const std::string tape = folder.Write("Arcad\xE9.TAP", test::TapeWith({"LOADER", "GAME", "HISCORE"}, &starts));
+  const std::string disk = out + "/arcad\xE9.tap.d64";
   // "launcher TAPE OUTDIR" and `arguments`, with the stand-ins first on PATH.
   const auto run = [&](const Args& arguments, int exitCode) {
     return ExpectRun(Args{"launcher", tape, out} + arguments, exitCode, "",
@@ -432,14 +434,14 @@ TEST(LauncherCli, OptionsReachTheLaunchersAndAnExistingDiskNeedsForce) {
   EXPECT_EQ(calls[2].arguments[4] + "|" + calls[4].arguments[4], "01-loader       |02-top scores   ");
   const auto text = [&](int row) {
     return "5 open 1,11,15,\"cd:_\":close1\r\n10 open 1,11,15,\"cdgames/c64\":close1\r\n"
-           "20 open 1,11,15,\"xt:arcade.tap," +
+           "20 open 1,11,15,\"xt:arcad\xE9.tap," +
            LowerText(HexPad(static_cast<uint64_t>(starts[row]), 6)) +
            "\":close1\r\n25 poke1319,76:poke1320,207:poke1321,13:poke239,3\r\n30 new\r\n";
   };
   EXPECT_EQ((std::vector{test::TokenisedText(bin, 1), test::TokenisedText(bin, 2)}), (std::vector{text(0), text(2)}));
 
   // An existing disk needs --force.
-  folder.Write("out/arcade.tap.d64", std::string("old"));
+  folder.Write("out/arcad\xE9.tap.d64", std::string("old"));
   run({"--select", "all"}, 1);
   EXPECT_EQ(test::ReadFileText(disk), "old");
   EXPECT_EQ(run({"--select", "all", "--force"}, 0).err, "");  // the question that --force answers is not printed
@@ -845,11 +847,14 @@ TEST(ManPage, DescribesEveryCommandWithExactlyTheOptionsOfItsHelp) {
   EXPECT_EQ(problems, std::vector<std::string>{}) << "in " << REELWRIGHT_CLI_MAN_PAGE;
 }
 
-TEST(JoinOutput, APipeOrADeviceIsRefusedEvenWithForceAndAStreamIsWrittenIntoOnlyWhenAskedFor) {
+// A join's output, and whatever else writes with leave to replace (an index
+// file, a disk image with --force), replaces files and links, never a pipe or
+// a device node.
+TEST(PipeOutputs, APipeOrADeviceIsRefusedEvenWithForceAndAStreamIsWrittenIntoOnlyWhenAskedFor) {
   test::ScratchFolder folder;
-  const std::string a = folder.Write("a.tap", test::TapBytes(0, 0, 1, 120));
-  const std::string pipe = folder.File("pipe.tap");
-  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  const std::string a = folder.Write("a.tap", test::PartsTape(1));
+  const std::string pipe = folder.File("pipe.tap"), index = folder.File("a.idx");
+  for (const std::string& fifo : {pipe, index}) ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   const std::string link = folder.File("link.tap");
   fs::create_symlink(pipe, link);
   for (const std::string& output : {pipe, link, std::string("/dev/null")}) {
@@ -857,8 +862,10 @@ TEST(JoinOutput, APipeOrADeviceIsRefusedEvenWithForceAndAStreamIsWrittenIntoOnly
     ExpectRun({"join", "--force", output, a, a}, 1,
               "Error while saving file " + output + " : Not a regular file " + reason);
   }
-  EXPECT_TRUE(fs::is_symlink(link) && fs::is_fifo(pipe));
-  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"a.tap", "link.tap", "pipe.tap"}));
+  ExpectRun({"index", a, folder.path(), "--select", "all"}, 1,
+            "Error while creating file " + index + " : Not a regular file (a named pipe)");
+  EXPECT_TRUE(fs::is_symlink(link) && fs::is_fifo(pipe) && fs::is_fifo(index));
+  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"a.idx", "a.tap", "link.tap", "pipe.tap"}));
 
   // Asked for: the image goes into the pipe as it is made.
   std::string received;
@@ -870,23 +877,10 @@ TEST(JoinOutput, APipeOrADeviceIsRefusedEvenWithForceAndAStreamIsWrittenIntoOnly
   });
   const CliRun streamed = ExpectRun({"join", "--stream", link, a, a}, 0, "Join operation Executed Correctly !");
   reader.join();
-  EXPECT_EQ(received.size(), 20u + 2 * 100u);
+  EXPECT_EQ(received.size(), 20 + 2 * (fs::file_size(a) - 20));
   EXPECT_EQ(received.substr(0, 12), "C64-TAPE-RAW");
   EXPECT_EQ(streamed.out, "");  // the list went to standard error
-  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"a.tap", "link.tap", "pipe.tap"}));
-}
-
-// Whatever writes with leave to replace (an index file, a disk image with
-// --force) replaces files and links, never a pipe or a device node.
-TEST(OtherOutputs, APipeAtAnOutputsNameIsRefusedNotReplaced) {
-  test::ScratchFolder folder;
-  const std::string tape = folder.Write("game.tap", test::PartsTape(1));
-  const std::string index = folder.File("game.idx");
-  ASSERT_EQ(::mkfifo(index.c_str(), 0600), 0);
-  ExpectRun({"index", tape, folder.path(), "--select", "all"}, 1,
-            "Error while creating file " + index + " : Not a regular file (a named pipe)");
-  EXPECT_TRUE(fs::is_fifo(index));
-  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"game.idx", "game.tap"}));
+  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"a.idx", "a.tap", "link.tap", "pipe.tap"}));
 }
 
 // The rectangles of each class in an SVG file; an empty map when it does not parse.
@@ -937,10 +931,8 @@ TEST(PictureCli, MapAndPulsesAsSvgAndPng) {
 }
 
 // A join first, while the folder holds the tape alone; then a split and an
-// extraction into that folder, and a launcher disk beside it. A tape named in
-// Latin-1 is sent to the device by those very bytes, and its launcher disk is
-// named after them.
-TEST(NativePathsCli, JoinSplitExtractAndTheLauncherReadAndWriteLatin1NamesExactly) {
+// extraction into that folder. (The launcher's Latin-1 tape name: its own test.)
+TEST(NativePathsCli, JoinSplitAndExtractReadAndWriteLatin1NamesExactly) {
   Latin1Names names;
   // join --force replaces only the file named: a file and a folder item, both with Latin-1 names.
   const std::string output = names.root.File("caf\xE9.tap");
@@ -962,12 +954,6 @@ TEST(NativePathsCli, JoinSplitExtractAndTheLauncherReadAndWriteLatin1NamesExactl
   // An argument that names nothing is reported as missing, not as another name.
   ExpectRun({"info", names.folder + "/gone\xE9.tap"}, 1, "No such file or directory");
 
-  test::ScratchFolder tools;
-  test::WriteStandInTools(tools.path(), test::FormatMode::Ok, test::PetcatMode::Ok, test::WriteMode::Ok);
-  ExpectRun({"launcher", names.tape, names.root.path(), "--select", "1"}, 0, "",
-            {"PATH=" + tools.path() + ":/usr/bin:/bin"});
-  EXPECT_TRUE(fs::exists(names.root.File("caf\xE9.tap.d64")));
-  EXPECT_TRUE(Holds(test::TokenisedText(tools.path(), 1), "\"xt:caf\xE9.tap,"));
   EXPECT_EQ(test::NamesIn(names.sibling), Names{});
 }
 

@@ -193,7 +193,6 @@ class LauncherDiskTest : public ::testing::Test {
     }
     return names;
   }
-  bool TemporaryFolderEmpty() const { return fs::is_empty(tmp_); }
   void ExpectNothingDone() const {
     EXPECT_TRUE(Calls().empty());
     EXPECT_TRUE(fs::is_empty(out_));
@@ -236,7 +235,7 @@ TEST_F(LauncherDiskTest, DeviceAndFolderFromTheDialogGiveTheExactToolCallsAndTex
             "25 poke631,131:poke198,1\r\n30 new\r\n");
   ExpectOneMessage("INFO | information | Index Disk " + disk_ + " successfully created !");
   EXPECT_EQ(user_.asked, test::Lines{"01-game         |GAME"});
-  EXPECT_TRUE(TemporaryFolderEmpty());
+  EXPECT_TRUE(fs::is_empty(tmp_));
   EXPECT_EQ(output_.Names(), std::vector<std::string>{"games.tap.d64"});
   EXPECT_NE(test::ReadFileText(disk_).find("01-zork         \n5 open"), std::string::npos);
 }
@@ -276,7 +275,7 @@ TEST_F(LauncherDiskTest, CancellingTheThirdProgramDeletesTheDisk) {
   EXPECT_EQ(Build(), LauncherOutcome::Aborted);
   EXPECT_EQ(EntryNames(), (test::Lines{"01-game 1       ", "02-game 2       "}));
   EXPECT_EQ(user_.asked.size(), 3u);
-  EXPECT_TRUE(fs::is_empty(out_) && TemporaryFolderEmpty() && settings_.launcherCancelled);
+  EXPECT_TRUE(fs::is_empty(out_) && fs::is_empty(tmp_) && settings_.launcherCancelled);
   EXPECT_EQ(settings_.petcatOptions, "-w2");  // the cancelled answer's target is not taken
   ExpectOneMessage("INFO | information | Operation Aborted, D64 Index file not created !");
 }
@@ -337,7 +336,7 @@ TEST_F(LauncherDiskTest, AnExistingDiskIsKeptWhenTheBuildFails) {
     EXPECT_FALSE(user_.busyAtMessage);
     EXPECT_EQ(test::ReadFileText(disk_), "old disk");
     EXPECT_EQ(output_.Names(), std::vector<std::string>{"games.tap.d64"});
-    EXPECT_TRUE(TemporaryFolderEmpty());
+    EXPECT_TRUE(fs::is_empty(tmp_));
   }
   EXPECT_FALSE(fs::exists(missing));
   // What c1541 says of the disk names it by its own name, not the temporary one.
@@ -351,8 +350,7 @@ TEST_F(LauncherDiskTest, AnExistingDiskIsKeptWhenTheBuildFails) {
 // outside the output folder, is neither written nor created.
 TEST_F(LauncherDiskTest, ALinkAtTheDiskNameIsReplacedNeverFollowed) {
   input_.programs = Programs(1);
-  const std::string victim = root_.path() + "/victim.d64";
-  std::ofstream(victim) << "not yours";
+  const std::string victim = root_.Write("victim.d64", std::string("not yours"));
   fs::create_symlink(victim, disk_);
   user_.answer = MessageAnswer::Yes;
   EXPECT_EQ(Build(), LauncherOutcome::Created);

@@ -322,10 +322,9 @@ TEST(InterruptedWrite, ASignalRightAfterAFileIsCreatedLeavesNothingUnderItsName)
 }
 
 TEST(KilledWrite, ASplitKilledOutrightLeavesNoIncompleteFileAndTheNextSplitRemovesItsLeftovers) {
-  ScratchFolder in, reference;
+  ScratchFolder in, reference, out;
   const std::string tape = in.Write("parts.tap", test::PartsTape(4, 60000));
   ASSERT_EQ(test::RunCliBytes({"split", tape, reference.path(), "--select", "all"}).exitCode, 0);
-  ScratchFolder out;
   // Killed at different moments of its run.
   for (const int afterMs : {0, 20, 40, 80, 120, 200}) {
     test::RunningProgram split(REELWRIGHT_CLI, {"split", tape, out.path(), "--select", "all"});
@@ -515,37 +514,30 @@ TEST(LongNames, NamesUpTo255BytesAreWrittenAndLongerOnesRefusedWithTheReason) {
   EXPECT_EQ(folder.Names().size(), 2u);  // a.tap and the join: nothing else
 }
 
-// Runs `step` as the unprivileged user "nobody" in a child process: the
-// tests run as root, who may write anywhere.
-template <typename Step>
-void AsNobody(const Step& step) {
-  EXPECT_EXIT(
-      {
-        if (::setgid(65534) != 0 || ::setuid(65534) != 0) std::_Exit(3);
-        std::_Exit(step() ? 0 : 1);
-      },
-      ::testing::ExitedWithCode(0), "");
-}
-
 TEST(CausedMessages, NoPermissionIsSaidAsSuch) {
   ScratchFolder in, out;
   const std::string tape = in.Write("one.tap", PartsTape(2));
   ASSERT_EQ(::chmod(in.path().c_str(), 0755), 0);
   ASSERT_EQ(::chmod(in.File("one.tap").c_str(), 0644), 0);
   ASSERT_EQ(::chmod(out.path().c_str(), 0755), 0);  // not writable for nobody
-  AsNobody([&] {
-    MemoryPaths paths;
-    RecordedMessages messages;
-    ProgramList list(paths, test::noSync, ".");
-    if (!list.LoadAndParse(tape)) return false;
-    const auto extracted = test::ShownFailure(ExtractPrograms(list, {1}, out.path(), false, test::noSync).failure);
-    list.SelectAll();
-    list.outputDir = out.path();
-    return extracted ==
-               "ERROR! | critical | Error while creating file " + out.File("PART1.prg") + " : Permission denied" &&
-           test::ShownFailure(list.Split(messages)) ==
-               "ERROR! | critical | Error while creating file " + out.File("001.PART1.tap") + " : Permission denied";
-  });
+  // The steps run as the unprivileged user "nobody", in a child process: the
+  // tests run as root, who may write anywhere.
+  EXPECT_EXIT(
+      {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) std::_Exit(3);
+        MemoryPaths paths;
+        RecordedMessages messages;
+        ProgramList list(paths, test::noSync, ".");
+        if (!list.LoadAndParse(tape)) std::_Exit(1);
+        const auto extracted = test::ShownFailure(ExtractPrograms(list, {1}, out.path(), false, test::noSync).failure);
+        list.SelectAll();
+        list.outputDir = out.path();
+        const std::string denied = "ERROR! | critical | Error while creating file " + out.path();
+        const bool toldSo = extracted == denied + "/PART1.prg : Permission denied" &&
+                            test::ShownFailure(list.Split(messages)) == denied + "/001.PART1.tap : Permission denied";
+        std::_Exit(toldSo ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
   EXPECT_EQ(out.Names(), Lines{});
 }
 
@@ -614,10 +606,8 @@ TEST(Hangs, TheDesktopProgramStartsWithAPipeAsItsFileAndAsItsSettings) {
   const std::string program = copy.File("reelwright");
   fs::copy_file(REELWRIGHT_APP, program);
   fs::permissions(program, fs::perms::owner_all);
-  const std::string settings = copy.File("Reelwright.ini");
-  const std::string pipe = copy.File("tape.tap");
-  ASSERT_EQ(::mkfifo(settings.c_str(), 0600), 0);
-  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  const std::string settings = copy.File("Reelwright.ini"), pipe = copy.File("tape.tap");
+  for (const std::string& fifo : {settings, pipe}) ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   test::RunningProgram run(program, {pipe}, {"QT_QPA_PLATFORM=offscreen"});
   std::this_thread::sleep_for(std::chrono::seconds(3));
   EXPECT_TRUE(run.Running()) << run.err();
