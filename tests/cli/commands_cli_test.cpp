@@ -344,10 +344,9 @@ TEST(ExtractCli, ToDiskKeepsTapeNamesByteForByteAndTheOldDiskOnFailure) {
 
   // --force replaces only the disk named, by its Latin-1 bytes.
   Latin1Names latin1;
-  const std::string latin1Disk = latin1.folder + "/caf\xE9.d64";
+  const std::string latin1Disk = latin1.root.Write(kLatin1Folder + "/caf\xE9.d64", std::string("old disk"));
   const std::string similar =
       latin1.root.Write(kLatin1Folder + "/caf" + kReplacement + ".d64", std::string("unrelated"));
-  latin1.root.Write(kLatin1Folder + "/caf\xE9.d64", std::string("old disk"));
   ExpectRun({"todisk", "--force", latin1.tape, latin1Disk}, 0, "", path);
   EXPECT_EQ(test::ReadFileText(similar), "unrelated");
   ASSERT_TRUE(ReadD64Directory(test::ReadFileBytes(latin1Disk), names));
@@ -356,8 +355,7 @@ TEST(ExtractCli, ToDiskKeepsTapeNamesByteForByteAndTheOldDiskOnFailure) {
 }
 
 TEST(SplitCli, WritesGroupsWithEditedNamesAndIndexFilesInBothFormats) {
-  test::ScratchFolder folder;
-  test::ScratchFolder out;
+  test::ScratchFolder folder, out;
   const std::string tape = folder.Write("Three.tap", test::TapeWith({"ALPHA", "BETA", "GAMMA ONE"}));
   auto run =
       ExpectRun({"split", tape, out.path(), "--select", "1,3", "--name", "2=Second one", "--tape-name", "3={RED}G"}, 0);
@@ -464,8 +462,7 @@ std::vector<uint8_t> Tape(uint8_t machine, uint8_t version, std::initializer_lis
 }
 
 struct Collection {
-  test::ScratchFolder root;
-  test::ScratchFolder outside;
+  test::ScratchFolder root, outside;
 
   Collection() {
     fs::create_directories(root.File("nested/deeper"));
@@ -694,7 +691,7 @@ std::string TurboTape(const test::ScratchFolder& folder) {
 }
 
 TEST(TurboCli, ListShowsTurboFilesUnderTheirProgramsAndExtractWritesThem) {
-  test::ScratchFolder folder;
+  test::ScratchFolder folder, outFolder;
   const std::string tape = TurboTape(folder);
   const auto plain = Lines(ExpectRun({"list", tape}, 0).out);
   ASSERT_EQ(plain.size(), 2u);  // the programs alone, as before
@@ -725,7 +722,6 @@ TEST(TurboCli, ListShowsTurboFilesUnderTheirProgramsAndExtractWritesThem) {
   EXPECT_EQ(fs::file_size(tape), 0x018427u);
 
   // extract writes the good turbo files of the selected rows, and damaged ones on request.
-  test::ScratchFolder outFolder;
   const std::string& out = outFolder.path();
   // Row 2's stretch: its program, its US Gold and Burner files.
   ExpectRun({"extract", "--select", "2", tape, out}, 0);
@@ -894,8 +890,7 @@ std::map<std::string, int> SvgShapes(const std::string& path) {
       ++shapes[xml.attributes().value("class").toString().toStdString()];
     }
   }
-  if (xml.hasError()) return {};
-  return shapes;
+  return xml.hasError() ? std::map<std::string, int>{} : shapes;
 }
 
 TEST(PictureCli, MapAndPulsesAsSvgAndPng) {
@@ -935,9 +930,8 @@ TEST(PictureCli, MapAndPulsesAsSvgAndPng) {
 TEST(NativePathsCli, JoinSplitAndExtractReadAndWriteLatin1NamesExactly) {
   Latin1Names names;
   // join --force replaces only the file named: a file and a folder item, both with Latin-1 names.
-  const std::string output = names.root.File("caf\xE9.tap");
+  const std::string output = names.root.Write("caf\xE9.tap", std::string("the old join"));
   const std::string similar = names.root.Write("caf" + kReplacement + ".tap", std::string("unrelated"));
-  names.root.Write("caf\xE9.tap", std::string("the old join"));
   const CliRun join = ExpectRun({"join", "--force", output, names.tape, names.folder}, 0);
   EXPECT_EQ(test::ReadFileText(similar), "unrelated");
   EXPECT_EQ(fs::file_size(output), 20 + 2 * (fs::file_size(names.tape) - 20));

@@ -176,19 +176,18 @@ bool OnFullDisk(rlim_t limitBytes, const Step& step) {
   return ok;
 }
 
-TEST(JoinSafety, AFullDiskKeepsThePreviousOutputAndLeavesNoPartialFile) {
-  ScratchFolder inputs, out;
+TEST_F(DurableWrites, AJoinOnAFullDiskKeepsThePreviousOutputAndLeavesNoPartialFile) {
   Compilation compilation{"."};
   // Two inputs of 300 KB each: more than one copy buffer, so the failure
   // comes after some of the output was already written.
-  ASSERT_TRUE(compilation.AddTapFile(inputs.Write("a.tap", TapBytes(0, 0, 1, 300020))));
-  ASSERT_TRUE(compilation.AddTapFile(inputs.Write("b.tap", TapBytes(0, 0, 1, 300020))));
-  const std::string output = out.Write("joined.tap", std::string("the previous join"));
+  ASSERT_TRUE(compilation.AddTapFile(folder.Write("a.tap", TapBytes(0, 0, 1, 300020))));
+  ASSERT_TRUE(compilation.AddTapFile(folder.Write("b.tap", TapBytes(0, 0, 1, 300020))));
+  const std::string output = folder.Write("joined.tap", std::string("the previous join"));
   Outcome joined = Outcome::Success();
   EXPECT_FALSE(OnFullDisk(100000, [&] { return (joined = JoinToTapFile(compilation, output, true, noSync)).ok(); }));
   EXPECT_EQ(ShownFailure(joined), "Error! | critical | Error while saving file " + output + " : File too large");
   EXPECT_EQ(ReadFileText(output), "the previous join");
-  EXPECT_EQ(out.Names(), Lines{"joined.tap"});
+  EXPECT_EQ(folder.Names(), (Lines{"a.tap", "b.tap", "joined.tap"}));
 }
 
 // Every program goes to the Commodore 64.
