@@ -193,10 +193,6 @@ class LauncherDiskTest : public ::testing::Test {
     }
     return names;
   }
-  void ExpectNothingDone() const {
-    EXPECT_TRUE(Calls().empty());
-    EXPECT_TRUE(fs::is_empty(out_));
-  }
   void ExpectOneMessage(const std::string& message) {
     EXPECT_EQ(test::Shown(user_), test::Lines{message});
     EXPECT_FALSE(user_.busyAtMessage);
@@ -256,7 +252,7 @@ TEST_F(LauncherDiskTest, NamesNeverBecomeCode) {
                           "device. Rename the file (and its copy on the SD card) !"});
   }
   EXPECT_EQ(user_.deviceAsked, 0);
-  ExpectNothingDone();
+  EXPECT_TRUE(Calls().empty() && fs::is_empty(out_));  // nothing run, nothing made
 
   // The device dialog refuses such a folder; should one come through, so
   // does the build.
@@ -389,7 +385,7 @@ TEST_F(LauncherDiskTest, AMissingToolOrACancelledDeviceDialogDoesNothing) {
   user_.device = DeviceAnswer{};
   EXPECT_EQ(Build(), LauncherOutcome::NotStarted);
   EXPECT_EQ(std::pair(user_.deviceAsked, user_.shown.size()), std::pair(1, size_t{0}));
-  ExpectNothingDone();
+  EXPECT_TRUE(Calls().empty() && fs::is_empty(out_));  // nothing run, nothing made
 }
 
 // The real VICE tools, where they are shipped beside the project: every
