@@ -205,22 +205,6 @@ bool SafeFileWriter::Open(const std::string& path, std::string& error) {
   return false;
 }
 
-bool SafeFileWriter::OpenNew(const std::string& path, std::string& error) {
-  Discard();
-  struct stat status {};
-  if (::lstat(path.c_str(), &status) == 0) {
-    error = Describe(EEXIST);
-    return false;
-  }
-  if (errno != ENOENT) {
-    error = Describe(errno);
-    return false;
-  }
-  if (!Open(path, error)) return false;
-  neverReplace_ = true;
-  return true;
-}
-
 bool SafeFileWriter::OpenUnnamed(const std::string& path, std::string& error) {
   Discard();
   // The file is named through /proc/self/fd, which needs no privilege (a

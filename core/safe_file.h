@@ -82,10 +82,6 @@ class SafeFileWriter {
   // Creates the temporary file beside `path`. On failure `error` holds the
   // system's description (for example "No such file or directory").
   [[nodiscard]] bool Open(const std::string& path, std::string& error);
-  // For a file that must not exist yet: fails at once with "File exists"
-  // when the name is taken (even by a dangling link), else as Open. Commit
-  // then never replaces what took the name in the meantime.
-  [[nodiscard]] bool OpenNew(const std::string& path, std::string& error);
   // For a file that never replaces another and whose bytes all come through
   // Write: where the file system allows (O_TMPFILE), it has no name at all
   // until Commit or CommitUnderFreeName gives it its final one, in one step
@@ -137,7 +133,7 @@ class SafeFileWriter {
   std::string path_;
   std::string temporaryPath_;
   std::FILE* file_ = nullptr;
-  bool neverReplace_ = false;  // opened with OpenNew
+  bool neverReplace_ = false;  // opened with OpenUnnamed
   bool deferSync_ = false;
   bool unnamed_ = false;  // opened with O_TMPFILE: no name until it is linked
   int permissions_ = -1;

@@ -122,15 +122,6 @@ bool WriteSection(const TapImage& image, SafeFileWriter& writer, int64_t first, 
 
 }  // namespace
 
-bool WriteSectionFile(StorageSync& storageSync, const TapImage& image, const std::string& path, int64_t first,
-                      int64_t last, bool replace, std::string& error, bool deferSync) {
-  if (!SectionInImage(image, first, last, error)) return false;
-  SafeFileWriter writer(storageSync);
-  const bool opened = replace ? writer.Open(path, error) : writer.OpenNew(path, error);
-  if (deferSync) writer.DeferSync();
-  return opened && WriteSection(image, writer, first, last, error) && writer.Commit(replace, error);
-}
-
 bool WriteSectionFileUnderFreeName(StorageSync& storageSync, const TapImage& image, const NumberedName& names,
                                    int64_t first, int64_t last, std::string& written, std::string& error,
                                    bool deferSync) {

@@ -36,18 +36,14 @@ int64_t WriteName(TapImage& image, int64_t pos, std::string_view nameBytes, cons
 [[nodiscard]] bool RenameSection(TapImage& image, TapeSection& section, std::string_view nameBytes);
 
 // Writes positions first..last (inclusive) of `image` as a new tape image
-// file: the image's signature, version, machine and video, then the bytes.
-// Never replaces an existing file unless `replace` is true, and never leaves
-// a half-written file. On failure `error` holds the system's description.
-// The file is synced through `storageSync`; with `deferSync` the caller syncs
-// once after many files (SyncFolderContents).
-[[nodiscard]] bool WriteSectionFile(StorageSync& storageSync, const TapImage& image, const std::string& path,
-                                    int64_t first, int64_t last, bool replace, std::string& error,
-                                    bool deferSync = false);
-
-// The same under the first free name of `names` ("stem.tap", "stem(1).tap",
-// ... without end; a name another writer takes at the same moment is passed
-// over). `written` is the path it got, or on failure the name it tried.
+// file: the image's signature, version, machine and video, then the bytes,
+// under the first free name of `names` ("stem.tap", "stem(1).tap", ...
+// without end; a name another writer takes at the same moment is passed
+// over). Never replaces an existing file and never leaves a half-written
+// one. `written` is the path it got, or on failure the name it tried, and
+// `error` the system's description. The file is synced through
+// `storageSync`; with `deferSync` the caller syncs once after many files
+// (SyncFolderContents).
 [[nodiscard]] bool WriteSectionFileUnderFreeName(StorageSync& storageSync, const TapImage& image,
                                                  const NumberedName& names, int64_t first, int64_t last,
                                                  std::string& written, std::string& error, bool deferSync = false);

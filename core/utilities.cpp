@@ -119,10 +119,10 @@ std::string FolderOfPath(const std::string& path) {
 
 namespace {
 
-// A new empty file in the temporary folder; with `guard` its name is
-// registered as partial before the file exists, so that an interruption
+// A new empty file in the temporary folder; its name is registered with
+// `guard` as partial before the file exists, so that an interruption
 // removes it (an empty text, and nothing made, when it cannot be registered).
-std::string MakeTemporaryFile(const std::string& prefix, PartialFileGuard* guard) {
+std::string MakeTemporaryFile(const std::string& prefix, PartialFileGuard& guard) {
   std::error_code error;
   const fs::path folder = fs::temp_directory_path(error);
   if (error || folder.empty() || folder.native().size() >= 512) return "";
@@ -133,10 +133,8 @@ std::string MakeTemporaryFile(const std::string& prefix, PartialFileGuard* guard
     std::string name = head;
     for (int i = 0; i < 8; ++i) name += kNameChars[random() & 0xF];
     const std::string path = (folder / (name + ".tmp")).string();
-    if (guard != nullptr) {
-      guard->Hold(path);
-      if (!guard->held()) return "";
-    }
+    guard.Hold(path);
+    if (!guard.held()) return "";
     // Exclusive: fail rather than reuse a file that already exists.
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd >= 0) {
@@ -144,15 +142,13 @@ std::string MakeTemporaryFile(const std::string& prefix, PartialFileGuard* guard
       return path;
     }
     const int openError = errno;
-    if (guard != nullptr) guard->Release();
+    guard.Release();
     if (openError != EEXIST) break;
   }
   return "";
 }
 
 }  // namespace
-
-std::string TempFileName(const std::string& prefix) { return MakeTemporaryFile(prefix, nullptr); }
 
 TemporaryFiles::~TemporaryFiles() {
   for (const std::string& path : paths_) ::unlink(path.c_str());
@@ -161,7 +157,7 @@ TemporaryFiles::~TemporaryFiles() {
 
 std::string TemporaryFiles::Make(const std::string& prefix) {
   auto guard = std::make_unique<PartialFileGuard>();
-  std::string path = MakeTemporaryFile(prefix, guard.get());
+  std::string path = MakeTemporaryFile(prefix, *guard);
   if (!path.empty()) {
     paths_.push_back(path);
     guards_.push_back(std::move(guard));

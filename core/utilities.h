@@ -43,15 +43,12 @@ bool FolderExists(const std::string& path);  // a directory (or a link to one)
 // including its last "/"; anything else an empty text.
 std::string FolderOfPath(const std::string& path);
 
-// Creates a new empty file in the user's temporary folder whose name begins
-// with the first three characters of `prefix`; returns its path, or an empty
-// text when no file could be created.
-std::string TempFileName(const std::string& prefix);
-
-// Temporary files made as by TempFileName for one piece of work, removed
-// however it ends (an early return, a failure, an exception), and registered
-// as partial (core/partial_files.h) before each is created, so that an
-// interrupted run removes them too.
+// Temporary files for one piece of work, each a new empty file in the
+// user's temporary folder whose name begins with the first three characters
+// of the prefix it is made with. They are removed however the work ends (an
+// early return, a failure, an exception), and registered as partial
+// (core/partial_files.h) before each is created, so that an interrupted run
+// removes them too.
 class TemporaryFiles {
  public:
   TemporaryFiles() = default;

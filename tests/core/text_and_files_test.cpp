@@ -70,24 +70,28 @@ TEST(Utilities, SizesHexAndPathParts) {
             (std::vector<bool>{true, false, true, false, false}));
 }
 
-TEST(TempFileName, CreatesDistinctEmptyFilesWithPrefix) {
+TEST(TemporaryFiles, DistinctEmptyFilesWithPrefixGoneAfterTheWork) {
   test::ScratchFolder folder;
   const test::TemporaryFolderOverride temporaryFolder(folder.path());
   const auto openFiles = [] {
     return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator());
   };
   const auto openBefore = openFiles();
-  const std::string first = TempFileName("launcher");
-  EXPECT_EQ(openFiles(), openBefore);
-  const std::string second = TempFileName("la");
-  // In the temporary folder, there and empty, named after at most three letters of the prefix.
-  EXPECT_EQ(std::tuple(ParentFolder(first), std::filesystem::file_size(first), FileNameOf(first).substr(0, 3),
-                       FileNameOf(second).substr(0, 2), first == second),
-            std::tuple(folder.path(), 0u, "lau", "la", false));
-  // A temporary folder that is not there gives an empty text.
-  temporaryFolder.Set(folder.File("a.tap/nowhere"));
-  folder.Write("a.tap", std::string("x"));
-  EXPECT_EQ(TempFileName("abc"), "");
+  {
+    TemporaryFiles files;
+    const std::string first = files.Make("launcher");
+    EXPECT_EQ(openFiles(), openBefore);
+    const std::string second = files.Make("la");
+    // In the temporary folder, there and empty, named after at most three letters of the prefix.
+    EXPECT_EQ(std::tuple(ParentFolder(first), std::filesystem::file_size(first), FileNameOf(first).substr(0, 3),
+                         FileNameOf(second).substr(0, 2), first == second),
+              std::tuple(folder.path(), 0u, "lau", "la", false));
+    // A temporary folder that is not there gives an empty text.
+    temporaryFolder.Set(folder.File("a.tap/nowhere"));
+    folder.Write("a.tap", std::string("x"));
+    EXPECT_EQ(files.Make("abc"), "");
+  }
+  EXPECT_EQ(folder.Names(), std::vector<std::string>{"a.tap"});
 }
 
 TEST(SafeFileWriter, ReplacesOnlyWhenAskedAndLeavesNoPartialFile) {
@@ -114,15 +118,6 @@ TEST(SafeFileWriter, ReplacesOnlyWhenAskedAndLeavesNoPartialFile) {
     EXPECT_EQ(early + " | " + late, "Bad file descriptor | Bad file descriptor");
     ASSERT_TRUE(writer.Open(target, error));
     ASSERT_TRUE(writer.Open(target, error));  // the first temporary is given up
-    ASSERT_TRUE(writer.Write("half", 4, error));
-  }
-  {
-    // A new file under its final name: never over an existing one, and
-    // removed again when not completed.
-    SafeFileWriter writer(test::noSync);
-    EXPECT_FALSE(writer.OpenNew(target, error));
-    EXPECT_EQ(error, "File exists");
-    ASSERT_TRUE(writer.OpenNew(folder.File("new.tap"), error));
     ASSERT_TRUE(writer.Write("half", 4, error));
   }
   EXPECT_EQ(test::ReadFileText(target), "other");
@@ -443,18 +438,21 @@ TEST(TapWriter, SectionFileHoldsTheHeaderAndTheBytes) {
   image.signature = "C16-TAPE-RAW";
   image.machine = 2;
   image.video = 1;
-  std::string error;
-  const std::string path = folder.File("part.tap");
-  ASSERT_TRUE(WriteSectionFile(test::noSync, image, path, 1000, 10999, false, error)) << error;
+  std::string error, path;
+  const auto write = [&](const std::string& in, int64_t first, int64_t last) {
+    return WriteSectionFileUnderFreeName(test::noSync, image, {in, "part", ".tap"}, first, last, path, error);
+  };
+  ASSERT_TRUE(write(folder.path(), 1000, 10999)) << error;
+  EXPECT_EQ(path, folder.File("part.tap"));
   const auto written = test::ReadFileBytes(path);
   EXPECT_EQ(std::string(written.begin(), written.begin() + 12), "C16-TAPE-RAW");
   EXPECT_EQ(Slice(written, 12, 8), (std::vector<uint8_t>{1, 2, 1, 0, 0x10, 0x27, 0x00, 0x00}));
   EXPECT_EQ(Slice(written, 20, static_cast<int64_t>(written.size()) - 20), Slice(image.bytes, 1000, 10000));
 
-  EXPECT_FALSE(WriteSectionFile(test::noSync, image, folder.File("missing/part.tap"), 20, 29, false, error));
+  EXPECT_FALSE(write(folder.File("missing"), 20, 29));
   EXPECT_EQ(error, "No such file or directory");
-  EXPECT_FALSE(WriteSectionFile(test::noSync, image, folder.File("outside.tap"), 20, image.FileLength(), false, error));
-  EXPECT_FALSE(WriteSectionFile(test::noSync, image, folder.File("outside.tap"), -1, 29, false, error));
+  EXPECT_FALSE(write(folder.path(), 20, image.FileLength()));
+  EXPECT_FALSE(write(folder.path(), -1, 29));
   EXPECT_EQ(folder.Names(), std::vector<std::string>{"part.tap"});
 }
 
