@@ -91,14 +91,12 @@ TEST_F(CompilationTest, PausesDoNotFixSettingsAndFollowTheClockOfTheFiles) {
 }
 
 TEST_F(CompilationTest, DirectoryAddsTapesInNameOrderPassesOverTheOutputAndStopsAtAConflict) {
-  Tap("c.tap", 0, 0, 1);
-  Tap("A.TAP", 0, 0, 1);
-  Tap("b.Tap", 0, 0, 1);
-  Tap("game.tap.bak", 1, 0, 1);
+  for (const char* name : {"c.tap", "A.TAP", "b.Tap", "y.tap"}) Tap(name, 0, 0, 1);
+  // VIC-20 images: out.tap is the join's own output, conflicting (taken in, it
+  // would stop the expansion); x.tap conflicts: the expansion stops there, and
+  // y.tap is not taken.
+  for (const char* name : {"game.tap.bak", "out.tap", "x.tap"}) Tap(name, 1, 0, 1);
   std::filesystem::create_directory(folder.File("sub.tap"));
-  Tap("out.tap", 1, 0, 1);  // the join's own output, conflicting: taken in, it would stop the expansion
-  Tap("x.tap", 1, 0, 1);    // a conflict: the expansion stops, y.tap is not taken
-  Tap("y.tap", 0, 0, 1);
   const Outcome added = compilation.AddTapDirectory(folder.path() + "/", folder.path() + "/./out.tap");
   EXPECT_EQ(added.text().rfind("File " + folder.File("x.tap") + " Cannot be added", 0), 0u) << added.text();
   EXPECT_EQ(Paths(compilation), (Lines{folder.File("A.TAP"), folder.File("b.Tap"), folder.File("c.tap")}));

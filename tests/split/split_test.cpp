@@ -41,24 +41,14 @@ class SplitTest : public ::testing::Test {
   ProgramList list{paths, noSync, "."};
 };
 
-TEST_F(SplitTest, LoadFillsRowsFactsAndRemembersFolders) {
+// The rows' cells are the command line's list; here the folders a load remembers.
+TEST_F(SplitTest, LoadRemembersItsFolderAndGivesItAsTheOutputWithoutADefault) {
   paths.WritePersistentPath("", PersistentPath::DefSplitPath);
   ProgramList fresh(paths, noSync, ".");
   EXPECT_EQ(fresh.outputDir, "");  // an empty default leaves the box empty
   ASSERT_TRUE(fresh.LoadAndParse(tape));
   EXPECT_EQ(paths.ReadPersistentPath(PersistentPath::LoadPath), folder.path());
   EXPECT_EQ(fresh.outputDir, folder.path());
-  std::vector<std::string> cells;
-  for (const auto& row : fresh.rows())
-    cells.push_back(row.program + " " + row.start + " " + row.end + " " + row.check1);
-  const auto at = [](int64_t pos) { return HexPad(static_cast<uint64_t>(pos), 6); };
-  EXPECT_EQ(cells, (Lines{"GAME LOADER " + at(starts[0]) + " " + at(starts[1] - 1) + " OK",
-                          "GAME " + at(starts[1]) + " " + at(starts[2] - 1) + " OK",
-                          "DEMO PART1 " + at(starts[2]) + " " + at(starts[3] - 1) + " OK",
-                          "DEMO PART2 " + at(starts[3]) + " " + at(starts[4] - 1) + " OK",
-                          // "/" is not a name character; the last row ends with the file.
-                          "DEMOPART3 " + at(starts[4]) + " " + at(static_cast<int64_t>(bytes.size()) - 1) + " OK"}));
-  EXPECT_EQ(fresh.facts().machine, "Commodore 64");
 }
 
 TEST_F(SplitTest, RefusedFileChangesNothingAndEmptyTapeLoadsWithoutRows) {
@@ -183,7 +173,7 @@ TEST(OutputNames, SplitStemsAndIndexPaths) {
   for (const auto& [got, expected] : cases) EXPECT_EQ(got, expected);
 }
 
-TEST(IndexFile, BothLineFormatsWrittenOverEachOtherAndFailuresReported) {
+TEST(IndexFile, BothLineFormatsAndTheFileWrittenOrItsFailureReported) {
   const std::vector<IndexEntry> entries = {{"Game loader", "000014", "00a3ff"}, {"demo; part1", "00A400", "02FFFF"}};
   EXPECT_EQ(IndexFileText(entries, IndexFormat::Marquise),
             "01-GAME LOADER,000014,00A3FF\r\n02-DEMO; PART1,00A400,02FFFF\r\n");
@@ -198,11 +188,10 @@ TEST(IndexFile, BothLineFormatsWrittenOverEachOtherAndFailuresReported) {
 
   ScratchFolder folder;
   RecordedMessages messages;
-  ASSERT_TRUE(WriteIndexFile(folder.path(), "/t/Game.tap", entries, IndexFormat::Marquise, noSync, messages));
+  // (Written over an older index: the command line's test.)
   ASSERT_TRUE(WriteIndexFile(folder.path(), "/t/Game.tap", entries, IndexFormat::Ultimate64, noSync, messages));
-  const std::string path = folder.File("game.idx");
-  EXPECT_EQ(ReadFileText(path), IndexFileText(entries, IndexFormat::Ultimate64));
-  EXPECT_EQ(Shown(messages), Lines(2, "INFO | information | Index File " + path + " successfully created !"));
+  EXPECT_EQ(Shown(messages),
+            Lines{"INFO | information | Index File " + folder.File("game.idx") + " successfully created !"});
 
   // A folder that is a regular file: the error names the path, the old file stays.
   const std::string notFolder = folder.Write("plain", std::string("x"));

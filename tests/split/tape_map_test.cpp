@@ -95,10 +95,9 @@ TEST(TapeMap, BandsNarrowerThanAPixelMerge) {
     EXPECT_EQ(drawn[i].first, drawn[i - 1].last + 1);
   }
 
-  EXPECT_EQ(DrawnBandAt(drawn, 0), 0);
-  EXPECT_EQ(DrawnBandAt(drawn, 45.5), 6);
-  EXPECT_EQ(DrawnBandAt(drawn, 100), 11);
-  EXPECT_EQ(DrawnBandAt(drawn, 100.5), -1);
+  for (const auto& [x, band] : {std::pair{0.0, 0}, {45.5, 6}, {100.0, 11}, {100.5, -1}}) {
+    EXPECT_EQ(DrawnBandAt(drawn, x), band) << x;
+  }
   EXPECT_TRUE(LayOutBands(TapeMap{}, 100).empty());
 }
 
@@ -152,13 +151,11 @@ TEST(PulseHistogram, VisiloadHasALinePerSpeed) {
   EXPECT_NEAR(marks[4].first, (0x25 + 0x48) / 2 * 1.25, 2);
   EXPECT_EQ(marks[4].label, "Visiload");
   EXPECT_NE(marks[4].note.find(": 3 files read at this speed"), std::string::npos) << marks[4].note;
-  std::vector<std::string> texts;
-  for (const PictureText& text : PulsePicture(ProgramPulses(image, sections, 1, turbo), "T").texts) {
-    texts.push_back(text.text);
-  }
-  for (const HistogramMark& mark : {marks[3], marks[4]}) {
-    EXPECT_NE(std::find(texts.begin(), texts.end(), "Visiload " + WidthText(mark.first)), texts.end());
-    EXPECT_NE(std::find(texts.begin(), texts.end(), mark.note), texts.end());
+  const std::vector<PictureText> texts = PulsePicture(ProgramPulses(image, sections, 1, turbo), "T").texts;
+  for (const std::string& text : {"Visiload " + WidthText(marks[3].first), marks[3].note,
+                                  "Visiload " + WidthText(marks[4].first), marks[4].note}) {
+    EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [&](const PictureText& shown) { return shown.text == text; }))
+        << text;
   }
 
   for (TurboFile& file : turbo) file.threshold = 0;
