@@ -7,7 +7,6 @@
 
 #include "core/ports/remembered_paths.h"
 #include "core/pulse_timing.h"
-#include "core/utilities.h"
 #include "support/scratch_folder.h"
 #include "support/shown_messages.h"
 #include "support/tape_composer.h"
@@ -151,8 +150,7 @@ TEST_F(SplitTest, DefaultFolderCommandsAndIndexFile) {
   EXPECT_EQ(paths.ReadPersistentPath(PersistentPath::DefSplitPath), "");
   EXPECT_EQ(list.outputDir, out.path());
 
-  list.SetChecked(2, true);
-  list.SetChecked(5, true);
+  Load({2, 5});
   list.SetFileName(3, "demo; one");
   ASSERT_TRUE(list.WriteIndex(IndexFormat::Marquise, messages));
   EXPECT_EQ(ReadFileText(out.File("game.idx")), "01-GAME LOADER," + list.rows()[0].start + "," + list.rows()[1].end +

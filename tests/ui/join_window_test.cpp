@@ -122,16 +122,12 @@ TEST_F(JoinWindowTest, ConflictingFilesAreRefusedAndLeaveJoinPathAlone) {
   EXPECT_EQ(messages.shown.size(), 3u);
 }
 
-TEST_F(JoinWindowTest, AddingAndMovingKeepTheRowCurrentAndSortingDisablesTheMoveButtons) {
+TEST_F(JoinWindowTest, AddingAndSortingKeepTheRowCurrentAndSortingDisablesTheMoveButtons) {
   const std::string b = Tap("b.tap"), a = Tap("a.tap");
   AddFile(b);
   Choose(0);
-  AddFile(a);  // the row chosen before stays chosen
-  Click(kMoveDown);
-  EXPECT_EQ(Listed(), (Lines{a, b}));
-  EXPECT_EQ(List()->currentIndex().row(), 1);
-  Click(kMoveUp);
-  EXPECT_EQ(Listed(), (Lines{b, a}));
+  AddFile(a);  // the row chosen before stays chosen (moves: the next test)
+  EXPECT_EQ(List()->currentIndex().row(), 0);
 
   Choose(1);  // a, chosen before sorting, stays chosen
   QTest::mouseClick(window.findChild<QCheckBox*>(kSortAutomatically), Qt::LeftButton);
