@@ -42,15 +42,16 @@ inline bool HasZeroByte(uint64_t word) { return ((word - 0x0101010101010101ULL) 
 //
 // Real tapes repeat the same pulse value many times in a row, so one table
 // of counters would make every increment wait for the one before to the
-// same counter; four tables, one per lane of four bytes, keep them apart.
-int64_t CountPulses(const uint8_t* bytes, int64_t length, int64_t i, int64_t last,
-                    std::array<std::array<uint64_t, 256>, 4>& lanes, double& longCycles) {
+// same counter; a table for each of the eight bytes of a word keeps them
+// apart.
+using Lanes = std::array<std::array<uint64_t, 256>, 8>;
+int64_t CountPulses(const uint8_t* bytes, int64_t length, int64_t i, int64_t last, Lanes& lanes, double& longCycles) {
   for (;;) {
     while (i + 8 <= last + 1) {
       uint64_t word = 0;
       std::memcpy(&word, bytes + i, 8);
       if (HasZeroByte(word)) break;
-      for (int k = 0; k < 8; ++k) ++lanes[static_cast<size_t>(k & 3)][word >> (8 * k) & 0xFF];
+      for (int k = 0; k < 8; ++k) ++lanes[static_cast<size_t>(k)][word >> (8 * k) & 0xFF];
       i += 8;
     }
     if (i > last) return i;
@@ -68,7 +69,7 @@ int64_t CountPulses(const uint8_t* bytes, int64_t length, int64_t i, int64_t las
 }
 
 // The lanes folded into `counts` and cleared.
-void Fold(std::array<std::array<uint64_t, 256>, 4>& lanes, PulseCounts& counts) {
+void Fold(Lanes& lanes, PulseCounts& counts) {
   for (auto& lane : lanes) {
     for (size_t b = 0; b < 256; ++b) counts.pulses[b] += lane[b];
     lane.fill(0);
@@ -99,25 +100,23 @@ double PulseDuration(const TapImage& image, int64_t first, int64_t last, float u
   if (first < 0) first = 0;
   if (last > length - 1) last = length - 1;
   PulseCounts counts;
-  std::array<std::array<uint64_t, 256>, 4> lanes{};
+  Lanes lanes{};
   if (first <= last) CountPulses(image.bytes.data(), length, first, last, lanes, counts.longCycles);
   Fold(lanes, counts);
   return counts.Duration(usPerCycle);
 }
 
-StretchTimes MeasureStretches(const TapImage& image, const std::vector<std::pair<int64_t, int64_t>>& stretches,
-                              float usPerCycle) {
+StretchTimes MeasureStretches(const TapImage& image, const NextStretch& next, float usPerCycle) {
   // One walk from the first pulse to the end; the counts are cut where a
   // stretch begins and ends. A stretch's own walk would begin at its first
   // position; the walk of the whole image passes there too unless a
   // long-pulse record reaches over it, and only then is the stretch walked
   // again on its own.
   StretchTimes times;
-  times.stretches.assign(stretches.size(), 0);
   const int64_t length = image.FileLength();
   const int64_t last = length - 1;
   const uint8_t* bytes = image.bytes.data();
-  std::array<std::array<uint64_t, 256>, 4> lanes{};
+  Lanes lanes{};
   PulseCounts total;
   int64_t i = kTapHeaderSize;
   const auto countTo = [&](int64_t end, PulseCounts& counts) {
@@ -125,19 +124,28 @@ StretchTimes MeasureStretches(const TapImage& image, const std::vector<std::pair
     Fold(lanes, counts);
     total.Add(counts);
   };
-  for (size_t k = 0; k < stretches.size(); ++k) {
-    const auto [first, end] = stretches[k];
+  while (const std::optional<std::pair<int64_t, int64_t>> stretch = next(times.stretches.size())) {
+    const auto [first, end] = *stretch;
     PulseCounts outside;
     countTo(first - 1, outside);
     PulseCounts inside;
     const bool inStep = i == std::max<int64_t>(first, 0);
     countTo(end, inside);
-    times.stretches[k] = inStep ? inside.Duration(usPerCycle) : PulseDuration(image, first, end, usPerCycle);
+    times.stretches.push_back(inStep ? inside.Duration(usPerCycle) : PulseDuration(image, first, end, usPerCycle));
   }
   PulseCounts rest;
   countTo(last, rest);
   times.total = total.Duration(usPerCycle);
   return times;
+}
+
+StretchTimes MeasureStretches(const TapImage& image, const std::vector<std::pair<int64_t, int64_t>>& stretches,
+                              float usPerCycle) {
+  const auto next = [&](size_t k) -> std::optional<std::pair<int64_t, int64_t>> {
+    if (k >= stretches.size()) return std::nullopt;
+    return stretches[k];
+  };
+  return MeasureStretches(image, next, usPerCycle);
 }
 
 namespace {

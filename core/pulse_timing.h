@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -50,6 +51,13 @@ struct StretchTimes {
 };
 StretchTimes MeasureStretches(const TapImage& image, const std::vector<std::pair<int64_t, int64_t>>& stretches,
                               float usPerCycle);
+
+// The same, with the stretches handed over one by one as a search finds
+// them: `next(k)` gives stretch k (waiting for it if need be), or nothing
+// once there are no more. The walk counts up to a stretch only when it has
+// it, so it can run beside the search that finds them.
+using NextStretch = std::function<std::optional<std::pair<int64_t, int64_t>>(size_t k)>;
+StretchTimes MeasureStretches(const TapImage& image, const NextStretch& next, float usPerCycle);
 
 // "1m:23.46s": whole minutes, then the seconds rounded to two decimals.
 std::string FormatDuration(double seconds, const std::string& decimalSeparator);

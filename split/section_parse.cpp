@@ -1,6 +1,12 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "split/section_parse.h"
 
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
 #include "core/pulse_timing.h"
 #include "core/utilities.h"
 
@@ -10,6 +16,79 @@ namespace {
 const char* const kMachineNames[] = {"Commodore 64", "VIC-20", "C16 and Plus/4"};
 const char* const kVideoNames[] = {"PAL", "NTSC"};
 
+// The durations are walked on a second thread while the search finds the
+// programs: each is one pass over the image, and side by side they take
+// about as long as the slower of the two. The search hands over where each
+// program starts; a program's stretch ends where the next one starts, so the
+// walk gets it once the next is found or the search is over.
+class DurationWalk {
+ public:
+  DurationWalk(const TapImage& image, float usPerCycle, int step) : last_(image.FileLength() - 1), step_(step) {
+    try {
+      thread_ = std::thread([this, &image, usPerCycle] {
+        try {
+          times_ = MeasureStretches(image, [this](size_t k) { return Stretch(k); }, usPerCycle);
+        } catch (...) {
+          error_ = std::current_exception();
+        }
+      });
+    } catch (const std::system_error&) {
+      // No thread to be had: the walk runs after the search instead.
+      image_ = &image;
+      usPerCycle_ = usPerCycle;
+    }
+  }
+  DurationWalk(const DurationWalk&) = delete;
+  DurationWalk& operator=(const DurationWalk&) = delete;
+  ~DurationWalk() { Finish(); }
+
+  void Found(int64_t start) {
+    {
+      std::lock_guard lock(mutex_);
+      starts_.push_back(start);
+    }
+    changed_.notify_one();
+  }
+
+  // The times once the search is over.
+  StretchTimes Result() {
+    Finish();
+    if (error_) std::rethrow_exception(error_);
+    if (image_ != nullptr) times_ = MeasureStretches(*image_, [this](size_t k) { return Stretch(k); }, usPerCycle_);
+    return std::move(times_);
+  }
+
+ private:
+  std::optional<std::pair<int64_t, int64_t>> Stretch(size_t k) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return searched_ || starts_.size() > k + 1; });
+    if (k >= starts_.size()) return std::nullopt;
+    return std::pair{starts_[k], k + 1 < starts_.size() ? starts_[k + 1] - step_ : last_};
+  }
+
+  // Ends the walk, also when the search ended with an exception.
+  void Finish() {
+    {
+      std::lock_guard lock(mutex_);
+      searched_ = true;
+    }
+    changed_.notify_one();
+    if (thread_.joinable()) thread_.join();
+  }
+
+  const int64_t last_;
+  const int step_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<int64_t> starts_;
+  bool searched_ = false;
+  StretchTimes times_;
+  std::exception_ptr error_;
+  std::thread thread_;
+  const TapImage* image_ = nullptr;  // set when the walk waits for the search
+  float usPerCycle_ = 0;
+};
+
 }  // namespace
 
 ParsedTape ParseTape(const TapImage& image, float usPerCycle, const Progress& progress) {
@@ -18,19 +97,18 @@ ParsedTape ParseTape(const TapImage& image, float usPerCycle, const Progress& pr
   if (image.FileLength() <= kTapHeaderSize) return parsed;
   RomDecoder decoder(image);
   decoder.untitledCounter = 0;
+  DurationWalk walk(image, usPerCycle, decoder.step());
   int64_t pos = kTapHeaderSize;
   TapeSection section;
   while (decoder.FindNextSection(pos, section)) {
     if (!rows.empty()) rows.back().end = section.start - decoder.step();
     pos = static_cast<int64_t>(section.leaderEnd) + decoder.step();
+    walk.Found(section.start);
     rows.push_back({std::move(section), 0, 0});
     if (progress) progress(pos, image.FileLength());
   }
   if (!rows.empty()) rows.back().end = image.FileLength() - 1;
-  std::vector<std::pair<int64_t, int64_t>> stretches;
-  stretches.reserve(rows.size());
-  for (const auto& row : rows) stretches.emplace_back(row.section.start, row.end);
-  const StretchTimes times = MeasureStretches(image, stretches, usPerCycle);
+  const StretchTimes times = walk.Result();
   for (size_t i = 0; i < rows.size(); ++i) rows[i].durationUs = times.stretches[i];
   parsed.totalUs = times.total;
   if (progress) progress(image.FileLength(), image.FileLength());
