@@ -50,18 +50,14 @@ TEST_F(SplitTest, LoadRemembersItsFolderAndGivesItAsTheOutputWithoutADefault) {
   EXPECT_EQ(fresh.outputDir, folder.path());
 }
 
-TEST_F(SplitTest, RefusedFileChangesNothingAndEmptyTapeLoadsWithoutRows) {
+// (A tape without programs: the window's test.)
+TEST_F(SplitTest, RefusedFileChangesNothing) {
   Load({1});
   auto bad = bytes;
   bad[12] = 7;
   EXPECT_FALSE(list.LoadAndParse(folder.Write("bad.tap", bad)));
   EXPECT_EQ(std::tuple(list.loadedPath(), list.RowCount(), list.rows()[0].checked, list.image().version),
             std::tuple(tape, 5, true, 1));
-
-  std::vector<uint8_t> empty(bytes.begin(), bytes.begin() + 20);
-  empty.insert(empty.end(), 3000, 48);
-  ASSERT_TRUE(list.LoadAndParse(folder.Write("empty.tap", empty)));
-  EXPECT_TRUE(list.RowCount() == 0 && list.sections().empty());
 }
 
 TEST_F(SplitTest, GroupsBecomeNumberedFilesWithTheImagesHeader) {

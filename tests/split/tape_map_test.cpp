@@ -42,8 +42,7 @@ TEST(TapeMap, BandsTileTheTapeInOrderByKind) {
 
   std::string kinds;  // each band's kind and program row
   for (const TapeBand& band : map.bands) kinds += BandKindText(band.kind)[0] + std::to_string(band.row);
-  EXPECT_EQ(kinds, "R1T1P1U1R2");
-  ASSERT_EQ(map.bands.size(), 5u);
+  ASSERT_EQ(kinds, "R1T1P1U1R2");
   EXPECT_EQ(map.bands[1].turbo, 0);
 
   // No gap, no overlap, and each band as long as its pulses play.
