@@ -41,22 +41,20 @@ class SplitTest : public ::testing::Test {
 };
 
 // The rows' cells are the command line's list; here the folders a load remembers.
-TEST_F(SplitTest, LoadRemembersItsFolderAndGivesItAsTheOutputWithoutADefault) {
+TEST_F(SplitTest, LoadRemembersItsFolderGivesItAsTheOutputWithoutADefaultAndARefusedFileChangesNothing) {
   paths.WritePersistentPath("", PersistentPath::DefSplitPath);
   ProgramList fresh(paths, noSync, ".");
   EXPECT_EQ(fresh.outputDir, "");  // an empty default leaves the box empty
   ASSERT_TRUE(fresh.LoadAndParse(tape));
   EXPECT_EQ(paths.ReadPersistentPath(PersistentPath::LoadPath), folder.path());
   EXPECT_EQ(fresh.outputDir, folder.path());
-}
 
-// (A tape without programs: the window's test.)
-TEST_F(SplitTest, RefusedFileChangesNothing) {
-  Load({1});
+  // (A tape without programs: the window's test.)
+  fresh.SetChecked(1, true);
   auto bad = bytes;
   bad[12] = 7;
-  EXPECT_FALSE(list.LoadAndParse(folder.Write("bad.tap", bad)));
-  EXPECT_EQ(std::tuple(list.loadedPath(), list.RowCount(), list.rows()[0].checked, list.image().version),
+  EXPECT_FALSE(fresh.LoadAndParse(folder.Write("bad.tap", bad)));
+  EXPECT_EQ(std::tuple(fresh.loadedPath(), fresh.RowCount(), fresh.rows()[0].checked, fresh.image().version),
             std::tuple(tape, 5, true, 1));
 }
 
