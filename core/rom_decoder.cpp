@@ -279,12 +279,10 @@ bool RomDecoder::FindLongLeaderEnd(int64_t from, int64_t limit, int64_t& leaderS
         q = ahead + 1;
         continue;
       }
-      int64_t j = ahead - 1;
-      while (j >= q && isShort(j)) --j;
-      runStart = j + 1;
+      runStart = classes_.ShortRunStart(bytes, ahead - 1, q) + 1;
       q = ahead + 1;
     }
-    while (q < limit && isShort(q)) ++q;
+    q = classes_.ShortRunEnd(bytes, q, limit);
     if (q >= limit) return false;  // the run meets silence or the end of the data
     if (q - runStart > kMinLeader) {
       leaderStart = runStart;

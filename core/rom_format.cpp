@@ -1,6 +1,13 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "core/rom_format.h"
 
+// SSE2 compares sixteen pulses at a time, otherwise one by one;
+// REELWRIGHT_PORTABLE_DECODE chooses one by one on any processor.
+#if defined(__SSE2__) && !defined(REELWRIGHT_PORTABLE_DECODE)
+#define REELWRIGHT_SSE2_RUNS 1
+#include <emmintrin.h>
+#endif
+
 namespace rw {
 namespace {
 
@@ -24,28 +31,91 @@ PulseClasses::PulseClasses(const Bounds& bounds) : bounds_(bounds) {
   }
 }
 
+#ifdef REELWRIGHT_SSE2_RUNS
+namespace {
+
+// One bit per pulse of the sixteen at `at`, set where it is short: a value
+// is in shortMin..shortMax when its distance above shortMin, taken modulo
+// 256, is at most the class's width.
+int ShortMask(const uint8_t* at, __m128i low, __m128i width) {
+  const __m128i above = _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), low);
+  return _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(above, width), above));
+}
+
+}  // namespace
+#endif
+
+int64_t PulseClasses::ShortRunEnd(const uint8_t* bytes, int64_t from, int64_t limit) const {
+  int64_t q = from;
+#ifdef REELWRIGHT_SSE2_RUNS
+  // Without a zero among the pulses, short is exactly the range of its bounds.
+  if (bounds_[0] <= bounds_[1]) {
+    const __m128i low = _mm_set1_epi8(static_cast<char>(bounds_[0]));
+    const __m128i width = _mm_set1_epi8(static_cast<char>(bounds_[1] - bounds_[0]));
+    for (; q + 16 <= limit; q += 16) {
+      const int notShort = ~ShortMask(bytes + q, low, width) & 0xFFFF;
+      if (notShort != 0) return q + __builtin_ctz(static_cast<unsigned>(notShort));
+    }
+  }
+#endif
+  while (q < limit && IsShort(bytes[q])) ++q;
+  return q;
+}
+
+int64_t PulseClasses::ShortRunStart(const uint8_t* bytes, int64_t from, int64_t floor) const {
+  int64_t j = from;
+#ifdef REELWRIGHT_SSE2_RUNS
+  if (bounds_[0] <= bounds_[1]) {
+    const __m128i low = _mm_set1_epi8(static_cast<char>(bounds_[0]));
+    const __m128i width = _mm_set1_epi8(static_cast<char>(bounds_[1] - bounds_[0]));
+    for (; j - 15 >= floor; j -= 16) {
+      const int notShort = ~ShortMask(bytes + j - 15, low, width) & 0xFFFF;
+      if (notShort != 0) return j - 15 + (31 - __builtin_clz(static_cast<unsigned>(notShort)));
+    }
+  }
+#endif
+  while (j >= floor && IsShort(bytes[j])) --j;
+  return j;
+}
+
 PulseClasses::Bounds PulseClasses::DefaultBounds(uint8_t machine) { return kDefaultBounds[machine <= 2 ? machine : 0]; }
 
-int DecodeRomByte(const PulseStream& pulses, const PulseClasses& classes, int64_t pos) {
-  const int step = pulses.step();
-  // 0 or 1 for the pair at q, -1 when it is no bit.
-  const auto bit = [&](int64_t q) {
-    const uint8_t a = classes.Of(pulses.Pulse(q));
-    const uint8_t b = classes.Of(pulses.Pulse(q + step));
+namespace {
+
+// The byte whose 20 pulses `pulse(0..19)` gives, as DecodeRomByte tells it.
+template <class PulseAt>
+int DecodePulses(const PulseClasses& classes, const PulseAt& pulse) {
+  // 0 or 1 for the pair at k, -1 when it is no bit.
+  const auto bit = [&](int k) {
+    const uint8_t a = classes.Of(pulse(k));
+    const uint8_t b = classes.Of(pulse(k + 1));
     if ((a & PulseClasses::kShort) != 0 && (b & PulseClasses::kMedium) != 0) return 0;
     if ((a & PulseClasses::kMedium) != 0 && (b & PulseClasses::kShort) != 0) return 1;
     return -1;
   };
-  if (!classes.IsLong(pulses.Pulse(pos)) || !classes.IsMedium(pulses.Pulse(pos + step))) return -1;
+  if (!classes.IsLong(pulse(0)) || !classes.IsMedium(pulse(1))) return -1;
   int value = 0;
   int parity = 1;
   for (int k = 0; k < 8; ++k) {
-    const int b = bit(pos + 2 * step * (k + 1));
+    const int b = bit(2 * (k + 1));
     if (b < 0) return -1;
     value |= b << k;
     parity ^= b;
   }
-  return bit(pos + 18 * step) == parity ? value : -2;
+  return bit(18) == parity ? value : -2;
+}
+
+}  // namespace
+
+int DecodeRomByte(const PulseStream& pulses, const PulseClasses& classes, int64_t pos) {
+  const int step = pulses.step();
+  // Whole pulses inside the image, as nearly every byte read, are the pulse
+  // bytes themselves.
+  if (step == 1 && pos >= 0 && pos + 20 <= pulses.size()) {
+    const uint8_t* at = pulses.data() + pos;
+    return DecodePulses(classes, [at](int k) { return at[k]; });
+  }
+  return DecodePulses(classes, [&](int k) { return pulses.Pulse(pos + static_cast<int64_t>(k) * step); });
 }
 
 }  // namespace rw

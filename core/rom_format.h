@@ -76,6 +76,16 @@ class PulseClasses {
   // No pulse value is in two classes.
   bool Disjoint() const { return disjoint_; }
 
+  // Leaders are tens of thousands of short pulses in a row, walked through
+  // on every search; these find the ends of such a run among `bytes` (one
+  // pulse a byte, no zero among them) sixteen at a time where the processor
+  // allows. The first position from `from` up to `limit` whose pulse is not
+  // short, or `limit`:
+  int64_t ShortRunEnd(const uint8_t* bytes, int64_t from, int64_t limit) const;
+  // and the last position from `from` down to `floor` whose pulse is not
+  // short, or floor - 1.
+  int64_t ShortRunStart(const uint8_t* bytes, int64_t from, int64_t floor) const;
+
  private:
   Bounds bounds_{};
   std::array<uint8_t, 256> table_{};
