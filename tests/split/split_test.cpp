@@ -226,7 +226,6 @@ TEST(SectionParse, RowsTileTheImageFromTheFirstStart) {
 TEST(SectionParse, ImageFactsAreTheWindowsTexts) {
   // Five long-pulse records of 16,777,215 cycles, then silence to 1,537 bytes.
   TapImage image;
-  image.version = 1;
   image.bytes.assign(1537, 0);
   for (size_t i = 0; i < 5; ++i) {
     for (size_t k = 1; k < 4; ++k) image.bytes[kTapHeaderSize + 4 * i + k] = 0xFF;

@@ -104,9 +104,7 @@ TEST(PulseHistogram, CountsPulsesAndMarksTheReadersBounds) {
   EXPECT_EQ(v1.counts[0x40] + v1.counts[0x50], 2u);
   EXPECT_EQ(v1.counts[1] + v1.counts[2] + v1.counts[3] + v1.counts[0], 0u);
   const auto v2 = CountPulses(test::RawImage(2, {0x18, 0x18, 0, 9, 9, 9, 0x20, 0x21, 0xF0, 0xF0}), 0, 1 << 20);
-  EXPECT_EQ(v2.counts[0x30], 1u);
-  EXPECT_EQ(v2.counts[0x41], 1u);
-  EXPECT_EQ(v2.counts[255], 1u);
+  EXPECT_EQ(std::tuple(v2.counts[0x30], v2.counts[0x41], v2.counts[255]), std::tuple(1u, 1u, 1u));
   EXPECT_EQ(v2.counts[9] + v2.counts[18], 0u);
 
   const TapImage image = MixedTape();

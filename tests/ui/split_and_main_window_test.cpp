@@ -8,7 +8,6 @@
 #include <QAction>
 #include <QComboBox>
 #include <QContextMenuEvent>
-#include <QDir>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -50,6 +49,11 @@ using namespace split_controls;
 namespace fs = std::filesystem;
 using test::Lines;
 using test::noSync;
+
+// What a screen reader says for `object`.
+QString Spoken(QObject* object, QAccessible::Text what = QAccessible::Name) {
+  return QAccessible::queryAccessibleInterface(object)->text(what);
+}
 
 // The split list's rules belong to tests/split; here the buttons, the table
 // the list is shown in, the dialogs asked and the messages shown.
@@ -213,11 +217,8 @@ TEST_F(SplitWindowTest, NameEditorAndButtonsOnALoadedTape) {
 }
 
 TEST_F(SplitWindowTest, ContextMenuExtractsAndCopiesTickedProgramsAndTooltipsAndScreenReadersTellTheData) {
-  const auto spoken = [](QObject* object, QAccessible::Text what) {
-    return QAccessible::queryAccessibleInterface(object)->text(what);
-  };
   auto* machine = split->findChild<QLabel*>(kMachine);
-  EXPECT_NE(spoken(machine, QAccessible::Name), "Current File");
+  EXPECT_NE(Spoken(machine), "Current File");
   // A good program, one whose byte 20 neither copy gives (its tooltip, the
   // damage summary, is what the extract message names it by) and one with a
   // short header.
@@ -236,9 +237,8 @@ TEST_F(SplitWindowTest, ContextMenuExtractsAndCopiesTickedProgramsAndTooltipsAnd
 
   // A screen reader hears the values, the tick boxes named by their programs
   // and the programs' data states.
-  EXPECT_EQ(spoken(machine, QAccessible::Name) + "|" + spoken(machine, QAccessible::Description),
-            "Commodore 64|Machine");
-  EXPECT_EQ(spoken(split->findChild<QLabel*>(kItems), QAccessible::Name), "3");
+  EXPECT_EQ(Spoken(machine) + "|" + Spoken(machine, QAccessible::Description), "Commodore 64|Machine");
+  EXPECT_EQ(Spoken(split->findChild<QLabel*>(kItems)), "3");
   QAccessibleInterface* view = QAccessible::queryAccessibleInterface(list);
   EXPECT_EQ(
       view->tableInterface()->cellAt(1, 0)->text(QAccessible::Name) + "|" + view->child(0)->text(QAccessible::Name),
@@ -317,9 +317,7 @@ TEST_F(SplitWindowTest, KeyboardAloneLoadsTicksRenamesAndSplits) {
   // The offscreen platform leaves no window active after the please-wait box; a desktop does.
   QApplication::setActiveWindow(&desktop.window);
   EXPECT_EQ(test::TabStops(split, 2), (std::vector<std::string>{kTapeMap, kPrograms}));
-  QTest::keyClick(list, Qt::Key_Home);
-  QTest::keyClick(list, Qt::Key_Down);
-  QTest::keyClick(list, Qt::Key_Space);
+  for (const Qt::Key key : {Qt::Key_Home, Qt::Key_Down, Qt::Key_Space}) QTest::keyClick(list, key);
   EXPECT_EQ(split->model().CheckStates(), (std::vector<bool>{false, true, false}));
 
   // Only Return, Enter and F2 open the name editor; other keys do not.
@@ -477,9 +475,7 @@ TEST_F(SplitWindowTest, IndexD64WithStandInToolsTakesTheAnswersAndShowsProgress)
                   3);
         EXPECT_EQ(target->findChild<QLabel*>(target_dialog_controls::kProposedName)->text(), "01-game loader  ");
         // Its field is announced by its label.
-        EXPECT_EQ(QAccessible::queryAccessibleInterface(target->findChild<QLineEdit*>(target_dialog_controls::kName))
-                      ->text(QAccessible::Name),
-                  "Name it as:");
+        EXPECT_EQ(Spoken(target->findChild<QLineEdit*>(target_dialog_controls::kName)), "Name it as:");
         target->findChild<QComboBox*>(target_dialog_controls::kSystem)->setCurrentIndex(1);
         test::Type(target, target_dialog_controls::kName, "MENU");
         test::Click(target, target_dialog_controls::kNext);  // next: the second group is asked too
@@ -665,14 +661,6 @@ TEST_F(MainWindowTest, FirstArgumentOpensTheTapeAsLoadFileWould) {
             (Lines{"Error! | critical | " + bad + " Is not a valid TAP file",
                    "Error! | critical | Error while loading file " + pipe + " : Not a regular file (a named pipe)"}));
   EXPECT_FALSE(desktop.messages.waitBoxUp);
-
-  // A relative path is remembered by its full folder, as after "Load File".
-  const QString previous = QDir::currentPath();
-  QDir::setCurrent(QString::fromStdString(desktop.folder.path()));
-  desktop.window.OpenFromArguments({"reelwright", "Game.tap"});
-  QDir::setCurrent(previous);
-  EXPECT_EQ(split->model().loadedPath(), tape);
-  EXPECT_EQ(desktop.paths.ReadPersistentPath(PersistentPath::LoadPath), desktop.folder.path());
 }
 
 // The "Open with" argument is the file's name byte for byte: a tape in a
@@ -683,11 +671,15 @@ TEST_F(MainWindowTest, TheArgumentOpensALatin1NameAndTheSplitWritesBesideIt) {
   fs::create_directory(folder);
   fs::create_directory(sibling);
   const std::string tape = desktop.folder.Write("bad\377dir/caf\351.tap", test::TapeWith({"GAME", "DEMO"}));
-  // As main() hands them on: each argument's bytes, losslessly.
+  // As main() hands them on: each argument's bytes, losslessly. A relative
+  // path is remembered by its full folder, as after "Load File".
   char program[] = "reelwright";
-  std::string argument = tape;
+  std::string argument = "caf\351.tap";
   char* argv[] = {program, argument.data()};
+  const fs::path previous = fs::current_path();
+  fs::current_path(folder);
   desktop.window.OpenFromArguments(NativeArguments(2, argv));
+  fs::current_path(previous);
   ASSERT_TRUE(split->model().loaded()) << test::Shown(desktop.messages).front();
   EXPECT_EQ(split->model().loadedPath(), tape);
   EXPECT_EQ(desktop.paths.ReadPersistentPath(PersistentPath::LoadPath), folder);
