@@ -3,7 +3,10 @@
 
 #include <algorithm>
 #include <array>
+#include <exception>
 #include <iterator>
+#include <system_error>
+#include <thread>
 
 #include "core/turbo_pulses.h"
 #include "core/turbo_visiload.h"
@@ -1159,6 +1162,99 @@ std::vector<TapeStretch> Unclaimed(const std::vector<TapeStretch>& claimed, int6
   return free;
 }
 
+// The files of the piloted families in `free`, a stretch no ROM block or
+// Visiload chain claims, in the order found.
+void ReadPilotedFiles(const TapImage& image, const TapeStretch& free, TurboBytes bytes,
+                      const std::optional<BurnerSettings>& burner, std::vector<TurboFile>& files) {
+  const int64_t limit = free.end;
+  TurboScanner scanner(image, limit, bytes, burner);
+  const TurboPulses& stream = scanner.stream();
+  std::array<int64_t, kGroups> cursors;
+  cursors.fill(free.start);
+  int64_t pos = free.start;
+  while (pos < limit) {
+    if (image.bytes[static_cast<size_t>(pos)] == 0) {
+      // A pause: in versions 1 and 2 a zero and a 24-bit count.
+      pos += image.version == 0 ? 1 : 4;
+      cursors.fill(pos);
+      continue;
+    }
+    constexpr size_t kZeroBitGroup = kGroups - 1;
+    if (const int64_t next = scanner.NextCandidate(pos, cursors[kZeroBitGroup]); next > pos) {
+      pos = next;
+      continue;
+    }
+    bool found = false;
+    for (int g = 0; g < kGroups && !found; ++g) {
+      if (cursors[static_cast<size_t>(g)] > pos) continue;
+      const int64_t after = scanner.TryGroup(g, pos, files, found);
+      if (found) {
+        // The last file's trailing tone, then the search goes on after it.
+        const Format* format = nullptr;
+        for (const Format& f : scanner.formats()) {
+          if (files.back().loader == f.name) format = &f;
+        }
+        const int64_t end = ExtendOverTone(stream, after, limit, format->threshold);
+        files.back().end = ToPosition(end);
+        pos = after;
+        cursors.fill(pos);
+      } else {
+        cursors[static_cast<size_t>(g)] = std::max(after, pos + 1);
+      }
+    }
+    if (!found) pos = *std::min_element(cursors.begin(), cursors.end());
+  }
+}
+
+// The stretches of one reading pass are read independently of one another,
+// so on a long tape the later ones, about half the bytes, are read on a
+// second thread. The files are put together in the stretches' order, as one
+// thread reading them all would have found them.
+template <class Read>
+void ReadEachStretch(const std::vector<TapeStretch>& stretches, std::vector<TurboFile>& files, const Read& read) {
+  constexpr int64_t kWorthAThread = 64 * 1024;  // bytes; below, starting a thread costs more than it saves
+  int64_t total = 0;
+  for (const TapeStretch& s : stretches) total += s.end - s.start;
+  size_t split = stretches.size();
+  if (total >= kWorthAThread) {
+    // This thread takes the stretches whose middles lie in the first half of the bytes, and at least one.
+    int64_t first = stretches.front().end - stretches.front().start;
+    for (split = 1; split < stretches.size(); ++split) {
+      const int64_t length = stretches[split].end - stretches[split].start;
+      if (2 * first + length > total) break;
+      first += length;
+    }
+  }
+  std::vector<TurboFile> later;
+  std::exception_ptr error;
+  std::thread second;
+  if (split < stretches.size()) {
+    try {
+      second = std::thread([&] {
+        try {
+          for (size_t k = split; k < stretches.size(); ++k) read(stretches[k], later);
+        } catch (...) {
+          error = std::current_exception();
+        }
+      });
+    } catch (const std::system_error&) {
+      // No thread to be had: this one reads them all.
+    }
+  }
+  struct Joiner {
+    std::thread& thread;
+    ~Joiner() {
+      if (thread.joinable()) thread.join();
+    }
+  } joiner{second};
+  const size_t mine = second.joinable() ? split : stretches.size();
+  for (size_t k = 0; k < mine; ++k) read(stretches[k], files);
+  if (!second.joinable()) return;
+  second.join();
+  if (error) std::rethrow_exception(error);
+  files.insert(files.end(), std::make_move_iterator(later.begin()), std::make_move_iterator(later.end()));
+}
+
 }  // namespace
 
 const char* TurboChecksumText(TurboChecksum checksum) {
@@ -1235,9 +1331,10 @@ std::vector<TurboFile> FindTurboFiles(const TapImage& image, std::vector<TapeStr
   // other families are not looked for inside one.
   // All files go into one list as they are found, and are put in tape order
   // once at the end: each file is moved once.
-  for (const TapeStretch& free : Unclaimed(claimed, kTapHeaderSize, fileEnd)) {
-    ReadVisiloadChains(TurboPulses(image, free.end), free.start, bytes, files);
-  }
+  ReadEachStretch(Unclaimed(claimed, kTapHeaderSize, fileEnd), files,
+                  [&](const TapeStretch& free, std::vector<TurboFile>& out) {
+                    ReadVisiloadChains(TurboPulses(image, free.end), free.start, bytes, out);
+                  });
   const size_t visiload = files.size();
   if (visiload > 0) {
     claimed.reserve(claimed.size() + files.size());
@@ -1248,54 +1345,10 @@ std::vector<TurboFile> FindTurboFiles(const TapImage& image, std::vector<TapeStr
 
   // The unclaimed stretches, read one at a time: a turbo file never reaches
   // into a ROM block.
-  int64_t from = kTapHeaderSize;
-  size_t next = 0;
-  while (from < fileEnd) {
-    while (next < claimed.size() && claimed[next].end <= from) ++next;
-    if (next < claimed.size() && claimed[next].start <= from) {
-      from = claimed[next].end;
-      continue;
-    }
-    const int64_t limit = next < claimed.size() ? std::min(claimed[next].start, fileEnd) : fileEnd;
-    TurboScanner scanner(image, limit, bytes, burnerAt(from));
-    const TurboPulses& stream = scanner.stream();
-    std::array<int64_t, kGroups> cursors;
-    cursors.fill(from);
-    int64_t pos = from;
-    while (pos < limit) {
-      if (image.bytes[static_cast<size_t>(pos)] == 0) {
-        // A pause: in versions 1 and 2 a zero and a 24-bit count.
-        pos += image.version == 0 ? 1 : 4;
-        cursors.fill(pos);
-        continue;
-      }
-      constexpr size_t kZeroBitGroup = kGroups - 1;
-      if (const int64_t next = scanner.NextCandidate(pos, cursors[kZeroBitGroup]); next > pos) {
-        pos = next;
-        continue;
-      }
-      bool found = false;
-      for (int g = 0; g < kGroups && !found; ++g) {
-        if (cursors[static_cast<size_t>(g)] > pos) continue;
-        const int64_t after = scanner.TryGroup(g, pos, files, found);
-        if (found) {
-          // The last file's trailing tone, then the search goes on after it.
-          const Format* format = nullptr;
-          for (const Format& f : scanner.formats()) {
-            if (files.back().loader == f.name) format = &f;
-          }
-          const int64_t end = ExtendOverTone(stream, after, limit, format->threshold);
-          files.back().end = ToPosition(end);
-          pos = after;
-          cursors.fill(pos);
-        } else {
-          cursors[static_cast<size_t>(g)] = std::max(after, pos + 1);
-        }
-      }
-      if (!found) pos = *std::min_element(cursors.begin(), cursors.end());
-    }
-    from = limit;
-  }
+  ReadEachStretch(Unclaimed(claimed, kTapHeaderSize, fileEnd), files,
+                  [&](const TapeStretch& free, std::vector<TurboFile>& out) {
+                    ReadPilotedFiles(image, free, bytes, burnerAt(free.start), out);
+                  });
 
   // The families that look for no pilot, where no other file lies.
   claimed.reserve(claimed.size() + files.size() - visiload);
@@ -1303,19 +1356,20 @@ std::vector<TurboFile> FindTurboFiles(const TapImage& image, std::vector<TapeStr
   std::sort(claimed.begin(), claimed.end(),
             [](const TapeStretch& a, const TapeStretch& b) { return a.start < b.start; });
   const size_t piloted = files.size();
-  for (const TapeStretch& free : Unclaimed(claimed, kTapHeaderSize, fileEnd)) {
-    TurboScanner scanner(image, free.end, bytes);
-    const size_t before = files.size();
-    scanner.FindSyncOnly(free.start, files);
-    for (size_t i = before; i < files.size(); ++i) {
-      const Format* format = nullptr;
-      for (const Format& f : scanner.formats()) {
-        if (files[i].loader == f.name) format = &f;
-      }
-      const int64_t next = i + 1 < files.size() ? files[i + 1].start : free.end;
-      files[i].end = ToPosition(ExtendOverTone(scanner.stream(), files[i].end, next, format->threshold));
-    }
-  }
+  ReadEachStretch(Unclaimed(claimed, kTapHeaderSize, fileEnd), files,
+                  [&](const TapeStretch& free, std::vector<TurboFile>& out) {
+                    TurboScanner scanner(image, free.end, bytes);
+                    const size_t before = out.size();
+                    scanner.FindSyncOnly(free.start, out);
+                    for (size_t i = before; i < out.size(); ++i) {
+                      const Format* format = nullptr;
+                      for (const Format& f : scanner.formats()) {
+                        if (out[i].loader == f.name) format = &f;
+                      }
+                      const int64_t next = i + 1 < out.size() ? out[i + 1].start : free.end;
+                      out[i].end = ToPosition(ExtendOverTone(scanner.stream(), out[i].end, next, format->threshold));
+                    }
+                  });
 
   if (visiload > 0 || files.size() > piloted) {
     // By start; where two start at one place, the piloted files first, then

@@ -23,19 +23,22 @@ const char* const kVideoNames[] = {"PAL", "NTSC"};
 // walk gets it once the next is found or the search is over.
 class DurationWalk {
  public:
-  DurationWalk(const TapImage& image, float usPerCycle, int step) : last_(image.FileLength() - 1), step_(step) {
+  DurationWalk(const TapImage& image, float usPerCycle, int step)
+      : image_(image), usPerCycle_(usPerCycle), last_(image.FileLength() - 1), step_(step) {
+    // A short tape is walked after its search: starting a thread would cost
+    // more than it saves.
+    constexpr int64_t kWorthAThread = 64 * 1024;
+    if (image.FileLength() < kWorthAThread) return;
     try {
-      thread_ = std::thread([this, &image, usPerCycle] {
+      thread_ = std::thread([this] {
         try {
-          times_ = MeasureStretches(image, [this](size_t k) { return Stretch(k); }, usPerCycle);
+          times_ = Walk();
         } catch (...) {
           error_ = std::current_exception();
         }
       });
     } catch (const std::system_error&) {
       // No thread to be had: the walk runs after the search instead.
-      image_ = &image;
-      usPerCycle_ = usPerCycle;
     }
   }
   DurationWalk(const DurationWalk&) = delete;
@@ -52,13 +55,17 @@ class DurationWalk {
 
   // The times once the search is over.
   StretchTimes Result() {
+    const bool walked = thread_.joinable();
     Finish();
     if (error_) std::rethrow_exception(error_);
-    if (image_ != nullptr) times_ = MeasureStretches(*image_, [this](size_t k) { return Stretch(k); }, usPerCycle_);
-    return std::move(times_);
+    return walked ? std::move(times_) : Walk();
   }
 
  private:
+  StretchTimes Walk() {
+    return MeasureStretches(image_, [this](size_t k) { return Stretch(k); }, usPerCycle_);
+  }
+
   std::optional<std::pair<int64_t, int64_t>> Stretch(size_t k) {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [&] { return searched_ || starts_.size() > k + 1; });
@@ -76,6 +83,8 @@ class DurationWalk {
     if (thread_.joinable()) thread_.join();
   }
 
+  const TapImage& image_;
+  const float usPerCycle_;
   const int64_t last_;
   const int step_;
   std::mutex mutex_;
@@ -85,8 +94,6 @@ class DurationWalk {
   StretchTimes times_;
   std::exception_ptr error_;
   std::thread thread_;
-  const TapImage* image_ = nullptr;  // set when the walk waits for the search
-  float usPerCycle_ = 0;
 };
 
 }  // namespace
