@@ -34,13 +34,26 @@ PulseClasses::PulseClasses(const Bounds& bounds) : bounds_(bounds) {
 #ifdef REELWRIGHT_SSE2_RUNS
 namespace {
 
-// One bit per pulse of the sixteen at `at`, set where it is short: a value
-// is in shortMin..shortMax when its distance above shortMin, taken modulo
-// 256, is at most the class's width.
-int ShortMask(const uint8_t* at, __m128i low, __m128i width) {
-  const __m128i above = _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), low);
-  return _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(above, width), above));
-}
+// The short class of `bounds` held for sixteen pulses at a time. Without a
+// zero among the pulses, short is exactly the range of its bounds: a value
+// is in it when its distance above shortMin, taken modulo 256, is at most
+// the class's width.
+class ShortLanes {
+ public:
+  explicit ShortLanes(const PulseClasses::Bounds& bounds)
+      : low_(_mm_set1_epi8(static_cast<char>(bounds[0]))),
+        width_(_mm_set1_epi8(static_cast<char>(bounds[1] - bounds[0]))) {}
+
+  // One bit per pulse of the sixteen at `at`, set where it is not short.
+  unsigned NotShort(const uint8_t* at) const {
+    const __m128i above = _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), low_);
+    return ~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(above, width_), above))) & 0xFFFF;
+  }
+
+ private:
+  __m128i low_;
+  __m128i width_;
+};
 
 }  // namespace
 #endif
@@ -48,13 +61,10 @@ int ShortMask(const uint8_t* at, __m128i low, __m128i width) {
 int64_t PulseClasses::ShortRunEnd(const uint8_t* bytes, int64_t from, int64_t limit) const {
   int64_t q = from;
 #ifdef REELWRIGHT_SSE2_RUNS
-  // Without a zero among the pulses, short is exactly the range of its bounds.
   if (bounds_[0] <= bounds_[1]) {
-    const __m128i low = _mm_set1_epi8(static_cast<char>(bounds_[0]));
-    const __m128i width = _mm_set1_epi8(static_cast<char>(bounds_[1] - bounds_[0]));
+    const ShortLanes lanes(bounds_);
     for (; q + 16 <= limit; q += 16) {
-      const int notShort = ~ShortMask(bytes + q, low, width) & 0xFFFF;
-      if (notShort != 0) return q + __builtin_ctz(static_cast<unsigned>(notShort));
+      if (const unsigned notShort = lanes.NotShort(bytes + q); notShort != 0) return q + __builtin_ctz(notShort);
     }
   }
 #endif
@@ -66,11 +76,10 @@ int64_t PulseClasses::ShortRunStart(const uint8_t* bytes, int64_t from, int64_t 
   int64_t j = from;
 #ifdef REELWRIGHT_SSE2_RUNS
   if (bounds_[0] <= bounds_[1]) {
-    const __m128i low = _mm_set1_epi8(static_cast<char>(bounds_[0]));
-    const __m128i width = _mm_set1_epi8(static_cast<char>(bounds_[1] - bounds_[0]));
+    const ShortLanes lanes(bounds_);
     for (; j - 15 >= floor; j -= 16) {
-      const int notShort = ~ShortMask(bytes + j - 15, low, width) & 0xFFFF;
-      if (notShort != 0) return j - 15 + (31 - __builtin_clz(static_cast<unsigned>(notShort)));
+      if (const unsigned notShort = lanes.NotShort(bytes + j - 15); notShort != 0)
+        return j - 15 + (31 - __builtin_clz(notShort));
     }
   }
 #endif

@@ -63,7 +63,8 @@ class DurationWalk {
 
  private:
   StretchTimes Walk() {
-    return MeasureStretches(image_, [this](size_t k) { return Stretch(k); }, usPerCycle_);
+    return MeasureStretches(
+        image_, [this](size_t k) { return Stretch(k); }, usPerCycle_);
   }
 
   std::optional<std::pair<int64_t, int64_t>> Stretch(size_t k) {

@@ -176,20 +176,18 @@ bool OnFullDisk(rlim_t limitBytes, const Step& step) {
   return ok;
 }
 
-TEST(JoinSafety, AFullDiskKeepsThePreviousOutputAndLeavesNoPartialFile) {
-  ScratchFolder inputs;
-  ScratchFolder out;
+TEST_F(DurableWrites, AJoinOnAFullDiskKeepsThePreviousOutputAndLeavesNoPartialFile) {
   Compilation compilation{"."};
   // Two inputs of 300 KB each: more than one copy buffer, so the failure
   // comes after some of the output was already written.
-  ASSERT_TRUE(compilation.AddTapFile(inputs.Write("a.tap", TapBytes(0, 0, 1, 300020))));
-  ASSERT_TRUE(compilation.AddTapFile(inputs.Write("b.tap", TapBytes(0, 0, 1, 300020))));
-  const std::string output = out.Write("joined.tap", std::string("the previous join"));
+  ASSERT_TRUE(compilation.AddTapFile(folder.Write("a.tap", TapBytes(0, 0, 1, 300020))));
+  ASSERT_TRUE(compilation.AddTapFile(folder.Write("b.tap", TapBytes(0, 0, 1, 300020))));
+  const std::string output = folder.Write("joined.tap", std::string("the previous join"));
   Outcome joined = Outcome::Success();
   EXPECT_FALSE(OnFullDisk(100000, [&] { return (joined = JoinToTapFile(compilation, output, true, noSync)).ok(); }));
   EXPECT_EQ(ShownFailure(joined), "Error! | critical | Error while saving file " + output + " : File too large");
   EXPECT_EQ(ReadFileText(output), "the previous join");
-  EXPECT_EQ(out.Names(), Lines{"joined.tap"});
+  EXPECT_EQ(folder.Names(), (Lines{"a.tap", "b.tap", "joined.tap"}));
 }
 
 // Every program goes to the Commodore 64.
@@ -274,70 +272,58 @@ void Age(const std::string& path, int seconds) {
 }
 
 Lines TemporaryNames(const ScratchFolder& folder) {
-  Lines names;
-  for (const std::string& name : folder.Names()) {
-    if (IsTemporaryFileName(name)) names.push_back(name);
-  }
+  Lines names = folder.Names();
+  std::erase_if(names, [](const std::string& name) { return !IsTemporaryFileName(name); });
   return names;
 }
 
-TEST(InterruptedWrite, ASignalRightAfterTheFileIsCreatedLeavesNothing) {
-  for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
-    ScratchFolder folder;
-    const std::string kept = folder.Write("kept.tap", std::string("old"));
+// Interrupted as a file is created: a file that would replace "kept.tap",
+// or the second file of an extraction or of a split. What came before is
+// complete, and the file interrupted is nowhere, not even empty.
+TEST(InterruptedWrite, ASignalRightAfterAFileIsCreatedLeavesNothingUnderItsName) {
+  ScratchFolder in;
+  const std::string tape = in.Write("parts.tap", test::PartsTape(3, 64));
+  const std::tuple<int, Lines> cases[] = {
+      {SIGINT, {"kept.tap"}}, {SIGTERM, {"PART1.prg", "kept.tap"}}, {SIGHUP, {"001.PART1.tap", "kept.tap"}}};
+  for (const auto& [signalNumber, names] : cases) {
+    ScratchFolder out;
+    const std::string kept = out.Write("kept.tap", std::string("old"));
     EXPECT_EXIT(
         {
           InstallInterruptCleanup();
           // Files written and done with free their places in the registry.
-          for (int i = 0; i < 2 * kMaxPartialFiles; ++i) PartialFileGuard done(folder.File("done.tap"));
-          signalAtLock = signalNumber;
-          std::string error;
-          SafeFileWriter writer(test::noSync);
-          (void)writer.Open(kept, error);  // the signal comes inside
-          std::_Exit(0);
-        },
-        ::testing::ExitedWithCode(128 + signalNumber), "");
-    EXPECT_EQ(folder.Names(), Lines{"kept.tap"});
-    EXPECT_EQ(test::ReadFileText(kept), "old");
-  }
-}
-
-// A split and an extraction interrupted as their second file is created:
-// the first file is complete, the second is nowhere, not even empty.
-TEST(InterruptedWrite, SplitAndExtractLeaveNoFileUnderTheNameTheyWereWriting) {
-  ScratchFolder in;
-  const std::string tape = in.Write("parts.tap", test::PartsTape(3, 64));
-  for (const bool extract : {false, true}) {
-    ScratchFolder out;
-    EXPECT_EXIT(
-        {
-          InstallInterruptCleanup();
+          for (int i = 0; i < 2 * kMaxPartialFiles; ++i) PartialFileGuard done(out.File("done.tap"));
           MemoryPaths paths;
           RecordedMessages messages;
           ProgramList list(paths, test::noSync, ".");
           if (!list.LoadAndParse(tape)) std::_Exit(1);
           list.SelectAll();
           list.outputDir = out.path();
-          // The first file's own lock passes; the second's brings the signal.
-          if (extract) {
+          std::string error;
+          SafeFileWriter writer(test::noSync);
+          // The signal comes inside the next lock: the first file's own lock passes.
+          if (signalNumber == SIGINT) {
+            signalAtLock = signalNumber;
+            (void)writer.Open(kept, error);
+          } else if (signalNumber == SIGTERM) {
             ExtractPrograms(list, {1}, out.path(), false, test::noSync);
-            signalAtLock = SIGTERM;
+            signalAtLock = signalNumber;
             ExtractPrograms(list, {2}, out.path(), false, test::noSync);
           } else {
-            (void)list.Split(messages, nullptr, [&](int64_t, int64_t) { signalAtLock = SIGTERM; });
+            (void)list.Split(messages, nullptr, [&](int64_t, int64_t) { signalAtLock = signalNumber; });
           }
           std::_Exit(0);
         },
-        ::testing::ExitedWithCode(128 + SIGTERM), "");
-    EXPECT_EQ(out.Names(), extract ? Lines{"PART1.prg"} : Lines{"001.PART1.tap"});
+        ::testing::ExitedWithCode(128 + signalNumber), "");
+    EXPECT_EQ(out.Names(), names);
+    EXPECT_EQ(test::ReadFileText(kept), "old");
   }
 }
 
 TEST(KilledWrite, ASplitKilledOutrightLeavesNoIncompleteFileAndTheNextSplitRemovesItsLeftovers) {
-  ScratchFolder in, reference;
+  ScratchFolder in, reference, out;
   const std::string tape = in.Write("parts.tap", test::PartsTape(4, 60000));
   ASSERT_EQ(test::RunCliBytes({"split", tape, reference.path(), "--select", "all"}).exitCode, 0);
-  ScratchFolder out;
   // Killed at different moments of its run.
   for (const int afterMs : {0, 20, 40, 80, 120, 200}) {
     test::RunningProgram split(REELWRIGHT_CLI, {"split", tape, out.path(), "--select", "all"});
@@ -369,9 +355,7 @@ TEST(KilledWrite, ASplitKilledOutrightLeavesNoIncompleteFileAndTheNextSplitRemov
   }
   const Lines leftovers = TemporaryNames(out);
   ASSERT_FALSE(leftovers.empty());
-  // Still young: a later split leaves them, as it would a writer's at work.
-  ASSERT_EQ(test::RunCliBytes({"split", tape, out.path(), "--select", "1"}).exitCode, 0);
-  EXPECT_EQ(TemporaryNames(out), leftovers);
+  // Once old (young ones are a writer's at work, see below), a later split removes them.
   for (const std::string& name : leftovers) Age(out.File(name), 2 * 3600);
   ASSERT_EQ(test::RunCliBytes({"split", tape, out.path(), "--select", "1"}).exitCode, 0);
   EXPECT_EQ(TemporaryNames(out), Lines{});
@@ -449,35 +433,24 @@ void WriteHangingTools(const std::string& folder) {
 TEST(ToolInterrupt, TheToolsProcessGroupStopsAndNoTemporaryFileStays) {
   ScratchFolder in;
   const std::string tape = in.Write("game.tap", test::PartsTape(1));
-  const struct {
-    std::vector<std::string> arguments;  // after the command; OUT stands for the output folder
-    int signalNumber;
-  } cases[] = {
-      {{"todisk", tape, "OUT/game.d64"}, SIGINT},
-      {{"todisk", tape, "OUT/game.d64"}, SIGTERM},
-      {{"launcher", tape, "OUT", "--select", "1"}, SIGHUP},
-      {{"launcher", tape, "OUT", "--select", "1"}, SIGTERM},
-  };
-  for (const auto& c : cases) {
+  const std::pair<std::string, int> cases[] = {
+      {"todisk", SIGINT}, {"todisk", SIGTERM}, {"launcher", SIGHUP}, {"launcher", SIGTERM}};
+  for (const auto& [command, signalNumber] : cases) {
     ScratchFolder tools, out, tmp;
     WriteHangingTools(tools.path());
-    std::vector<std::string> arguments;
-    for (std::string argument : c.arguments) {
-      if (argument.starts_with("OUT")) argument = out.path() + argument.substr(3);
-      arguments.push_back(argument);
-    }
-    SCOPED_TRACE(arguments.front() + " " + std::to_string(c.signalNumber));
+    const Lines arguments = command == "todisk" ? Lines{command, tape, out.File("game.d64")}
+                                                : Lines{command, tape, out.path(), "--select", "1"};
+    SCOPED_TRACE(command + " " + std::to_string(signalNumber));
     test::RunningProgram run(REELWRIGHT_CLI, arguments,
                              {"PATH=" + tools.path() + ":/usr/bin:/bin", "TMPDIR=" + tmp.path()});
     ASSERT_TRUE(Appears(tools.File("tool.pid"))) << run.err();
     const pid_t tool = std::stoi(test::ReadFileText(tools.File("tool.pid")));
     const pid_t child = std::stoi(test::ReadFileText(tools.File("child.pid")));
-    run.Signal(c.signalNumber);
-    EXPECT_EQ(run.Wait(20000), 128 + c.signalNumber);
+    run.Signal(signalNumber);
+    EXPECT_EQ(run.Wait(20000), 128 + signalNumber);
     EXPECT_TRUE(test::Ended(tool)) << "the tool " << tool << " is still running";
     EXPECT_TRUE(test::Ended(child)) << "the tool's child " << child << " is still running";
-    EXPECT_EQ(out.Names(), Lines{});
-    EXPECT_EQ(tmp.Names(), Lines{});
+    EXPECT_EQ(std::pair(out.Names(), tmp.Names()), std::pair(Lines{}, Lines{}));
   }
 }
 
@@ -504,8 +477,7 @@ TEST(FreeNames, ThreeSplitsIntoOneFolderAtOnceAllSucceedUnderDistinctNames) {
         REELWRIGHT_CLI, std::vector<std::string>{"split", tape, out.path(), "--select", "all"}));
   }
   for (auto& run : runs) EXPECT_EQ(run->Wait(), 0) << run->err();
-  const Lines names = out.Names();
-  EXPECT_EQ(names.size(), 18u);
+  EXPECT_EQ(out.Names().size(), 18u);
   for (int part = 1; part <= 6; ++part) {
     const std::string stem = "00" + std::to_string(part) + ".PART" + std::to_string(part);
     const auto whole = test::ReadFileBytes(out.File(stem + ".tap"));
@@ -519,7 +491,6 @@ TEST(FreeNames, ExtractNumbersPastAThousand) {
   out.Write("SAME.prg", std::string("x"));
   for (int n = 1; n <= 1000; ++n) out.Write("SAME(" + std::to_string(n) + ").prg", std::string("x"));
   MemoryPaths paths;
-  RecordedMessages messages;
   ProgramList list(paths, test::noSync, ".");
   ASSERT_TRUE(list.LoadAndParse(tape));
   const ExtractReport report = ExtractPrograms(list, {1, 1}, out.path(), false, test::noSync);
@@ -542,44 +513,38 @@ TEST(LongNames, NamesUpTo255BytesAreWrittenAndLongerOnesRefusedWithTheReason) {
   EXPECT_EQ(folder.Names().size(), 2u);  // a.tap and the join: nothing else
 }
 
-// Runs `step` as the unprivileged user "nobody" in a child process: the
-// tests run as root, who may write anywhere.
-template <typename Step>
-void AsNobody(const Step& step) {
-  EXPECT_EXIT(
-      {
-        if (::setgid(65534) != 0 || ::setuid(65534) != 0) std::_Exit(3);
-        std::_Exit(step() ? 0 : 1);
-      },
-      ::testing::ExitedWithCode(0), "");
-}
-
 TEST(CausedMessages, NoPermissionIsSaidAsSuch) {
   ScratchFolder in, out;
   const std::string tape = in.Write("one.tap", PartsTape(2));
   ASSERT_EQ(::chmod(in.path().c_str(), 0755), 0);
   ASSERT_EQ(::chmod(in.File("one.tap").c_str(), 0644), 0);
   ASSERT_EQ(::chmod(out.path().c_str(), 0755), 0);  // not writable for nobody
-  AsNobody([&] {
-    MemoryPaths paths;
-    RecordedMessages messages;
-    ProgramList list(paths, test::noSync, ".");
-    if (!list.LoadAndParse(tape)) return false;
-    const auto extracted = test::ShownFailure(ExtractPrograms(list, {1}, out.path(), false, test::noSync).failure);
-    list.SelectAll();
-    list.outputDir = out.path();
-    return extracted ==
-               "ERROR! | critical | Error while creating file " + out.File("PART1.prg") + " : Permission denied" &&
-           test::ShownFailure(list.Split(messages)) ==
-               "ERROR! | critical | Error while creating file " + out.File("001.PART1.tap") + " : Permission denied";
-  });
+  // The steps run as the unprivileged user "nobody", in a child process: the
+  // tests run as root, who may write anywhere.
+  EXPECT_EXIT(
+      {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) std::_Exit(3);
+        MemoryPaths paths;
+        RecordedMessages messages;
+        ProgramList list(paths, test::noSync, ".");
+        if (!list.LoadAndParse(tape)) std::_Exit(1);
+        const auto extracted = test::ShownFailure(ExtractPrograms(list, {1}, out.path(), false, test::noSync).failure);
+        list.SelectAll();
+        list.outputDir = out.path();
+        const std::string denied = "ERROR! | critical | Error while creating file " + out.path();
+        const bool toldSo = extracted == denied + "/PART1.prg : Permission denied" &&
+                            test::ShownFailure(list.Split(messages)) == denied + "/001.PART1.tap : Permission denied";
+        std::_Exit(toldSo ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
   EXPECT_EQ(out.Names(), Lines{});
 }
 
+// The tool's shell starts a child that outlives it; the limit stops both.
 TEST(CausedMessages, AToolStoppedAtItsTimeLimitIsSaidWithItsLastLines) {
   ScratchFolder tools, out;
   const std::string c1541 = tools.File("c1541");
-  std::ofstream(c1541) << "#!/bin/sh\necho 'first line'\necho 'writing p001'\nexec sleep 30\n";
+  std::ofstream(c1541) << "#!/bin/sh\necho 'first line'\necho 'writing p001'\nsleep 30 &\necho $! > \"$0.pid\"\nwait\n";
   fs::permissions(c1541, fs::perms::owner_all);
   QtToolRunner runner(tools.path(), std::vector<std::string>{}, 500);
   RecordedMessages messages;
@@ -589,6 +554,8 @@ TEST(CausedMessages, AToolStoppedAtItsTimeLimitIsSaidWithItsLastLines) {
   EXPECT_EQ(test::ShownFailure(built),
             "ERROR! | critical | Error while creating file " + disk +
                 " : c1541 was stopped after 1 seconds without finishing:\nfirst line\nwriting p001");
+  const pid_t child = std::stoi(test::ReadFileText(c1541 + ".pid"));
+  EXPECT_TRUE(test::Ended(child)) << "the tool's child " << child << " is still running";
 }
 
 TEST(Hangs, APipeThatTakesATapesPlaceIsRefusedWithoutBlocking) {
@@ -638,10 +605,8 @@ TEST(Hangs, TheDesktopProgramStartsWithAPipeAsItsFileAndAsItsSettings) {
   const std::string program = copy.File("reelwright");
   fs::copy_file(REELWRIGHT_APP, program);
   fs::permissions(program, fs::perms::owner_all);
-  const std::string settings = copy.File("Reelwright.ini");
-  const std::string pipe = copy.File("tape.tap");
-  ASSERT_EQ(::mkfifo(settings.c_str(), 0600), 0);
-  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  const std::string settings = copy.File("Reelwright.ini"), pipe = copy.File("tape.tap");
+  for (const std::string& fifo : {settings, pipe}) ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   test::RunningProgram run(program, {pipe}, {"QT_QPA_PLATFORM=offscreen"});
   std::this_thread::sleep_for(std::chrono::seconds(3));
   EXPECT_TRUE(run.Running()) << run.err();

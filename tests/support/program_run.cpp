@@ -7,9 +7,8 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <fstream>
 #include <csignal>
-#include <cstring>
+#include <fstream>
 #include <thread>
 
 extern char** environ;
@@ -18,21 +17,11 @@ namespace rw::test {
 
 RunningProgram::RunningProgram(const std::string& program, const std::vector<std::string>& arguments,
                                const std::vector<std::string>& environment) {
-  std::vector<std::string> variables;
-  const auto nameOf = [](const std::string& entry) { return entry.substr(0, entry.find('=')); };
-  std::vector<std::string> added = environment;
-  added.push_back("LC_ALL=C");
-  for (char** entry = environ; *entry != nullptr; ++entry) {
-    const std::string text = *entry;
-    bool replaced = false;
-    for (const std::string& add : added) replaced = replaced || nameOf(add) == nameOf(text);
-    if (!replaced) variables.push_back(text);
-  }
-  variables.insert(variables.end(), added.begin(), added.end());
-  std::vector<char*> envp;
-  for (std::string& variable : variables) envp.push_back(variable.data());
-  envp.push_back(nullptr);
-  std::vector<std::string> argvText{program};
+  // env sets the variables over the test's own and then becomes the program,
+  // under the same process id (which is what Signal signals).
+  std::vector<std::string> argvText{"env", "LC_ALL=C"};
+  argvText.insert(argvText.end(), environment.begin(), environment.end());
+  argvText.push_back(program);
   argvText.insert(argvText.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
   for (std::string& argument : argvText) argv.push_back(argument.data());
@@ -52,7 +41,7 @@ RunningProgram::RunningProgram(const std::string& program, const std::vector<std
   posix_spawnattr_setsigmask(&attributes, &none);
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
   pid_t pid = -1;
-  if (posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), envp.data()) == 0) pid_ = pid;
+  if (posix_spawn(&pid, "/usr/bin/env", &actions, &attributes, argv.data(), environ) == 0) pid_ = pid;
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
 }

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 #include "support/scratch_folder.h"
 
@@ -46,20 +47,10 @@ void WriteStandInTools(const std::string& folder, FormatMode format, PetcatMode 
       "out=; prev=; for a in \"$@\"; do [ \"$prev\" = -o ] && out=$a; prev=$a; done\n"
       "n=$(ls \"$dir\" | grep -c '^text-')\n"
       "cp \"$prev\" \"$dir/text-$(printf '%03d' $((n + 1))).bas\"\n";
-  switch (petcat) {
-    case PetcatMode::Ok:
-      body += "cp \"$prev\" \"$out\"; exit 0\n";
-      break;
-    case PetcatMode::NoOutput:
-      body += "rm -f \"$out\"; exit 0\n";
-      break;
-    case PetcatMode::EmptyOutput:
-      body += ": > \"$out\"; exit 0\n";
-      break;
-    case PetcatMode::FailStatus:
-      body += "cp \"$prev\" \"$out\"; echo 'syntax error'; exit 1\n";
-      break;
-  }
+  body += petcat == PetcatMode::Ok            ? "cp \"$prev\" \"$out\"; exit 0\n"
+          : petcat == PetcatMode::NoOutput    ? "rm -f \"$out\"; exit 0\n"
+          : petcat == PetcatMode::EmptyOutput ? ": > \"$out\"; exit 0\n"
+                                              : "cp \"$prev\" \"$out\"; echo 'syntax error'; exit 1\n";
   WriteScript(folder + "/petcat", body);
 }
 
@@ -67,15 +58,12 @@ std::vector<ToolCall> RecordedCalls(const std::string& folder) {
   std::vector<ToolCall> calls;
   std::istringstream log(ReadFileText(folder + "/calls.log"));
   std::string line;
-  ToolCall call;
-  bool open = false;
+  ToolCall call;  // the one being read; no tool yet between calls
   while (std::getline(log, line)) {
-    if (!open) {
-      call = {line, {}};
-      open = true;
+    if (call.tool.empty()) {
+      call.tool = line;
     } else if (line == ".") {
-      calls.push_back(call);
-      open = false;
+      calls.push_back(std::exchange(call, {}));
     } else if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
       call.arguments.push_back(line.substr(1, line.size() - 2));
     }

@@ -198,19 +198,15 @@ ComposedLayout TapeComposer::AddProgram(const ComposedProgram& program) {
   return layout;
 }
 
-void TapeComposer::FillHeader() {
-  const auto header =
-      MakeTapHeader("C64-TAPE-RAW", version_, machine_, video_, static_cast<uint32_t>(bytes_.size() - kTapHeaderSize));
-  std::copy(header.begin(), header.end(), bytes_.begin());
-}
-
 std::vector<uint8_t> TapeComposer::FileBytes() const {
   TapeComposer copy = *this;
   return copy.TakeFileBytes();
 }
 
 std::vector<uint8_t> TapeComposer::TakeFileBytes() {
-  FillHeader();
+  const auto header =
+      MakeTapHeader("C64-TAPE-RAW", version_, machine_, video_, static_cast<uint32_t>(bytes_.size() - kTapHeaderSize));
+  std::copy(header.begin(), header.end(), bytes_.begin());
   std::vector<uint8_t> bytes = std::move(bytes_);
   bytes_.assign(kTapHeaderSize, 0);
   layouts_.clear();
@@ -304,27 +300,18 @@ ComposedTurboLayout TapeComposer::AddTurboFile(const ComposedTurboFile& file) {
     if (f == "Burner") {
       for (const char bit : std::string("001000100010101")) pulse(bit == '1');
     }
-  } else if (f == "Freeload" || f == "Ocean New") {
+  } else if (f == "Freeload" || f == "Ocean New" || f == "US Gold" || f == "Ace of Aces" || f == "Virgin" ||
+             f == "Hi-Tec") {
+    // The addresses, with what each family writes before or after them.
+    const bool virgin = f == "Virgin" || f == "Hi-Tec";
     if (f == "Ocean New") byte(7);  // the file number
+    if (f == "US Gold") nameBytes();
+    if (virgin) byte(0);     // the block number
+    if (virgin) byte(0x10);  // the screen shows
     word(file.loadAddress);
     word(end);
-    dataWithXor();
-  } else if (f == "US Gold") {
-    nameBytes();
-    word(file.loadAddress);
-    word(end);
-    dataWithXor();
-  } else if (f == "Ace of Aces") {
-    word(file.loadAddress);
-    word(end);
-    nameBytes();
-    dataWithXor();
-  } else if (f == "Virgin" || f == "Hi-Tec") {
-    byte(0);     // the block number
-    byte(0x10);  // the screen shows
-    word(file.loadAddress);
-    word(end);
-    word(0);  // no run address
+    if (virgin) word(0);  // no run address
+    if (f == "Ace of Aces") nameBytes();
     dataWithXor();
   } else if (f == "Microload") {
     word(file.loadAddress);
@@ -379,9 +366,8 @@ ComposedTurboLayout TapeComposer::AddTurboFile(const ComposedTurboFile& file) {
       }
       byte(sum);
     }
-    word(0);
-    word(0);
-    byte(0);
+    // A block header of no address and no size ends the chain.
+    for (int i = 0; i < 5; ++i) byte(0);
     for (int i = 0; i < 7; ++i) pulse(false);
   } else if (f == "Bleepload") {
     // A long tone of 1 bits, then the blocks.
@@ -420,8 +406,8 @@ ComposedTurboLayout TapeComposer::AddTurboFile(const ComposedTurboFile& file) {
       if (!file.special) {
         word(0x0800);
         byte(0);
+        pb = nextPb;
       }
-      if (!file.special) pb = nextPb;
       offset += size;
     }
   } else if (f == "Novaload Special" || f == "Ocean/Imagine") {

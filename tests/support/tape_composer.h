@@ -162,7 +162,6 @@ class TapeComposer {
   int Jittered(int value);
   void AddBlock(int countdownStart, const std::vector<uint8_t>& payload, bool wrongChecksum,
                 const std::vector<int>& wrongParity, const std::vector<int>& broken = {});
-  void FillHeader();
 
   uint8_t machine_;
   uint8_t version_;

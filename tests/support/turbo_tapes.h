@@ -25,12 +25,11 @@ inline std::string TurboTapesFolder() {
   return std::filesystem::is_directory(folder) ? folder : std::string();
 }
 
-// One row of a peer listing (expected/NAME.tsv).
+// One file of a peer listing (expected/NAME.tsv).
 struct PeerFile {
   std::string type;    // the peer's own file type, e.g. "TURBOTAPE-250 HEADER"
   std::string family;  // the family name this program shows
   int64_t start = 0;
-  int64_t end = 0;
   uint32_t loadAddress = 0;
   uint32_t endAddress = 0;
   std::string checksum;  // "PASS", "FAIL", "none"
@@ -48,8 +47,14 @@ inline std::vector<PeerFile> ReadPeerListing(const std::string& tsvPath) {
     for (std::string cell; std::getline(stream, cell, '\t');) cells.push_back(cell);
     if (cells.size() < 10) continue;
     const auto hex = [](const std::string& text) { return static_cast<uint32_t>(std::stoul(text, nullptr, 16)); };
-    rows.push_back(
-        {cells[1], cells[2], hex(cells[3]), hex(cells[4]), hex(cells[5]), hex(cells[6]), cells[7], cells[9]});
+    PeerFile row{cells[1], cells[2], hex(cells[3]), hex(cells[5]), hex(cells[6]), cells[7], cells[9]};
+    // Turbotape 250's header block is part of the file its data block holds.
+    if (row.type == "TURBOTAPE-250 DATA" && !rows.empty()) {
+      row.start = rows.back().start;
+      rows.back() = row;
+    } else {
+      rows.push_back(row);
+    }
   }
   return rows;
 }
@@ -59,9 +64,8 @@ inline std::vector<PeerFile> ReadPeerListing(const std::string& tsvPath) {
 inline std::vector<std::string> Sha256Hexes(const std::vector<std::vector<uint8_t>>& files) {
   if (files.empty()) return {};  // sha256sum would read its standard input
   const ScratchFolder folder;
-  std::string command = "cd " + folder.path() + " && sha256sum --";
-  for (size_t i = 0; i < files.size(); ++i) command += " " + std::to_string(i);
-  for (size_t i = 0; i < files.size(); ++i) folder.Write(std::to_string(i), files[i]);
+  std::string command = "sha256sum --";
+  for (size_t i = 0; i < files.size(); ++i) command += " " + folder.Write(std::to_string(i), files[i]);
   std::vector<std::string> digests;
   if (std::FILE* sums = ::popen(command.c_str(), "r")) {
     for (char line[256]; std::fgets(line, sizeof line, sums) != nullptr;)
