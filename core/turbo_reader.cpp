@@ -1206,6 +1206,11 @@ void ReadPilotedFiles(const TapImage& image, const TapeStretch& free, TurboBytes
   }
 }
 
+// Most files hold a few hundred bytes, a couple of thousand pulses: a list
+// gets room for as many files as its stretch holds such stretches, so that
+// the list of a long tape is seldom moved to a larger place as it grows.
+constexpr int64_t kPulsesPerFile = 2048;
+
 // The stretches of one reading pass are read independently of one another,
 // so on a long tape the later ones, about half the bytes, are read on a
 // second thread. The files are put together in the stretches' order, as one
@@ -1216,9 +1221,10 @@ void ReadEachStretch(const std::vector<TapeStretch>& stretches, std::vector<Turb
   int64_t total = 0;
   for (const TapeStretch& s : stretches) total += s.end - s.start;
   size_t split = stretches.size();
+  int64_t first = total;
   if (total >= kWorthAThread) {
     // This thread takes the stretches whose middles lie in the first half of the bytes, and at least one.
-    int64_t first = stretches.front().end - stretches.front().start;
+    first = stretches.front().end - stretches.front().start;
     for (split = 1; split < stretches.size(); ++split) {
       const int64_t length = stretches[split].end - stretches[split].start;
       if (2 * first + length > total) break;
@@ -1232,6 +1238,7 @@ void ReadEachStretch(const std::vector<TapeStretch>& stretches, std::vector<Turb
     try {
       second = std::thread([&] {
         try {
+          later.reserve(static_cast<size_t>((total - first) / kPulsesPerFile));
           for (size_t k = split; k < stretches.size(); ++k) read(stretches[k], later);
         } catch (...) {
           error = std::current_exception();
@@ -1306,10 +1313,6 @@ std::vector<TurboFile> FindTurboFiles(const TapImage& image, std::vector<TapeStr
   std::vector<TurboFile> files;
   if (image.machine != 0 || image.bytes.empty()) return files;
   const int64_t fileEnd = image.FileLength();
-  // Most files hold a few hundred bytes, a couple of thousand pulses: room
-  // for as many as the image holds such stretches, so that the list of a
-  // long tape is seldom moved to a larger place as it grows.
-  constexpr int64_t kPulsesPerFile = 2048;
   files.reserve(static_cast<size_t>(fileEnd / kPulsesPerFile));
   std::sort(claimed.begin(), claimed.end(),
             [](const TapeStretch& a, const TapeStretch& b) { return a.start < b.start; });
