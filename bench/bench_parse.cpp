@@ -162,7 +162,8 @@ int WriteJoined(const std::string& path, double targetMegabytes) {
   // The header's length field says how many pulse bytes follow, as a saved image's does.
   std::vector<uint8_t> bytes(image.bytes.begin(), image.bytes.begin() + image.FileLength());
   const auto length = static_cast<uint32_t>(bytes.size() - rw::kTapHeaderSize);
-  for (int i = 0; i < 4 && bytes.size() > rw::kTapHeaderSize; ++i) bytes[16 + i] = static_cast<uint8_t>(length >> (8 * i));
+  for (int i = 0; i < 4 && bytes.size() > rw::kTapHeaderSize; ++i)
+    bytes[16 + i] = static_cast<uint8_t>(length >> (8 * i));
   std::ofstream out(path, std::ios::binary);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   out.close();
@@ -301,39 +302,36 @@ int main(int argc, char** argv) {
   const double imageMegabytes = static_cast<double>(image.bytes.size()) / (1024.0 * 1024.0);
 
   const float usPerCycle = rw::SelectClock(image.machine, image.video);
-  double best = 1e30;
-  double bestCpu = 1e30;
+  // The parse, and the parse followed by reading every program's data as
+  // list --json does (both copies of each data block, mended and checked):
+  // best wall and CPU seconds of kRounds.
   size_t found = 0;
-  for (int round = 0; round < kRounds; ++round) {
-    const auto begin = std::chrono::steady_clock::now();
-    const double cpu = CpuSeconds();
-    const rw::ParsedTape parsed = rw::ParseTape(image, usPerCycle);
-    const auto facts = rw::DescribeImage(image, parsed, ".");
-    const auto& rows = parsed.rows;
-    const auto end = std::chrono::steady_clock::now();
-    bestCpu = std::min(bestCpu, CpuSeconds() - cpu);
-    best = std::min(best, std::chrono::duration<double>(end - begin).count());
-    found = rows.size();
-    if (round == 0) std::printf("total duration %s, size %s\n", facts.totalDuration.c_str(), facts.size.c_str());
-  }
-  // The same parse followed by reading every program's data, as list --json
-  // does: both copies of each data block, mended and checked.
-  double bestWithData = 1e30;
-  double bestWithDataCpu = 1e30;
   size_t whole = 0;
-  for (int round = 0; round < kRounds; ++round) {
-    const auto begin = std::chrono::steady_clock::now();
-    const double cpu = CpuSeconds();
-    const rw::ParsedTape parsed = rw::ParseTape(image, usPerCycle);
-    const auto facts = rw::DescribeImage(image, parsed, ".");
-    const auto& rows = parsed.rows;
-    rw::DataBlockReader reader(image);
-    whole = 0;
-    for (const auto& row : rows) whole += reader.Read(row.section, row.end).whole() ? 1 : 0;
-    const auto end = std::chrono::steady_clock::now();
-    bestWithDataCpu = std::min(bestWithDataCpu, CpuSeconds() - cpu);
-    bestWithData = std::min(bestWithData, std::chrono::duration<double>(end - begin).count());
-  }
+  const auto timeParse = [&](bool withData) {
+    double wall = 1e30;
+    double cpuTime = 1e30;
+    for (int round = 0; round < kRounds; ++round) {
+      const auto begin = std::chrono::steady_clock::now();
+      const double cpu = CpuSeconds();
+      const rw::ParsedTape parsed = rw::ParseTape(image, usPerCycle);
+      const auto facts = rw::DescribeImage(image, parsed, ".");
+      found = parsed.rows.size();
+      if (withData) {
+        rw::DataBlockReader reader(image);
+        whole = 0;
+        for (const auto& row : parsed.rows) whole += reader.Read(row.section, row.end).whole() ? 1 : 0;
+      }
+      const auto end = std::chrono::steady_clock::now();
+      cpuTime = std::min(cpuTime, CpuSeconds() - cpu);
+      wall = std::min(wall, std::chrono::duration<double>(end - begin).count());
+      if (round == 0 && !withData) {
+        std::printf("total duration %s, size %s\n", facts.totalDuration.c_str(), facts.size.c_str());
+      }
+    }
+    return std::pair{wall, cpuTime};
+  };
+  const auto [best, bestCpu] = timeParse(false);
+  const auto [bestWithData, bestWithDataCpu] = timeParse(true);
   // The parts, for the record: the data alone, the section search alone and one duration pass.
   double dataAlone = 1e30;
   {
