@@ -3,11 +3,9 @@
 
 #include <algorithm>
 #include <array>
-#include <exception>
 #include <iterator>
-#include <system_error>
-#include <thread>
 
+#include "core/second_thread.h"
 #include "core/turbo_pulses.h"
 #include "core/turbo_visiload.h"
 
@@ -1231,34 +1229,17 @@ void ReadEachStretch(const std::vector<TapeStretch>& stretches, std::vector<Turb
       first += length;
     }
   }
-  std::vector<TurboFile> later;
-  std::exception_ptr error;
-  std::thread second;
-  if (split < stretches.size()) {
-    try {
-      second = std::thread([&] {
-        try {
-          later.reserve(static_cast<size_t>((total - first) / kPulsesPerFile));
-          for (size_t k = split; k < stretches.size(); ++k) read(stretches[k], later);
-        } catch (...) {
-          error = std::current_exception();
-        }
-      });
-    } catch (const std::system_error&) {
-      // No thread to be had: this one reads them all.
-    }
+  if (split == stretches.size()) {
+    for (const TapeStretch& stretch : stretches) read(stretch, files);
+    return;
   }
-  struct Joiner {
-    std::thread& thread;
-    ~Joiner() {
-      if (thread.joinable()) thread.join();
-    }
-  } joiner{second};
-  const size_t mine = second.joinable() ? split : stretches.size();
-  for (size_t k = 0; k < mine; ++k) read(stretches[k], files);
-  if (!second.joinable()) return;
-  second.join();
-  if (error) std::rethrow_exception(error);
+  std::vector<TurboFile> later;
+  SecondThread second([&] {
+    later.reserve(static_cast<size_t>((total - first) / kPulsesPerFile));
+    for (size_t k = split; k < stretches.size(); ++k) read(stretches[k], later);
+  });
+  for (size_t k = 0; k < split; ++k) read(stretches[k], files);
+  second.Join();
   files.insert(files.end(), std::make_move_iterator(later.begin()), std::make_move_iterator(later.end()));
 }
 

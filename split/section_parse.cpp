@@ -2,12 +2,11 @@
 #include "split/section_parse.h"
 
 #include <condition_variable>
-#include <exception>
 #include <mutex>
-#include <system_error>
-#include <thread>
+#include <optional>
 
 #include "core/pulse_timing.h"
+#include "core/second_thread.h"
 #include "core/utilities.h"
 
 namespace rw {
@@ -28,22 +27,12 @@ class DurationWalk {
     // A short tape is walked after its search: starting a thread would cost
     // more than it saves.
     constexpr int64_t kWorthAThread = 64 * 1024;
-    if (image.FileLength() < kWorthAThread) return;
-    try {
-      thread_ = std::thread([this] {
-        try {
-          times_ = Walk();
-        } catch (...) {
-          error_ = std::current_exception();
-        }
-      });
-    } catch (const std::system_error&) {
-      // No thread to be had: the walk runs after the search instead.
-    }
+    if (image.FileLength() >= kWorthAThread) second_.emplace([this] { times_ = Walk(); });
   }
   DurationWalk(const DurationWalk&) = delete;
   DurationWalk& operator=(const DurationWalk&) = delete;
-  ~DurationWalk() { Finish(); }
+  // Also when the search ended with an exception, the walk ends (second_ then waits for it).
+  ~DurationWalk() { EndSearch(); }
 
   void Found(int64_t start) {
     {
@@ -55,10 +44,10 @@ class DurationWalk {
 
   // The times once the search is over.
   StretchTimes Result() {
-    const bool walked = thread_.joinable();
-    Finish();
-    if (error_) std::rethrow_exception(error_);
-    return walked ? std::move(times_) : Walk();
+    EndSearch();
+    if (!second_) return Walk();
+    second_->Join();
+    return std::move(times_);
   }
 
  private:
@@ -74,14 +63,12 @@ class DurationWalk {
     return std::pair{starts_[k], k + 1 < starts_.size() ? starts_[k + 1] - step_ : last_};
   }
 
-  // Ends the walk, also when the search ended with an exception.
-  void Finish() {
+  void EndSearch() {
     {
       std::lock_guard lock(mutex_);
       searched_ = true;
     }
     changed_.notify_one();
-    if (thread_.joinable()) thread_.join();
   }
 
   const TapImage& image_;
@@ -93,8 +80,7 @@ class DurationWalk {
   std::vector<int64_t> starts_;
   bool searched_ = false;
   StretchTimes times_;
-  std::exception_ptr error_;
-  std::thread thread_;
+  std::optional<SecondThread> second_;  // last: it is gone, and the walk with it, before what the walk uses
 };
 
 }  // namespace
