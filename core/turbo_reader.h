@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/tap_image.h"
@@ -39,16 +40,19 @@ enum class TurboChecksum : uint8_t {
 const char* TurboChecksumText(TurboChecksum checksum);
 
 struct TurboFile {
-  std::string loader;  // the loader family, e.g. "Freeload"
-  int32_t start = 0;   // the file's first pilot pulse (a chain block: its first byte)
-  int32_t end = 0;     // just past its last pulse (its trailing tone included)
+  // The loader family, e.g. "Freeload": one of the reader's own names, which
+  // live as long as the program. A long tape holds tens of thousands of
+  // files, so the fields are laid out to leave no gaps.
+  std::string_view loader;
+  int32_t start = 0;  // the file's first pilot pulse (a chain block: its first byte)
+  int32_t end = 0;    // just past its last pulse (its trailing tone included)
   uint16_t loadAddress = 0;
-  uint32_t endAddress = 0;          // one past the last byte; 0x10000 for a file that ends at $FFFF
-  std::optional<std::string> name;  // header name bytes, one char per byte, where the format has one
   TurboChecksum checksum = TurboChecksum::None;
-  int32_t readErrors = 0;      // bytes that did not read (cut off by the end of the tape included)
-  std::vector<uint8_t> bytes;  // endAddress - loadAddress bytes; 0 where a byte did not read; none when Dropped
-  int threshold = 0;           // the bit threshold tuned to the file's pilot, as it was read
+  uint32_t endAddress = 0;          // one past the last byte; 0x10000 for a file that ends at $FFFF
+  int32_t readErrors = 0;           // bytes that did not read (cut off by the end of the tape included)
+  int threshold = 0;                // the bit threshold tuned to the file's pilot, as it was read
+  std::optional<std::string> name;  // header name bytes, one char per byte, where the format has one
+  std::vector<uint8_t> bytes;       // endAddress - loadAddress bytes; 0 where a byte did not read; none when Dropped
 
   bool operator==(const TurboFile&) const = default;
 

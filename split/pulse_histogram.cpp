@@ -14,7 +14,7 @@ namespace {
 
 // The threshold a family's files are most often read at, 0 for no family
 // the reader knows.
-int UsualThreshold(const std::string& loader) {
+int UsualThreshold(std::string_view loader) {
   for (const TurboFamily& family : TurboFamilies()) {
     if (family.name == loader) return family.threshold;
   }
@@ -110,9 +110,9 @@ PulseHistogram ProgramPulses(const TapImage& image, const std::vector<TapeSectio
   for (const TurboFile& file : turbo) {
     if (ProgramHolding(sections, file.start) != row) continue;
     if (file.threshold > 0) {
-      reads.push_back({file.loader, file.threshold, false});
+      reads.push_back({std::string(file.loader), file.threshold, false});
     } else if (const int usual = UsualThreshold(file.loader); usual > 0) {
-      reads.push_back({file.loader, usual, true});
+      reads.push_back({std::string(file.loader), usual, true});
     }
   }
   // By loader in order of first appearance, the known thresholds first, then

@@ -41,8 +41,8 @@ std::string TurboEndAddressText(const TurboFile& file) { return HexPad(file.endA
 
 std::string TurboFileLabel(const TurboFile& file) {
   const std::string name = TurboFileName(file);
-  if (!name.empty()) return file.loader + " \"" + name + "\"";
-  return file.loader + " " + HexPad(file.loadAddress, 4) + "-" + TurboEndAddressText(file);
+  if (!name.empty()) return std::string(file.loader) + " \"" + name + "\"";
+  return std::string(file.loader) + " " + HexPad(file.loadAddress, 4) + "-" + TurboEndAddressText(file);
 }
 
 ListRow TurboListRow(const ProgramList& list, const TurboFile& file) {
@@ -57,7 +57,7 @@ ListRow TurboListRow(const ProgramList& list, const TurboFile& file) {
 }
 
 std::string TurboFileSummary(const TurboFile& file) {
-  std::string text = file.loader;
+  std::string text(file.loader);
   if (const std::string name = TurboFileName(file); !name.empty()) text += " \"" + name + "\"";
   text += "\nLoads to $" + HexPad(file.loadAddress, 4) + "-$" + TurboEndAddressText(file) + " (end exclusive)";
   text += file.checksum == TurboChecksum::None ? "\nNo checksum: the format has none"
@@ -80,6 +80,7 @@ std::vector<std::vector<size_t>> FilesByRow(const TurboListing& listing, int row
 TurboExtractReport ExtractTurboFiles(const TurboListing& listing, const std::vector<size_t>& indices,
                                      const std::string& folder, bool keepDamaged) {
   TurboExtractReport report;
+  report.files.reserve(indices.size());
   for (const size_t index : indices) {
     const TurboFile& file = listing.files.at(index);
     ExtractedTurboFile entry{index, TurboExtractStatus::Written, {}};
@@ -93,7 +94,7 @@ TurboExtractReport ExtractTurboFiles(const TurboListing& listing, const std::vec
     std::string number = std::to_string(index + 1);
     if (number.size() < 3) number.insert(0, 3 - number.size(), '0');
     std::string stem =
-        "T" + number + "_" + file.loader + "_" + HexPad(file.loadAddress, 4) + "-" + TurboEndAddressText(file);
+        "T" + number + "_" + std::string(file.loader) + "_" + HexPad(file.loadAddress, 4) + "-" + TurboEndAddressText(file);
     for (char& c : stem) {
       if (c == ' ' || c == '/') c = '_';
     }
