@@ -2,11 +2,14 @@
 #include "split/turbo_listing.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstddef>
 #include <utility>
 
 #include "core/commodore_names.h"
 #include "core/pulse_timing.h"
 #include "core/safe_file.h"
+#include "core/second_thread.h"
 #include "core/tap_writer.h"
 #include "core/utilities.h"
 
@@ -77,19 +80,23 @@ std::vector<std::vector<size_t>> FilesByRow(const TurboListing& listing, int row
   return byRow;
 }
 
-TurboExtractReport ExtractTurboFiles(const TurboListing& listing, const std::vector<size_t>& indices,
-                                     const std::string& folder, bool keepDamaged) {
-  TurboExtractReport report;
-  report.files.reserve(indices.size());
-  for (const size_t index : indices) {
+namespace {
+
+// Writes the files indices[from, to) in order, each into its own entry
+// (entries[k] for indices[k]), until one cannot be written or `stop` is
+// set; says how many entries it filled, and sets `stop` on a failure.
+size_t WriteTurboFiles(const TurboListing& listing, const std::vector<size_t>& indices, size_t from, size_t to,
+                       const std::string& folder, bool keepDamaged, std::atomic<bool>& stop,
+                       std::vector<ExtractedTurboFile>& entries, Outcome& failure) {
+  for (size_t k = from; k < to; ++k) {
+    if (stop.load(std::memory_order_relaxed)) return k - from;
+    const size_t index = indices[k];
     const TurboFile& file = listing.files.at(index);
-    ExtractedTurboFile entry{index, TurboExtractStatus::Written, {}};
+    ExtractedTurboFile& entry = entries[k];
+    entry = {index, TurboExtractStatus::Written, {}};
     if (!file.usable()) {
       entry.status = keepDamaged ? TurboExtractStatus::WrittenDamaged : TurboExtractStatus::NotWritten;
-      if (!keepDamaged) {
-        report.files.push_back(std::move(entry));
-        continue;
-      }
+      if (!keepDamaged) continue;
     }
     std::string number = std::to_string(index + 1);
     if (number.size() < 3) number.insert(0, 3 - number.size(), '0');
@@ -109,15 +116,54 @@ TurboExtractReport ExtractTurboFiles(const TurboListing& listing, const std::vec
     writer.DeferSync();
     if (writer.OpenUnnamed(path, error) && writer.Write(bytes.data(), bytes.size(), error) &&
         writer.CommitUnderFreeName(names, path, error)) {
-      entry.path = path;
-      report.files.push_back(std::move(entry));
+      entry.path = std::move(path);
       continue;
     }
-    report.failure = FileCreationFailure(path, error);
+    failure = FileCreationFailure(path, error);
     entry.status = TurboExtractStatus::Failed;
-    report.files.push_back(std::move(entry));
-    break;
+    stop = true;
+    return k - from + 1;
   }
+  return to - from;
+}
+
+}  // namespace
+
+TurboExtractReport ExtractTurboFiles(const TurboListing& listing, const std::vector<size_t>& indices,
+                                     const std::string& folder, bool keepDamaged) {
+  TurboExtractReport report;
+  // Every entry has its place from the start, so the two halves below fill
+  // theirs without a second list of a tape's tens of thousands.
+  report.files.resize(indices.size());
+  std::atomic<bool> stop = false;
+  // Giving a file its name costs the file system tens of microseconds of
+  // processor time, far more than a turbo file's few hundred bytes, and a
+  // tape of block-per-file chains holds tens of thousands of them. From a
+  // few hundred files on, the later half is written on a second thread:
+  // file systems create files in one folder on two processors at once, and
+  // the run takes little more than half as long. The names never meet, as
+  // each starts with its file's own number.
+  constexpr size_t kWorthAThread = 256;
+  const size_t half = indices.size() >= kWorthAThread ? indices.size() / 2 : indices.size();
+  const auto writeHalf = [&](size_t from, size_t to, Outcome& failure) {
+    return WriteTurboFiles(listing, indices, from, to, folder, keepDamaged, stop, report.files, failure);
+  };
+  Outcome laterFailure = Outcome::Success();
+  size_t laterFilled = 0;
+  size_t filled = 0;
+  if (half < indices.size()) {
+    SecondThread second([&] { laterFilled = writeHalf(half, indices.size(), laterFailure); });
+    filled = writeHalf(0, half, report.failure);
+    second.Join();
+  } else {
+    filled = writeHalf(0, half, report.failure);
+  }
+  // After a failure the entries end there, apart from the later half's
+  // files already written meanwhile: those are on disk, and are reported.
+  report.files.erase(report.files.begin() + static_cast<std::ptrdiff_t>(half + laterFilled), report.files.end());
+  report.files.erase(report.files.begin() + static_cast<std::ptrdiff_t>(filled),
+                     report.files.begin() + static_cast<std::ptrdiff_t>(half));
+  if (report.failure.ok()) report.failure = std::move(laterFailure);
   return report;
 }
 

@@ -67,7 +67,7 @@ struct ExtractedTurboFile {
 };
 
 struct TurboExtractReport {
-  std::vector<ExtractedTurboFile> files;  // one per index asked for, in order, up to a failure
+  std::vector<ExtractedTurboFile> files;  // one per index asked for, in order, up to a failure (see below)
   Outcome failure = Outcome::Success();   // why the last file could not be written
 };
 
@@ -76,8 +76,10 @@ struct TurboExtractReport {
 // address, low byte first, then the bytes. Never over an existing file
 // ("...(1).prg"). A damaged file is written as ".damaged.prg" only with
 // `keepDamaged`. Stops at the first file that cannot be written, its failure
-// titled "ERROR!". The caller syncs the folder once (SyncFolderContents)
-// before it reports any file as written.
+// titled "ERROR!"; a long list is written in two halves at once, and the
+// files the other half wrote before it learned of the failure are on disk
+// and in the report too. The caller syncs the folder once
+// (SyncFolderContents) before it reports any file as written.
 TurboExtractReport ExtractTurboFiles(const TurboListing& listing, const std::vector<size_t>& indices,
                                      const std::string& folder, bool keepDamaged);
 

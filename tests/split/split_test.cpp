@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "split/program_list.h"
+#include "split/turbo_listing.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 
 #include "core/ports/remembered_paths.h"
 #include "core/pulse_timing.h"
@@ -150,6 +152,64 @@ TEST_F(SplitTest, DefaultFolderCommandsAndIndexFile) {
   EXPECT_EQ(ReadFileText(out.File("game.idx")), "01-GAME LOADER," + list.rows()[0].start + "," + list.rows()[1].end +
                                                     "\r\n02-DEMO; ONE," + list.rows()[2].start + "," +
                                                     list.rows()[4].end + "\r\n");
+}
+
+// A long list of turbo files is written in two halves at once. Whatever the
+// order they finish in, the report names every file on disk and no other,
+// in index order, and a failure in either half is the report's failure.
+TEST(TurboExtract, BothHalvesReportExactlyTheFilesWritten) {
+  const std::string tooLong(300, 'x');  // a loader name no file system takes
+  TurboListing listing;
+  for (int i = 0; i < 300; ++i) {
+    TurboFile file;
+    file.loader = "Freeload";
+    file.loadAddress = static_cast<uint16_t>(0x0800 + i);
+    file.endAddress = file.loadAddress + 2u;
+    file.bytes = {static_cast<uint8_t>(i), static_cast<uint8_t>(i >> 8)};
+    file.checksum = i == 7 ? TurboChecksum::Error : TurboChecksum::Ok;
+    listing.files.push_back(file);
+  }
+  std::vector<size_t> all(listing.files.size());
+  for (size_t i = 0; i < all.size(); ++i) all[i] = i;
+
+  ScratchFolder whole;
+  TurboExtractReport report = ExtractTurboFiles(listing, all, whole.path(), false);
+  EXPECT_TRUE(report.failure.ok());
+  ASSERT_EQ(report.files.size(), 300u);
+  for (size_t i = 0; i < 300; ++i) {
+    EXPECT_EQ(report.files[i].index, i);
+    if (i == 7) continue;  // damaged, and not asked for
+    EXPECT_EQ(ReadFileBytes(report.files[i].path),
+              (std::vector<uint8_t>{static_cast<uint8_t>(i), static_cast<uint8_t>((0x800 + i) >> 8),
+                                    static_cast<uint8_t>(i), static_cast<uint8_t>(i >> 8)}));
+  }
+  EXPECT_EQ(report.files[7].status, TurboExtractStatus::NotWritten);
+  EXPECT_EQ(whole.Names().size(), 299u);
+
+  for (const size_t failing : {size_t{20}, size_t{280}}) {
+    SCOPED_TRACE(failing);
+    listing.files[failing].loader = tooLong;
+    ScratchFolder out;
+    report = ExtractTurboFiles(listing, all, out.path(), false);
+    listing.files[failing].loader = "Freeload";
+    EXPECT_TRUE(report.failure.text().ends_with(": File name too long")) << report.failure.text();
+    std::set<std::string> reported;
+    size_t failed = 0;
+    for (size_t k = 0; k < report.files.size(); ++k) {
+      const ExtractedTurboFile& entry = report.files[k];
+      if (k > 0) {
+        EXPECT_LT(report.files[k - 1].index, entry.index);
+      }
+      failed += entry.status == TurboExtractStatus::Failed ? 1 : 0;
+      if (entry.status == TurboExtractStatus::Written) reported.insert(std::filesystem::path(entry.path).filename().string());
+    }
+    EXPECT_EQ(failed, 1u);
+    const std::vector<std::string> names = out.Names();
+    EXPECT_EQ(reported, std::set<std::string>(names.begin(), names.end()));
+    // The half without the failure stops once it sees it; the failing one
+    // at the failure.
+    EXPECT_LT(report.files.size(), 300u);
+  }
 }
 
 TEST(OutputNames, SplitStemsAndIndexPaths) {
