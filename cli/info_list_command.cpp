@@ -78,17 +78,19 @@ int LoadFileArgument(QCommandLineParser& parser, const QStringList& arguments, P
   return LoadTape(list, PathFromQt(file), messages) ? kGoOn : kExitFailed;
 }
 
+// Its members set in key order, as they are written: a tape holds many
+// thousand of these objects.
 JsonObject TurboFileJson(const TurboFile& file, int row, int depth) {
   JsonObject object(depth);
-  object.Set("loader", JsonString(file.loader))
-      .Set("start", JsonString(OffsetText(file.start)))
+  object.Set("checksum", JsonString(TurboChecksumText(file.checksum)))
       .Set("end", JsonString(OffsetText(file.end)))
-      .Set("loadAddress", Address(file.loadAddress))
       .Set("endAddress", JsonString(TurboEndAddressText(file)))
-      .Set("name", file.name ? JsonString(TurboFileName(file)) : JsonNull())
-      .Set("checksum", JsonString(TurboChecksumText(file.checksum)))
       .Set("errors", JsonInteger(file.readErrors))
-      .Set("program", row > 0 ? JsonInteger(row) : JsonNull());
+      .Set("loadAddress", Address(file.loadAddress))
+      .Set("loader", JsonString(file.loader))
+      .Set("name", file.name ? JsonString(TurboFileName(file)) : JsonNull())
+      .Set("program", row > 0 ? JsonInteger(row) : JsonNull())
+      .Set("start", JsonString(OffsetText(file.start)));
   return object;
 }
 

@@ -70,38 +70,55 @@ std::string JsonInteger(int64_t value) { return std::to_string(value); }
 
 std::string JsonDouble(double value) { return AsQtWritesIt(value); }
 
-JsonObject& JsonObject::Set(std::string key, std::string json) {
-  members_.emplace_back(std::move(key), std::move(json));
+JsonObject& JsonObject::Set(std::string_view key, std::string json) {
+  members_.emplace_back(key, std::move(json));
   return *this;
 }
 
-JsonObject& JsonObject::SetLater(std::string key, std::function<void(const JsonWrite&)> lay) {
-  later_.emplace_back(std::move(key), std::move(lay));
+JsonObject& JsonObject::SetLater(std::string_view key, std::function<void(const JsonWrite&)> lay) {
+  later_.emplace_back(key, std::move(lay));
   return *this;
 }
 
 template <typename Out>
 void JsonObject::Lay(Out&& write) const {
-  // Qt keeps an object's keys sorted (ASCII keys: by their bytes). Each
-  // member as its key and its place: a text member, or one laid out later.
-  std::vector<std::pair<const std::string*, size_t>> sorted;
-  sorted.reserve(members_.size() + later_.size());
-  for (size_t i = 0; i < members_.size(); ++i) sorted.emplace_back(&members_[i].first, i);
-  for (size_t i = 0; i < later_.size(); ++i) sorted.emplace_back(&later_[i].first, members_.size() + i);
-  std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return *a.first < *b.first; });
+  // Qt keeps an object's keys sorted (ASCII keys: by their bytes). A member's
+  // place: a text member, or one laid out later. The objects written by the
+  // ten thousand mostly have their members set in that order already, and
+  // are written without sorting.
+  const size_t count = members_.size() + later_.size();
+  const auto keyAt = [&](size_t place) {
+    return place < members_.size() ? members_[place].first : later_[place - members_.size()].first;
+  };
+  bool inOrder = true;
+  for (size_t place = 1; place < count && inOrder; ++place) inOrder = keyAt(place - 1) < keyAt(place);
+  std::vector<size_t> order;
+  if (!inOrder) {
+    order.resize(count);
+    for (size_t place = 0; place < count; ++place) order[place] = place;
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return keyAt(a) < keyAt(b); });
+  }
   const std::string inner(4 * static_cast<size_t>(depth_ + 1), ' ');
   write("{\n");
-  for (size_t i = 0; i < sorted.size(); ++i) {
-    const auto& [key, place] = sorted[i];
+  for (size_t i = 0; i < count; ++i) {
+    const size_t place = inOrder ? i : order[i];
+    const std::string_view key = keyAt(place);
     write(inner);
-    write(EscapedAscii(*key));
-    write(": ");
+    // Keys are plain names, written as they are; anything else as Qt escapes it.
+    if (std::all_of(key.begin(), key.end(), [](char c) { return c > 0x20 && c < 0x7F && c != '"' && c != '\\'; })) {
+      write("\"");
+      write(key);
+      write("\": ");
+    } else {
+      write(EscapedAscii(key));
+      write(": ");
+    }
     if (place < members_.size()) {
       write(members_[place].second);
     } else {
       later_[place - members_.size()].second([&write](std::string_view piece) { write(piece); });
     }
-    write(i + 1 < sorted.size() ? ",\n" : "\n");
+    write(i + 1 < count ? ",\n" : "\n");
   }
   write(std::string_view(inner).substr(4));
   write("}");

@@ -39,11 +39,12 @@ class JsonObject {
   // `depth`: how many objects and arrays hold this one (0 for the document).
   explicit JsonObject(int depth = 0) : depth_(depth) { members_.reserve(16); }
   int ChildDepth() const { return depth_ + 1; }
-  JsonObject& Set(std::string key, std::string json);
+  // Keys are the program's own names (literals), which outlive the object.
+  JsonObject& Set(std::string_view key, std::string json);
   // A member whose value `lay` hands to the writer only as the object is
   // written: an array of many thousand items goes out as it is made, and is
   // never held whole.
-  JsonObject& SetLater(std::string key, std::function<void(const JsonWrite&)> lay);
+  JsonObject& SetLater(std::string_view key, std::function<void(const JsonWrite&)> lay);
   std::string Text() const;
   void AppendTo(std::string& out) const;
   // The text handed on piece by piece, so that a document of many megabytes
@@ -55,8 +56,8 @@ class JsonObject {
   void Lay(Out&& write) const;
 
   int depth_;
-  std::vector<std::pair<std::string, std::string>> members_;
-  std::vector<std::pair<std::string, std::function<void(const JsonWrite&)>>> later_;
+  std::vector<std::pair<std::string_view, std::string>> members_;
+  std::vector<std::pair<std::string_view, std::function<void(const JsonWrite&)>>> later_;
 };
 
 // The items are laid out as they come: an array of many thousand objects is
