@@ -84,6 +84,14 @@ CliRun ExpectRun(const Args& arguments, int exitCode, const std::string& message
 
 QJsonObject Json(const std::string& text) { return QJsonDocument::fromJson(QByteArray::fromStdString(text)).object(); }
 
+// What "list --json" printed, which is laid out byte for byte as Qt lays out
+// the same document.
+QJsonObject ListJson(const std::string& text) {
+  const QJsonObject json = Json(text);
+  EXPECT_EQ(QJsonDocument(json).toJson(QJsonDocument::Indented).toStdString(), text);
+  return json;
+}
+
 // The named fields of a JSON object as one line of JSON, so that a number and
 // a text of the same digits differ: ["VIC-20",1].
 std::string Fields(const QJsonObject& object, const QStringList& names) {
@@ -192,7 +200,7 @@ TEST(CommandsCli, UsageErrorsExitWithTwoRefusalsWithOneAndNothingIsWritten) {
   for (const auto& [arguments, exitCode, message] : cases) EXPECT_EQ(ExpectRun(arguments, exitCode, message).out, "");
   // A join of one row prints the row before it refuses.
   ExpectRun({"join", output, one}, 1, "at least two rows");
-  EXPECT_TRUE(Json(ExpectRun({"list", "--json", empty}, 0).out)["programs"].toArray().isEmpty());
+  EXPECT_TRUE(ListJson(ExpectRun({"list", "--json", empty}, 0).out)["programs"].toArray().isEmpty());
   EXPECT_EQ(folder.Names(), (std::vector<std::string>{"Three.tap", "empty.tap", "existing.tap", "one.tap", "two.tap",
                                                       "vic.tap", "x.tap"}));
   EXPECT_EQ(test::ReadFileText(existing), "keep");
@@ -241,7 +249,7 @@ TEST(ExtractCli, ListJsonReportsTheDataAndExtractWritesOnlyWholePrograms) {
   fs::create_directory(out);
   const auto written = [&](const std::string& name) { return test::ReadFileBytes(out + "/" + name); };
   const auto prg = [&](size_t row) { return Prg(composed[row - 1].data); };
-  const QJsonArray programs = Json(ExpectRun({"list", "--json", tape}, 0).out)["programs"].toArray();
+  const QJsonArray programs = ListJson(ExpectRun({"list", "--json", tape}, 0).out)["programs"].toArray();
   const QJsonObject mended = programs.at(1).toObject();
   const auto copy = [&](const char* name) { return Fields(mended["data"][name].toObject(), {"state", "errors"}); };
   EXPECT_EQ(Fields(mended, {"row", "program", "headerType", "startAddress", "endAddress"}) + copy("first") +
@@ -705,10 +713,7 @@ TEST(TurboCli, ListShowsTurboFilesUnderTheirProgramsAndExtractWritesThem) {
   EXPECT_TRUE(Holds(lines[4], "\t  US Gold \"LEVEL TWO\"\t"));
   EXPECT_TRUE(Holds(lines[5], "\t  Burner 6000-60C8\t"));
 
-  // Laid out byte for byte as Qt lays out the same document.
-  const std::string text = ExpectRun({"list", "--json", tape}, 0).out;
-  const QJsonObject json = Json(text);
-  EXPECT_EQ(QJsonDocument(json).toJson(QJsonDocument::Indented).toStdString(), text);
+  const QJsonObject json = ListJson(ExpectRun({"list", "--json", tape}, 0).out);
   const QJsonArray files = json["turboFiles"].toArray();
   ASSERT_EQ(files.size(), 4);
   const QStringList fields{"loader", "loadAddress", "endAddress", "name", "checksum", "errors", "program"};
@@ -756,6 +761,10 @@ TEST(TurboCli, ATapeWithoutROMProgramsStillGivesItsTurboFiles) {
   EXPECT_EQ(folder.Names(), std::vector<std::string>{"T001_Turbotape_250_0801-0ABF.prg"});
   const auto scan = ExpectRun({"scan", tape}, 0).out;
   EXPECT_TRUE(Holds(scan, "turbo files: 1, bad checksums: 0; coverage: ROM 0.00%, turbo 99.97%"));
+  // Its JSON, and that of a tape whose turbo files are written out in several stretches.
+  EXPECT_TRUE(ListJson(ExpectRun({"list", "--json", tape}, 0).out)["programs"].toArray().isEmpty());
+  EXPECT_EQ(ListJson(ExpectRun({"list", "--json", turbo + "/rambo_ocean.tap"}, 0).out)["turboFiles"].toArray().size(),
+            308);
 }
 
 // The manual page: every command "--help" lists has a ".SS NAME" under
