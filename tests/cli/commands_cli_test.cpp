@@ -150,7 +150,9 @@ TEST(InfoListCli, InfoPrintsTheFileFactsAndListOneRowPerProgram) {
 // output, and nothing is written.
 TEST(CommandsCli, UsageErrorsExitWithTwoRefusalsWithOneAndNothingIsWritten) {
   test::ScratchFolder folder;
-  const std::string tape = folder.Write("Three.tap", test::TapeWith({"ALPHA", "BETA", "GAMMA ONE"}));
+  // A name byte beyond ASCII: Latin-1 in the JSON, written as Qt writes it.
+  const std::string tape = folder.Write("Three.tap", test::TapeWith({"ALPHA", "BETA\x80", "GAMMA ONE"}));
+  EXPECT_EQ(ListJson(ExpectRun({"list", "--json", tape}, 0).out)["programs"][1]["rawName"], "BETA\u0080");
   const std::string notTap = folder.Write("x.tap", std::vector<uint8_t>(40, 0));
   const std::string empty = folder.Write("empty.tap", test::TapBytes(0, 0, 1, 68, 900 / 8));  // 48 pulses, no program
   const std::string one = folder.Write("one.tap", test::TapBytes(0, 0, 1, 1000, 0x31));
@@ -364,7 +366,9 @@ TEST(ExtractCli, ToDiskKeepsTapeNamesByteForByteAndTheOldDiskOnFailure) {
 
 TEST(SplitCli, WritesGroupsWithEditedNamesAndIndexFilesInBothFormats) {
   test::ScratchFolder folder, out;
-  const std::string tape = folder.Write("Three.tap", test::TapeWith({"ALPHA", "BETA", "GAMMA ONE"}));
+  // A name byte beyond ASCII: Latin-1 in the JSON, written as Qt writes it.
+  const std::string tape = folder.Write("Three.tap", test::TapeWith({"ALPHA", "BETA\x80", "GAMMA ONE"}));
+  EXPECT_EQ(ListJson(ExpectRun({"list", "--json", tape}, 0).out)["programs"][1]["rawName"], "BETA\u0080");
   auto run =
       ExpectRun({"split", tape, out.path(), "--select", "1,3", "--name", "2=Second one", "--tape-name", "3={RED}G"}, 0);
   EXPECT_EQ(run.out,
